@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs (skipping those present), then configures and builds.
+#   scripts/setup.sh            install + configure + build (build/)
+#   scripts/setup.sh --deps     install only
+#   ZRK_SANITIZE=ON scripts/setup.sh   sanitizer build in build-asan/
+set -euo pipefail
+
+PACKAGES=(
+    cmake g++ ninja-build ccache pkg-config
+    qt6-base-dev qt6-base-dev-tools libgl-dev
+    libopencv-core-dev libopencv-imgproc-dev
+    libsqlite3-dev libstb-dev
+    googletest libgtest-dev libgmock-dev libbenchmark-dev
+    fonts-wqy-microhei
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "setup: installing ${missing[*]}"
+    SUDO=""
+    [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+    export DEBIAN_FRONTEND=noninteractive
+    $SUDO apt-get update -q
+    $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+[ "${1:-}" = "--deps" ] && exit 0
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+if [ "${ZRK_SANITIZE:-OFF}" = "ON" ]; then
+    builddir="$here/build-asan"; preset=asan
+else
+    builddir="$here/build"; preset=default
+fi
+cmake --preset "$preset" -S "$here"
+cmake --build "$builddir" -j2
