@@ -15,8 +15,8 @@
 ///
 /// Reading rules, line by line, with a current node starting at the root:
 /// - leading blanks, tabs, CR and LF are removed;
-/// - a line beginning with "[end]" (any case; "[endx]" too) makes the parent of the current node current;
-///   at the top (the root) reading stops and the remaining lines are ignored;
+/// - a line beginning with "[end" (any case: "[END]", "[End]", "[endx]") makes the parent of the current
+///   node current; at the top (the root) reading stops and the remaining lines are ignored;
 /// - another line beginning with "[" opens a child of the current node: its name is the text between the
 ///   "[" and the first "]" (empty without "]"), its level the current level + 1, its identifier the largest
 ///   among its siblings + 1, its tree number the largest in the whole tree + 1; it becomes current;
