@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 
 namespace {
 
@@ -123,6 +124,48 @@ TEST(LanguagePack, TheProcessPackAndTheFreeLookUp) {
     pack->Parse();
     pack->SetSection(previous);
     EXPECT_EQ(Translate(L"关闭"), L"关闭");
+}
+
+// The look-up as the rules word it: search the section node, then its lines, on every call.
+std::wstring LiteralTranslate(CTreeTextNode& root, const std::wstring& section, const std::wstring& text) {
+    CTreeTextNode* node = root.FindByName(section);
+    const std::wstring value = node ? node->m_para.GetExtraValue(text) : std::wstring();
+    return value.empty() ? text : value;
+}
+
+TEST(LanguagePack, IndexedLookUpsAnswerAsASearchOfTheLinesWould) {
+    std::mt19937 random(11);
+    auto pick = [&random](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
+    const std::vector<std::wstring> words = {L"a", L"b", L"确定", L"a b", L"", L"B", L"x\\t"};
+    for (int round = 0; round < 40; ++round) {
+        SCOPED_TRACE(round);
+        Lines lines;
+        for (int i = 0; i < 60; ++i) {
+            switch (pick(6)) {
+            case 0:
+                lines.push_back(L"[S" + std::to_wstring(pick(3)) + L"]");
+                break;
+            case 1:
+                lines.push_back(L"[END]");
+                break;
+            case 2:
+                lines.push_back(words[size_t(pick(7))]);
+                break; // no "=": passed over
+            default:
+                lines.push_back(words[size_t(pick(7))] + L"=" + (pick(3) ? words[size_t(pick(7))] : L""));
+                break;
+            }
+        }
+        Pack pack(lines);
+        for (int i = 0; i < 50; ++i) {
+            if (pick(8) == 0)
+                pack.SetSection(pick(4) ? L"S" + std::to_wstring(pick(3)) : std::wstring());
+            if (pick(10) == 0) // a change through a node handed out
+                pack.GetRoot()->m_para.m_arExtraLines.push_back(words[size_t(pick(7))] + L"=changed");
+            const std::wstring& key = words[size_t(pick(7))];
+            EXPECT_EQ(pack.Translate(key), LiteralTranslate(pack.m_root, pack.m_strSection, key)) << key;
+        }
+    }
 }
 
 // A menu held in memory, as the editor's menus look through the interface.
