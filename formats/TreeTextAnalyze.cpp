@@ -134,6 +134,15 @@ std::wstring CTreeTextAnalyze::GetText() {
 bool CTreeTextAnalyze::Parse() {
     ++m_nTreeVersion;
     m_root.m_children.RemoveAll();
+    // The root's own key lines are read again too: kept from an earlier text they would be doubled, and an
+    // earlier pack's lines would shadow the new pack's (the first matching line wins).
+    CTreeParaStruct& rootPara = m_root.m_para;
+    rootPara.m_nType = 0;
+    rootPara.m_strDefaultValue.clear();
+    rootPara.m_strValue.clear();
+    rootPara.m_strRemark.clear();
+    rootPara.m_arComboList.clear();
+    rootPara.m_arExtraLines.clear();
     // The reading rules number a new node from the largest identifier among its siblings and the largest
     // tree number in the whole tree. Only this loop adds nodes, each with the next numbers, so both are
     // kept as running values: the sibling count (children get 1, 2, 3, ...) and one counter for the tree.

@@ -55,7 +55,8 @@ public:
     virtual bool SaveFile(const std::wstring& path);
     /// `JoinLines` of the lines.
     virtual std::wstring GetText();
-    /// Rebuilds the root's children from the lines by the reading rules above. Always true.
+    /// Rebuilds the root's children from the lines by the reading rules above; the root's own fields that
+    /// key lines set (all but its name and numbers) start empty too. Always true.
     virtual bool Parse();
     /// Empties the lines and writes the root in the nested form (so the text starts with "[]"). Always true.
     virtual bool Generate();

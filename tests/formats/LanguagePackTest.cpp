@@ -107,6 +107,16 @@ TEST(LanguagePack, LoadLanguageReadsTheDeploymentsPack) {
     EXPECT_FALSE(pack.LoadLanguage(L"klingon")); // the loaded pack stays
     EXPECT_EQ(pack.Translate(L"保存"), L"Save");
 
+    // Switching packs: the new pack's lines above its first header are not shadowed by the old pack's.
+    dir.WriteBytes("Language/a.lpk", "Key=from a\n");
+    dir.WriteBytes("Language/b.lpk", "Key=from b\n");
+    pack.SetSection(L"");
+    ASSERT_TRUE(pack.LoadLanguage(L"a"));
+    EXPECT_EQ(pack.Translate(L"Key"), L"from a");
+    ASSERT_TRUE(pack.LoadLanguage(L"b"));
+    EXPECT_EQ(pack.Translate(L"Key"), L"from b");
+    pack.SetSection(L"ZRKDll.dll");
+
     EXPECT_TRUE(pack.LoadLanguage(L"empty"));
     EXPECT_EQ(pack.Translate(L"保存"), L"保存");
 }

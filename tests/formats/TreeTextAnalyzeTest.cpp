@@ -116,6 +116,20 @@ TEST(TreeTextParse, IdentifiersCountSiblingsAndTreeNumbersTheWholeTree) {
     EXPECT_EQ(s.Top(0).m_nTreeID, 11);
 }
 
+TEST(TreeTextParse, ASecondParseDoesNotKeepTheRootsLinesOfTheFirst) {
+    Parsed s({L"Hint=old", L"Type=5", L"ComboList=a", L"Value=v", L"[A]"});
+    s.m_root.m_para.m_strName = L"kept";
+    s.m_arLines = {L"Hint=new", L"[B]"};
+    s.Parse();
+    EXPECT_EQ(s.m_root.m_para.m_arExtraLines, (Lines{L"Hint=new"}));
+    EXPECT_EQ(s.m_root.m_para.m_nType, 0);
+    EXPECT_TRUE(s.m_root.m_para.m_arComboList.empty());
+    EXPECT_TRUE(s.m_root.m_para.m_strValue.empty());
+    EXPECT_EQ(s.m_root.GetName(), L"kept");
+    ASSERT_EQ(s.m_root.GetChildCount(), 1);
+    EXPECT_EQ(s.Top(0).GetName(), L"B");
+}
+
 TEST(TreeTextParse, FindByNameIsPreOrderAndExact) {
     Parsed s({L"[G]", L"[X]", L"Value=deep", L"[END]", L"[END]", L"[X]", L"Value=top"});
     EXPECT_EQ(s.FindByName(L"X")->m_para.m_strValue, L"deep");
