@@ -11,6 +11,8 @@
 
 #include "support/Geometry.h"
 
+#include <opencv2/core.hpp>
+
 #include <cstdint>
 #include <vector>
 
@@ -52,6 +54,7 @@ public:
 
 class CBlobAnalyzer {
 public:
+
     /// The nominal largest image; larger images are analysed all the same.
     explicit CBlobAnalyzer(int maxWidth = 1024, int maxHeight = 1024);
     virtual ~CBlobAnalyzer() = default;
@@ -90,7 +93,7 @@ public:
 
 private:
     struct Blob {
-        std::vector<std::vector<CPoint>> contours; // 0 outer, then the holes
+        std::vector<size_t> contours; // indexes into m_contours: 0 outer, then the holes
     };
 
     int m_nMaxWidth;
@@ -105,4 +108,5 @@ private:
     int m_nFeatures = 0;
     int m_nLowThreshold = 1;
     std::vector<Blob> m_blobs;
+    std::vector<std::vector<cv::Point>> m_contours; // as traced, each rotated to its first point
 };

@@ -156,15 +156,22 @@ void CPolygon::RebuildRelativePoints(bool relativeToBox) const {
     if (!m_pRelPoints)
         m_pRelPoints = std::make_unique<std::vector<CPoint>>();
     std::vector<CPoint>& rel = *m_pRelPoints;
-    rel.resize(m_points.size());
-    int64_t left = 0, top = 0;
-    if (relativeToBox && !m_points.empty()) {
-        const CRect box = GetBoundRect(nullptr);
-        left = box.left;
-        top = box.top;
+    rel.resize(m_points.size()); // keeps the capacity: no allocation once the copy exists
+    if (!relativeToBox || m_points.empty()) {
+        std::copy(m_points.begin(), m_points.end(), rel.begin());
+        return;
     }
+    int32_t left = INT32_MAX, top = INT32_MAX;
+    for (const CPoint& p : m_points) {
+        left = std::min(left, p.x);
+        top = std::min(top, p.y);
+    }
+    // Differences from the minimum are never negative; they exceed the int range only for a polygon wider
+    // than 2^31 pixels, where the scratch copy wraps (unsigned arithmetic, no undefined behaviour). The hit
+    // test and the painting do not depend on it.
     for (size_t i = 0; i < m_points.size(); ++i)
-        rel[i] = CPoint(Saturate(m_points[i].x - left), Saturate(m_points[i].y - top));
+        rel[i] = CPoint(static_cast<int32_t>(static_cast<uint32_t>(m_points[i].x) - static_cast<uint32_t>(left)),
+                        static_cast<int32_t>(static_cast<uint32_t>(m_points[i].y) - static_cast<uint32_t>(top)));
 }
 
 void CPolygon::RenderToBitmap(CMarkerBitmap& marker, int64_t shiftX, int64_t shiftY, COLORREF c, bool filled,
