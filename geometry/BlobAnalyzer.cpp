@@ -25,7 +25,9 @@ void CBlobAnalyzer::ApplyStandardSettings() {
 
 namespace {
 
-template <class P> bool RasterBefore(const P& a, const P& b) { return a.y != b.y ? a.y < b.y : a.x < b.x; }
+template <class P> bool RasterBefore(const P& a, const P& b) {
+    return a.y != b.y ? a.y < b.y : a.x < b.x;
+}
 
 /// Rotates a traced chain so that it starts at its topmost, then leftmost point.
 void RotateToFirstPoint(std::vector<cv::Point>& chain) {
@@ -80,7 +82,8 @@ bool CBlobAnalyzer::Execute(const CBlobImage& image) {
         image.GetFormat() != BLOB_PIXEL_FORMAT_8U)
         return false;
     // The nominal size is only a hint: larger images are analysed the same way.
-    const cv::Mat source(image.GetHeight(), image.GetWidth(), CV_8UC1, const_cast<uint8_t*>(image.GetPixels()));
+    const cv::Mat source(image.GetHeight(), image.GetWidth(), CV_8UC1,
+                         const_cast<uint8_t*>(image.GetPixels()));
     cv::Mat binary;
     if (m_nLowThreshold <= 1 ||
         (m_nLowThreshold <= 255 && !HasPixelsBelow(source, static_cast<uint8_t>(m_nLowThreshold)))) {

@@ -24,8 +24,8 @@ class CBlobImage {
 public:
     /// `flag` is kept and not interpreted.
     CBlobImage(int width, int height, int format, const void* pixels, int flag = 0)
-        : m_nWidth(width), m_nHeight(height), m_nFormat(format), m_pPixels(static_cast<const uint8_t*>(pixels)),
-          m_nFlag(flag) {}
+        : m_nWidth(width), m_nHeight(height), m_nFormat(format),
+          m_pPixels(static_cast<const uint8_t*>(pixels)), m_nFlag(flag) {}
 
     int GetWidth() const { return m_nWidth; }
     int GetHeight() const { return m_nHeight; }
@@ -54,7 +54,6 @@ public:
 
 class CBlobAnalyzer {
 public:
-
     /// The nominal largest image; larger images are analysed all the same.
     explicit CBlobAnalyzer(int maxWidth = 1024, int maxHeight = 1024);
     virtual ~CBlobAnalyzer() = default;
