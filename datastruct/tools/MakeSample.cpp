@@ -4,7 +4,6 @@
 // the template store Home/Templates.db, built from the deployment's parameter scripts.
 
 #include "datastruct/Area.h"
-#include "datastruct/BmpFile.h"
 #include "datastruct/CameraRefImage.h"
 #include "datastruct/CustomMaskArea.h"
 #include "datastruct/InspType.h"
@@ -19,6 +18,7 @@
 #include "datastruct/TemplateStore.h"
 #include "formats/CodePage.h"
 #include "formats/Utility.h"
+#include "geometry/BmpFile.h"
 #include "geometry/ImgBuffer.h"
 #include "geometry/MaskArea.h"
 #include "model/ParaTypes.h"
@@ -56,7 +56,7 @@ bool WriteMat(const std::wstring& path, const cv::Mat& mat) {
         return false;
     mat.copyTo(image.GetMat());
     std::filesystem::create_directories(std::filesystem::path(WideToUtf8(path)).parent_path());
-    return WriteBmp(path, image) || Fail("cannot write " + WideToUtf8(path));
+    return WriteBmpFile(path, image) || Fail("cannot write " + WideToUtf8(path));
 }
 
 bool MakeButtons(const std::wstring& folder) {

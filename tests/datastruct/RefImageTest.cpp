@@ -1,9 +1,9 @@
 // Reference images: composition from camera bitmaps, small-sheet geometry, split areas and kernels.
 
-#include "datastruct/BmpFile.h"
 #include "datastruct/CameraRefImage.h"
 #include "datastruct/Kernel.h"
 #include "datastruct/RefImage.h"
+#include "geometry/BmpFile.h"
 #include "geometry/ImgBuffer.h"
 #include "model/ParaTypes.h"
 #include "testsupport/TempDir.h"
@@ -28,7 +28,7 @@ std::wstring WriteCamera(const TempDir& dir, const std::string& name, int w, int
             }
         }
     const std::wstring path = dir.File(name);
-    EXPECT_TRUE(WriteBmp(path, image));
+    EXPECT_TRUE(WriteBmpFile(path, image));
     return path;
 }
 
@@ -53,30 +53,6 @@ CSplitAreaPara* AddSplit(CRefImage& ref, int cols, int rows, CRect crop, int ex,
     return split;
 }
 
-TEST(BmpFile, GreyAndColourBitmapsRoundTrip) {
-    TempDir dir;
-    const std::wstring grey = WriteCamera(dir, "g.bmp", 13, 7, false); // odd width: padded rows
-    const std::wstring colour = WriteCamera(dir, "c.bmp", 5, 3, true);
-    int w = 0, h = 0;
-    EXPECT_TRUE(ReadBmpSize(grey, w, h));
-    EXPECT_EQ(w, 13);
-    EXPECT_EQ(h, 7);
-    auto g = ReadBmp(grey);
-    ASSERT_NE(g, nullptr);
-    EXPECT_EQ(g->GetFormat(), IMG_FORMAT_MONO8);
-    EXPECT_EQ(g->GetMat().at<uint8_t>(6, 12), (12 + 12) & 0xFF);
-    auto c = ReadBmp(colour);
-    ASSERT_NE(c, nullptr);
-    EXPECT_EQ(c->GetFormat(), IMG_FORMAT_RGB24);
-    EXPECT_EQ(c->GetMat().at<cv::Vec3b>(2, 4), cv::Vec3b(4, 2, 200));
-    dir.WriteBytes("short.bmp", dir.ReadBytes("g.bmp").substr(0, 100));
-    EXPECT_EQ(ReadBmp(dir.File("short.bmp")), nullptr);
-    dir.WriteBytes("text.bmp", "hello");
-    EXPECT_EQ(ReadBmp(dir.File("text.bmp")), nullptr);
-    EXPECT_FALSE(ReadBmpSize(dir.File("text.bmp"), w, h));
-    EXPECT_EQ(w, 0);
-}
-
 TEST(CameraRefImage, SizeComesFromTheHeaderAndFollowsThePath) {
     TempDir dir;
     CCameraRefImage camera;
@@ -89,6 +65,10 @@ TEST(CameraRefImage, SizeComesFromTheHeaderAndFollowsThePath) {
     EXPECT_EQ(camera.GetHeight(), 9);
     camera.m_strName = dir.File("missing.bmp");
     EXPECT_EQ(camera.GetWidth(), 0);
+    dir.WriteBytes("text.bmp", "BM not really a bitmap header");
+    camera.m_strName = dir.File("text.bmp");
+    EXPECT_EQ(camera.GetWidth(), 0);
+    camera.m_strName = dir.File("missing.bmp");
     EXPECT_EQ(camera.GetRect(), CRect(5, -2, 5, -2));
 }
 
@@ -148,6 +128,12 @@ TEST_F(RefImageTest, ReleaseFreesPixelsAndKeepsTheBufferObjects) {
     EXPECT_FALSE(m_ref.Prepare());
     ASSERT_TRUE(m_ref.Load());
     EXPECT_EQ(m_ref.GetComposedImage(), composed);
+    // Another scheme gives the sheet another size, in the same buffer object.
+    m_ref.ApplySplit(AddSplit(m_ref, 2, 2, CRect(), 0, 0, L"")->m_nID);
+    ASSERT_TRUE(m_ref.Prepare());
+    EXPECT_EQ(m_ref.GetImage(), sheet);
+    EXPECT_EQ(sheet->GetWidth(), 60);
+    EXPECT_EQ(sheet->GetHeight(), 20);
 }
 
 TEST_F(RefImageTest, SmallSheetGeometryFollowsTheAppliedScheme) {
