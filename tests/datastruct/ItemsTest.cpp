@@ -170,6 +170,12 @@ TEST(ByteStream, ExtremeValuesRoundTripAndShortInputIsRefused) {
     big.PutVarU(1000000); // a count far larger than what follows
     CByteReader shortReader(big.Bytes());
     EXPECT_THROW(shortReader.GetStr(), CByteStreamError);
+    CByteWriter far; // a vertex delta no pair of 32-bit coordinates can have
+    far.PutVarU(1);
+    far.PutVarI(INT64_MAX);
+    far.PutVarI(0);
+    CByteReader farReader(far.Bytes());
+    EXPECT_THROW(farReader.GetPoints(points), CByteStreamError);
     EXPECT_EQ(Crc32("123456789"), 0xCBF43926u);
 }
 
