@@ -43,7 +43,9 @@ void CByteWriter::PutPoints(const std::vector<CPoint>& points) {
     }
 }
 
-void CByteReader::Fail(const char* what) { throw CByteStreamError(what); }
+void CByteReader::Fail(const char* what) {
+    throw CByteStreamError(what);
+}
 
 uint8_t CByteReader::GetU8() {
     if (m_p == m_end)

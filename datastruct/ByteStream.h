@@ -1,11 +1,11 @@
 #pragma once
 /// The compact byte encoding of a stored model (private to the data library).
 ///
-/// Integers are LEB128 varints (signed ones zigzag-encoded first), doubles their 8 IEEE bytes in little-endian
-/// order, wide strings their length and then each character as a varint (lossless for any wchar_t value),
-/// vertex lists their count and then the zigzag deltas from the previous vertex. The reader checks every
-/// length against what is left and throws `CByteStreamError` on a short or malformed stream; it never reads
-/// outside its buffer.
+/// Integers are LEB128 varints (signed ones zigzag-encoded first), doubles their 8 IEEE bytes in
+/// little-endian order, wide strings their length and then each character as a varint (lossless for any
+/// wchar_t value), vertex lists their count and then the zigzag deltas from the previous vertex. The reader
+/// checks every length against what is left and throws `CByteStreamError` on a short or malformed stream; it
+/// never reads outside its buffer.
 
 #include "support/Geometry.h"
 

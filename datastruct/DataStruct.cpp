@@ -20,7 +20,9 @@ struct CClassEntry {
     CIDItem* (*create)();
 };
 
-template <class T> CIDItem* Create() { return new T; }
+template <class T> CIDItem* Create() {
+    return new T;
+}
 
 // The registration table: constant data, filled at compile time (no code runs at load).
 constexpr CClassEntry kClasses[] = {

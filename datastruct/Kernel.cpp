@@ -16,9 +16,13 @@ bool CKernel::CopyFrom(const CIDItem* other) {
     return true;
 }
 
-bool CKernel::RemovePoint(int /*index*/) { return false; }
+bool CKernel::RemovePoint(int /*index*/) {
+    return false;
+}
 
-bool CKernel::InsertPointAtNearestEdge(int /*x*/, int /*y*/) { return true; }
+bool CKernel::InsertPointAtNearestEdge(int /*x*/, int /*y*/) {
+    return true;
+}
 
 void CKernel::Move(int dx, int dy, int index) {
     if (index < 0 || m_points.size() != 4) {

@@ -27,8 +27,8 @@ public:
     /// The bounding rectangle of the vertices; empty (all 0) without vertices.
     virtual CRect GetRect() const;
 
-    int32_t m_nPhaseID = -1;      ///< the phase (phase-type identifier) the kernel belongs to
-    int32_t m_nSheetCol = 0;      ///< its small sheet
+    int32_t m_nPhaseID = -1; ///< the phase (phase-type identifier) the kernel belongs to
+    int32_t m_nSheetCol = 0; ///< its small sheet
     int32_t m_nSheetRow = 0;
     bool m_bSheetKernel = false;  ///< "是否是小张定位核"
     std::wstring m_strParameters; ///< parameter text

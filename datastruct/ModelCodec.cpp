@@ -63,7 +63,6 @@ public:
     template <class T> void Fields(T& item);
 
 private:
-
     // One field in either direction.
     void F(int32_t& v) { m_w ? m_w->PutVarI(v) : void(v = m_r->GetI32()); }
     void F(uint8_t& v) { m_w ? m_w->PutU8(v) : void(v = m_r->GetU8()); }
@@ -202,10 +201,18 @@ template <> void CCodec::Fields(CRefImage& t) {
     F(t.m_nExtendX);
     F(t.m_nExtendY);
 }
-template <> void CCodec::Fields(CPolygon& t) { Poly(t); }
-template <> void CCodec::Fields(CPolygonEx& t) { PolyEx(t); }
-template <> void CCodec::Fields(CMaskArea& t) { Mask(t); }
-template <> void CCodec::Fields(CPhaseMaskArea& t) { Mask(t); }
+template <> void CCodec::Fields(CPolygon& t) {
+    Poly(t);
+}
+template <> void CCodec::Fields(CPolygonEx& t) {
+    PolyEx(t);
+}
+template <> void CCodec::Fields(CMaskArea& t) {
+    Mask(t);
+}
+template <> void CCodec::Fields(CPhaseMaskArea& t) {
+    Mask(t);
+}
 template <> void CCodec::Fields(CThreshMaskArea& t) {
     Mask(t);
     F(t.m_coeffs);
@@ -242,7 +249,9 @@ struct CKind {
     bool (*fields)(CCodec&, CIDItem&); // false when the item is not of the kind's class
 };
 
-template <class T> CIDItem* Create() { return new T; }
+template <class T> CIDItem* Create() {
+    return new T;
+}
 template <class T> bool FieldsOf(CCodec& codec, CIDItem& item) {
     T* typed = dynamic_cast<T*>(&item);
     if (!typed)
@@ -251,14 +260,27 @@ template <class T> bool FieldsOf(CCodec& codec, CIDItem& item) {
     return true;
 }
 
-#define ZRK_KIND(code, T) {code, typeid(T), &Create<T>, &FieldsOf<T>}
+#define ZRK_KIND(code, T)                                                                                    \
+    { code, typeid(T), &Create<T>, &FieldsOf<T> }
 const CKind kKinds[] = {
-    ZRK_KIND(1, CInspType),       ZRK_KIND(2, CSide),            ZRK_KIND(3, CPhase),
-    ZRK_KIND(4, CNote),           ZRK_KIND(5, CArea),            ZRK_KIND(6, CKernel),
-    ZRK_KIND(7, CRefImage),       ZRK_KIND(8, CCameraRefImage),  ZRK_KIND(9, CCustomMaskArea),
-    ZRK_KIND(10, CPhaseMaskArea), ZRK_KIND(11, CThreshMaskArea), ZRK_KIND(12, CMaskArea),
-    ZRK_KIND(13, CPolygon),       ZRK_KIND(14, CPolygonEx),      ZRK_KIND(20, CSideType),
-    ZRK_KIND(21, CPhaseType),     ZRK_KIND(22, CMaskCoeffType),  ZRK_KIND(23, CCustomParaType),
+    ZRK_KIND(1, CInspType),
+    ZRK_KIND(2, CSide),
+    ZRK_KIND(3, CPhase),
+    ZRK_KIND(4, CNote),
+    ZRK_KIND(5, CArea),
+    ZRK_KIND(6, CKernel),
+    ZRK_KIND(7, CRefImage),
+    ZRK_KIND(8, CCameraRefImage),
+    ZRK_KIND(9, CCustomMaskArea),
+    ZRK_KIND(10, CPhaseMaskArea),
+    ZRK_KIND(11, CThreshMaskArea),
+    ZRK_KIND(12, CMaskArea),
+    ZRK_KIND(13, CPolygon),
+    ZRK_KIND(14, CPolygonEx),
+    ZRK_KIND(20, CSideType),
+    ZRK_KIND(21, CPhaseType),
+    ZRK_KIND(22, CMaskCoeffType),
+    ZRK_KIND(23, CCustomParaType),
     ZRK_KIND(24, CSplitAreaPara),
 };
 #undef ZRK_KIND

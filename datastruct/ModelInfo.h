@@ -33,13 +33,13 @@ public:
     const std::wstring& GetLastError() const { return m_strError; }
 
     std::wstring m_strName;
-    std::wstring m_strTitle;      ///< the tree's root text; handed to the release-model library
-    CItemList m_inspTypes;        ///< `CInspType`
-    CItemList m_sideTypes;        ///< `CSideType`
-    CItemList m_phaseTypes;       ///< `CPhaseType`
-    CItemList m_maskCoeffTypes;   ///< `CMaskCoeffType`
-    CItemList m_customParaTypes;  ///< `CCustomParaType`
-    CRefImageSet m_refImageSet;   ///< the reference images
+    std::wstring m_strTitle;     ///< the tree's root text; handed to the release-model library
+    CItemList m_inspTypes;       ///< `CInspType`
+    CItemList m_sideTypes;       ///< `CSideType`
+    CItemList m_phaseTypes;      ///< `CPhaseType`
+    CItemList m_maskCoeffTypes;  ///< `CMaskCoeffType`
+    CItemList m_customParaTypes; ///< `CCustomParaType`
+    CRefImageSet m_refImageSet;  ///< the reference images
 
 private:
     std::wstring m_strStorePath;

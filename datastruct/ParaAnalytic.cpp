@@ -8,7 +8,9 @@
 
 namespace {
 
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
+bool IsBlank(wchar_t c) {
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
+}
 
 std::wstring TrimLeft(const std::wstring& s) {
     size_t i = 0;
@@ -84,7 +86,9 @@ bool CParaAnalytic::CopyFrom(const CIDItem* source) {
     return true;
 }
 
-std::wstring CParaAnalytic::GetCaption(const CTreeTextNode& node) { return node.m_para.GetExtraValue(L"Hint"); }
+std::wstring CParaAnalytic::GetCaption(const CTreeTextNode& node) {
+    return node.m_para.GetExtraValue(L"Hint");
+}
 
 std::wstring CParaAnalytic::GetDisplayText(const CTreeTextNode& node) {
     std::wstring caption = GetCaption(node);

@@ -65,7 +65,7 @@ private:
     void BuildFromIni(const std::vector<std::wstring>& lines);
     template <class Pred> CTreeTextNode* FindFirst(Pred pred);
 
-    CTreeTextAnalyze m_analyzer;  ///< holds the tree; its root's children are the top-level nodes
-    bool m_bContainer = false;    ///< the single top-level node is a container of the nodes
+    CTreeTextAnalyze m_analyzer; ///< holds the tree; its root's children are the top-level nodes
+    bool m_bContainer = false;   ///< the single top-level node is a container of the nodes
     std::wstring m_strText;
 };

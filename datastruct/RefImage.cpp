@@ -44,7 +44,8 @@ int ConversionCode(uint32_t from, uint32_t to) {
 
 } // namespace
 
-CRefImage::CRefImage() : m_pComposed(std::make_unique<CImgBuffer>()), m_pSheet(std::make_unique<CImgBuffer>()) {}
+CRefImage::CRefImage()
+    : m_pComposed(std::make_unique<CImgBuffer>()), m_pSheet(std::make_unique<CImgBuffer>()) {}
 
 CRefImage::~CRefImage() = default;
 
@@ -90,7 +91,9 @@ bool CRefImage::ApplySplit(int splitID) {
     return scheme != nullptr;
 }
 
-bool CRefImage::IsLoaded() const { return m_pComposed->IsCreated(); }
+bool CRefImage::IsLoaded() const {
+    return m_pComposed->IsCreated();
+}
 
 bool CRefImage::Load() {
     m_cameraPixels.clear();
@@ -169,7 +172,9 @@ bool CRefImage::Prepare() {
     return true;
 }
 
-bool CRefImage::Recompute() { return Prepare(); }
+bool CRefImage::Recompute() {
+    return Prepare();
+}
 
 CSize CRefImage::GetImageSize() const {
     if (IsLoaded())
@@ -204,7 +209,9 @@ CRect CRefImage::FitCrop(const CRect& crop) const {
     return r;
 }
 
-CRect CRefImage::GetCropRect() const { return FitCrop(m_rcCrop); }
+CRect CRefImage::GetCropRect() const {
+    return FitCrop(m_rcCrop);
+}
 
 CSize CRefImage::GetPitch() const {
     const CRect crop = GetCropRect();
@@ -223,7 +230,9 @@ CPoint CRefImage::GetSheetOriginByIndex(int index) const {
     return GetSheetOrigin(index % cols, index / cols);
 }
 
-CPoint CRefImage::GetCurSheetOrigin() const { return GetSheetOrigin(m_nCurCol, m_nCurRow); }
+CPoint CRefImage::GetCurSheetOrigin() const {
+    return GetSheetOrigin(m_nCurCol, m_nCurRow);
+}
 
 CRect CRefImage::GetSheetRect(int col, int row) const {
     const CSize pitch = GetPitch();
@@ -242,7 +251,9 @@ CRect CRefImage::GetSplitArea(CPoint point) const {
     return CRect(0, 0, size.cx, size.cy);
 }
 
-CRect CRefImage::GetSplitAreaOfRect(const CRect& rect) const { return GetSplitArea(rect.CenterPoint()); }
+CRect CRefImage::GetSplitAreaOfRect(const CRect& rect) const {
+    return GetSplitArea(rect.CenterPoint());
+}
 
 bool CRefImage::FindSplitAreaByRemark(const std::wstring& remark, CRect& area) const {
     for (int i = 0; i < m_splits.GetSize(); ++i) {

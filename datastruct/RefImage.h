@@ -90,21 +90,21 @@ public:
     /// Removes every kernel of small sheet (col, row), of every phase; returns how many.
     virtual int ClearSheetKernels(int col, int row);
 
-    std::wstring m_strRemark;    ///< "备注:"
-    CItemList m_cameras;         ///< `CCameraRefImage`
-    CItemList m_splits;          ///< `CSplitAreaPara`
-    int32_t m_nCamCols = 1;      ///< horizontal camera count, 1 … 32
-    int32_t m_nCamRows = 1;      ///< vertical camera count
-    int32_t m_nCols = 1;         ///< small sheets across, from the applied scheme
-    int32_t m_nRows = 1;         ///< small sheets down
-    int32_t m_nCurCol = 0;       ///< the current ("reference") small sheet
+    std::wstring m_strRemark; ///< "备注:"
+    CItemList m_cameras;      ///< `CCameraRefImage`
+    CItemList m_splits;       ///< `CSplitAreaPara`
+    int32_t m_nCamCols = 1;   ///< horizontal camera count, 1 … 32
+    int32_t m_nCamRows = 1;   ///< vertical camera count
+    int32_t m_nCols = 1;      ///< small sheets across, from the applied scheme
+    int32_t m_nRows = 1;      ///< small sheets down
+    int32_t m_nCurCol = 0;    ///< the current ("reference") small sheet
     int32_t m_nCurRow = 0;
-    int32_t m_nGridOffsetX = 0;  ///< added into every sheet origin; nothing in the editor sets them
+    int32_t m_nGridOffsetX = 0; ///< added into every sheet origin; nothing in the editor sets them
     int32_t m_nGridOffsetY = 0;
-    CItemList m_kernels;         ///< `CKernel` of all phases
-    int32_t m_nSplitID = -1;     ///< the applied scheme
-    CRect m_rcCrop;              ///< crop of the applied scheme, as the scheme gives it (unfitted)
-    int32_t m_nExtendX = 0;      ///< extension of the applied scheme
+    CItemList m_kernels;     ///< `CKernel` of all phases
+    int32_t m_nSplitID = -1; ///< the applied scheme
+    CRect m_rcCrop;          ///< crop of the applied scheme, as the scheme gives it (unfitted)
+    int32_t m_nExtendX = 0;  ///< extension of the applied scheme
     int32_t m_nExtendY = 0;
 
 private:

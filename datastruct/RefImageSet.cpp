@@ -2,4 +2,6 @@
 
 #include "datastruct/RefImage.h"
 
-CRefImage* CRefImageSet::FindRefImage(int id) const { return m_refImages.FindByIDAs<CRefImage>(id); }
+CRefImage* CRefImageSet::FindRefImage(int id) const {
+    return m_refImages.FindByIDAs<CRefImage>(id);
+}

@@ -52,7 +52,9 @@ void CSysPara::SelectModel(int id) {
     m_nActiveModelID = id;
 }
 
-CModelInfo* CSysPara::GetModel() { return m_pModel.get(); }
+CModelInfo* CSysPara::GetModel() {
+    return m_pModel.get();
+}
 
 bool CSysPara::Load() {
     m_strError.clear();

@@ -53,8 +53,8 @@ public:
     std::wstring GetEffectiveStorePath() const;
     const std::wstring& GetLastError() const { return m_strError; }
 
-    int32_t m_nActiveModelID = -1;                    ///< the model selected last, stored
-    std::map<std::wstring, std::wstring> m_values;    ///< further named system parameters, stored
+    int32_t m_nActiveModelID = -1;                 ///< the model selected last, stored
+    std::map<std::wstring, std::wstring> m_values; ///< further named system parameters, stored
 
 private:
     // The open store: the session's, or one opened for the caller's duration into `temp`.

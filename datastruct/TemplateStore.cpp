@@ -92,9 +92,13 @@ CREATE TABLE model_data(
 
 } // namespace
 
-std::wstring GetTemplateStorePath() { return GetExeFolder() + L"Home/Templates.db"; }
+std::wstring GetTemplateStorePath() {
+    return GetExeFolder() + L"Home/Templates.db";
+}
 
-CTemplateStore::~CTemplateStore() { Close(); }
+CTemplateStore::~CTemplateStore() {
+    Close();
+}
 
 bool CTemplateStore::Fail(const std::wstring& what) {
     m_strError = what;
@@ -127,7 +131,8 @@ bool CTemplateStore::Open(const std::wstring& path) {
         return Fail(L"模板库路径是一个文件夹: " + path);
 
     const std::string utf8 = WideToUtf8(path);
-    if (sqlite3_open_v2(utf8.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(utf8.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK) {
         FailSql(L"模板库无法打开");
         Close();
         return false;
@@ -317,7 +322,8 @@ bool CTemplateStore::SaveModelData(int id, const std::wstring& name, const std::
     return true;
 }
 
-int CTemplateStore::CreateModel(const std::wstring& name, const std::wstring& title, const std::string& data) {
+int CTemplateStore::CreateModel(const std::wstring& name, const std::wstring& title,
+                                const std::string& data) {
     if (!m_db) {
         Fail(L"模板库没有打开");
         return -1;

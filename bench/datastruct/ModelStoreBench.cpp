@@ -52,9 +52,11 @@ void FillLargeModel(CModelInfo& model) {
         area->m_nSheetID = 1 + i % 6;
         area->m_points.reserve(kVertices);
         for (int v = 0; v < kVertices; ++v) // a rough circle: realistic, not constant, deltas
-            area->m_points.emplace_back(2000 + (i % 100) * 40 + (v * 37) % 29, 1500 + (i / 100) * 40 + (v * 53) % 31);
-        area->m_strParameters = L"    [定位核X]\r\n        Type=0\r\n        Value=" + std::to_wstring(i % 9) +
-                                L"\r\n    [END]\r\n    [检测通道]\r\n        Type=3\r\n        Value=L\r\n    [END]\r\n";
+            area->m_points.emplace_back(2000 + (i % 100) * 40 + (v * 37) % 29,
+                                        1500 + (i / 100) * 40 + (v * 53) % 31);
+        area->m_strParameters =
+            L"    [定位核X]\r\n        Type=0\r\n        Value=" + std::to_wstring(i % 9) +
+            L"\r\n    [END]\r\n    [检测通道]\r\n        Type=3\r\n        Value=L\r\n    [END]\r\n";
         phase->m_areas.Add(area);
     }
     side->m_phases.Add(phase);

@@ -38,7 +38,9 @@ constexpr int kSheetW = 1200, kSheetH = 800, kCols = 3, kRows = 2, kExtend = 5;
 const CRect kPrintArea(60, 50, 1140, 750);
 constexpr int kPitchX = (1140 - 60) / kCols, kPitchY = (750 - 50) / kRows;
 
-CPoint SheetTopLeft(int col, int row) { return CPoint(kPrintArea.left + col * kPitchX, kPrintArea.top + row * kPitchY); }
+CPoint SheetTopLeft(int col, int row) {
+    return CPoint(kPrintArea.left + col * kPitchX, kPrintArea.top + row * kPitchY);
+}
 // The registration cross of a small sheet, in whole-image pixels.
 CPoint CrossOf(int col, int row) {
     const CPoint p = SheetTopLeft(col, row);
@@ -94,7 +96,8 @@ bool MakeCameraImages(const std::wstring& folder) {
         }
     }
     return WriteMat(folder + L"image/Sample/Camera1.bmp", sheet(cv::Rect(0, 0, kSheetW / 2, kSheetH))) &&
-           WriteMat(folder + L"image/Sample/Camera2.bmp", sheet(cv::Rect(kSheetW / 2, 0, kSheetW / 2, kSheetH)));
+           WriteMat(folder + L"image/Sample/Camera2.bmp",
+                    sheet(cv::Rect(kSheetW / 2, 0, kSheetW / 2, kSheetH)));
 }
 
 // A script of the deployment with some values set, as the parameter text an item stores.
@@ -151,8 +154,10 @@ void AddCatalogues(CModelInfo& m) {
         const wchar_t* name;
         const wchar_t* defect;
         COLORREF colour;
-    } customs[] = {{L"正面-印次1-高", L"印次1浅", RGB(255, 200, 0)}, {L"正面-印次1-低", L"印次1深", RGB(200, 120, 0)},
-                   {L"正面-印次2-高", L"印次2浅", RGB(0, 200, 255)}, {L"正面-印次2-低", L"印次2深", RGB(0, 120, 200)},
+    } customs[] = {{L"正面-印次1-高", L"印次1浅", RGB(255, 200, 0)},
+                   {L"正面-印次1-低", L"印次1深", RGB(200, 120, 0)},
+                   {L"正面-印次2-高", L"印次2浅", RGB(0, 200, 255)},
+                   {L"正面-印次2-低", L"印次2深", RGB(0, 120, 200)},
                    {L"正面-颜色", L"颜色", RGB(180, 0, 180)}};
     int id = 0;
     for (const auto& c : customs) {
@@ -202,13 +207,14 @@ CKernel* AddKernel(CRefImage& ref, int phase, int col, int row, CPoint at, const
     return k;
 }
 
-CPhase* AddPhase(CSide& side, int id, const std::wstring& type, int notes, const wchar_t* foreground, int high,
-                 int low, const CModelInfo& m) {
+CPhase* AddPhase(CSide& side, int id, const std::wstring& type, int notes, const wchar_t* foreground,
+                 int high, int low, const CModelInfo& m) {
     auto* phase = Add<CPhase>(side.m_phases, id);
-    phase->m_strParameters = ScriptText(type + L"/PhasePara.ini", {{L"前景", foreground},
-                                                                 {L"检测力度结构_高", std::to_wstring(high)},
-                                                                 {L"检测力度结构_低", std::to_wstring(low)},
-                                                                 {L"检测力度结构_颜色", L"5"}});
+    phase->m_strParameters =
+        ScriptText(type + L"/PhasePara.ini", {{L"前景", foreground},
+                                              {L"检测力度结构_高", std::to_wstring(high)},
+                                              {L"检测力度结构_低", std::to_wstring(low)},
+                                              {L"检测力度结构_颜色", L"5"}});
     for (int i = 0; i < m.m_maskCoeffTypes.GetSize(); ++i) {
         auto* coeff = static_cast<CMaskCoeffType*>(m.m_maskCoeffTypes.GetAt(i)->NewInstance());
         coeff->CopyFrom(m.m_maskCoeffTypes.GetAt(i));
@@ -244,9 +250,9 @@ void BuildDefectType(CModelInfo& m) {
             const CPoint origin = ref->GetSheetOrigin(c, r);
             const CPoint cross = CrossOf(c, r);
             const CKernel* kernel = AddKernel(*ref, 1, c, r, cross, kernelText);
-            const std::wstring maskText = ScriptText(
-                L"缺陷检测/PhaseMaskPara.ini", {{L"定位核X", std::to_wstring(kernel->m_nID)},
-                                                {L"定位核Y", std::to_wstring(kernel->m_nID)}});
+            const std::wstring maskText =
+                ScriptText(L"缺陷检测/PhaseMaskPara.ini", {{L"定位核X", std::to_wstring(kernel->m_nID)},
+                                                           {L"定位核Y", std::to_wstring(kernel->m_nID)}});
             // Inspection areas, small-sheet relative: the title print of the first pass, the stripes of the
             // second.
             const CPoint p = SheetTopLeft(c, r);
@@ -257,7 +263,8 @@ void BuildDefectType(CModelInfo& m) {
             title->m_strParameters = maskText;
             auto* logo = Add<CPhaseMaskArea>(print->m_areas, print->m_areas.GetMaxID() + 1);
             const int lx = dx + kPitchX - 80, ly = dy + 90;
-            logo->m_points = {CPoint(lx - 50, ly), CPoint(lx, ly - 50), CPoint(lx + 50, ly), CPoint(lx, ly + 50)};
+            logo->m_points = {CPoint(lx - 50, ly), CPoint(lx, ly - 50), CPoint(lx + 50, ly),
+                              CPoint(lx, ly + 50)};
             auto* hole = new CPolygon; // the unprinted middle of the ring
             hole->m_points = RectPoints(lx - 15, ly - 15, lx + 15, ly + 15);
             logo->m_children.Add(hole);
@@ -269,8 +276,8 @@ void BuildDefectType(CModelInfo& m) {
             stripes->m_strParameters = ScriptText(L"缺陷检测/PhaseMaskPara.ini", {{L"检测通道", L"G"}});
             // The note's own item: the registration cross.
             auto* item = Add<CArea>(print->m_notes.GetAtAs<CNote>(note - 1)->m_areas, 1);
-            item->m_points = RectPoints(cross.x - origin.x - 14, cross.y - origin.y - 14, cross.x - origin.x + 14,
-                                        cross.y - origin.y + 14);
+            item->m_points = RectPoints(cross.x - origin.x - 14, cross.y - origin.y - 14,
+                                        cross.x - origin.x + 14, cross.y - origin.y + 14);
         }
     }
 
@@ -312,7 +319,8 @@ void BuildSizeType(CModelInfo& m) {
     side->m_nSplitID = 1;
     CPhase* phase = AddPhase(*side, 1, L"尺寸定位", 1, L"无", 1, 2, m);
 
-    const std::wstring lineKernel = ScriptText(L"KernelPara.ini", {{L"定位方式", L"直线定位"}, {L"投影方向", L"90度"}});
+    const std::wstring lineKernel =
+        ScriptText(L"KernelPara.ini", {{L"定位方式", L"直线定位"}, {L"投影方向", L"90度"}});
     CKernel* left = AddKernel(*ref, 1, 0, 0, CrossOf(0, 0), lineKernel);
     CKernel* right = AddKernel(*ref, 1, 0, 0, CrossOf(kCols - 1, 0), lineKernel);
     left->m_bLocked = right->m_bLocked = 1; // kernels of "尺寸定位" are locked
@@ -325,8 +333,9 @@ void BuildSizeType(CModelInfo& m) {
     auto* area = Add<CPhaseMaskArea>(phase->m_areas, 1);
     area->m_points = RectPoints(20, 20, kPrintArea.Width() - 20, 60);
     area->m_nSheetID = 1;
-    area->m_strParameters = ScriptText(L"尺寸定位/PhaseMaskPara.ini", {{L"定位核X", std::to_wstring(left->m_nID)},
-                                                                  {L"定位核Y", std::to_wstring(right->m_nID)}});
+    area->m_strParameters =
+        ScriptText(L"尺寸定位/PhaseMaskPara.ini",
+                   {{L"定位核X", std::to_wstring(left->m_nID)}, {L"定位核Y", std::to_wstring(right->m_nID)}});
 }
 
 } // namespace

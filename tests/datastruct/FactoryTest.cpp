@@ -16,8 +16,9 @@ namespace {
 
 TEST(Factory, EveryKeyMakesItsClassWhoseTypeNameIsTheKey) {
     const std::vector<std::wstring> keys = GetDataStructClassNames();
-    for (const wchar_t* required : {L"CSysPara", L"CInspType", L"CSide", L"CPhase", L"CKernel", L"CNote", L"CRefImage",
-                                    L"CCameraRefImage", L"CParaAnalytic", L"CModelInfo", L"CArea", L"CCustomMaskArea"})
+    for (const wchar_t* required :
+         {L"CSysPara", L"CInspType", L"CSide", L"CPhase", L"CKernel", L"CNote", L"CRefImage",
+          L"CCameraRefImage", L"CParaAnalytic", L"CModelInfo", L"CArea", L"CCustomMaskArea"})
         EXPECT_NE(std::find(keys.begin(), keys.end(), required), keys.end());
     for (const std::wstring& key : keys) {
         SCOPED_TRACE(std::string(key.begin(), key.end()));

@@ -163,7 +163,8 @@ TEST(ByteStream, ExtremeValuesRoundTripAndShortInputIsRefused) {
     EXPECT_EQ(r.GetStr(), std::wstring(L"a\0b", 3) + static_cast<wchar_t>(0x10FFFF));
     std::vector<CPoint> points;
     r.GetPoints(points);
-    EXPECT_EQ(points, (std::vector<CPoint>{CPoint(INT32_MIN, INT32_MAX), CPoint(INT32_MAX, INT32_MIN), CPoint()}));
+    EXPECT_EQ(points,
+              (std::vector<CPoint>{CPoint(INT32_MIN, INT32_MAX), CPoint(INT32_MAX, INT32_MIN), CPoint()}));
     EXPECT_TRUE(r.AtEnd());
     EXPECT_THROW(r.GetU8(), CByteStreamError);
     CByteWriter big;

@@ -62,7 +62,9 @@ TEST(KillDuringSave, HundredKillsLeaveTheOldOrTheNewVersionWhole) {
     ASSERT_TRUE(versions[1].Save());
     ASSERT_TRUE(versions[0].Save());
     const auto saveMicros =
-        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count() / 2;
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start)
+            .count() /
+        2;
 
     std::mt19937 rng(2024);
     int seen[2] = {0, 0};

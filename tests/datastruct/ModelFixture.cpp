@@ -210,7 +210,8 @@ void AddManyAreas(CModelInfo& model, int count, int vertices) {
         area->m_points.reserve(static_cast<size_t>(vertices));
         for (int v = 0; v < vertices; ++v)
             area->m_points.emplace_back(1000 + (i % 100) * 37 + v % 17, 800 + (i / 100) * 29 + v / 17);
-        area->m_strParameters = L"[定位核X]\r\n    Type=0\r\n    Value=" + std::to_wstring(i % 9) + L"\r\n[END]\r\n";
+        area->m_strParameters =
+            L"[定位核X]\r\n    Type=0\r\n    Value=" + std::to_wstring(i % 9) + L"\r\n[END]\r\n";
         phase->m_areas.Add(area);
     }
 }

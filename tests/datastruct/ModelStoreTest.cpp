@@ -65,10 +65,10 @@ TEST_F(ModelStoreTest, EveryClassAndListRoundTripsFieldByField) {
     loaded.m_strName = L"stale";
     ASSERT_TRUE(loaded.Load(3)) << WideToUtf8(loaded.GetLastError());
     const std::set<std::wstring> seen = ExpectSameModel(model, loaded);
-    for (const wchar_t* kind : {L"CInspType", L"CSide", L"CPhase", L"CNote", L"CArea", L"CKernel", L"CRefImage",
-                                L"CCameraRefImage", L"CCustomMaskArea", L"CPhaseMaskArea", L"CThreshMaskArea",
-                                L"CMaskArea", L"CPolygon", L"CPolygonEx", L"CSideType", L"CPhaseType",
-                                L"CMaskCoeffType", L"CCustomParaType", L"CSplitAreaPara"})
+    for (const wchar_t* kind :
+         {L"CInspType", L"CSide", L"CPhase", L"CNote", L"CArea", L"CKernel", L"CRefImage", L"CCameraRefImage",
+          L"CCustomMaskArea", L"CPhaseMaskArea", L"CThreshMaskArea", L"CMaskArea", L"CPolygon", L"CPolygonEx",
+          L"CSideType", L"CPhaseType", L"CMaskCoeffType", L"CCustomParaType", L"CSplitAreaPara"})
         EXPECT_TRUE(seen.count(kind)) << "the walk never met " << WideToUtf8(kind);
 }
 
@@ -87,7 +87,8 @@ TEST_F(ModelStoreTest, CameraPathsAreStoredRelativeToTheDeploymentFolder) {
 
     // Moving the deployment moves the camera paths with it.
     TempDir other;
-    std::filesystem::copy(m_dir.Path() / "Home", other.Path() / "Home", std::filesystem::copy_options::recursive);
+    std::filesystem::copy(m_dir.Path() / "Home", other.Path() / "Home",
+                          std::filesystem::copy_options::recursive);
     ScopedEnv moved("ZRK_EXE_FOLDER", other.Path().string());
     CModelInfo loaded;
     ASSERT_TRUE(loaded.Load(1)) << WideToUtf8(loaded.GetLastError());
@@ -269,7 +270,10 @@ TEST_F(BadStoreTest, ForeignSqliteDatabaseIsRefused) {
 }
 
 TEST_F(BadStoreTest, NewerSchemaIsRefused) {
-    { CTemplateStore store; ASSERT_TRUE(store.Open(StorePath())); }
+    {
+        CTemplateStore store;
+        ASSERT_TRUE(store.Open(StorePath()));
+    }
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(WideToUtf8(StorePath()).c_str(), &db), SQLITE_OK);
     sqlite3_exec(db, "PRAGMA user_version=99", nullptr, nullptr, nullptr);

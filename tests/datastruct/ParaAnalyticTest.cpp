@@ -83,10 +83,11 @@ TEST(ParaAnalytic, WrappedTextsHaveTheirContainerItemsAsNodes) {
 }
 
 TEST(ParaAnalytic, ItemListIniFormIsRebuiltFromItsCounts) {
-    const std::wstring ini = L"[General]\r\nCount=2\r\nName=\r\nType=0\r\n"
-                             L"[Item1]\r\nCount=1\r\nName=组\r\nType=0\r\nHint=分组\r\n"
-                             L"[Item1]\r\nName=阈值\r\nType=0\r\nDefaultValue=10\r\nValue=12\r\nRemark=说明\r\n"
-                             L"[Item2]\r\nName=极性\r\nType=3\r\nComboList=由暗到亮,由亮到暗\r\n";
+    const std::wstring ini =
+        L"[General]\r\nCount=2\r\nName=\r\nType=0\r\n"
+        L"[Item1]\r\nCount=1\r\nName=组\r\nType=0\r\nHint=分组\r\n"
+        L"[Item1]\r\nName=阈值\r\nType=0\r\nDefaultValue=10\r\nValue=12\r\nRemark=说明\r\n"
+        L"[Item2]\r\nName=极性\r\nType=3\r\nComboList=由暗到亮,由亮到暗\r\n";
     CParaAnalytic pa;
     pa.LoadText(ini);
     ASSERT_EQ(pa.GetNodeCount(), 2);

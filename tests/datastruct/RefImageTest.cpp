@@ -1,8 +1,8 @@
 // Reference images: composition from camera bitmaps, small-sheet geometry, split areas and kernels.
 
+#include "datastruct/RefImage.h"
 #include "datastruct/CameraRefImage.h"
 #include "datastruct/Kernel.h"
-#include "datastruct/RefImage.h"
 #include "geometry/BmpFile.h"
 #include "geometry/ImgBuffer.h"
 #include "model/ParaTypes.h"
@@ -41,7 +41,8 @@ CCameraRefImage* AddCamera(CRefImage& ref, const std::wstring& path, int x, int 
     return camera;
 }
 
-CSplitAreaPara* AddSplit(CRefImage& ref, int cols, int rows, CRect crop, int ex, int ey, const wchar_t* remark) {
+CSplitAreaPara* AddSplit(CRefImage& ref, int cols, int rows, CRect crop, int ex, int ey,
+                         const wchar_t* remark) {
     auto* split = new CSplitAreaPara;
     split->m_nCols = cols;
     split->m_nRows = rows;
@@ -180,8 +181,8 @@ TEST_F(RefImageTest, PreparedSheetHoldsItsRectangleAndRecomputeRefillsTheSameBuf
     CImgBuffer* sheet = m_ref.GetImage();
     EXPECT_EQ(sheet->GetWidth(), 44);
     EXPECT_EQ(sheet->GetHeight(), 24);
-    EXPECT_EQ(sheet->GetMat().at<uint8_t>(0, 0), 0);                  // (-2, -2): outside the image
-    EXPECT_EQ(sheet->GetMat().at<uint8_t>(2 + 3, 2 + 4), 4 + 2 * 3);  // image pixel (4, 3)
+    EXPECT_EQ(sheet->GetMat().at<uint8_t>(0, 0), 0);                 // (-2, -2): outside the image
+    EXPECT_EQ(sheet->GetMat().at<uint8_t>(2 + 3, 2 + 4), 4 + 2 * 3); // image pixel (4, 3)
     m_ref.m_nCurCol = 1;
     m_ref.m_nCurRow = 1;
     ASSERT_TRUE(m_ref.Recompute());
@@ -218,7 +219,7 @@ TEST_F(RefImageTest, KernelsOfTheCurrentSheetAreDrawnHitAndCleared) {
     CKernel* a = addKernel(1, 1, CRect(70, 10, 80, 20));
     CKernel* b = addKernel(1, 1, CRect(75, 15, 90, 30)); // overlaps a: the later one wins a hit
     addKernel(1, 2, CRect(62, 2, 66, 6));                // another phase
-    addKernel(0, 1, CRect(5, 5, 15, 15));                 // another small sheet
+    addKernel(0, 1, CRect(5, 5, 15, 15));                // another small sheet
     m_ref.m_nCurCol = 1;
 
     CItemList phaseTypes;

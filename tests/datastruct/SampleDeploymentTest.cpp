@@ -27,7 +27,9 @@ namespace {
 
 const std::filesystem::path kSources = ZRK_DEPLOY_SOURCES;
 
-std::wstring Script(const std::string& relative) { return Utf8ToWide((kSources / "PlugIns" / relative).string()); }
+std::wstring Script(const std::string& relative) {
+    return Utf8ToWide((kSources / "PlugIns" / relative).string());
+}
 
 struct CExpectedNode {
     const char* file;
@@ -38,8 +40,10 @@ struct CExpectedNode {
 
 TEST(SampleScripts, HoldEveryNodeReadOrSetByNameWithoutCaption) {
     const CExpectedNode nodes[] = {
-        {"KernelPara.ini", L"定位方式", 3, L"区域定位"},       {"KernelPara.ini", L"直线定位极性", 3, L"由暗到亮"},
-        {"KernelPara.ini", L"直线定位阈值", 0, L"10"},         {"KernelPara.ini", L"投影方向", 3, L"0度"},
+        {"KernelPara.ini", L"定位方式", 3, L"区域定位"},
+        {"KernelPara.ini", L"直线定位极性", 3, L"由暗到亮"},
+        {"KernelPara.ini", L"直线定位阈值", 0, L"10"},
+        {"KernelPara.ini", L"投影方向", 3, L"0度"},
         {"缺陷检测/SidePara.ini", L"允许多通道检测", 2, L"0"},
     };
     for (const auto& n : nodes) {
@@ -61,8 +65,8 @@ TEST(SampleScripts, HoldEveryNodeReadOrSetByNameWithoutCaption) {
         const std::string folder = std::string(type) + "/";
         CParaAnalytic phase, mask, note, insp;
         ASSERT_TRUE(phase.LoadFile(Script(folder + "PhasePara.ini")));
-        for (const wchar_t* name : {L"前景", L"是否允许侵入", L"检测力度结构_高", L"检测力度结构_低", L"检测力度结构_颜色",
-                                    L"是否颜色检测"}) {
+        for (const wchar_t* name : {L"前景", L"是否允许侵入", L"检测力度结构_高", L"检测力度结构_低",
+                                    L"检测力度结构_颜色", L"是否颜色检测"}) {
             ASSERT_NE(phase.FindNodeByName(name), nullptr) << WideToUtf8(name);
             EXPECT_EQ(CParaAnalytic::GetCaption(*phase.FindNodeByName(name)), L"");
         }
@@ -113,7 +117,8 @@ protected:
     static void SetUpTestSuite() {
         s_dir = new TempDir;
         std::filesystem::copy(kSources, s_dir->Path(), std::filesystem::copy_options::recursive);
-        const std::string command = std::string(ZRK_MAKESAMPLE) + " '" + s_dir->Path().string() + "' > /dev/null";
+        const std::string command =
+            std::string(ZRK_MAKESAMPLE) + " '" + s_dir->Path().string() + "' > /dev/null";
         s_status = std::system(command.c_str());
     }
     static void TearDownTestSuite() {
@@ -181,7 +186,8 @@ TEST_F(SampleTemplateTest, EverySideShowsItsComposedImageAndNotesMatchItsSheets)
                 const CPoint origin = ref->GetSheetOrigin(kernel->m_nSheetCol, kernel->m_nSheetRow);
                 EXPECT_EQ(kernel->m_nOffsetX, -origin.x);
                 EXPECT_EQ(kernel->m_nOffsetY, -origin.y);
-                EXPECT_TRUE(ref->GetSheetRect(kernel->m_nSheetCol, kernel->m_nSheetRow).PtInRect(kernel->GetPoint(0)));
+                EXPECT_TRUE(ref->GetSheetRect(kernel->m_nSheetCol, kernel->m_nSheetRow)
+                                .PtInRect(kernel->GetPoint(0)));
             }
             ref->Release();
         }
