@@ -161,6 +161,7 @@ bool CParaAnalytic::LoadFile(const std::wstring& path) {
 
 void CParaAnalytic::LoadLines(std::vector<std::wstring> lines) {
     m_analyzer.m_root.m_children.RemoveAll();
+    m_analyzer.m_root.m_para = CTreeParaStruct(); // key lines above the first header belong to one text only
     m_bContainer = false;
     if (IsIniForm(lines)) {
         BuildFromIni(lines);
