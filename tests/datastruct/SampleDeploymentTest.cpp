@@ -13,6 +13,7 @@
 #include "datastruct/SysPara.h"
 #include "formats/CodePage.h"
 #include "formats/IniFile.h"
+#include "formats/LanguagePack.h"
 #include "geometry/ImgBuffer.h"
 #include "geometry/MaskArea.h"
 #include "model/ParaTypes.h"
@@ -109,7 +110,13 @@ TEST(SampleConfiguration, LanguageAndPressDelay) {
     EXPECT_EQ(language, L"chinese");
     ASSERT_TRUE(config.Load(Utf8ToWide((kSources / "config.ini").string())));
     EXPECT_EQ(config.GetInt(L"General", L"bIfMouseTimeDelay", 0), 1);
-    EXPECT_TRUE(std::filesystem::exists(kSources / "Language/chinese.lpk"));
+    // The pack holds the texts of the keys the editor shows by number.
+    ScopedEnv exe("ZRK_EXE_FOLDER", kSources.string());
+    CLanguagePack pack;
+    ASSERT_TRUE(pack.LoadLanguage(L"chinese"));
+    pack.SetSection(L"ZRKDll.dll");
+    for (const wchar_t* key : {L"1022", L"1023", L"1027"})
+        EXPECT_NE(pack.Translate(key), key);
 }
 
 class SampleTemplateTest : public ::testing::Test {
