@@ -1,0 +1,67 @@
+#include "geometry/ImgBuffer.h"
+
+#include <algorithm>
+#include <cstring>
+
+CImgBuffer::CImgBuffer(int /*count*/, int width, int height, uint32_t format, int type, CImgLocation location)
+    : m_nWidth(width), m_nHeight(height), m_nFormat(format), m_nType(type), m_location(location) {}
+
+CImgBuffer::~CImgBuffer() = default;
+
+bool CImgBuffer::Create() {
+    m_mat.release();
+    const int bpp = GetBytesPerPixel();
+    if (m_nWidth < 1 || m_nHeight < 1 || m_nWidth > kMaxSide || m_nHeight > kMaxSide || bpp < 1 || bpp > 4)
+        return false;
+    m_mat = cv::Mat::zeros(m_nHeight, m_nWidth, CV_8UC(bpp));
+    return true;
+}
+
+void CImgBuffer::Destroy() { m_mat.release(); }
+
+bool CImgBuffer::GetAddress(void** address) const {
+    if (!address)
+        return false;
+    *address = IsCreated() ? m_mat.data : nullptr;
+    return IsCreated();
+}
+
+bool CImgBuffer::CopyAll(const CImgBuffer& other) {
+    if (&other == this)
+        return IsCreated();
+    if (!IsCreated() || !other.IsCreated() || other.m_nWidth != m_nWidth || other.m_nHeight != m_nHeight ||
+        other.m_nFormat != m_nFormat)
+        return false;
+    other.m_mat.copyTo(m_mat); // same size and type: copies into the existing memory
+    return true;
+}
+
+bool ImgBufferCopyRect(IMG_BUFFER_HANDLE source, int srcX, int srcY, int width, int height,
+                       IMG_BUFFER_HANDLE target, int dstX, int dstY) {
+    if (!source || !target || !source->IsCreated() || !target->IsCreated() ||
+        source->GetFormat() != target->GetFormat() || width <= 0 || height <= 0)
+        return false;
+    // Clip in 64 bits: the corners may lie anywhere.
+    int64_t sx = srcX, sy = srcY, tx = dstX, ty = dstY, w = width, h = height;
+    auto clipLow = [&](int64_t& s, int64_t& t, int64_t& len) {
+        const int64_t cut = std::max<int64_t>({0, -s, -t});
+        s += cut;
+        t += cut;
+        len -= cut;
+    };
+    clipLow(sx, tx, w);
+    clipLow(sy, ty, h);
+    w = std::min({w, source->GetWidth() - sx, target->GetWidth() - tx});
+    h = std::min({h, source->GetHeight() - sy, target->GetHeight() - ty});
+    if (w <= 0 || h <= 0)
+        return false;
+    const cv::Rect from{int(sx), int(sy), int(w), int(h)};
+    const cv::Rect to{int(tx), int(ty), int(w), int(h)};
+    if (source == target) {
+        cv::Mat tmp = source->GetMat()(from).clone();
+        tmp.copyTo(target->GetMat()(to));
+    } else {
+        source->GetMat()(from).copyTo(target->GetMat()(to));
+    }
+    return true;
+}

@@ -1,0 +1,40 @@
+#pragma once
+/// Private to the polygon painting: the even-odd pixel rule shared by hit-testing and filling, and the
+/// stroking of outlines into marker bitmaps.
+///
+/// The pixel rule: pixel (x, y) is inside when its centre (x + 0.5, y + 0.5) has an odd number of edge
+/// crossings to its right. Vertices are integers, so a centre never lies on a vertex's scan line and the
+/// rule needs no tie-breaking; hit-testing and filling use the same exact integer arithmetic and always
+/// agree.
+
+#include "support/Geometry.h"
+
+#include <opencv2/core.hpp>
+
+#include <cstdint>
+#include <vector>
+
+/// Limit of coordinates handed to OpenCV's drawing: far enough out that every clipped figure is drawn as
+/// it would be, near enough that its 32-bit arithmetic cannot overflow.
+inline constexpr int64_t kRasterCoordLimit = int64_t(1) << 29;
+
+inline int ClampCoord(int64_t v) {
+    return static_cast<int>(v < -kRasterCoordLimit ? -kRasterCoordLimit : v > kRasterCoordLimit ? kRasterCoordLimit : v);
+}
+
+/// True when pixel (x, y) is inside the polygon by the rule above; fewer than three vertices hold none.
+bool PolygonContainsPixel(const std::vector<CPoint>& points, int64_t x, int64_t y);
+
+/// Sets every pixel of the 8-bit image that is inside the polygon (vertices shifted by (shiftX, shiftY))
+/// to value. Only the rows and columns of the image are visited.
+void FillPolygonEvenOdd(cv::Mat& image, const std::vector<CPoint>& points, int64_t shiftX, int64_t shiftY,
+                        uint8_t value);
+
+/// Strokes the polygon's edges (closed) or the line from vertex 0 to vertex 1 (not closed) with a pen of
+/// the width (at least 1) into the 8-bit image.
+void StrokePolygon(cv::Mat& image, const std::vector<CPoint>& points, int64_t shiftX, int64_t shiftY,
+                   uint8_t value, int width, bool closed);
+
+/// The part of the box shifted by (shiftX, shiftY) that lies inside a width x height buffer; empty when
+/// none does.
+CRect TargetArea(const CRect& box, int64_t shiftX, int64_t shiftY, int width, int height);
