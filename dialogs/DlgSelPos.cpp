@@ -1,7 +1,7 @@
 #include "dialogs/DlgSelPos.h"
 
 #include "dialogs/ControlHelpers.h"
-#include "host/LanguageSeam.h"
+#include "formats/LanguagePack.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

@@ -5,7 +5,7 @@
 #include "formats/Utility.h"
 #include "host/CustomFindFile.h"
 #include "host/FindFileData.h"
-#include "host/LanguageSeam.h"
+#include "formats/LanguagePack.h"
 #include "model/IDItem.h"
 #include "support/Prompter.h"
 

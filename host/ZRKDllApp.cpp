@@ -4,7 +4,7 @@
 #include "formats/IniFile.h"
 #include "formats/Utility.h"
 #include "host/AppProfile.h"
-#include "host/LanguageSeam.h"
+#include "formats/LanguagePack.h"
 #include "support/Prompter.h"
 
 #include <QLocale>
@@ -39,10 +39,8 @@ CZRKDllApp::CZRKDllApp() {
     m_nLocaleID = LocaleForLanguage(m_strLanguage);
     QLocale::setDefault(m_nLocaleID == ZRK_LOCALE_CHINESE ? QLocale(QLocale::Chinese, QLocale::Taiwan)
                                                           : QLocale(QLocale::English, QLocale::UnitedStates));
-#if ZRK_HAVE_LANGUAGE_PACK
     GetLanguagePack()->LoadLanguage(m_strLanguage);
     GetLanguagePack()->SetSection(L"ZRKDll.dll");
-#endif
 }
 
 bool CZRKDllApp::InitInstance() {

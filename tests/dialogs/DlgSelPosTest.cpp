@@ -140,3 +140,25 @@ TEST(DlgSelPos, SizeAndPaintingFollowTheSettings) {
     EXPECT_EQ(picker.windowTitle(), QStringLiteral("选择参考小张"));
     EXPECT_EQ(picker.objectName(), QStringLiteral("2249"));
 }
+
+#include "formats/LanguagePack.h"
+#include "host/ModuleState.h"
+#include "host/ZRKDllApp.h"
+#include "testsupport/TempDir.h"
+
+TEST(DlgSelPos, CaptionPassesThroughTheLanguagePackInTheModuleSection) {
+    TempDir dir;
+    dir.WriteBytes("Language/english.lpk", "[ZRKDll.dll]\r\n选择所在的相机=Pick the camera\r\n[END]\r\n");
+    ScopedEnv exe("ZRK_EXE_FOLDER", dir.Path().string());
+    CZRKDllApp::Get();  // module load: chooses its language and section first
+    ASSERT_TRUE(GetLanguagePack()->LoadLanguage(L"english"));
+    std::wstring previous = GetLanguagePack()->SetSection(L"Host");
+    {
+        CModuleStateGuard guard;  // an exported call: the module's section is current inside
+        EXPECT_EQ(GetLanguagePack()->GetSection(), L"ZRKDll.dll");
+        CDlgSelPos picker;
+        EXPECT_EQ(picker.windowTitle(), QStringLiteral("Pick the camera"));
+    }
+    EXPECT_EQ(GetLanguagePack()->GetSection(), L"Host");
+    GetLanguagePack()->SetSection(previous);
+}
