@@ -1,0 +1,94 @@
+#include "datastruct/ModelInfo.h"
+
+#include "datastruct/ByteStream.h"
+#include "datastruct/CopyHelpers.h"
+#include "datastruct/ModelCodec.h"
+#include "datastruct/TemplateStore.h"
+#include "formats/CodePage.h"
+
+#include <exception>
+
+bool CModelInfo::CopyFrom(const CIDItem* source) {
+    const auto* s = CopySourceAs<CModelInfo>(source);
+    if (!s || !CIDItem::CopyFrom(source))
+        return false;
+    m_strName = s->m_strName;
+    m_strTitle = s->m_strTitle;
+    m_inspTypes.Copy(s->m_inspTypes);
+    m_sideTypes.Copy(s->m_sideTypes);
+    m_phaseTypes.Copy(s->m_phaseTypes);
+    m_maskCoeffTypes.Copy(s->m_maskCoeffTypes);
+    m_customParaTypes.Copy(s->m_customParaTypes);
+    m_refImageSet.Copy(s->m_refImageSet);
+    m_strStorePath = s->m_strStorePath;
+    return true;
+}
+
+void CModelInfo::GetInformation(std::vector<std::wstring>& record) const {
+    record = {m_strTitle, m_strName, std::to_wstring(m_nID)};
+}
+
+void CModelInfo::Reset() {
+    m_strName.clear();
+    m_strTitle.clear();
+    m_inspTypes.RemoveAll();
+    m_sideTypes.RemoveAll();
+    m_phaseTypes.RemoveAll();
+    m_maskCoeffTypes.RemoveAll();
+    m_customParaTypes.RemoveAll();
+    m_refImageSet.m_refImages.RemoveAll();
+}
+
+bool CModelInfo::Load(int id) {
+    Reset();
+    m_nID = id;
+    m_strError.clear();
+    CTemplateStore store;
+    if (!store.Open(m_strStorePath.empty() ? GetTemplateStorePath() : m_strStorePath)) {
+        m_strError = store.GetLastError();
+        return false;
+    }
+    std::string data;
+    bool found = false;
+    CModelCatalogEntry entry;
+    if (!store.LoadModelData(id, data, found, &entry)) {
+        m_strError = store.GetLastError();
+        return false;
+    }
+    if (!found)
+        return true;
+    try {
+        if (!data.empty())
+            DecodeModel(data, *this);
+        m_strName = entry.m_strName;
+        m_strTitle = entry.m_strTitle;
+    } catch (const std::exception& e) {
+        Reset();
+        m_nID = id;
+        m_strError = L"模板 " + std::to_wstring(id) + L" 的数据无法读取: " + Utf8ToWide(e.what());
+        return false;
+    }
+    return true;
+}
+
+bool CModelInfo::Save() {
+    m_strError.clear();
+    if (m_nID < 1) {
+        m_strError = L"模板编号必须大于 0: " + std::to_wstring(m_nID);
+        return false;
+    }
+    std::string data;
+    try {
+        data = EncodeModel(*this);
+    } catch (const std::exception& e) {
+        m_strError = L"模板无法保存: " + Utf8ToWide(e.what());
+        return false;
+    }
+    CTemplateStore store;
+    if (!store.Open(m_strStorePath.empty() ? GetTemplateStorePath() : m_strStorePath) ||
+        !store.SaveModelData(m_nID, m_strName, m_strTitle, data)) {
+        m_strError = store.GetLastError();
+        return false;
+    }
+    return true;
+}

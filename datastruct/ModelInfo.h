@@ -1,0 +1,47 @@
+#pragma once
+/// The model ("模板"): its name and title, the inspection types and the catalogues, and the reference
+/// images. It loads and saves itself whole through the template store (TemplateStore.h).
+
+#include "datastruct/RefImageSet.h"
+#include "model/ItemList.h"
+
+#include <string>
+#include <vector>
+
+class CModelInfo : public CIDItem {
+public:
+    std::wstring GetName() const override { return m_strName; }
+    bool CopyFrom(const CIDItem* source) override;
+    CIDItem* NewInstance() const override { return new CModelInfo; }
+    std::wstring GetTypeName() const override { return L"CModelInfo"; }
+
+    /// Slot 6. Fills the information record: [0] the title, [1] the name, [2] the identifier as text.
+    virtual void GetInformation(std::vector<std::wstring>& record) const;
+    /// Slot 7. Empties the five lists and the reference images and clears name and title; keeps `m_nID`.
+    virtual void Reset();
+    /// Slot 8. Resets, sets `m_nID`, then fills the model from the store. A model the store does not hold
+    /// stays empty with that identifier (its first save creates it) and the result is true. False, with
+    /// the model empty and `GetLastError` set, when the store cannot be opened or the data is damaged.
+    virtual bool Load(int id);
+    /// Slot 9. Writes the whole model, and its name and title into the catalogue, in one transaction.
+    /// False, the previous stored version kept whole, on any failure (identifier below 1 included).
+    virtual bool Save();
+
+    /// The store file used by `Load` and `Save`; empty means `GetTemplateStorePath()`.
+    void SetStorePath(const std::wstring& path) { m_strStorePath = path; }
+    const std::wstring& GetStorePath() const { return m_strStorePath; }
+    const std::wstring& GetLastError() const { return m_strError; }
+
+    std::wstring m_strName;
+    std::wstring m_strTitle;      ///< the tree's root text; handed to the release-model library
+    CItemList m_inspTypes;        ///< `CInspType`
+    CItemList m_sideTypes;        ///< `CSideType`
+    CItemList m_phaseTypes;       ///< `CPhaseType`
+    CItemList m_maskCoeffTypes;   ///< `CMaskCoeffType`
+    CItemList m_customParaTypes;  ///< `CCustomParaType`
+    CRefImageSet m_refImageSet;   ///< the reference images
+
+private:
+    std::wstring m_strStorePath;
+    std::wstring m_strError;
+};

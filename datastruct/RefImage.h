@@ -1,0 +1,120 @@
+#pragma once
+/// A large reference image ("大张参考图"): camera images composed into one image, the split schemes that
+/// cut it into small sheets, the current small sheet, and the locating kernels of all phases.
+///
+/// Geometry (all in whole-image pixels). Applying a scheme takes its columns and rows (at least 1), its
+/// crop and its extension. The crop is fitted to the image (a left outside [0, width) becomes 0, a top
+/// outside [0, height) becomes 0, a right above the width or not above 0 becomes the width, a bottom
+/// likewise), so an all-zero crop is the whole image. Pitch = fitted crop width / columns and height / rows
+/// (truncated). The origin of sheet (c, r) is (crop left + c × pitch x − extension x + grid offset x, crop
+/// top + r × pitch y − extension y + grid offset y); its rectangle runs from the origin over (pitch x + 2 ×
+/// extension x, pitch y + 2 × extension y). Sheet index k is (k mod columns, k / columns). The image size
+/// is known from the camera files before any pixel is loaded: width = the largest x + width and height =
+/// the largest y + height over the cameras, negative positions counted as 0.
+///
+/// Buffers: the composed image and the current small sheet are buffer objects owned by the reference image;
+/// `Release` frees their pixels only, so their addresses stay valid. `Load` and `Prepare` keep the objects
+/// while the size and format stay the same (so `Recompute` after a pick refills the same buffer) and replace
+/// them otherwise; take the pointers again after either.
+
+#include "model/ItemList.h"
+#include "support/Color.h"
+#include "support/Geometry.h"
+
+#include <map>
+#include <memory>
+#include <string>
+
+class CImgBuffer;
+class CKernel;
+
+class CRefImage : public CIDItem {
+public:
+    CRefImage();
+    ~CRefImage() override;
+    bool CopyFrom(const CIDItem* source) override;
+    CIDItem* NewInstance() const override { return new CRefImage; }
+    std::wstring GetTypeName() const override { return L"CRefImage"; }
+
+    /// Applies the split scheme with that identifier from `m_splits` (see above). The current column and
+    /// row are kept, clamped into the new grid. An unknown identifier gives one small sheet over the whole
+    /// image without extension. Returns whether the scheme was found.
+    virtual bool ApplySplit(int splitID);
+    /// Composes the large image from the camera files: cameras pasted in list order (the last on top),
+    /// format of the first readable camera image (8-bit grey or 24-bit colour; others are converted),
+    /// uncovered pixels 0. Cameras whose file cannot be read stay black. False when there is no camera or
+    /// no camera file can be read (nothing is loaded then).
+    virtual bool Load();
+    /// Repastes the cameras at their current positions into the composed image, without reading files.
+    /// Nothing when no image is loaded.
+    virtual void Redraw();
+    /// Frees the pixels of both buffers; the next `Load` reads the files again.
+    virtual void Release();
+    /// Fills the small-sheet buffer with the current sheet's rectangle of the composed image (outside the
+    /// image: 0). False when no image is loaded.
+    virtual bool Prepare();
+    /// Refills the small-sheet buffer after the current column or row changed (as `Prepare`).
+    virtual bool Recompute();
+    virtual bool IsLoaded() const;
+
+    /// The composed image and the current small sheet. Never null; not created while nothing is loaded.
+    virtual CImgBuffer* GetComposedImage() const { return m_pComposed.get(); }
+    virtual CImgBuffer* GetImage() const { return m_pSheet.get(); }
+
+    /// Width and height of the large image (see above); (0, 0) without readable cameras.
+    virtual CSize GetImageSize() const;
+    /// The fitted crop of the applied scheme.
+    virtual CRect GetCropRect() const;
+    virtual CPoint GetSheetOrigin(int col, int row) const;
+    virtual CPoint GetSheetOriginByIndex(int index) const;
+    /// The origin of the current column and row.
+    virtual CPoint GetCurSheetOrigin() const;
+    virtual CRect GetSheetRect(int col, int row) const;
+
+    /// The split area containing the point: the fitted crop of the first scheme, in list order, whose crop
+    /// contains it; the whole image when none does.
+    virtual CRect GetSplitArea(CPoint point) const;
+    /// The split area containing the rectangle's centre.
+    virtual CRect GetSplitAreaOfRect(const CRect& rect) const;
+    /// The fitted crop of the first scheme whose remark equals the text; false when none has it.
+    virtual bool FindSplitAreaByRemark(const std::wstring& remark, CRect& area) const;
+
+    /// Draws every kernel of the current small sheet whose phase is `phaseID`: `Draw`(buffer, 0, 0, c, c,
+    /// false, 1, 0) then `DrawSelection`(buffer, 0, 0), c being the `m_crRefColor` of that phase type in
+    /// `phaseTypes` (red when missing). Kernels are shifted by their own drawing offsets.
+    virtual void DrawKernels(CImgBuffer* buffer, const CItemList* phaseTypes, int phaseID) const;
+    /// The index in `m_kernels` of the last kernel of the current small sheet whose `HitTest` succeeds at
+    /// the whole-image point; -1 when none.
+    virtual int HitTestKernel(int x, int y) const;
+    /// That kernel, or null.
+    virtual CKernel* FindKernel(int x, int y) const;
+    /// Removes every kernel of small sheet (col, row), of every phase; returns how many.
+    virtual int ClearSheetKernels(int col, int row);
+
+    std::wstring m_strRemark;    ///< "备注:"
+    CItemList m_cameras;         ///< `CCameraRefImage`
+    CItemList m_splits;          ///< `CSplitAreaPara`
+    int32_t m_nCamCols = 1;      ///< horizontal camera count, 1 … 32
+    int32_t m_nCamRows = 1;      ///< vertical camera count
+    int32_t m_nCols = 1;         ///< small sheets across, from the applied scheme
+    int32_t m_nRows = 1;         ///< small sheets down
+    int32_t m_nCurCol = 0;       ///< the current ("reference") small sheet
+    int32_t m_nCurRow = 0;
+    int32_t m_nGridOffsetX = 0;  ///< added into every sheet origin; nothing in the editor sets them
+    int32_t m_nGridOffsetY = 0;
+    CItemList m_kernels;         ///< `CKernel` of all phases
+    int32_t m_nSplitID = -1;     ///< the applied scheme
+    CRect m_rcCrop;              ///< crop of the applied scheme, as the scheme gives it (unfitted)
+    int32_t m_nExtendX = 0;      ///< extension of the applied scheme
+    int32_t m_nExtendY = 0;
+
+private:
+    CRect FitCrop(const CRect& crop) const;
+    CSize GetPitch() const;
+    bool IsOnCurrentSheet(const CKernel& kernel) const;
+    void Paste();
+
+    std::unique_ptr<CImgBuffer> m_pComposed;
+    std::unique_ptr<CImgBuffer> m_pSheet;
+    std::map<int, std::unique_ptr<CImgBuffer>> m_cameraPixels; // by camera identifier, in the composed format
+};

@@ -1,0 +1,84 @@
+#pragma once
+/// The template store: one SQLite database holding the model catalogue, every model's data and the system
+/// parameters. Its file is `Home/Templates.db` in the deployment folder (`GetTemplateStorePath`).
+///
+/// The schema carries its version in `PRAGMA user_version` and the store's mark in `PRAGMA application_id`;
+/// both are written when an empty file (or none) is opened, so the store is created on first use. A model's
+/// data is one compact blob (see ModelCodec.h) with its CRC-32 beside it; writes of one model are one
+/// transaction, so a crash or a kill leaves the previous version whole.
+///
+/// No operation throws: each reports failure through its result and leaves a text for `GetLastError`
+/// (a file that is not a template store, is damaged or truncated, or a model that does not exist).
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+/// One model of the catalogue.
+struct CModelCatalogEntry {
+    int m_nID = -1;
+    std::wstring m_strName;
+    std::wstring m_strTitle;
+};
+
+class CTemplateStore {
+public:
+    static constexpr int kSchemaVersion = 1;
+    static constexpr int32_t kApplicationID = 0x5A524B54; // "ZRKT"
+
+    CTemplateStore() = default;
+    CTemplateStore(const CTemplateStore&) = delete;
+    CTemplateStore& operator=(const CTemplateStore&) = delete;
+    ~CTemplateStore();
+
+    /// Opens the store, creating its folder, file and schema when they do not exist yet. False when the
+    /// file is not a template store, is damaged, or is of a newer schema; the store is then closed.
+    bool Open(const std::wstring& path);
+    void Close();
+    bool IsOpen() const { return m_db != nullptr; }
+    const std::wstring& GetPath() const { return m_strPath; }
+    /// The text of the last failure; empty after a success.
+    const std::wstring& GetLastError() const { return m_strError; }
+
+    /// The catalogue in identifier order.
+    bool ListModels(std::vector<CModelCatalogEntry>& out);
+    /// Whether the catalogue has the model; false also on a failure (see `GetLastError`).
+    bool HasModel(int id);
+    /// The stored data of the model, checked against its CRC, and its catalogue entry when `entry` is given.
+    /// `found` is false (and the result true) when the store does not hold the model.
+    bool LoadModelData(int id, std::string& data, bool& found, CModelCatalogEntry* entry = nullptr);
+    /// Writes the catalogue entry and the data of the model in one transaction, creating the model when the
+    /// identifier is new. False (the previous version kept whole) on any failure.
+    bool SaveModelData(int id, const std::wstring& name, const std::wstring& title, const std::string& data);
+    /// A new model with the data; returns its identifier (1 or more) or -1.
+    int CreateModel(const std::wstring& name, const std::wstring& title, const std::string& data);
+    /// A copy of the model's data under a new identifier with the given name and title; -1 on failure or
+    /// when the source does not exist.
+    int CopyModel(int sourceID, const std::wstring& name, const std::wstring& title);
+    /// Removes the model and its data; false when it does not exist.
+    bool DeleteModel(int id);
+
+    /// The system parameters, as named values.
+    bool LoadSystemValues(std::map<std::wstring, std::wstring>& values);
+    /// Replaces the stored system parameters with the given ones, in one transaction.
+    bool SaveSystemValues(const std::map<std::wstring, std::wstring>& values);
+
+    /// Runs SQLite's integrity check; true when it answers "ok".
+    bool CheckIntegrity();
+
+private:
+    bool Exec(const char* sql);
+    bool Fail(const std::wstring& what);
+    bool FailSql(const std::wstring& what);
+    bool CreateSchema();
+
+    sqlite3* m_db = nullptr;
+    std::wstring m_strPath;
+    std::wstring m_strError;
+};
+
+/// `GetExeFolder()` + "Home/Templates.db".
+std::wstring GetTemplateStorePath();
