@@ -56,6 +56,7 @@ bool CDlgSelPos::OnCommand(int id) {
 
 void CDlgSelPos::showEvent(QShowEvent* event) {
     resize(GetPickerSize());
+    setWindowTitle(QString::fromStdWString(Translate(m_strTitle, 0)));
     QDialog::showEvent(event);
 }
 

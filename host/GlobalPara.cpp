@@ -66,10 +66,12 @@ CGlobalPara::CGlobalPara(const std::wstring& exeFolder) : m_strExeFolder(exeFold
 
     if (m_hDataStruct.Load(exeFolder + L"libDataStruct.so"))
         m_pfnCreateDllInstance = m_hDataStruct.SymbolAs<PFN_CreateDllInstance>("CreateDllInstance");
-    if (!m_pfnCreateDllInstance)
+    if (!m_pfnCreateDllInstance) {
+        m_bMissingReported = true;
         ZrkMessageBox(Translate(L"调用失败，可能是加载 DataStruct.dll 失败或者没有找到 CreateDllInstance() "
                                 L"接口函数！",
                                 0));
+    }
 
     if (IsExistingFile(exeFolder + L"libNewWizardDLL.so"))
         m_hNewWizard.Load(exeFolder + L"libNewWizardDLL.so");

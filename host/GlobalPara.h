@@ -4,6 +4,7 @@
 /// libraries. The accessor creates it on first use from the deployment folder; the module never
 /// destroys it.
 
+#include "datastruct/DataStruct.h"
 #include "host/DynamicLibrary.h"
 
 #include <cstdint>
@@ -14,9 +15,6 @@
 class CIDItem;
 class CImgDisplay;
 
-/// `CreateDllInstance` of the data-structure library: class name, second string (always empty); a new
-/// object owned by the caller, null for an unknown name.
-using PFN_CreateDllInstance = CIDItem* (*)(std::wstring className, std::wstring second);
 /// `CreatePlugInsInstance` of a plug-in library.
 using PFN_CreatePlugInsInstance = void* (*)();
 /// "ReleaseModelExecuteFunction": the address of an array of narrow model titles and their count.
@@ -74,6 +72,9 @@ public:
     std::vector<uint8_t> m_byClarity;  ///< 256 x 256 blending table: entry j * 256 + i
     PFN_CreateDllInstance m_pfnCreateDllInstance = nullptr;
     std::wstring m_strExeFolder;
+    /// Whether the message about the missing data-structure library has been shown (by the construction
+    /// or later by an activation); it is shown at most once per instance.
+    bool m_bMissingReported = false;
 };
 
 /// Fills `table` (65,536 entries) with (j * (255 - weight) + i * weight) >> 8 at j * 256 + i. Stops with
