@@ -36,10 +36,13 @@ const wchar_t* const kStatusTexts[8] = {
     L"您正在进行 缩小 操作",     L"您正在进行 增加屏蔽区 操作", L"您正在进行 增加检测区 操作",
     L"您正在进行 增加定位核 操作", L"您正在进行 关联定位核 操作"};
 
-std::unique_ptr<CImgBuffer> NewBufferLike(const CImgBuffer& source) {
+// A new buffer of the source's size and format holding a copy of its pixels. One pass over the memory: the
+// pixels are copied into fresh memory instead of being zeroed first and then overwritten.
+std::unique_ptr<CImgBuffer> CloneBuffer(const CImgBuffer& source) {
     auto buffer = std::make_unique<CImgBuffer>(1, source.GetWidth(), source.GetHeight(), source.GetFormat(), -1,
                                                CImgLocation(0, 0));
-    if (!buffer->Create())
+    buffer->GetMat() = source.GetMat().clone();
+    if (!buffer->IsCreated())
         return nullptr;
     return buffer;
 }
@@ -49,17 +52,15 @@ bool CZRKDlg::BuildDisplayChain() {
     ReleaseDisplayChain();
     if (!m_pSrcImage || !m_pSrcImage->IsCreated())
         return false;
-    m_pChannelBuffer = NewBufferLike(*m_pSrcImage);
+    m_pChannelBuffer = CloneBuffer(*m_pSrcImage);
     if (!m_pChannelBuffer)
         return false;
-    m_pChannelBuffer->CopyAll(*m_pSrcImage);
     ApplyChannelTransform(*m_pChannelBuffer, m_nChannelMode);
-    m_pDispBuffer = NewBufferLike(*m_pChannelBuffer);
+    m_pDispBuffer = CloneBuffer(*m_pChannelBuffer);
     if (!m_pDispBuffer) {
         m_pChannelBuffer.reset();
         return false;
     }
-    m_pDispBuffer->CopyAll(*m_pChannelBuffer);
     // The tracker is painted by the image window after the view, so the view needs no callback.
     m_pView = std::make_unique<CImgView>(m_pDisplay.get(), m_pDispBuffer.get(), m_pImageFrame, nullptr, nullptr);
     m_pImageWnd = new CMyImageWnd(m_pView.get(), m_pImageFrame, m_pHScroll, m_pVScroll, this);
