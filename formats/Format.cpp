@@ -26,25 +26,25 @@ std::wstring ApplyWidth(std::wstring text, const std::string& flags, int width, 
 }
 
 std::string NumberSpec(const std::string& flags, int width, int precision, const char* length, char conv) {
-    std::string spec = "%" + flags;
+    std::string pattern = "%" + flags;
     if (width > 0)
-        spec += std::to_string(width);
+        pattern += std::to_string(width);
     if (precision >= 0)
-        spec += "." + std::to_string(precision);
-    spec += length;
-    spec += conv;
-    return spec;
+        pattern += "." + std::to_string(precision);
+    pattern += length;
+    pattern += conv;
+    return pattern;
 }
 
-template <class T> std::string PrintNumber(const std::string& spec, T value) {
+template <class T> std::string PrintNumber(const std::string& pattern, T value) {
     char small[128];
-    int n = std::snprintf(small, sizeof small, spec.c_str(), value);
+    int n = std::snprintf(small, sizeof small, pattern.c_str(), value);
     if (n < 0)
         return {};
     if (static_cast<size_t>(n) < sizeof small)
         return std::string(small, static_cast<size_t>(n));
     std::string big(static_cast<size_t>(n) + 1, '\0');
-    std::snprintf(big.data(), big.size(), spec.c_str(), value);
+    std::snprintf(big.data(), big.size(), pattern.c_str(), value);
     big.resize(static_cast<size_t>(n));
     return big;
 }

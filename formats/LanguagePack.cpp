@@ -123,4 +123,6 @@ CLanguagePack* GetLanguagePack() {
     return pack;
 }
 
-std::wstring Translate(const std::wstring& text, int flag) { return GetLanguagePack()->Translate(text, flag); }
+std::wstring Translate(const std::wstring& text, int flag) {
+    return GetLanguagePack()->Translate(text, flag);
+}

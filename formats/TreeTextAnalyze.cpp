@@ -11,9 +11,13 @@
 
 namespace {
 
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
+bool IsBlank(wchar_t c) {
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
+}
 
-wchar_t LowerAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+wchar_t LowerAscii(wchar_t c) {
+    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+}
 
 // Whether the text begins with the lower-case word, letters compared without case.
 bool StartsWithNoCase(std::wstring_view text, std::wstring_view lowerWord) {
@@ -87,7 +91,8 @@ CTreeTextAnalyze::~CTreeTextAnalyze() = default;
 bool CTreeTextAnalyze::LoadFile(const std::wstring& path) {
     std::error_code error;
     const std::filesystem::path fsPath(WideToUtf8(path));
-    if (path.empty() || !std::filesystem::exists(fsPath, error) || std::filesystem::is_directory(fsPath, error))
+    if (path.empty() || !std::filesystem::exists(fsPath, error) ||
+        std::filesystem::is_directory(fsPath, error))
         return false;
     m_arLines.clear();
     CStdioFileEx file;
@@ -122,11 +127,22 @@ bool CTreeTextAnalyze::SaveFile(const std::wstring& path) {
     return true;
 }
 
-std::wstring CTreeTextAnalyze::GetText() { return JoinLines(m_arLines); }
+std::wstring CTreeTextAnalyze::GetText() {
+    return JoinLines(m_arLines);
+}
 
 bool CTreeTextAnalyze::Parse() {
     ++m_nTreeVersion;
     m_root.m_children.RemoveAll();
+    // The root's own key lines are read again too: kept from an earlier text they would be doubled, and an
+    // earlier pack's lines would shadow the new pack's (the first matching line wins).
+    CTreeParaStruct& rootPara = m_root.m_para;
+    rootPara.m_nType = 0;
+    rootPara.m_strDefaultValue.clear();
+    rootPara.m_strValue.clear();
+    rootPara.m_strRemark.clear();
+    rootPara.m_arComboList.clear();
+    rootPara.m_arExtraLines.clear();
     // The reading rules number a new node from the largest identifier among its siblings and the largest
     // tree number in the whole tree. Only this loop adds nodes, each with the next numbers, so both are
     // kept as running values: the sibling count (children get 1, 2, 3, ...) and one counter for the tree.
@@ -139,7 +155,7 @@ bool CTreeTextAnalyze::Parse() {
         const std::wstring_view line = std::wstring_view(fullLine).substr(first);
         if (line.empty())
             continue;
-        if (StartsWithNoCase(line, L"[end]")) {
+        if (StartsWithNoCase(line, L"[end")) {
             // At the root an end line stops the reading: the root has no parent to return to.
             if (current == &m_root || !current->m_pParent)
                 break;
@@ -215,7 +231,9 @@ CTreeTextNode* CTreeTextAnalyze::FindByName(const std::wstring& name) {
     return m_root.FindByName(name);
 }
 
-int CTreeTextAnalyze::GetMaxTreeID() { return m_root.GetMaxTreeID(); }
+int CTreeTextAnalyze::GetMaxTreeID() {
+    return m_root.GetMaxTreeID();
+}
 
 void CTreeTextAnalyze::SetText(const std::wstring& text) {
     m_arLines.clear();

@@ -15,8 +15,8 @@
 ///
 /// Reading rules, line by line, with a current node starting at the root:
 /// - leading blanks, tabs, CR and LF are removed;
-/// - a line beginning with "[end]" (any case; "[endx]" too) makes the parent of the current node current;
-///   at the top (the root) reading stops and the remaining lines are ignored;
+/// - a line beginning with "[end" (any case: "[END]", "[End]", "[endx]") makes the parent of the current
+///   node current; at the top (the root) reading stops and the remaining lines are ignored;
 /// - another line beginning with "[" opens a child of the current node: its name is the text between the
 ///   "[" and the first "]" (empty without "]"), its level the current level + 1, its identifier the largest
 ///   among its siblings + 1, its tree number the largest in the whole tree + 1; it becomes current;
@@ -55,7 +55,8 @@ public:
     virtual bool SaveFile(const std::wstring& path);
     /// `JoinLines` of the lines.
     virtual std::wstring GetText();
-    /// Rebuilds the root's children from the lines by the reading rules above. Always true.
+    /// Rebuilds the root's children from the lines by the reading rules above; the root's own fields that
+    /// key lines set (all but its name and numbers) start empty too. Always true.
     virtual bool Parse();
     /// Empties the lines and writes the root in the nested form (so the text starts with "[]"). Always true.
     virtual bool Generate();

@@ -7,8 +7,12 @@
 
 namespace {
 
-CTreeTextNode* AsNode(CIDItem* item) { return dynamic_cast<CTreeTextNode*>(item); }
-const CTreeTextNode* AsNode(const CIDItem* item) { return dynamic_cast<const CTreeTextNode*>(item); }
+CTreeTextNode* AsNode(CIDItem* item) {
+    return dynamic_cast<CTreeTextNode*>(item);
+}
+const CTreeTextNode* AsNode(const CIDItem* item) {
+    return dynamic_cast<const CTreeTextNode*>(item);
+}
 
 // Appends items to a list with the identifier rule of CItemList::Add (keep a free identifier of at least 0,
 // else the largest + 1), in constant time per item: copies arrive in increasing identifier order, so the
@@ -67,7 +71,8 @@ std::wstring JoinChoices(const std::vector<std::wstring>& choices) {
 }
 
 // The key lines both writers share after the type line, each prefixed as the form asks.
-void WriteKeyLines(const CTreeParaStruct& para, const std::wstring& prefix, std::vector<std::wstring>& lines) {
+void WriteKeyLines(const CTreeParaStruct& para, const std::wstring& prefix,
+                   std::vector<std::wstring>& lines) {
     if (!para.m_strDefaultValue.empty())
         lines.push_back(prefix + L"DefaultValue=" + para.m_strDefaultValue);
     if (!para.m_strValue.empty())
@@ -151,7 +156,8 @@ bool CTreeTextNode::CopyTree(const CTreeTextNode& source, bool structureOnly) {
                 toChild->CopyOwnFields(*fromChild, structureOnly);
                 toChild->m_pParent = to == &scratch ? this : to;
                 stack.emplace_back(fromChild, toChild);
-            } else if (auto* structured = dynamic_cast<IStructureCopy*>(copy.get()); structured && structureOnly) {
+            } else if (auto* structured = dynamic_cast<IStructureCopy*>(copy.get());
+                       structured && structureOnly) {
                 structured->CopyStructure(item);
             } else {
                 copy->CopyFrom(item);
@@ -182,7 +188,8 @@ void CTreeTextNode::AddChild(CTreeTextNode* node) {
     m_children.Add(node);
 }
 
-CTreeTextNode* CTreeTextNode::FindChildByExtraValue(const std::wstring& key, const std::wstring& value) const {
+CTreeTextNode* CTreeTextNode::FindChildByExtraValue(const std::wstring& key,
+                                                    const std::wstring& value) const {
     std::wstring found;
     for (CIDItem* item : m_children.m_arItems) {
         CTreeTextNode* child = AsNode(item);
@@ -306,4 +313,6 @@ void CTreeTextNode::SyncWith(const CTreeTextNode& source) {
     }
 }
 
-CTreeTextNode* CTreeTextNode::GetChild(int position) const { return AsNode(m_children.GetAt(position)); }
+CTreeTextNode* CTreeTextNode::GetChild(int position) const {
+    return AsNode(m_children.GetAt(position));
+}

@@ -74,10 +74,10 @@ public:
     CTreeTextNode* GetChild(int position) const;
     int GetChildCount() const { return m_children.GetSize(); }
 
-    int32_t m_nLevel = 0;                 ///< depth: the root 0, its children 1
-    CTreeTextNode* m_pParent = nullptr;   ///< not owning
-    CTreeParaStruct m_para;               ///< the node's data; its name is the node's name
-    CItemListTree m_children;             ///< owned, in file order
+    int32_t m_nLevel = 0;               ///< depth: the root 0, its children 1
+    CTreeTextNode* m_pParent = nullptr; ///< not owning
+    CTreeParaStruct m_para;             ///< the node's data; its name is the node's name
+    CItemListTree m_children;           ///< owned, in file order
 
 private:
     friend class CTreeTextAnalyze;

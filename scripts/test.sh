@@ -25,6 +25,7 @@ run_preset default || status=1
 if [ "${ZRK_SKIP_SANITIZE:-0}" != "1" ]; then
     export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
     export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+    export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$here/scripts/lsan.supp:print_suppressions=0}
     run_preset asan || status=1
 fi
 exit $status
