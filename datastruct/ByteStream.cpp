@@ -120,8 +120,13 @@ void CByteReader::GetPoints(std::vector<CPoint>& points) {
     points.resize(n);
     int64_t x = 0, y = 0;
     for (size_t i = 0; i < n; ++i) {
-        x += GetVarI();
-        y += GetVarI();
+        const int64_t dx = GetVarI(), dy = GetVarI();
+        // A delta between two 32-bit coordinates fits 33 bits; a larger one is damage (and would overflow).
+        constexpr int64_t kMaxDelta = int64_t(1) << 33;
+        if (dx < -kMaxDelta || dx > kMaxDelta || dy < -kMaxDelta || dy > kMaxDelta)
+            Fail("vertex out of range in the stored data");
+        x += dx;
+        y += dy;
         if (x < std::numeric_limits<int32_t>::min() || x > std::numeric_limits<int32_t>::max() ||
             y < std::numeric_limits<int32_t>::min() || y > std::numeric_limits<int32_t>::max())
             Fail("vertex out of range in the stored data");

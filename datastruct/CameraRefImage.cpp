@@ -1,9 +1,33 @@
 #include "datastruct/CameraRefImage.h"
 
-#include "datastruct/BmpFile.h"
 #include "datastruct/CopyHelpers.h"
+#include "formats/CodePage.h"
 #include "formats/Utility.h"
+#include "geometry/BmpFile.h"
 
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+
+namespace {
+
+// Width and height from the headers alone (the pixels are not read); false (0, 0) for no bitmap.
+bool ReadBmpSize(const std::wstring& path, int& width, int& height) {
+    width = height = 0;
+    uint8_t head[BMP_FILE_HEADER_SIZE + BMP_INFO_HEADER_SIZE] = {};
+    std::ifstream in(WideToUtf8(path), std::ios::binary);
+    if (!in.read(reinterpret_cast<char*>(head), sizeof head) || head[0] != 'B' || head[1] != 'M')
+        return false;
+    const BITMAPINFOHEADER info = ParseBmpInfoHeader(head + BMP_FILE_HEADER_SIZE);
+    if (info.biSize < BMP_INFO_HEADER_SIZE || info.biWidth <= 0 || info.biHeight == 0 ||
+        info.biHeight == INT32_MIN)
+        return false;
+    width = info.biWidth;
+    height = std::abs(info.biHeight);
+    return true;
+}
+
+} // namespace
 
 bool CCameraRefImage::CopyFrom(const CIDItem* source) {
     const auto* s = CopySourceAs<CCameraRefImage>(source);

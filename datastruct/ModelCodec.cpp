@@ -18,6 +18,7 @@
 #include "geometry/PolygonEx.h"
 #include "model/ParaTypes.h"
 
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 #include <typeinfo>
@@ -314,8 +315,18 @@ void CCodec::ReadList(CItemList& list) {
     list.RemoveAll();
     const size_t n = m_r->GetCount(2); // a kind code and an identifier at least
     list.m_arItems.reserve(n);
+    // Stored lists came from `Add`, so their identifiers are free; an identifier above every one before it
+    // is free for certain and is appended directly (`Add` would scan the list for each item).
+    int maxID = 0;
     for (size_t i = 0; i < n; ++i) {
-        list.Add(ReadItem()); // stored identifiers are free in the list, so `Add` keeps them
+        CIDItem* item = ReadItem();
+        if (item->m_nID > maxID) {
+            maxID = item->m_nID;
+            list.m_arItems.push_back(item);
+        } else {
+            list.Add(item);
+            maxID = std::max(maxID, item->m_nID);
+        }
     }
 }
 

@@ -139,7 +139,10 @@ CTreeTextNode* CParaAnalytic::GetNode(int position) {
     return dynamic_cast<CTreeTextNode*>(GetNodeList()->GetAt(position));
 }
 
-std::wstring CParaAnalytic::GetText() { return m_strText; }
+std::wstring CParaAnalytic::GetText() {
+    Update();
+    return m_strText;
+}
 
 bool CParaAnalytic::LoadText(const std::wstring& text) {
     LoadLines(SplitLines(text));

@@ -18,7 +18,8 @@
 /// `m_para.m_strValue`, second text (description) `m_para.m_strRemark`, choices `m_para.m_arComboList`.
 ///
 /// `Update` writes each node of the node list in the nested form (`WriteNested`), every line followed by
-/// CR LF; `GetText` answers the text of the last update, and every load updates once.
+/// CR LF. `GetText` updates first, so it never answers a text older than the nodes: a caller that changes
+/// nodes and takes the text without calling `Update` still gets the changes.
 
 #include "formats/TreeTextAnalyze.h"
 #include "model/IDItem.h"
@@ -35,7 +36,7 @@ public:
     virtual CTreeTextNode* FindNodeByName(const std::wstring& name);
     /// Slot 7. The node list: the container's items, or the top-level nodes. Never null.
     virtual CItemList* GetNodeList();
-    /// Slot 8. The text of the last `Update` (or load).
+    /// Slot 8. The text regenerated from the nodes (`Update`, then its text).
     virtual std::wstring GetText();
     /// Slot 9. Replaces the content with the parsed text (either form). Always true.
     virtual bool LoadText(const std::wstring& text);

@@ -1,9 +1,9 @@
 #include "datastruct/RefImage.h"
 
-#include "datastruct/BmpFile.h"
 #include "datastruct/CameraRefImage.h"
 #include "datastruct/CopyHelpers.h"
 #include "datastruct/Kernel.h"
+#include "geometry/BmpFile.h"
 #include "geometry/ImgBuffer.h"
 #include "model/ParaTypes.h"
 
@@ -21,10 +21,25 @@ void PasteClipped(const cv::Mat& source, cv::Mat& target, int x, int y) {
     source(cv::Rect(dst.x - x, dst.y - y, dst.width, dst.height)).copyTo(target(dst));
 }
 
-// A buffer of the size and format, reusing `buffer` when it already has them.
-void EnsureBuffer(std::unique_ptr<CImgBuffer>& buffer, int width, int height, uint32_t format) {
-    if (buffer->GetWidth() != width || buffer->GetHeight() != height || buffer->GetFormat() != format)
-        buffer = std::make_unique<CImgBuffer>(1, width, height, format);
+// Gives the buffer object that size and format (pixels not created yet) when it has others; the object
+// itself stays, so pointers to it stay valid.
+void EnsureBuffer(CImgBuffer& buffer, int width, int height, uint32_t format) {
+    if (buffer.GetWidth() != width || buffer.GetHeight() != height || buffer.GetFormat() != format) {
+        CImgBuffer fresh(1, width, height, format);
+        buffer.Swap(fresh);
+    }
+}
+
+// The conversion from one pixel format to another; -1 when none is needed or known.
+int ConversionCode(uint32_t from, uint32_t to) {
+    const int a = ImgFormatBytesPerPixel(from), b = ImgFormatBytesPerPixel(to);
+    if (a == b)
+        return -1;
+    if (a == 1)
+        return b == 3 ? cv::COLOR_GRAY2BGR : cv::COLOR_GRAY2BGRA;
+    if (a == 3)
+        return b == 1 ? cv::COLOR_BGR2GRAY : cv::COLOR_BGR2BGRA;
+    return b == 1 ? cv::COLOR_BGRA2GRAY : cv::COLOR_BGRA2BGR;
 }
 
 } // namespace
@@ -85,17 +100,16 @@ bool CRefImage::Load() {
         const auto* camera = m_cameras.GetAtAs<CCameraRefImage>(i);
         if (!camera)
             continue;
-        std::unique_ptr<CImgBuffer> pixels = ReadBmp(camera->GetFullPath());
-        if (!pixels)
+        auto pixels = std::make_unique<CImgBuffer>();
+        if (!ReadBmpFile(camera->GetFullPath(), *pixels))
             continue; // stays black: the other cameras still compose
         if (!format)
             format = pixels->GetFormat();
-        if (pixels->GetFormat() != format) {
+        if (const int code = ConversionCode(pixels->GetFormat(), format); code >= 0) {
             auto converted = std::make_unique<CImgBuffer>(1, pixels->GetWidth(), pixels->GetHeight(), format);
             if (!converted->Create())
                 continue;
-            cv::cvtColor(pixels->GetMat(), converted->GetMat(),
-                         format == IMG_FORMAT_MONO8 ? cv::COLOR_BGR2GRAY : cv::COLOR_GRAY2BGR);
+            cv::cvtColor(pixels->GetMat(), converted->GetMat(), code);
             pixels = std::move(converted);
         }
         width = std::max(width, std::max(0, camera->m_nX) + pixels->GetWidth());
@@ -107,7 +121,7 @@ bool CRefImage::Load() {
         m_pComposed->Destroy();
         return false;
     }
-    EnsureBuffer(m_pComposed, width, height, format);
+    EnsureBuffer(*m_pComposed, width, height, format);
     if (!m_pComposed->Create()) {
         m_cameraPixels.clear();
         return false;
@@ -146,7 +160,7 @@ bool CRefImage::Prepare() {
     const CRect rect = GetSheetRect(m_nCurCol, m_nCurRow);
     if (rect.Width() < 1 || rect.Height() < 1)
         return false;
-    EnsureBuffer(m_pSheet, rect.Width(), rect.Height(), m_pComposed->GetFormat());
+    EnsureBuffer(*m_pSheet, rect.Width(), rect.Height(), m_pComposed->GetFormat());
     if (!m_pSheet->IsCreated() && !m_pSheet->Create())
         return false;
     cv::Mat& sheet = m_pSheet->GetMat();

@@ -12,10 +12,9 @@
 /// is known from the camera files before any pixel is loaded: width = the largest x + width and height =
 /// the largest y + height over the cameras, negative positions counted as 0.
 ///
-/// Buffers: the composed image and the current small sheet are buffer objects owned by the reference image;
-/// `Release` frees their pixels only, so their addresses stay valid. `Load` and `Prepare` keep the objects
-/// while the size and format stay the same (so `Recompute` after a pick refills the same buffer) and replace
-/// them otherwise; take the pointers again after either.
+/// Buffers: the composed image and the current small sheet are two buffer objects owned by the reference
+/// image for its whole life: their addresses never change. `Release` frees their pixels only; `Load` and
+/// `Prepare` give them a new size or format in place when the image or the scheme changed.
 
 #include "model/ItemList.h"
 #include "support/Color.h"
@@ -41,7 +40,7 @@ public:
     /// image without extension. Returns whether the scheme was found.
     virtual bool ApplySplit(int splitID);
     /// Composes the large image from the camera files: cameras pasted in list order (the last on top),
-    /// format of the first readable camera image (8-bit grey or 24-bit colour; others are converted),
+    /// format of the first readable camera image (8, 24 or 32 bits; other cameras are converted to it),
     /// uncovered pixels 0. Cameras whose file cannot be read stay black. False when there is no camera or
     /// no camera file can be read (nothing is loaded then).
     virtual bool Load();

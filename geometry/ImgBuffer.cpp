@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 CImgBuffer::CImgBuffer(int /*count*/, int width, int height, uint32_t format, int type, CImgLocation location)
     : m_nWidth(width), m_nHeight(height), m_nFormat(format), m_nType(type), m_location(location) {}
@@ -34,6 +35,15 @@ bool CImgBuffer::CopyAll(const CImgBuffer& other) {
         return false;
     other.m_mat.copyTo(m_mat); // same size and type: copies into the existing memory
     return true;
+}
+
+void CImgBuffer::Swap(CImgBuffer& other) noexcept {
+    std::swap(m_nWidth, other.m_nWidth);
+    std::swap(m_nHeight, other.m_nHeight);
+    std::swap(m_nFormat, other.m_nFormat);
+    std::swap(m_nType, other.m_nType);
+    std::swap(m_location, other.m_location);
+    cv::swap(m_mat, other.m_mat);
 }
 
 bool ImgBufferCopyRect(IMG_BUFFER_HANDLE source, int srcX, int srcY, int width, int height,

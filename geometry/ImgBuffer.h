@@ -57,6 +57,8 @@ public:
     /// height and format.
     bool CopyAll(const CImgBuffer& other);
     IMG_BUFFER_HANDLE GetHandle() { return this; }
+    /// Exchanges everything (description and pixels) with `other`.
+    void Swap(CImgBuffer& other) noexcept;
 
     /// The pixels as an OpenCV matrix (CV_8UC1, CV_8UC3 or CV_8UC4; empty when not created). The matrix
     /// shares the buffer's memory.

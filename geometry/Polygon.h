@@ -42,9 +42,10 @@ public:
     void ClearPoints() override;
     /// `Draw`(buffer, 0, 0, 0xFFFFFF, 0xFFFFFF, true, 1, 0).
     void DrawSilhouette(CImgBuffer* buffer) override;
-    /// Even-odd rule on the pixel: pixel (x, y) is inside when its centre (x + 0.5, y + 0.5) is, so a
-    /// rectangle's left and top edges are inside and its right and bottom edges are not (as `CRect`).
-    /// Fewer than three vertices contain no point. The drawing offset is not applied.
+    /// Even-odd rule on the pixel: pixel (x, y) is inside when the point (x, y) nudged infinitely little to
+    /// the right and yet less downwards is, so a rectangle's left and top edges are inside and its right
+    /// and bottom edges are not (as `CRect`). Fewer than three vertices contain no point. The drawing
+    /// offset is not applied.
     bool HitTest(int x, int y) override;
     /// left = minimum x, top = minimum y, right = maximum x + 1, bottom = maximum y + 1; 65535 on every side
     /// without vertices.

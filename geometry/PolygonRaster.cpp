@@ -35,16 +35,13 @@ template <class T> T CeilDiv(T a, T b) { // b > 0
     return q;
 }
 
-/// The first column whose pixel centre lies at or right of the edge's crossing with row r's centre line
-/// (ay <= r < by): a pixel centre x + 0.5 is left of the crossing exactly for x below this column.
+/// The first column at or right of the edge's crossing with row r (ay <= r < by): the crossing lies at
+/// ax + (r - ay)(bx - ax)/(by - ay), and exactly the columns below its ceiling lie left of it.
 int64_t CrossingColumn(const Edge& e, int64_t r) {
     const int64_t d = e.by - e.ay;
-    if (e.narrow) {
-        const int64_t n = (2 * (r - e.ay) + 1) * (e.bx - e.ax);
-        return e.ax + CeilDiv<int64_t>(n - d, 2 * d);
-    }
-    const Wide n = Wide(2 * (r - e.ay) + 1) * Wide(e.bx - e.ax);
-    const Wide c = CeilDiv<Wide>(n - d, Wide(2) * d);
+    if (e.narrow)
+        return e.ax + CeilDiv<int64_t>((r - e.ay) * (e.bx - e.ax), d);
+    const Wide c = CeilDiv<Wide>(Wide(r - e.ay) * Wide(e.bx - e.ax), Wide(d));
     const Wide x = Wide(e.ax) + c;
     return x < INT64_MIN / 2 ? INT64_MIN / 2 : x > INT64_MAX / 2 ? INT64_MAX / 2 : static_cast<int64_t>(x);
 }
@@ -61,7 +58,7 @@ bool PolygonContainsPixel(const std::vector<CPoint>& points, int64_t x, int64_t 
         if ((ay > y) == (by > y))
             continue;
         const Edge e = MakeEdge(points[j].x, ay, points[i].x, by);
-        // The crossing is right of the centre when the centre's column is below the crossing column.
+        // The crossing is right of the pixel when the pixel's column is below the crossing column.
         if (x < CrossingColumn(e, y))
             inside = !inside;
     }

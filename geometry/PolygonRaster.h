@@ -2,10 +2,12 @@
 /// Private to the polygon painting: the even-odd pixel rule shared by hit-testing and filling, and the
 /// stroking of outlines into marker bitmaps.
 ///
-/// The pixel rule: pixel (x, y) is inside when its centre (x + 0.5, y + 0.5) has an odd number of edge
-/// crossings to its right. Vertices are integers, so a centre never lies on a vertex's scan line and the
-/// rule needs no tie-breaking; hit-testing and filling use the same exact integer arithmetic and always
-/// agree.
+/// The pixel rule: pixel (x, y) is inside when the point (x, y), nudged by an infinitely small step to
+/// the right and a yet smaller one downwards, has an odd number of edge crossings to its right. The
+/// nudge only settles ties: a rectangle keeps its left and top edges and loses its right and bottom ones
+/// (as `CRect` does), and a polygon traced through the centres of a figure's boundary pixels holds
+/// exactly the figure's inner pixels, so painting a traced outline with its inside gives back the figure.
+/// All arithmetic is exact integer arithmetic; hit-testing and filling always agree.
 
 #include "support/Geometry.h"
 
