@@ -11,6 +11,8 @@
 
 #include "support/Geometry.h"
 
+#include <opencv2/core.hpp>
+
 #include <cstdint>
 #include <vector>
 
@@ -22,8 +24,8 @@ class CBlobImage {
 public:
     /// `flag` is kept and not interpreted.
     CBlobImage(int width, int height, int format, const void* pixels, int flag = 0)
-        : m_nWidth(width), m_nHeight(height), m_nFormat(format), m_pPixels(static_cast<const uint8_t*>(pixels)),
-          m_nFlag(flag) {}
+        : m_nWidth(width), m_nHeight(height), m_nFormat(format),
+          m_pPixels(static_cast<const uint8_t*>(pixels)), m_nFlag(flag) {}
 
     int GetWidth() const { return m_nWidth; }
     int GetHeight() const { return m_nHeight; }
@@ -90,7 +92,7 @@ public:
 
 private:
     struct Blob {
-        std::vector<std::vector<CPoint>> contours; // 0 outer, then the holes
+        std::vector<size_t> contours; // indexes into m_contours: 0 outer, then the holes
     };
 
     int m_nMaxWidth;
@@ -105,4 +107,5 @@ private:
     int m_nFeatures = 0;
     int m_nLowThreshold = 1;
     std::vector<Blob> m_blobs;
+    std::vector<std::vector<cv::Point>> m_contours; // as traced, each rotated to its first point
 };

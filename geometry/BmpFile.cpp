@@ -1,7 +1,7 @@
 #include "geometry/BmpFile.h"
 
-#include "geometry/ImgBuffer.h"
 #include "formats/CodePage.h"
+#include "geometry/ImgBuffer.h"
 
 #include <cstdio>
 #include <cstring>
@@ -13,7 +13,9 @@ constexpr uint32_t kBiRgb = 0;
 constexpr uint32_t kBiBitfields = 3;
 constexpr size_t kMaxFileBytes = size_t(1) << 31; // larger than any buffer this layer creates
 
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t U16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 uint32_t U32(const uint8_t* p) {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
@@ -33,7 +35,9 @@ bool Fail(BmpError* error, BmpError why) {
 }
 
 /// Bytes of one stored row: rows are padded to 4 bytes.
-uint64_t Stride(uint64_t width, unsigned bits) { return (width * bits + 31) / 32 * 4; }
+uint64_t Stride(uint64_t width, unsigned bits) {
+    return (width * bits + 31) / 32 * 4;
+}
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -44,13 +48,20 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 const char* BmpErrorName(BmpError error) {
     switch (error) {
-    case BmpError::None: return "no error";
-    case BmpError::OpenFailed: return "the file cannot be opened";
-    case BmpError::TooLarge: return "the picture is too large";
-    case BmpError::NotBitmap: return "not a bitmap file";
-    case BmpError::Truncated: return "the file is truncated";
-    case BmpError::Unsupported: return "unsupported bit depth or compression";
-    case BmpError::WriteFailed: return "the file cannot be written";
+    case BmpError::None:
+        return "no error";
+    case BmpError::OpenFailed:
+        return "the file cannot be opened";
+    case BmpError::TooLarge:
+        return "the picture is too large";
+    case BmpError::NotBitmap:
+        return "not a bitmap file";
+    case BmpError::Truncated:
+        return "the file is truncated";
+    case BmpError::Unsupported:
+        return "unsupported bit depth or compression";
+    case BmpError::WriteFailed:
+        return "the file cannot be written";
     }
     return "unknown error";
 }
@@ -74,7 +85,7 @@ BITMAPINFOHEADER ParseBmpInfoHeader(const uint8_t* b) {
 bool DecodeBmp(const uint8_t* data, size_t size, CImgBuffer& out, BmpError* error) {
     if (!data || size < BMP_FILE_HEADER_SIZE + 4)
         return Fail(error, size >= 2 && data && (data[0] != 'B' || data[1] != 'M') ? BmpError::NotBitmap
-                                                                                  : BmpError::Truncated);
+                                                                                   : BmpError::Truncated);
     if (data[0] != 'B' || data[1] != 'M')
         return Fail(error, BmpError::NotBitmap);
     const uint64_t pixelOffset = U32(data + 10);
@@ -99,7 +110,8 @@ bool DecodeBmp(const uint8_t* data, size_t size, CImgBuffer& out, BmpError* erro
         const uint64_t at = BMP_FILE_HEADER_SIZE + BMP_INFO_HEADER_SIZE;
         if (at + 12 > size)
             return Fail(error, BmpError::Truncated);
-        if (U32(data + at) != 0x00FF0000 || U32(data + at + 4) != 0x0000FF00 || U32(data + at + 8) != 0x000000FF)
+        if (U32(data + at) != 0x00FF0000 || U32(data + at + 4) != 0x0000FF00 ||
+            U32(data + at + 8) != 0x000000FF)
             return Fail(error, BmpError::Unsupported);
     } else if (h.biCompression != kBiRgb) {
         return Fail(error, BmpError::Unsupported);
@@ -132,8 +144,9 @@ bool DecodeBmp(const uint8_t* data, size_t size, CImgBuffer& out, BmpError* erro
             return Fail(error, BmpError::Truncated);
     }
 
-    const uint32_t format = bits == 32 ? IMG_FORMAT_RGB32 : (bits == 24 || !greyPalette) ? IMG_FORMAT_RGB24
-                                                                                         : IMG_FORMAT_MONO8;
+    const uint32_t format = bits == 32                     ? IMG_FORMAT_RGB32
+                            : (bits == 24 || !greyPalette) ? IMG_FORMAT_RGB24
+                                                           : IMG_FORMAT_MONO8;
     CImgBuffer decoded(1, int(width), int(height), format, -1);
     if (!decoded.Create())
         return Fail(error, BmpError::TooLarge);
@@ -183,7 +196,8 @@ std::vector<uint8_t> EncodeBmp(const CImgBuffer& buffer, bool topDown) {
     if (!buffer.IsCreated() || (bpp != 1 && bpp != 3 && bpp != 4))
         return v;
     const unsigned bits = static_cast<unsigned>(bpp) * 8;
-    const uint64_t width = static_cast<uint64_t>(buffer.GetWidth()), height = static_cast<uint64_t>(buffer.GetHeight());
+    const uint64_t width = static_cast<uint64_t>(buffer.GetWidth()),
+                   height = static_cast<uint64_t>(buffer.GetHeight());
     const uint64_t stride = Stride(width, bits);
     const uint32_t paletteBytes = bpp == 1 ? 256 * 4 : 0;
     const uint32_t offset = uint32_t(BMP_FILE_HEADER_SIZE + BMP_INFO_HEADER_SIZE) + paletteBytes;

@@ -1,15 +1,19 @@
 #include "geometry/GetBlobPoints.h"
 
-#include "geometry/ImgBuffer.h"
 #include "formats/LanguagePack.h"
+#include "geometry/ImgBuffer.h"
 #include "support/Prompter.h"
 
 #include <algorithm>
 #include <cmath>
 
-CGetBlobPoints::CGetBlobPoints() : m_graphic(CImgLocation(0, 0)) { m_graphic.Create(); }
+CGetBlobPoints::CGetBlobPoints() : m_graphic(CImgLocation(0, 0)) {
+    m_graphic.Create();
+}
 
-CGetBlobPoints::~CGetBlobPoints() { m_graphic.Destroy(); }
+CGetBlobPoints::~CGetBlobPoints() {
+    m_graphic.Destroy();
+}
 
 void CGetBlobPoints::DrawEllipse(CImgBuffer* buffer, int left, int top, int right, int bottom) {
     // 64-bit: a rectangle spanning more than the int range must not overflow.
@@ -68,7 +72,8 @@ bool SimplifyOutline(const CBlobVector& perimeter, int offsetX, int offsetY, std
     const int s = m / 6 + (m % 6 >= 3 ? 1 : 0);
     auto sample = [&](int k) { return perimeter.m_points[static_cast<size_t>(6 * k)]; };
     auto direction = [](CPoint from, CPoint to) {
-        return std::atan2(static_cast<float>(to.y - from.y), static_cast<float>(to.x - from.x)) * 360.0f / 6.283185f;
+        return std::atan2(static_cast<float>(to.y - from.y), static_cast<float>(to.x - from.x)) * 360.0f /
+               6.283185f;
     };
     std::vector<float> chord(static_cast<size_t>(s));
     for (int k = 0; k + 1 < s; ++k)

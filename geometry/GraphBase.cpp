@@ -19,11 +19,14 @@ CPressTimer::CPressTimer()
     : m_nFrequency(std::chrono::steady_clock::period::den / std::chrono::steady_clock::period::num),
       m_nStart(Now()) {}
 
-int64_t CPressTimer::Now() { return std::chrono::steady_clock::now().time_since_epoch().count(); }
+int64_t CPressTimer::Now() {
+    return std::chrono::steady_clock::now().time_since_epoch().count();
+}
 
 float CPressTimer::GetElapsedSeconds(bool restart) {
     const int64_t now = Now();
-    const float seconds = static_cast<float>(static_cast<double>(now - m_nStart) / static_cast<double>(m_nFrequency));
+    const float seconds =
+        static_cast<float>(static_cast<double>(now - m_nStart) / static_cast<double>(m_nFrequency));
     if (restart)
         m_nStart = now;
     return seconds;
@@ -33,9 +36,13 @@ float CPressTimer::GetElapsedSeconds(bool restart) {
 
 CGraphBase::CGraphBase() = default;
 
-CGraphBase::~CGraphBase() { delete m_pBackup; }
+CGraphBase::~CGraphBase() {
+    delete m_pBackup;
+}
 
-std::wstring CGraphBase::GetName() const { return {}; }
+std::wstring CGraphBase::GetName() const {
+    return {};
+}
 
 bool CGraphBase::CopyFrom(const CIDItem* other) {
     if (!CIDItem::CopyFrom(other))
@@ -73,19 +80,33 @@ void CGraphBase::DrawSelection(CImgBuffer* buffer, int dx, int dy) {
     graphic.Destroy();
 }
 
-bool CGraphBase::IsSelected() const { return m_bSelected != 0; }
+bool CGraphBase::IsSelected() const {
+    return m_bSelected != 0;
+}
 
-void CGraphBase::SetSelected(bool selected) { m_bSelected = selected ? 1 : 0; }
+void CGraphBase::SetSelected(bool selected) {
+    m_bSelected = selected ? 1 : 0;
+}
 
-int CGraphBase::GetSelectedHandle() const { return m_nSelHandle; }
+int CGraphBase::GetSelectedHandle() const {
+    return m_nSelHandle;
+}
 
-void CGraphBase::SetSelectedHandle(int handle) { m_nSelHandle = handle; }
+void CGraphBase::SetSelectedHandle(int handle) {
+    m_nSelHandle = handle;
+}
 
-bool CGraphBase::IsHighlighted() const { return m_bHighlight != 0; }
+bool CGraphBase::IsHighlighted() const {
+    return m_bHighlight != 0;
+}
 
-CPoint CGraphBase::GetAnchorPoint() const { return m_ptAnchor; }
+CPoint CGraphBase::GetAnchorPoint() const {
+    return m_ptAnchor;
+}
 
-CGraphBase* CGraphBase::GetBackup() const { return m_pBackup; }
+CGraphBase* CGraphBase::GetBackup() const {
+    return m_pBackup;
+}
 
 CGraphBase* CGraphBase::CreateBackupLike(const CGraphBase* prototype) {
     CGraphBase* fresh = prototype ? prototype->NewInstance() : nullptr;

@@ -18,7 +18,9 @@ bool CImgBuffer::Create() {
     return true;
 }
 
-void CImgBuffer::Destroy() { m_mat.release(); }
+void CImgBuffer::Destroy() {
+    m_mat.release();
+}
 
 bool CImgBuffer::GetAddress(void** address) const {
     if (!address)

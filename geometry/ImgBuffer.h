@@ -10,12 +10,14 @@
 #include <cstdint>
 
 /// Pixel formats. Bytes per pixel of any format are (format >> 11) & 0x1F.
-inline constexpr uint32_t IMG_FORMAT_MONO8 = 0x01010800;  ///< 8-bit monochrome
-inline constexpr uint32_t IMG_FORMAT_RGB24 = 0x61081800;  ///< blue, green, red
-inline constexpr uint32_t IMG_FORMAT_RGB32 = 0x61092000;  ///< blue, green, red, unused
+inline constexpr uint32_t IMG_FORMAT_MONO8 = 0x01010800; ///< 8-bit monochrome
+inline constexpr uint32_t IMG_FORMAT_RGB24 = 0x61081800; ///< blue, green, red
+inline constexpr uint32_t IMG_FORMAT_RGB32 = 0x61092000; ///< blue, green, red, unused
 
 /// Bytes per pixel of a format by the rule above (0 for a format that encodes none).
-constexpr int ImgFormatBytesPerPixel(uint32_t format) { return static_cast<int>((format >> 11) & 0x1F); }
+constexpr int ImgFormatBytesPerPixel(uint32_t format) {
+    return static_cast<int>((format >> 11) & 0x1F);
+}
 
 class CImgBuffer;
 /// What `ImgBufferCopyRect` takes: the buffer's own handle.

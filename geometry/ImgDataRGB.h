@@ -11,7 +11,8 @@
 class CImgDataRGB {
 public:
     constexpr CImgDataRGB() = default;
-    constexpr CImgDataRGB(uint8_t red, uint8_t green, uint8_t blue) : m_byRed(red), m_byGreen(green), m_byBlue(blue) {}
+    constexpr CImgDataRGB(uint8_t red, uint8_t green, uint8_t blue)
+        : m_byRed(red), m_byGreen(green), m_byBlue(blue) {}
 
     /// From a packed value red << 16 | green << 8 | blue (the form the drawing code builds).
     static constexpr CImgDataRGB FromPacked(uint32_t rgb) {
@@ -19,7 +20,9 @@ public:
                 static_cast<uint8_t>(rgb & 0xFF)};
     }
     /// From a Windows colour value 0x00BBGGRR.
-    static constexpr CImgDataRGB FromColorRef(COLORREF c) { return {GetRValue(c), GetGValue(c), GetBValue(c)}; }
+    static constexpr CImgDataRGB FromColorRef(COLORREF c) {
+        return {GetRValue(c), GetGValue(c), GetBValue(c)};
+    }
 
     friend constexpr bool operator==(const CImgDataRGB&, const CImgDataRGB&) = default;
 

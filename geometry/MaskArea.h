@@ -21,8 +21,8 @@ public:
     CMaskArea* NewInstance() const override { return new CMaskArea; }
     std::wstring GetTypeName() const override { return L"CMaskArea"; }
 
-    int32_t m_nSheetID = -1;        ///< small-sheet note identifier; -1 none
-    std::wstring m_strParameters;   ///< parameter text, lines separated by CR LF
+    int32_t m_nSheetID = -1;      ///< small-sheet note identifier; -1 none
+    std::wstring m_strParameters; ///< parameter text, lines separated by CR LF
     std::wstring m_strTag;
 };
 

@@ -17,7 +17,9 @@ namespace {
 
 constexpr int32_t kNoSide = 0xFFFF; // bounding-box side not yet set
 
-int32_t Saturate(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
+int32_t Saturate(int64_t v) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+}
 
 } // namespace
 
@@ -36,7 +38,9 @@ void CPolygon::ClearPoints() {
     m_pRelPoints.reset();
 }
 
-void CPolygon::DrawSilhouette(CImgBuffer* buffer) { Draw(buffer, 0, 0, 0xFFFFFF, 0xFFFFFF, true, 1, 0); }
+void CPolygon::DrawSilhouette(CImgBuffer* buffer) {
+    Draw(buffer, 0, 0, 0xFFFFFF, 0xFFFFFF, true, 1, 0);
+}
 
 bool CPolygon::HitTest(int x, int y) {
     RebuildRelativePoints(true);
@@ -62,7 +66,9 @@ CRect CPolygon::GetBoundRect(CRect* out) const {
     return box;
 }
 
-void CPolygon::GetPoints(std::vector<CPoint>& out) const { out = m_points; }
+void CPolygon::GetPoints(std::vector<CPoint>& out) const {
+    out = m_points;
+}
 
 void CPolygon::SetPoints(const std::vector<CPoint>& in) {
     if (&in != &m_points)
@@ -71,8 +77,8 @@ void CPolygon::SetPoints(const std::vector<CPoint>& in) {
 
 void CPolygon::CheckIndex(int index, const char* operation) const {
     if (index < 0 || index >= GetPointCount())
-        throw std::out_of_range(std::string("CPolygon::") + operation + ": vertex index " + std::to_string(index) +
-                                " outside 0.." + std::to_string(GetPointCount() - 1));
+        throw std::out_of_range(std::string("CPolygon::") + operation + ": vertex index " +
+                                std::to_string(index) + " outside 0.." + std::to_string(GetPointCount() - 1));
 }
 
 CPoint CPolygon::GetPoint(int index) const {
@@ -94,7 +100,9 @@ bool CPolygon::RemovePoint(int index) {
 
 void CPolygon::Move(int dx, int dy, int index) {
     // Coordinates saturate at the 32-bit limits instead of wrapping.
-    auto shift = [dx, dy](CPoint& p) { p = CPoint(Saturate(int64_t(p.x) + dx), Saturate(int64_t(p.y) + dy)); };
+    auto shift = [dx, dy](CPoint& p) {
+        p = CPoint(Saturate(int64_t(p.x) + dx), Saturate(int64_t(p.y) + dy));
+    };
     if (index < 0) {
         for (CPoint& p : m_points)
             shift(p);
@@ -156,15 +164,23 @@ void CPolygon::RebuildRelativePoints(bool relativeToBox) const {
     if (!m_pRelPoints)
         m_pRelPoints = std::make_unique<std::vector<CPoint>>();
     std::vector<CPoint>& rel = *m_pRelPoints;
-    rel.resize(m_points.size());
-    int64_t left = 0, top = 0;
-    if (relativeToBox && !m_points.empty()) {
-        const CRect box = GetBoundRect(nullptr);
-        left = box.left;
-        top = box.top;
+    rel.resize(m_points.size()); // keeps the capacity: no allocation once the copy exists
+    if (!relativeToBox || m_points.empty()) {
+        std::copy(m_points.begin(), m_points.end(), rel.begin());
+        return;
     }
+    int32_t left = INT32_MAX, top = INT32_MAX;
+    for (const CPoint& p : m_points) {
+        left = std::min(left, p.x);
+        top = std::min(top, p.y);
+    }
+    // Differences from the minimum are never negative; they exceed the int range only for a polygon wider
+    // than 2^31 pixels, where the scratch copy wraps (unsigned arithmetic, no undefined behaviour). The hit
+    // test and the painting do not depend on it.
     for (size_t i = 0; i < m_points.size(); ++i)
-        rel[i] = CPoint(Saturate(m_points[i].x - left), Saturate(m_points[i].y - top));
+        rel[i] =
+            CPoint(static_cast<int32_t>(static_cast<uint32_t>(m_points[i].x) - static_cast<uint32_t>(left)),
+                   static_cast<int32_t>(static_cast<uint32_t>(m_points[i].y) - static_cast<uint32_t>(top)));
 }
 
 void CPolygon::RenderToBitmap(CMarkerBitmap& marker, int64_t shiftX, int64_t shiftY, COLORREF c, bool filled,
@@ -175,7 +191,8 @@ void CPolygon::RenderToBitmap(CMarkerBitmap& marker, int64_t shiftX, int64_t shi
     const uint8_t outline = c == 0 ? MARKER_OUTLINE : GetBValue(c); // the marker is the first (blue) byte
     if (m_points.size() > 2) {
         if (filled)
-            FillPolygonEvenOdd(marker.GetMat(), m_points, shiftX, shiftY, c == 0 ? MARKER_INSIDE : GetBValue(c));
+            FillPolygonEvenOdd(marker.GetMat(), m_points, shiftX, shiftY,
+                               c == 0 ? MARKER_INSIDE : GetBValue(c));
         StrokePolygon(marker.GetMat(), m_points, shiftX, shiftY, outline, width, true);
     } else if (m_points.size() == 2) {
         StrokePolygon(marker.GetMat(), m_points, shiftX, shiftY, MARKER_OUTLINE, width, false);
@@ -190,7 +207,8 @@ void CPolygon::Draw(CImgBuffer* buffer, int dx, int dy, COLORREF lineColor, COLO
     const int64_t shiftX = int64_t(m_nOffsetX) + dx, shiftY = int64_t(m_nOffsetY) + dy;
     CMarkerBitmap marker(TargetArea(box, shiftX, shiftY, buffer->GetWidth(), buffer->GetHeight()));
     if (!marker.IsEmpty()) {
-        RenderToBitmap(marker, shiftX - marker.GetOrigin().x, shiftY - marker.GetOrigin().y, 0, filled, penWidth);
+        RenderToBitmap(marker, shiftX - marker.GetOrigin().x, shiftY - marker.GetOrigin().y, 0, filled,
+                       penWidth);
         BlendMarkers(buffer, marker, lineColor, fillColor, transparency);
     }
     if (m_bLocked)
@@ -211,8 +229,8 @@ void CPolygon::DrawLockMark(CImgBuffer* buffer) const {
     CImgGraphic graphic(CImgLocation(0, 0));
     graphic.Create();
     graphic.SetColor(CImgDataRGB(255, 255, 0));
-    static constexpr int kLines[][4] = {{3, 2, 11, 2},  {11, 2, 11, 5},  {10, 5, 10, 4}, {5, 3, 10, 3},
-                                        {3, 3, 3, 6},   {4, 3, 4, 6},    {4, 10, 10, 10}, {4, 13, 10, 13},
+    static constexpr int kLines[][4] = {{3, 2, 11, 2},  {11, 2, 11, 5}, {10, 5, 10, 4},  {5, 3, 10, 3},
+                                        {3, 3, 3, 6},   {4, 3, 4, 6},   {4, 10, 10, 10}, {4, 13, 10, 13},
                                         {5, 11, 5, 12}, {7, 11, 7, 12}, {9, 11, 9, 12}};
     for (const auto& l : kLines)
         graphic.Line(buffer, X + l[0], Y + l[1], X + l[2], Y + l[3]);
@@ -226,7 +244,8 @@ void CPolygon::DrawLockMark(CImgBuffer* buffer) const {
 namespace {
 
 template <int kBpp>
-void BlendRows(CImgBuffer* buffer, const CMarkerBitmap& marker, const uint8_t line[3], const uint8_t lut[3][256]) {
+void BlendRows(CImgBuffer* buffer, const CMarkerBitmap& marker, const uint8_t line[3],
+               const uint8_t lut[3][256]) {
     constexpr int kBytes = kBpp < 3 ? 1 : 3;
     const cv::Mat& m = marker.GetMat();
     cv::Mat& target = buffer->GetMat();
@@ -265,11 +284,20 @@ void BlendMarkers(CImgBuffer* buffer, const CMarkerBitmap& marker, COLORREF line
         for (unsigned old = 0; old < 256; ++old)
             lut[b][old] = static_cast<uint8_t>((fill[b] * (256 - t) + old * t) >> 8);
     switch (buffer->GetBytesPerPixel()) {
-    case 1: BlendRows<1>(buffer, marker, line, lut); break;
-    case 2: BlendRows<2>(buffer, marker, line, lut); break;
-    case 3: BlendRows<3>(buffer, marker, line, lut); break;
-    case 4: BlendRows<4>(buffer, marker, line, lut); break;
-    default: break;
+    case 1:
+        BlendRows<1>(buffer, marker, line, lut);
+        break;
+    case 2:
+        BlendRows<2>(buffer, marker, line, lut);
+        break;
+    case 3:
+        BlendRows<3>(buffer, marker, line, lut);
+        break;
+    case 4:
+        BlendRows<4>(buffer, marker, line, lut);
+        break;
+    default:
+        break;
     }
 }
 

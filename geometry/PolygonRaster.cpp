@@ -77,7 +77,8 @@ void FillPolygonEvenOdd(cv::Mat& image, const std::vector<CPoint>& points, int64
     for (size_t i = 0, j = n - 1; i < n; j = i++) {
         if (points[i].y == points[j].y)
             continue; // horizontal edges cross no centre line
-        const Edge e = MakeEdge(points[j].x + shiftX, points[j].y + shiftY, points[i].x + shiftX, points[i].y + shiftY);
+        const Edge e =
+            MakeEdge(points[j].x + shiftX, points[j].y + shiftY, points[i].x + shiftX, points[i].y + shiftY);
         if (e.by <= 0 || e.ay >= rows)
             continue;
         edges.push_back(e);

@@ -21,7 +21,9 @@
 inline constexpr int64_t kRasterCoordLimit = int64_t(1) << 29;
 
 inline int ClampCoord(int64_t v) {
-    return static_cast<int>(v < -kRasterCoordLimit ? -kRasterCoordLimit : v > kRasterCoordLimit ? kRasterCoordLimit : v);
+    return static_cast<int>(v < -kRasterCoordLimit  ? -kRasterCoordLimit
+                            : v > kRasterCoordLimit ? kRasterCoordLimit
+                                                    : v);
 }
 
 /// True when pixel (x, y) is inside the polygon by the rule above; fewer than three vertices hold none.

@@ -26,7 +26,9 @@ struct Analysis {
     }
 };
 
-bool Adjacent8(CPoint a, CPoint b) { return std::abs(a.x - b.x) <= 1 && std::abs(a.y - b.y) <= 1 && !(a == b); }
+bool Adjacent8(CPoint a, CPoint b) {
+    return std::abs(a.x - b.x) <= 1 && std::abs(a.y - b.y) <= 1 && !(a == b);
+}
 
 TEST(BlobAnalyzer, FilledRectangleOneBoundaryPointPerBoundaryPixel) {
     cv::Mat mask = cv::Mat::zeros(20, 20, CV_8UC1);
@@ -121,7 +123,7 @@ TEST(BlobAnalyzer, FillingTheTracedOutlineGivesBackTheMask) {
     cv::Mat mask = cv::Mat::zeros(60, 60, CV_8UC1);
     cv::ellipse(mask, cv::Point(30, 28), cv::Size(20, 13), 30, 0, 360, cv::Scalar(255), cv::FILLED);
     cv::rectangle(mask, cv::Rect(5, 40, 30, 6), cv::Scalar(255), cv::FILLED); // an L-ish appendix
-    mask.at<uint8_t>(46, 20) = 255;                                          // a one-pixel spur
+    mask.at<uint8_t>(46, 20) = 255;                                           // a one-pixel spur
     Analysis a(mask);
     ASSERT_EQ(a.analyzer.GetNumBlobs(), 1);
     ASSERT_EQ(a.analyzer.GetNumHoles(0), 0);
@@ -140,11 +142,11 @@ TEST(BlobAnalyzer, FillingTracedOutlinesAndHolesGivesBackRandomFigures) {
         SCOPED_TRACE(round);
         cv::Mat mask = cv::Mat::zeros(80, 80, CV_8UC1);
         for (int k = 0; k < 4; ++k)
-            cv::ellipse(mask, cv::Point(pos(rng), pos(rng)), cv::Size(axis(rng), axis(rng)), angle(rng), 0, 360,
-                        cv::Scalar(255), cv::FILLED);
+            cv::ellipse(mask, cv::Point(pos(rng), pos(rng)), cv::Size(axis(rng), axis(rng)), angle(rng), 0,
+                        360, cv::Scalar(255), cv::FILLED);
         for (int k = 0; k < 3; ++k)
-            cv::ellipse(mask, cv::Point(pos(rng), pos(rng)), cv::Size(axis(rng) / 3, axis(rng) / 3), angle(rng), 0,
-                        360, cv::Scalar(0), cv::FILLED);
+            cv::ellipse(mask, cv::Point(pos(rng), pos(rng)), cv::Size(axis(rng) / 3, axis(rng) / 3),
+                        angle(rng), 0, 360, cv::Scalar(0), cv::FILLED);
         Analysis a(mask);
         if (a.analyzer.GetNumBlobs() != 1)
             continue;

@@ -114,7 +114,8 @@ TEST(BmpFile, EveryTruncationFailsCleanlyAndLeavesTheTargetAlone) {
         const size_t padding = (rowBytes + 3) / 4 * 4 - rowBytes;
         for (size_t length = 0; length < bytes.size(); ++length) {
             // a copy of exactly `length` bytes, so that a read past it is caught by the address checker
-            std::vector<uint8_t> shortFile(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length));
+            std::vector<uint8_t> shortFile(bytes.begin(),
+                                           bytes.begin() + static_cast<std::ptrdiff_t>(length));
             auto target = MakeBuffer(2, 2, IMG_FORMAT_MONO8, 9);
             BmpError error = BmpError::None;
             const bool ok = DecodeBmp(shortFile.data(), shortFile.size(), *target, &error);

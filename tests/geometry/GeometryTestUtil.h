@@ -25,7 +25,9 @@ inline std::array<int, 3> Bgr(const CImgBuffer& b, int x, int y) {
     return {p[0], p[1], p[2]};
 }
 
-inline std::array<int, 3> BgrOf(COLORREF c) { return {GetBValue(c), GetGValue(c), GetRValue(c)}; }
+inline std::array<int, 3> BgrOf(COLORREF c) {
+    return {GetBValue(c), GetGValue(c), GetRValue(c)};
+}
 
 template <class T = CPolygon> std::unique_ptr<T> MakeShape(std::initializer_list<CPoint> points) {
     auto shape = std::make_unique<T>();
@@ -40,5 +42,6 @@ inline std::vector<CPoint> Square(int x, int y, int side) {
 
 /// Puts the press stopwatch of a shape `seconds` into the past, as if the press had happened earlier.
 inline void AgePress(CGraphBase& shape, double seconds) {
-    shape.m_pressTimer.m_nStart -= static_cast<int64_t>(seconds * static_cast<double>(shape.m_pressTimer.m_nFrequency));
+    shape.m_pressTimer.m_nStart -=
+        static_cast<int64_t>(seconds * static_cast<double>(shape.m_pressTimer.m_nFrequency));
 }

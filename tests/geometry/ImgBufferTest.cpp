@@ -82,7 +82,8 @@ TEST(ImgBufferCopyRect, CopiesClipsAndRefusesMismatches) {
     EXPECT_EQ(dst->GetMat().at<uint8_t>(0, 2), 255);
     EXPECT_EQ(dst->GetMat().at<uint8_t>(2, 3), 255);
     EXPECT_FALSE(ImgBufferCopyRect(src->GetHandle(), 20, 20, 5, 5, dst->GetHandle(), 0, 0));
-    EXPECT_FALSE(ImgBufferCopyRect(src->GetHandle(), INT_MIN, INT_MIN, INT_MAX, INT_MAX, dst->GetHandle(), 0, 0));
+    EXPECT_FALSE(
+        ImgBufferCopyRect(src->GetHandle(), INT_MIN, INT_MIN, INT_MAX, INT_MAX, dst->GetHandle(), 0, 0));
     auto rgb = MakeBuffer(6, 6, IMG_FORMAT_RGB24);
     EXPECT_FALSE(ImgBufferCopyRect(src->GetHandle(), 0, 0, 2, 2, rgb->GetHandle(), 0, 0));
     EXPECT_FALSE(ImgBufferCopyRect(nullptr, 0, 0, 2, 2, dst->GetHandle(), 0, 0));

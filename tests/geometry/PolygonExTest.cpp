@@ -19,7 +19,9 @@ std::unique_ptr<CPolygonEx> Framed(int holes = 1) {
     return shape;
 }
 
-CPolygon* Hole(const CPolygonEx& shape, int i) { return shape.m_children.GetAtAs<CPolygon>(i); }
+CPolygon* Hole(const CPolygonEx& shape, int i) {
+    return shape.m_children.GetAtAs<CPolygon>(i);
+}
 
 TEST(PolygonExIdentity, ReportsCPolygonButMakesItsOwnClass) {
     CPolygonEx shape;

@@ -196,13 +196,14 @@ TEST(PolygonDraw, BlendingFormulaAndMarkerColours) {
     EXPECT_EQ(Bgr(*buffer, 12, 7), BgrOf(line));
     // inside: (fill * (256 - 150) + old * 150) >> 8 per byte, blue first
     EXPECT_EQ(Bgr(*buffer, 6, 6), (std::array<int, 3>{(0 * 106 + 100 * 150) >> 8, (40 * 106 + 100 * 150) >> 8,
-                                                       (200 * 106 + 100 * 150) >> 8}));
+                                                      (200 * 106 + 100 * 150) >> 8}));
     EXPECT_EQ(Bgr(*buffer, 0, 0), (std::array<int, 3>{100, 100, 100}));
     EXPECT_EQ(Bgr(*buffer, 13, 13), (std::array<int, 3>{100, 100, 100}));
 
     buffer->GetMat().setTo(cv::Scalar::all(100));
     p->Draw(buffer.get(), 0, 0, line, fill, true, 1, 255);
-    EXPECT_EQ(Bgr(*buffer, 6, 6), (std::array<int, 3>{(0 + 25500) >> 8, (40 + 25500) >> 8, (200 + 25500) >> 8}));
+    EXPECT_EQ(Bgr(*buffer, 6, 6),
+              (std::array<int, 3>{(0 + 25500) >> 8, (40 + 25500) >> 8, (200 + 25500) >> 8}));
     buffer->GetMat().setTo(cv::Scalar::all(100));
     p->Draw(buffer.get(), 0, 0, line, fill, true, 1, 0x100); // only the low 8 bits: transparency 0
     EXPECT_EQ(Bgr(*buffer, 6, 6), BgrOf(fill));
@@ -333,7 +334,9 @@ TEST(PointText, ReadingRuleForSignsGarbageAndHugeNumbers) {
                 points);
     EXPECT_EQ(points, (std::vector<CPoint>{{INT_MAX, INT_MIN}, {INT_MAX, INT_MIN}, {INT_MAX, INT_MAX}}));
     points.clear();
-    ParsePoints(L"\x4E2D" L"5,5\x4E2D", points); // reading stops at a non-ASCII character
+    ParsePoints(L"\x4E2D"
+                L"5,5\x4E2D",
+                points); // reading stops at a non-ASCII character
     EXPECT_EQ(points, (std::vector<CPoint>{{0, 5}}));
 }
 
