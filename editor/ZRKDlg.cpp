@@ -110,6 +110,8 @@ void CZRKDlg::BuildControls() {
     m_pVScroll->setObjectName(QString::number(IDC_VSCROLL));
     m_pHScroll = new QScrollBar(Qt::Horizontal, this);
     m_pHScroll->setObjectName(QString::number(IDC_HSCROLL));
+    m_pVScroll->setRange(0, 0);
+    m_pHScroll->setRange(0, 0);
     m_pImageFrame = new QFrame(this);
     m_pImageFrame->setObjectName(QString::number(IDC_IMAGE_FRAME));
     m_pImageFrame->setFrameShape(QFrame::NoFrame);

@@ -79,6 +79,9 @@ void CZRKDlg::ReleaseDisplayChain() {
     m_pView.reset();
     m_pDispBuffer.reset();
     m_pChannelBuffer.reset();
+    for (QScrollBar* bar : {m_pHScroll, m_pVScroll})
+        if (bar)
+            bar->setRange(0, 0);  // nothing to scroll without an image
 }
 
 void CZRKDlg::ResetEditor() {
