@@ -1,6 +1,5 @@
 #include "EditorDeployment.h"
 
-#include "datastruct/BmpFile.h"
 #include "datastruct/CameraRefImage.h"
 #include "datastruct/InspType.h"
 #include "datastruct/Kernel.h"
@@ -10,6 +9,7 @@
 #include "datastruct/RefImage.h"
 #include "datastruct/Side.h"
 #include "datastruct/SysPara.h"
+#include "geometry/BmpFile.h"
 #include "geometry/ImgBuffer.h"
 #include "geometry/MaskArea.h"
 #include "model/ParaTypes.h"
@@ -39,7 +39,7 @@ void WriteCamera(const fs::path& path) {
         for (int c = 0; c < 3; ++c)
             cv::rectangle(mat, cv::Rect(c * 400 + 100, r * 400 + 100, 200, 150), cv::Scalar(40 * c, 60, 200 - 50 * r),
                           cv::FILLED);
-    if (!WriteBmp(path.wstring(), image))
+    if (!WriteBmpFile(path.wstring(), image))
         throw std::runtime_error("camera file");
 }
 
