@@ -79,6 +79,13 @@ EditorDeployment::EditorDeployment(Options options) {
     fs::create_symlink(kBuild / "libNewWizardDLL.so", root / "libNewWizardDLL.so");
     if (options.releaseLibrary)
         fs::create_symlink(kBuild / "libReleaseModelDLL.so", root / "libReleaseModelDLL.so");
+    if (options.buildSample) {
+        for (const char* part : {"Home", "image", "PlugIns", "Language", "config.ini"})
+            fs::copy(kBuild / part, root / part, fs::copy_options::recursive);
+        fs::remove(root / "PlugIns" / "libSamplePlugIn.so");
+        m_exe = std::make_unique<ScopedEnv>("ZRK_EXE_FOLDER", root.string());
+        return;
+    }
     fs::create_directories(root / "PlugIns" / "Custom");
     fs::create_directories(root / "Home" / "Config");
     m_dir.WriteBytes("PlugIns/KernelPara.ini", kKernelScript);

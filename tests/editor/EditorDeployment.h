@@ -15,6 +15,9 @@ public:
     struct Options {
         bool dataLibrary = true;
         bool releaseLibrary = true;
+        /// Copies the build's sample deployment (template store, images, scripts, language pack) instead
+        /// of writing the test's own files.
+        bool buildSample = false;
     };
     EditorDeployment() : EditorDeployment(Options{}) {}
     explicit EditorDeployment(Options options);
