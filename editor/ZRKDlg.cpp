@@ -74,6 +74,8 @@ CZRKDlg::CZRKDlg() : QDialog(nullptr) {
 }
 
 CZRKDlg::~CZRKDlg() {
+    if (m_pTree)
+        disconnect(m_pTree, nullptr, this, nullptr);  // the tree dies after this object's own part
     DestroyChooser();
     ReleaseDisplayChain();
     delete m_pParaAnalytic;

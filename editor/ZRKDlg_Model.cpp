@@ -62,6 +62,16 @@ bool CZRKDlg::AskToSaveBeforeSwitching() {
     return answer != IDYES || Save();
 }
 
+void CZRKDlg::LoadSelectedModel(int modelID) {
+    m_pSysPara->Load();
+    m_pSysPara->SelectModel(modelID);
+    m_pModel = m_pSysPara->GetModel();
+    if (m_pModel) {
+        m_pModel->Reset();
+        m_pModel->Load(modelID);
+    }
+}
+
 bool CZRKDlg::ActivateByID(int modelID) {
     if (!ResolveDataLibrary()) {
         // Nothing can be activated: say so (once) and report the failure.
@@ -86,13 +96,7 @@ bool CZRKDlg::ActivateByID(int modelID) {
     {
         CWaitCursor wait;
         m_pSysPara->Begin();
-        m_pSysPara->Load();
-        m_pSysPara->SelectModel(modelID);
-        m_pModel = m_pSysPara->GetModel();
-        if (m_pModel) {
-            m_pModel->Reset();
-            m_pModel->Load(modelID);
-        }
+        LoadSelectedModel(modelID);
     }
     RebuildTree(m_pModel);
     m_pSysPara->End();
@@ -141,13 +145,7 @@ bool CZRKDlg::OpenByID(int modelID) {
     }
     {
         CWaitCursor wait;
-        m_pSysPara->Load();
-        m_pSysPara->SelectModel(modelID);
-        m_pModel = m_pSysPara->GetModel();
-        if (m_pModel) {
-            m_pModel->Reset();
-            m_pModel->Load(modelID);
-        }
+        LoadSelectedModel(modelID);
         RebuildTree(m_pModel);
         repaint();
     }

@@ -105,17 +105,21 @@ void CZRKDlg::ResetEditor() {
     m_bModified = false;
 }
 
+void CZRKDlg::DropReferenceImage() {
+    if (m_pRefImage)
+        m_pRefImage->Release();
+    m_pRefImage = nullptr;
+    DestroyChooser();
+    ReleaseDisplayChain();
+    m_pSrcImage = nullptr;
+    m_pImageAddress = nullptr;
+}
+
 void CZRKDlg::ShowSide() {
     CWaitCursor wait;
     QTreeWidgetItem* item = m_pTree->GetCaretItem();
     if (CModelTreeCtrl::GetItemDepth(item) < 2 || !m_pModel) {
-        if (m_pRefImage)
-            m_pRefImage->Release();
-        m_pRefImage = nullptr;
-        DestroyChooser();
-        ReleaseDisplayChain();
-        m_pSrcImage = nullptr;
-        m_pImageAddress = nullptr;
+        DropReferenceImage();
         m_pSelShape = nullptr;
         ForgetSide();
         return;
@@ -127,13 +131,7 @@ void CZRKDlg::ShowSide() {
     CRefImage* refImage = side ? m_pModel->m_refImageSet.FindRefImage(side->m_nRefImageID) : nullptr;
     if (!refImage) {
         // A side whose reference image is not in the list shows nothing, as a failed load does.
-        if (m_pRefImage)
-            m_pRefImage->Release();
-        m_pRefImage = nullptr;
-        DestroyChooser();
-        ReleaseDisplayChain();
-        m_pSrcImage = nullptr;
-        m_pImageAddress = nullptr;
+        DropReferenceImage();
         RememberSide(sideItem);
         ZrkMessageBox(Translate(L"没有发现图像文件或没有足够的内存!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
         return;
