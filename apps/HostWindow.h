@@ -21,7 +21,8 @@ public:
     bool StartEditor();
     /// The model the editor starts on; -1 when the store holds none.
     static int ChooseStartModel();
-    /// Renders the editor on the start model, with the last selection restored, into a PNG file.
+    /// Renders the editor on the start model, with the last selection restored, into a PNG file. Nobody
+    /// answers offscreen: messages go to standard error and modal dialogs are cancelled.
     bool Screenshot(const QString& file);
 
     /// The callbacks the editor calls (a plain function has no context: they reach the one window).
