@@ -163,6 +163,13 @@ std::unique_ptr<CModelInfo> EditorDeployment::MakeSampleModel(int id, const std:
     kernel->m_nPhaseID = 1;
     kernel->SetRect(150, 150, 250, 220);
     model->m_refImageSet.FindRefImage(1)->m_kernels.Add(kernel);
+    auto* far = new CKernel;  // on sheet (2, 1), in whole-image coordinates
+    far->m_nID = 2;
+    far->m_nPhaseID = 1;
+    far->m_nSheetCol = 2;
+    far->m_nSheetRow = 1;
+    far->SetRect(950, 550, 1000, 600);
+    model->m_refImageSet.FindRefImage(1)->m_kernels.Add(far);
     return model;
 }
 

@@ -11,6 +11,7 @@
 #include "dialogs/DlgSelPos.h"
 #include "editor/ImgView.h"
 #include "editor/MyImageWnd.h"
+#include "geometry/GraphBase.h"
 #include "geometry/ImgBuffer.h"
 #include "host/AppProfile.h"
 
@@ -168,9 +169,14 @@ TEST_F(EditorTest, ChooserPicksArrowKeysAndDoubleClick) {
     const uint8_t* print = m_dlg->m_pSrcImage->GetMat().ptr<uint8_t>(120) + 120 * 3;
     EXPECT_EQ(print[0], 40);
     EXPECT_EQ(print[2], 150);
-    // Kernels are offset to minus the origin of their own sheet (0, 0).
-    auto* kernel = m_dlg->m_pRefImage->m_kernels.GetAt(0);
-    ASSERT_NE(kernel, nullptr);
+    // Every kernel is offset to minus the origin of its own small sheet, whichever sheet is shown.
+    auto* near = dynamic_cast<CGraphBase*>(m_dlg->m_pRefImage->m_kernels.GetAt(0));
+    auto* far = dynamic_cast<CGraphBase*>(m_dlg->m_pRefImage->m_kernels.GetAt(1));
+    ASSERT_NE(near, nullptr);
+    ASSERT_NE(far, nullptr);
+    EXPECT_EQ(near->m_nOffsetX, 0);
+    EXPECT_EQ(far->m_nOffsetX, -800);
+    EXPECT_EQ(far->m_nOffsetY, -400);
 
     QTest::keyClick(chooser, Qt::Key_Right);
     EXPECT_EQ(m_dlg->m_pRefImage->m_nCurCol, 2);
