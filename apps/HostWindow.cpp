@@ -145,7 +145,7 @@ bool CHostWindow::Screenshot(const QString& file) {
     if (dlg->m_pSelPos && dlg->m_pSelPos->isVisible()) {
         // The chooser is a window of its own on the editor's bottom edge: paint it where it stands.
         QPainter painter(&shot);
-        QPoint at = dlg->mapFromGlobal(dlg->m_pSelPos->pos());
+        QPoint at = dlg->mapFromGlobal(dlg->m_pSelPos->geometry().topLeft());  // its client area
         painter.drawPixmap(at, dlg->m_pSelPos->grab());
     }
     return shot.save(file, "PNG");

@@ -14,6 +14,7 @@
 #include "geometry/ImgBuffer.h"
 #include "support/Prompter.h"
 
+#include <algorithm>
 #include <new>
 
 bool CZRKDlg::ShowChooser() {
@@ -41,9 +42,10 @@ bool CZRKDlg::ShowChooser() {
     m_pSelPos->m_nCurRow = m_pRefImage->m_nCurRow;
     QSize size = m_pSelPos->GetPickerSize();
     m_pSelPos->resize(size);
-    // Bottom edge on the editor's client bottom, left-aligned with the client area, own size kept.
-    m_pSelPos->move(mapToGlobal(QPoint(0, height() - size.height())));
     m_pSelPos->show();
+    // Bottom edge (of its frame) on the editor's client bottom, left-aligned with the client area.
+    int frameExtra = std::max(0, m_pSelPos->frameGeometry().height() - m_pSelPos->height());
+    m_pSelPos->move(mapToGlobal(QPoint(0, height() - size.height() - frameExtra)));
     m_pSelPos->update();
     activateWindow();  // the focus goes back to the editor
     return true;

@@ -157,7 +157,11 @@ TEST_F(EditorTest, ChooserPicksArrowKeysAndDoubleClick) {
     EXPECT_EQ(chooser->m_nCellWidth, 50);
     EXPECT_EQ(chooser->m_nCellHeight, 28);
     EXPECT_EQ(chooser->windowTitle(), QStringLiteral("选择参考小张"));
-    EXPECT_EQ(chooser->pos(), m_dlg->mapToGlobal(QPoint(0, m_dlg->height() - chooser->height())));
+    // Its frame's bottom edge on the editor's client bottom, left-aligned with the client area.
+    QPoint clientBottomLeft = m_dlg->mapToGlobal(QPoint(0, m_dlg->height() - 1));
+    EXPECT_EQ(chooser->frameGeometry().bottom(), clientBottomLeft.y());
+    EXPECT_EQ(chooser->frameGeometry().left(), clientBottomLeft.x());
+    EXPECT_EQ(chooser->size(), chooser->GetPickerSize());
 
     QTest::mouseClick(chooser, Qt::LeftButton, {}, QPoint(10 + 55 + 5, 10 + 33 + 5));  // column 1, row 1
     EXPECT_EQ(m_dlg->m_pRefImage->m_nCurCol, 1);
