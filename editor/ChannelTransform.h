@@ -1,0 +1,10 @@
+#pragma once
+/// The channel display of the editor: shows one colour channel, or the luminance, as grey.
+
+class CImgBuffer;
+
+/// Channel modes: 0 colour (unchanged), 1 blue, 2 green, 3 red, 4 luminance.
+/// Modes 1 to 3 copy byte 0, 1 or 2 of each pixel into bytes 0, 1 and 2; mode 4 writes
+/// L = 0.30 x red + 0.59 x green + 0.11 x blue, truncated, into them. A fourth byte is left as it is.
+/// Buffers of one byte per pixel, buffers not created and other modes are left unchanged.
+void ApplyChannelTransform(CImgBuffer& buffer, int mode);

@@ -1,0 +1,302 @@
+#pragma once
+/// The editor's main window (dialog 134, "模板管理"): a modeless dialog that holds the active template
+/// (model) and the system-parameter object that supplied it, shows the model tree, the reference image of
+/// the selected side one small sheet at a time, the small-sheet chooser and the toolbar, carries the
+/// modified flag, saves the model and writes the last selection to the profile when it closes.
+///
+/// The class is split by concern: ZRKDlg.cpp (construction, start-up, controls, layout, exit),
+/// ZRKDlg_Model.cpp (activation, opening, saving, host callbacks), ZRKDlg_Tree.cpp (tree, selection),
+/// ZRKDlg_View.cpp (display chain, channels, zoom, overlays), ZRKDlg_Sheet.cpp (small sheets, chooser,
+/// note generation), ZRKDlg_ToolBar.cpp (toolbar).
+
+#include "editor/ImgDisplay.h"
+#include "geometry/ImgGraphic.h"
+#include "geometry/PolygonEx.h"
+#include "host/DynamicLibrary.h"
+#include "support/Geometry.h"
+
+#include <QDialog>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class CCustomMaskArea;
+class CDlgSelPos;
+class CGraphBase;
+class CIDItem;
+class CImgBuffer;
+class CImgView;
+class CInspType;
+class CItemList;
+class CModelInfo;
+class CModelTreeCtrl;
+class CMyImageWnd;
+class CNote;
+class CParaAnalytic;
+class CPhase;
+class CRefImage;
+class CSide;
+class CSysPara;
+class QAbstractButton;
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+class QToolBar;
+class QToolButton;
+class QTreeWidgetItem;
+
+/// Host callbacks 1 to 3 (new, open, copy a model): the identifier of the model to open, below 1 when
+/// cancelled. Callback 4: the loaded model's name; its result is ignored.
+using PFN_HOST_MODEL = int (*)();
+using PFN_MODEL_LOADED = int (*)(std::wstring name);
+
+/// Control and command identifiers of the editor window (kept as the widgets' object names).
+namespace zrkid {
+inline constexpr int IDD_ZRKDLG = 134;
+inline constexpr int IDC_VSCROLL = 1000;
+inline constexpr int IDC_HSCROLL = 1001;
+inline constexpr int IDC_IMAGE_FRAME = 1002;
+inline constexpr int IDC_TREE = 1003;
+inline constexpr int IDI_ICON = 1006;
+inline constexpr int IDR_TOOLBAR = 1009;
+inline constexpr int IDC_SHOW_PHASEMASK = 1011;
+inline constexpr int IDC_SHOW_KERNEL = 1012;
+inline constexpr int IDC_SHOW_THRESHMASK = 1013;
+inline constexpr int IDC_MASK_FILL = 1014;
+inline constexpr int IDC_SAVE_LOAD = 1015;
+inline constexpr int IDC_EXIT = 1016;
+inline constexpr int IDC_CHANNEL_B = 1017;
+inline constexpr int IDC_CHANNEL_L = 1020;
+inline constexpr int IDC_KEY_LIST = 1025;
+inline constexpr int IDC_TOOL_FIRST = 1504;
+inline constexpr int IDC_TOOL_LAST = 1511;
+inline constexpr int IDC_GROUP_TOOLS = 35013;
+inline constexpr int IDC_GROUP_SHOW = 35014;
+inline constexpr int IDC_GROUP_CHANNEL = 35015;
+inline constexpr int ID_NEW_MODEL = 32784;
+inline constexpr int ID_OPEN_MODEL = 32785;
+inline constexpr int ID_COPY_MODEL = 32786;
+inline constexpr int ID_SAVE = 32787;
+inline constexpr int ID_FIT_WIDTH = 32802;
+inline constexpr int ID_FIT_HEIGHT = 32810;
+inline constexpr int ID_ZOOM_ORIGINAL = 32801;
+inline constexpr int ID_SHAPE_POLYGON = 32814;
+inline constexpr int ID_SHAPE_RECT = 32812;
+inline constexpr int ID_SHAPE_ELLIPSE = 32813;
+} // namespace zrkid
+
+class CZRKDlg : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kZoomSteps = 10;
+    static const double kZoomTable[kZoomSteps];
+
+    /// Creates the image display and initialises the state: every display switch on (the mask fill
+    /// included), status text "您正在进行 选择 操作" translated, zoom step 3 (zoom 1.0), indices -1,
+    /// callbacks null, no drawing. The window itself is made by `Create`.
+    CZRKDlg();
+    ~CZRKDlg() override;
+
+    // ---- window lifetime ----
+    /// Creates the modeless window from template 134 and runs the start-up (see ZRKDlg.cpp). True.
+    bool Create();
+    /// Whether the window exists (created and not destroyed).
+    bool HasWindow() const { return m_bWindowCreated; }
+    /// Destroys the window: hides it, drops the chooser and the display chain. The object stays.
+    void DestroyWindow();
+
+    // ---- operations other parts call ----
+    /// Activation by identifier: a new "CSysPara" from the data library, begin, load, select the model,
+    /// get it, reset and load it, rebuild the tree, end. False when the data library or its entry is
+    /// missing (its message shown once in the process), or when the operator's unsaved edits could not be
+    /// saved; true otherwise.
+    bool ActivateByID(int modelID);
+    /// Activation by host objects: refused (false, nothing changed) for a null model; otherwise the editor
+    /// keeps both pointers (the host keeps ownership), rebuilds the tree and calls end.
+    bool ActivateByHost(CSysPara* sysPara, CModelInfo* model);
+    /// Opening by identifier (after host callbacks 1 to 3). False for an identifier below 1.
+    bool OpenByID(int modelID);
+    /// Selects the phase item whose type, side and phase texts equal the names exactly; false (selection
+    /// kept) when a name is empty or matches nothing.
+    bool SelectByNames(const std::wstring& type, const std::wstring& side, const std::wstring& phase);
+    /// Saves the model (see ZRKDlg_Model.cpp). True when the model saved and the release call, when the
+    /// release library is loaded, went through; the modified flag is then clear.
+    bool Save();
+    /// The exit path (cancel, exit button): asks to save a modified template (yes, no, cancel); cancel,
+    /// or a save that fails, keeps the editor open. Otherwise drops the chooser, writes the last
+    /// selection to the profile when a type, a side and a phase are selected, and hides the window.
+    /// True when the editor closed.
+    bool Exit();
+    /// Clears the tree and fills it from the model (null: empty tree).
+    void RebuildTree(CModelInfo* model);
+    /// Runs host callback 1, 2 or 3 (command 32784, 32785, 32786).
+    void RunHostModelCallback(int command);
+    /// "保存 并 加载" (button 1015): save, callback 4 with the model's name, then the exit path.
+    void OnSaveAndLoad();
+
+    CInspType* GetCurType() const;
+    CSide* GetCurSide() const;
+    CPhase* GetCurPhase() const;
+    CNote* GetCurNote() const;
+    /// The reference image's origin of the current small sheet; (0, 0) without reference image.
+    CPoint GetCurSheetOrigin() const;
+
+    /// Restores the display buffers from the source image and draws the overlays (every caller passes 255).
+    void RedrawOverlays(uint8_t flags = 255);
+    /// Builds (after releasing any previous one) and releases the display chain.
+    bool BuildDisplayChain();
+    void ReleaseDisplayChain();
+    /// Reset of the editor at the start of every activation.
+    void ResetEditor();
+    /// The tree's selection changed (also run by the reference-image command).
+    void OnSelChanged();
+    /// Shows the selected side (and is run again when the channel mode changes).
+    void ShowSide();
+    /// Applies the small sheet (column, row): the chooser's pick; a double-click with a phase opens the
+    /// note dialog.
+    void ApplySmallSheet(int column, int row, bool doubleClick);
+    /// "生成小张数据": notes for every small sheet of the caret phase (asks before replacing).
+    void GenerateSmallSheetData();
+    /// Lays the controls out for the current client size.
+    void LayoutControls();
+    /// A toolbar command or a command by identifier; false when the command is unknown or disabled.
+    bool OnCommand(int command);
+    /// Sets the zoom step (clamped to 0 ... 9) and the view's scale.
+    void SetZoomStep(int step);
+    /// Channel boxes 1017 to 1020 (mode 1 to 4): checked sets the mode, unchecked returns to 0.
+    void OnChannelBox(int mode, bool checked);
+    /// Display boxes 1011 to 1014.
+    void OnDisplayBox(int control, bool checked);
+    /// Tool radio buttons 1504 to 1511 (index 0 to 7); "选择" first deselects every shape.
+    void OnToolButton(int index);
+    /// The operation of the tool mode: 0 select, 1 pan, 2 zoom in, 3 zoom out, 9 shielded area,
+    /// 8 inspection area, 6 kernel, 11 associate kernels.
+    int GetOperation() const;
+    /// Select all / select none ("全选", "全否"; only with a model): the items of the enabled groups on the
+    /// current small sheet (inspection areas, shielded areas, custom masks, kernels with a phase selected,
+    /// note items with a side or deeper selected); then the overlays are redrawn.
+    void SelectAllShapes(bool select);
+
+    /// The four host callbacks, in the order new, open, copy, loaded; the first three must not be null.
+    void SetCallbacks(PFN_HOST_MODEL newModel, PFN_HOST_MODEL openModel, PFN_HOST_MODEL copyModel,
+                      PFN_MODEL_LOADED modelLoaded);
+    /// The widget of a control or command identifier (tree, boxes, buttons, toolbar buttons).
+    QWidget* GetControl(int id) const;
+    QToolButton* GetToolButton(int command) const;
+    /// Enables or disables a toolbar command; whether it is enabled (false for an unknown one).
+    void EnableCommand(int command, bool enable);
+    bool IsCommandEnabled(int command) const;
+    /// The text of the window title as last set.
+    const std::wstring& GetTitle() const { return m_strTitle; }
+
+    // ---- members, in declaration order ----
+    CModelInfo* m_pModel = nullptr;
+    CRefImage* m_pRefImage = nullptr;
+    CModelTreeCtrl* m_pTree = nullptr;
+    QScrollBar* m_pVScroll = nullptr;
+    QScrollBar* m_pHScroll = nullptr;
+    QFrame* m_pImageFrame = nullptr;
+    int m_nToolMode = 0;
+    QIcon* m_pIcon = nullptr;
+    QToolBar* m_pToolBar = nullptr;
+    CRect m_rcImage;
+    CSysPara* m_pSysPara = nullptr;
+    void* m_pImageAddress = nullptr;       ///< pixel (0, 0) of the source image
+    CImgBuffer* m_pSrcImage = nullptr;     ///< the reference image's current small sheet
+    std::unique_ptr<CImgBuffer> m_pDispBuffer;
+    std::unique_ptr<CImgBuffer> m_pChannelBuffer;
+    std::unique_ptr<CImgView> m_pView;
+    CMyImageWnd* m_pImageWnd = nullptr;
+    std::unique_ptr<CImgDisplay> m_pDisplay;
+    CGraphBase* m_pSelShape = nullptr;
+    CImgGraphic m_graphic;
+    int m_nChannelMode = 0;
+    bool m_bShowSideOutline = true;
+    bool m_bShowThreshMask = true;
+    bool m_bShowKernel = true;
+    bool m_bShowNote = true;
+    bool m_bShowPhaseMask = true;
+    bool m_bMaskFill = true;
+    bool m_bModified = false;
+    int m_nNoteHit = -1;
+    int m_nKernelHit = -1;
+    int m_nMaskHit = -1;
+    bool m_bPanning = false;
+    int m_nPanStartX = 0, m_nPanStartY = 0, m_nPanScrollX = 0, m_nPanScrollY = 0;
+    int m_nLastImageX = 0, m_nLastImageY = 0;
+    CPolygonEx m_drawPolygon;
+    bool m_bDrawing = false;
+    int m_nZoomStep = 3;
+    double m_dZoom = 1.0;
+    /// Side memory: the remembered side's tree item (compared, never followed), its depth, and the
+    /// identifiers it had, so that a rebuilt tree or a deleted object is never read through.
+    QTreeWidgetItem* m_hLastSide = nullptr;
+    int m_nLastSideDepth = -1;
+    QTreeWidgetItem* m_hLastItem = nullptr;
+    CInspType* m_pLastType = nullptr;
+    int m_nLastTypeID = -1, m_nLastSideID = -1, m_nLastSideRefID = -1, m_nLastSideSplitID = -1;
+    PFN_HOST_MODEL m_pfnNewModel = nullptr;
+    PFN_HOST_MODEL m_pfnCopyModel = nullptr;
+    PFN_HOST_MODEL m_pfnOpenModel = nullptr;
+    PFN_MODEL_LOADED m_pfnModelLoaded = nullptr;
+    std::wstring m_strTitle;
+    std::wstring m_strStatus;
+    int m_nShapeKind = 0;
+    int m_nRButtonState = 0;
+    CDlgSelPos* m_pSelPos = nullptr;
+    std::wstring m_strDefKernelPara;
+    CParaAnalytic* m_pParaAnalytic = nullptr;
+    int m_nAssocKernel = -1;
+    struct IDTableEntry {
+        int nFirst = 0, nSecond = 0, nThird = 0;
+        std::wstring strText;
+    };
+    IDTableEntry m_idTable[9];
+    CIDItem* m_pAssocSource = nullptr;
+
+    /// The "CSysPara" this dialog created (deleted when replaced); null for host objects.
+    std::unique_ptr<CSysPara> m_pOwnSysPara;
+
+protected:
+    void reject() override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void BuildControls();
+    void BuildToolBar();
+    void InitDialog();
+    void ApplyTexts();
+    bool AskToSaveBeforeSwitching();
+    bool ResolveDataLibrary();
+    CIDItem* CreateByName(const std::wstring& className) const;
+    void FillTree(CModelInfo* model);
+    /// Load, select, get the model, reset and load it, on the system parameters in force.
+    void LoadSelectedModel(int modelID);
+    /// Tells the reference image to release its pixels, forgets it, drops the chooser and the chain.
+    void DropReferenceImage();
+    void RememberSide(QTreeWidgetItem* sideItem);
+    void ForgetSide();
+    void DestroyChooser();
+    bool ShowChooser();
+    void DrawMaskList(CItemList& list, uint32_t lineColor, uint32_t fillColor);
+    void UpdateTitle();
+    static void OnChooserPick(int column, int row, void* user, int doubleClick);
+
+    bool m_bWindowCreated = false;
+    bool m_bInitialised = false;
+    CDynamicLibrary m_hDataStruct;  ///< resolved again at each activation, as the start-up did
+    CIDItem* (*m_pfnCreate)(std::wstring, std::wstring) = nullptr;
+    QListWidget* m_pKeyList = nullptr;
+    QGroupBox* m_pGroupTools = nullptr;
+    QGroupBox* m_pGroupShow = nullptr;
+    QGroupBox* m_pGroupChannel = nullptr;
+    QRadioButton* m_pToolButtons[8] = {};
+    QCheckBox* m_pDisplayBoxes[4] = {};
+    QCheckBox* m_pChannelBoxes[4] = {};
+    QPushButton* m_pSaveLoadButton = nullptr;
+    QPushButton* m_pExitButton = nullptr;
+};

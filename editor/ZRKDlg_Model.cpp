@@ -1,0 +1,218 @@
+// The editor window: activation, opening, saving and the host callbacks.
+
+#include "editor/ZRKDlg.h"
+
+#include "datastruct/ModelInfo.h"
+#include "datastruct/SysPara.h"
+#include "dialogs/DlgSelPos.h"
+#include "editor/ModelTreeCtrl.h"
+#include "editor/WaitCursor.h"
+#include "formats/CodePage.h"
+#include "formats/LanguagePack.h"
+#include "formats/Utility.h"
+#include "host/GlobalPara.h"
+#include "support/Prompter.h"
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// The title in the narrow code page, cut to fit a 260-byte buffer with its terminator without splitting
+// a character.
+std::vector<char> TitleBuffer(const std::wstring& title) {
+    std::vector<char> buffer(260, '\0');
+    std::string narrow;
+    for (wchar_t c : title) {
+        std::string piece = WideToAnsiString(std::wstring_view(&c, 1));
+        if (narrow.size() + piece.size() > 259)
+            break;
+        narrow += piece;
+    }
+    std::memcpy(buffer.data(), narrow.data(), narrow.size());
+    return buffer;
+}
+
+} // namespace
+
+bool CZRKDlg::ResolveDataLibrary() {
+    m_pfnCreate = nullptr;
+    if (m_hDataStruct.Load(GetExeFolder() + L"libDataStruct.so"))
+        m_pfnCreate = m_hDataStruct.SymbolAs<PFN_CreateDllInstance>("CreateDllInstance");
+    return m_pfnCreate != nullptr;
+}
+
+CIDItem* CZRKDlg::CreateByName(const std::wstring& className) const {
+    return CGlobalPara::Get().CreateInstance(className);
+}
+
+void CZRKDlg::SetCallbacks(PFN_HOST_MODEL newModel, PFN_HOST_MODEL openModel, PFN_HOST_MODEL copyModel,
+                           PFN_MODEL_LOADED modelLoaded) {
+    m_pfnNewModel = newModel;
+    m_pfnOpenModel = openModel;
+    m_pfnCopyModel = copyModel;
+    m_pfnModelLoaded = modelLoaded;
+}
+
+bool CZRKDlg::AskToSaveBeforeSwitching() {
+    // Switching models used to drop unsaved edits without a word; ask as the exit path does.
+    if (!m_pModel || !m_bModified)
+        return true;
+    int answer = ZrkMessageBox(Translate(L"模板数据已经被修改，是否保存修改?", 0), m_strTitle, MB_YESNO | MB_ICONQUESTION);
+    return answer != IDYES || Save();
+}
+
+void CZRKDlg::LoadSelectedModel(int modelID) {
+    m_pSysPara->Load();
+    m_pSysPara->SelectModel(modelID);
+    m_pModel = m_pSysPara->GetModel();
+    if (m_pModel) {
+        m_pModel->Reset();
+        m_pModel->Load(modelID);
+    }
+}
+
+bool CZRKDlg::ActivateByID(int modelID) {
+    if (!ResolveDataLibrary()) {
+        // Nothing can be activated: say so (once) and report the failure.
+        CGlobalPara& global = CGlobalPara::Get();
+        if (!global.m_bMissingReported) {
+            global.m_bMissingReported = true;
+            ZrkMessageBox(Translate(L"调用失败，可能是加载 DataStruct.dll 失败或者没有找到 CreateDllInstance() "
+                                    L"接口函数！",
+                                    0));
+        }
+        return false;
+    }
+    if (!AskToSaveBeforeSwitching())
+        return false;
+    ResetEditor();
+    auto* sysPara = dynamic_cast<CSysPara*>(m_pfnCreate(L"CSysPara", std::wstring()));
+    if (!sysPara)
+        return false;
+    m_pModel = nullptr;  // it belongs to the system parameters about to be replaced
+    m_pOwnSysPara.reset(sysPara);
+    m_pSysPara = sysPara;
+    {
+        CWaitCursor wait;
+        m_pSysPara->Begin();
+        LoadSelectedModel(modelID);
+    }
+    RebuildTree(m_pModel);
+    m_pSysPara->End();
+    return true;
+}
+
+bool CZRKDlg::ActivateByHost(CSysPara* sysPara, CModelInfo* model) {
+    if (!model)
+        return false;
+    if (!AskToSaveBeforeSwitching())
+        return false;
+    ResetEditor();
+    m_pModel = model;
+    m_pSysPara = sysPara;
+    m_pOwnSysPara.reset();  // the host keeps ownership of what it handed over
+    RebuildTree(m_pModel);
+    if (m_pSysPara)
+        m_pSysPara->End();
+    return true;
+}
+
+bool CZRKDlg::OpenByID(int modelID) {
+    if (modelID >= 1 && !AskToSaveBeforeSwitching())
+        return false;
+    std::unique_ptr<CSysPara> created;
+    if (ResolveDataLibrary())
+        created.reset(dynamic_cast<CSysPara*>(m_pfnCreate(L"CSysPara", std::wstring())));
+    CSysPara* sysPara = created ? created.get() : m_pSysPara;
+    if (!sysPara)
+        return false;
+    sysPara->Begin();
+    if (modelID < 1) {
+        sysPara->End();
+        return false;  // a new object that was not used is deleted with `created`
+    }
+    sysPara->Load();
+    m_pModel = nullptr;
+    RebuildTree(nullptr);
+    if (m_pSelPos)
+        m_pSelPos->hide();
+    ResetEditor();
+    if (created) {
+        // The previous system parameters (and the model they owned) go now that nothing points into them.
+        m_pOwnSysPara = std::move(created);
+        m_pSysPara = m_pOwnSysPara.get();
+    }
+    {
+        CWaitCursor wait;
+        LoadSelectedModel(modelID);
+        RebuildTree(m_pModel);
+        repaint();
+    }
+    m_pSysPara->End();
+    update();
+    return m_pModel != nullptr;
+}
+
+bool CZRKDlg::Save() {
+    if (!m_pModel)
+        return false;
+    CWaitCursor wait;  // ended on every way out
+    if (m_pSysPara) {
+        m_pSysPara->Begin();
+        m_pSysPara->SaveParameters();
+    }
+    bool saved = m_pModel->Save();
+    if (!saved) {
+        ZrkMessageBox(Translate(L"没有保存成功,请重新保存一次!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
+    } else {
+        if (m_pSysPara)
+            m_pSysPara->End();
+        CDynamicLibrary& release = CGlobalPara::Get().m_hReleaseModel;
+        if (release.IsLoaded()) {
+            auto entry = release.SymbolAs<PFN_ReleaseModelExecute>("ReleaseModelExecuteFunction");
+            if (!entry) {
+                ZrkMessageBox(Translate(L"1027", 0), m_strTitle, MB_OK | MB_ICONWARNING);
+                return false;  // the modified flag stays; end is not called again
+            }
+            std::vector<std::wstring> record;
+            m_pModel->GetInformation(record);
+            std::vector<char> buffer = TitleBuffer(record.empty() ? std::wstring() : record[0]);
+            char* titles[1] = {buffer.data()};
+            entry(titles, 1);
+        }
+        m_bModified = false;
+    }
+    if (m_pSysPara)
+        m_pSysPara->End();
+    return saved;
+}
+
+void CZRKDlg::OnSaveAndLoad() {
+    if (m_pModel) {
+        Save();  // a failed save does not stop the notification; the exit path asks again
+        if (m_pfnModelLoaded)
+            m_pfnModelLoaded(m_pModel->GetName());
+    }
+    Exit();
+}
+
+void CZRKDlg::RunHostModelCallback(int command) {
+    PFN_HOST_MODEL callback = command == zrkid::ID_NEW_MODEL    ? m_pfnNewModel
+                              : command == zrkid::ID_OPEN_MODEL ? m_pfnOpenModel
+                              : command == zrkid::ID_COPY_MODEL ? m_pfnCopyModel
+                                                                : nullptr;
+    if (!callback)
+        return;
+    setEnabled(false);
+    int modelID = callback();
+    setEnabled(true);
+    if (modelID < 1)
+        return;
+    if (OpenByID(modelID)) {
+        if (m_pfnModelLoaded && m_pModel)
+            m_pfnModelLoaded(m_pModel->GetName());
+    } else {
+        ZrkMessageBox(Translate(L"打开模板失败!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
+    }
+}

@@ -1,0 +1,124 @@
+// The editor window: small sheets, the small-sheet chooser and the generation of small-sheet notes.
+
+#include "editor/ZRKDlg.h"
+
+#include "datastruct/Kernel.h"
+#include "datastruct/ModelInfo.h"
+#include "datastruct/Note.h"
+#include "datastruct/Phase.h"
+#include "datastruct/RefImage.h"
+#include "datastruct/Side.h"
+#include "dialogs/DlgSelPos.h"
+#include "editor/ModelTreeCtrl.h"
+#include "formats/LanguagePack.h"
+#include "geometry/ImgBuffer.h"
+#include "support/Prompter.h"
+
+#include <algorithm>
+#include <new>
+
+bool CZRKDlg::ShowChooser() {
+    if (!m_pRefImage)
+        return false;
+    if (!m_pSelPos) {
+        try {
+            m_pSelPos = new CDlgSelPos(this);
+        } catch (const std::bad_alloc&) {
+            ZrkMessageBox(Translate(L"不能创建无模式对话框!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
+            return false;
+        }
+        m_pSelPos->setWindowFlag(Qt::Tool);
+        m_pSelPos->setModal(false);
+        m_pSelPos->setAttribute(Qt::WA_ShowWithoutActivating);
+        m_pSelPos->m_nCellWidth = 50;
+        m_pSelPos->m_nCellHeight = 28;
+        m_pSelPos->m_strTitle = L"选择参考小张";
+        m_pSelPos->m_pfnCallback = &CZRKDlg::OnChooserPick;
+        m_pSelPos->m_pUser = this;
+    }
+    m_pSelPos->m_nCols = m_pRefImage->m_nCols;
+    m_pSelPos->m_nRows = m_pRefImage->m_nRows;
+    m_pSelPos->m_nCurCol = m_pRefImage->m_nCurCol;
+    m_pSelPos->m_nCurRow = m_pRefImage->m_nCurRow;
+    QSize size = m_pSelPos->GetPickerSize();
+    m_pSelPos->resize(size);
+    m_pSelPos->show();
+    // Bottom edge (of its frame) on the editor's client bottom, left-aligned with the client area.
+    int frameExtra = std::max(0, m_pSelPos->frameGeometry().height() - m_pSelPos->height());
+    m_pSelPos->move(mapToGlobal(QPoint(0, height() - size.height() - frameExtra)));
+    m_pSelPos->update();
+    activateWindow();  // the focus goes back to the editor
+    return true;
+}
+
+void CZRKDlg::DestroyChooser() {
+    delete m_pSelPos;
+    m_pSelPos = nullptr;
+}
+
+void CZRKDlg::OnChooserPick(int column, int row, void* user, int doubleClick) {
+    static_cast<CZRKDlg*>(user)->ApplySmallSheet(column, row, doubleClick != 0);
+}
+
+void CZRKDlg::ApplySmallSheet(int column, int row, bool doubleClick) {
+    if (!m_pRefImage)
+        return;
+    m_pRefImage->m_nCurCol = column;
+    m_pRefImage->m_nCurRow = row;
+    CImgBuffer* before = m_pSrcImage;
+    m_pRefImage->Recompute();
+    ShowSide();
+    if (!m_pRefImage)
+        return;
+    if (CSide* side = GetCurSide())
+        m_pRefImage->ApplySplit(side->m_nSplitID);
+    // The sheet buffer is refilled in place; should the library ever hand out another one, rebuild.
+    CImgBuffer* now = m_pRefImage->GetImage();
+    if (now != before || !m_pDispBuffer || (now && now->GetWidth() != m_pDispBuffer->GetWidth()) ||
+        (now && now->GetHeight() != m_pDispBuffer->GetHeight())) {
+        m_pSrcImage = now;
+        m_pImageAddress = nullptr;
+        if (m_pSrcImage)
+            m_pSrcImage->GetAddress(&m_pImageAddress);
+        BuildDisplayChain();
+    }
+    for (int i = 0; i < m_pRefImage->m_kernels.GetSize(); ++i) {
+        if (auto* kernel = m_pRefImage->m_kernels.GetAtAs<CKernel>(i)) {
+            CPoint origin = m_pRefImage->GetSheetOrigin(kernel->m_nSheetCol, kernel->m_nSheetRow);
+            kernel->m_nOffsetX = -origin.x;
+            kernel->m_nOffsetY = -origin.y;
+        }
+    }
+    RedrawOverlays(255);
+    LayoutControls();
+    // REFACTOR: a double-click with a phase selected opens the note dialog (CDlgNotePara) modally for the
+    // current note once that dialog lands.
+    (void)doubleClick;
+}
+
+void CZRKDlg::GenerateSmallSheetData() {
+    if (!m_pRefImage)
+        return;
+    QTreeWidgetItem* caret = m_pTree->GetCaretItem();
+    if (CModelTreeCtrl::GetItemDepth(caret) != 3)
+        return;  // only a phase has notes
+    if (GetCurNote()) {
+        int answer = ZrkMessageBox(Translate(L"已经存在小张分区,要覆盖以前的分区吗?", 0), m_strTitle,
+                                   MB_YESNO | MB_ICONQUESTION);
+        if (answer != IDYES)
+            return;
+    }
+    auto* phase = static_cast<CPhase*>(static_cast<CIDItem*>(CModelTreeCtrl::GetItemData(caret)));
+    phase->m_notes.RemoveAll();
+    for (int row = 0; row < m_pRefImage->m_nRows; ++row) {
+        for (int column = 0; column < m_pRefImage->m_nCols; ++column) {
+            CIDItem* note = CreateByName(L"CNote");
+            if (!note)
+                continue;
+            note->m_nID = phase->m_notes.GetMaxID() + 1;
+            phase->m_notes.Add(note);
+        }
+    }
+    m_bModified = true;  // new notes are a change to save like any other
+    RebuildTree(m_pModel);
+}

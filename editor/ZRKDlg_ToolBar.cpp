@@ -1,0 +1,158 @@
+// The editor window: the toolbar (bar 1009) and its commands.
+
+#include "editor/ZRKDlg.h"
+
+#include "formats/LanguagePack.h"
+#include "geometry/ImgBuffer.h"
+#include "editor/MyImageWnd.h"
+
+#include <QPainter>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace {
+
+struct ToolPlace {
+    int command;          ///< 0 for a separator
+    const wchar_t* label;
+    const wchar_t* tip;   ///< the part after the line feed of the command's string resource
+    QColor color;         ///< of the drawn button image
+};
+
+// The 28 places of the bar; places 6, 12, 14, 18, 20 and 24 are separators.
+const ToolPlace kPlaces[28] = {
+    {32784, L"新建", L"AAAA", QColor(60, 120, 200)},   {32785, L"打开", L"打开", QColor(60, 120, 200)},
+    {32786, L"复制", L"复制", QColor(60, 120, 200)},   {32790, L"暂无", L"AAAA", QColor(150, 150, 150)},
+    {32787, L"保存", L"保存", QColor(40, 150, 70)},    {32788, L"暂无", L"AAAA", QColor(150, 150, 150)},
+    {0, nullptr, nullptr, {}},                          {32804, L"检测面", L"AAAA", QColor(170, 110, 40)},
+    {32803, L"分层", L"AAAA", QColor(170, 110, 40)},   {32805, L"掩模", L"AAAA", QColor(170, 110, 40)},
+    {32806, L"自定义", L"AAAA", QColor(170, 110, 40)}, {32807, L"参考图", L"AAAA", QColor(170, 110, 40)},
+    {0, nullptr, nullptr, {}},                          {32789, L"掩模", L"AAAA", QColor(150, 60, 160)},
+    {0, nullptr, nullptr, {}},                          {32802, L"水平", L"AAAA", QColor(30, 140, 150)},
+    {32810, L"垂直", L"AAAA", QColor(30, 140, 150)},   {32801, L"原图", L"AAAA", QColor(30, 140, 150)},
+    {0, nullptr, nullptr, {}},                          {32791, L"导出", L"AAAA", QColor(100, 100, 180)},
+    {0, nullptr, nullptr, {}},                          {32814, L"多边形", L"AAAA", QColor(200, 90, 40)},
+    {32812, L"矩形", L"AAAA", QColor(200, 90, 40)},    {32813, L"椭圆", L"AAAA", QColor(200, 90, 40)},
+    {0, nullptr, nullptr, {}},                          {32783, L"全选", L"AAAA", QColor(90, 90, 90)},
+    {32811, L"全否", L"AAAA", QColor(90, 90, 90)},     {32815, L"复制", L"AAAA", QColor(90, 90, 90)},
+};
+
+// Commands whose actions arrive with later work (catalogue editors, mask painting, export, copy data): their buttons stay disabled until then.
+// REFACTOR: enable each when its command lands.
+constexpr int kLaterCommands[] = {32803, 32806, 32789, 32791, 32815};
+
+// A 25 x 25 button image: the label's first character on a coloured tile.
+QIcon MakeButtonImage(const QString& label, const QColor& color) {
+    QPixmap pixmap(25, 25);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(color);
+    p.setPen(color.darker(140));
+    p.drawRoundedRect(QRectF(1.5, 1.5, 22, 22), 4, 4);
+    QFont font = p.font();
+    font.setPixelSize(14);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(QRect(0, 0, 25, 25), Qt::AlignCenter, label.left(1));
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+void CZRKDlg::BuildToolBar() {
+    m_pToolBar = new QToolBar(this);
+    m_pToolBar->setObjectName(QString::number(zrkid::IDR_TOOLBAR));
+    m_pToolBar->setIconSize(QSize(25, 25));
+    m_pToolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    m_pToolBar->setMovable(false);
+    m_pToolBar->setFloatable(false);
+    for (const ToolPlace& place : kPlaces) {
+        if (place.command == 0) {
+            m_pToolBar->addSeparator();
+            continue;
+        }
+        QString label = QString::fromStdWString(Translate(place.label, 0));
+        QAction* action = m_pToolBar->addAction(MakeButtonImage(label, place.color), label);
+        action->setToolTip(QString::fromStdWString(Translate(place.tip, 0)));
+        const int command = place.command;
+        connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
+        if (auto* button = qobject_cast<QToolButton*>(m_pToolBar->widgetForAction(action))) {
+            button->setObjectName(QString::number(command));
+            button->setFixedSize(50, 50);
+        }
+        for (int later : kLaterCommands)
+            if (later == command)
+                action->setEnabled(false);
+    }
+}
+
+void CZRKDlg::EnableCommand(int command, bool enable) {
+    if (QToolButton* button = GetToolButton(command); button && button->defaultAction())
+        button->defaultAction()->setEnabled(enable);
+}
+
+bool CZRKDlg::IsCommandEnabled(int command) const {
+    QToolButton* button = GetToolButton(command);
+    return button && button->defaultAction() && button->defaultAction()->isEnabled();
+}
+
+QToolButton* CZRKDlg::GetToolButton(int command) const {
+    if (!m_pToolBar)
+        return nullptr;
+    return m_pToolBar->findChild<QToolButton*>(QString::number(command));
+}
+
+bool CZRKDlg::OnCommand(int command) {
+    using namespace zrkid;
+    if (GetToolButton(command) && !IsCommandEnabled(command))
+        return false;
+    switch (command) {
+    case ID_NEW_MODEL:
+    case ID_OPEN_MODEL:
+    case ID_COPY_MODEL: RunHostModelCallback(command); return true;
+    case ID_SAVE: Save(); return true;
+    case 32790:
+    case 32788: return true;  // "暂无": nothing
+    case 32783: SelectAllShapes(true); return true;
+    case 32811: SelectAllShapes(false); return true;
+    case ID_ZOOM_ORIGINAL:
+    case ID_FIT_WIDTH:
+    case ID_FIT_HEIGHT: {
+        double zoom = 1.0;
+        int step = 3;
+        if (command != ID_ZOOM_ORIGINAL) {
+            int imageSide = !m_pSrcImage ? 0
+                            : command == ID_FIT_WIDTH ? m_pSrcImage->GetWidth() : m_pSrcImage->GetHeight();
+            int frameSide = command == ID_FIT_WIDTH ? m_rcImage.Width() : m_rcImage.Height();
+            if (imageSide <= 0)
+                return true;
+            zoom = double(frameSide) / imageSide;
+            step = m_nZoomStep;  // kept when the zoom exceeds the table's last value
+            for (int i = 0; i < kZoomSteps; ++i) {
+                if (kZoomTable[i] >= zoom) {
+                    step = i;
+                    break;
+                }
+            }
+        }
+        m_dZoom = zoom;
+        m_nZoomStep = step;
+        if (m_pImageWnd)
+            m_pImageWnd->SetScale(m_dZoom);
+        LayoutControls();
+        return true;
+    }
+    case ID_SHAPE_POLYGON:
+    case ID_SHAPE_RECT:
+    case ID_SHAPE_ELLIPSE: {
+        m_nShapeKind = command == ID_SHAPE_POLYGON ? 0 : command == ID_SHAPE_RECT ? 1 : 2;
+        m_drawPolygon.ClearPoints();
+        for (int kind : {ID_SHAPE_POLYGON, ID_SHAPE_RECT, ID_SHAPE_ELLIPSE})
+            EnableCommand(kind, kind != command);
+        return true;
+    }
+    default: return false;
+    }
+}

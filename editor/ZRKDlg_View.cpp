@@ -1,0 +1,321 @@
+// The editor window: the display chain, showing a side, channels, display switches, zoom and overlays.
+
+#include "editor/ZRKDlg.h"
+
+#include "datastruct/CustomMaskArea.h"
+#include "datastruct/InspType.h"
+#include "datastruct/Kernel.h"
+#include "datastruct/ModelInfo.h"
+#include "datastruct/Note.h"
+#include "datastruct/Phase.h"
+#include "datastruct/RefImage.h"
+#include "datastruct/Side.h"
+#include "editor/ChannelTransform.h"
+#include "editor/ImgView.h"
+#include "editor/ModelTreeCtrl.h"
+#include "editor/MyImageWnd.h"
+#include "editor/WaitCursor.h"
+#include "formats/LanguagePack.h"
+#include "geometry/ImgBuffer.h"
+#include "geometry/MaskArea.h"
+#include "host/AppProfile.h"
+#include "model/ParaTypes.h"
+#include "support/Prompter.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QScrollBar>
+
+namespace {
+constexpr COLORREF kYellow = 0x00FFFF;
+constexpr COLORREF kPurple = 0x800080;
+constexpr COLORREF kGreen = 0x00FF00;
+
+const wchar_t* const kStatusTexts[8] = {
+    L"您正在进行 选择 操作",     L"您正在进行 漫游 操作",     L"您正在进行 放大 操作",
+    L"您正在进行 缩小 操作",     L"您正在进行 增加屏蔽区 操作", L"您正在进行 增加检测区 操作",
+    L"您正在进行 增加定位核 操作", L"您正在进行 关联定位核 操作"};
+
+// A new buffer of the source's size and format holding a copy of its pixels. One pass over the memory: the
+// pixels are copied into fresh memory instead of being zeroed first and then overwritten.
+std::unique_ptr<CImgBuffer> CloneBuffer(const CImgBuffer& source) {
+    auto buffer = std::make_unique<CImgBuffer>(1, source.GetWidth(), source.GetHeight(), source.GetFormat(), -1,
+                                               CImgLocation(0, 0));
+    buffer->GetMat() = source.GetMat().clone();
+    if (!buffer->IsCreated())
+        return nullptr;
+    return buffer;
+}
+} // namespace
+
+bool CZRKDlg::BuildDisplayChain() {
+    ReleaseDisplayChain();
+    if (!m_pSrcImage || !m_pSrcImage->IsCreated())
+        return false;
+    m_pChannelBuffer = CloneBuffer(*m_pSrcImage);
+    if (!m_pChannelBuffer)
+        return false;
+    ApplyChannelTransform(*m_pChannelBuffer, m_nChannelMode);
+    m_pDispBuffer = CloneBuffer(*m_pChannelBuffer);
+    if (!m_pDispBuffer) {
+        m_pChannelBuffer.reset();
+        return false;
+    }
+    // The tracker is painted by the image window after the view, so the view needs no callback.
+    m_pView = std::make_unique<CImgView>(m_pDisplay.get(), m_pDispBuffer.get(), m_pImageFrame, nullptr, nullptr);
+    m_pImageWnd = new CMyImageWnd(m_pView.get(), m_pImageFrame, m_pHScroll, m_pVScroll, this);
+    m_pImageWnd->Invalidate();
+    m_pView->Create();
+    m_pView->SetScalingMode(false);
+    m_pImageWnd->SetScale(m_dZoom);
+    return true;
+}
+
+void CZRKDlg::ReleaseDisplayChain() {
+    delete m_pImageWnd;
+    m_pImageWnd = nullptr;
+    if (m_pView)
+        m_pView->Destroy();
+    m_pView.reset();
+    m_pDispBuffer.reset();
+    m_pChannelBuffer.reset();
+    for (QScrollBar* bar : {m_pHScroll, m_pVScroll})
+        if (bar)
+            bar->setRange(0, 0);  // nothing to scroll without an image
+}
+
+void CZRKDlg::ResetEditor() {
+    m_pSelShape = nullptr;
+    m_nNoteHit = m_nKernelHit = m_nMaskHit = -1;
+    m_bPanning = false;
+    m_nRButtonState = 0;
+    m_nAssocKernel = -1;
+    m_pAssocSource = nullptr;
+    m_bShowSideOutline = m_bShowThreshMask = m_bShowKernel = m_bShowNote = m_bShowPhaseMask = true;
+    // The reference image belongs to the model being replaced, which may already be gone: forget it only.
+    m_pRefImage = nullptr;
+    m_hLastItem = nullptr;
+    ForgetSide();
+    m_drawPolygon.ClearPoints();
+    m_bDrawing = false;
+    m_pTree->DeleteAllItems();
+    ReleaseDisplayChain();
+    m_pSrcImage = nullptr;
+    m_pImageAddress = nullptr;
+    m_bModified = false;
+}
+
+void CZRKDlg::DropReferenceImage() {
+    if (m_pRefImage)
+        m_pRefImage->Release();
+    m_pRefImage = nullptr;
+    DestroyChooser();
+    ReleaseDisplayChain();
+    m_pSrcImage = nullptr;
+    m_pImageAddress = nullptr;
+}
+
+void CZRKDlg::ShowSide() {
+    CWaitCursor wait;
+    QTreeWidgetItem* item = m_pTree->GetCaretItem();
+    if (CModelTreeCtrl::GetItemDepth(item) < 2 || !m_pModel) {
+        DropReferenceImage();
+        m_pSelShape = nullptr;
+        ForgetSide();
+        return;
+    }
+    QTreeWidgetItem* sideItem = CModelTreeCtrl::GetAncestorAt(item, 2);
+    auto* side = static_cast<CSide*>(static_cast<CIDItem*>(CModelTreeCtrl::GetItemData(sideItem)));
+    auto* type = static_cast<CInspType*>(
+        static_cast<CIDItem*>(CModelTreeCtrl::GetItemData(CModelTreeCtrl::GetAncestorAt(item, 1))));
+    CRefImage* refImage = side ? m_pModel->m_refImageSet.FindRefImage(side->m_nRefImageID) : nullptr;
+    if (!refImage) {
+        // A side whose reference image is not in the list shows nothing, as a failed load does.
+        DropReferenceImage();
+        RememberSide(sideItem);
+        ZrkMessageBox(Translate(L"没有发现图像文件或没有足够的内存!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
+        return;
+    }
+    if (m_pRefImage && refImage->m_nID == m_pRefImage->m_nID) {
+        bool usableMemory = m_hLastSide && m_pLastType && m_nLastSideDepth > 1;
+        bool sameSide = side->m_nID == m_nLastSideID && type && type->m_nID == m_nLastTypeID;
+        bool sameView = side->m_nRefImageID == m_nLastSideRefID && side->m_nSplitID == m_nLastSideSplitID;
+        if (!usableMemory || sameSide || sameView) {
+            RememberSide(sideItem);
+            return;
+        }
+        refImage->ApplySplit(side->m_nSplitID);
+    }
+    RememberSide(sideItem);
+    if (m_pRefImage) {
+        ReleaseDisplayChain();  // the chain copies the old pixels; drop it before they go
+        m_pSrcImage = nullptr;
+        m_pImageAddress = nullptr;
+        m_pRefImage->Release();
+        DestroyChooser();
+    }
+    m_pRefImage = refImage;
+    m_pRefImage->ApplySplit(side->m_nSplitID);
+    if (!m_pRefImage->Load()) {
+        m_pRefImage = nullptr;
+        ReleaseDisplayChain();
+        m_pSrcImage = nullptr;
+        ZrkMessageBox(Translate(L"没有发现图像文件或没有足够的内存!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
+        return;
+    }
+    m_pRefImage->Prepare();
+    m_pSrcImage = m_pRefImage->GetImage();
+    m_pImageAddress = nullptr;
+    if (m_pSrcImage)
+        m_pSrcImage->GetAddress(&m_pImageAddress);
+    BuildDisplayChain();
+    ShowChooser();
+}
+
+CPoint CZRKDlg::GetCurSheetOrigin() const {
+    return m_pRefImage ? m_pRefImage->GetCurSheetOrigin() : CPoint{0, 0};
+}
+
+void CZRKDlg::DrawMaskList(CItemList& list, COLORREF lineColor, COLORREF fillColor) {
+    CNote* note = GetCurNote();
+    if (!m_pDispBuffer || !note)
+        return;
+    for (int i = 0; i < list.GetSize(); ++i) {
+        auto* mask = dynamic_cast<CMaskArea*>(list.GetAt(i));
+        if (!mask || mask->m_nSheetID != note->m_nID)
+            continue;
+        COLORREF fill = fillColor;
+        if (auto* custom = dynamic_cast<CCustomMaskArea*>(mask); custom && m_pModel) {
+            if (auto* customType = m_pModel->m_customParaTypes.FindByIDAs<CCustomParaType>(custom->m_nCustomTypeID))
+                fill = customType->m_crRefColor;
+        }
+        mask->Draw(m_pDispBuffer.get(), 0, 0, lineColor, fill, m_bMaskFill, 1, 150);
+        mask->DrawSelection(m_pDispBuffer.get(), 0, 0);
+    }
+    // The outline being drawn, with the last mouse point as its rubber-band vertex.
+    if (m_bDrawing && m_drawPolygon.GetPointCount() > 0) {
+        CPolygonEx band;
+        band.CopyFrom(&m_drawPolygon);
+        std::vector<CPoint> points;
+        band.GetPoints(points);
+        points.push_back(CPoint{m_nLastImageX, m_nLastImageY});
+        band.SetPoints(points);
+        band.Draw(m_pDispBuffer.get(), 0, 0, kYellow, kGreen, m_bMaskFill, 2, 150);
+    }
+}
+
+void CZRKDlg::RedrawOverlays(uint8_t) {
+    if (!m_pRefImage)
+        return;
+    if (m_pDispBuffer && m_pChannelBuffer && m_pSrcImage) {
+        m_pChannelBuffer->CopyAll(*m_pSrcImage);
+        ApplyChannelTransform(*m_pChannelBuffer, m_nChannelMode);
+        m_pDispBuffer->CopyAll(*m_pChannelBuffer);
+    }
+    if (CSide* side = GetCurSide()) {
+        if (m_bShowSideOutline)
+            DrawMaskList(side->m_customMasks, kYellow, kYellow);
+        if (m_bShowThreshMask)
+            DrawMaskList(side->m_threshMasks, kYellow, kPurple);
+    }
+    if (CPhase* phase = GetCurPhase(); phase && m_pDispBuffer && m_pModel) {
+        if (m_bShowKernel)
+            m_pRefImage->DrawKernels(m_pDispBuffer.get(), &m_pModel->m_phaseTypes, phase->m_nID);
+        if (m_bShowNote) {
+            if (CNote* note = GetCurNote()) {
+                CPoint origin = GetCurSheetOrigin();
+                note->DrawItems(m_pDispBuffer.get(), -origin.x, -origin.y, &m_pRefImage->m_kernels, kYellow);
+            }
+        }
+        if (m_bShowPhaseMask) {
+            auto* phaseType = m_pModel->m_phaseTypes.FindByIDAs<CPhaseType>(phase->m_nID);
+            DrawMaskList(phase->m_areas, kYellow, phaseType ? phaseType->m_crMaskColor : 0);
+        }
+    }
+    // REFACTOR: the kernel association lines are drawn here once kernel association lands.
+    if (m_pImageWnd)
+        m_pImageWnd->Invalidate();
+}
+
+void CZRKDlg::SetZoomStep(int step) {
+    m_nZoomStep = std::clamp(step, 0, kZoomSteps - 1);
+    m_dZoom = kZoomTable[m_nZoomStep];
+    if (m_pImageWnd)
+        m_pImageWnd->SetScale(m_dZoom);
+    LayoutControls();
+}
+
+void CZRKDlg::OnChannelBox(int mode, bool checked) {
+    m_nChannelMode = checked ? mode : 0;
+    for (int i = 0; i < 4; ++i)
+        if (i + 1 != mode)
+            m_pChannelBoxes[i]->setChecked(false);
+    if (m_pImageWnd) {
+        ShowSide();
+        RedrawOverlays(255);  // applies the channel to the restored buffers
+    }
+}
+
+void CZRKDlg::OnDisplayBox(int control, bool checked) {
+    switch (control) {
+    case zrkid::IDC_SHOW_PHASEMASK: m_bShowPhaseMask = checked; break;
+    case zrkid::IDC_SHOW_KERNEL: m_bShowKernel = checked; break;
+    case zrkid::IDC_SHOW_THRESHMASK: m_bShowThreshMask = checked; break;
+    case zrkid::IDC_MASK_FILL:
+        m_bMaskFill = checked;
+        WriteProfileInt(L"ZRKDll", L"BMaskFillColor", checked ? 1 : 0);
+        break;
+    default: return;
+    }
+    if (m_pImageWnd)
+        m_pImageWnd->Invalidate();
+    RedrawOverlays(255);
+}
+
+int CZRKDlg::GetOperation() const {
+    static const int kOperations[8] = {0, 1, 2, 3, 9, 8, 6, 11};
+    return m_nToolMode >= 0 && m_nToolMode < 8 ? kOperations[m_nToolMode] : 1;
+}
+
+void CZRKDlg::OnToolButton(int index) {
+    if (index < 0 || index > 7)
+        return;
+    if (index == 0)
+        SelectAllShapes(false);
+    m_nToolMode = index;
+    m_strStatus = Translate(kStatusTexts[index], 0);
+    UpdateTitle();
+}
+
+void CZRKDlg::SelectAllShapes(bool select) {
+    if (!m_pModel)
+        return;
+    std::vector<CGraphBase*> shapes;
+    CNote* note = GetCurNote();
+    auto collectMasks = [&](CItemList& list) {
+        for (int i = 0; note && i < list.GetSize(); ++i)
+            if (auto* mask = dynamic_cast<CMaskArea*>(list.GetAt(i)); mask && mask->m_nSheetID == note->m_nID)
+                shapes.push_back(mask);
+    };
+    CPhase* phase = GetCurPhase();
+    CSide* side = GetCurSide();
+    if (phase && m_bShowPhaseMask)
+        collectMasks(phase->m_areas);
+    if (side) {
+        if (m_bShowThreshMask)
+            collectMasks(side->m_threshMasks);
+        if (m_bShowSideOutline)
+            collectMasks(side->m_customMasks);
+    }
+    if (phase && m_bShowKernel && m_pRefImage)
+        for (int i = 0; i < m_pRefImage->m_kernels.GetSize(); ++i)
+            if (auto* kernel = dynamic_cast<CGraphBase*>(m_pRefImage->m_kernels.GetAt(i)))
+                shapes.push_back(kernel);
+    if (side && note && m_bShowNote)
+        for (int i = 0; i < note->m_areas.GetSize(); ++i)
+            if (auto* area = dynamic_cast<CGraphBase*>(note->m_areas.GetAt(i)))
+                shapes.push_back(area);
+    for (CGraphBase* shape : shapes)
+        shape->SetSelected(select);
+    RedrawOverlays(255);
+}

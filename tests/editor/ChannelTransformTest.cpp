@@ -1,0 +1,57 @@
+#include "editor/ChannelTransform.h"
+
+#include "geometry/ImgBuffer.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+// A one-row buffer of the given pixels (blue, green, red[, fourth]).
+std::unique_ptr<CImgBuffer> Row(uint32_t format, const std::vector<std::vector<uint8_t>>& pixels) {
+    auto buffer = std::make_unique<CImgBuffer>(1, static_cast<int>(pixels.size()), 1, format);
+    EXPECT_TRUE(buffer->Create());
+    uint8_t* p = buffer->GetMat().ptr<uint8_t>(0);
+    for (const auto& pixel : pixels)
+        for (uint8_t byte : pixel)
+            *p++ = byte;
+    return buffer;
+}
+std::vector<uint8_t> Pixel(const CImgBuffer& buffer, int x) {
+    const uint8_t* p = buffer.GetMat().ptr<uint8_t>(0) + x * buffer.GetBytesPerPixel();
+    return std::vector<uint8_t>(p, p + buffer.GetBytesPerPixel());
+}
+} // namespace
+
+TEST(ChannelTransform, SingleChannelsAreCopiedIntoAllThree) {
+    for (int mode = 1; mode <= 3; ++mode) {
+        SCOPED_TRACE(mode);
+        auto buffer = Row(IMG_FORMAT_RGB24, {{10, 20, 30}, {200, 100, 0}});
+        ApplyChannelTransform(*buffer, mode);
+        uint8_t a = std::vector<uint8_t>{10, 20, 30}[mode - 1];
+        uint8_t b = std::vector<uint8_t>{200, 100, 0}[mode - 1];
+        EXPECT_EQ(Pixel(*buffer, 0), (std::vector<uint8_t>{a, a, a}));
+        EXPECT_EQ(Pixel(*buffer, 1), (std::vector<uint8_t>{b, b, b}));
+    }
+}
+
+TEST(ChannelTransform, LuminanceIsTruncatedAsTheDoubleExpression) {
+    auto buffer = Row(IMG_FORMAT_RGB24, {{255, 255, 255}, {0, 0, 1}, {3, 2, 1}, {11, 59, 30}});
+    ApplyChannelTransform(*buffer, 4);
+    auto expect = [](int b, int g, int r) { return static_cast<uint8_t>(static_cast<int>(0.30 * r + 0.59 * g + 0.11 * b)); };
+    EXPECT_EQ(Pixel(*buffer, 0)[0], expect(255, 255, 255));
+    EXPECT_EQ(Pixel(*buffer, 1), (std::vector<uint8_t>{0, 0, 0}));  // 0.30 truncates to 0
+    EXPECT_EQ(Pixel(*buffer, 2)[1], expect(3, 2, 1));
+    EXPECT_EQ(Pixel(*buffer, 3)[2], expect(11, 59, 30));
+}
+
+TEST(ChannelTransform, FourthByteAndGreyImagesAndColourModeStayUnchanged) {
+    auto four = Row(IMG_FORMAT_RGB32, {{1, 2, 3, 77}});
+    ApplyChannelTransform(*four, 3);
+    EXPECT_EQ(Pixel(*four, 0), (std::vector<uint8_t>{3, 3, 3, 77}));
+    auto grey = Row(IMG_FORMAT_MONO8, {{9}, {8}});
+    ApplyChannelTransform(*grey, 4);
+    EXPECT_EQ(Pixel(*grey, 1), (std::vector<uint8_t>{8}));
+    auto colour = Row(IMG_FORMAT_RGB24, {{1, 2, 3}});
+    ApplyChannelTransform(*colour, 0);
+    ApplyChannelTransform(*colour, 5);
+    EXPECT_EQ(Pixel(*colour, 0), (std::vector<uint8_t>{1, 2, 3}));
+}

@@ -1,0 +1,319 @@
+// The editor window: the tree, selection, showing a side, the small-sheet chooser, layout and toolbar.
+
+#include "EditorFixture.h"
+
+#include "datastruct/InspType.h"
+#include "datastruct/ModelInfo.h"
+#include "datastruct/Note.h"
+#include "datastruct/Phase.h"
+#include "datastruct/RefImage.h"
+#include "datastruct/Side.h"
+#include "dialogs/DlgSelPos.h"
+#include "editor/ImgView.h"
+#include "editor/MyImageWnd.h"
+#include "geometry/GraphBase.h"
+#include "geometry/ImgBuffer.h"
+#include "host/AppProfile.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+
+TEST_F(EditorTest, TreeShowsTypesSidesAndPhasesOfTheModel) {
+    ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
+    CModelTreeCtrl* tree = m_dlg->m_pTree;
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    QTreeWidgetItem* root = tree->topLevelItem(0);
+    EXPECT_EQ(CModelTreeCtrl::GetItemText(root), L"样张模板");
+    EXPECT_EQ(CModelTreeCtrl::GetItemData(root), m_dlg->m_pModel);
+    ASSERT_EQ(root->childCount(), 2);
+    EXPECT_EQ(CModelTreeCtrl::GetItemText(root->child(0)), L"缺陷检测");
+    EXPECT_EQ(CModelTreeCtrl::GetItemText(root->child(1)), L"尺寸定位");
+    QTreeWidgetItem* front = Item({L"缺陷检测", L"正面"});
+    ASSERT_NE(front, nullptr);
+    EXPECT_NE(Item({L"缺陷检测", L"反面"}), nullptr);
+    // The phase whose type is missing is not shown; its side is.
+    ASSERT_EQ(front->childCount(), 2);
+    EXPECT_EQ(CModelTreeCtrl::GetItemText(front->child(0)), L"第一印次");
+    EXPECT_EQ(CModelTreeCtrl::GetItemText(front->child(1)), L"第二印次");
+    EXPECT_EQ(CModelTreeCtrl::GetItemImage(root), 0);
+    EXPECT_EQ(CModelTreeCtrl::GetItemImage(root->child(0)), 1);
+    EXPECT_EQ(CModelTreeCtrl::GetItemImage(front), 2);
+    EXPECT_EQ(CModelTreeCtrl::GetItemImage(front->child(0)), 3);
+    EXPECT_TRUE(front->isExpanded());
+    EXPECT_TRUE(root->isExpanded());
+    EXPECT_EQ(tree->currentItem(), root);
+    EXPECT_FALSE(m_dlg->m_bModified);
+    EXPECT_TRUE(m_prompter.Texts().empty());
+}
+
+TEST_F(EditorTest, SelectByNamesMatchesExactlyAndKeepsTheSelectionOtherwise) {
+    ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
+    EXPECT_TRUE(m_dlg->SelectByNames(L"缺陷检测", L"正面", L"第一印次"));
+    EXPECT_EQ(m_dlg->m_pTree->currentItem(), Item({L"缺陷检测", L"正面", L"第一印次"}));
+    EXPECT_FALSE(m_dlg->SelectByNames(L"缺陷检测", L"正面", L""));
+    EXPECT_FALSE(m_dlg->SelectByNames(L"缺陷检测", L"侧面", L"第一印次"));
+    EXPECT_FALSE(m_dlg->SelectByNames(L"尺寸定位 ", L"正面", L"第一印次"));
+    EXPECT_EQ(m_dlg->m_pTree->currentItem(), Item({L"缺陷检测", L"正面", L"第一印次"}));
+}
+
+TEST_F(EditorTest, SelectingAPhaseShowsItsSideWithTheDisplayChain) {
+    ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
+    Select({L"缺陷检测", L"正面", L"第一印次"});
+    ASSERT_NE(m_dlg->m_pRefImage, nullptr);
+    EXPECT_EQ(m_dlg->m_pRefImage->m_nID, 1);
+    EXPECT_EQ(m_dlg->m_pRefImage->m_nCols, 3);
+    EXPECT_EQ(m_dlg->m_pRefImage->m_nRows, 2);
+    ASSERT_NE(m_dlg->m_pSrcImage, nullptr);
+    EXPECT_EQ(m_dlg->m_pSrcImage->GetWidth(), 400);  // one small sheet of the 1200 x 800 image
+    EXPECT_EQ(m_dlg->m_pSrcImage->GetHeight(), 400);
+    ASSERT_NE(m_dlg->m_pDispBuffer, nullptr);
+    ASSERT_NE(m_dlg->m_pChannelBuffer, nullptr);
+    ASSERT_NE(m_dlg->m_pView, nullptr);
+    ASSERT_NE(m_dlg->m_pImageWnd, nullptr);
+    void* display = nullptr;
+    m_dlg->m_pDispBuffer->GetAddress(&display);
+    EXPECT_EQ(m_dlg->m_pView->GetImage().constBits(), display);
+    double zx = 0, zy = 0;
+    m_dlg->m_pView->GetScaleParamsSrc(zx, zy);
+    EXPECT_EQ(zx, 1.0);
+    EXPECT_EQ(zy, 1.0);
+    EXPECT_FALSE(m_dlg->m_pView->GetScalingMode());
+    EXPECT_EQ(m_dlg->m_pImageWnd->parentWidget(), m_dlg->m_pImageFrame);
+    EXPECT_NE(m_dlg->GetCurNote(), nullptr);
+    EXPECT_EQ(m_dlg->GetCurNote()->m_nID, 1);
+    // The inspection area of note 1 is drawn: its outline is yellow on the display buffer only.
+    const uint8_t* edge = m_dlg->m_pDispBuffer->GetMat().ptr<uint8_t>(20) + 60 * 3;
+    EXPECT_EQ(edge[0], 0);
+    EXPECT_EQ(edge[1], 255);
+    EXPECT_EQ(edge[2], 255);
+    const uint8_t* source = m_dlg->m_pSrcImage->GetMat().ptr<uint8_t>(20) + 60 * 3;
+    EXPECT_EQ(source[0], 230);
+    EXPECT_TRUE(m_prompter.Texts().empty());
+}
+
+TEST_F(EditorTest, ScrollBarsFollowTheZoom) {
+    ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
+    Select({L"缺陷检测", L"正面", L"第一印次"});
+    ASSERT_NE(m_dlg->m_pImageWnd, nullptr);
+    EXPECT_EQ(m_dlg->m_pHScroll->maximum(), std::max(0, 400 - m_dlg->m_rcImage.Width()));
+    m_dlg->SetZoomStep(5);  // 3.0
+    EXPECT_EQ(m_dlg->m_dZoom, 3.0);
+    EXPECT_GT(m_dlg->m_pHScroll->maximum(), 0);
+    EXPECT_GT(m_dlg->m_pVScroll->maximum(), 0);
+    m_dlg->m_pVScroll->setValue(20);
+    EXPECT_EQ(m_dlg->m_pView->GetOrigin().y(), 20);
+    m_dlg->SetZoomStep(12);
+    EXPECT_EQ(m_dlg->m_nZoomStep, 9);
+    m_dlg->SetZoomStep(-1);
+    EXPECT_EQ(m_dlg->m_nZoomStep, 0);
+    EXPECT_TRUE(m_dlg->OnCommand(zrkid::ID_ZOOM_ORIGINAL));
+    EXPECT_EQ(m_dlg->m_dZoom, 1.0);
+    EXPECT_EQ(m_dlg->m_nZoomStep, 3);
+    EXPECT_TRUE(m_dlg->OnCommand(zrkid::ID_FIT_WIDTH));
+    EXPECT_DOUBLE_EQ(m_dlg->m_dZoom, m_dlg->m_rcImage.Width() / 400.0);
+    EXPECT_GE(CZRKDlg::kZoomTable[m_dlg->m_nZoomStep], m_dlg->m_dZoom);
+    EXPECT_LT(CZRKDlg::kZoomTable[m_dlg->m_nZoomStep - 1], m_dlg->m_dZoom);
+}
+
+TEST_F(EditorTest, PhaseWithoutNotesGeneratesThemOnSelection) {
+    ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
+    auto* second = static_cast<CPhase*>(
+        static_cast<CIDItem*>(CModelTreeCtrl::GetItemData(Item({L"缺陷检测", L"正面", L"第二印次"}))));
+    ASSERT_EQ(second->m_notes.GetSize(), 0);
+    Select({L"缺陷检测", L"正面", L"第二印次"});
+    ASSERT_EQ(m_prompter.Texts().size(), 1u);
+    EXPECT_EQ(m_prompter.Texts()[0], L"该印次没有发现小张数据,立刻生成该小张数据?");
+    EXPECT_EQ(m_prompter.m_messages[0].type & MB_TYPEMASK, MB_OK);
+    ASSERT_EQ(second->m_notes.GetSize(), 6);  // 3 x 2, row-major, identifiers 1 to 6
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(second->m_notes.GetAt(i)->m_nID, i + 1);
+        EXPECT_EQ(second->m_notes.GetAt(i)->GetTypeName(), L"CNote");
+    }
+    EXPECT_TRUE(m_dlg->m_bModified);
+}
+
+TEST_F(EditorTest, SelectingTheSameItemAgainDoesNothing) {
+    ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
+    Select({L"缺陷检测", L"正面", L"第一印次"});
+    m_dlg->m_pRefImage->m_nCurCol = 2;
+    m_dlg->OnSelChanged();  // the same caret item: the small sheet is not reset
+    EXPECT_EQ(m_dlg->m_pRefImage->m_nCurCol, 2);
+}
+
+TEST_F(EditorTest, ChooserPicksArrowKeysAndDoubleClick) {
+    ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
+    Select({L"缺陷检测", L"正面", L"第一印次"});
+    CDlgSelPos* chooser = m_dlg->m_pSelPos;
+    ASSERT_NE(chooser, nullptr);
+    EXPECT_TRUE(chooser->isVisible());
+    EXPECT_EQ(chooser->m_nCols, 3);
+    EXPECT_EQ(chooser->m_nRows, 2);
+    EXPECT_EQ(chooser->m_nCellWidth, 50);
+    EXPECT_EQ(chooser->m_nCellHeight, 28);
+    EXPECT_EQ(chooser->windowTitle(), QStringLiteral("选择参考小张"));
+    // Its frame's bottom edge on the editor's client bottom, left-aligned with the client area.
+    QPoint clientBottomLeft = m_dlg->mapToGlobal(QPoint(0, m_dlg->height() - 1));
+    EXPECT_EQ(chooser->frameGeometry().bottom(), clientBottomLeft.y());
+    EXPECT_EQ(chooser->frameGeometry().left(), clientBottomLeft.x());
+    EXPECT_EQ(chooser->size(), chooser->GetPickerSize());
+
+    QTest::mouseClick(chooser, Qt::LeftButton, {}, QPoint(10 + 55 + 5, 10 + 33 + 5));  // column 1, row 1
+    EXPECT_EQ(m_dlg->m_pRefImage->m_nCurCol, 1);
+    EXPECT_EQ(m_dlg->m_pRefImage->m_nCurRow, 1);
+    ASSERT_NE(m_dlg->GetCurNote(), nullptr);
+    EXPECT_EQ(m_dlg->GetCurNote()->m_nID, 5);
+    EXPECT_EQ(m_dlg->GetCurSheetOrigin(), (CPoint{400, 400}));
+    // The small sheet shows the sheet's own pixels: the print block of sheet (1, 1) starts at (100, 100).
+    const uint8_t* print = m_dlg->m_pSrcImage->GetMat().ptr<uint8_t>(120) + 120 * 3;
+    EXPECT_EQ(print[0], 40);
+    EXPECT_EQ(print[2], 150);
+    // Every kernel is offset to minus the origin of its own small sheet, whichever sheet is shown.
+    auto* near = dynamic_cast<CGraphBase*>(m_dlg->m_pRefImage->m_kernels.GetAt(0));
+    auto* far = dynamic_cast<CGraphBase*>(m_dlg->m_pRefImage->m_kernels.GetAt(1));
+    ASSERT_NE(near, nullptr);
+    ASSERT_NE(far, nullptr);
+    EXPECT_EQ(near->m_nOffsetX, 0);
+    EXPECT_EQ(far->m_nOffsetX, -800);
+    EXPECT_EQ(far->m_nOffsetY, -400);
+
+    QTest::keyClick(chooser, Qt::Key_Right);
+    EXPECT_EQ(m_dlg->m_pRefImage->m_nCurCol, 2);
+    QTest::keyClick(chooser, Qt::Key_Right);  // at the edge: stays
+    EXPECT_EQ(m_dlg->m_pRefImage->m_nCurCol, 2);
+    QTest::keyClick(chooser, Qt::Key_Up);
+    EXPECT_EQ(m_dlg->m_pRefImage->m_nCurRow, 0);
+    EXPECT_EQ(m_dlg->GetCurNote()->m_nID, 3);
+
+    QTest::mouseDClick(chooser, Qt::LeftButton, {}, QPoint(15, 15));
+    EXPECT_EQ(m_dlg->m_pRefImage->m_nCurCol, 0);
+    EXPECT_EQ(m_dlg->m_pRefImage->m_nCurRow, 0);
+    EXPECT_TRUE(chooser->isVisible());
+    EXPECT_TRUE(m_prompter.Texts().empty());
+}
+
+TEST_F(EditorTest, SelectingTheModelDropsTheSideAndTheChooser) {
+    ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
+    Select({L"缺陷检测", L"正面", L"第一印次"});
+    ASSERT_NE(m_dlg->m_pSelPos, nullptr);
+    Select({});
+    EXPECT_EQ(m_dlg->m_pRefImage, nullptr);
+    EXPECT_EQ(m_dlg->m_pSelPos, nullptr);
+    EXPECT_EQ(m_dlg->m_pImageWnd, nullptr);
+    EXPECT_EQ(m_dlg->m_pDispBuffer, nullptr);
+    EXPECT_EQ(m_dlg->GetCurSide(), nullptr);
+}
+
+TEST_F(EditorTest, ASideWhoseImageCannotBeLoadedSaysSo) {
+    ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
+    Select({L"缺陷检测", L"反面"});
+    ASSERT_FALSE(m_prompter.Texts().empty());
+    EXPECT_EQ(m_prompter.Texts()[0], L"没有发现图像文件或没有足够的内存!");
+    EXPECT_EQ(m_dlg->m_pRefImage, nullptr);
+    EXPECT_EQ(m_dlg->m_pImageWnd, nullptr);
+}
+
+TEST_F(EditorTest, ChannelBoxesFormAGroupThatMayBeEmpty) {
+    ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
+    Select({L"缺陷检测", L"正面", L"第一印次"});
+    auto* red = static_cast<QCheckBox*>(m_dlg->GetControl(1019));
+    auto* blue = static_cast<QCheckBox*>(m_dlg->GetControl(1017));
+    ASSERT_NE(red, nullptr);
+    blue->click();
+    EXPECT_EQ(m_dlg->m_nChannelMode, 1);
+    red->click();
+    EXPECT_EQ(m_dlg->m_nChannelMode, 3);
+    EXPECT_FALSE(blue->isChecked());
+    // The display shows the red byte in every channel (outside the overlays).
+    const uint8_t* p = m_dlg->m_pDispBuffer->GetMat().ptr<uint8_t>(300) + 300 * 3;
+    EXPECT_EQ(p[0], 250);
+    EXPECT_EQ(p[1], 250);
+    red->click();  // unchecking the checked box returns to colour
+    EXPECT_EQ(m_dlg->m_nChannelMode, 0);
+    p = m_dlg->m_pDispBuffer->GetMat().ptr<uint8_t>(300) + 300 * 3;
+    EXPECT_EQ(p[0], 230);
+}
+
+TEST_F(EditorTest, MaskFillBoxWritesTheProfile) {
+    auto* fill = static_cast<QCheckBox*>(m_dlg->GetControl(zrkid::IDC_MASK_FILL));
+    ASSERT_TRUE(fill->isChecked());  // profile without the key: 1
+    fill->click();
+    EXPECT_FALSE(m_dlg->m_bMaskFill);
+    EXPECT_EQ(GetProfileInt(L"ZRKDll", L"BMaskFillColor", -1), 0);
+    fill->click();
+    EXPECT_EQ(GetProfileInt(L"ZRKDll", L"BMaskFillColor", -1), 1);
+}
+
+TEST_F(EditorTest, LayoutFollowsTheClientSize) {
+    m_dlg->resize(1200, 800);
+    QWidget* tree = m_dlg->m_pTree;
+    EXPECT_EQ(tree->geometry().bottom() + 1, 800 - 50);
+    QWidget* saveLoad = m_dlg->GetControl(zrkid::IDC_SAVE_LOAD);
+    QWidget* exit = m_dlg->GetControl(zrkid::IDC_EXIT);
+    EXPECT_EQ(saveLoad->geometry().top(), 750 + 4);
+    EXPECT_EQ(saveLoad->geometry().bottom() + 1, 750 + 25);
+    EXPECT_EQ(exit->geometry().top(), 750 + 25 + 2);
+    EXPECT_EQ(exit->geometry().bottom() + 1, 800 - 2);
+    EXPECT_EQ(m_dlg->m_rcImage.right, 1200 - 20);
+    EXPECT_EQ(m_dlg->m_rcImage.bottom, 800 - 20);
+    EXPECT_EQ(m_dlg->m_pImageFrame->geometry().right() + 1, 1180);
+    EXPECT_EQ(m_dlg->m_pVScroll->geometry().left(), 1185);
+    EXPECT_EQ(m_dlg->m_pVScroll->geometry().right() + 1, 1200);
+    EXPECT_EQ(m_dlg->m_pHScroll->geometry().top(), 785);
+    EXPECT_EQ(m_dlg->m_pToolBar->geometry().width(), 1200);
+    EXPECT_LT(m_dlg->GetControl(zrkid::IDC_KEY_LIST)->geometry().right(), 0);  // out of sight
+}
+
+TEST_F(EditorTest, StartUpLabelsTheWindowAndTheToolbar) {
+    EXPECT_EQ(m_dlg->windowTitle(), QStringLiteral("模板管理"));
+    EXPECT_EQ(m_dlg->objectName(), QStringLiteral("134"));
+    EXPECT_EQ(static_cast<QPushButton*>(m_dlg->GetControl(1015))->text(), QStringLiteral("保存并加载"));
+    EXPECT_EQ(m_dlg->m_strStatus, L"您正在进行 选择 操作");
+    EXPECT_EQ(m_dlg->m_nZoomStep, 3);
+    EXPECT_NE(m_dlg->m_strDefKernelPara.find(L"[定位方式]"), std::wstring::npos);
+    EXPECT_NE(m_dlg->m_strDefKernelPara.find(L"Value=区域定位"), std::wstring::npos);
+    for (int box : {1011, 1012, 1013})
+        EXPECT_TRUE(static_cast<QCheckBox*>(m_dlg->GetControl(box))->isChecked());
+    QList<QAction*> actions = m_dlg->m_pToolBar->actions();
+    ASSERT_EQ(actions.size(), 28);
+    for (int separator : {6, 12, 14, 18, 20, 24})
+        EXPECT_TRUE(actions[separator]->isSeparator()) << separator;
+    EXPECT_EQ(actions[0]->text(), QStringLiteral("新建"));
+    EXPECT_EQ(actions[13]->text(), QStringLiteral("掩模"));
+    EXPECT_EQ(actions[27]->text(), QStringLiteral("复制"));
+    EXPECT_EQ(actions[1]->toolTip(), QStringLiteral("打开"));
+    EXPECT_EQ(actions[4]->toolTip(), QStringLiteral("保存"));
+    EXPECT_EQ(m_dlg->GetToolButton(32784)->size(), QSize(50, 50));
+    EXPECT_EQ(m_dlg->m_pToolBar->iconSize(), QSize(25, 25));
+    for (int disabled : {32807, 32804, 32805, 32814})
+        EXPECT_FALSE(m_dlg->IsCommandEnabled(disabled)) << disabled;
+    for (int enabled : {32784, 32785, 32786, 32787, 32812, 32813, 32801, 32802, 32810})
+        EXPECT_TRUE(m_dlg->IsCommandEnabled(enabled)) << enabled;
+    EXPECT_FALSE(m_dlg->OnCommand(32804));  // disabled commands do nothing
+}
+
+TEST_F(EditorTest, ShapeKindButtonsEnableEachOther) {
+    EXPECT_TRUE(m_dlg->OnCommand(zrkid::ID_SHAPE_RECT));
+    EXPECT_EQ(m_dlg->m_nShapeKind, 1);
+    EXPECT_FALSE(m_dlg->IsCommandEnabled(zrkid::ID_SHAPE_RECT));
+    EXPECT_TRUE(m_dlg->IsCommandEnabled(zrkid::ID_SHAPE_POLYGON));
+    EXPECT_TRUE(m_dlg->OnCommand(zrkid::ID_SHAPE_ELLIPSE));
+    EXPECT_EQ(m_dlg->m_nShapeKind, 2);
+    EXPECT_TRUE(m_dlg->IsCommandEnabled(zrkid::ID_SHAPE_RECT));
+    EXPECT_TRUE(m_dlg->OnCommand(zrkid::ID_SHAPE_POLYGON));
+    EXPECT_EQ(m_dlg->m_nShapeKind, 0);
+}
+
+TEST_F(EditorTest, ToolButtonsSetTheModeAndStatusText) {
+    static_cast<QRadioButton*>(m_dlg->GetControl(1510))->click();
+    EXPECT_EQ(m_dlg->m_nToolMode, 6);
+    EXPECT_EQ(m_dlg->GetOperation(), 6);
+    EXPECT_EQ(m_dlg->m_strStatus, L"您正在进行 增加定位核 操作");
+    static_cast<QRadioButton*>(m_dlg->GetControl(1508))->click();
+    EXPECT_EQ(m_dlg->GetOperation(), 9);
+}
