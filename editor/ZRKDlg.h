@@ -274,8 +274,8 @@ private:
     bool ResolveDataLibrary();
     CIDItem* CreateByName(const std::wstring& className) const;
     void FillTree(CModelInfo* model);
-    /// Load, select, get the model, reset and load it, on the system parameters in force.
-    void LoadSelectedModel(int modelID);
+    /// Selects and loads the model; false, with a message and no model, when its data cannot be read.
+    bool LoadSelectedModel(int modelID);
     /// Tells the reference image to release its pixels, forgets it, drops the chooser and the chain.
     void DropReferenceImage();
     void RememberSide(QTreeWidgetItem* sideItem);

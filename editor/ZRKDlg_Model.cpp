@@ -62,14 +62,23 @@ bool CZRKDlg::AskToSaveBeforeSwitching() {
     return answer != IDYES || Save();
 }
 
-void CZRKDlg::LoadSelectedModel(int modelID) {
+bool CZRKDlg::LoadSelectedModel(int modelID) {
     m_pSysPara->Load();
     m_pSysPara->SelectModel(modelID);
     m_pModel = m_pSysPara->GetModel();
     if (m_pModel) {
         m_pModel->Reset();
-        m_pModel->Load(modelID);
+        if (!m_pModel->Load(modelID)) {
+            // A model that cannot be read is not shown: the empty model left in its place, once saved, would
+            // overwrite what the store still holds.
+            std::wstring text = Translate(L"模板数据读取失败!", 0);
+            if (!m_pModel->GetLastError().empty())
+                text += L"\n" + m_pModel->GetLastError();
+            ZrkMessageBox(text, m_strTitle, MB_OK | MB_ICONERROR);
+            m_pModel = nullptr;
+        }
     }
+    return m_pModel != nullptr;
 }
 
 bool CZRKDlg::ActivateByID(int modelID) {
@@ -93,14 +102,15 @@ bool CZRKDlg::ActivateByID(int modelID) {
     m_pModel = nullptr;  // it belongs to the system parameters about to be replaced
     m_pOwnSysPara.reset(sysPara);
     m_pSysPara = sysPara;
+    bool loaded = false;
     {
         CWaitCursor wait;
         m_pSysPara->Begin();
-        LoadSelectedModel(modelID);
+        loaded = LoadSelectedModel(modelID);
     }
     RebuildTree(m_pModel);
     m_pSysPara->End();
-    return true;
+    return loaded;
 }
 
 bool CZRKDlg::ActivateByHost(CSysPara* sysPara, CModelInfo* model) {

@@ -4,6 +4,7 @@
 
 #include "datastruct/ModelInfo.h"
 #include "datastruct/SysPara.h"
+#include "datastruct/TemplateStore.h"
 #include "editor/WaitCursor.h"
 #include "host/AppProfile.h"
 #include "host/GlobalPara.h"
@@ -195,4 +196,30 @@ TEST(EditorLibrary, ActivationWithoutTheDataLibraryFailsAndSaysSoOnce) {
     EXPECT_EQ(prompter.Texts()[0],
               L"调用失败，可能是加载 DataStruct.dll 失败或者没有找到 CreateDllInstance() 接口函数！");
     EXPECT_EQ(dlg.m_pModel, nullptr);
+}
+
+TEST_F(EditorSaveTest, ModelWhoseDataCannotBeReadIsNotShownAndNotSavedOver) {
+    const int damaged = m_deploy.AddSampleModel(L"损坏", L"损坏模板");
+    {
+        CTemplateStore store;
+        ASSERT_TRUE(store.Open(GetTemplateStorePath()));
+        ASSERT_TRUE(store.SaveModelData(damaged, L"损坏", L"损坏模板", std::string("\x01garbage", 8)));
+    }
+    m_prompter.Clear();
+    EXPECT_FALSE(m_dlg->ActivateByID(damaged));
+    EXPECT_EQ(m_dlg->m_pModel, nullptr);
+    ASSERT_EQ(m_prompter.Texts().size(), 1u);
+    EXPECT_EQ(m_prompter.Texts()[0].rfind(L"模板数据读取失败!", 0), 0u);
+    EXPECT_FALSE(m_dlg->Save());
+    // The stored bytes are still those of the damaged model: nothing was written over them.
+    CTemplateStore store;
+    ASSERT_TRUE(store.Open(GetTemplateStorePath()));
+    std::string data;
+    bool found = false;
+    ASSERT_TRUE(store.LoadModelData(damaged, data, found));
+    EXPECT_TRUE(found);
+    EXPECT_EQ(data, std::string("\x01garbage", 8));
+    // A good model opens again afterwards.
+    EXPECT_TRUE(m_dlg->ActivateByID(m_nModelID));
+    EXPECT_NE(m_dlg->m_pModel, nullptr);
 }
