@@ -63,3 +63,33 @@ TEST(ExpandBitmap, FileThatOpensButIsNoBitmapKeepsTheHeaderAsRead) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(ExpandBitmap, AFolderOpensButCannotBeReadAndIsRefusedWithTheMessage) {
+    TempDir dir;
+    ASSERT_TRUE(WriteBmpFile(dir.File("up.bmp"), *MakeBuffer(5, 4, IMG_FORMAT_RGB24)));
+    std::filesystem::create_directories(dir.Path() / "folder.bmp");
+    CExpandBitmap bitmap;
+    ASSERT_NE(bitmap.LoadFromFile(dir.File("up.bmp")), 0);
+    CRecordingPrompter prompter;
+    ScopedPrompter scope(&prompter);
+    const std::wstring folder = dir.File("folder.bmp");
+    EXPECT_EQ(bitmap.LoadFromFile(folder), 0);
+    EXPECT_EQ(prompter.Texts(), (std::vector<std::wstring>{L"打开 " + folder + L" 文件失败!"}));
+    EXPECT_EQ(bitmap.m_infoHeader, BITMAPINFOHEADER{});
+    EXPECT_FALSE(bitmap.IsAttached());
+}
+
+TEST(ExpandBitmap, TheOpenFailureIsTranslatedByTheLanguagePack) {
+    ScopedLanguageLines pack({L"打开=Cannot open", L"文件失败!=(failed)"});
+    CRecordingPrompter prompter;
+    ScopedPrompter scope(&prompter);
+    TempDir dir;
+    const std::wstring missing = dir.File("none.bmp");
+    CExpandBitmap bitmap;
+    EXPECT_EQ(bitmap.LoadFromFile(missing), 0);
+    EXPECT_EQ(prompter.Texts(), (std::vector<std::wstring>{L"Cannot open " + missing + L" (failed)"}));
+}
+
+} // namespace

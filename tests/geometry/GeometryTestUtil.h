@@ -1,12 +1,14 @@
 #pragma once
 // Small builders shared by the geometry tests.
 
+#include "formats/LanguagePack.h"
 #include "geometry/ImgBuffer.h"
 #include "geometry/Polygon.h"
 
 #include <array>
 #include <initializer_list>
 #include <memory>
+#include <string>
 #include <vector>
 
 /// A created buffer whose every byte is `value`.
@@ -45,3 +47,28 @@ inline void AgePress(CGraphBase& shape, double seconds) {
     shape.m_pressTimer.m_nStart -=
         static_cast<int64_t>(seconds * static_cast<double>(shape.m_pressTimer.m_nFrequency));
 }
+
+/// Gives the process's language pack the lines of one section, "ZRKDll.dll", while it lives; empties the
+/// pack and restores the previous section afterwards.
+class ScopedLanguageLines {
+public:
+    explicit ScopedLanguageLines(std::vector<std::wstring> lines) {
+        CLanguagePack* pack = GetLanguagePack();
+        m_previous = pack->SetSection(L"ZRKDll.dll");
+        lines.insert(lines.begin(), L"[ZRKDll.dll]");
+        lines.push_back(L"[END]");
+        pack->m_arLines = std::move(lines);
+        pack->Parse();
+    }
+    ~ScopedLanguageLines() {
+        CLanguagePack* pack = GetLanguagePack();
+        pack->m_arLines.clear();
+        pack->Parse();
+        pack->SetSection(m_previous);
+    }
+    ScopedLanguageLines(const ScopedLanguageLines&) = delete;
+    ScopedLanguageLines& operator=(const ScopedLanguageLines&) = delete;
+
+private:
+    std::wstring m_previous;
+};

@@ -125,6 +125,19 @@ TEST(GetBlobPoints, TwoFiguresAreRefusedWithTheMessage) {
     EXPECT_EQ(prompter.Texts(), (std::vector<std::wstring>{L"一个图形不能被分割，请把分散的图像连在一起！"}));
 }
 
+TEST(GetBlobPoints, TheRefusalIsTranslatedByTheLanguagePack) {
+    ScopedLanguageLines pack({L"一个图形不能被分割，请把分散的图像连在一起！=Join the parts into one figure!"});
+    CRecordingPrompter prompter;
+    ScopedPrompter scope(&prompter);
+    auto buffer = MakeBuffer(60, 20, IMG_FORMAT_MONO8);
+    CGetBlobPoints blob;
+    blob.DrawEllipse(buffer.get(), 2, 2, 18, 18);
+    blob.DrawEllipse(buffer.get(), 30, 2, 50, 18);
+    std::vector<CPoint> points;
+    EXPECT_EQ(blob.GetBlobPoints(buffer.get(), &points), -1);
+    EXPECT_EQ(prompter.Texts(), (std::vector<std::wstring>{L"Join the parts into one figure!"}));
+}
+
 TEST(GetBlobPoints, HolesDoNotAppearInTheOutline) {
     auto buffer = MakeBuffer(120, 120, IMG_FORMAT_MONO8);
     cv::circle(buffer->GetMat(), cv::Point(60, 60), 50, cv::Scalar(255), cv::FILLED);

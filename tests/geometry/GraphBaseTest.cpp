@@ -142,6 +142,20 @@ TEST(GraphBaseDelay, DragStartsOnceTheDelayHasPassed) {
     EXPECT_EQ(shape->GetPoint(0), CPoint(15, 10));
 }
 
+TEST(GraphBaseDelay, EveryPressRestartsTheStopwatch) {
+    auto shape = SquareShape();
+    AgePress(*shape, 60); // constructed long ago: the delay since construction has passed
+    shape->OnLButtonDown(0, 20, 20);
+    shape->OnMouseMove(0, 25, 20, 10000);
+    EXPECT_EQ(shape->GetPoint(0), CPoint(10, 10)) << "the press started the delay afresh";
+
+    CPolygon copy;
+    AgePress(copy, 60);
+    copy.CopyFrom(shape.get()); // the stopwatch is not copied
+    copy.OnMouseMove(0, 25, 20, 10000);
+    EXPECT_EQ(copy.GetPoint(0), CPoint(15, 10));
+}
+
 TEST(GraphBaseHighlight, FollowsTheHitTestOrShift) {
     auto shape = SquareShape();
     shape->OnMouseMove(0, 20, 20, kNoDelay);
