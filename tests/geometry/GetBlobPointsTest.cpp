@@ -85,6 +85,24 @@ TEST(SimplifyOutline, CornersOfEightDegreesSurviveGentlerOnesDoNot) {
     }
 }
 
+TEST(SimplifyOutline, AKeptCornerRestartsTheCountOfDroppedSamples) {
+    // 14 samples on a straight run that bends by 20 degrees at sample 3; the closing chord runs back to
+    // sample 0, so samples 13 and 0 are corners too.
+    std::vector<CPoint> points(6 * 14, CPoint(0, 0));
+    double x = 0, y = 0, heading = 0;
+    for (int k = 0; k < 14; ++k) {
+        points[6 * k] = CPoint(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)));
+        if (k == 3)
+            heading = 20;
+        x += 10000 * std::cos(heading * M_PI / 180);
+        y += 10000 * std::sin(heading * M_PI / 180);
+    }
+    std::vector<CPoint> out;
+    ASSERT_TRUE(SimplifyOutline(Chain(points), 0, 0, &out));
+    // After the corner at 3 the next forced sample is 3 + 6 = 9, not 7 (counting on from sample 1).
+    EXPECT_EQ(out, (std::vector<CPoint>{points[6 * 3], points[6 * 9], points[6 * 13], points[0]}));
+}
+
 TEST(CopyOutline, AppendsWithTheOffset) {
     std::vector<CPoint> out{{7, 7}};
     CopyOutline(Chain({{1, 1}, {2, 3}}), 10, 20, &out);
