@@ -12,6 +12,7 @@
 #include "datastruct/Side.h"
 #include "datastruct/SysPara.h"
 #include "formats/CodePage.h"
+#include "formats/Format.h"
 #include "formats/IniFile.h"
 #include "formats/LanguagePack.h"
 #include "geometry/ImgBuffer.h"
@@ -117,6 +118,18 @@ TEST(SampleConfiguration, LanguageAndPressDelay) {
     pack.SetSection(L"ZRKDll.dll");
     for (const wchar_t* key : {L"1022", L"1023", L"1027"})
         EXPECT_NE(pack.Translate(key), key);
+    // The copy-data dialog shows every caption, header and message by number.
+    for (const wchar_t* key : {L"2601", L"2602", L"2612", L"2604", L"2605", L"2606", L"2610", L"2611", L"2",
+                               L"3", L"2621", L"2622", L"2623", L"2624", L"2625", L"2626", L"2627"})
+        EXPECT_NE(pack.Translate(key), key) << WideToUtf8(key);
+    EXPECT_EQ(pack.Translate(L"2"), L"确定");
+    EXPECT_EQ(pack.Translate(L"3"), L"取消");
+    // Headers take one integer; the kernel report takes identifier, column, row and a line break.
+    EXPECT_NE(Format(pack.Translate(L"2623"), 2).find(L'2'), std::wstring::npos);
+    EXPECT_NE(Format(pack.Translate(L"2624"), 3).find(L'3'), std::wstring::npos);
+    const std::wstring report = Format(pack.Translate(L"2627"), 17, 3, 2, L"\r\n");
+    EXPECT_NE(report.find(L"17"), std::wstring::npos);
+    EXPECT_EQ(report.substr(report.size() - 2), L"\r\n");
 }
 
 class SampleTemplateTest : public ::testing::Test {
