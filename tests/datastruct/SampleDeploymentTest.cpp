@@ -103,6 +103,31 @@ TEST(SampleScripts, HoldEveryNodeReadOrSetByNameWithoutCaption) {
     EXPECT_NE(one->m_children.FindByName(L"缺陷名称"), nullptr);
 }
 
+// The mask dialog stores each grid row as a fresh node named by the row's shown text (the caption when
+// there is one) and without extra lines; the next time the grid takes its values from that text, first by
+// caption and then by name. Every node of the mask scripts must be found again, or its value is lost.
+TEST(SampleScripts, MaskScriptValuesSurviveTheMaskDialog) {
+    for (const char* type : {"缺陷检测", "尺寸定位"}) {
+        SCOPED_TRACE(type);
+        CParaAnalytic grid;
+        ASSERT_TRUE(grid.LoadFile(Script(std::string(type) + "/PhaseMaskPara.ini")));
+        std::wstring stored;
+        for (int i = 0; i < grid.GetNodeCount(); ++i)
+            stored += L"[" + CParaAnalytic::GetDisplayText(*grid.GetNode(i)) + L"]\r\n    Type=0\r\n    Value=v" +
+                      std::to_wstring(i) + L"\r\n[END]\r\n";
+        CParaAnalytic values;
+        values.LoadText(stored);
+        for (int i = 0; i < grid.GetNodeCount(); ++i) {
+            CTreeTextNode* node = grid.GetNode(i);
+            CTreeTextNode* match = values.FindNodeByCaption(CParaAnalytic::GetCaption(*node));
+            if (!match)
+                match = values.FindNodeByName(node->m_para.m_strName);
+            ASSERT_NE(match, nullptr) << WideToUtf8(node->m_para.m_strName);
+            EXPECT_EQ(match->m_para.m_strValue, L"v" + std::to_wstring(i));
+        }
+    }
+}
+
 TEST(SampleConfiguration, LanguageAndPressDelay) {
     CIniFile system, config;
     ASSERT_TRUE(system.Load(Utf8ToWide((kSources / "Home/Config/system.ini").string())));
