@@ -22,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -62,6 +63,19 @@ TEST(SampleScripts, HoldEveryNodeReadOrSetByNameWithoutCaption) {
     kernel.LoadFile(Script("KernelPara.ini"));
     EXPECT_EQ(kernel.FindNodeByName(L"定位方式")->m_para.m_arComboList,
               (std::vector<std::wstring>{L"区域定位", L"直线定位"}));
+    // Every value the editor writes into a choice node is one of its choices.
+    auto offers = [](CTreeTextNode* node, const wchar_t* value) {
+        const auto& choices = node->m_para.m_arComboList;
+        return std::find(choices.begin(), choices.end(), value) != choices.end();
+    };
+    EXPECT_TRUE(offers(kernel.FindNodeByName(L"直线定位极性"), L"由亮到暗"));
+    EXPECT_TRUE(offers(kernel.FindNodeByName(L"投影方向"), L"90度"));
+    for (const char* type : {"缺陷检测", "尺寸定位"}) {
+        CParaAnalytic mask;
+        ASSERT_TRUE(mask.LoadFile(Script(std::string(type) + "/PhaseMaskPara.ini")));
+        EXPECT_TRUE(offers(mask.FindNodeByName(L"检测通道"), L"L"));
+        EXPECT_EQ(mask.FindNodeByName(L"检测通道")->m_para.m_nType, 3);
+    }
     for (const char* type : {"缺陷检测", "尺寸定位"}) {
         SCOPED_TRACE(type);
         const std::string folder = std::string(type) + "/";
