@@ -2,6 +2,7 @@
 // builds a template that loads whole, composes, and agrees with its own small-sheet geometry.
 
 #include "datastruct/CameraRefImage.h"
+#include "datastruct/CustomMaskArea.h"
 #include "datastruct/InspType.h"
 #include "datastruct/Kernel.h"
 #include "datastruct/ModelInfo.h"
@@ -261,8 +262,13 @@ TEST_F(SampleTemplateTest, DefectSideHasShieldedAreasCustomMasksAndKernelsOnEver
     auto* side = m_model.m_inspTypes.GetAtAs<CInspType>(0)->m_sides.GetAtAs<CSide>(0);
     ASSERT_GT(side->m_threshMasks.GetSize(), 0);
     EXPECT_GT(side->m_threshMasks.GetAtAs<CThreshMaskArea>(0)->m_coeffs.GetSize(), 0);
-    ASSERT_GT(side->m_customMasks.GetSize(), 0);
-    EXPECT_EQ(side->m_customMasks.GetAt(0)->GetTypeName(), L"CCustomMaskArea");
+    ASSERT_GT(side->m_customMasks.GetSize(), 1);
+    for (int i = 0; i < side->m_customMasks.GetSize(); ++i) {
+        auto* mask = dynamic_cast<CCustomMaskArea*>(side->m_customMasks.GetAt(i));
+        ASSERT_NE(mask, nullptr);
+        EXPECT_NE(m_model.m_customParaTypes.FindByID(mask->m_nCustomTypeID), nullptr); // its fill colour
+        EXPECT_FALSE(mask->m_strTag.empty());
+    }
     CRefImage* ref = m_model.m_refImageSet.FindRefImage(side->m_nRefImageID);
     ref->ApplySplit(side->m_nSplitID);
     EXPECT_EQ(ref->m_nCols, 3);
