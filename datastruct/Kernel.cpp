@@ -2,7 +2,9 @@
 
 #include "datastruct/CopyHelpers.h"
 
+#include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 bool CKernel::CopyFrom(const CIDItem* other) {
     const auto* s = CopySourceAs<CKernel>(other);
@@ -41,6 +43,12 @@ void CKernel::Move(int dx, int dy, int index) {
 }
 
 void CKernel::SetRect(int left, int top, int right, int bottom) {
+    if (right < left)
+        std::swap(left, right);
+    if (bottom < top)
+        std::swap(top, bottom);
+    right = std::max(right, left + 1); // the smallest kernel is one pixel
+    bottom = std::max(bottom, top + 1);
     m_points = {CPoint(left, top), CPoint(right - 1, top), CPoint(right - 1, bottom - 1),
                 CPoint(left, bottom - 1)};
     m_pRelPoints.reset();

@@ -22,7 +22,8 @@ public:
     void Move(int dx, int dy, int index) override;
     bool InsertPointAtNearestEdge(int x, int y) override;
 
-    /// Sets the rectangle (right and bottom exclusive) as the four vertices above.
+    /// Sets the rectangle (right and bottom exclusive) as the four vertices above. A right left of the left
+    /// or a bottom above the top is swapped with it; an empty width or height becomes one pixel.
     virtual void SetRect(int left, int top, int right, int bottom);
     /// The bounding rectangle of the vertices; empty (all 0) without vertices.
     virtual CRect GetRect() const;

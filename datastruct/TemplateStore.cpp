@@ -284,6 +284,33 @@ bool CTemplateStore::LoadModelData(int id, std::string& data, bool& found, CMode
     return true;
 }
 
+namespace {
+
+// The catalogue row and the data of a model, inside the caller's transaction; false on a failure.
+bool WriteModelRows(sqlite3* db, int id, const std::wstring& name, const std::wstring& title,
+                    const std::string& data) {
+    CStatement row(db, "INSERT INTO model(id, name, title, revision, saved_at) "
+                       "VALUES(?1, ?2, ?3, 1, datetime('now')) "
+                       "ON CONFLICT(id) DO UPDATE SET name = ?2, title = ?3, "
+                       "revision = revision + 1, saved_at = datetime('now')");
+    if (!row.Ok())
+        return false;
+    row.BindInt(1, id);
+    row.BindText(2, name);
+    row.BindText(3, title);
+    if (row.Step() != SQLITE_DONE)
+        return false;
+    CStatement blob(db, "INSERT OR REPLACE INTO model_data(model_id, crc32, data) VALUES(?, ?, ?)");
+    if (!blob.Ok())
+        return false;
+    blob.BindInt(1, id);
+    blob.BindInt(2, Crc32(data));
+    blob.BindBlob(3, data);
+    return blob.Step() == SQLITE_DONE;
+}
+
+} // namespace
+
 bool CTemplateStore::SaveModelData(int id, const std::wstring& name, const std::wstring& title,
                                    const std::string& data) {
     if (!m_db)
@@ -291,32 +318,7 @@ bool CTemplateStore::SaveModelData(int id, const std::wstring& name, const std::
     if (id < 1)
         return Fail(L"模板编号必须大于 0: " + std::to_wstring(id));
     CTransaction tx(m_db);
-    if (!tx.Began())
-        return FailSql(L"模板无法保存");
-    {
-        CStatement st(m_db, "INSERT INTO model(id, name, title, revision, saved_at) "
-                            "VALUES(?1, ?2, ?3, 1, datetime('now')) "
-                            "ON CONFLICT(id) DO UPDATE SET name = ?2, title = ?3, "
-                            "revision = revision + 1, saved_at = datetime('now')");
-        if (!st.Ok())
-            return FailSql(L"模板无法保存");
-        st.BindInt(1, id);
-        st.BindText(2, name);
-        st.BindText(3, title);
-        if (st.Step() != SQLITE_DONE)
-            return FailSql(L"模板无法保存");
-    }
-    {
-        CStatement st(m_db, "INSERT OR REPLACE INTO model_data(model_id, crc32, data) VALUES(?, ?, ?)");
-        if (!st.Ok())
-            return FailSql(L"模板无法保存");
-        st.BindInt(1, id);
-        st.BindInt(2, Crc32(data));
-        st.BindBlob(3, data);
-        if (st.Step() != SQLITE_DONE)
-            return FailSql(L"模板无法保存");
-    }
-    if (!tx.Commit())
+    if (!tx.Began() || !WriteModelRows(m_db, id, name, title, data) || !tx.Commit())
         return FailSql(L"模板无法保存");
     m_strError.clear();
     return true;
@@ -328,6 +330,13 @@ int CTemplateStore::CreateModel(const std::wstring& name, const std::wstring& ti
         Fail(L"模板库没有打开");
         return -1;
     }
+    // The new identifier is chosen inside the writing transaction: another program creating a model at
+    // the same moment waits for it and then takes the next one, instead of overwriting this one.
+    CTransaction tx(m_db);
+    if (!tx.Began()) {
+        FailSql(L"模板无法创建");
+        return -1;
+    }
     int id = 1;
     {
         CStatement st(m_db, "SELECT coalesce(max(id), 0) + 1 FROM model");
@@ -337,7 +346,12 @@ int CTemplateStore::CreateModel(const std::wstring& name, const std::wstring& ti
         }
         id = static_cast<int>(st.ColumnInt(0));
     }
-    return SaveModelData(id, name, title, data) ? id : -1;
+    if (!WriteModelRows(m_db, id, name, title, data) || !tx.Commit()) {
+        FailSql(L"模板无法创建");
+        return -1;
+    }
+    m_strError.clear();
+    return id;
 }
 
 int CTemplateStore::CopyModel(int sourceID, const std::wstring& name, const std::wstring& title) {

@@ -92,4 +92,24 @@ void BM_LoadLargeModel(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadLargeModel)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
+// The same model in a store that holds twenty other models of its size: a load or a save must not cost
+// in proportion to the whole store.
+void BM_LoadAndSaveAmongTwentyModels(benchmark::State& state) {
+    CBenchFolder folder;
+    CModelInfo model;
+    FillLargeModel(model);
+    for (int id = 1; id <= 21; ++id) {
+        model.m_nID = id;
+        if (!model.Save())
+            state.SkipWithError("save failed");
+    }
+    model.m_nID = 1;
+    CModelInfo loaded;
+    for (auto _ : state) {
+        if (!loaded.Load(1) || !model.Save())
+            state.SkipWithError("load or save failed");
+    }
+}
+BENCHMARK(BM_LoadAndSaveAmongTwentyModels)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
 } // namespace

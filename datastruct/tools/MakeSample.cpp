@@ -303,6 +303,11 @@ void BuildDefectType(CModelInfo& m) {
     custom->m_nSheetID = 3;
     custom->m_nCustomTypeID = 1;
     custom->m_strTag = L"标志";
+    auto* stripe = Add<CCustomMaskArea>(side->m_customMasks, 2); // a second one, of the other phase's type
+    stripe->m_points = RectPoints(45, 205, kPitchX - 45, 235);
+    stripe->m_nSheetID = 4;
+    stripe->m_nCustomTypeID = 3;
+    stripe->m_strTag = L"条纹";
 }
 
 void BuildSizeType(CModelInfo& m) {

@@ -32,6 +32,19 @@ TEST(Kernel, RectangleIsFourVerticesWhoseBoundsGiveItBack) {
     EXPECT_EQ(k.GetRect(), CRect(15, 15, 55, 55));
 }
 
+// The rectangle editor hands over left, top, left + width and top + height: a negative width or height
+// is the same rectangle the other way round, and an empty one (a field that reads as 0) is one pixel wide.
+TEST(Kernel, InvertedOrEmptyRectangleIsNormalised) {
+    CKernel k;
+    k.SetRect(40, 60, 10, 20);
+    EXPECT_EQ(k.GetRect(), CRect(10, 20, 40, 60));
+    EXPECT_EQ(k.GetPoint(0), CPoint(10, 20)); // the first vertex stays the top-left corner
+    k.SetRect(10, 20, 10, 60);
+    EXPECT_EQ(k.GetRect(), CRect(10, 20, 11, 60));
+    k.SetRect(10, 20, 30, 20);
+    EXPECT_EQ(k.GetRect(), CRect(10, 20, 30, 21));
+}
+
 TEST(Kernel, DraggingACornerKeepsItARectangleAndNothingIsInsertedOrRemoved) {
     for (int corner = 0; corner < 4; ++corner) {
         SCOPED_TRACE(corner);

@@ -22,6 +22,9 @@
 #include <fstream>
 #include <random>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 class ModelStoreTest : public ::testing::Test {
@@ -200,6 +203,44 @@ TEST_F(ModelStoreTest, CatalogueCreatesCopiesAndDeletesModels) {
     EXPECT_EQ(sys.GetCatalogue()[0].m_nID, a);
     EXPECT_EQ(sys.GetCatalogue()[1].m_nID, c);
     sys.End();
+}
+
+// Several host programs may create models in the same store at once: none may take another's identifier
+// and overwrite the model it has just created.
+TEST_F(ModelStoreTest, ModelsCreatedByConcurrentProcessesAllSurvive) {
+    constexpr int kProcesses = 4, kEach = 40;
+    {
+        CTemplateStore store; // the schema exists before the processes start
+        ASSERT_TRUE(store.Open(StorePath()));
+    }
+    std::vector<pid_t> children;
+    for (int p = 0; p < kProcesses; ++p) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            CTemplateStore store;
+            int failures = 0;
+            if (!store.Open(StorePath()))
+                _exit(100);
+            for (int i = 0; i < kEach; ++i)
+                if (store.CreateModel(L"p" + std::to_wstring(p) + L"-" + std::to_wstring(i), L"", "") < 1)
+                    ++failures;
+            store.Close();
+            _exit(failures);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+    }
+    CTemplateStore store;
+    ASSERT_TRUE(store.Open(StorePath()));
+    std::vector<CModelCatalogEntry> models;
+    ASSERT_TRUE(store.ListModels(models));
+    EXPECT_EQ(models.size(), static_cast<size_t>(kProcesses * kEach));
 }
 
 TEST_F(ModelStoreTest, SessionBeginAndEndAreIdempotentAndParametersPersist) {

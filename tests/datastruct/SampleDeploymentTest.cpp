@@ -2,6 +2,7 @@
 // builds a template that loads whole, composes, and agrees with its own small-sheet geometry.
 
 #include "datastruct/CameraRefImage.h"
+#include "datastruct/CustomMaskArea.h"
 #include "datastruct/InspType.h"
 #include "datastruct/Kernel.h"
 #include "datastruct/ModelInfo.h"
@@ -12,6 +13,7 @@
 #include "datastruct/Side.h"
 #include "datastruct/SysPara.h"
 #include "formats/CodePage.h"
+#include "formats/Format.h"
 #include "formats/IniFile.h"
 #include "formats/LanguagePack.h"
 #include "geometry/ImgBuffer.h"
@@ -21,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -61,6 +64,19 @@ TEST(SampleScripts, HoldEveryNodeReadOrSetByNameWithoutCaption) {
     kernel.LoadFile(Script("KernelPara.ini"));
     EXPECT_EQ(kernel.FindNodeByName(L"定位方式")->m_para.m_arComboList,
               (std::vector<std::wstring>{L"区域定位", L"直线定位"}));
+    // Every value the editor writes into a choice node is one of its choices.
+    auto offers = [](CTreeTextNode* node, const wchar_t* value) {
+        const auto& choices = node->m_para.m_arComboList;
+        return std::find(choices.begin(), choices.end(), value) != choices.end();
+    };
+    EXPECT_TRUE(offers(kernel.FindNodeByName(L"直线定位极性"), L"由亮到暗"));
+    EXPECT_TRUE(offers(kernel.FindNodeByName(L"投影方向"), L"90度"));
+    for (const char* type : {"缺陷检测", "尺寸定位"}) {
+        CParaAnalytic mask;
+        ASSERT_TRUE(mask.LoadFile(Script(std::string(type) + "/PhaseMaskPara.ini")));
+        EXPECT_TRUE(offers(mask.FindNodeByName(L"检测通道"), L"L"));
+        EXPECT_EQ(mask.FindNodeByName(L"检测通道")->m_para.m_nType, 3);
+    }
     for (const char* type : {"缺陷检测", "尺寸定位"}) {
         SCOPED_TRACE(type);
         const std::string folder = std::string(type) + "/";
@@ -102,6 +118,31 @@ TEST(SampleScripts, HoldEveryNodeReadOrSetByNameWithoutCaption) {
     EXPECT_NE(one->m_children.FindByName(L"缺陷名称"), nullptr);
 }
 
+// The mask dialog stores each grid row as a fresh node named by the row's shown text (the caption when
+// there is one) and without extra lines; the next time the grid takes its values from that text, first by
+// caption and then by name. Every node of the mask scripts must be found again, or its value is lost.
+TEST(SampleScripts, MaskScriptValuesSurviveTheMaskDialog) {
+    for (const char* type : {"缺陷检测", "尺寸定位"}) {
+        SCOPED_TRACE(type);
+        CParaAnalytic grid;
+        ASSERT_TRUE(grid.LoadFile(Script(std::string(type) + "/PhaseMaskPara.ini")));
+        std::wstring stored;
+        for (int i = 0; i < grid.GetNodeCount(); ++i)
+            stored += L"[" + CParaAnalytic::GetDisplayText(*grid.GetNode(i)) + L"]\r\n    Type=0\r\n    Value=v" +
+                      std::to_wstring(i) + L"\r\n[END]\r\n";
+        CParaAnalytic values;
+        values.LoadText(stored);
+        for (int i = 0; i < grid.GetNodeCount(); ++i) {
+            CTreeTextNode* node = grid.GetNode(i);
+            CTreeTextNode* match = values.FindNodeByCaption(CParaAnalytic::GetCaption(*node));
+            if (!match)
+                match = values.FindNodeByName(node->m_para.m_strName);
+            ASSERT_NE(match, nullptr) << WideToUtf8(node->m_para.m_strName);
+            EXPECT_EQ(match->m_para.m_strValue, L"v" + std::to_wstring(i));
+        }
+    }
+}
+
 TEST(SampleConfiguration, LanguageAndPressDelay) {
     CIniFile system, config;
     ASSERT_TRUE(system.Load(Utf8ToWide((kSources / "Home/Config/system.ini").string())));
@@ -117,6 +158,18 @@ TEST(SampleConfiguration, LanguageAndPressDelay) {
     pack.SetSection(L"ZRKDll.dll");
     for (const wchar_t* key : {L"1022", L"1023", L"1027"})
         EXPECT_NE(pack.Translate(key), key);
+    // The copy-data dialog shows every caption, header and message by number.
+    for (const wchar_t* key : {L"2601", L"2602", L"2612", L"2604", L"2605", L"2606", L"2610", L"2611", L"2",
+                               L"3", L"2621", L"2622", L"2623", L"2624", L"2625", L"2626", L"2627"})
+        EXPECT_NE(pack.Translate(key), key) << WideToUtf8(key);
+    EXPECT_EQ(pack.Translate(L"2"), L"确定");
+    EXPECT_EQ(pack.Translate(L"3"), L"取消");
+    // Headers take one integer; the kernel report takes identifier, column, row and a line break.
+    EXPECT_NE(Format(pack.Translate(L"2623"), 2).find(L'2'), std::wstring::npos);
+    EXPECT_NE(Format(pack.Translate(L"2624"), 3).find(L'3'), std::wstring::npos);
+    const std::wstring report = Format(pack.Translate(L"2627"), 17, 3, 2, L"\r\n");
+    EXPECT_NE(report.find(L"17"), std::wstring::npos);
+    EXPECT_EQ(report.substr(report.size() - 2), L"\r\n");
 }
 
 class SampleTemplateTest : public ::testing::Test {
@@ -209,8 +262,13 @@ TEST_F(SampleTemplateTest, DefectSideHasShieldedAreasCustomMasksAndKernelsOnEver
     auto* side = m_model.m_inspTypes.GetAtAs<CInspType>(0)->m_sides.GetAtAs<CSide>(0);
     ASSERT_GT(side->m_threshMasks.GetSize(), 0);
     EXPECT_GT(side->m_threshMasks.GetAtAs<CThreshMaskArea>(0)->m_coeffs.GetSize(), 0);
-    ASSERT_GT(side->m_customMasks.GetSize(), 0);
-    EXPECT_EQ(side->m_customMasks.GetAt(0)->GetTypeName(), L"CCustomMaskArea");
+    ASSERT_GT(side->m_customMasks.GetSize(), 1);
+    for (int i = 0; i < side->m_customMasks.GetSize(); ++i) {
+        auto* mask = dynamic_cast<CCustomMaskArea*>(side->m_customMasks.GetAt(i));
+        ASSERT_NE(mask, nullptr);
+        EXPECT_NE(m_model.m_customParaTypes.FindByID(mask->m_nCustomTypeID), nullptr); // its fill colour
+        EXPECT_FALSE(mask->m_strTag.empty());
+    }
     CRefImage* ref = m_model.m_refImageSet.FindRefImage(side->m_nRefImageID);
     ref->ApplySplit(side->m_nSplitID);
     EXPECT_EQ(ref->m_nCols, 3);
