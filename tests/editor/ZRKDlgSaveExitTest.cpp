@@ -137,6 +137,29 @@ TEST_F(EditorSaveTest, SwitchingModelsWithUnsavedEditsAsksFirst) {
     EXPECT_EQ(m_deploy.ReleasedTitles(), "样张模板\n");
 }
 
+TEST_F(EditorSaveTest, SwitchingToHostObjectsAsksAndAFailedSaveKeepsTheEdits) {
+    // The active model is one the store refuses, so "yes" cannot save it: the switch must not drop it.
+    std::unique_ptr<CModelInfo> bad = EditorDeployment::MakeSampleModel(0, L"坏", L"坏模板");
+    ASSERT_TRUE(m_dlg->ActivateByHost(nullptr, bad.get()));
+    m_dlg->m_bModified = true;
+    std::unique_ptr<CModelInfo> other = EditorDeployment::MakeSampleModel(78, L"宿主", L"宿主模板");
+    m_prompter.m_answers = {IDYES};
+    EXPECT_FALSE(m_dlg->ActivateByHost(nullptr, other.get()));
+    ASSERT_EQ(m_prompter.Texts().size(), 2u);
+    EXPECT_EQ(m_prompter.Texts()[0], L"模板数据已经被修改，是否保存修改?");
+    EXPECT_EQ(m_prompter.Texts()[1], L"没有保存成功,请重新保存一次!");
+    EXPECT_EQ(m_dlg->m_pModel, bad.get());
+    EXPECT_TRUE(m_dlg->m_bModified);
+    EXPECT_EQ(CModelTreeCtrl::GetItemText(m_dlg->m_pTree->topLevelItem(0)), L"坏模板");
+    // Answered no: the host's objects are taken without saving.
+    m_prompter.m_answers = {IDNO};
+    EXPECT_TRUE(m_dlg->ActivateByHost(nullptr, other.get()));
+    EXPECT_EQ(m_dlg->m_pModel, other.get());
+    EXPECT_FALSE(m_dlg->m_bModified);
+    EXPECT_EQ(m_prompter.Texts().size(), 3u);
+    m_dlg.reset();  // before the host's objects go
+}
+
 TEST_F(EditorSaveTest, HostCallbacksBelowOneDoNothing) {
     Select({L"缺陷检测", L"正面", L"第一印次"});
     CModelInfo* before = m_dlg->m_pModel;

@@ -209,6 +209,41 @@ TEST_F(EditorTest, SelectingTheModelDropsTheSideAndTheChooser) {
     EXPECT_EQ(m_dlg->GetCurSide(), nullptr);
 }
 
+TEST_F(EditorTest, ActivationHidesTheChooserOfTheSideItForgets) {
+    ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
+    Select({L"缺陷检测", L"正面", L"第一印次"});
+    ASSERT_NE(m_dlg->m_pSelPos, nullptr);
+    ASSERT_TRUE(m_dlg->m_pSelPos->isVisible());
+    ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
+    EXPECT_EQ(m_dlg->m_pRefImage, nullptr);
+    // No side is shown: a chooser still on screen would offer small sheets of nothing.
+    EXPECT_TRUE(m_dlg->m_pSelPos == nullptr || !m_dlg->m_pSelPos->isVisible());
+    Select({L"缺陷检测", L"正面", L"第一印次"});
+    ASSERT_NE(m_dlg->m_pSelPos, nullptr);
+    EXPECT_TRUE(m_dlg->m_pSelPos->isVisible());
+}
+
+TEST_F(EditorTest, SelectingTheSideAfterAPickShowsTheFirstSmallSheetAgain) {
+    ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
+    Select({L"缺陷检测", L"正面", L"第一印次"});
+    ASSERT_NE(m_dlg->m_pSrcImage, nullptr);
+    cv::Mat first = m_dlg->m_pSrcImage->GetMat().clone();
+    ASSERT_NE(m_dlg->m_pSelPos, nullptr);
+    m_dlg->m_pSelPos->Pick(1, 1, 0);
+    ASSERT_GT(cv::norm(m_dlg->m_pSrcImage->GetMat(), first, cv::NORM_INF), 0);  // another sheet's pixels
+    // The selection change puts the current small sheet back to (0, 0): what is shown, the chooser's mark
+    // and the overlays must then all be sheet (0, 0), not the pixels of the sheet picked before.
+    Select({L"缺陷检测", L"正面"});
+    EXPECT_EQ(m_dlg->m_pRefImage->m_nCurCol, 0);
+    EXPECT_EQ(m_dlg->m_pRefImage->m_nCurRow, 0);
+    ASSERT_NE(m_dlg->m_pSrcImage, nullptr);
+    EXPECT_EQ(cv::norm(m_dlg->m_pSrcImage->GetMat(), first, cv::NORM_INF), 0);
+    ASSERT_NE(m_dlg->m_pSelPos, nullptr);
+    EXPECT_EQ(m_dlg->m_pSelPos->m_nCurCol, 0);
+    EXPECT_EQ(m_dlg->m_pSelPos->m_nCurRow, 0);
+    EXPECT_EQ(m_dlg->GetCurNote()->m_nID, 1);
+}
+
 TEST_F(EditorTest, ASideWhoseImageCannotBeLoadedSaysSo) {
     ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
     Select({L"缺陷检测", L"反面"});
