@@ -5,6 +5,7 @@
 #include "datastruct/ModelInfo.h"
 #include "datastruct/SysPara.h"
 #include "datastruct/TemplateStore.h"
+#include "dialogs/DlgSelPos.h"
 #include "editor/WaitCursor.h"
 #include "host/AppProfile.h"
 #include "host/GlobalPara.h"
@@ -83,6 +84,20 @@ TEST_F(EditorSaveTest, ExitWritesTheProfileOnlyWithTypeSideAndPhase) {
     EXPECT_EQ(GetProfileString(L"ZRKDll", L"PreSide"), L"正面");
     EXPECT_EQ(GetProfileString(L"ZRKDll", L"PrePhase"), L"第一印次");
     EXPECT_FALSE(m_dlg->isVisible());
+}
+
+TEST_F(EditorSaveTest, ReopenedOnTheSameSideTheChooserComesBack) {
+    m_dlg->SelectByNames(L"缺陷检测", L"正面", L"第一印次");
+    ASSERT_TRUE(m_dlg->Exit());
+    EXPECT_EQ(m_dlg->m_pSelPos, nullptr);
+    // The host shows the editor again and selects within the side still shown: the image is kept, and so
+    // the small sheets must stay choosable.
+    m_dlg->show();
+    Select({L"缺陷检测", L"正面"});
+    ASSERT_NE(m_dlg->m_pRefImage, nullptr);
+    ASSERT_NE(m_dlg->m_pSelPos, nullptr);
+    EXPECT_TRUE(m_dlg->m_pSelPos->isVisible());
+    EXPECT_EQ(m_dlg->m_pSelPos->m_nCols, 3);
 }
 
 TEST_F(EditorSaveTest, ExitOfAModifiedTemplateAsksAndCancelKeepsItOpen) {
