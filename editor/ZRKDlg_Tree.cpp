@@ -138,13 +138,26 @@ void CZRKDlg::OnSelChanged() {
     if (item == m_hLastItem)
         return;
     m_hLastItem = item;
+    CRefImage* sheetMoved = nullptr;
     if (m_pRefImage) {
+        if (m_pRefImage->m_nCurCol != 0 || m_pRefImage->m_nCurRow != 0)
+            sheetMoved = m_pRefImage;
         m_pRefImage->m_nCurCol = 0;
         m_pRefImage->m_nCurRow = 0;
     }
     ShowSide();
-    RedrawOverlays(255);
     const bool isPhase = CModelTreeCtrl::GetItemDepth(item) == 3;
+    if (sheetMoved && sheetMoved == m_pRefImage && (!isPhase || !GetCurNote())) {
+        // The same image stays loaded: show sheet (0, 0) itself, or the pixels of the sheet picked before
+        // would carry the overlays (and new areas) of sheet (0, 0). A phase with notes applies its own below.
+        ApplySmallSheet(0, 0, false);
+        if (m_pSelPos) {
+            m_pSelPos->m_nCurCol = 0;
+            m_pSelPos->m_nCurRow = 0;
+            m_pSelPos->update();
+        }
+    }
+    RedrawOverlays(255);
     if (isPhase && m_pRefImage) {
         CPhase* phase = GetCurPhase();
         CNote* note = GetCurNote();

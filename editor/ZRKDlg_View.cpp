@@ -142,6 +142,8 @@ void CZRKDlg::ShowSide() {
         bool sameView = side->m_nRefImageID == m_nLastSideRefID && side->m_nSplitID == m_nLastSideSplitID;
         if (!usableMemory || sameSide || sameView) {
             RememberSide(sideItem);
+            if (!m_pSelPos && m_pImageWnd)
+                ShowChooser();  // closing the editor dropped it; the image it serves is still shown
             return;
         }
         refImage->ApplySplit(side->m_nSplitID);

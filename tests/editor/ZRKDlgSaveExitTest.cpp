@@ -5,6 +5,7 @@
 #include "datastruct/ModelInfo.h"
 #include "datastruct/SysPara.h"
 #include "datastruct/TemplateStore.h"
+#include "dialogs/DlgSelPos.h"
 #include "editor/WaitCursor.h"
 #include "host/AppProfile.h"
 #include "host/GlobalPara.h"
@@ -85,6 +86,20 @@ TEST_F(EditorSaveTest, ExitWritesTheProfileOnlyWithTypeSideAndPhase) {
     EXPECT_FALSE(m_dlg->isVisible());
 }
 
+TEST_F(EditorSaveTest, ReopenedOnTheSameSideTheChooserComesBack) {
+    m_dlg->SelectByNames(L"缺陷检测", L"正面", L"第一印次");
+    ASSERT_TRUE(m_dlg->Exit());
+    EXPECT_EQ(m_dlg->m_pSelPos, nullptr);
+    // The host shows the editor again and selects within the side still shown: the image is kept, and so
+    // the small sheets must stay choosable.
+    m_dlg->show();
+    Select({L"缺陷检测", L"正面"});
+    ASSERT_NE(m_dlg->m_pRefImage, nullptr);
+    ASSERT_NE(m_dlg->m_pSelPos, nullptr);
+    EXPECT_TRUE(m_dlg->m_pSelPos->isVisible());
+    EXPECT_EQ(m_dlg->m_pSelPos->m_nCols, 3);
+}
+
 TEST_F(EditorSaveTest, ExitOfAModifiedTemplateAsksAndCancelKeepsItOpen) {
     Select({L"缺陷检测", L"正面", L"第一印次"});
     m_dlg->m_bModified = true;
@@ -135,6 +150,29 @@ TEST_F(EditorSaveTest, SwitchingModelsWithUnsavedEditsAsksFirst) {
     EXPECT_EQ(m_prompter.Texts().size(), 2u);
     EXPECT_EQ(m_dlg->m_pModel->m_nID, m_nModelID);
     EXPECT_EQ(m_deploy.ReleasedTitles(), "样张模板\n");
+}
+
+TEST_F(EditorSaveTest, SwitchingToHostObjectsAsksAndAFailedSaveKeepsTheEdits) {
+    // The active model is one the store refuses, so "yes" cannot save it: the switch must not drop it.
+    std::unique_ptr<CModelInfo> bad = EditorDeployment::MakeSampleModel(0, L"坏", L"坏模板");
+    ASSERT_TRUE(m_dlg->ActivateByHost(nullptr, bad.get()));
+    m_dlg->m_bModified = true;
+    std::unique_ptr<CModelInfo> other = EditorDeployment::MakeSampleModel(78, L"宿主", L"宿主模板");
+    m_prompter.m_answers = {IDYES};
+    EXPECT_FALSE(m_dlg->ActivateByHost(nullptr, other.get()));
+    ASSERT_EQ(m_prompter.Texts().size(), 2u);
+    EXPECT_EQ(m_prompter.Texts()[0], L"模板数据已经被修改，是否保存修改?");
+    EXPECT_EQ(m_prompter.Texts()[1], L"没有保存成功,请重新保存一次!");
+    EXPECT_EQ(m_dlg->m_pModel, bad.get());
+    EXPECT_TRUE(m_dlg->m_bModified);
+    EXPECT_EQ(CModelTreeCtrl::GetItemText(m_dlg->m_pTree->topLevelItem(0)), L"坏模板");
+    // Answered no: the host's objects are taken without saving.
+    m_prompter.m_answers = {IDNO};
+    EXPECT_TRUE(m_dlg->ActivateByHost(nullptr, other.get()));
+    EXPECT_EQ(m_dlg->m_pModel, other.get());
+    EXPECT_FALSE(m_dlg->m_bModified);
+    EXPECT_EQ(m_prompter.Texts().size(), 3u);
+    m_dlg.reset();  // before the host's objects go
 }
 
 TEST_F(EditorSaveTest, HostCallbacksBelowOneDoNothing) {

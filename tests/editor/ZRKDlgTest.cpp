@@ -17,6 +17,7 @@
 
 #include <QCheckBox>
 #include <QFrame>
+#include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -209,6 +210,41 @@ TEST_F(EditorTest, SelectingTheModelDropsTheSideAndTheChooser) {
     EXPECT_EQ(m_dlg->GetCurSide(), nullptr);
 }
 
+TEST_F(EditorTest, ActivationHidesTheChooserOfTheSideItForgets) {
+    ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
+    Select({L"缺陷检测", L"正面", L"第一印次"});
+    ASSERT_NE(m_dlg->m_pSelPos, nullptr);
+    ASSERT_TRUE(m_dlg->m_pSelPos->isVisible());
+    ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
+    EXPECT_EQ(m_dlg->m_pRefImage, nullptr);
+    // No side is shown: a chooser still on screen would offer small sheets of nothing.
+    EXPECT_TRUE(m_dlg->m_pSelPos == nullptr || !m_dlg->m_pSelPos->isVisible());
+    Select({L"缺陷检测", L"正面", L"第一印次"});
+    ASSERT_NE(m_dlg->m_pSelPos, nullptr);
+    EXPECT_TRUE(m_dlg->m_pSelPos->isVisible());
+}
+
+TEST_F(EditorTest, SelectingTheSideAfterAPickShowsTheFirstSmallSheetAgain) {
+    ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
+    Select({L"缺陷检测", L"正面", L"第一印次"});
+    ASSERT_NE(m_dlg->m_pSrcImage, nullptr);
+    cv::Mat first = m_dlg->m_pSrcImage->GetMat().clone();
+    ASSERT_NE(m_dlg->m_pSelPos, nullptr);
+    m_dlg->m_pSelPos->Pick(1, 1, 0);
+    ASSERT_GT(cv::norm(m_dlg->m_pSrcImage->GetMat(), first, cv::NORM_INF), 0);  // another sheet's pixels
+    // The selection change puts the current small sheet back to (0, 0): what is shown, the chooser's mark
+    // and the overlays must then all be sheet (0, 0), not the pixels of the sheet picked before.
+    Select({L"缺陷检测", L"正面"});
+    EXPECT_EQ(m_dlg->m_pRefImage->m_nCurCol, 0);
+    EXPECT_EQ(m_dlg->m_pRefImage->m_nCurRow, 0);
+    ASSERT_NE(m_dlg->m_pSrcImage, nullptr);
+    EXPECT_EQ(cv::norm(m_dlg->m_pSrcImage->GetMat(), first, cv::NORM_INF), 0);
+    ASSERT_NE(m_dlg->m_pSelPos, nullptr);
+    EXPECT_EQ(m_dlg->m_pSelPos->m_nCurCol, 0);
+    EXPECT_EQ(m_dlg->m_pSelPos->m_nCurRow, 0);
+    EXPECT_EQ(m_dlg->GetCurNote()->m_nID, 1);
+}
+
 TEST_F(EditorTest, ASideWhoseImageCannotBeLoadedSaysSo) {
     ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
     Select({L"缺陷检测", L"反面"});
@@ -295,6 +331,47 @@ TEST_F(EditorTest, StartUpLabelsTheWindowAndTheToolbar) {
     for (int enabled : {32784, 32785, 32786, 32787, 32812, 32813, 32801, 32802, 32810})
         EXPECT_TRUE(m_dlg->IsCommandEnabled(enabled)) << enabled;
     EXPECT_FALSE(m_dlg->OnCommand(32804));  // disabled commands do nothing
+}
+
+TEST_F(EditorTest, EveryToolbarPlaceAndCaptionCarriesItsIdentifierAndText) {
+    struct Place {
+        int place, command;
+        const char* label;
+    };
+    const Place places[] = {{0, 32784, "新建"},   {1, 32785, "打开"},   {2, 32786, "复制"},   {3, 32790, "暂无"},
+                            {4, 32787, "保存"},   {5, 32788, "暂无"},   {7, 32804, "检测面"}, {8, 32803, "分层"},
+                            {9, 32805, "掩模"},   {10, 32806, "自定义"}, {11, 32807, "参考图"}, {13, 32789, "掩模"},
+                            {15, 32802, "水平"},  {16, 32810, "垂直"},  {17, 32801, "原图"},  {19, 32791, "导出"},
+                            {21, 32814, "多边形"}, {22, 32812, "矩形"},  {23, 32813, "椭圆"},  {25, 32783, "全选"},
+                            {26, 32811, "全否"},  {27, 32815, "复制"}};
+    QList<QAction*> actions = m_dlg->m_pToolBar->actions();
+    ASSERT_EQ(actions.size(), 28);
+    for (const Place& p : places) {
+        EXPECT_EQ(actions[p.place]->text(), QString::fromUtf8(p.label)) << p.place;
+        QToolButton* button = m_dlg->GetToolButton(p.command);
+        ASSERT_NE(button, nullptr) << p.command;
+        EXPECT_EQ(button->defaultAction(), actions[p.place]) << p.command;
+        const char* tip = p.command == 32785 ? "打开" : p.command == 32786 ? "复制" : p.command == 32787 ? "保存" : "AAAA";
+        EXPECT_EQ(actions[p.place]->toolTip(), QString::fromUtf8(tip)) << p.command;
+    }
+    const std::pair<int, const char*> captions[] = {
+        {1504, "选择"},   {1505, "漫游"},       {1506, "放大"},       {1507, "缩小"},     {1508, "增加屏蔽区"},
+        {1509, "增加检测区"}, {1510, "增加定位核"}, {1511, "关联定位核"}, {1011, "检测区"}, {1012, "定位核"},
+        {1013, "屏蔽区"}, {1014, "掩模颜色填充"}, {1017, "B"},          {1018, "G"},        {1019, "R"},
+        {1020, "L"},      {1015, "保存并加载"}};
+    for (const auto& [id, text] : captions) {
+        auto* button = qobject_cast<QAbstractButton*>(m_dlg->GetControl(id));
+        ASSERT_NE(button, nullptr) << id;
+        EXPECT_EQ(button->text(), QString::fromUtf8(text)) << id;
+    }
+    const std::pair<int, const char*> groups[] = {{35013, "操作"}, {35014, "显示"}, {35015, "显示通道"}};
+    for (const auto& [id, text] : groups) {
+        auto* group = qobject_cast<QGroupBox*>(m_dlg->GetControl(id));
+        ASSERT_NE(group, nullptr) << id;
+        EXPECT_EQ(group->title(), QString::fromUtf8(text)) << id;
+    }
+    for (int id : {1000, 1001, 1002, 1003, 1016, 1025})
+        EXPECT_NE(m_dlg->GetControl(id), nullptr) << id;
 }
 
 TEST_F(EditorTest, ShapeKindButtonsEnableEachOther) {
