@@ -46,6 +46,18 @@ TEST(UtilityPaths, ExistsWithWildcardsAndFileTellsFoldersApart) {
     EXPECT_FALSE(PathExists(L""));
 }
 
+TEST(UtilityPaths, BracketsAndBackslashesAreNotWildcards) {
+    TempDir dir;
+    dir.WriteBytes("Model[1].ini", "x");
+    dir.WriteBytes("M1.ini", "x");
+    dir.WriteBytes("back\\slash.ini", "x");
+    EXPECT_TRUE(IsExistingFile(dir.File("Model[1].ini")));
+    EXPECT_TRUE(PathExists(dir.File("Model[1].*")));
+    EXPECT_FALSE(PathExists(dir.File("M[1].ini"))); // no character class: "M1.ini" is another name
+    EXPECT_FALSE(PathExists(dir.File("M[1]*")));
+    EXPECT_TRUE(PathExists(dir.File("back\\slash.*")));
+}
+
 TEST(UtilityText, NumbersAndFields) {
     EXPECT_EQ(IntToStr(-12), L"-12");
     EXPECT_EQ(DoubleToStr(2.5), L"2.500000");
