@@ -27,8 +27,8 @@ std::wstring WithSlash(std::wstring folder) {
 // The entries matching a path with wildcards, sorted by name.
 std::vector<std::string> Matches(const std::wstring& path) {
     std::vector<std::string> result;
-    if (path.empty())
-        return result;
+    if (path.empty() || path.back() == L'/')
+        return result; // a directory search for a name ending in the separator finds nothing
     const std::string bytes = WideToUtf8(path);
     if (bytes.find_first_of("*?") == std::string::npos) {
         struct stat st{};

@@ -44,6 +44,9 @@ TEST(UtilityPaths, ExistsWithWildcardsAndFileTellsFoldersApart) {
     EXPECT_TRUE(IsExistingFile(plugins + L"*.so")); // a.so sorts before folder.so
     EXPECT_FALSE(IsExistingFile(plugins + L"f*.so"));
     EXPECT_FALSE(PathExists(L""));
+    // A folder plus an empty entry name (nothing chosen) is no script file to hand on.
+    EXPECT_FALSE(PathExists(plugins));
+    EXPECT_TRUE(PathExists(dir.Folder() + L"PlugIns"));
 }
 
 TEST(UtilityPaths, BracketsAndBackslashesAreNotWildcards) {
