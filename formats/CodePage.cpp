@@ -3,9 +3,11 @@
 #include "formats/IniFile.h"
 #include "formats/Utility.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <iconv.h>
+#include <iterator>
 #include <map>
 #include <mutex>
 
@@ -50,6 +52,61 @@ IconvCache& Cache() {
 }
 
 int ResolveCodePage(int codePage) { return codePage == -1 ? GetAnsiCodePage() : codePage; }
+
+struct Composition {
+    uint32_t base;
+    uint32_t mark;
+    uint32_t composed;
+};
+
+constexpr Composition kCompositions[] = {
+#include "formats/CompositionTable.inc"
+};
+
+// The precomposed character of a base character and a combining mark; 0 when there is none.
+uint32_t Compose(uint32_t base, uint32_t mark) {
+    if (mark < 0x0300)
+        return 0; // every combining mark lies above
+    const Composition* end = std::end(kCompositions);
+    const Composition* it = std::lower_bound(std::begin(kCompositions), end, Composition{base, mark, 0},
+                                             [](const Composition& a, const Composition& b) {
+                                                 return a.base != b.base ? a.base < b.base : a.mark < b.mark;
+                                             });
+    return it != end && it->base == base && it->mark == mark ? it->composed : 0;
+}
+
+// Whether the converter (UTF-32LE to a code page) holds the character; leaves it in its initial state.
+bool Encodable(iconv_t cd, uint32_t c) {
+    char* in = reinterpret_cast<char*>(&c);
+    size_t inLeft = sizeof c;
+    char buffer[16];
+    char* out = buffer;
+    size_t outLeft = sizeof buffer;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    const size_t rc = iconv(cd, &in, &inLeft, &out, &outLeft);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    return rc != static_cast<size_t>(-1) && inLeft == 0;
+}
+
+// The text as the code page is written from: a base character and a following combining mark become
+// their precomposed character when the code page holds it; otherwise both stay separate, so that the
+// mark alone is unconvertible.
+std::u32string ComposeFor(iconv_t cd, std::wstring_view text) {
+    std::u32string source;
+    source.reserve(text.size());
+    for (wchar_t wc : text) {
+        const uint32_t c = static_cast<uint32_t>(wc);
+        if (!source.empty()) {
+            const uint32_t composed = Compose(source.back(), c);
+            if (composed && Encodable(cd, composed)) {
+                source.back() = composed;
+                continue;
+            }
+        }
+        source.push_back(c);
+    }
+    return source;
+}
 
 } // namespace
 
@@ -274,8 +331,8 @@ std::string EncodeText(std::wstring_view text, int codePage, char unconvertible)
     iconv_t cd = Cache().Get(codePage, false);
     if (cd == reinterpret_cast<iconv_t>(-1))
         return WideToUtf8(text);
+    std::u32string source = ComposeFor(cd, text);
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    std::u32string source(text.begin(), text.end());
     char* in = reinterpret_cast<char*>(source.data());
     size_t inLeft = source.size() * 4;
     out.reserve(text.size() * 2);

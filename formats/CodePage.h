@@ -3,8 +3,9 @@
 /// Windows code page (through iconv, UTF-8 by our own codec) and UTF-16 little-endian.
 ///
 /// Decoding never fails: an invalid byte sequence, an odd trailing byte or a lone surrogate becomes
-/// U+FFFD and the rest is decoded. Encoding writes `unconvertible` for each character the code page
-/// cannot hold.
+/// U+FFFD and the rest is decoded. Encoding into a narrow code page other than UTF-8 writes a base
+/// character followed by a combining mark as their precomposed character when the page holds it, and
+/// `unconvertible` for each character the code page cannot hold.
 
 #include <string>
 #include <string_view>

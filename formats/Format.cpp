@@ -2,7 +2,9 @@
 
 #include "formats/CodePage.h"
 
+#include <clocale>
 #include <cstdio>
+#include <locale.h>
 #include <cwchar>
 #include <string>
 
@@ -36,7 +38,25 @@ std::string NumberSpec(const std::string& flags, int width, int precision, const
     return pattern;
 }
 
+// Numbers are written with the C locale's digits and decimal point whatever locale the process runs
+// in (a Qt application adopts the user's): the texts become file contents that must read back alike.
+class CLocaleScope {
+public:
+    CLocaleScope() : m_previous(m_cLocale ? ::uselocale(m_cLocale) : nullptr) {}
+    ~CLocaleScope() {
+        if (m_previous)
+            ::uselocale(m_previous);
+    }
+    CLocaleScope(const CLocaleScope&) = delete;
+    CLocaleScope& operator=(const CLocaleScope&) = delete;
+
+private:
+    static inline const locale_t m_cLocale = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    locale_t m_previous;
+};
+
 template <class T> std::string PrintNumber(const std::string& pattern, T value) {
+    CLocaleScope cLocale;
     char small[128];
     int n = std::snprintf(small, sizeof small, pattern.c_str(), value);
     if (n < 0)

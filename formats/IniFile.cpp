@@ -33,8 +33,9 @@ bool CIniFile::Load(const std::wstring& path) {
     m_strFileName = path;
     m_arLines.clear();
     if (!IsExistingFile(path)) { // a folder at the path is not a file: creating fails below
+        // Never truncating: whatever the search missed, an existing file keeps its lines.
         CStdioFileEx created;
-        if (!created.Open(path, CStdioFile::modeCreate | CStdioFile::modeWrite))
+        if (!created.Open(path, CStdioFile::modeCreate | CStdioFile::modeNoTruncate | CStdioFile::modeWrite))
             return false;
         created.Close();
     }

@@ -27,17 +27,24 @@ std::wstring WithSlash(std::wstring folder) {
 // The entries matching a path with wildcards, sorted by name.
 std::vector<std::string> Matches(const std::wstring& path) {
     std::vector<std::string> result;
-    if (path.empty())
-        return result;
-    const std::string pattern = WideToUtf8(path);
-    if (pattern.find_first_of("*?[") == std::string::npos) {
+    if (path.empty() || path.back() == L'/')
+        return result; // a directory search for a name ending in the separator finds nothing
+    const std::string bytes = WideToUtf8(path);
+    if (bytes.find_first_of("*?") == std::string::npos) {
         struct stat st{};
-        if (::lstat(pattern.c_str(), &st) == 0)
-            result.push_back(pattern);
+        if (::lstat(bytes.c_str(), &st) == 0)
+            result.push_back(bytes);
         return result;
     }
+    // Only "*" and "?" are wildcards in a directory search: "[" and "\\" stand for themselves.
+    std::string pattern;
+    for (char c : bytes) {
+        if (c == '[' || c == '\\')
+            pattern += '\\';
+        pattern += c;
+    }
     glob_t g{};
-    if (::glob(pattern.c_str(), GLOB_NOESCAPE, nullptr, &g) == 0)
+    if (::glob(pattern.c_str(), 0, nullptr, &g) == 0)
         for (size_t i = 0; i < g.gl_pathc; ++i)
             result.emplace_back(g.gl_pathv[i]);
     ::globfree(&g);

@@ -14,7 +14,8 @@ std::wstring GetExeFolder();
 /// The path itself when it is a folder, otherwise its text up to and including the last "/" (empty when
 /// it has none); "/" appended when the result does not end with one. So "b.txt" gives "/".
 std::wstring GetFolderOfPath(const std::wstring& path);
-/// Whether anything, file or folder, matches the path; "*" and "?" in its last parts are wildcards.
+/// Whether anything, file or folder, matches the path; "*" and "?" in its last parts are wildcards
+/// ("[" and "\\" are not). A path ending in "/" names no entry and finds nothing, as a directory search.
 bool PathExists(const std::wstring& path);
 /// Whether the first entry matching the path (in name order) exists and is not a folder.
 bool IsExistingFile(const std::wstring& path);

@@ -34,6 +34,16 @@ TEST(CodePage, UnconvertibleCharactersBecomeTheReplacementByte) {
     EXPECT_EQ(EncodeText(L"x\U0001F600y", 936), "x#y");
 }
 
+TEST(CodePage, NarrowCodePagesComposeBaseAndMarkAndSeparateWhatTheyCannotHold) {
+    EXPECT_EQ(EncodeText(L"Caf" L"e\u0301", 1252), "Caf\xE9");        // e + acute: the page's e-acute
+    EXPECT_EQ(EncodeText(L"a\u0304", 936), "\xA8\xA1");               // pinyin a-macron of GBK
+    EXPECT_EQ(EncodeText(L"q\u0301", 1252), "q#");                     // no composition: the mark alone
+    EXPECT_EQ(EncodeText(L"a\u030C", 1252), "a#");                     // a-caron exists, not in 1252
+    EXPECT_EQ(EncodeText(L"\u0301e", 1252), "#e");                     // a mark with nothing before it
+    EXPECT_EQ(EncodeText(L"e\u0301", 65001), "e\xCC\x81");            // UTF-8 writes the text as it is
+    EXPECT_EQ(DecodeText("Caf\xE9", 1252), L"Caf\u00E9");
+}
+
 TEST(CodePage, InvalidNarrowBytesDecodeToReplacementWithoutLosingTheRest) {
     EXPECT_EQ(Utf8ToWide("a\xFF" "b"), L"a\uFFFDb");
     EXPECT_EQ(Utf8ToWide("a\xE4\xB8"), L"a\uFFFD");            // truncated sequence at the end

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <string>
+
 TEST(Format, TakesTheSystemsFormatsAsTheyStand) {
     EXPECT_EQ(Format(L"%d %s", 12, std::wstring(L"红色")), L"12 红色");
     EXPECT_EQ(Format(L"%.2f;%s", 3.14159, L"abc"), L"3.14;abc");
@@ -34,4 +37,22 @@ TEST(Format, MismatchedOrMissingArgumentsAreSafe) {
     EXPECT_EQ(Format(L"%s", none), L"(null)");
     std::wstring big(100000, L'x');
     EXPECT_EQ(Format(L"<%s>", big).size(), 100002u);
+}
+
+// A Qt application runs in the user's locale; numbers written to files must still use a point.
+TEST(Format, NumbersIgnoreTheProcessLocale) {
+    const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+    const char* comma = nullptr;
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "ru_RU.UTF-8", "de_DE"})
+        if (std::setlocale(LC_NUMERIC, name)) {
+            comma = name;
+            break;
+        }
+    if (!comma)
+        GTEST_SKIP() << "no locale with a decimal comma is installed here";
+    const std::wstring fixed = Format(L"%f", 1.5);
+    const std::wstring general = Format(L"%.2f;%g;%s", 2.25, 0.5, 0.75);
+    std::setlocale(LC_NUMERIC, previous.c_str());
+    EXPECT_EQ(fixed, L"1.500000") << comma;
+    EXPECT_EQ(general, L"2.25;0.5;0.75") << comma;
 }

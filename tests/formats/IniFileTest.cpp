@@ -81,6 +81,16 @@ TEST(IniFile, LoadCreatesAMissingFileAndReadsUtf16) {
     EXPECT_FALSE(ini.Load(dir.Folder())); // a folder is not a file
 }
 
+TEST(IniFile, LoadNeverEmptiesAnExistingFileWhoseNameLooksLikeAPattern) {
+    SetAnsiCodePage(65001);
+    TempDir dir;
+    dir.WriteBytes("Model[1].ini", "[General]\nCount=5\n");
+    CIniFile ini;
+    ASSERT_TRUE(ini.Load(dir.File("Model[1].ini")));
+    EXPECT_EQ(ini.GetInt(L"General", L"Count", 0), 5);
+    EXPECT_EQ(dir.ReadBytes("Model[1].ini"), "[General]\nCount=5\n");
+}
+
 TEST(IniFile, ProcessCodePageComesFromConfig) {
     TempDir dir;
     dir.WriteBytes("config.ini", "[General]\nAnsiCodePage=936\n");

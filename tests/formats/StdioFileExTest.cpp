@@ -165,4 +165,57 @@ TEST_F(StdioFileExTest, OpenFailuresReportFalseAndSeekRestartsMarkDetection) {
     EXPECT_EQ(line, L"a");
 }
 
+TEST_F(StdioFileExTest, CreateTruncatesUnlessNoTruncateAndWriteNeedsAnExistingFile) {
+    using F = CStdioFile;
+    dir.WriteBytes("k.txt", "abc\n");
+    {
+        CStdioFileEx file;
+        file.m_nFileCodePage = 65001;
+        ASSERT_TRUE(file.Open(dir.File("k.txt"), F::modeCreate | F::modeNoTruncate | F::modeWrite));
+        EXPECT_EQ(file.GetLength(), 4u);
+        file.Seek(0, F::end);
+        file.WriteString(L"d\n"); // not at the start: no mark
+    }
+    EXPECT_EQ(dir.ReadBytes("k.txt"), "abc\nd\n");
+    {
+        CStdioFileEx file;
+        ASSERT_TRUE(file.Open(dir.File("new.txt"), F::modeCreate | F::modeNoTruncate | F::modeWrite));
+    }
+    EXPECT_EQ(dir.ReadBytes("new.txt"), "");
+    {
+        CStdioFileEx file;
+        ASSERT_TRUE(file.Open(dir.File("k.txt"), F::modeCreate | F::modeWrite));
+        EXPECT_EQ(file.GetLength(), 0u);
+    }
+    CStdioFileEx file;
+    EXPECT_FALSE(file.Open(dir.File("absent.txt"), F::modeWrite));
+    EXPECT_FALSE(file.Open(dir.File("absent.txt"), F::modeReadWrite));
+    EXPECT_FALSE(file.Open(dir.Folder(), F::modeCreate | F::modeNoTruncate | F::modeWrite));
+}
+
+TEST_F(StdioFileExTest, ReadWriteModeDetectsTheMarkAndWritesWhereReadingStopped) {
+    using F = CStdioFile;
+    dir.WriteBytes("u.txt", "\xFF\xFE" + WideToUtf16Le(L"a\nb\n"));
+    {
+        CStdioFileEx file;
+        ASSERT_TRUE(file.Open(dir.File("u.txt"), F::modeReadWrite));
+        EXPECT_TRUE(file.m_bIsUnicodeText);
+        std::wstring line;
+        ASSERT_TRUE(file.ReadString(line));
+        EXPECT_EQ(line, L"a");
+    }
+    dir.WriteBytes("n.txt", "one\ntwo\n");
+    {
+        CStdioFileEx file;
+        ASSERT_TRUE(file.Open(dir.File("n.txt"), F::modeReadWrite));
+        EXPECT_FALSE(file.m_bIsUnicodeText);
+        std::wstring line;
+        ASSERT_TRUE(file.ReadString(line));
+        file.WriteString(L"TW");
+        ASSERT_TRUE(file.ReadString(line));
+        EXPECT_EQ(line, L"o");
+    }
+    EXPECT_EQ(dir.ReadBytes("n.txt"), "one\nTWo\n");
+}
+
 } // namespace

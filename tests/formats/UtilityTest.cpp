@@ -44,6 +44,21 @@ TEST(UtilityPaths, ExistsWithWildcardsAndFileTellsFoldersApart) {
     EXPECT_TRUE(IsExistingFile(plugins + L"*.so")); // a.so sorts before folder.so
     EXPECT_FALSE(IsExistingFile(plugins + L"f*.so"));
     EXPECT_FALSE(PathExists(L""));
+    // A folder plus an empty entry name (nothing chosen) is no script file to hand on.
+    EXPECT_FALSE(PathExists(plugins));
+    EXPECT_TRUE(PathExists(dir.Folder() + L"PlugIns"));
+}
+
+TEST(UtilityPaths, BracketsAndBackslashesAreNotWildcards) {
+    TempDir dir;
+    dir.WriteBytes("Model[1].ini", "x");
+    dir.WriteBytes("M1.ini", "x");
+    dir.WriteBytes("back\\slash.ini", "x");
+    EXPECT_TRUE(IsExistingFile(dir.File("Model[1].ini")));
+    EXPECT_TRUE(PathExists(dir.File("Model[1].*")));
+    EXPECT_FALSE(PathExists(dir.File("M[1].ini"))); // no character class: "M1.ini" is another name
+    EXPECT_FALSE(PathExists(dir.File("M[1]*")));
+    EXPECT_TRUE(PathExists(dir.File("back\\slash.*")));
 }
 
 TEST(UtilityText, NumbersAndFields) {
