@@ -17,8 +17,30 @@ run_preset() {
     local preset=$1
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"
-    ctest --preset "$preset" -j2 --timeout 600
+    local log
+    log=$(mktemp)
+    local rc=0
+    ctest --preset "$preset" -j2 --timeout 600 2>&1 | tee "$log" || rc=1
+    # "100% tests passed, 0 tests failed out of 348": add this build's counts to the totals.
+    local line
+    line=$(grep -E "tests passed, [0-9]+ tests failed out of [0-9]+" "$log" | tail -n 1)
+    if [ -n "$line" ]; then
+        local failed total skipped
+        failed=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/' <<<"$line")
+        total=$(sed -E 's/.* tests failed out of ([0-9]+).*/\1/' <<<"$line")
+        skipped=$(grep -c -E "\(Skipped\)$" "$log" || true)
+        total_failed=$((total_failed + failed))
+        total_passed=$((total_passed + total - failed - skipped))
+        total_skipped=$((total_skipped + skipped))
+    else
+        rc=1
+    fi
+    rm -f "$log"
+    return $rc
 }
+total_passed=0
+total_failed=0
+total_skipped=0
 
 status=0
 run_preset default || status=1
@@ -28,4 +50,6 @@ if [ "${ZRK_SKIP_SANITIZE:-0}" != "1" ]; then
     export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$here/scripts/lsan.supp:print_suppressions=0}
     run_preset asan || status=1
 fi
+echo
+echo "tests: ${total_passed} passed, ${total_failed} failed, ${total_skipped} skipped"
 exit $status
