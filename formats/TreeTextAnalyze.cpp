@@ -148,8 +148,14 @@ bool CTreeTextAnalyze::Parse() {
     // kept as running values: the sibling count (children get 1, 2, 3, ...) and one counter for the tree.
     uint32_t maxTreeID = static_cast<uint32_t>(m_root.m_nTreeID);
     CTreeTextNode* current = &m_root;
+    bool firstLine = true;
     for (const std::wstring& fullLine : m_arLines) {
         size_t first = 0;
+        // A byte-order mark read as text (a UTF-8 file with a mark read in the process code page) counts as
+        // a leading blank of the first line; kept, it would hide the first header and the file's nodes.
+        if (firstLine && !fullLine.empty() && fullLine[0] == 0xFEFF)
+            first = 1;
+        firstLine = false;
         while (first < fullLine.size() && IsBlank(fullLine[first]))
             ++first;
         const std::wstring_view line = std::wstring_view(fullLine).substr(first);

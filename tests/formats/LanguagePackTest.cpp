@@ -121,6 +121,17 @@ TEST(LanguagePack, LoadLanguageReadsTheDeploymentsPack) {
     EXPECT_EQ(pack.Translate(L"保存"), L"保存");
 }
 
+TEST(LanguagePack, PackSavedAsUtf8WithAMarkStillTranslates) {
+    TempDir dir;
+    ScopedEnv exe("ZRK_EXE_FOLDER", dir.Path().string());
+    SetAnsiCodePage(65001);
+    dir.WriteBytes("Language/marked.lpk", "\xEF\xBB\xBF[ZRKDll.dll]\n\xE4\xBF\x9D\xE5\xAD\x98=Save\n[END]\n");
+    CLanguagePack pack;
+    ASSERT_TRUE(pack.LoadLanguage(L"marked"));
+    pack.SetSection(L"ZRKDll.dll");
+    EXPECT_EQ(pack.Translate(L"保存"), L"Save");
+}
+
 TEST(LanguagePack, TheProcessPackAndTheFreeLookUp) {
     CLanguagePack* pack = GetLanguagePack();
     ASSERT_EQ(pack, GetLanguagePack());
