@@ -8,10 +8,15 @@ int g_nDepth = 0;  // user-interface thread only, like every exported call
 }
 
 CModuleStateGuard::CModuleStateGuard() {
-    CZRKDllApp::Get();
-    m_bOuter = g_nDepth++ == 0;
+    m_bOuter = g_nDepth == 0;
+    // The caller's section is recorded before the application object starts: its start-up on the first
+    // call sets the module's own section, which must not be mistaken for the caller's.
     if (m_bOuter)
-        m_strCallerSection = GetLanguagePack()->SetSection(L"ZRKDll.dll");
+        m_strCallerSection = GetLanguagePack()->GetSection();
+    CZRKDllApp::Get();
+    ++g_nDepth;
+    if (m_bOuter)
+        GetLanguagePack()->SetSection(L"ZRKDll.dll");
 }
 
 CModuleStateGuard::~CModuleStateGuard() {
