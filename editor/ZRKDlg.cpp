@@ -253,7 +253,16 @@ void CZRKDlg::LayoutControls() {
     m_pGroupChannel->setGeometry(left, y, column, 48);
     y += 48 + 4;
     const int treeBottom = height - 50;
-    m_pTree->setGeometry(left, y, column, std::max(0, treeBottom - y));
+    int treeEnd = treeBottom;
+    if (m_pSelPos && m_pSelPos->isVisible()) {
+        // The small-sheet chooser sits between the tree and the two buttons, which stay in view: the bottom
+        // edge of its frame 4 pixels above "保存并加载", the tree shrinking above it.
+        const int frameExtra = std::max(0, m_pSelPos->frameGeometry().height() - m_pSelPos->height());
+        const int chooserTop = std::max(y, treeBottom - m_pSelPos->height() - frameExtra);
+        m_pSelPos->move(mapToGlobal(QPoint(left, chooserTop)));
+        treeEnd = std::max(y, chooserTop - 4);
+    }
+    m_pTree->setGeometry(left, y, column, std::max(0, treeEnd - y));
     m_pSaveLoadButton->setGeometry(left, treeBottom + 4, column, 21);  // 4 to 25 pixels below the tree
     const int exitTop = treeBottom + 25 + 2;
     m_pExitButton->setGeometry(left, exitTop, column, std::max(0, height - 2 - exitTop));
@@ -282,6 +291,10 @@ bool CZRKDlg::Exit() {
         // A save that fails keeps the editor open with its message: closing would lose the work.
         if (answer == IDYES && !Save())
             return false;
+        // "No" discards the edits: the next activation reloads the model from the store and must not ask
+        // again, let alone save what the operator just declined.
+        if (answer == IDNO)
+            m_bModified = false;
     }
     DestroyChooser();
     CInspType* type = GetCurType();

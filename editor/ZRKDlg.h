@@ -282,6 +282,8 @@ private:
     void ForgetSide();
     void DestroyChooser();
     bool ShowChooser();
+    /// Ticks the display boxes as the switches stand.
+    void SyncDisplayBoxes();
     void DrawMaskList(CItemList& list, uint32_t lineColor, uint32_t fillColor);
     void UpdateTitle();
     static void OnChooserPick(int column, int row, void* user, int doubleClick);

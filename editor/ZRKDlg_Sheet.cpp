@@ -43,9 +43,7 @@ bool CZRKDlg::ShowChooser() {
     QSize size = m_pSelPos->GetPickerSize();
     m_pSelPos->resize(size);
     m_pSelPos->show();
-    // Bottom edge (of its frame) on the editor's client bottom, left-aligned with the client area.
-    int frameExtra = std::max(0, m_pSelPos->frameGeometry().height() - m_pSelPos->height());
-    m_pSelPos->move(mapToGlobal(QPoint(0, height() - size.height() - frameExtra)));
+    LayoutControls();  // places it above the two buttons and shrinks the tree
     m_pSelPos->update();
     activateWindow();  // the focus goes back to the editor
     return true;

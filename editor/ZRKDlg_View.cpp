@@ -92,6 +92,8 @@ void CZRKDlg::ResetEditor() {
     m_nAssocKernel = -1;
     m_pAssocSource = nullptr;
     m_bShowSideOutline = m_bShowThreshMask = m_bShowKernel = m_bShowNote = m_bShowPhaseMask = true;
+    // The boxes always show the switches: unticked boxes over overlays drawn again would lie.
+    SyncDisplayBoxes();
     // The reference image belongs to the model being replaced, which may already be gone: forget it only.
     m_pRefImage = nullptr;
     m_hLastItem = nullptr;
@@ -113,6 +115,8 @@ void CZRKDlg::DropReferenceImage() {
     ReleaseDisplayChain();
     m_pSrcImage = nullptr;
     m_pImageAddress = nullptr;
+    if (m_bInitialised)
+        LayoutControls();  // the tree takes back the chooser's place
 }
 
 void CZRKDlg::ShowSide() {
@@ -256,6 +260,15 @@ void CZRKDlg::OnChannelBox(int mode, bool checked) {
         ShowSide();
         RedrawOverlays(255);  // applies the channel to the restored buffers
     }
+}
+
+void CZRKDlg::SyncDisplayBoxes() {
+    if (!m_pDisplayBoxes[0])
+        return;  // before the controls exist
+    m_pDisplayBoxes[0]->setChecked(m_bShowPhaseMask);
+    m_pDisplayBoxes[1]->setChecked(m_bShowKernel);
+    m_pDisplayBoxes[2]->setChecked(m_bShowThreshMask);
+    m_pDisplayBoxes[3]->setChecked(m_bMaskFill);
 }
 
 void CZRKDlg::OnDisplayBox(int control, bool checked) {

@@ -14,16 +14,19 @@
 #include "geometry/GraphBase.h"
 #include "geometry/ImgBuffer.h"
 #include "host/AppProfile.h"
+#include "model/ParaTypes.h"
 
 #include <QCheckBox>
 #include <QFrame>
 #include <QGroupBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <filesystem>
 
 TEST_F(EditorTest, TreeShowsTypesSidesAndPhasesOfTheModel) {
     ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
@@ -158,10 +161,11 @@ TEST_F(EditorTest, ChooserPicksArrowKeysAndDoubleClick) {
     EXPECT_EQ(chooser->m_nCellWidth, 50);
     EXPECT_EQ(chooser->m_nCellHeight, 28);
     EXPECT_EQ(chooser->windowTitle(), QStringLiteral("选择参考小张"));
-    // Its frame's bottom edge on the editor's client bottom, left-aligned with the client area.
-    QPoint clientBottomLeft = m_dlg->mapToGlobal(QPoint(0, m_dlg->height() - 1));
-    EXPECT_EQ(chooser->frameGeometry().bottom(), clientBottomLeft.y());
-    EXPECT_EQ(chooser->frameGeometry().left(), clientBottomLeft.x());
+    // Its frame's bottom edge 4 pixels above "保存并加载", left-aligned with the left column.
+    QRect saveLoad = m_dlg->GetControl(zrkid::IDC_SAVE_LOAD)->geometry();
+    QPoint aboveButtons = m_dlg->mapToGlobal(QPoint(saveLoad.left(), saveLoad.top() - 4 - 1));
+    EXPECT_EQ(chooser->frameGeometry().bottom(), aboveButtons.y());
+    EXPECT_EQ(chooser->frameGeometry().left(), aboveButtons.x());
     EXPECT_EQ(chooser->size(), chooser->GetPickerSize());
 
     QTest::mouseClick(chooser, Qt::LeftButton, {}, QPoint(10 + 55 + 5, 10 + 33 + 5));  // column 1, row 1
@@ -393,4 +397,114 @@ TEST_F(EditorTest, ToolButtonsSetTheModeAndStatusText) {
     EXPECT_EQ(m_dlg->m_strStatus, L"您正在进行 增加定位核 操作");
     static_cast<QRadioButton*>(m_dlg->GetControl(1508))->click();
     EXPECT_EQ(m_dlg->GetOperation(), 9);
+}
+
+namespace {
+// Every visible control of the editor in screen coordinates, the small-sheet chooser (a window of its own)
+// with its frame; the key list lives out of sight on purpose and is left out.
+std::vector<std::pair<QString, QRect>> VisibleControls(CZRKDlg& dlg) {
+    std::vector<std::pair<QString, QRect>> controls;
+    for (QObject* child : dlg.children()) {
+        auto* widget = qobject_cast<QWidget*>(child);
+        if (!widget || widget->isWindow() || !widget->isVisible() || widget == dlg.GetControl(zrkid::IDC_KEY_LIST))
+            continue;
+        QRect rect = widget->geometry();
+        rect.moveTopLeft(dlg.mapToGlobal(rect.topLeft()));
+        QString name = widget->objectName().isEmpty() ? widget->metaObject()->className() : widget->objectName();
+        controls.emplace_back(name, rect);
+    }
+    if (dlg.m_pSelPos && dlg.m_pSelPos->isVisible())
+        controls.emplace_back(QStringLiteral("chooser"), dlg.m_pSelPos->frameGeometry());
+    return controls;
+}
+} // namespace
+
+TEST_F(EditorTest, NoControlCoversAnotherWithTheChooserShown) {
+    ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
+    for (QSize size : {QSize(1600, 1000), QSize(1000, 700), QSize(1400, 900)}) {
+        SCOPED_TRACE(size.width());
+        m_dlg->resize(size);
+        Select({L"缺陷检测", L"正面", L"第一印次"});
+        ASSERT_NE(m_dlg->m_pSelPos, nullptr);
+        ASSERT_TRUE(m_dlg->m_pSelPos->isVisible());
+        std::vector<std::pair<QString, QRect>> controls = VisibleControls(*m_dlg);
+        ASSERT_GE(controls.size(), 10u);
+        for (size_t i = 0; i < controls.size(); ++i)
+            for (size_t j = i + 1; j < controls.size(); ++j)
+                EXPECT_FALSE(controls[i].second.intersects(controls[j].second))
+                    << controls[i].first.toStdString() << " covers " << controls[j].first.toStdString();
+        // The chooser sits between the tree and "保存并加载", in the left column.
+        QRect chooser = m_dlg->m_pSelPos->frameGeometry();
+        QRect saveLoad = m_dlg->GetControl(zrkid::IDC_SAVE_LOAD)->geometry();
+        QRect tree = m_dlg->m_pTree->geometry();
+        EXPECT_EQ(m_dlg->mapFromGlobal(chooser.bottomLeft()).y() + 1, saveLoad.top() - 4);
+        EXPECT_EQ(tree.bottom() + 1, m_dlg->mapFromGlobal(chooser.topLeft()).y() - 4);
+        Select({});  // the chooser goes and the tree takes its place back
+        EXPECT_EQ(m_dlg->m_pTree->geometry().bottom() + 1, size.height() - 50);
+    }
+}
+
+TEST_F(EditorTest, DisplayBoxesShowTheSwitchesAfterReactivation) {
+    ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
+    auto box = [this](int id) { return static_cast<QCheckBox*>(m_dlg->GetControl(id)); };
+    for (int id : {zrkid::IDC_SHOW_PHASEMASK, zrkid::IDC_SHOW_KERNEL, zrkid::IDC_SHOW_THRESHMASK})
+        box(id)->click();
+    EXPECT_FALSE(m_dlg->m_bShowPhaseMask);
+    EXPECT_FALSE(m_dlg->m_bShowKernel);
+    EXPECT_FALSE(m_dlg->m_bShowThreshMask);
+    box(zrkid::IDC_MASK_FILL)->click();  // the fill switch is kept by the reset
+    ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
+    EXPECT_TRUE(m_dlg->m_bShowPhaseMask);
+    EXPECT_TRUE(m_dlg->m_bShowKernel);
+    EXPECT_TRUE(m_dlg->m_bShowThreshMask);
+    EXPECT_EQ(box(zrkid::IDC_SHOW_PHASEMASK)->isChecked(), m_dlg->m_bShowPhaseMask);
+    EXPECT_EQ(box(zrkid::IDC_SHOW_KERNEL)->isChecked(), m_dlg->m_bShowKernel);
+    EXPECT_EQ(box(zrkid::IDC_SHOW_THRESHMASK)->isChecked(), m_dlg->m_bShowThreshMask);
+    EXPECT_FALSE(m_dlg->m_bMaskFill);
+    EXPECT_FALSE(box(zrkid::IDC_MASK_FILL)->isChecked());
+}
+
+TEST_F(EditorTest, ASideOnTheImageAlreadyShownReloadsNothing) {
+    ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
+    Select({L"缺陷检测", L"正面", L"第一印次"});
+    CRefImage* shown = m_dlg->m_pRefImage;
+    ASSERT_NE(shown, nullptr);
+    QPointer<CDlgSelPos> chooser = m_dlg->m_pSelPos;
+    ASSERT_FALSE(chooser.isNull());
+    // Without its camera file the image could not be loaded again: showing the other type's side on the
+    // same image and split must not try.
+    std::filesystem::remove(m_deploy.Dir().Path() / "Home" / "cam1.bmp");
+    Select({L"尺寸定位", L"正面", L"第一印次"});
+    EXPECT_TRUE(m_prompter.Texts().empty());
+    EXPECT_EQ(m_dlg->m_pRefImage, shown);
+    ASSERT_NE(m_dlg->m_pSrcImage, nullptr);
+    EXPECT_FALSE(chooser.isNull());  // the same chooser, not one made for a reload
+    EXPECT_EQ(m_dlg->GetCurSide(), m_dlg->m_pModel->m_inspTypes.GetAtAs<CInspType>(1)->m_sides.GetAt(0));
+}
+
+TEST_F(EditorTest, AnotherSplitSchemeOnTheSameImageReloadsIt) {
+    ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
+    CRefImage* image = m_dlg->m_pModel->m_refImageSet.FindRefImage(1);
+    auto* split = new CSplitAreaPara;
+    split->m_nID = 2;
+    split->m_nCols = 2;
+    split->m_nRows = 2;
+    image->m_splits.Add(split);
+    auto* sizeType = m_dlg->m_pModel->m_inspTypes.GetAtAs<CInspType>(1);
+    static_cast<CSide*>(sizeType->m_sides.GetAt(0))->m_nSplitID = 2;
+    Select({L"缺陷检测", L"正面", L"第一印次"});
+    ASSERT_NE(m_dlg->m_pSelPos, nullptr);
+    EXPECT_EQ(m_dlg->m_pSelPos->m_nCols, 3);
+    QPointer<CDlgSelPos> chooser = m_dlg->m_pSelPos;
+    Select({L"尺寸定位", L"正面", L"第一印次"});
+    EXPECT_TRUE(m_prompter.Texts().empty());
+    EXPECT_TRUE(chooser.isNull());  // dropped with the old pixels
+    ASSERT_NE(m_dlg->m_pSelPos, nullptr);
+    EXPECT_EQ(m_dlg->m_pSelPos->m_nCols, 2);
+    EXPECT_EQ(m_dlg->m_pSelPos->m_nRows, 2);
+    EXPECT_EQ(m_dlg->m_pRefImage->m_nCols, 2);
+    ASSERT_NE(m_dlg->m_pSrcImage, nullptr);
+    // Back on the first side, the first scheme is loaded again.
+    Select({L"缺陷检测", L"正面", L"第一印次"});
+    EXPECT_EQ(m_dlg->m_pRefImage->m_nCols, 3);
 }
