@@ -23,18 +23,19 @@ CHostWindow* CHostWindow::s_pInstance = nullptr;
 namespace {
 QString Tr(const wchar_t* text) { return QString::fromStdWString(Translate(text, 0)); }
 
-std::vector<CModelCatalogEntry> ReadCatalogue() {
-    CSysPara sysPara;
-    sysPara.Begin();
-    sysPara.Load();
-    std::vector<CModelCatalogEntry> catalogue = sysPara.GetCatalogue();
-    sysPara.End();
-    return catalogue;
+void ShowStoreFailure(const std::wstring& error) {
+    ZrkMessageBox(Translate(L"模板库操作失败:", 0) + error, Translate(L"提示", 0), MB_OK | MB_ICONWARNING);
 }
 
-// Runs the catalogue dialog; the identifier it leads to, -1 when cancelled or refused.
+// Runs the catalogue dialog; the identifier it leads to, -1 when cancelled or refused. A store whose
+// catalogue cannot be read is told as such, never offered as an empty one.
 int RunCatalogueDialog(CDlgChooseModel::Mode mode) {
-    CDlgChooseModel dialog(mode, ReadCatalogue(), QApplication::activeWindow());
+    std::vector<CModelCatalogEntry> catalogue;
+    if (std::wstring error; !CHostWindow::ReadCatalogue(catalogue, error)) {
+        ShowStoreFailure(error);
+        return -1;
+    }
+    CDlgChooseModel dialog(mode, catalogue, QApplication::activeWindow());
     if (RunModal(dialog) != QDialog::Accepted)
         return -1;
     if (mode == CDlgChooseModel::Mode::Open)
@@ -47,10 +48,20 @@ int RunCatalogueDialog(CDlgChooseModel::Mode mode) {
     std::wstring error = sysPara.GetLastError();
     sysPara.End();
     if (id < 1)
-        ZrkMessageBox(Translate(L"模板库操作失败:", 0) + error, Translate(L"提示", 0), MB_OK | MB_ICONWARNING);
+        ShowStoreFailure(error);
     return id;
 }
 } // namespace
+
+bool CHostWindow::ReadCatalogue(std::vector<CModelCatalogEntry>& catalogue, std::wstring& error) {
+    CSysPara sysPara;
+    bool read = sysPara.Load();
+    error = sysPara.GetLastError();
+    catalogue = read ? sysPara.GetCatalogue() : std::vector<CModelCatalogEntry>();
+    if (!read && error.empty())
+        error = Translate(L"模板库无法读取", 0);
+    return read;
+}
 
 CHostWindow::CHostWindow() : m_pManager(CZRKProManager::GetZRKProManagerPtr()) {
     s_pInstance = this;
@@ -70,9 +81,10 @@ CHostWindow::CHostWindow() : m_pManager(CZRKProManager::GetZRKProManagerPtr()) {
     });
     menu->addSeparator();
     menu->addAction(Tr(L"模板管理"), this, [this] {
-        int id = m_nCurrentModel >= 1 ? m_nCurrentModel : ChooseStartModel();
-        if (id >= 1)
-            ShowEditorOn(id);
+        if (m_nCurrentModel >= 1)
+            ShowEditorOn(m_nCurrentModel);
+        else
+            StartEditor();  // says why when the store is empty or cannot be read
     });
     menu->addSeparator();
     menu->addAction(Tr(L"退出"), qApp, &QApplication::quit);
@@ -96,8 +108,14 @@ void CHostWindow::SetLoadedName(const std::wstring& name) {
     m_pLoaded->setText(Tr(L"当前模板:") + ' ' + QString::fromStdWString(name));
 }
 
-int CHostWindow::ChooseStartModel() {
-    std::vector<CModelCatalogEntry> catalogue = ReadCatalogue();
+int CHostWindow::ChooseStartModel(std::wstring* error) {
+    std::vector<CModelCatalogEntry> catalogue;
+    std::wstring failure;
+    bool read = ReadCatalogue(catalogue, failure);
+    if (error)
+        *error = failure;
+    if (!read)
+        return -1;
     int last = GetProfileInt(L"ZRKDll", L"PreModeID", -2);
     for (const CModelCatalogEntry& entry : catalogue)
         if (entry.m_nID == last)
@@ -105,27 +123,39 @@ int CHostWindow::ChooseStartModel() {
     return catalogue.empty() ? -1 : catalogue.front().m_nID;
 }
 
-void CHostWindow::ShowEditorOn(int modelID) {
+bool CHostWindow::ShowEditorOn(int modelID) {
     QDialog* editor = m_pManager->SetActiveModel(modelID);
-    m_nCurrentModel = modelID;
-    if (CZRKDlg* dlg = m_pManager->GetDialog(); dlg && dlg->m_pModel)
-        SetLoadedName(dlg->m_pModel->GetName());
-    editor->show();
-    editor->raise();
+    CZRKDlg* dlg = m_pManager->GetDialog();
+    if (editor) {
+        m_nCurrentModel = modelID;
+        if (dlg && dlg->m_pModel)
+            SetLoadedName(dlg->m_pModel->GetName());
+    }
+    // Not switched: the model shown before (with the edits its failed save kept) stays current and in front,
+    // so that the operator can save it again; the editor has already said why.
+    if (dlg && dlg->m_pModel) {
+        dlg->show();
+        dlg->raise();
+    }
+    return editor != nullptr;
 }
 
 bool CHostWindow::StartEditor() {
     m_pManager->GetZRKDialog();
     m_pManager->RegeditCallback(&CHostWindow::OnNewModel, &CHostWindow::OnOpenModel, &CHostWindow::OnCopyModel,
                                 &CHostWindow::OnModelLoaded);
-    int id = ChooseStartModel();
+    std::wstring error;
+    int id = ChooseStartModel(&error);
+    if (!error.empty()) {
+        ShowStoreFailure(error);  // a store that cannot be read is not an empty one
+        return false;
+    }
     if (id < 1) {
         ZrkMessageBox(Translate(L"模板库中没有模板,请新建一个模板。", 0), Translate(L"提示", 0),
                       MB_OK | MB_ICONINFORMATION);
         return false;
     }
-    ShowEditorOn(id);
-    return true;
+    return ShowEditorOn(id);
 }
 
 bool CHostWindow::Screenshot(const QString& file) {

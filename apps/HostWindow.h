@@ -3,8 +3,11 @@
 /// menu (new, open and copy a model of the template store: host callbacks 1 to 3), shows the name of the
 /// model the editor loaded (callback 4), and opens the editor module on a model.
 
+#include "datastruct/TemplateStore.h"
+
 #include <QMainWindow>
 #include <string>
+#include <vector>
 
 class QLabel;
 class CZRKProManager;
@@ -17,10 +20,15 @@ public:
 
     /// Registers the callbacks and activates the start model in the editor: the profile's last model when
     /// the store holds it, otherwise the first model of the catalogue (the sample on a fresh deployment).
-    /// False when the store has no model at all.
+    /// False when the store has no model at all, cannot be read (told as such), or the model was not
+    /// activated.
     bool StartEditor();
-    /// The model the editor starts on; -1 when the store holds none.
-    static int ChooseStartModel();
+    /// The model the editor starts on; -1 when the store holds none, or when its catalogue cannot be read
+    /// (then `error`, when given, receives the store's reason; it is emptied otherwise).
+    static int ChooseStartModel(std::wstring* error = nullptr);
+    /// Reads the store's catalogue; false with the store's reason when it cannot be read (a file that is
+    /// no template store, a damaged or newer one).
+    static bool ReadCatalogue(std::vector<CModelCatalogEntry>& catalogue, std::wstring& error);
     /// Renders the editor on the start model, with the last selection restored, into a PNG file. Nobody
     /// answers offscreen: messages go to standard error and modal dialogs are cancelled.
     bool Screenshot(const QString& file);
@@ -31,10 +39,15 @@ public:
     static int OnCopyModel();
     static int OnModelLoaded(std::wstring name);
 
+    /// Activates the model and shows the editor; false, and the current model kept, when the editor did not
+    /// switch to it.
+    bool ShowEditorOn(int modelID);
+
     const std::wstring& GetLoadedName() const { return m_strLoaded; }
+    /// The model the host takes as loaded in the editor; -1 before the first activation.
+    int GetCurrentModel() const { return m_nCurrentModel; }
 
 private:
-    void ShowEditorOn(int modelID);
     void SetLoadedName(const std::wstring& name);
 
     CZRKProManager* m_pManager;

@@ -53,19 +53,25 @@ QDialog* CZRKProManager::GetZRKDialog(QWidget*) {
 QDialog* CZRKProManager::SetActiveModel(int modelID, QWidget*) {
     CModuleStateGuard guard;
     EnsureDialog();
-    if (m_pDlg->ActivateByID(modelID))
+    bool activated = m_pDlg->ActivateByID(modelID);
+    if (activated)
         RestoreLastSelection(modelID);
     Repaint();
-    return m_pDlg;
+    return activated ? m_pDlg : nullptr;
 }
 
 QDialog* CZRKProManager::SetActiveModel(CSysPara* sysPara, CModelInfo* model, QWidget*) {
     CModuleStateGuard guard;
     EnsureDialog();
-    if (model && m_pDlg->ActivateByHost(sysPara, model))
+    if (!model) {
+        Repaint();
+        return m_pDlg;  // refused: there is no model to switch to, and the host expects the dialog
+    }
+    bool activated = m_pDlg->ActivateByHost(sysPara, model);
+    if (activated)
         RestoreLastSelection(model->m_nID);
     Repaint();
-    return m_pDlg;
+    return activated ? m_pDlg : nullptr;
 }
 
 QDialog* CZRKProManager::SetActiveInspItem(const std::wstring& type, const std::wstring& side,

@@ -35,9 +35,13 @@ public:
     QDialog* GetZRKDialog(QWidget* parent = nullptr);
     /// Ensures the dialog, activates the model by identifier, restores the profile's last type, side and
     /// phase when "PreModeID" (default -2) equals the identifier, repaints; returns the dialog.
+    /// Null when the model did not become the active one: the save asked for before switching failed (the
+    /// previous model stays, with its edits), the data library is missing, or the model cannot be read.
+    /// The host must then not take the identifier as loaded; `GetDialog` still reaches the window.
     QDialog* SetActiveModel(int modelID, QWidget* parent = nullptr);
     /// As above with the host's own objects (the host keeps them); "PreModeID" is compared with the
-    /// model's identifier. A null model is refused and nothing is restored; the dialog is still returned.
+    /// model's identifier. Null when the save before switching failed. A null model is refused and nothing
+    /// is restored; the dialog is still returned.
     QDialog* SetActiveModel(CSysPara* sysPara, CModelInfo* model, QWidget* parent = nullptr);
     /// Without a dialog: null, nothing created. Otherwise selects by the three names, repaints and
     /// returns the dialog (whether the names were found is not reported).

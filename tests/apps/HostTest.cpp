@@ -129,3 +129,54 @@ TEST_F(HostTest, ScreenshotRendersTheEditorWithTheLastSelectionIntoAPng) {
     EXPECT_EQ(image.pixelColor(600, 130), QColor(250, 240, 230));  // the sheet's paper
     EXPECT_EQ(image.pixelColor(500, 300), QColor(200, 60, 0));     // its print block, in colour
 }
+
+TEST_F(HostTest, ASwitchThatDidNotHappenIsNotTakenAsLoaded) {
+    CHostWindow host;
+    ASSERT_TRUE(host.StartEditor());
+    ASSERT_EQ(host.GetCurrentModel(), m_nSample);
+    // The editor holds edits of a model the store refuses, so the save asked for before switching fails.
+    CZRKProManager* manager = CZRKProManager::GetZRKProManagerPtr();
+    std::unique_ptr<CModelInfo> bad = EditorDeployment::MakeSampleModel(0, L"坏", L"坏模板");
+    ASSERT_NE(manager->SetActiveModel(nullptr, bad.get()), nullptr);
+    manager->GetDialog()->m_bModified = true;
+    m_prompter.m_answers = {IDYES};
+    EXPECT_FALSE(host.ShowEditorOn(m_nOther));
+    EXPECT_EQ(host.GetCurrentModel(), m_nSample);
+    EXPECT_EQ(host.GetLoadedName(), L"样张");
+    EXPECT_EQ(manager->GetDialog()->m_pModel, bad.get());
+    EXPECT_TRUE(manager->GetDialog()->isVisible());  // the kept edits stay in front
+    // Declined, the switch goes through and is recorded.
+    m_prompter.m_answers = {IDNO};
+    EXPECT_TRUE(host.ShowEditorOn(m_nOther));
+    EXPECT_EQ(host.GetCurrentModel(), m_nOther);
+    EXPECT_EQ(host.GetLoadedName(), L"第二");
+    manager->GetDialog()->DestroyWindow();
+}
+
+TEST_F(HostTest, AStoreThatIsNotAStoreIsToldAsSuchNotAsEmpty) {
+    const std::filesystem::path store = m_deploy.Dir().Path() / "Home" / "Templates.db";
+    for (const char* suffix : {"-wal", "-shm"})
+        std::filesystem::remove(store.string() + suffix);
+    const std::string garbage(4096, '\x5a');
+    m_deploy.Dir().WriteBytes("Home/Templates.db", garbage);
+    std::wstring error;
+    EXPECT_EQ(CHostWindow::ChooseStartModel(&error), -1);
+    EXPECT_FALSE(error.empty());
+    CHostWindow host;
+    EXPECT_FALSE(host.StartEditor());
+    ASSERT_EQ(m_prompter.Texts().size(), 1u);
+    EXPECT_EQ(m_prompter.Texts()[0].rfind(L"模板库操作失败:", 0), 0u);
+    EXPECT_EQ(m_prompter.Texts()[0].find(L"模板库中没有模板"), std::wstring::npos);
+    // The open command says the same instead of offering an empty list.
+    bool shown = false;
+    ScopedModalHandler watch([&shown](QDialog& dialog) {
+        shown = true;
+        dialog.reject();
+        return dialog.result();
+    });
+    EXPECT_LT(CHostWindow::OnOpenModel(), 1);
+    EXPECT_FALSE(shown);
+    EXPECT_EQ(m_prompter.Texts().size(), 2u);
+    EXPECT_EQ(m_deploy.Dir().ReadBytes("Home/Templates.db"), garbage);  // left as it was
+    CZRKProManager::GetZRKProManagerPtr()->GetDialog()->DestroyWindow();
+}

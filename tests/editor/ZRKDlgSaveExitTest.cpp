@@ -261,3 +261,18 @@ TEST_F(EditorSaveTest, ModelWhoseDataCannotBeReadIsNotShownAndNotSavedOver) {
     EXPECT_TRUE(m_dlg->ActivateByID(m_nModelID));
     EXPECT_NE(m_dlg->m_pModel, nullptr);
 }
+
+TEST_F(EditorSaveTest, EditsDeclinedAtExitAreNotOfferedAgainByTheNextActivation) {
+    Select({L"缺陷检测", L"正面", L"第一印次"});
+    m_dlg->m_bModified = true;
+    m_prompter.m_answers = {IDNO};
+    ASSERT_TRUE(m_dlg->Exit());
+    EXPECT_EQ(m_prompter.Texts().size(), 1u);
+    // The host activates the hidden editor again: no question, nothing saved, the stored model shown.
+    m_prompter.m_answers = {IDYES};
+    ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
+    EXPECT_EQ(m_prompter.Texts().size(), 1u);
+    EXPECT_EQ(m_deploy.ReleasedTitles(), "");
+    EXPECT_FALSE(m_dlg->m_bModified);
+    EXPECT_EQ(m_dlg->m_pModel->m_nID, m_nModelID);
+}

@@ -139,3 +139,24 @@ TEST_F(ProManagerTest, TheSingletonIsCreatedOnceWithoutADialog) {
     ASSERT_NE(singleton, nullptr);
     EXPECT_EQ(CZRKProManager::GetZRKProManagerPtr(), singleton);
 }
+
+TEST_F(ProManagerTest, ASwitchWhoseSaveFailsReportsNoDialogAndKeepsTheModel) {
+    // The host's model is one the store refuses (identifier 0), so "yes" cannot save it.
+    std::unique_ptr<CModelInfo> bad = EditorDeployment::MakeSampleModel(0, L"坏", L"坏模板");
+    QDialog* dialog = m_manager.SetActiveModel(nullptr, bad.get());
+    ASSERT_NE(dialog, nullptr);
+    Dlg()->m_bModified = true;
+    m_prompter.m_answers = {IDYES};
+    EXPECT_EQ(m_manager.SetActiveModel(m_nModelID), nullptr);
+    EXPECT_EQ(Dlg()->m_pModel, bad.get());
+    EXPECT_TRUE(Dlg()->m_bModified);
+    std::unique_ptr<CModelInfo> other = EditorDeployment::MakeSampleModel(78, L"宿主", L"宿主模板");
+    m_prompter.m_answers = {IDYES};
+    EXPECT_EQ(m_manager.SetActiveModel(nullptr, other.get()), nullptr);
+    EXPECT_EQ(Dlg()->m_pModel, bad.get());
+    // Declined: the switch happens and the dialog is returned.
+    m_prompter.m_answers = {IDNO};
+    EXPECT_EQ(m_manager.SetActiveModel(m_nModelID), dialog);
+    EXPECT_EQ(Dlg()->m_pModel->m_nID, m_nModelID);
+    EXPECT_EQ(CModuleStateGuard::GetDepth(), 0);
+}
