@@ -2,6 +2,7 @@
 # Installs the Debian packages the project needs (skipping those present), then configures and builds.
 #   scripts/setup.sh            install + configure + build (build/)
 #   scripts/setup.sh --deps     install only
+#   scripts/setup.sh --desktop  install only the virtual display and screen-capture tools (scripts/try.sh)
 #   ZRK_SANITIZE=ON scripts/setup.sh   sanitizer build in build-asan/
 set -euo pipefail
 
@@ -13,6 +14,11 @@ PACKAGES=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     fonts-wqy-microhei
 )
+
+# `--desktop`: what trying the editor under a virtual display takes (scripts/try.sh).
+if [ "${1:-}" = "--desktop" ]; then
+    PACKAGES=(xvfb x11-apps xdotool netpbm fonts-wqy-microhei)
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -29,7 +35,7 @@ if [ ${#missing[@]} -gt 0 ]; then
     $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
-[ "${1:-}" = "--deps" ] && exit 0
+[ "${1:-}" = "--deps" ] || [ "${1:-}" = "--desktop" ] && exit 0
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 if [ "${ZRK_SANITIZE:-OFF}" = "ON" ]; then
