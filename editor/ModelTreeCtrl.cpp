@@ -1,8 +1,10 @@
 #include "editor/ModelTreeCtrl.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <vector>
 
 namespace {
 constexpr int kDataRole = Qt::UserRole + 1;
@@ -112,4 +114,30 @@ QTreeWidgetItem* CModelTreeCtrl::GetAncestorAt(QTreeWidgetItem* item, int depth)
     for (; own > depth; --own)
         item = item->parent();
     return item;
+}
+
+QTreeWidgetItem* CModelTreeCtrl::FindItemByData(const void* data) const {
+    if (!data)
+        return nullptr;
+    std::vector<QTreeWidgetItem*> pending;
+    for (int i = topLevelItemCount() - 1; i >= 0; --i)
+        pending.push_back(topLevelItem(i));
+    while (!pending.empty()) {
+        QTreeWidgetItem* item = pending.back();
+        pending.pop_back();
+        if (GetItemData(item) == data)
+            return item;
+        for (int i = item->childCount() - 1; i >= 0; --i)
+            pending.push_back(item->child(i));
+    }
+    return nullptr;
+}
+
+void CModelTreeCtrl::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
+        emit deletePressed();
+        event->accept();
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
 }

@@ -34,9 +34,19 @@ public:
 
     /// The caret (current) item, or null.
     QTreeWidgetItem* GetCaretItem() const { return currentItem(); }
+    /// The item whose item data is `data`, searched depth-first from the root; null when none.
+    QTreeWidgetItem* FindItemByData(const void* data) const;
+
     /// The image list: how many icons it holds and the icon at an index.
     int GetImageCount() const { return static_cast<int>(m_images.size()); }
     QIcon GetImage(int index) const;
+
+signals:
+    /// The Delete key was pressed on the tree.
+    void deletePressed();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     std::vector<QIcon> m_images;

@@ -107,6 +107,13 @@ void CZRKDlg::BuildControls() {
     using namespace zrkid;
     m_pTree = new CModelTreeCtrl(this);
     connect(m_pTree, &QTreeWidget::currentItemChanged, this, [this] { OnSelChanged(); });
+    m_pTree->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_pTree, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { OnTreeContextMenu(m_pTree->viewport()->mapToGlobal(at)); });
+    connect(m_pTree, &CModelTreeCtrl::deletePressed, this, [this] {
+        if (m_pModel && m_pTree->GetCaretItem())
+            DeleteCaretItem();
+    });
 
     m_pVScroll = new QScrollBar(Qt::Vertical, this);
     m_pVScroll->setObjectName(QString::number(IDC_VSCROLL));

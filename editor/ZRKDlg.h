@@ -7,7 +7,8 @@
 /// The class is split by concern: ZRKDlg.cpp (construction, start-up, controls, layout, exit),
 /// ZRKDlg_Model.cpp (activation, opening, saving, host callbacks), ZRKDlg_Tree.cpp (tree, selection),
 /// ZRKDlg_View.cpp (display chain, channels, zoom, overlays), ZRKDlg_Sheet.cpp (small sheets, chooser,
-/// note generation), ZRKDlg_ToolBar.cpp (toolbar).
+/// note generation), ZRKDlg_ToolBar.cpp (toolbar), ZRKDlg_Commands.cpp (the tree's context menu and its
+/// commands).
 
 #include "editor/ImgDisplay.h"
 #include "geometry/ImgGraphic.h"
@@ -42,6 +43,8 @@ class QCheckBox;
 class QFrame;
 class QGroupBox;
 class QListWidget;
+class QMenu;
+class QPoint;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
@@ -87,6 +90,20 @@ inline constexpr int ID_ZOOM_ORIGINAL = 32801;
 inline constexpr int ID_SHAPE_POLYGON = 32814;
 inline constexpr int ID_SHAPE_RECT = 32812;
 inline constexpr int ID_SHAPE_ELLIPSE = 32813;
+inline constexpr int IDR_TREE_MENU = 138;
+inline constexpr int ID_ADD_TYPE = 32772;
+inline constexpr int ID_ADD_SIDE = 32773;
+inline constexpr int ID_EDIT_TYPE = 32774;
+inline constexpr int ID_DELETE_TYPE = 32775;
+inline constexpr int ID_DELETE_SIDE = 32776;
+inline constexpr int ID_EDIT_SIDE = 32777;
+inline constexpr int ID_EDIT_PHASE = 32778;
+inline constexpr int ID_DELETE_PHASE = 32779;
+inline constexpr int ID_ADD_PHASE = 32780;
+inline constexpr int ID_CUSTOM_HIGH = 32792;
+inline constexpr int ID_CUSTOM_LOW = 32793;
+inline constexpr int ID_IMPORT_AREA = 32794;
+inline constexpr int ID_GENERATE_NOTES = 32798;
 } // namespace zrkid
 
 class CZRKDlg : public QDialog {
@@ -165,6 +182,18 @@ public:
     void LayoutControls();
     /// A toolbar command or a command by identifier; false when the command is unknown or disabled.
     bool OnCommand(int command);
+    /// The tree's context menu at a global point (right click; only with a model): marks the template
+    /// modified, shows the submenu of menu 138 for the caret item's depth, translated through section
+    /// "ZRKPopUp", and runs the chosen command.
+    void OnTreeContextMenu(const QPoint& globalPos);
+    /// Menu 138 with its four submenus, translated; for tests and the context menu.
+    std::unique_ptr<QMenu> BuildTreeMenu();
+    /// "删除检测类型", "删除检测面", "删除分层" and the Delete key on the tree: asks, then deletes the caret
+    /// item's object from its owning list (the model itself is refused), rebuilds the tree on the parent
+    /// and marks the template modified.
+    void DeleteCaretItem();
+    /// Rebuilds the tree and selects (and scrolls to) the item showing `data`, the root when it is gone.
+    void RebuildTreeAt(const void* data);
     /// Sets the zoom step (clamped to 0 ... 9) and the view's scale.
     void SetZoomStep(int step);
     /// Channel boxes 1017 to 1020 (mode 1 to 4): checked sets the mode, unchecked returns to 0.
@@ -282,6 +311,8 @@ private:
     void ForgetSide();
     void DestroyChooser();
     bool ShowChooser();
+    /// The commands of the tree's context menu; false for another command.
+    bool OnTreeCommand(int command);
     /// Ticks the display boxes as the switches stand.
     void SyncDisplayBoxes();
     void DrawMaskList(CItemList& list, uint32_t lineColor, uint32_t fillColor);

@@ -118,5 +118,5 @@ void CZRKDlg::GenerateSmallSheetData() {
         }
     }
     m_bModified = true;  // new notes are a change to save like any other
-    RebuildTree(m_pModel);
+    RebuildTreeAt(phase);  // the operator stays on the phase
 }

@@ -153,6 +153,6 @@ bool CZRKDlg::OnCommand(int command) {
             EnableCommand(kind, kind != command);
         return true;
     }
-    default: return false;
+    default: return OnTreeCommand(command);
     }
 }

@@ -1,0 +1,153 @@
+// The editor window: the tree's context menu (menu 138) and the commands it and the Delete key start.
+
+#include "editor/ZRKDlg.h"
+
+#include "datastruct/InspType.h"
+#include "datastruct/ModelInfo.h"
+#include "datastruct/Phase.h"
+#include "datastruct/Side.h"
+#include "dialogs/MenuRunner.h"
+#include "editor/ModelTreeCtrl.h"
+#include "editor/QtMenu.h"
+#include "formats/Format.h"
+#include "formats/LanguagePack.h"
+#include "support/Prompter.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QSignalBlocker>
+
+namespace {
+
+struct MenuEntry {
+    int command;  ///< 0 for a separator
+    const wchar_t* text;
+};
+
+// Menu 138: one submenu per depth of the caret item (model, type, side, phase).
+const std::vector<MenuEntry> kTreeMenu[4] = {
+    {{zrkid::ID_ADD_TYPE, L"增加检测类型"}},
+    {{zrkid::ID_EDIT_TYPE, L"编辑检测类型"}, {zrkid::ID_DELETE_TYPE, L"删除检测类型"}, {0, nullptr},
+     {zrkid::ID_ADD_SIDE, L"增加检测面"}},
+    {{zrkid::ID_EDIT_SIDE, L"编辑检测面"}, {zrkid::ID_DELETE_SIDE, L"删除检测面"}, {0, nullptr},
+     {zrkid::ID_ADD_PHASE, L"增加分层"}},
+    {{zrkid::ID_EDIT_PHASE, L"编辑分层"}, {zrkid::ID_DELETE_PHASE, L"删除分层"}, {0, nullptr},
+     {zrkid::ID_GENERATE_NOTES, L"生成小张数据"}, {0, nullptr}, {zrkid::ID_CUSTOM_HIGH, L"修改高自定义参数"},
+     {zrkid::ID_CUSTOM_LOW, L"修改低自定义参数"}, {0, nullptr}, {zrkid::ID_IMPORT_AREA, L"文件导入检测区"}},
+};
+const wchar_t* const kSubmenuTitles[4] = {L"模板", L"检测类型", L"检测面", L"分层"};
+
+// Commands of the menu whose actions arrive with later work (area import): shown disabled.
+// REFACTOR: enable "文件导入检测区" when the area files land.
+constexpr int kLaterMenuCommands[] = {zrkid::ID_IMPORT_AREA};
+
+} // namespace
+
+std::unique_ptr<QMenu> CZRKDlg::BuildTreeMenu() {
+    auto menu = std::make_unique<QMenu>();
+    menu->setObjectName(QString::number(zrkid::IDR_TREE_MENU));
+    for (int depth = 0; depth < 4; ++depth) {
+        QMenu* sub = menu->addMenu(QString::fromStdWString(kSubmenuTitles[depth]));
+        for (const MenuEntry& entry : kTreeMenu[depth]) {
+            if (entry.command == 0) {
+                sub->addSeparator();
+                continue;
+            }
+            QAction* action = CQtMenu::AddCommand(sub, entry.text, entry.command);
+            for (int later : kLaterMenuCommands)
+                if (later == entry.command)
+                    action->setEnabled(false);
+        }
+    }
+    CQtMenu adapter(menu.get());
+    GetLanguagePack()->TranslateMenu(adapter, L"ZRKDll.dll", L"ZRKPopUp");
+    return menu;
+}
+
+void CZRKDlg::OnTreeContextMenu(const QPoint& globalPos) {
+    if (!m_pModel)
+        return;
+    m_bModified = true;  // opening the menu counts as a change, whatever follows
+    const int depth = CModelTreeCtrl::GetItemDepth(m_pTree->GetCaretItem());
+    if (depth < 0 || depth > 3)
+        return;
+    std::unique_ptr<QMenu> menu = BuildTreeMenu();
+    QMenu* sub = menu->actions().at(depth)->menu();
+    // The custom parameters belong to defect detection only.
+    CInspType* type = GetCurType();
+    if (type && type->GetName() != Translate(L"缺陷检测", 0)) {
+        for (QAction* action : sub->actions())
+            if (int command = CQtMenu::GetCommand(action);
+                command == zrkid::ID_CUSTOM_HIGH || command == zrkid::ID_CUSTOM_LOW)
+                action->setEnabled(false);
+    }
+    QAction* chosen = RunPopupMenu(*sub, globalPos);
+    if (chosen && chosen->isEnabled())
+        OnCommand(CQtMenu::GetCommand(chosen));
+}
+
+bool CZRKDlg::OnTreeCommand(int command) {
+    using namespace zrkid;
+    switch (command) {
+    case ID_DELETE_TYPE:
+    case ID_DELETE_SIDE:
+    case ID_DELETE_PHASE: DeleteCaretItem(); return true;
+    case ID_GENERATE_NOTES: GenerateSmallSheetData(); return true;
+    default: return false;
+    }
+}
+
+void CZRKDlg::DeleteCaretItem() {
+    QTreeWidgetItem* caret = m_pTree->GetCaretItem();
+    if (!m_pModel || !caret)
+        return;
+    std::wstring question = Format(Translate(L"确定要删除%s吗?", 0), CModelTreeCtrl::GetItemText(caret));
+    if (ZrkMessageBox(question, m_strTitle, MB_YESNOCANCEL | MB_ICONQUESTION) != IDYES)
+        return;
+    const int depth = CModelTreeCtrl::GetItemDepth(caret);
+    QTreeWidgetItem* parentItem = caret->parent();
+    const void* parentData = parentItem ? CModelTreeCtrl::GetItemData(parentItem) : nullptr;
+    auto* object = static_cast<CIDItem*>(CModelTreeCtrl::GetItemData(caret));
+    if (depth == 0) {
+        ZrkMessageBox(Translate(L"不能删除模板!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
+    } else if (object) {
+        CItemList* owner = nullptr;
+        if (depth == 1)
+            owner = &m_pModel->m_inspTypes;
+        else if (depth == 2)
+            owner = &static_cast<CInspType*>(static_cast<CIDItem*>(const_cast<void*>(parentData)))->m_sides;
+        else if (depth == 3)
+            owner = &static_cast<CSide*>(static_cast<CIDItem*>(const_cast<void*>(parentData)))->m_phases;
+        // The shown side, its memory and every shape pointer may lie inside what goes: forget them first.
+        m_pSelShape = nullptr;
+        m_pAssocSource = nullptr;
+        m_nAssocKernel = -1;
+        ForgetSide();
+        if (owner)
+            owner->RemoveByID(object->m_nID);
+    }
+    m_pSelShape = nullptr;
+    m_bModified = true;
+    RebuildTreeAt(depth == 0 ? static_cast<const void*>(m_pModel) : parentData);
+}
+
+void CZRKDlg::RebuildTreeAt(const void* data) {
+    {
+        // The rebuild would select the root and drop the shown side, only for the place to be selected
+        // again below: fill quietly, then select once.
+        QSignalBlocker quiet(m_pTree);
+        RebuildTree(m_pModel);
+    }
+    QTreeWidgetItem* target = m_pTree->FindItemByData(data);
+    if (!target)
+        target = m_pTree->topLevelItem(0);
+    if (!target) {
+        OnSelChanged();
+        return;
+    }
+    if (m_pTree->currentItem() == target)
+        OnSelChanged();  // already current after the fill: no signal comes, run the change by hand
+    else
+        m_pTree->setCurrentItem(target);
+    m_pTree->scrollToItem(target);
+}
