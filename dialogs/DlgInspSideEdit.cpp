@@ -20,9 +20,10 @@
 
 using treedlg::Tr;
 
-CDlgInspSideEdit::CDlgInspSideEdit(CInspType* inspType, const CItemList* sideTypes, const CItemList* refImages,
-                                   CSide* side, QWidget* parent)
-    : QDialog(parent), m_pInspType(inspType), m_pSideTypes(sideTypes), m_pRefImages(refImages), m_pSide(side) {
+CDlgInspSideEdit::CDlgInspSideEdit(CInspType* inspType, const CItemList* sideTypes,
+                                   const CItemList* refImages, CSide* side, QWidget* parent)
+    : QDialog(parent), m_pInspType(inspType), m_pSideTypes(sideTypes), m_pRefImages(refImages),
+      m_pSide(side) {
     setObjectName(QStringLiteral("DlgInspSideEdit"));
     setWindowTitle(Tr(L"检测面编辑"));
     m_pSideType = new QComboBox(this);
@@ -62,7 +63,7 @@ CDlgInspSideEdit::CDlgInspSideEdit(CInspType* inspType, const CItemList* sideTyp
         if (!used || type->m_nID == sideID)
             treedlg::AddNumberedItem(m_pSideType, type->m_nID, type->GetName());
     }
-    m_pSideType->setCurrentIndex(-1);  // a combo of Qt picks its first entry; nothing is chosen yet
+    m_pSideType->setCurrentIndex(-1); // a combo of Qt picks its first entry; nothing is chosen yet
     SelectComboByNumber(m_pSideType, sideID);
 
     {
@@ -79,14 +80,16 @@ CDlgInspSideEdit::CDlgInspSideEdit(CInspType* inspType, const CItemList* sideTyp
     FillSplitCombo();
     connect(m_pRefImage, &QComboBox::currentIndexChanged, this, [this] { FillSplitCombo(); });
 
-    m_pGrid->LoadScriptFile(treedlg::TypeScriptPath(m_pInspType ? m_pInspType->m_strName : std::wstring(),
-                                                    L"SidePara.ini"));
+    m_pGrid->LoadScriptFile(
+        treedlg::TypeScriptPath(m_pInspType ? m_pInspType->m_strName : std::wstring(), L"SidePara.ini"));
     if (m_pSide)
         m_pGrid->SetValues(m_pSide->m_strParameters);
     m_pGrid->BuildRows();
 }
 
-int CDlgInspSideEdit::DoModal() { return RunModal(*this); }
+int CDlgInspSideEdit::DoModal() {
+    return RunModal(*this);
+}
 
 void CDlgInspSideEdit::FillSplitCombo() {
     m_pSplit->clear();

@@ -55,7 +55,9 @@ CDlgInspTypeEdit::CDlgInspTypeEdit(CInspType* type, QWidget* parent) : QDialog(p
     m_pGrid->BuildRows();
 }
 
-int CDlgInspTypeEdit::DoModal() { return RunModal(*this); }
+int CDlgInspTypeEdit::DoModal() {
+    return RunModal(*this);
+}
 
 void CDlgInspTypeEdit::accept() {
     const std::wstring name = m_pName->text().toStdWString();

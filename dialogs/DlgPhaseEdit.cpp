@@ -52,8 +52,8 @@ void SetNodeValue(CParaAnalytic& analyser, const wchar_t* name, const std::wstri
 CDlgPhaseEdit::CDlgPhaseEdit(CModelInfo* model, CInspType* inspType, const CItemList* maskCoeffTypes,
                              CItemList* coeffs, CSide* side, const CItemList* phaseTypes, CPhase* phase,
                              QWidget* parent)
-    : QDialog(parent), m_pModel(model), m_pInspType(inspType), m_pMaskCoeffTypes(maskCoeffTypes), m_pCoeffs(coeffs),
-      m_pSide(side), m_pPhaseTypes(phaseTypes), m_pPhase(phase) {
+    : QDialog(parent), m_pModel(model), m_pInspType(inspType), m_pMaskCoeffTypes(maskCoeffTypes),
+      m_pCoeffs(coeffs), m_pSide(side), m_pPhaseTypes(phaseTypes), m_pPhase(phase) {
     setObjectName(QStringLiteral("DlgPhaseEdit"));
     setWindowTitle(Tr(L"印次编辑"));
     m_pPhaseType = new QComboBox(this);
@@ -112,7 +112,9 @@ CDlgPhaseEdit::CDlgPhaseEdit(CModelInfo* model, CInspType* inspType, const CItem
     connect(m_pPhaseType, &QComboBox::activated, this, &CDlgPhaseEdit::OnPhaseTypeChanged);
 }
 
-int CDlgPhaseEdit::DoModal() { return RunModal(*this); }
+int CDlgPhaseEdit::DoModal() {
+    return RunModal(*this);
+}
 
 double CDlgPhaseEdit::ParseCoefficient(const std::wstring& text) {
     std::string narrow;
@@ -120,7 +122,7 @@ double CDlgPhaseEdit::ParseCoefficient(const std::wstring& text) {
     while (i < text.size() && (text[i] == L' ' || text[i] == L'\t'))
         ++i;
     if (i < text.size() && text[i] == L'+')
-        ++i;  // from_chars takes no plus sign
+        ++i; // from_chars takes no plus sign
     for (; i < text.size() && text[i] < 0x80; ++i)
         narrow += static_cast<char>(text[i]);
     double value = 0.0;
@@ -164,14 +166,15 @@ void CDlgPhaseEdit::FillPhaseTypes() {
         const CIDItem* type = m_pPhaseTypes->GetAt(i);
         const bool usedByOther = m_pSide && m_pSide->m_phases.FindByID(type->m_nID) && type->m_nID != phaseID;
         if (usedByOther) {
-            auto* row = new QListWidgetItem(QString::fromStdWString(Format(L"%s", type->GetName())), m_pForeground);
+            auto* row =
+                new QListWidgetItem(QString::fromStdWString(Format(L"%s", type->GetName())), m_pForeground);
             row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
             row->setCheckState(Qt::Unchecked);
         } else {
             treedlg::AddNumberedItem(m_pPhaseType, type->m_nID, type->GetName());
         }
     }
-    m_pPhaseType->setCurrentIndex(-1);  // a combo of Qt picks its first entry; nothing is chosen yet
+    m_pPhaseType->setCurrentIndex(-1); // a combo of Qt picks its first entry; nothing is chosen yet
     SelectComboByNumber(m_pPhaseType, phaseID);
 }
 
@@ -214,7 +217,8 @@ void CDlgPhaseEdit::OnPhaseTypeChanged() {
     }
     if (!m_pPhase)
         return;
-    const CIDItem* found = m_pModel && m_pInspType ? m_pModel->m_inspTypes.FindByID(m_pInspType->m_nID) : nullptr;
+    const CIDItem* found =
+        m_pModel && m_pInspType ? m_pModel->m_inspTypes.FindByID(m_pInspType->m_nID) : nullptr;
     if ((found && found->GetName() != L"缺陷检测") || !m_pModel) {
         RefreshGrid(m_pPhase->m_strParameters);
         return;

@@ -15,8 +15,8 @@
 ///   checked foreground names joined with ";" (empty when none is checked), and the grid is refreshed;
 /// - choosing a phase type: for the inspection type "缺陷检测" the template gets (once) the custom types
 ///   "S-P-高" and "S-P-低" (side type name S, phase type name P) from "PlugIns/Custom/自定义.ini", their
-///   defect names become "P浅" and "P深", and the phase's parameters point at them (see `OnPhaseTypeChanged`).
-///   For other inspection types the grid is only refreshed.
+///   defect names become "P浅" and "P深", and the phase's parameters point at them (see
+///   `OnPhaseTypeChanged`). For other inspection types the grid is only refreshed.
 ///
 /// OK checks everything before writing anything: every coefficient must lie in [0, 256 / the type's
 /// coefficient] ("%s不能小于 0 或大于%s!"; a cell without a number reads as 0) and a phase type must be
@@ -62,18 +62,19 @@ public:
 
 public slots:
     void accept() override;
-    /// "输入所选前景".
+    /// "输入所选前景": nothing without a chosen phase type. The phase's parameter text is the base; when
+    /// it has no node "前景" (a new phase has no text yet) the grid's text is, so that the choice is kept.
     void OnInputForeground();
     /// The phase-type choice changed (the combo reports the operator's choices):
     /// 1. nothing chosen: "请选择合适的选项!";
     /// 2. an inspection type found in the template under another name than "缺陷检测": refresh the grid;
-    /// 3. otherwise read "自定义.ini" (missing: "缺失配置文件:" and nothing changes), ensure the high and then
-    ///    the low custom type ("创建自定义参数失败!" when that fails; the handling goes on), rename their
-    ///    defects, write the grid's text into the phase with "前景" = "无", "是否允许侵入" = "1",
-    ///    "检测力度结构_高" / "_低" / "_颜色" = the identifiers of the high, low and "S-颜色" types,
-    ///    "是否颜色检测" = "0", and refresh the grid. A custom type that does not exist is never pointed
-    ///    at: without the high type only the grid is refreshed; without the low or colour type that node
-    ///    keeps its value. A missing high or low type is reported.
+    /// 3. otherwise read "自定义.ini" (missing: "缺失配置文件:" and nothing changes), ensure the
+    ///    high and then the low custom type ("创建自定义参数失败!" when that fails; the handling goes
+    ///    on), rename their defects, write the grid's text into the phase with "前景" = "无",
+    ///    "是否允许侵入" = "1", "检测力度结构_高" / "_低" / "_颜色" = the identifiers of the high, low and
+    ///    "S-颜色" types, "是否颜色检测" = "0", and refresh the grid. A custom type that does not exist
+    ///    is never pointed at: without the high type only the grid is refreshed; without the low or
+    ///    colour type that node keeps its value. A missing high or low type is reported.
     void OnPhaseTypeChanged();
 
 private:

@@ -14,7 +14,9 @@
 namespace treedlg {
 
 /// The translation of a literal as a QString.
-inline QString Tr(const wchar_t* text) { return QString::fromStdWString(Translate(text, 0)); }
+inline QString Tr(const wchar_t* text) {
+    return QString::fromStdWString(Translate(text, 0));
+}
 
 /// Appends the entry "%d %s" (identifier, blank, name).
 inline void AddNumberedItem(QComboBox* combo, int id, const std::wstring& name) {

@@ -29,7 +29,7 @@ TEST_F(DlgInspTypeEditTest, SampleTypeShowsItsValuesAndOkWritesNameAndParameters
         EXPECT_EQ(dialog.findChild<QLineEdit*>("name")->text().toStdWString(), L"缺陷检测");
         EXPECT_EQ(dialog.findChild<QLabel*>("id")->text().toStdWString(), L"1");
         CGridCtrlEx* grid = dlg.GetGrid();
-        EXPECT_EQ(grid->GetRowCount(), 4);  // "缺陷检测/InspTypePara.ini" has three parameters
+        EXPECT_EQ(grid->GetRowCount(), 4); // "缺陷检测/InspTypePara.ini" has three parameters
         const int speed = RowOf(grid, L"检测速度");
         EXPECT_GT(speed, 0);
         Screenshot(dialog, "DlgInspTypeEdit");
@@ -70,7 +70,7 @@ TEST_F(DlgInspTypeEditTest, EmptyNameIsRefusedAndCancelLeavesTheTypeAsItWas) {
 }
 
 TEST_F(DlgInspTypeEditTest, NewTypeWithoutNameReadsThePlugInFolderScript) {
-    CInspType type;  // as the tree command makes it: no name, no parameters yet
+    CInspType type; // as the tree command makes it: no name, no parameters yet
     int rows = -1;
     ScopedModalHandler handler([&](QDialog& dialog) {
         auto& dlg = static_cast<CDlgInspTypeEdit&>(dialog);
@@ -90,5 +90,5 @@ TEST_F(DlgInspTypeEditTest, NewTypeWithoutNameReadsThePlugInFolderScript) {
     CParaAnalytic written;
     written.LoadText(type.m_strParameters);
     EXPECT_EQ(written.GetNodeCount(), script.GetNodeCount());
-    EXPECT_EQ(type.m_nID, -1);  // the opener numbers it
+    EXPECT_EQ(type.m_nID, -1); // the opener numbers it
 }

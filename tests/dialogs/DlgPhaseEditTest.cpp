@@ -90,7 +90,7 @@ TEST_F(DlgPhaseEditTest, SamplePhaseOffersItsOwnTypeAndListsOtherPhasesAsForegro
     ASSERT_EQ(coeffs->GetRowCount(), 3);
     EXPECT_EQ(coeffs->GetItemText(0, 1), L"系数");
     EXPECT_EQ(coeffs->GetItemText(1, 0), L"灵敏度系数");
-    EXPECT_EQ(coeffs->GetItemText(1, 1), L"70.000000");  // the phase's stored value, "%f"
+    EXPECT_EQ(coeffs->GetItemText(1, 1), L"70.000000"); // the phase's stored value, "%f"
     EXPECT_EQ(coeffs->GetItemText(1, 2), L"屏蔽区内的灵敏度");
     EXPECT_TRUE(coeffs->IsItemReadOnly(1, 2));
     EXPECT_EQ(coeffs->GetColumnWidth(2), 200);
@@ -113,8 +113,8 @@ TEST_F(DlgPhaseEditTest, OkWritesCoefficientsIdentifierAndParametersOnly) {
     ScopedModalHandler handler([&](QDialog& dialog) {
         auto* dlg = static_cast<CDlgPhaseEdit*>(&dialog);
         Screenshot(dialog, "DlgPhaseEdit");
-        SetCoeff(dlg, 1, L"5.12");  // exactly 256 / 50
-        SetCoeff(dlg, 2, L"0");     // exactly 0
+        SetCoeff(dlg, 1, L"5.12"); // exactly 256 / 50
+        SetCoeff(dlg, 2, L"0");    // exactly 0
         CGridCtrlEx* grid = dlg->GetGrid();
         for (int row = 1; row < grid->GetRowCount(); ++row)
             if (grid->GetItemText(row, 1) == L"灰度容差")
@@ -155,8 +155,8 @@ TEST_F(DlgPhaseEditTest, RefusedCoefficientLeavesThePhaseWhole) {
     });
     EXPECT_EQ(OpenSample(phase)->DoModal(), QDialog::Rejected);
     EXPECT_EQ(m_prompter.Texts(), (std::vector<std::wstring>{L"灵敏度系数不能小于 0 或大于5.120000!",
-                                                            L"面积系数不能小于 0 或大于2.560000!",
-                                                            L"面积系数不能小于 0 或大于2.560000!"}));
+                                                             L"面积系数不能小于 0 或大于2.560000!",
+                                                             L"面积系数不能小于 0 或大于2.560000!"}));
     EXPECT_DOUBLE_EQ(phase->m_coeffs.GetAtAs<CMaskCoeffType>(0)->m_dCoeff, 70.0);
     EXPECT_DOUBLE_EQ(phase->m_coeffs.GetAtAs<CMaskCoeffType>(1)->m_dCoeff, 120.0);
     EXPECT_EQ(phase->m_strParameters, parameters);
@@ -164,7 +164,8 @@ TEST_F(DlgPhaseEditTest, RefusedCoefficientLeavesThePhaseWhole) {
 
 TEST_F(DlgPhaseEditTest, TextCellsReadAsZeroAndNewEntriesTakeTheRowsRemark) {
     SmallModel small(L"尺寸定位");
-    for (auto [id, name, coeff, remark] : {std::tuple{4, L"甲", 64.0, L"甲备注"}, std::tuple{7, L"乙", 0.0, L""}}) {
+    for (auto [id, name, coeff, remark] :
+         {std::tuple{4, L"甲", 64.0, L"甲备注"}, std::tuple{7, L"乙", 0.0, L""}}) {
         auto* type = new CMaskCoeffType;
         type->m_nID = id;
         type->m_strName = name;
@@ -194,24 +195,20 @@ TEST_F(DlgPhaseEditTest, TextCellsReadAsZeroAndNewEntriesTakeTheRowsRemark) {
     EXPECT_EQ(phase->m_coeffs.GetAtAs<CMaskCoeffType>(1)->m_dCoeff, 1e300);
 }
 
-TEST_F(DlgPhaseEditTest, ParseCoefficientReadsTheLeadingNumberInAnyLocale) {
-    EXPECT_EQ(CDlgPhaseEdit::ParseCoefficient(L" 2.5"), 2.5);
-    EXPECT_EQ(CDlgPhaseEdit::ParseCoefficient(L"+3"), 3.0);
-    EXPECT_EQ(CDlgPhaseEdit::ParseCoefficient(L"-1"), -1.0);
-    EXPECT_EQ(CDlgPhaseEdit::ParseCoefficient(L"12abc"), 12.0);
+TEST_F(DlgPhaseEditTest, CoefficientTextReadsItsLeadingNumberWithAPointInAnyLocale) {
+    EXPECT_EQ(CDlgPhaseEdit::ParseCoefficient(L" +2.5abc"), 2.5);
     EXPECT_EQ(CDlgPhaseEdit::ParseCoefficient(L"1,5"), 1.0);
-    EXPECT_EQ(CDlgPhaseEdit::ParseCoefficient(L""), 0.0);
     EXPECT_EQ(CDlgPhaseEdit::ParseCoefficient(L"系数"), 0.0);
 }
 
 TEST_F(DlgPhaseEditTest, NoPhaseTypeRefusesOkAndTheTypeChange) {
     SmallModel small;
-    CPhase phase;  // no phase types at all
+    CPhase phase; // no phase types at all
     ScopedModalHandler handler([&](QDialog& dialog) {
         auto* dlg = static_cast<CDlgPhaseEdit*>(&dialog);
         EXPECT_EQ(dlg->GetPhaseTypeCombo()->count(), 0);
         dlg->OnPhaseTypeChanged();
-        dlg->OnInputForeground();  // without a type: nothing
+        dlg->OnInputForeground(); // without a type: nothing
         Press(dialog, "1");
         EXPECT_TRUE(dialog.isVisible());
         Press(dialog, "2");
@@ -264,7 +261,7 @@ TEST_F(DlgPhaseEditTest, ForegroundOfANewPhaseIsNotDropped) {
     auto* used = new CPhase;
     used->m_nID = 1;
     small.side->m_phases.Add(used);
-    CPhase fresh;  // no parameter text yet
+    CPhase fresh; // no parameter text yet
     ScopedModalHandler handler([&](QDialog& dialog) {
         auto* dlg = static_cast<CDlgPhaseEdit*>(&dialog);
         Choose(dlg, 2);
@@ -353,7 +350,7 @@ TEST_F(DlgPhaseEditTest, TypeChangeOnTheSampleUsesItsExistingTypes) {
     EXPECT_EQ(high, 6);
     EXPECT_EQ(NodeValue(phase.m_strParameters, L"检测力度结构_高"), L"6");
     EXPECT_EQ(NodeValue(phase.m_strParameters, L"检测力度结构_低"), L"7");
-    EXPECT_EQ(NodeValue(phase.m_strParameters, L"检测力度结构_颜色"), L"5");  // "正面-颜色"
+    EXPECT_EQ(NodeValue(phase.m_strParameters, L"检测力度结构_颜色"), L"5"); // "正面-颜色"
     EXPECT_EQ(NodeValue(phase.m_strParameters, L"灰度容差"), L"30");         // the script's default
 }
 
@@ -375,14 +372,14 @@ TEST_F(DlgPhaseEditTest, MissingCustomScriptAbandonsTheChangeWithNothingMade) {
 TEST_F(DlgPhaseEditTest, FailedEnsureNeverPointsAtAnUnrelatedType) {
     SmallModel small;
     AddPhaseType(small.model, 1, L"Y");
-    for (int i = 1; i <= 256; ++i) {  // every grey value taken
+    for (int i = 1; i <= 256; ++i) { // every grey value taken
         auto* type = new CCustomParaType;
         type->m_strName = L"T" + std::to_wstring(i);
         type->m_strScriptText = L"[其他]\r\n[1]\r\n[缺陷名称]\r\nValue=原名\r\n[END]\r\n[END]\r\n[END]\r\n";
         small.model.m_customParaTypes.Add(type);
     }
     CPhase phase;
-    phase.m_strParameters = FrontPhase(1)->m_strParameters;  // points at types 1 and 2 of the sample
+    phase.m_strParameters = FrontPhase(1)->m_strParameters; // points at types 1 and 2 of the sample
     const std::wstring parameters = phase.m_strParameters;
     CDlgPhaseEdit* dlg = Open(small.model, small.type, small.side, &phase);
     Choose(dlg, 1);

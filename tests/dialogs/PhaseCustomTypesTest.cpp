@@ -1,32 +1,16 @@
 #include "dialogs/PhaseCustomTypes.h"
 
-#include "TreeDialogFixture.h"
 #include "model/ParaTypes.h"
 
-namespace {
-class PhaseCustomTypesTest : public TreeDialogTest {};
+#include <gtest/gtest.h>
 
-const wchar_t* kScript = L"[其他]\r\n    [1]\r\n        [缺陷名称]\r\n            DefaultValue=缺陷\r\n        [END]\r\n"
-                         L"        [启用]\r\n            Type=2\r\n        [END]\r\n    [END]\r\n[END]\r\n";
+namespace {
+const wchar_t* kScript =
+    L"[其他]\r\n    [1]\r\n        [缺陷名称]\r\n            DefaultValue=缺陷\r\n        [END]\r\n"
+    L"        [启用]\r\n            Type=2\r\n        [END]\r\n    [END]\r\n[END]\r\n";
 } // namespace
 
-TEST_F(PhaseCustomTypesTest, EnsureAddsOnceAndKeepsAnExistingType) {
-    CItemList types;
-    std::wstring text;
-    ASSERT_TRUE(phasecustom::ReadCustomScript(phasecustom::kScriptFile, text));
-    EXPECT_NE(text.find(L"[缺陷名称]"), std::wstring::npos);
-    EXPECT_TRUE(phasecustom::EnsureCustomParaType(types, L"A", L"自定义.ini", text));
-    types.GetAtAs<CCustomParaType>(0)->m_crRefColor = 7;
-    EXPECT_TRUE(phasecustom::EnsureCustomParaType(types, L"A", L"自定义.ini", L"other"));
-    ASSERT_EQ(types.GetSize(), 1);
-    EXPECT_EQ(types.GetAtAs<CCustomParaType>(0)->m_crRefColor, 7u);
-    EXPECT_EQ(types.GetAtAs<CCustomParaType>(0)->m_strScriptText, text);
-    EXPECT_EQ(phasecustom::FindCustomParaTypeID(types, L"A"), 1);
-    EXPECT_EQ(phasecustom::FindCustomParaTypeID(types, L"B"), -1);
-    EXPECT_FALSE(phasecustom::ReadCustomScript(L"没有.ini", text));
-}
-
-TEST_F(PhaseCustomTypesTest, DefectNameIsWrittenWithoutARootWrapper) {
+TEST(PhaseCustomTypes, DefectNameIsWrittenWithoutARootWrapper) {
     CCustomParaType type;
     type.m_strScriptText = kScript;
     EXPECT_TRUE(phasecustom::SetCustomDefectName(type, L"印次1浅"));
@@ -35,9 +19,9 @@ TEST_F(PhaseCustomTypesTest, DefectNameIsWrittenWithoutARootWrapper) {
     EXPECT_EQ(text.substr(text.find_first_not_of(L' '), 6), L"[其他]\r\n");
     EXPECT_EQ(type.m_strScriptText.substr(type.m_strScriptText.size() - 7), L"[END]\r\n");
     EXPECT_NE(type.m_strScriptText.find(L"Value=印次1浅\r\n"), std::wstring::npos);
-    EXPECT_NE(type.m_strScriptText.find(L"Type=2"), std::wstring::npos);  // the rest of the script kept
+    EXPECT_NE(type.m_strScriptText.find(L"Type=2"), std::wstring::npos); // the rest of the script kept
 
-    CCustomParaType other;  // a script without the path: nothing set, the text still the same script
+    CCustomParaType other; // a script without the path: nothing set, the text still the same script
     other.m_strScriptText = L"[缺陷名称]\r\nValue=x\r\n[END]\r\n";
     EXPECT_FALSE(phasecustom::SetCustomDefectName(other, L"y"));
     EXPECT_NE(other.m_strScriptText.find(L"Value=x"), std::wstring::npos);
