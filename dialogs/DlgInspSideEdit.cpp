@@ -119,7 +119,7 @@ void CDlgInspSideEdit::accept() {
         m_pSide->m_nID = sideID;
         m_pSide->m_nRefImageID = imageID;
         m_pSide->m_nSplitID = splitID;
-        m_pSide->m_strParameters = m_pGrid->GetParameterText();
+        m_pSide->m_strParameters = treedlg::ParameterTextToKeep(m_pGrid, m_pSide->m_strParameters);
     }
     QDialog::accept();
 }

@@ -68,7 +68,7 @@ void CDlgInspTypeEdit::accept() {
     }
     if (m_pInspType) {
         m_pInspType->m_strName = name;
-        m_pInspType->m_strParameters = m_pGrid->GetParameterText();
+        m_pInspType->m_strParameters = treedlg::ParameterTextToKeep(m_pGrid, m_pInspType->m_strParameters);
     }
     QDialog::accept();
 }

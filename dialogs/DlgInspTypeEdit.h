@@ -5,7 +5,7 @@
 ///
 /// The dialog edits the type it is given in place. OK refuses an empty name with "请输入检测类型的名称!"
 /// and stays open, the type untouched; otherwise it sets the name and the parameter text the grid yields
-/// (empty when the script is missing) and closes. Cancel changes nothing.
+/// (the stored text is kept when the script is missing or unreadable: an empty grid never wipes it) and closes. Cancel changes nothing.
 ///
 /// Controls by name: "name", "id", "parameterGrid", "1" (OK), "2" (Cancel).
 

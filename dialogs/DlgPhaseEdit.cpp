@@ -316,7 +316,7 @@ void CDlgPhaseEdit::accept() {
     }
     if (m_pPhase) {
         m_pPhase->m_nID = phaseID;
-        m_pPhase->m_strParameters = m_pGrid->GetParameterText();
+        m_pPhase->m_strParameters = treedlg::ParameterTextToKeep(m_pGrid, m_pPhase->m_strParameters);
     }
     QDialog::accept();
 }

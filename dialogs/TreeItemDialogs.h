@@ -2,7 +2,9 @@
 // Private helpers of the template-tree dialogs (inspection type, side, phase): combo entries "%d %s",
 // reading a choice back, and the place of an inspection type's grid scripts.
 
+#include "datastruct/ParaAnalytic.h"
 #include "formats/Format.h"
+#include "grid/GridCtrlEx.h"
 #include "formats/LanguagePack.h"
 #include "formats/Utility.h"
 
@@ -47,6 +49,15 @@ inline std::wstring TypeScriptPath(const std::wstring& typeName, const std::wstr
     if (!typeName.empty())
         path += typeName + L"/";
     return path + file;
+}
+
+/// The item's parameter text after OK: the grid's text, or the stored one when the grid has no script to
+/// show (missing or unreadable): an empty grid would otherwise wipe every stored parameter.
+inline std::wstring ParameterTextToKeep(CGridCtrlEx* grid, const std::wstring& stored) {
+    CParaAnalytic* analyser = grid ? grid->GetAnalyser() : nullptr;
+    if (!analyser || analyser->GetNodeCount() == 0)
+        return stored;
+    return grid->GetParameterText();
 }
 
 } // namespace treedlg

@@ -194,6 +194,14 @@ public:
     void DeleteCaretItem();
     /// Rebuilds the tree and selects (and scrolls to) the item showing `data`, the root when it is gone.
     void RebuildTreeAt(const void* data);
+    /// "增加检测类型", "增加检测面", "增加分层": a new object by class name, its dialog, and on OK the object
+    /// joins its owning list (a type with the next identifier) and the tree shows it; a cancelled object is
+    /// deleted. A new phase is announced with "分层已增加,请设置各分层的前景!".
+    void AddInspType();
+    void AddSide();
+    void AddPhase();
+    /// "编辑检测类型", "编辑检测面", "编辑分层": the caret item's own object in its dialog; OK rebuilds the tree.
+    void EditCaretItem();
     /// Sets the zoom step (clamped to 0 ... 9) and the view's scale.
     void SetZoomStep(int step);
     /// Channel boxes 1017 to 1020 (mode 1 to 4): checked sets the mode, unchecked returns to 0.

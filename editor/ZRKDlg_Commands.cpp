@@ -6,6 +6,10 @@
 #include "datastruct/ModelInfo.h"
 #include "datastruct/Phase.h"
 #include "datastruct/Side.h"
+#include "datastruct/RefImageSet.h"
+#include "dialogs/DlgInspSideEdit.h"
+#include "dialogs/DlgInspTypeEdit.h"
+#include "dialogs/DlgPhaseEdit.h"
 #include "dialogs/MenuRunner.h"
 #include "editor/ModelTreeCtrl.h"
 #include "editor/QtMenu.h"
@@ -93,8 +97,123 @@ bool CZRKDlg::OnTreeCommand(int command) {
     case ID_DELETE_SIDE:
     case ID_DELETE_PHASE: DeleteCaretItem(); return true;
     case ID_GENERATE_NOTES: GenerateSmallSheetData(); return true;
+    case ID_ADD_TYPE: AddInspType(); return true;
+    case ID_ADD_SIDE: AddSide(); return true;
+    case ID_ADD_PHASE: AddPhase(); return true;
+    case ID_EDIT_TYPE:
+    case ID_EDIT_SIDE:
+    case ID_EDIT_PHASE: EditCaretItem(); return true;
     default: return false;
     }
+}
+
+namespace {
+template <class T> T* TreeObject(QTreeWidgetItem* item) {
+    return dynamic_cast<T*>(static_cast<CIDItem*>(CModelTreeCtrl::GetItemData(item)));
+}
+} // namespace
+
+void CZRKDlg::AddInspType() {
+    if (!m_pModel)
+        return;
+    std::unique_ptr<CInspType> type(dynamic_cast<CInspType*>(CreateByName(L"CInspType")));
+    if (!type)
+        return;
+    CDlgInspTypeEdit dialog(type.get(), this);
+    if (dialog.DoModal() != QDialog::Accepted)
+        return;  // the new object goes with `type`
+    type->m_nID = -1;  // `Add` gives it the largest identifier + 1, and refuses where none is left
+    CInspType* added = type.get();
+    if (!m_pModel->m_inspTypes.Add(added))
+        return;
+    type.release();
+    m_bModified = true;
+    RebuildTreeAt(added);
+}
+
+void CZRKDlg::AddSide() {
+    auto* type = TreeObject<CInspType>(m_pTree->GetCaretItem());
+    if (!m_pModel || !type || CModelTreeCtrl::GetItemDepth(m_pTree->GetCaretItem()) != 1)
+        return;
+    std::unique_ptr<CSide> side(dynamic_cast<CSide*>(CreateByName(L"CSide")));
+    if (!side)
+        return;
+    CDlgInspSideEdit dialog(type, &m_pModel->m_sideTypes, &m_pModel->m_refImageSet.m_refImages, side.get(), this);
+    if (dialog.DoModal() != QDialog::Accepted)
+        return;
+    CSide* added = side.get();
+    if (!type->m_sides.Add(added))
+        return;
+    side.release();
+    m_bModified = true;
+    RebuildTreeAt(added);
+}
+
+void CZRKDlg::AddPhase() {
+    QTreeWidgetItem* caret = m_pTree->GetCaretItem();
+    auto* side = TreeObject<CSide>(caret);
+    auto* type = TreeObject<CInspType>(CModelTreeCtrl::GetAncestorAt(caret, 1));
+    if (!m_pModel || !side || CModelTreeCtrl::GetItemDepth(caret) != 2)
+        return;
+    std::unique_ptr<CPhase> phase(dynamic_cast<CPhase*>(CreateByName(L"CPhase")));
+    if (!phase)
+        return;
+    CDlgPhaseEdit dialog(m_pModel, type, &m_pModel->m_maskCoeffTypes, &phase->m_coeffs, side,
+                         &m_pModel->m_phaseTypes, phase.get(), this);
+    const bool accepted = dialog.DoModal() == QDialog::Accepted;
+    // The dialog's immediate actions may have added custom types to the template, even when cancelled.
+    m_bModified = true;
+    if (!accepted)
+        return;
+    CPhase* added = phase.get();
+    if (!side->m_phases.Add(added))
+        return;
+    phase.release();
+    // A phase whose type is missing from the catalogue is kept but not shown: stay on its side then.
+    RebuildTreeAt(m_pTree->FindItemByData(added) ? static_cast<const void*>(added) : side);
+    if (QTreeWidgetItem* item = m_pTree->FindItemByData(added))
+        m_pTree->setCurrentItem(item);
+    ZrkMessageBox(Translate(L"分层已增加,请设置各分层的前景!", 0), m_strTitle, MB_OK | MB_ICONINFORMATION);
+}
+
+void CZRKDlg::EditCaretItem() {
+    QTreeWidgetItem* caret = m_pTree->GetCaretItem();
+    if (!m_pModel || !caret)
+        return;
+    CIDItem* object = static_cast<CIDItem*>(CModelTreeCtrl::GetItemData(caret));
+    int result = QDialog::Rejected;
+    switch (CModelTreeCtrl::GetItemDepth(caret)) {
+    case 1:
+        if (auto* type = dynamic_cast<CInspType*>(object)) {
+            CDlgInspTypeEdit dialog(type, this);
+            result = dialog.DoModal();
+        }
+        break;
+    case 2:
+        if (auto* side = dynamic_cast<CSide*>(object)) {
+            CDlgInspSideEdit dialog(TreeObject<CInspType>(caret->parent()), &m_pModel->m_sideTypes,
+                                    &m_pModel->m_refImageSet.m_refImages, side, this);
+            result = dialog.DoModal();
+        }
+        break;
+    case 3:
+        if (auto* phase = dynamic_cast<CPhase*>(object)) {
+            auto* side = TreeObject<CSide>(caret->parent());
+            CDlgPhaseEdit dialog(m_pModel, TreeObject<CInspType>(CModelTreeCtrl::GetAncestorAt(caret, 1)),
+                                 &m_pModel->m_maskCoeffTypes, &phase->m_coeffs, side, &m_pModel->m_phaseTypes,
+                                 phase, this);
+            result = dialog.DoModal();
+            m_bModified = true;  // its immediate actions apply even when cancelled
+        }
+        break;
+    default: return;
+    }
+    if (result != QDialog::Accepted)
+        return;
+    m_bModified = true;
+    // A side may now show another image or split: let the side memory see it as a new view.
+    ForgetSide();
+    RebuildTreeAt(object);
 }
 
 void CZRKDlg::DeleteCaretItem() {

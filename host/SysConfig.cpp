@@ -15,9 +15,13 @@ int GetDoubleClickTime() {
 CSysConfig::CSysConfig(const std::wstring& exeFolder) {
     CIniFile ini;
     int delay = 1;
-    if (ini.Load(exeFolder + L"config.ini"))
+    int editors = 0;
+    if (ini.Load(exeFolder + L"config.ini")) {
         delay = ini.GetInt(L"General", L"bIfMouseTimeDelay", 1);
+        editors = ini.GetInt(L"General", L"bEnableCatalogueEditors", 0);
+    }
     m_nPressDelay = delay == 1 ? GetDoubleClickTime() : 0;
+    m_bEnableCatalogueEditors = editors == 1;
 }
 
 CSysConfig& CSysConfig::Get() {

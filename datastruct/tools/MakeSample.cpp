@@ -143,11 +143,11 @@ void AddCatalogues(CModelInfo& m) {
     p2->m_byMaskGray = 100;
     auto* c1 = Add<CMaskCoeffType>(m.m_maskCoeffTypes, 1);
     c1->m_strName = L"灵敏度系数";
-    c1->m_dCoeff = 50;
+    c1->m_dCoeff = 2;  // coefficients of areas stay within 0 ... 256 / 2
     c1->m_strRemark = L"屏蔽区内的灵敏度";
     auto* c2 = Add<CMaskCoeffType>(m.m_maskCoeffTypes, 2);
     c2->m_strName = L"面积系数";
-    c2->m_dCoeff = 100;
+    c2->m_dCoeff = 4;
 
     // Custom types of the side "正面" and its two phases, as the phase dialog ensures them.
     const struct {

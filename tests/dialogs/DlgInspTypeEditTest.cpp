@@ -92,3 +92,21 @@ TEST_F(DlgInspTypeEditTest, NewTypeWithoutNameReadsThePlugInFolderScript) {
     EXPECT_EQ(written.GetNodeCount(), script.GetNodeCount());
     EXPECT_EQ(type.m_nID, -1); // the opener numbers it
 }
+
+TEST_F(DlgInspTypeEditTest, ATypeWithoutItsScriptKeepsItsStoredParameters) {
+    // No "PlugIns/无脚本/InspTypePara.ini": the grid is empty, and OK must not empty the stored text.
+    CInspType type;
+    type.m_nID = 5;
+    type.m_strName = L"无脚本";
+    type.m_strParameters = L"[检测速度]\r\nvalue=精细\r\n[END]\r\n";
+    ScopedModalHandler handler([&](QDialog& dialog) {
+        EXPECT_EQ(static_cast<CDlgInspTypeEdit&>(dialog).GetGrid()->GetRowCount(), 1);  // the header only
+        dialog.findChild<QLineEdit*>("name")->setText(QStringLiteral("改名"));
+        Press(dialog, "1");
+        return dialog.result();
+    });
+    CDlgInspTypeEdit dialog(&type);
+    EXPECT_EQ(dialog.DoModal(), QDialog::Accepted);
+    EXPECT_EQ(type.m_strName, L"改名");
+    EXPECT_EQ(type.m_strParameters, L"[检测速度]\r\nvalue=精细\r\n[END]\r\n");
+}

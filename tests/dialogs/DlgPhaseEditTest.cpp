@@ -90,7 +90,7 @@ TEST_F(DlgPhaseEditTest, SamplePhaseOffersItsOwnTypeAndListsOtherPhasesAsForegro
     ASSERT_EQ(coeffs->GetRowCount(), 3);
     EXPECT_EQ(coeffs->GetItemText(0, 1), L"系数");
     EXPECT_EQ(coeffs->GetItemText(1, 0), L"灵敏度系数");
-    EXPECT_EQ(coeffs->GetItemText(1, 1), L"70.000000"); // the phase's stored value, "%f"
+    EXPECT_EQ(coeffs->GetItemText(1, 1), L"22.000000"); // the phase's stored value, "%f"
     EXPECT_EQ(coeffs->GetItemText(1, 2), L"屏蔽区内的灵敏度");
     EXPECT_TRUE(coeffs->IsItemReadOnly(1, 2));
     EXPECT_EQ(coeffs->GetColumnWidth(2), 200);
@@ -113,7 +113,7 @@ TEST_F(DlgPhaseEditTest, OkWritesCoefficientsIdentifierAndParametersOnly) {
     ScopedModalHandler handler([&](QDialog& dialog) {
         auto* dlg = static_cast<CDlgPhaseEdit*>(&dialog);
         Screenshot(dialog, "DlgPhaseEdit");
-        SetCoeff(dlg, 1, L"5.12"); // exactly 256 / 50
+        SetCoeff(dlg, 1, L"128");  // exactly 256 / 2
         SetCoeff(dlg, 2, L"0");    // exactly 0
         CGridCtrlEx* grid = dlg->GetGrid();
         for (int row = 1; row < grid->GetRowCount(); ++row)
@@ -125,7 +125,7 @@ TEST_F(DlgPhaseEditTest, OkWritesCoefficientsIdentifierAndParametersOnly) {
     EXPECT_EQ(OpenSample(phase)->DoModal(), QDialog::Accepted);
     EXPECT_TRUE(m_prompter.Texts().empty());
     ASSERT_EQ(phase->m_coeffs.GetSize(), 2);
-    EXPECT_DOUBLE_EQ(phase->m_coeffs.GetAtAs<CMaskCoeffType>(0)->m_dCoeff, 5.12);
+    EXPECT_DOUBLE_EQ(phase->m_coeffs.GetAtAs<CMaskCoeffType>(0)->m_dCoeff, 128.0);
     EXPECT_DOUBLE_EQ(phase->m_coeffs.GetAtAs<CMaskCoeffType>(1)->m_dCoeff, 0.0);
     EXPECT_EQ(phase->m_nID, 2);
     EXPECT_EQ(NodeValue(phase->m_strParameters, L"灰度容差"), L"44");
@@ -136,16 +136,17 @@ TEST_F(DlgPhaseEditTest, OkWritesCoefficientsIdentifierAndParametersOnly) {
 }
 
 TEST_F(DlgPhaseEditTest, RefusedCoefficientLeavesThePhaseWhole) {
-    // The sample's stored coefficients (70 and 120) lie above 256 / 50 and 256 / 100: OK names the first.
+    // The sample's coefficient types are 2 and 4: the bounds are 256 / 2 and 256 / 4.
     CPhase* phase = FrontPhase(2);
     const std::wstring parameters = phase->m_strParameters;
     ScopedModalHandler handler([&](QDialog& dialog) {
         auto* dlg = static_cast<CDlgPhaseEdit*>(&dialog);
+        SetCoeff(dlg, 1, L"128.01");
         Press(dialog, "1");
         EXPECT_TRUE(dialog.isVisible());
-        // The first row now valid, the second still not: nothing of the first is stored either.
+        // The first row now valid, the second not: nothing of the first is stored either.
         SetCoeff(dlg, 1, L"1.5");
-        SetCoeff(dlg, 2, L"2.57");
+        SetCoeff(dlg, 2, L"64.01");
         Press(dialog, "1");
         SetCoeff(dlg, 2, L"-0.001");
         Press(dialog, "1");
@@ -154,11 +155,11 @@ TEST_F(DlgPhaseEditTest, RefusedCoefficientLeavesThePhaseWhole) {
         return dialog.result();
     });
     EXPECT_EQ(OpenSample(phase)->DoModal(), QDialog::Rejected);
-    EXPECT_EQ(m_prompter.Texts(), (std::vector<std::wstring>{L"灵敏度系数不能小于 0 或大于5.120000!",
-                                                             L"面积系数不能小于 0 或大于2.560000!",
-                                                             L"面积系数不能小于 0 或大于2.560000!"}));
-    EXPECT_DOUBLE_EQ(phase->m_coeffs.GetAtAs<CMaskCoeffType>(0)->m_dCoeff, 70.0);
-    EXPECT_DOUBLE_EQ(phase->m_coeffs.GetAtAs<CMaskCoeffType>(1)->m_dCoeff, 120.0);
+    EXPECT_EQ(m_prompter.Texts(), (std::vector<std::wstring>{L"灵敏度系数不能小于 0 或大于128.000000!",
+                                                             L"面积系数不能小于 0 或大于64.000000!",
+                                                             L"面积系数不能小于 0 或大于64.000000!"}));
+    EXPECT_DOUBLE_EQ(phase->m_coeffs.GetAtAs<CMaskCoeffType>(0)->m_dCoeff, 22.0);
+    EXPECT_DOUBLE_EQ(phase->m_coeffs.GetAtAs<CMaskCoeffType>(1)->m_dCoeff, 24.0);
     EXPECT_EQ(phase->m_strParameters, parameters);
 }
 
