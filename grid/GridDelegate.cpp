@@ -135,7 +135,7 @@ void CGridDelegate::destroyEditor(QWidget* editor, const QModelIndex& index) con
 }
 
 void CGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
-    if (KindOf(index) != GridCellKind::Choice) {
+    if (KindOf(index) != GridCellKind::Choice || !option.widget) {
         QStyledItemDelegate::paint(painter, option, index);
         return;
     }
