@@ -24,7 +24,9 @@ CParaAnalytic* CreateAnalyser(PFN_CreateDllInstance factory) {
     return analyser;
 }
 
-PFN_CreateDllInstance ModuleFactory() { return CGlobalPara::Get().m_pfnCreateDllInstance; }
+PFN_CreateDllInstance ModuleFactory() {
+    return CGlobalPara::Get().m_pfnCreateDllInstance;
+}
 
 /// Calls `visit(node)` for each node of the list and its descendants, pre-order, without recursion.
 template <class Visit> void ForEachNode(CItemList& list, Visit visit) {
@@ -66,7 +68,8 @@ struct ScopeIndex {
     }
 
 private:
-    static CTreeTextNode* Get(const std::unordered_map<std::wstring, CTreeTextNode*>& map, const std::wstring& key) {
+    static CTreeTextNode* Get(const std::unordered_map<std::wstring, CTreeTextNode*>& map,
+                              const std::wstring& key) {
         // Empty captions are never indexed, so an empty caption finds nothing.
         auto it = map.find(key);
         return it != map.end() ? it->second : nullptr;
@@ -90,7 +93,9 @@ CGridCtrlEx::CGridCtrlEx(PFN_CreateDllInstance factory, QWidget* parent)
     SetDefaultCellBackground(kDefaultBackground);
 }
 
-CGridCtrlEx::~CGridCtrlEx() { delete m_pAnalyser; }
+CGridCtrlEx::~CGridCtrlEx() {
+    delete m_pAnalyser;
+}
 
 bool CGridCtrlEx::LoadScriptFile(const std::wstring& path) {
     return m_pAnalyser && m_pAnalyser->LoadFile(path);
@@ -166,14 +171,21 @@ void CGridCtrlEx::BuildRows() {
         const std::wstring& text = para.m_strValue.empty() ? para.m_strDefaultValue : para.m_strValue;
         SetItemText(row, kValueColumn, text);
         switch (para.m_nType) {
-        case PARA_TYPE_CHECK: SetCellType(row, kValueColumn, GridCellKind::Check); break;
+        case PARA_TYPE_CHECK:
+            SetCellType(row, kValueColumn, GridCellKind::Check);
+            break;
         case PARA_TYPE_COMBO:
             SetCellType(row, kValueColumn, GridCellKind::Choice);
             SetItemOptions(row, kValueColumn, para.m_arComboList);
             break;
-        case PARA_TYPE_DATETIME: SetCellType(row, kValueColumn, GridCellKind::DateTime); break;
-        case PARA_TYPE_LINK: SetCellType(row, kValueColumn, GridCellKind::Link); break;
-        default: break;
+        case PARA_TYPE_DATETIME:
+            SetCellType(row, kValueColumn, GridCellKind::DateTime);
+            break;
+        case PARA_TYPE_LINK:
+            SetCellType(row, kValueColumn, GridCellKind::Link);
+            break;
+        default:
+            break;
         }
         SetItemReadOnly(row, kNameColumn, true);
     }

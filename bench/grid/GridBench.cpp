@@ -47,7 +47,7 @@ void BM_BuildRows(benchmark::State& state) {
     f.grid.show();
     for (auto _ : state) {
         f.grid.BuildRows();
-        QApplication::processEvents();  // the view's own work after the change
+        QApplication::processEvents(); // the view's own work after the change
     }
     benchmark::DoNotOptimize(f.grid.GetRowCount());
 }

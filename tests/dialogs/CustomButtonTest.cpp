@@ -43,7 +43,7 @@ TEST(CustomButton, LaysOutButtonsInARowOrAColumn) {
     EXPECT_EQ(strip.ButtonAt(170, 20), 2);
     EXPECT_EQ(strip.ButtonAt(169, 49), 1);
     EXPECT_EQ(strip.ButtonAt(250, 20), -1);
-    strip.SetLayout(2, 80, 30, 0);  // the previous rectangles are discarded
+    strip.SetLayout(2, 80, 30, 0); // the previous rectangles are discarded
     ASSERT_EQ(strip.m_arRects.size(), 2u);
     EXPECT_EQ(strip.m_arRects[1], CRect(10, 50, 90, 80));
     strip.SetLayout(-1, 80, 30, 0);
@@ -53,8 +53,8 @@ TEST(CustomButton, LaysOutButtonsInARowOrAColumn) {
 TEST(CustomButton, DrawsUpPicturesTheSelectedDownPictureAndWhiteText) {
     TempDir dir;
     CExpandBitmap up, down;
-    MakePicture(dir, "ButtonUp.bmp", cv::Scalar(200, 0, 0), up);    // blue
-    MakePicture(dir, "ButtonDown.bmp", cv::Scalar(0, 160, 0), down);  // green
+    MakePicture(dir, "ButtonUp.bmp", cv::Scalar(200, 0, 0), up);     // blue
+    MakePicture(dir, "ButtonDown.bmp", cv::Scalar(0, 160, 0), down); // green
     QImage canvas(300, 100, QImage::Format_RGB32);
     canvas.fill(Qt::black);
     CCustomButton strip;
@@ -65,7 +65,7 @@ TEST(CustomButton, DrawsUpPicturesTheSelectedDownPictureAndWhiteText) {
     strip.SetOrigin(10, 20);
     strip.SetLayout(3, 80, 30, 1);
 
-    strip.Draw();  // no painter: nothing, no crash
+    strip.Draw(); // no painter: nothing, no crash
     QPainter painter(&canvas);
     strip.SetDC(&painter);
     strip.m_bVisible = false;
@@ -78,14 +78,14 @@ TEST(CustomButton, DrawsUpPicturesTheSelectedDownPictureAndWhiteText) {
     strip.Draw();
     painter.end();
     EXPECT_EQ(QColor(canvas.pixel(12, 22)), QColor(0, 0, 200));
-    EXPECT_EQ(QColor(canvas.pixel(92, 22)), QColor(0, 160, 0));   // the selected one
-    EXPECT_EQ(QColor(canvas.pixel(172, 22)), QColor(0, 0, 200));  // third button: no text
+    EXPECT_EQ(QColor(canvas.pixel(92, 22)), QColor(0, 160, 0));  // the selected one
+    EXPECT_EQ(QColor(canvas.pixel(172, 22)), QColor(0, 0, 200)); // third button: no text
     EXPECT_EQ(QColor(canvas.pixel(9, 22)), QColor(Qt::black));
     // Text in white near the middle of the first two buttons only.
     EXPECT_GT(CountColour(canvas, QRect(20, 25, 60, 20), QColor(Qt::white)), 10);
     EXPECT_GT(CountColour(canvas, QRect(100, 25, 60, 20), QColor(Qt::white)), 10);
     EXPECT_EQ(CountColour(canvas, QRect(170, 20, 80, 30), QColor(Qt::white)), 0);
-    EXPECT_EQ(CountColour(canvas, QRect(10, 20, 12, 30), QColor(Qt::white)), 0);  // centred, not at the left
+    EXPECT_EQ(CountColour(canvas, QRect(10, 20, 12, 30), QColor(Qt::white)), 0); // centred, not at the left
 }
 
 TEST(CustomButton, AMissingPictureIsSkippedAndTheTextStillDrawn) {

@@ -11,7 +11,9 @@
 
 namespace {
 
-QLineEdit* ValueField(QDialog& dialog) { return dialog.findChild<QLineEdit*>(QStringLiteral("value")); }
+QLineEdit* ValueField(QDialog& dialog) {
+    return dialog.findChild<QLineEdit*>(QStringLiteral("value"));
+}
 
 QPoint CellCentre(int index) {
     const CRect cell = CSelectIndex::GetCellRect(index);
@@ -26,16 +28,17 @@ TEST(SelectIndex, ClicksAtTheCornersPickAndTheFrameDoesNothing) {
     QLineEdit* value = ValueField(picker);
     ASSERT_NE(value, nullptr);
     EXPECT_EQ(value->text(), QStringLiteral("0"));
-    QTest::mouseClick(&picker, Qt::LeftButton, {}, QPoint(271, 271));  // last pixel of cell 255
+    QTest::mouseClick(&picker, Qt::LeftButton, {}, QPoint(271, 271)); // last pixel of cell 255
     EXPECT_EQ(value->text(), QStringLiteral("255"));
     EXPECT_EQ(picker.m_byCurrent, 255);
-    QTest::mouseClick(&picker, Qt::LeftButton, {}, QPoint(16, 16));  // first pixel of cell 0
+    QTest::mouseClick(&picker, Qt::LeftButton, {}, QPoint(16, 16)); // first pixel of cell 0
     EXPECT_EQ(value->text(), QStringLiteral("0"));
     QTest::mouseClick(&picker, Qt::LeftButton, {}, QPoint(271, 16));
     EXPECT_EQ(value->text(), QStringLiteral("15"));
     QTest::mouseClick(&picker, Qt::LeftButton, {}, QPoint(16, 271));
     EXPECT_EQ(value->text(), QStringLiteral("240"));
-    for (QPoint frame : {QPoint(15, 100), QPoint(14, 100), QPoint(100, 272), QPoint(272, 272), QPoint(100, 15)}) {
+    for (QPoint frame :
+         {QPoint(15, 100), QPoint(14, 100), QPoint(100, 272), QPoint(272, 272), QPoint(100, 15)}) {
         QTest::mouseClick(&picker, Qt::LeftButton, {}, frame);
         EXPECT_EQ(value->text(), QStringLiteral("240")) << frame.x() << "," << frame.y();
     }
@@ -51,13 +54,13 @@ TEST(SelectIndex, DraggingPicksFreeCellsAndSkipsTakenOnes) {
     QTest::mousePress(&picker, Qt::LeftButton, {}, CellCentre(3));
     QTest::mouseMove(&picker, CellCentre(4));
     EXPECT_EQ(ValueField(picker)->text(), QStringLiteral("4"));
-    QTest::mouseMove(&picker, CellCentre(5));  // taken: stays at 4
+    QTest::mouseMove(&picker, CellCentre(5)); // taken: stays at 4
     EXPECT_EQ(ValueField(picker)->text(), QStringLiteral("4"));
     EXPECT_EQ(picker.m_byCurrent, 4);
     QTest::mouseMove(&picker, CellCentre(6 + 16));
     EXPECT_EQ(ValueField(picker)->text(), QStringLiteral("22"));
     QTest::mouseRelease(&picker, Qt::LeftButton, {}, CellCentre(6 + 16));
-    QTest::mouseMove(&picker, CellCentre(40));  // no button held: no pick
+    QTest::mouseMove(&picker, CellCentre(40)); // no button held: no pick
     EXPECT_EQ(ValueField(picker)->text(), QStringLiteral("22"));
 }
 
@@ -68,7 +71,7 @@ TEST(SelectIndex, OkRefusesTakenIndicesAndOtherTexts) {
     ScopedModalHandler handler([](QDialog& shown) {
         EXPECT_EQ(shown.windowTitle(), QStringLiteral("选择画刷颜色"));
         auto* ok = shown.findChild<QPushButton*>(QStringLiteral("1"));
-        QTest::mouseClick(ok, Qt::LeftButton);  // the initial 0 is taken
+        QTest::mouseClick(ok, Qt::LeftButton); // the initial 0 is taken
         EXPECT_TRUE(shown.isVisible());
         QLineEdit* value = ValueField(shown);
         for (const char* bad : {"7", "256", "-1", "abc"}) {
@@ -76,7 +79,7 @@ TEST(SelectIndex, OkRefusesTakenIndicesAndOtherTexts) {
             QTest::mouseClick(ok, Qt::LeftButton);
             EXPECT_TRUE(shown.isVisible()) << bad;
         }
-        QTest::mouseClick(&shown, Qt::LeftButton, {}, CellCentre(7));  // taken: no pick
+        QTest::mouseClick(&shown, Qt::LeftButton, {}, CellCentre(7)); // taken: no pick
         EXPECT_EQ(value->text(), QStringLiteral("abc"));
         // A double-click arrives as press, release, double-click: the press picks, the double-click is OK.
         QTest::mouseClick(&shown, Qt::LeftButton, {}, CellCentre(200));
@@ -93,7 +96,10 @@ TEST(SelectIndex, OkRefusesTakenIndicesAndOtherTexts) {
 TEST(SelectIndex, OkWithoutAPickReturnsTheCurrentIndex) {
     {
         CSelectIndex picker(L"", {3}, 0);
-        ScopedModalHandler handler([](QDialog& shown) { shown.accept(); return shown.result(); });
+        ScopedModalHandler handler([](QDialog& shown) {
+            shown.accept();
+            return shown.result();
+        });
         EXPECT_EQ(picker.DoModal(), QDialog::Accepted);
         EXPECT_EQ(picker.m_byResult, 0);
     }

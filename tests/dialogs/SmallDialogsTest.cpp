@@ -88,7 +88,7 @@ TEST(ToleranceSetting, NumberFieldsRefuseNonNumbersAndTheThirdStaysHidden) {
     EXPECT_EQ(prompter.Texts(), std::vector<std::wstring>(presses, L"请输入一个数字。"));
     EXPECT_EQ(dialog.m_strLabel, L"B2");
     EXPECT_FLOAT_EQ(dialog.m_fTolerance, 0.25f);
-    EXPECT_EQ(dialog.m_fSplit, 3.14159274f);  // untouched, not rounded to the 6 digits shown
+    EXPECT_EQ(dialog.m_fSplit, 3.14159274f); // untouched, not rounded to the 6 digits shown
 }
 
 TEST(ToleranceSetting, CancelKeepsThePresetValues) {
@@ -126,5 +126,5 @@ TEST(DlgDownAreaPara, ShowsTheFolderAndRefusesEmptyNamesAndPaths) {
     EXPECT_EQ(dialog.DoModal(), QDialog::Accepted);
     EXPECT_EQ(dialog.m_strFileName, L"正面区域");
     EXPECT_EQ(prompter.Texts(), (std::vector<std::wstring>{L"文件名不能为空!", L"文件名不能包含路径!",
-                                                          L"文件名不能包含路径!", L"文件名不能包含路径!"}));
+                                                           L"文件名不能包含路径!", L"文件名不能包含路径!"}));
 }

@@ -55,12 +55,31 @@ std::wstring Level1(std::initializer_list<const wchar_t*> lines) {
 
 // One node of each type code.
 const std::wstring kEveryKind = Lines({
-    L"[阈值]", L"    Type=0", L"    DefaultValue=10", L"    Value=12", L"    Remark=灰度差", L"[END]",
-    L"[是否检测]", L"    Type=2", L"    DefaultValue=1", L"    Value=0", L"[END]",
-    L"[定位方式]", L"    Type=3", L"    DefaultValue=区域定位", L"    Value=区域定位",
-    L"    ComboList=区域定位,直线定位", L"[END]",
-    L"[日期]", L"    Type=4", L"    Value=2024-03-05 10:20:30", L"[END]",
-    L"[手册]", L"    Type=5", L"    Value=https://example.org/a", L"[END]",
+    L"[阈值]",
+    L"    Type=0",
+    L"    DefaultValue=10",
+    L"    Value=12",
+    L"    Remark=灰度差",
+    L"[END]",
+    L"[是否检测]",
+    L"    Type=2",
+    L"    DefaultValue=1",
+    L"    Value=0",
+    L"[END]",
+    L"[定位方式]",
+    L"    Type=3",
+    L"    DefaultValue=区域定位",
+    L"    Value=区域定位",
+    L"    ComboList=区域定位,直线定位",
+    L"[END]",
+    L"[日期]",
+    L"    Type=4",
+    L"    Value=2024-03-05 10:20:30",
+    L"[END]",
+    L"[手册]",
+    L"    Type=5",
+    L"    Value=https://example.org/a",
+    L"[END]",
 });
 
 } // namespace
@@ -119,9 +138,19 @@ TEST(GridCtrlEx, HeaderTextsPassThroughTheLanguagePack) {
 TEST(GridCtrlEx, EmptyValuesShowTheDefaultAndBecomeTheValue) {
     GridDialog d;
     const std::wstring script = Lines({
-        L"[启用]", L"    Type=2", L"    DefaultValue=1", L"[END]",
-        L"[阈值]", L"    Type=0", L"    DefaultValue=10", L"[END]",
-        L"[面积]", L"    Type=0", L"    DefaultValue=5", L"    Value=6", L"[END]",
+        L"[启用]",
+        L"    Type=2",
+        L"    DefaultValue=1",
+        L"[END]",
+        L"[阈值]",
+        L"    Type=0",
+        L"    DefaultValue=10",
+        L"[END]",
+        L"[面积]",
+        L"    Type=0",
+        L"    DefaultValue=5",
+        L"    Value=6",
+        L"[END]",
     });
     // The item's text has no "面积": that node keeps the script's default and value.
     d.Open(script, Lines({L"[启用]", L"Type=2", L"[END]", L"[阈值]", L"Type=0", L"Value=", L"[END]"}));
@@ -130,21 +159,40 @@ TEST(GridCtrlEx, EmptyValuesShowTheDefaultAndBecomeTheValue) {
     EXPECT_EQ(grid.GetItemText(2, 2), L"10");
     EXPECT_EQ(grid.GetItemText(3, 2), L"6");
     EXPECT_EQ(grid.GetParameterText(), Level1({
-        L"[启用]", L"    Type=2", L"    DefaultValue=1", L"    Value=1", L"[END]",
-        L"[阈值]", L"    Type=0", L"    DefaultValue=10", L"    Value=10", L"[END]",
-        L"[面积]", L"    Type=0", L"    DefaultValue=5", L"    Value=6", L"[END]",
-    }));
+                                           L"[启用]",
+                                           L"    Type=2",
+                                           L"    DefaultValue=1",
+                                           L"    Value=1",
+                                           L"[END]",
+                                           L"[阈值]",
+                                           L"    Type=0",
+                                           L"    DefaultValue=10",
+                                           L"    Value=10",
+                                           L"[END]",
+                                           L"[面积]",
+                                           L"    Type=0",
+                                           L"    DefaultValue=5",
+                                           L"    Value=6",
+                                           L"[END]",
+                                       }));
 }
 
 TEST(GridCtrlEx, ValuesAndDescriptionsComeFromTheTextByCaptionThenName) {
     GridDialog d;
     const std::wstring script = Lines({
-        L"[搜索范围]", L"    Type=0", L"    DefaultValue=50", L"Hint=搜索范围(像素)", L"[END]",
-        L"[相似度]", L"    Type=0", L"    DefaultValue=0.70", L"[END]",
+        L"[搜索范围]",
+        L"    Type=0",
+        L"    DefaultValue=50",
+        L"Hint=搜索范围(像素)",
+        L"[END]",
+        L"[相似度]",
+        L"    Type=0",
+        L"    DefaultValue=0.70",
+        L"[END]",
     });
     // An older text named the first node differently but with the same caption.
-    d.Open(script, Lines({L"[范围]", L"Type=0", L"Value=80", L"Remark=旧说明", L"Hint=搜索范围(像素)", L"[END]",
-                          L"[相似度]", L"Type=0", L"Value=0.9", L"[END]"}));
+    d.Open(script, Lines({L"[范围]", L"Type=0", L"Value=80", L"Remark=旧说明", L"Hint=搜索范围(像素)",
+                          L"[END]", L"[相似度]", L"Type=0", L"Value=0.9", L"[END]"}));
     EXPECT_EQ(d.grid->GetItemText(1, 1), L"搜索范围(像素)");
     EXPECT_EQ(d.grid->GetItemText(1, 2), L"80");
     EXPECT_EQ(d.grid->GetItemText(1, 3), L"旧说明");
@@ -190,50 +238,108 @@ TEST(GridCtrlEx, EditsOfEveryCellKindComeBackInTheTextAndNothingElseChanges) {
     grid.SetItemText(1, 3, L"新说明");
 
     EXPECT_EQ(grid.GetParameterText(), Level1({
-        L"[阈值]", L"    Type=0", L"    DefaultValue=10", L"    Value=15", L"    Remark=新说明", L"[END]",
-        L"[是否检测]", L"    Type=2", L"    DefaultValue=1", L"    Value=1", L"[END]",
-        L"[定位方式]", L"    Type=3", L"    DefaultValue=区域定位", L"    Value=直线定位",
-        L"    ComboList=区域定位,直线定位", L"[END]",
-        L"[日期]", L"    Type=4", L"    Value=2024-03-06 10:20:30", L"[END]",
-        L"[手册]", L"    Type=5", L"    Value=https://example.org/b", L"[END]",
-    }));
+                                           L"[阈值]",
+                                           L"    Type=0",
+                                           L"    DefaultValue=10",
+                                           L"    Value=15",
+                                           L"    Remark=新说明",
+                                           L"[END]",
+                                           L"[是否检测]",
+                                           L"    Type=2",
+                                           L"    DefaultValue=1",
+                                           L"    Value=1",
+                                           L"[END]",
+                                           L"[定位方式]",
+                                           L"    Type=3",
+                                           L"    DefaultValue=区域定位",
+                                           L"    Value=直线定位",
+                                           L"    ComboList=区域定位,直线定位",
+                                           L"[END]",
+                                           L"[日期]",
+                                           L"    Type=4",
+                                           L"    Value=2024-03-06 10:20:30",
+                                           L"[END]",
+                                           L"[手册]",
+                                           L"    Type=5",
+                                           L"    Value=https://example.org/b",
+                                           L"[END]",
+                                       }));
 }
 
 TEST(GridCtrlEx, UnrepresentableValuesAreKeptAsTheyAre) {
     GridDialog d;
     const std::wstring script = Lines({
-        L"[方式]", L"    Type=3", L"    Value=旧方式", L"    ComboList=甲,乙", L"[END]",
-        L"[日期]", L"    Type=4", L"    Value=下周一", L"[END]",
-        L"[启用]", L"    Type=2", L"    Value=是", L"[END]",
+        L"[方式]",
+        L"    Type=3",
+        L"    Value=旧方式",
+        L"    ComboList=甲,乙",
+        L"[END]",
+        L"[日期]",
+        L"    Type=4",
+        L"    Value=下周一",
+        L"[END]",
+        L"[启用]",
+        L"    Type=2",
+        L"    Value=是",
+        L"[END]",
     });
     d.Open(script, L"");
     CGridCtrlEx& grid = *d.grid;
     EXPECT_EQ(grid.GetItemText(1, 2), L"旧方式");
-    EXPECT_FALSE(grid.GetCheck(3, 2));  // a non-numeric check text reads as unchecked
+    EXPECT_FALSE(grid.GetCheck(3, 2)); // a non-numeric check text reads as unchecked
     ASSERT_TRUE(grid.EditCell(1, 2));
     grid.EndEditing();
     ASSERT_TRUE(grid.EditCell(2, 2));
     grid.EndEditing();
     EXPECT_EQ(grid.GetParameterText(), Level1({
-        L"[方式]", L"    Type=3", L"    Value=旧方式", L"    ComboList=甲,乙", L"[END]",
-        L"[日期]", L"    Type=4", L"    Value=下周一", L"[END]",
-        L"[启用]", L"    Type=2", L"    Value=0", L"[END]",
-    }));
+                                           L"[方式]",
+                                           L"    Type=3",
+                                           L"    Value=旧方式",
+                                           L"    ComboList=甲,乙",
+                                           L"[END]",
+                                           L"[日期]",
+                                           L"    Type=4",
+                                           L"    Value=下周一",
+                                           L"[END]",
+                                           L"[启用]",
+                                           L"    Type=2",
+                                           L"    Value=0",
+                                           L"[END]",
+                                       }));
 }
 
 TEST(GridCtrlEx, NestedGroupsAndExtraLinesComeBackByteIdentical) {
     // The text as the analyser writes it: a container, a group whose child shares a top-level name, extra
     // key lines.
     const std::wstring text = Lines({
-        L"[General]", L"    Type=0",
-        L"    [检测]", L"        Type=0", L"        Value=组", L"Hint=检测组", L"Unit=mm",
-        L"        [阈值]", L"            Type=0", L"            DefaultValue=3", L"            Value=4",
-        L"Unit=灰度", L"        [END]",
-        L"        [区域]", L"            Type=3", L"            Value=乙", L"            ComboList=甲,乙",
-        L"            [深层]", L"                Type=2", L"                Value=1", L"            [END]",
+        L"[General]",
+        L"    Type=0",
+        L"    [检测]",
+        L"        Type=0",
+        L"        Value=组",
+        L"Hint=检测组",
+        L"Unit=mm",
+        L"        [阈值]",
+        L"            Type=0",
+        L"            DefaultValue=3",
+        L"            Value=4",
+        L"Unit=灰度",
+        L"        [END]",
+        L"        [区域]",
+        L"            Type=3",
+        L"            Value=乙",
+        L"            ComboList=甲,乙",
+        L"            [深层]",
+        L"                Type=2",
+        L"                Value=1",
+        L"            [END]",
         L"        [END]",
         L"    [END]",
-        L"    [阈值]", L"        Type=0", L"        DefaultValue=10", L"        Value=20", L"    [END]",
+        L"    [阈值]",
+        L"        Type=0",
+        L"        DefaultValue=10",
+        L"        Value=20",
+        L"    [END]",
         L"[END]",
     });
     // Written once by the analyser, the text loses its "[General]" wrapper; written again it stays as it is.
@@ -261,12 +367,32 @@ TEST(GridCtrlEx, NestedGroupsAndExtraLinesComeBackByteIdentical) {
 
 TEST(GridCtrlEx, ParametersOfTheSameNameInDifferentGroupsKeepTheirOwnValues) {
     const std::wstring script = Lines({
-        L"[上面]", L"    Type=0", L"    [阈值]", L"        Type=0", L"        DefaultValue=1", L"    [END]", L"[END]",
-        L"[下面]", L"    Type=0", L"    [阈值]", L"        Type=0", L"        DefaultValue=1", L"    [END]", L"[END]",
+        L"[上面]",
+        L"    Type=0",
+        L"    [阈值]",
+        L"        Type=0",
+        L"        DefaultValue=1",
+        L"    [END]",
+        L"[END]",
+        L"[下面]",
+        L"    Type=0",
+        L"    [阈值]",
+        L"        Type=0",
+        L"        DefaultValue=1",
+        L"    [END]",
+        L"[END]",
     });
     const std::wstring values = Lines({
-        L"[上面]", L"[阈值]", L"Value=7", L"[END]", L"[END]",
-        L"[下面]", L"[阈值]", L"Value=9", L"[END]", L"[END]",
+        L"[上面]",
+        L"[阈值]",
+        L"Value=7",
+        L"[END]",
+        L"[END]",
+        L"[下面]",
+        L"[阈值]",
+        L"Value=9",
+        L"[END]",
+        L"[END]",
     });
     GridDialog d;
     d.Open(script, values);
@@ -285,7 +411,7 @@ TEST(GridCtrlEx, AMissingScriptLeavesTheGridEmptyAndUsable) {
     d.grid->SetValues(kEveryKind);
     d.grid->BuildRows();
     d.dialog.show();
-    EXPECT_EQ(d.grid->GetRowCount(), 1);  // the header only
+    EXPECT_EQ(d.grid->GetRowCount(), 1); // the header only
     EXPECT_EQ(d.grid->GetParameterText(), L"");
     EXPECT_FALSE(d.grid->EditCell(1, 2));
 
@@ -324,8 +450,8 @@ TEST(GridCtrlEx, TheDefaultGridTakesItsAnalyserFromTheModulesDataLibrary) {
 TEST(GridCtrlEx, ScreenshotOfEveryCellKind) {
     GridDialog d;
     d.dialog.setWindowTitle(QStringLiteral("参数"));
-    d.Open(kEveryKind + Lines({L"[是否报警]", L"    Type=2", L"    Value=0", L"[END]", L"[备注]", L"    Type=0",
-                               L"    Value=这是一段很长的说明文字，单元格放不下时显示在提示中",
+    d.Open(kEveryKind + Lines({L"[是否报警]", L"    Type=2", L"    Value=0", L"[END]", L"[备注]",
+                               L"    Type=0", L"    Value=这是一段很长的说明文字，单元格放不下时显示在提示中",
                                L"    Remark=这是一段很长的说明文字，单元格放不下时显示在提示中", L"[END]"}),
            L"");
     d.grid->SetCheck(2, 2, true);

@@ -49,7 +49,8 @@ TEST(GridCtrl, FixedRowAndColumnAreTheHeadersAndTheRestAreItems) {
     EXPECT_TRUE(grid.SetItemText(0, 2, L"值"));
     EXPECT_TRUE(grid.SetItemText(2, 0, L"2"));
     EXPECT_TRUE(grid.SetItemText(2, 3, L"说明"));
-    EXPECT_EQ(grid.GetModel()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("值"));
+    EXPECT_EQ(grid.GetModel()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
+              QStringLiteral("值"));
     EXPECT_EQ(grid.GetModel()->headerData(1, Qt::Vertical, Qt::DisplayRole).toString(), QStringLiteral("2"));
     EXPECT_EQ(grid.GetModel()->index(1, 2).data().toString(), QStringLiteral("说明"));
     EXPECT_EQ(grid.GetItemText(0, 0), L"编号");
@@ -77,13 +78,13 @@ TEST(GridCtrl, CheckCellsReadTheirTextAsANumberAndToggleWithSpace) {
     CGridCtrl& grid = *shown.grid;
     for (int row = 1; row < 4; ++row)
         grid.SetCellType(row, 1, GridCellKind::Check);
-    grid.SetItemText(1, 1, L"abc");  // non-numeric: unchecked
-    grid.SetItemText(2, 1, L" 2x");  // leading number above 0: checked
+    grid.SetItemText(1, 1, L"abc"); // non-numeric: unchecked
+    grid.SetItemText(2, 1, L" 2x"); // leading number above 0: checked
     grid.SetItemText(3, 1, L"-1");
     EXPECT_FALSE(grid.GetCheck(1, 1));
     EXPECT_TRUE(grid.GetCheck(2, 1));
     EXPECT_FALSE(grid.GetCheck(3, 1));
-    EXPECT_FALSE(grid.EditCell(1, 1));  // toggled in place, no editor
+    EXPECT_FALSE(grid.EditCell(1, 1)); // toggled in place, no editor
 
     QSignalSpy edited(&grid, &CGridCtrl::cellEdited);
     grid.SetCurrentCell(1, 1);
@@ -128,7 +129,7 @@ TEST(GridCtrl, KeysEditTextCellsInPlace) {
     edit = qobject_cast<QLineEdit*>(grid.GetEditor());
     ASSERT_NE(edit, nullptr);
     edit->selectAll();
-    edit->insert(QStringLiteral("新值"));  // QTest types ASCII only
+    edit->insert(QStringLiteral("新值")); // QTest types ASCII only
     QTest::keyClick(edit, Qt::Key_Return);
     QApplication::processEvents();
     EXPECT_EQ(grid.GetItemText(1, 1), L"新值");
@@ -198,7 +199,7 @@ TEST(GridCtrl, DateCellsKeepTheirTextUnlessTheDateIsChanged) {
     ASSERT_TRUE(grid.EditCell(1, 1));
     ASSERT_NE(qobject_cast<QDateTimeEdit*>(grid.GetEditor()), nullptr);
     grid.EndEditing();
-    EXPECT_EQ(grid.GetItemText(1, 1), L"下周一");  // no date invented
+    EXPECT_EQ(grid.GetItemText(1, 1), L"下周一"); // no date invented
 
     ASSERT_TRUE(grid.EditCell(2, 1));
     auto* edit = qobject_cast<QDateTimeEdit*>(grid.GetEditor());
@@ -271,7 +272,7 @@ TEST(GridCtrl, BatchedBuildOfAThousandRowsKeepsEveryCell) {
         grid.SetItemText(row, 2, L"值" + std::to_wstring(row));
     }
     grid.EndUpdate();
-    EXPECT_EQ(changes.count(), 1);  // one refresh for the whole build
+    EXPECT_EQ(changes.count(), 1); // one refresh for the whole build
     EXPECT_EQ(grid.GetModel()->rowCount(), 1000);
     EXPECT_EQ(grid.GetItemText(1000, 2), L"值1000");
     EXPECT_EQ(grid.GetItemText(1, 0), L"1");
@@ -283,5 +284,5 @@ TEST(GridCtrl, GridTextToIntReadsTheLeadingNumber) {
     EXPECT_EQ(GridTextToInt(QStringLiteral("+0")), 0);
     EXPECT_EQ(GridTextToInt(QStringLiteral("abc")), 0);
     EXPECT_EQ(GridTextToInt(QString()), 0);
-    EXPECT_GT(GridTextToInt(QStringLiteral("99999999999999999999999")), 0);  // saturates, no overflow
+    EXPECT_GT(GridTextToInt(QStringLiteral("99999999999999999999999")), 0); // saturates, no overflow
 }
