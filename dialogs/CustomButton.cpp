@@ -32,10 +32,17 @@ QImage CCustomButton::ToImage(const CExpandBitmap* bitmap) {
         return QImage();
     QImage::Format format;
     switch (mat.channels()) {
-    case 1: format = QImage::Format_Grayscale8; break;
-    case 3: format = QImage::Format_BGR888; break;
-    case 4: format = QImage::Format_RGB32; break;
-    default: return QImage();
+    case 1:
+        format = QImage::Format_Grayscale8;
+        break;
+    case 3:
+        format = QImage::Format_BGR888;
+        break;
+    case 4:
+        format = QImage::Format_RGB32;
+        break;
+    default:
+        return QImage();
     }
     // Copied: the picture outlives neither the buffer's reallocation nor a reload.
     return QImage(mat.data, mat.cols, mat.rows, static_cast<qsizetype>(mat.step), format).copy();
@@ -47,7 +54,8 @@ void CCustomButton::Draw() {
     QPainter& painter = *m_pDC;
     painter.save();
     QFont font(QStringLiteral("宋体"));
-    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Micro Hei")});
+    font.setFamilies(
+        {QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Micro Hei")});
     font.setPointSize(12);
     painter.setFont(font);
     painter.setBackgroundMode(Qt::TransparentMode);
@@ -62,7 +70,8 @@ void CCustomButton::Draw() {
         if (static_cast<int>(i) == m_nSelected && !down.isNull())
             painter.drawImage(target, down);
         if (i < m_arTexts.size())
-            painter.drawText(target, Qt::AlignCenter | Qt::TextSingleLine, QString::fromStdWString(m_arTexts[i]));
+            painter.drawText(target, Qt::AlignCenter | Qt::TextSingleLine,
+                             QString::fromStdWString(m_arTexts[i]));
     }
     painter.restore();
 }

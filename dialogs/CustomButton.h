@@ -33,17 +33,20 @@ public:
     int ButtonAt(int x, int y) const;
 
     void SetDC(QPainter* painter) { m_pDC = painter; }
-    void SetOrigin(int x, int y) { m_nX = x; m_nY = y; }
+    void SetOrigin(int x, int y) {
+        m_nX = x;
+        m_nY = y;
+    }
 
     /// A picture as the painter draws it; null when the bitmap holds none.
     static QImage ToImage(const CExpandBitmap* bitmap);
 
     int m_nX = 0;
     int m_nY = 0;
-    std::vector<std::wstring> m_arTexts;     ///< button i shows text i (none past the end)
-    const CExpandBitmap* m_pUp = nullptr;    ///< not owned
-    const CExpandBitmap* m_pDown = nullptr;  ///< not owned
-    QPainter* m_pDC = nullptr;               ///< not owned; valid while the owner paints
+    std::vector<std::wstring> m_arTexts;    ///< button i shows text i (none past the end)
+    const CExpandBitmap* m_pUp = nullptr;   ///< not owned
+    const CExpandBitmap* m_pDown = nullptr; ///< not owned
+    QPainter* m_pDC = nullptr;              ///< not owned; valid while the owner paints
     int m_nSelected = 0;
     bool m_bVisible = true;
     std::vector<CRect> m_arRects;

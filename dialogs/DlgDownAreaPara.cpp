@@ -33,7 +33,9 @@ CDlgDownAreaPara::CDlgDownAreaPara(QWidget* parent) : QDialog(parent) {
     layout->addLayout(buttons);
 }
 
-int CDlgDownAreaPara::DoModal() { return RunModal(*this); }
+int CDlgDownAreaPara::DoModal() {
+    return RunModal(*this);
+}
 
 void CDlgDownAreaPara::showEvent(QShowEvent* event) {
     if (!m_bInitialised) {

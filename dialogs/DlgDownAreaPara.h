@@ -20,8 +20,8 @@ public:
 
     int DoModal();
 
-    std::wstring m_strPath;      ///< the export folder, set by the opener
-    std::wstring m_strFileName;  ///< the name typed, after OK (also the field's initial text)
+    std::wstring m_strPath;     ///< the export folder, set by the opener
+    std::wstring m_strFileName; ///< the name typed, after OK (also the field's initial text)
 
 public slots:
     void accept() override;

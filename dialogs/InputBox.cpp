@@ -9,7 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-CInputBox::CInputBox(const std::wstring& prompt, const std::wstring& title, std::wstring& target, QWidget* parent)
+CInputBox::CInputBox(const std::wstring& prompt, const std::wstring& title, std::wstring& target,
+                     QWidget* parent)
     : QDialog(parent), m_strPrompt(prompt), m_strTitle(title), m_strTarget(target) {
     setObjectName(QStringLiteral("InputBox"));
     m_pPrompt = new QLabel(this);
@@ -35,7 +36,9 @@ CInputBox::CInputBox(const std::wstring& prompt, const std::wstring& title, std:
     layout->addLayout(buttons);
 }
 
-int CInputBox::DoModal() { return RunModal(*this); }
+int CInputBox::DoModal() {
+    return RunModal(*this);
+}
 
 void CInputBox::showEvent(QShowEvent* event) {
     if (!m_bInitialised) {

@@ -23,8 +23,8 @@ public:
 
     std::wstring m_strPrompt;
     std::wstring m_strTitle;
-    std::wstring& m_strTarget;  ///< not owned; replaced on OK
-    bool m_bOK = false;         ///< set on OK
+    std::wstring& m_strTarget; ///< not owned; replaced on OK
+    bool m_bOK = false;        ///< set on OK
 
 public slots:
     void accept() override;

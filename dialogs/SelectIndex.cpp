@@ -13,7 +13,7 @@
 #include <algorithm>
 
 namespace {
-constexpr int kPaletteEnd = CSelectIndex::kOrigin + CSelectIndex::kCells * CSelectIndex::kCellSize;  // 272
+constexpr int kPaletteEnd = CSelectIndex::kOrigin + CSelectIndex::kCells * CSelectIndex::kCellSize; // 272
 }
 
 CSelectIndex::CSelectIndex(const std::wstring& title, const std::vector<uint8_t>& taken, uint8_t current,
@@ -38,7 +38,9 @@ CSelectIndex::CSelectIndex(const std::wstring& title, const std::vector<uint8_t>
     connect(cancel, &QPushButton::clicked, this, &CSelectIndex::reject);
 }
 
-int CSelectIndex::DoModal() { return RunModal(*this); }
+int CSelectIndex::DoModal() {
+    return RunModal(*this);
+}
 
 CRect CSelectIndex::GetCellRect(int index) {
     const int left = kOrigin + (index % kCells) * kCellSize;
@@ -79,10 +81,13 @@ void CSelectIndex::showEvent(QShowEvent* event) {
 void CSelectIndex::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     for (int index = 0; index < kCells * kCells; ++index)
-        DrawColorRect(painter, GetCellRect(index), IsTaken(index) ? RGB(255, 0, 0) : RGB(index, index, index), true);
+        DrawColorRect(painter, GetCellRect(index), IsTaken(index) ? RGB(255, 0, 0) : RGB(index, index, index),
+                      true);
     DrawColorRect(painter, GetCellRect(m_byCurrent), RGB(0, 255, 0), false);
-    DrawColorRect(painter, CRect(kOrigin - 1, kOrigin - 1, kPaletteEnd + 1, kPaletteEnd + 1), RGB(255, 255, 255), false);
-    DrawColorRect(painter, CRect(kOrigin - 2, kOrigin - 2, kPaletteEnd + 2, kPaletteEnd + 2), RGB(100, 100, 255), false);
+    DrawColorRect(painter, CRect(kOrigin - 1, kOrigin - 1, kPaletteEnd + 1, kPaletteEnd + 1),
+                  RGB(255, 255, 255), false);
+    DrawColorRect(painter, CRect(kOrigin - 2, kOrigin - 2, kPaletteEnd + 2, kPaletteEnd + 2),
+                  RGB(100, 100, 255), false);
 }
 
 void CSelectIndex::mousePressEvent(QMouseEvent* event) {

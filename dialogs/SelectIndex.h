@@ -24,9 +24,9 @@ class QLineEdit;
 class CSelectIndex : public QDialog {
     Q_OBJECT
 public:
-    static constexpr int kOrigin = 16;    ///< palette's top-left corner, x and y
-    static constexpr int kCellSize = 16;  ///< pixels per cell, both ways
-    static constexpr int kCells = 16;     ///< cells per row and column
+    static constexpr int kOrigin = 16;   ///< palette's top-left corner, x and y
+    static constexpr int kCellSize = 16; ///< pixels per cell, both ways
+    static constexpr int kCells = 16;    ///< cells per row and column
 
     CSelectIndex(const std::wstring& title, const std::vector<uint8_t>& taken, uint8_t current,
                  QWidget* parent = nullptr);
@@ -44,8 +44,8 @@ public:
 
     std::wstring m_strTitle;
     std::vector<uint8_t> m_arTaken;
-    uint8_t m_byCurrent;  ///< the current cell
-    uint8_t m_byResult;   ///< the chosen index after OK
+    uint8_t m_byCurrent; ///< the current cell
+    uint8_t m_byResult;  ///< the chosen index after OK
 
 public slots:
     void accept() override;

@@ -13,7 +13,9 @@
 #include <cmath>
 
 namespace {
-QString Tr(const wchar_t* text) { return QString::fromStdWString(Translate(text, 0)); }
+QString Tr(const wchar_t* text) {
+    return QString::fromStdWString(Translate(text, 0));
+}
 } // namespace
 
 CToleranceSetting::CToleranceSetting(QWidget* parent) : QDialog(parent) {
@@ -47,18 +49,22 @@ CToleranceSetting::CToleranceSetting(QWidget* parent) : QDialog(parent) {
     layout->addLayout(buttons);
 }
 
-int CToleranceSetting::DoModal() { return RunModal(*this); }
+int CToleranceSetting::DoModal() {
+    return RunModal(*this);
+}
 
 bool CToleranceSetting::ParseFloat(const QString& text, float& value) {
     bool ok = false;
-    const double number = text.trimmed().toDouble(&ok);  // C locale: "." is the decimal point
+    const double number = text.trimmed().toDouble(&ok); // C locale: "." is the decimal point
     if (!ok || !std::isfinite(number) || !std::isfinite(static_cast<float>(number)))
         return false;
     value = static_cast<float>(number);
     return true;
 }
 
-QString CToleranceSetting::FormatFloat(float value) { return QString::number(static_cast<double>(value), 'g', 6); }
+QString CToleranceSetting::FormatFloat(float value) {
+    return QString::number(static_cast<double>(value), 'g', 6);
+}
 
 void CToleranceSetting::showEvent(QShowEvent* event) {
     if (!m_bInitialised) {
@@ -83,7 +89,8 @@ void CToleranceSetting::accept() {
         m_pTolerance->selectAll();
         return;
     }
-    if (m_pSplit->isVisible() && m_pSplit->text() != FormatFloat(m_fSplit) && !ParseFloat(m_pSplit->text(), split)) {
+    if (m_pSplit->isVisible() && m_pSplit->text() != FormatFloat(m_fSplit) &&
+        !ParseFloat(m_pSplit->text(), split)) {
         ZrkMessageBox(Translate(L"请输入一个数字。", 0));
         m_pSplit->setFocus();
         m_pSplit->selectAll();

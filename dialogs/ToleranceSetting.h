@@ -28,7 +28,7 @@ public:
 
     std::wstring m_strLabel;
     float m_fTolerance = 0.0f;
-    float m_fSplit = 0.0f;  ///< the hidden third field
+    float m_fSplit = 0.0f; ///< the hidden third field
 
 public slots:
     void accept() override;

@@ -15,7 +15,7 @@ enum class GridCellKind {
 
 struct GridCell {
     QString text;
-    QStringList options;  ///< choice cells only
+    QStringList options; ///< choice cells only
     GridCellKind kind = GridCellKind::Text;
     bool readOnly = false;
 };

@@ -24,7 +24,9 @@ QString QuoteForCopy(const QString& text) {
     return u'"' + quoted + u'"';
 }
 
-std::wstring ToWide(const QString& text) { return text.toStdWString(); }
+std::wstring ToWide(const QString& text) {
+    return text.toStdWString();
+}
 
 } // namespace
 
@@ -42,7 +44,7 @@ CGridCtrl::CGridCtrl(QWidget* parent)
     horizontalHeader()->setStretchLastSection(false);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
-    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);  // no per-row measuring: constant cost
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed); // no per-row measuring: constant cost
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
     verticalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
@@ -97,8 +99,12 @@ bool CGridCtrl::SetColumnCount(int columns) {
     return true;
 }
 
-int CGridCtrl::GetRowCount() const { return m_pModel->GetGridRows(); }
-int CGridCtrl::GetColumnCount() const { return m_pModel->GetGridColumns(); }
+int CGridCtrl::GetRowCount() const {
+    return m_pModel->GetGridRows();
+}
+int CGridCtrl::GetColumnCount() const {
+    return m_pModel->GetGridColumns();
+}
 
 bool CGridCtrl::SetFixedRowCount(int count) {
     if (count < 0 || count > 1)
@@ -114,16 +120,24 @@ bool CGridCtrl::SetFixedColumnCount(int count) {
     return true;
 }
 
-int CGridCtrl::GetFixedRowCount() const { return m_pModel->GetFixedRows(); }
-int CGridCtrl::GetFixedColumnCount() const { return m_pModel->GetFixedColumns(); }
+int CGridCtrl::GetFixedRowCount() const {
+    return m_pModel->GetFixedRows();
+}
+int CGridCtrl::GetFixedColumnCount() const {
+    return m_pModel->GetFixedColumns();
+}
 
 void CGridCtrl::DeleteAllItems() {
     m_arColumnWidths.clear();
     m_pModel->SetGridSize(0, 0);
 }
 
-GridCell* CGridCtrl::MutableCell(int row, int column) { return m_pModel->Cell(row, column); }
-const GridCell* CGridCtrl::ConstCell(int row, int column) const { return m_pModel->Cell(row, column); }
+GridCell* CGridCtrl::MutableCell(int row, int column) {
+    return m_pModel->Cell(row, column);
+}
+const GridCell* CGridCtrl::ConstCell(int row, int column) const {
+    return m_pModel->Cell(row, column);
+}
 
 bool CGridCtrl::SetItemText(int row, int column, const std::wstring& text) {
     GridCell* cell = MutableCell(row, column);
@@ -239,8 +253,12 @@ void CGridCtrl::Refresh() {
         m_pCorner->update();
 }
 
-void CGridCtrl::BeginUpdate() { m_pModel->BeginUpdate(); }
-void CGridCtrl::EndUpdate() { m_pModel->EndUpdate(); }
+void CGridCtrl::BeginUpdate() {
+    m_pModel->BeginUpdate();
+}
+void CGridCtrl::EndUpdate() {
+    m_pModel->EndUpdate();
+}
 
 bool CGridCtrl::EditCell(int row, int column) {
     const QModelIndex index = m_pModel->IndexOf(row, column);
@@ -268,7 +286,8 @@ void CGridCtrl::CancelEditing() {
 }
 
 QString CGridCtrl::GetSelectionText() const {
-    const QModelIndexList selected = selectionModel() ? selectionModel()->selectedIndexes() : QModelIndexList();
+    const QModelIndexList selected =
+        selectionModel() ? selectionModel()->selectedIndexes() : QModelIndexList();
     if (selected.isEmpty())
         return QString();
     int top = INT_MAX, left = INT_MAX, bottom = -1, right = -1;
@@ -342,7 +361,8 @@ void CGridCtrl::keyPressEvent(QKeyEvent* event) {
 bool CGridCtrl::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_pCorner && event->type() == QEvent::Paint) {
         // The corner cell of a grid with a fixed row and column shows its text like a header.
-        const GridCell* corner = GetFixedRowCount() > 0 && GetFixedColumnCount() > 0 ? ConstCell(0, 0) : nullptr;
+        const GridCell* corner =
+            GetFixedRowCount() > 0 && GetFixedColumnCount() > 0 ? ConstCell(0, 0) : nullptr;
         QStyleOptionHeader option;
         option.initFrom(m_pCorner);
         option.rect = m_pCorner->rect();

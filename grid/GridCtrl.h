@@ -122,5 +122,5 @@ private:
     CGridModel* m_pModel;
     CGridDelegate* m_pDelegate;
     QAbstractButton* m_pCorner = nullptr;
-    std::vector<int> m_arColumnWidths;  ///< grid columns; 0: the default width
+    std::vector<int> m_arColumnWidths; ///< grid columns; 0: the default width
 };

@@ -24,7 +24,9 @@ CParaAnalytic* CreateAnalyser(PFN_CreateDllInstance factory) {
     return analyser;
 }
 
-PFN_CreateDllInstance ModuleFactory() { return CGlobalPara::Get().m_pfnCreateDllInstance; }
+PFN_CreateDllInstance ModuleFactory() {
+    return CGlobalPara::Get().m_pfnCreateDllInstance;
+}
 
 /// Calls `visit(node)` for each node of the list and its descendants, pre-order, without recursion.
 template <class Visit> void ForEachNode(CItemList& list, Visit visit) {
@@ -44,18 +46,42 @@ template <class Visit> void ForEachNode(CItemList& list, Visit visit) {
     }
 }
 
-/// The first descendant of `scope` (pre-order, `scope` excluded) with the caption, or else the name.
-CTreeTextNode* FindBelow(CTreeTextNode& scope, const std::wstring& caption, const std::wstring& name) {
-    CTreeTextNode* byCaption = nullptr;
-    CTreeTextNode* byName = nullptr;
-    ForEachNode(scope.m_children, [&](CTreeTextNode& node) {
-        if (!byCaption && !caption.empty() && CParaAnalytic::GetCaption(node) == caption)
-            byCaption = &node;
-        if (!byName && node.m_para.m_strName == name)
-            byName = &node;
-    });
-    return byCaption ? byCaption : byName;
-}
+/// The look-ups of one place of a text: its nodes, then their descendants (pre-order), each by caption
+/// or else by name, first match winning. Built once per place, so matching a whole script is linear.
+struct ScopeIndex {
+    std::unordered_map<std::wstring, CTreeTextNode*> directCaption, directName, deepCaption, deepName;
+
+    explicit ScopeIndex(CItemList& list) {
+        for (int i = 0; i < list.GetSize(); ++i)
+            if (auto* node = dynamic_cast<CTreeTextNode*>(list.GetAt(i)))
+                Add(*node, directCaption, directName);
+        ForEachNode(list, [this](CTreeTextNode& node) { Add(node, deepCaption, deepName); });
+    }
+    CTreeTextNode* Find(const std::wstring& caption, const std::wstring& name) const {
+        if (CTreeTextNode* node = Get(directCaption, caption))
+            return node;
+        if (CTreeTextNode* node = Get(directName, name))
+            return node;
+        if (CTreeTextNode* node = Get(deepCaption, caption))
+            return node;
+        return Get(deepName, name);
+    }
+
+private:
+    static CTreeTextNode* Get(const std::unordered_map<std::wstring, CTreeTextNode*>& map,
+                              const std::wstring& key) {
+        // Empty captions are never indexed, so an empty caption finds nothing.
+        auto it = map.find(key);
+        return it != map.end() ? it->second : nullptr;
+    }
+    static void Add(CTreeTextNode& node, std::unordered_map<std::wstring, CTreeTextNode*>& captions,
+                    std::unordered_map<std::wstring, CTreeTextNode*>& names) {
+        const std::wstring caption = CParaAnalytic::GetCaption(node);
+        if (!caption.empty())
+            captions.emplace(caption, &node);
+        names.emplace(node.m_para.m_strName, &node);
+    }
+};
 
 } // namespace
 
@@ -67,7 +93,9 @@ CGridCtrlEx::CGridCtrlEx(PFN_CreateDllInstance factory, QWidget* parent)
     SetDefaultCellBackground(kDefaultBackground);
 }
 
-CGridCtrlEx::~CGridCtrlEx() { delete m_pAnalyser; }
+CGridCtrlEx::~CGridCtrlEx() {
+    delete m_pAnalyser;
+}
 
 bool CGridCtrlEx::LoadScriptFile(const std::wstring& path) {
     return m_pAnalyser && m_pAnalyser->LoadFile(path);
@@ -85,32 +113,28 @@ void CGridCtrlEx::SetValues(const std::wstring& parameterText) {
         return;
     source->LoadText(parameterText);
 
-    // The source's look-ups, first match in pre-order, answered from two indexes built in one pass.
-    std::unordered_map<std::wstring, CTreeTextNode*> byCaption, byName;
-    ForEachNode(*source->GetNodeList(), [&](CTreeTextNode& node) {
-        const std::wstring caption = CParaAnalytic::GetCaption(node);
-        if (!caption.empty())
-            byCaption.emplace(caption, &node);
-        byName.emplace(node.m_para.m_strName, &node);
-    });
-
-    // A node inside a group is looked for inside the group's match first, so that parameters of the
-    // same name in different groups keep their own values.
+    // A node is looked for among the nodes at its own place first (the text's nodes for a top-level
+    // node, the children of its group's match for a node in a group), so that parameters of the same
+    // name at different places keep their own values; then anywhere in the text. In a text without
+    // groups this is the look-up by caption, then by name.
+    std::unordered_map<const CItemList*, std::unique_ptr<ScopeIndex>> scopes;
+    auto lookUp = [&scopes](CItemList& list, const std::wstring& caption, const std::wstring& name) {
+        std::unique_ptr<ScopeIndex>& index = scopes[&list];
+        if (!index)
+            index = std::make_unique<ScopeIndex>(list);
+        return index->Find(caption, name);
+    };
+    CItemList* topLevel = source->GetNodeList();
     std::unordered_map<const CTreeTextNode*, CTreeTextNode*> matches;
     ForEachNode(*m_pAnalyser->GetNodeList(), [&](CTreeTextNode& node) {
         const std::wstring caption = CParaAnalytic::GetCaption(node);
-        CTreeTextNode* match = nullptr;
-        auto parent = node.m_pParent ? matches.find(node.m_pParent) : matches.end();
-        if (parent != matches.end() && parent->second)
-            match = FindBelow(*parent->second, caption, node.m_para.m_strName);
-        if (!match && !caption.empty()) {
-            auto it = byCaption.find(caption);
-            match = it != byCaption.end() ? it->second : nullptr;
-        }
-        if (!match) {
-            auto it = byName.find(node.m_para.m_strName);
-            match = it != byName.end() ? it->second : nullptr;
-        }
+        const std::wstring& name = node.m_para.m_strName;
+        CItemList* scope = topLevel;
+        if (auto parent = matches.find(node.m_pParent); parent != matches.end())
+            scope = parent->second ? &parent->second->m_children : nullptr;
+        CTreeTextNode* match = scope ? lookUp(*scope, caption, name) : nullptr;
+        if (!match && scope != topLevel)
+            match = lookUp(*topLevel, caption, name);
         matches[&node] = match;
         if (match) {
             node.m_para.m_strValue = match->m_para.m_strValue;
@@ -147,14 +171,21 @@ void CGridCtrlEx::BuildRows() {
         const std::wstring& text = para.m_strValue.empty() ? para.m_strDefaultValue : para.m_strValue;
         SetItemText(row, kValueColumn, text);
         switch (para.m_nType) {
-        case PARA_TYPE_CHECK: SetCellType(row, kValueColumn, GridCellKind::Check); break;
+        case PARA_TYPE_CHECK:
+            SetCellType(row, kValueColumn, GridCellKind::Check);
+            break;
         case PARA_TYPE_COMBO:
             SetCellType(row, kValueColumn, GridCellKind::Choice);
             SetItemOptions(row, kValueColumn, para.m_arComboList);
             break;
-        case PARA_TYPE_DATETIME: SetCellType(row, kValueColumn, GridCellKind::DateTime); break;
-        case PARA_TYPE_LINK: SetCellType(row, kValueColumn, GridCellKind::Link); break;
-        default: break;
+        case PARA_TYPE_DATETIME:
+            SetCellType(row, kValueColumn, GridCellKind::DateTime);
+            break;
+        case PARA_TYPE_LINK:
+            SetCellType(row, kValueColumn, GridCellKind::Link);
+            break;
+        default:
+            break;
         }
         SetItemReadOnly(row, kNameColumn, true);
     }

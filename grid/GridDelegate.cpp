@@ -25,10 +25,14 @@ CGridDelegate::CGridDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
 
 const QStringList& CGridDelegate::DateTimeFormats() {
     static const QStringList formats{
-        QStringLiteral("yyyy-MM-dd HH:mm:ss"), QStringLiteral("yyyy-MM-dd HH:mm"),
-        QStringLiteral("yyyy-MM-dd"),          QStringLiteral("yyyy/M/d H:mm:ss"),
-        QStringLiteral("yyyy/M/d H:mm"),       QStringLiteral("yyyy/M/d"),
-        QStringLiteral("M/d/yyyy H:mm:ss"),    QStringLiteral("M/d/yyyy"),
+        QStringLiteral("yyyy-MM-dd HH:mm:ss"),
+        QStringLiteral("yyyy-MM-dd HH:mm"),
+        QStringLiteral("yyyy-MM-dd"),
+        QStringLiteral("yyyy/M/d H:mm:ss"),
+        QStringLiteral("yyyy/M/d H:mm"),
+        QStringLiteral("yyyy/M/d"),
+        QStringLiteral("M/d/yyyy H:mm:ss"),
+        QStringLiteral("M/d/yyyy"),
         QStringLiteral("H:mm:ss"),
     };
     return formats;
@@ -54,7 +58,7 @@ QWidget* CGridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem
     QWidget* editor = nullptr;
     switch (KindOf(index)) {
     case GridCellKind::Check:
-        return nullptr;  // toggled in place
+        return nullptr; // toggled in place
     case GridCellKind::Choice: {
         auto* combo = new QComboBox(parent);
         combo->setEditable(false);
@@ -88,7 +92,7 @@ void CGridDelegate::setEditorData(QWidget* editor, const QModelIndex& index) con
     if (auto* combo = qobject_cast<QComboBox*>(editor)) {
         int at = combo->findText(text, Qt::MatchExactly);
         if (at < 0) {
-            combo->insertItem(0, text);  // a value outside the options stays what it is until a pick
+            combo->insertItem(0, text); // a value outside the options stays what it is until a pick
             at = 0;
         }
         combo->setCurrentIndex(at);
@@ -134,8 +138,9 @@ void CGridDelegate::destroyEditor(QWidget* editor, const QModelIndex& index) con
     QStyledItemDelegate::destroyEditor(editor, index);
 }
 
-void CGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
-    if (KindOf(index) != GridCellKind::Choice) {
+void CGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const {
+    if (KindOf(index) != GridCellKind::Choice || !option.widget) {
         QStyledItemDelegate::paint(painter, option, index);
         return;
     }
@@ -145,7 +150,7 @@ void CGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     QStyle* style = widget ? widget->style() : QApplication::style();
     const QString text = item.text;
     item.text.clear();
-    style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);  // background and selection
+    style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget); // background and selection
 
     QStyleOptionComboBox box;
     box.initFrom(widget);

@@ -17,7 +17,7 @@ long GridTextToInt(const QString& text) {
     for (; i < n && text[i] >= u'0' && text[i] <= u'9'; ++i) {
         const int digit = text[i].unicode() - u'0';
         if (value > (LONG_MAX - digit) / 10)
-            return negative ? LONG_MIN : LONG_MAX;  // saturate rather than overflow
+            return negative ? LONG_MIN : LONG_MAX; // saturate rather than overflow
         value = value * 10 + digit;
     }
     return negative ? -value : value;
@@ -37,14 +37,15 @@ void CGridModel::Reshape(int rows, int columns, int fixedRows, int fixedColumns)
         const int keepColumns = std::min(columns, m_nColumns);
         for (int r = 0; r < keepRows; ++r)
             for (int c = 0; c < keepColumns; ++c)
-                cells[static_cast<size_t>(r) * columns + c] = std::move(m_cells[static_cast<size_t>(r) * m_nColumns + c]);
+                cells[static_cast<size_t>(r) * columns + c] =
+                    std::move(m_cells[static_cast<size_t>(r) * m_nColumns + c]);
         m_cells = std::move(cells);
     }
     m_nRows = rows;
     m_nColumns = columns;
     m_nFixedRows = fixedRows;
     m_nFixedColumns = fixedColumns;
-    m_bPendingRefresh = false;  // the reset refreshes everything
+    m_bPendingRefresh = false; // the reset refreshes everything
     endResetModel();
 }
 
@@ -93,7 +94,9 @@ void CGridModel::CellChanged(int row, int column) {
     // The corner cell has no index: the view repaints its corner on its own.
 }
 
-void CGridModel::BeginUpdate() { ++m_nUpdateDepth; }
+void CGridModel::BeginUpdate() {
+    ++m_nUpdateDepth;
+}
 
 void CGridModel::EndUpdate() {
     if (m_nUpdateDepth == 0 || --m_nUpdateDepth > 0 || !m_bPendingRefresh)

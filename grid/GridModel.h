@@ -64,7 +64,7 @@ signals:
 private:
     void Reshape(int rows, int columns, int fixedRows, int fixedColumns);
 
-    std::vector<GridCell> m_cells;  ///< row-major, m_nRows * m_nColumns
+    std::vector<GridCell> m_cells; ///< row-major, m_nRows * m_nColumns
     int m_nRows = 0;
     int m_nColumns = 0;
     int m_nFixedRows = 0;
