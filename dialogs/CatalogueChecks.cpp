@@ -4,7 +4,6 @@
 #include "formats/LanguagePack.h"
 #include "model/ParaTypes.h"
 
-
 bool CheckIntField(const std::wstring& text, int minimum, int maximum, int& value, std::wstring& message) {
     size_t pos = text.find_first_not_of(L" \t");
     size_t end = text.find_last_not_of(L" \t");
@@ -20,7 +19,7 @@ bool CheckIntField(const std::wstring& text, int minimum, int maximum, int& valu
                 break;
             }
             digits = true;
-            if (number < 10'000'000'000LL)  // saturate: out of range either way
+            if (number < 10'000'000'000LL) // saturate: out of range either way
                 number = number * 10 + (text[pos] - L'0');
         }
     }

@@ -14,7 +14,9 @@
 #include <cwchar>
 
 namespace {
-QString Tr(const wchar_t* text) { return QString::fromStdWString(Translate(text, 0)); }
+QString Tr(const wchar_t* text) {
+    return QString::fromStdWString(Translate(text, 0));
+}
 } // namespace
 
 CCatalogueListDlg::CCatalogueListDlg(CItemList& list, const wchar_t* caption, std::vector<Column> columns,
@@ -65,7 +67,9 @@ CCatalogueListDlg::CCatalogueListDlg(CItemList& list, const wchar_t* caption, st
     layout->addLayout(buttons);
 }
 
-int CCatalogueListDlg::DoModal() { return RunModal(*this); }
+int CCatalogueListDlg::DoModal() {
+    return RunModal(*this);
+}
 
 void CCatalogueListDlg::showEvent(QShowEvent* event) {
     if (!m_bInitialised) {

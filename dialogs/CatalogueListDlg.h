@@ -55,8 +55,8 @@ public:
     void OnDelete();
 
 protected:
-    CCatalogueListDlg(CItemList& list, const wchar_t* caption, std::vector<Column> columns, const wchar_t* okText,
-                      const ControlNames& names, QWidget* parent);
+    CCatalogueListDlg(CItemList& list, const wchar_t* caption, std::vector<Column> columns,
+                      const wchar_t* okText, const ControlNames& names, QWidget* parent);
 
     /// The texts of an entry's row.
     virtual std::vector<std::wstring> RowTexts(const CIDItem& item) const = 0;
@@ -69,7 +69,7 @@ protected:
 
     void showEvent(QShowEvent* event) override;
 
-    CItemList& m_list;  ///< not owned; edited in place
+    CItemList& m_list; ///< not owned; edited in place
 
 private:
     std::wstring m_strCaption;

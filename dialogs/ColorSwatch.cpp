@@ -19,6 +19,6 @@ void CColorSwatch::paintEvent(QPaintEvent* event) {
     QFrame::paintEvent(event);
     QPainter painter(this);
     const QRect inside = contentsRect();
-    DrawColorRect(painter, CRect(inside.left(), inside.top(), inside.right() + 1, inside.bottom() + 1), m_crColor,
-                  true);
+    DrawColorRect(painter, CRect(inside.left(), inside.top(), inside.right() + 1, inside.bottom() + 1),
+                  m_crColor, true);
 }

@@ -11,12 +11,14 @@ namespace {
 bool IsFileAt(const std::wstring& path) {
     std::error_code error;
     const std::filesystem::path fsPath(WideToUtf8(path));
-    return !path.empty() && std::filesystem::exists(fsPath, error) && !std::filesystem::is_directory(fsPath, error);
+    return !path.empty() && std::filesystem::exists(fsPath, error) &&
+           !std::filesystem::is_directory(fsPath, error);
 }
 
 } // namespace
 
-CCustomParaScript::State CCustomParaScript::Load(const std::wstring& scriptPath, const std::wstring& storedText) {
+CCustomParaScript::State CCustomParaScript::Load(const std::wstring& scriptPath,
+                                                 const std::wstring& storedText) {
     // Fresh lines each time: a failed read must not leave the previous script's lines behind.
     m_script.m_arLines.clear();
     const bool present = IsFileAt(scriptPath);
@@ -28,7 +30,7 @@ CCustomParaScript::State CCustomParaScript::Load(const std::wstring& scriptPath,
     m_values.Parse();
 
     if (present && (!read || m_script.GetRoot()->GetChildCount() == 0)) {
-        m_state = State::Unreadable;  // keep the stored groups: synchronising would drop them all
+        m_state = State::Unreadable; // keep the stored groups: synchronising would drop them all
     } else {
         m_values.GetRoot()->SyncWith(*m_script.GetRoot());
         m_state = present ? State::Loaded : State::NoScript;

@@ -31,7 +31,9 @@ namespace {
 constexpr int kValueColumn = 2;
 constexpr int kRemarkColumn = 3;
 
-QString Tr(const wchar_t* text) { return QString::fromStdWString(Translate(text, 0)); }
+QString Tr(const wchar_t* text) {
+    return QString::fromStdWString(Translate(text, 0));
+}
 
 QLabel* MakeLabel(const char* name, QWidget* parent) {
     auto* label = new QLabel(parent);
@@ -50,8 +52,8 @@ CDlgCustomParaTypeEdit::CDlgCustomParaTypeEdit(CItemList& list, CCustomParaType&
 
 CDlgCustomParaTypeEdit::CDlgCustomParaTypeEdit(CItemList& list, CCustomParaType& item,
                                                const CustomScriptSource& source, QWidget* parent)
-    : QDialog(parent), m_byMaskGray(item.m_byMaskGray), m_crColor(item.m_crRefColor), m_list(list), m_item(item),
-      m_source(source) {
+    : QDialog(parent), m_byMaskGray(item.m_byMaskGray), m_crColor(item.m_crRefColor), m_list(list),
+      m_item(item), m_source(source) {
     setObjectName(QStringLiteral("DlgCustomParaTypeEdit"));
     m_pName = new QLineEdit(this);
     m_pName->setObjectName(QStringLiteral("35120"));
@@ -128,7 +130,9 @@ CDlgCustomParaTypeEdit::CDlgCustomParaTypeEdit(CItemList& list, CCustomParaType&
 
 CDlgCustomParaTypeEdit::~CDlgCustomParaTypeEdit() = default;
 
-int CDlgCustomParaTypeEdit::DoModal() { return RunModal(*this); }
+int CDlgCustomParaTypeEdit::DoModal() {
+    return RunModal(*this);
+}
 
 void CDlgCustomParaTypeEdit::FillScriptChoice() {
     const QSignalBlocker blocker(m_pScript);
@@ -154,8 +158,8 @@ void CDlgCustomParaTypeEdit::showEvent(QShowEvent* event) {
         m_pSwatch->SetColor(m_crColor);
         setWindowTitle(Tr(L"自定义参数类型编辑"));
         const std::pair<const char*, const wchar_t*> texts[] = {
-            {"35013", L"名称(&M):"}, {"35014", L"编号:"},     {"35015", L"掩模灰度:"}, {"35017", L"参考颜色:"},
-            {"35129", L"脚本名称:"}, {"35128", L"参数:"}};
+            {"35013", L"名称(&M):"}, {"35014", L"编号:"},     {"35015", L"掩模灰度:"},
+            {"35017", L"参考颜色:"}, {"35129", L"脚本名称:"}, {"35128", L"参数:"}};
         for (const auto& [name, text] : texts)
             if (auto* label = findChild<QLabel*>(QString::fromLatin1(name)))
                 label->setText(Tr(text));
@@ -180,7 +184,8 @@ void CDlgCustomParaTypeEdit::LoadScript() {
     if (!path.empty() && PathExists(path))
         m_pGrid->LoadScriptFile(path);
     if (m_doc.Load(path, m_item.m_strScriptText) == CCustomParaScript::State::Unreadable)
-        ZrkMessageBox(Format(Translate(L"无法读取脚本文件 %s, 保留原有的参数!", 0), m_pScript->currentText().toStdWString()),
+        ZrkMessageBox(Format(Translate(L"无法读取脚本文件 %s, 保留原有的参数!", 0),
+                             m_pScript->currentText().toStdWString()),
                       L"", MB_OK | MB_ICONWARNING);
     m_pTree->ShowTree(m_doc.GetValuesRoot());
 }

@@ -81,8 +81,8 @@ public:
     /// The tree number of the group the grid shows; -1 when none.
     int GetShownGroup() const { return m_nShownTreeID; }
 
-    uint8_t m_byMaskGray;  ///< shown; stored on OK
-    COLORREF m_crColor;    ///< shown; stored on OK
+    uint8_t m_byMaskGray; ///< shown; stored on OK
+    COLORREF m_crColor;   ///< shown; stored on OK
 
 public slots:
     void accept() override;

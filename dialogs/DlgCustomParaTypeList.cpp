@@ -14,17 +14,21 @@ CDlgCustomParaTypeList::CDlgCustomParaTypeList(CItemList& customTypes, QWidget* 
 
 CDlgCustomParaTypeList::CDlgCustomParaTypeList(CItemList& customTypes, const CustomScriptSource& source,
                                                QWidget* parent)
-    : CCatalogueListDlg(customTypes, L"自定义参数类型编辑", {{L"编号", 80}, {L"名称", 160}}, L"确定", kNames, parent),
+    : CCatalogueListDlg(customTypes, L"自定义参数类型编辑", {{L"编号", 80}, {L"名称", 160}}, L"确定", kNames,
+                        parent),
       m_source(source) {
     setObjectName(QStringLiteral("DlgCustomParaTypeList"));
 }
 
 std::vector<std::wstring> CDlgCustomParaTypeList::RowTexts(const CIDItem& item) const {
     const auto* type = dynamic_cast<const CCustomParaType*>(&item);
-    return type ? CustomParaTypeRow(*type) : std::vector<std::wstring>{std::to_wstring(item.m_nID), item.GetName()};
+    return type ? CustomParaTypeRow(*type)
+                : std::vector<std::wstring>{std::to_wstring(item.m_nID), item.GetName()};
 }
 
-CIDItem* CDlgCustomParaTypeList::NewEntry() const { return new CCustomParaType; }
+CIDItem* CDlgCustomParaTypeList::NewEntry() const {
+    return new CCustomParaType;
+}
 
 bool CDlgCustomParaTypeList::EditEntry(CIDItem& item) {
     auto* type = dynamic_cast<CCustomParaType*>(&item);

@@ -19,7 +19,8 @@ class CDlgCustomParaTypeList : public CCatalogueListDlg {
 public:
     /// `customTypes` holds `CCustomParaType` entries; not owned. Scripts from the deployment.
     explicit CDlgCustomParaTypeList(CItemList& customTypes, QWidget* parent = nullptr);
-    CDlgCustomParaTypeList(CItemList& customTypes, const CustomScriptSource& source, QWidget* parent = nullptr);
+    CDlgCustomParaTypeList(CItemList& customTypes, const CustomScriptSource& source,
+                           QWidget* parent = nullptr);
 
 protected:
     std::vector<std::wstring> RowTexts(const CIDItem& item) const override;

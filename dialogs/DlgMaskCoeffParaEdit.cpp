@@ -12,18 +12,20 @@ constexpr CCatalogueListDlg::ControlNames kNames{"list", "add", "edit", "delete"
 
 CDlgMaskCoeffParaEdit::CDlgMaskCoeffParaEdit(CItemList& maskCoeffTypes, QWidget* parent)
     : CCatalogueListDlg(maskCoeffTypes, L"掩模系数类型编辑",
-                        {{L"编号", 80}, {L"名称", 160}, {L"系数", 80}, {L"备注", 200}}, L"确定", kNames, parent) {
+                        {{L"编号", 80}, {L"名称", 160}, {L"系数", 80}, {L"备注", 200}}, L"确定", kNames,
+                        parent) {
     setObjectName(QStringLiteral("DlgMaskCoeffParaEdit"));
 }
 
 std::vector<std::wstring> CDlgMaskCoeffParaEdit::RowTexts(const CIDItem& item) const {
     const auto* type = dynamic_cast<const CMaskCoeffType*>(&item);
-    return type ? MaskCoeffTypeRow(*type) : std::vector<std::wstring>{std::to_wstring(item.m_nID), item.GetName()};
+    return type ? MaskCoeffTypeRow(*type)
+                : std::vector<std::wstring>{std::to_wstring(item.m_nID), item.GetName()};
 }
 
 CIDItem* CDlgMaskCoeffParaEdit::NewEntry() const {
     auto* type = new CMaskCoeffType;
-    type->m_dCoeff = 1.0;  // the editor takes 1 to 255; a new type starts at the smallest
+    type->m_dCoeff = 1.0; // the editor takes 1 to 255; a new type starts at the smallest
     return type;
 }
 

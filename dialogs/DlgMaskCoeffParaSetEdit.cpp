@@ -18,7 +18,9 @@
 
 namespace {
 
-QString Tr(const wchar_t* text) { return QString::fromStdWString(Translate(text, 0)); }
+QString Tr(const wchar_t* text) {
+    return QString::fromStdWString(Translate(text, 0));
+}
 
 /// The stored coefficient as the integer field shows it: truncated, held inside the int range.
 long long TruncatedCoeff(double coeff) {
@@ -61,7 +63,9 @@ CDlgMaskCoeffParaSetEdit::CDlgMaskCoeffParaSetEdit(CMaskCoeffType& type, QWidget
     layout->addLayout(buttons);
 }
 
-int CDlgMaskCoeffParaSetEdit::DoModal() { return RunModal(*this); }
+int CDlgMaskCoeffParaSetEdit::DoModal() {
+    return RunModal(*this);
+}
 
 void CDlgMaskCoeffParaSetEdit::showEvent(QShowEvent* event) {
     if (!m_bInitialised) {

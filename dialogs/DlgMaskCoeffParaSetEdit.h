@@ -36,6 +36,6 @@ private:
     QLineEdit* m_pName;
     QLineEdit* m_pCoeff;
     QLineEdit* m_pRemark;
-    QString m_strShownCoeff;  ///< the coefficient field as initialised
+    QString m_strShownCoeff; ///< the coefficient field as initialised
     bool m_bInitialised = false;
 };

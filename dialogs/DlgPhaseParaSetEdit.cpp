@@ -16,7 +16,9 @@
 #include <QVBoxLayout>
 
 namespace {
-QString Tr(const wchar_t* text) { return QString::fromStdWString(Translate(text, 0)); }
+QString Tr(const wchar_t* text) {
+    return QString::fromStdWString(Translate(text, 0));
+}
 } // namespace
 
 CDlgPhaseParaSetEdit::CDlgPhaseParaSetEdit(CPhaseType& type, QWidget* parent)
@@ -71,7 +73,9 @@ CDlgPhaseParaSetEdit::CDlgPhaseParaSetEdit(CPhaseType& type, QWidget* parent)
     layout->addLayout(buttons);
 }
 
-int CDlgPhaseParaSetEdit::DoModal() { return RunModal(*this); }
+int CDlgPhaseParaSetEdit::DoModal() {
+    return RunModal(*this);
+}
 
 void CDlgPhaseParaSetEdit::showEvent(QShowEvent* event) {
     if (!m_bInitialised) {

@@ -32,8 +32,8 @@ public:
     void OnChooseRefColor();
     void OnChooseMaskColor();
 
-    COLORREF m_crRefColor;   ///< shown; stored on OK
-    COLORREF m_crMaskColor;  ///< shown; stored on OK
+    COLORREF m_crRefColor;  ///< shown; stored on OK
+    COLORREF m_crMaskColor; ///< shown; stored on OK
 
 public slots:
     void accept() override;

@@ -11,7 +11,8 @@ constexpr CCatalogueListDlg::ControlNames kNames{"list", "add", "edit", "delete"
 }
 
 CDlgSideParaEdit::CDlgSideParaEdit(CItemList& sideTypes, QWidget* parent)
-    : CCatalogueListDlg(sideTypes, L"检测面参数编辑", {{L"编号", 80}, {L"名称", 160}}, L"确定(&O)", kNames, parent) {
+    : CCatalogueListDlg(sideTypes, L"检测面参数编辑", {{L"编号", 80}, {L"名称", 160}}, L"确定(&O)", kNames,
+                        parent) {
     setObjectName(QStringLiteral("DlgSideParaEdit"));
 }
 
@@ -20,7 +21,9 @@ std::vector<std::wstring> CDlgSideParaEdit::RowTexts(const CIDItem& item) const 
     return type ? SideTypeRow(*type) : std::vector<std::wstring>{std::to_wstring(item.m_nID), item.GetName()};
 }
 
-CIDItem* CDlgSideParaEdit::NewEntry() const { return new CSideType; }
+CIDItem* CDlgSideParaEdit::NewEntry() const {
+    return new CSideType;
+}
 
 bool CDlgSideParaEdit::EditEntry(CIDItem& item) {
     auto* type = dynamic_cast<CSideType*>(&item);

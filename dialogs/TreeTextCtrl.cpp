@@ -45,7 +45,7 @@ void CTreeTextCtrl::ShowTree(CTreeTextNode* root) {
             auto [node, parent] = stack.back();
             stack.pop_back();
             if (!node || node->GetChildCount() == 0)
-                continue;  // single parameters never appear
+                continue; // single parameters never appear
             auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
             std::wstring label = node->m_para.GetExtraValue(L"Hint");
             if (label.empty())

@@ -15,8 +15,8 @@ class CTreeTextNode;
 class CTreeTextCtrl : public QTreeWidget {
     Q_OBJECT
 public:
-    static constexpr int kNodeRole = Qt::UserRole;        ///< the node, as quintptr
-    static constexpr int kTreeIDRole = Qt::UserRole + 1;  ///< the node's tree number
+    static constexpr int kNodeRole = Qt::UserRole;       ///< the node, as quintptr
+    static constexpr int kTreeIDRole = Qt::UserRole + 1; ///< the node's tree number
 
     explicit CTreeTextCtrl(QWidget* parent = nullptr);
 

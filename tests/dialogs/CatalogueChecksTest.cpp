@@ -18,7 +18,7 @@ TEST(CatalogueChecks, IntegerFieldTakesBlanksAndSignAndRefusesTheRest) {
         EXPECT_FALSE(CheckIntField(text, 0, 255, value, message));
         EXPECT_EQ(message, L"请输入一个整数!");
     }
-    EXPECT_EQ(value, 99);  // untouched by refusals
+    EXPECT_EQ(value, 99); // untouched by refusals
 }
 
 TEST(CatalogueChecks, IntegerFieldRefusesOutOfRangeWithTheBounds) {
@@ -51,7 +51,7 @@ TEST(CatalogueChecks, PhaseTypeNameRefusesOnlyEmptyAndTheAsciiBlank) {
     EXPECT_FALSE(IsValidPhaseTypeName(L" 印次"));
     EXPECT_FALSE(IsValidPhaseTypeName(L"印 次"));
     EXPECT_FALSE(IsValidPhaseTypeName(L"印次 "));
-    EXPECT_TRUE(IsValidPhaseTypeName(L"印\u3000次"));  // ideographic blank
+    EXPECT_TRUE(IsValidPhaseTypeName(L"印\u3000次")); // ideographic blank
     EXPECT_TRUE(IsValidPhaseTypeName(L"印\t次"));
     EXPECT_TRUE(IsValidPhaseTypeName(L"UV"));
 }
@@ -64,7 +64,7 @@ TEST(CatalogueChecks, RowsShowIdentifierNameAndEachCataloguesOwnColumns) {
     CPhaseType phase;
     phase.m_nID = 12;
     phase.m_strName = L"底色";
-    phase.m_crRefColor = RGB(255, 0, 0) | RGB(0, 0, 255);  // 0x00FF00FF
+    phase.m_crRefColor = RGB(255, 0, 0) | RGB(0, 0, 255); // 0x00FF00FF
     EXPECT_EQ(PhaseTypeRow(phase), (std::vector<std::wstring>{L"12", L"底色", L"", L"16711935"}));
     phase.m_bForceIndex = true;
     phase.m_crRefColor = 0x00FFFFFF;

@@ -84,15 +84,15 @@ TEST(DlgSideParaEdit, EditTakesAnyNameEvenEmptyAndCancelChangesNothing) {
     DialogSteps steps;
     CDlgSideParaEdit dialog(sides);
     steps.Then("DlgSideParaEdit", [&](QDialog&) {
-        Click(dialog, "edit");  // no row selected: nothing opens
+        Click(dialog, "edit"); // no row selected: nothing opens
         SelectRow(dialog, 1);
         Click(dialog, "edit");
-        Click(dialog, "add");   // cancelled: nothing added
+        Click(dialog, "add"); // cancelled: nothing added
         // A double click on a row edits it too.
         QTreeWidget* list = dialog.GetList();
-        QApplication::processEvents();  // lay the rows out
+        QApplication::processEvents(); // lay the rows out
         const QPoint row0 = list->visualItemRect(list->topLevelItem(0)).center();
-        QTest::mousePress(list->viewport(), Qt::LeftButton, {}, row0);  // a double click starts with a press
+        QTest::mousePress(list->viewport(), Qt::LeftButton, {}, row0); // a double click starts with a press
         QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, row0);
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row0);
         return dialog.result();
@@ -141,7 +141,7 @@ TEST(DlgSideParaEdit, SideAndPhaseTypesAreNeverDeleted) {
     CDlgSideParaEdit sideDialog(sides);
     CDlgPhaseParaEdit phaseDialog(phases);
     steps.Then("DlgSideParaEdit", [&](QDialog&) {
-        Click(sideDialog, "delete");  // without a row: nothing
+        Click(sideDialog, "delete"); // without a row: nothing
         SelectRow(sideDialog, 0);
         Click(sideDialog, "delete");
         return sideDialog.result();
@@ -153,8 +153,9 @@ TEST(DlgSideParaEdit, SideAndPhaseTypesAreNeverDeleted) {
     });
     sideDialog.DoModal();
     phaseDialog.DoModal();
-    EXPECT_EQ(prompter.Texts(), (std::vector<std::wstring>{L"注意:此版本不允许删除面次!更多问题请联系技术支持!",
-                                                           L"注意:此版本不允许删除分层!更多问题请联系技术支持!"}));
+    EXPECT_EQ(prompter.Texts(),
+              (std::vector<std::wstring>{L"注意:此版本不允许删除面次!更多问题请联系技术支持!",
+                                         L"注意:此版本不允许删除分层!更多问题请联系技术支持!"}));
     EXPECT_EQ(sides.GetSize(), 1);
     EXPECT_EQ(phases.GetSize(), 1);
     EXPECT_EQ(sideDialog.GetList()->topLevelItemCount(), 1);
@@ -209,7 +210,7 @@ TEST(DlgPhaseParaSetEdit, EachColourDialogStartsOnItsOwnColour) {
     type.m_strName = L"底色";
     type.m_crRefColor = RGB(255, 0, 0);
     type.m_crMaskColor = RGB(0, 255, 0);
-    ColorPrompter prompter;  // no queued colours: both dialogs cancelled
+    ColorPrompter prompter; // no queued colours: both dialogs cancelled
     ScopedPrompter promptGuard(&prompter);
     DialogSteps steps;
     CDlgPhaseParaSetEdit entry(type);
@@ -221,7 +222,7 @@ TEST(DlgPhaseParaSetEdit, EachColourDialogStartsOnItsOwnColour) {
     });
     EXPECT_EQ(entry.DoModal(), QDialog::Accepted);
     EXPECT_EQ(prompter.m_initialColors, (std::vector<COLORREF>{RGB(0, 255, 0), RGB(255, 0, 0)}));
-    EXPECT_EQ(type.m_crMaskColor, RGB(0, 255, 0));  // cancelled dialogs change nothing
+    EXPECT_EQ(type.m_crMaskColor, RGB(0, 255, 0)); // cancelled dialogs change nothing
     EXPECT_EQ(type.m_crRefColor, RGB(255, 0, 0));
 }
 
@@ -245,17 +246,18 @@ TEST(DlgPhaseParaSetEdit, BlankNamesAndGreyOutsideAByteAreRefusedAndTheDialogSta
             Click(entry, "1");
             EXPECT_TRUE(entry.isVisible());
         }
-        EXPECT_EQ(type.m_strName, L"底色");  // nothing written while refused
+        EXPECT_EQ(type.m_strName, L"底色"); // nothing written while refused
         EXPECT_EQ(type.m_byMaskGray, 40);
         SetText(entry, "maskGray", QStringLiteral("255"));
-        SetText(entry, "name", QStringLiteral("底\u3000色"));  // the ideographic blank is accepted
+        SetText(entry, "name", QStringLiteral("底\u3000色")); // the ideographic blank is accepted
         Click(entry, "1");
         return entry.result();
     });
     EXPECT_EQ(entry.DoModal(), QDialog::Accepted);
     const std::wstring blank = L"分层名称不能为空或含有空格!";
-    EXPECT_EQ(prompter.Texts(), (std::vector<std::wstring>{blank, blank, blank, L"请输入 0 到 255 之间的整数!",
-                                                           L"请输入 0 到 255 之间的整数!", L"请输入一个整数!"}));
+    EXPECT_EQ(prompter.Texts(),
+              (std::vector<std::wstring>{blank, blank, blank, L"请输入 0 到 255 之间的整数!",
+                                         L"请输入 0 到 255 之间的整数!", L"请输入一个整数!"}));
     EXPECT_EQ(type.m_strName, L"底\u3000色");
     EXPECT_EQ(type.m_byMaskGray, 255);
 }
@@ -311,7 +313,8 @@ TEST(DlgMaskCoeffParaEdit, AFractionalCoefficientSurvivesAnUnchangedEdit) {
     auto* type = coeffs.GetAtAs<CMaskCoeffType>(0);
     EXPECT_DOUBLE_EQ(type->m_dCoeff, 3.0);
     EXPECT_EQ(type->m_strRemark, L"只改备注");
-    EXPECT_EQ(RowTexts(dialog.GetList(), 0), (std::vector<std::wstring>{L"1", L"暗", L"3.000000", L"只改备注"}));
+    EXPECT_EQ(RowTexts(dialog.GetList(), 0),
+              (std::vector<std::wstring>{L"1", L"暗", L"3.000000", L"只改备注"}));
 }
 
 TEST(DlgMaskCoeffParaSetEdit, CoefficientOutsideOneTo255AndLongNamesAreRefused) {
@@ -341,8 +344,9 @@ TEST(DlgMaskCoeffParaSetEdit, CoefficientOutsideOneTo255AndLongNamesAreRefused) 
         return entry.result();
     });
     EXPECT_EQ(entry.DoModal(), QDialog::Accepted);
-    EXPECT_EQ(prompter.Texts(), (std::vector<std::wstring>{L"请输入 1 到 255 之间的整数!", L"请输入 1 到 255 之间的整数!",
-                                                           L"请输入不超过 20 个字符!"}));
+    EXPECT_EQ(prompter.Texts(),
+              (std::vector<std::wstring>{L"请输入 1 到 255 之间的整数!", L"请输入 1 到 255 之间的整数!",
+                                         L"请输入不超过 20 个字符!"}));
     EXPECT_EQ(type.m_strName, std::wstring(20, L'名'));
     EXPECT_DOUBLE_EQ(type.m_dCoeff, 255);
 }
@@ -360,9 +364,9 @@ TEST(DlgMaskCoeffParaEdit, AddStartsAtOneAndDeleteAsksFirst) {
     steps.Then("DlgMaskCoeffParaEdit", [&](QDialog&) {
         Click(dialog, "add");
         SelectRow(dialog, 1);
-        Click(dialog, "delete");  // No
+        Click(dialog, "delete"); // No
         SelectRow(dialog, 1);
-        Click(dialog, "delete");  // Yes
+        Click(dialog, "delete"); // Yes
         SaveScreenshot(dialog, "DlgMaskCoeffParaEdit");
         return dialog.result();
     });
@@ -393,7 +397,7 @@ TEST(DlgMaskCoeffParaEdit, DeletingAnEntryThatIsAlreadyGoneSaysSoAndRefills) {
     CDlgMaskCoeffParaEdit dialog(coeffs);
     steps.Then("DlgMaskCoeffParaEdit", [&](QDialog&) {
         SelectRow(dialog, 0);
-        coeffs.RemoveByID(1);  // behind the dialog's back
+        coeffs.RemoveByID(1); // behind the dialog's back
         Click(dialog, "delete");
         return dialog.result();
     });

@@ -13,7 +13,7 @@ int DialogSteps::Run(QDialog& dialog) {
         return QDialog::Rejected;
     }
     auto [expected, step] = std::move(m_steps.front());
-    m_steps.pop_front();  // before the step: it may open nested dialogs
+    m_steps.pop_front(); // before the step: it may open nested dialogs
     EXPECT_EQ(name, expected);
     return step(dialog);
 }
@@ -41,5 +41,6 @@ void SaveScreenshot(QWidget& widget, const std::string& name) {
     QApplication::processEvents();
     const QPixmap picture = widget.grab();
     EXPECT_FALSE(picture.isNull());
-    EXPECT_TRUE(picture.save(folder + QStringLiteral("/") + QString::fromStdString(name) + QStringLiteral(".png")));
+    EXPECT_TRUE(
+        picture.save(folder + QStringLiteral("/") + QString::fromStdString(name) + QStringLiteral(".png")));
 }

@@ -20,14 +20,13 @@ class DialogSteps {
 public:
     using Step = std::function<int(QDialog&)>;
 
-    DialogSteps()
-        : m_guard([this](QDialog& dialog) { return Run(dialog); }) {}
+    DialogSteps() : m_guard([this](QDialog& dialog) { return Run(dialog); }) {}
     ~DialogSteps() { EXPECT_TRUE(m_steps.empty()) << m_steps.size() << " dialog steps never ran"; }
 
     void Then(const char* objectName, Step step) { m_steps.push_back({objectName, std::move(step)}); }
     /// A step that presses the named button and returns the dialog's result.
     static Step Press(const char* button);
-    std::vector<std::string> m_opened;  ///< object names of the dialogs run, in order
+    std::vector<std::string> m_opened; ///< object names of the dialogs run, in order
 
 private:
     int Run(QDialog& dialog);

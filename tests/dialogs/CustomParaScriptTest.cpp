@@ -73,12 +73,12 @@ TEST_F(CustomParaScriptTest, StoredValuesFollowTheScriptKeepingWhatStillExists) 
     EXPECT_EQ(doc.Load(dir.File("s.ini"), kStored), CCustomParaScript::State::Loaded);
     CTreeTextNode* t = doc.GetValuesRoot()->GetChild(0);
     ASSERT_NE(t, nullptr);
-    EXPECT_EQ(ChildNames(t), (std::vector<std::wstring>{L"A", L"C"}));  // B dropped, C added
+    EXPECT_EQ(ChildNames(t), (std::vector<std::wstring>{L"A", L"C"})); // B dropped, C added
     CTreeTextNode* a = t->GetChild(0);
     EXPECT_EQ(ChildNames(a), (std::vector<std::wstring>{L"p", L"q"}));
     EXPECT_EQ(a->GetChild(0)->m_para.m_strValue, L"5");
     EXPECT_EQ(a->GetChild(0)->m_para.m_strRemark, L"stored");
-    EXPECT_EQ(a->GetChild(1)->m_para.m_strDefaultValue, L"1");  // new parameter with the script's default
+    EXPECT_EQ(a->GetChild(1)->m_para.m_strDefaultValue, L"1"); // new parameter with the script's default
 
     // What OK stores: the top-level nodes nested (indented by their level, 1), every line followed by CR LF.
     EXPECT_EQ(doc.GetScriptText(), L"    [T]\r\n"
@@ -155,17 +155,18 @@ TEST_F(CustomParaScriptTest, TreeNumbersStayUniqueWhenScriptNodesAreAdded) {
         for (int i = 0; i < node->GetChildCount(); ++i)
             stack.push_back(node->GetChild(i));
     }
-    EXPECT_EQ(seen.size(), 7u);  // root, T, A, p, q, C, r
+    EXPECT_EQ(seen.size(), 7u); // root, T, A, p, q, C, r
 }
 
 TEST_F(CustomParaScriptTest, AGroupGoesToTheGridAndItsRowsComeBackByPosition) {
     ASSERT_EQ(doc.Load(dir.File("s.ini"), kStored), CCustomParaScript::State::Loaded);
     CTreeTextNode* a = doc.GetValuesRoot()->GetChild(0)->GetChild(0);
     int shown = -1;
-    EXPECT_EQ(doc.GroupIniText(*a, &shown), L"[General]\r\nCount=2\r\nName=A\r\nType=0\r\n"
-                                             L"[Item1]\r\nName=p\r\nType=0\r\nDefaultValue=1\r\nValue=5\r\n"
-                                             L"Remark=stored\r\n"
-                                             L"[Item2]\r\nName=q\r\nType=2\r\nDefaultValue=1\r\nHint=启用\r\n");
+    EXPECT_EQ(doc.GroupIniText(*a, &shown),
+              L"[General]\r\nCount=2\r\nName=A\r\nType=0\r\n"
+              L"[Item1]\r\nName=p\r\nType=0\r\nDefaultValue=1\r\nValue=5\r\n"
+              L"Remark=stored\r\n"
+              L"[Item2]\r\nName=q\r\nType=2\r\nDefaultValue=1\r\nHint=启用\r\n");
     EXPECT_EQ(shown, a->m_nTreeID);
 
     // Row labels: a caption finds the child by its "Hint", a plain name by name.
@@ -184,7 +185,8 @@ TEST_F(CustomParaScriptTest, AGroupGoesToTheGridAndItsRowsComeBackByPosition) {
     EXPECT_FALSE(doc.CommitGroup(shown, {}));
     EXPECT_FALSE(doc.CommitGroup(9999, {{L"8", L""}}));
     EXPECT_EQ(a->GetChild(0)->m_para.m_strValue, L"7");
-    EXPECT_NE(doc.GetScriptText().find(L"                Value=7\r\n                Remark=r1\r\n"), std::wstring::npos);
+    EXPECT_NE(doc.GetScriptText().find(L"                Value=7\r\n                Remark=r1\r\n"),
+              std::wstring::npos);
 }
 
 TEST_F(CustomParaScriptTest, AGroupFromElsewhereIsAppendedToTheValuesBeforeItIsShown) {
@@ -193,7 +195,7 @@ TEST_F(CustomParaScriptTest, AGroupFromElsewhereIsAppendedToTheValuesBeforeItIsS
     other.SetText(L"[Z]\r\n[z1]\r\nValue=3\r\n[END]\r\n[END]\r\n");
     other.Parse();
     CTreeTextNode* z = other.GetRoot()->GetChild(0);
-    z->m_nTreeID = 4242;  // no such number in the values
+    z->m_nTreeID = 4242; // no such number in the values
     int shown = -1;
     const std::wstring text = doc.GroupIniText(*z, &shown);
     EXPECT_EQ(text.substr(0, 28), L"[General]\r\nCount=1\r\nName=Z\r\n");

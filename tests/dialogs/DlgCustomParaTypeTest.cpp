@@ -98,7 +98,7 @@ TEST_F(CustomTypeTest, OpensWithTheScriptsOfTheFolderAndTheGroupsOfTheChosenOne)
     steps.Then("DlgCustomParaTypeEdit", [&](QDialog&) {
         EXPECT_EQ(editor.windowTitle(), QStringLiteral("自定义参数类型编辑"));
         auto* scripts = Control<QComboBox>(editor, "35125");
-        EXPECT_EQ(scripts->count(), 2);  // files "*.ini" only, by name
+        EXPECT_EQ(scripts->count(), 2); // files "*.ini" only, by name
         EXPECT_EQ(scripts->itemText(0), QStringLiteral("a.ini"));
         EXPECT_EQ(scripts->itemText(1), QStringLiteral("b.ini"));
         EXPECT_EQ(scripts->currentIndex(), 0);
@@ -148,10 +148,10 @@ TEST_F(CustomTypeTest, GridEditsAreKeptAcrossGroupChangesAndWrittenOnOK) {
         grid->SetItemText(1, 2, L"42");
         grid->SetCheck(2, 2, false);
         grid->SetItemText(1, 3, L"说明");
-        tree->setCurrentItem(TreeItem(tree, QStringLiteral("颜色")));  // commits the first group
+        tree->setCurrentItem(TreeItem(tree, QStringLiteral("颜色"))); // commits the first group
         grid->SetItemText(1, 2, L"高");                               // committed by OK
         tree->setCurrentItem(TreeItem(tree, QStringLiteral("缺陷参数")));
-        EXPECT_EQ(grid->GetItemText(1, 2), L"42");  // shown again from the values
+        EXPECT_EQ(grid->GetItemText(1, 2), L"42"); // shown again from the values
         EXPECT_FALSE(grid->GetCheck(2, 2));
         tree->setCurrentItem(TreeItem(tree, QStringLiteral("颜色")));
         EXPECT_EQ(grid->GetItemText(1, 2), L"高");
@@ -164,9 +164,10 @@ TEST_F(CustomTypeTest, GridEditsAreKeptAcrossGroupChangesAndWrittenOnOK) {
     const std::wstring& text = item.m_strScriptText;
     EXPECT_EQ(text.substr(0, 26), L"    [检测]\r\n        Type=0\r\n");
     EXPECT_EQ(text.substr(text.size() - 11), L"    [END]\r\n");
-    EXPECT_NE(text.find(L"            [最小面积]\r\n                Type=0\r\n                DefaultValue=10\r\n"
-                        L"                Value=42\r\n                Remark=说明\r\n"),
-              std::wstring::npos);
+    EXPECT_NE(
+        text.find(L"            [最小面积]\r\n                Type=0\r\n                DefaultValue=10\r\n"
+                  L"                Value=42\r\n                Remark=说明\r\n"),
+        std::wstring::npos);
     EXPECT_NE(text.find(L"            [启用]\r\n                Type=2\r\n                DefaultValue=1\r\n"
                         L"                Value=0\r\n"),
               std::wstring::npos);
@@ -211,12 +212,14 @@ TEST_F(CustomTypeTest, AnUnreadableScriptIsReportedAndTheStoredTextKept) {
     // Written by hand, without type lines or a last line end: kept byte for byte, not rewritten.
     const std::wstring stored = L"[检测]\r\n[缺陷]\r\n[最小面积]\r\nValue=77\r\n[END]\r\n[END]\r\n[END]";
     item.m_strScriptText = stored;
-    dir.WriteBytes("a.ini", std::string("\x7f" "ELF\x02\x01\x01\0\0\0", 10));
+    dir.WriteBytes("a.ini", std::string("\x7f"
+                                        "ELF\x02\x01\x01\0\0\0",
+                                        10));
     DialogSteps steps;
     CDlgCustomParaTypeEdit editor(list, item, source);
     steps.Then("DlgCustomParaTypeEdit", [&](QDialog&) {
         auto* tree = Control<CTreeTextCtrl>(editor, "35126");
-        EXPECT_EQ(tree->topLevelItemCount(), 1);  // the stored groups are shown
+        EXPECT_EQ(tree->topLevelItemCount(), 1); // the stored groups are shown
         tree->setCurrentItem(TreeItem(tree, QStringLiteral("缺陷")));
         auto* grid = Control<CGridCtrlEx>(editor, "35127");
         EXPECT_EQ(grid->GetRowCount(), 2);
@@ -249,9 +252,10 @@ TEST_F(CustomTypeTest, ChoosingAnotherScriptShowsItsGroupsFromTheStoredValues) {
     });
     ASSERT_EQ(editor.DoModal(), QDialog::Accepted);
     EXPECT_EQ(item.m_strScriptName, L"b.ini");
-    EXPECT_EQ(item.m_strScriptText, L"    [B组]\r\n        Type=0\r\n        [b1]\r\n            Type=0\r\n"
-                                    L"            [x]\r\n                Type=0\r\n            [END]\r\n        [END]\r\n"
-                                    L"    [END]\r\n");
+    EXPECT_EQ(item.m_strScriptText,
+              L"    [B组]\r\n        Type=0\r\n        [b1]\r\n            Type=0\r\n"
+              L"            [x]\r\n                Type=0\r\n            [END]\r\n        [END]\r\n"
+              L"    [END]\r\n");
 }
 
 TEST_F(CustomTypeTest, NamesAreRequiredAndAtMostTwentyCharacters) {
@@ -271,7 +275,8 @@ TEST_F(CustomTypeTest, NamesAreRequiredAndAtMostTwentyCharacters) {
         return editor.result();
     });
     EXPECT_EQ(editor.DoModal(), QDialog::Accepted);
-    EXPECT_EQ(prompter.Texts(), (std::vector<std::wstring>{L"请输入不超过 20 个字符!", L"请输入一个合适的名称!"}));
+    EXPECT_EQ(prompter.Texts(),
+              (std::vector<std::wstring>{L"请输入不超过 20 个字符!", L"请输入一个合适的名称!"}));
     EXPECT_EQ(item.m_strName, std::wstring(20, L'类'));
 }
 
@@ -283,12 +288,12 @@ TEST_F(CustomTypeTest, GreyPickerOffersWhatOtherTypesLeaveFreeAndRefusesNonBytes
     }
     auto* own = new CCustomParaType;
     own->CopyFrom(&item);
-    list.Add(own);  // the edited type is in the list: its own value is not taken
+    list.Add(own); // the edited type is in the list: its own value is not taken
     DialogSteps steps;
     CDlgCustomParaTypeEdit editor(list, *own, source);
     steps.Then("DlgCustomParaTypeEdit", [&](QDialog&) {
         Click(editor, "35123");
-        EXPECT_EQ(Control<QLineEdit>(editor, "35122")->text(), QStringLiteral("5"));  // cancelled
+        EXPECT_EQ(Control<QLineEdit>(editor, "35122")->text(), QStringLiteral("5")); // cancelled
         Click(editor, "35123");
         EXPECT_EQ(editor.m_byMaskGray, 9);
         EXPECT_EQ(Control<QLineEdit>(editor, "35122")->text(), QStringLiteral("9"));
@@ -307,7 +312,7 @@ TEST_F(CustomTypeTest, GreyPickerOffersWhatOtherTypesLeaveFreeAndRefusesNonBytes
     });
     steps.Then("SelectIndex", [](QDialog& dialog) {
         auto& picker = static_cast<CSelectIndex&>(dialog);
-        Click(picker, "1");  // its own value, unchanged: accepted
+        Click(picker, "1"); // its own value, unchanged: accepted
         EXPECT_FALSE(picker.isVisible());
         EXPECT_EQ(picker.m_byResult, 5);
         picker.show();
@@ -355,14 +360,14 @@ TEST_F(CustomTypeTest, ListAddsEditsAndDeletesTypes) {
     steps.Then("DlgCustomParaTypeList", [&](QDialog&) {
         EXPECT_EQ(dialog.windowTitle(), QStringLiteral("自定义参数类型编辑"));
         EXPECT_EQ(Control<QAbstractButton>(dialog, "35111")->text(), QStringLiteral("添加(&A)"));
-        Click(dialog, "35111");  // add: cancelled
-        Click(dialog, "35111");  // add: OK
+        Click(dialog, "35111"); // add: cancelled
+        Click(dialog, "35111"); // add: OK
         EXPECT_EQ(dialog.GetList()->topLevelItemCount(), 2);
         SaveScreenshot(dialog, "DlgCustomParaTypeList");
         dialog.GetList()->setCurrentItem(dialog.GetList()->topLevelItem(0));
-        Click(dialog, "35112");  // edit the first
+        Click(dialog, "35112"); // edit the first
         dialog.GetList()->setCurrentItem(dialog.GetList()->topLevelItem(0));
-        Click(dialog, "35113");  // delete it
+        Click(dialog, "35113"); // delete it
         // A row whose type went away meanwhile: "not deleted", and the rows are refilled.
         dialog.GetList()->setCurrentItem(dialog.GetList()->topLevelItem(0));
         list.RemoveByID(4);
@@ -371,7 +376,7 @@ TEST_F(CustomTypeTest, ListAddsEditsAndDeletesTypes) {
     });
     steps.Then("DlgCustomParaTypeEdit", DialogSteps::Press("2"));
     steps.Then("DlgCustomParaTypeEdit", [](QDialog& editor) {
-        EXPECT_EQ(Control<QComboBox>(editor, "35125")->currentIndex(), -1);  // a new type has no script
+        EXPECT_EQ(Control<QComboBox>(editor, "35125")->currentIndex(), -1); // a new type has no script
         EXPECT_EQ(Control<QLineEdit>(editor, "35121")->text(), QStringLiteral("-1"));
         SetText(editor, "35120", QStringLiteral("新类型"));
         Control<QComboBox>(editor, "35125")->setCurrentIndex(0);
