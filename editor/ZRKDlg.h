@@ -104,6 +104,11 @@ inline constexpr int ID_CUSTOM_HIGH = 32792;
 inline constexpr int ID_CUSTOM_LOW = 32793;
 inline constexpr int ID_IMPORT_AREA = 32794;
 inline constexpr int ID_GENERATE_NOTES = 32798;
+inline constexpr int ID_SIDE_TYPES = 32804;
+inline constexpr int ID_PHASE_TYPES = 32803;
+inline constexpr int ID_MASK_COEFF_TYPES = 32805;
+inline constexpr int ID_CUSTOM_TYPES = 32806;
+inline constexpr int ID_REF_IMAGES = 32807;
 } // namespace zrkid
 
 class CZRKDlg : public QDialog {
@@ -202,6 +207,12 @@ public:
     void AddPhase();
     /// "编辑检测类型", "编辑检测面", "编辑分层": the caret item's own object in its dialog; OK rebuilds the tree.
     void EditCaretItem();
+    /// The toolbar's catalogue editors ("检测面", "分层", "掩模" at place 9, "自定义") on the model's own
+    /// list; afterwards the template is marked modified whatever the result, and the tree shows the new names.
+    void EditCatalogue(int command);
+    /// "修改高自定义参数", "修改低自定义参数": the custom type the caret phase's "检测力度结构_高" (or "_低")
+    /// names, in the custom-type editor.
+    void EditPhaseCustomType(bool high);
     /// Sets the zoom step (clamped to 0 ... 9) and the view's scale.
     void SetZoomStep(int step);
     /// Channel boxes 1017 to 1020 (mode 1 to 4): checked sets the mode, unchecked returns to 0.

@@ -7,14 +7,22 @@
 #include "datastruct/Phase.h"
 #include "datastruct/Side.h"
 #include "datastruct/RefImageSet.h"
+#include "datastruct/ParaAnalytic.h"
+#include "dialogs/DlgCustomParaTypeEdit.h"
+#include "dialogs/DlgCustomParaTypeList.h"
 #include "dialogs/DlgInspSideEdit.h"
 #include "dialogs/DlgInspTypeEdit.h"
+#include "dialogs/DlgMaskCoeffParaEdit.h"
 #include "dialogs/DlgPhaseEdit.h"
+#include "dialogs/DlgPhaseParaEdit.h"
+#include "dialogs/DlgSideParaEdit.h"
 #include "dialogs/MenuRunner.h"
 #include "editor/ModelTreeCtrl.h"
 #include "editor/QtMenu.h"
 #include "formats/Format.h"
+#include "formats/IniFile.h"
 #include "formats/LanguagePack.h"
+#include "model/ParaTypes.h"
 #include "support/Prompter.h"
 
 #include <QAction>
@@ -39,6 +47,10 @@ const std::vector<MenuEntry> kTreeMenu[4] = {
      {zrkid::ID_GENERATE_NOTES, L"生成小张数据"}, {0, nullptr}, {zrkid::ID_CUSTOM_HIGH, L"修改高自定义参数"},
      {zrkid::ID_CUSTOM_LOW, L"修改低自定义参数"}, {0, nullptr}, {zrkid::ID_IMPORT_AREA, L"文件导入检测区"}},
 };
+template <class T> T* TreeObject(QTreeWidgetItem* item) {
+    return dynamic_cast<T*>(static_cast<CIDItem*>(CModelTreeCtrl::GetItemData(item)));
+}
+
 const wchar_t* const kSubmenuTitles[4] = {L"模板", L"检测类型", L"检测面", L"分层"};
 
 // Commands of the menu whose actions arrive with later work (area import): shown disabled.
@@ -103,15 +115,61 @@ bool CZRKDlg::OnTreeCommand(int command) {
     case ID_EDIT_TYPE:
     case ID_EDIT_SIDE:
     case ID_EDIT_PHASE: EditCaretItem(); return true;
+    case ID_CUSTOM_HIGH:
+    case ID_CUSTOM_LOW: EditPhaseCustomType(command == ID_CUSTOM_HIGH); return true;
+    case ID_SIDE_TYPES:
+    case ID_PHASE_TYPES:
+    case ID_MASK_COEFF_TYPES:
+    case ID_CUSTOM_TYPES: EditCatalogue(command); return true;
     default: return false;
     }
 }
 
-namespace {
-template <class T> T* TreeObject(QTreeWidgetItem* item) {
-    return dynamic_cast<T*>(static_cast<CIDItem*>(CModelTreeCtrl::GetItemData(item)));
+void CZRKDlg::EditCatalogue(int command) {
+    using namespace zrkid;
+    if (!m_pModel)
+        return;
+    if (command == ID_SIDE_TYPES) {
+        CDlgSideParaEdit dialog(m_pModel->m_sideTypes, this);
+        dialog.DoModal();
+    } else if (command == ID_PHASE_TYPES) {
+        CDlgPhaseParaEdit dialog(m_pModel->m_phaseTypes, this);
+        dialog.DoModal();
+    } else if (command == ID_MASK_COEFF_TYPES) {
+        CDlgMaskCoeffParaEdit dialog(m_pModel->m_maskCoeffTypes, this);
+        dialog.DoModal();
+    } else if (command == ID_CUSTOM_TYPES) {
+        CDlgCustomParaTypeList dialog(m_pModel->m_customParaTypes, this);
+        dialog.DoModal();
+    } else {
+        return;
+    }
+    m_bModified = true;  // the lists are edited in place, whatever the dialog's result
+    // Names and colours of the catalogues show in the tree and the overlays: show them anew, in place.
+    QTreeWidgetItem* caret = m_pTree->GetCaretItem();
+    RebuildTreeAt(caret ? CModelTreeCtrl::GetItemData(caret) : nullptr);
+    RedrawOverlays(255);
 }
-} // namespace
+
+void CZRKDlg::EditPhaseCustomType(bool high) {
+    QTreeWidgetItem* caret = m_pTree->GetCaretItem();
+    auto* phase = TreeObject<CPhase>(caret);
+    if (!m_pModel || !phase || CModelTreeCtrl::GetItemDepth(caret) != 3)
+        return;
+    std::unique_ptr<CParaAnalytic> analyser(dynamic_cast<CParaAnalytic*>(CreateByName(L"CParaAnalytic")));
+    if (!analyser)
+        return;
+    analyser->LoadText(phase->m_strParameters);
+    CTreeTextNode* node = analyser->FindNodeByName(high ? L"检测力度结构_高" : L"检测力度结构_低");
+    if (!node)
+        return;
+    auto* type = m_pModel->m_customParaTypes.FindByIDAs<CCustomParaType>(WideToInt(node->m_para.m_strValue));
+    if (!type)
+        return;
+    CDlgCustomParaTypeEdit dialog(m_pModel->m_customParaTypes, *type, this);
+    if (dialog.DoModal() == QDialog::Accepted)
+        m_bModified = true;
+}
 
 void CZRKDlg::AddInspType() {
     if (!m_pModel)

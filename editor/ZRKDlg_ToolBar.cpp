@@ -37,9 +37,9 @@ const ToolPlace kPlaces[28] = {
     {32811, L"全否", L"AAAA", QColor(90, 90, 90)},     {32815, L"复制", L"AAAA", QColor(90, 90, 90)},
 };
 
-// Commands whose actions arrive with later work (catalogue editors, mask painting, export, copy data): their buttons stay disabled until then.
-// REFACTOR: enable each when its command lands.
-constexpr int kLaterCommands[] = {32803, 32806, 32789, 32791, 32815};
+// Commands whose actions arrive with later work (mask painting, export, copy data): their buttons stay
+// disabled until then. REFACTOR: enable each when its command lands.
+constexpr int kLaterCommands[] = {32789, 32791, 32815};
 
 // A 25 x 25 button image: the label's first character on a coloured tile.
 QIcon MakeButtonImage(const QString& label, const QColor& color) {
