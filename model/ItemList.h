@@ -6,8 +6,8 @@
 /// otherwise gives it the largest identifier + 1 (so a new item of an empty list gets 1). When the
 /// largest identifier is already the largest `int`, no identifier is left to give: the addition is
 /// refused. Removing items never renumbers the others. Look-ups are linear scans from the front; the
-/// operations that add many items at once (`Copy`, `CopyStructure`, `SyncByName`, and the readers that
-/// use `CItemListAppender`) take constant time per item.
+/// copies (`Copy`, `CopyStructure`) and the readers that build lists with `CItemListAppender` add each
+/// item in constant time, with the same identifiers one `Add` after another would give.
 
 #include "model/IDItem.h"
 
