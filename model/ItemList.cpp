@@ -51,7 +51,9 @@ bool CItemList::Add(CIDItem* item) {
             return false; // largest + 1 would overflow into a negative identifier
         item->m_nID = maxID + 1;
     }
+    std::unique_ptr<CIDItem> owned(item); // taken: deleted if the array cannot grow
     m_arItems.push_back(item);
+    owned.release();
     return true;
 }
 
@@ -165,9 +167,11 @@ bool CItemListAppender::Add(CIDItem* item) {
             return false;
         item->m_nID = m_nMax + 1;
     }
-    if (m_bSet)
-        m_used.insert(item->m_nID);
-    m_nMax = std::max(m_nMax, item->m_nID);
+    std::unique_ptr<CIDItem> owned(item); // taken: deleted if the array or the set cannot grow
     m_list.m_arItems.push_back(item);
+    owned.release();
+    if (m_bSet)
+        m_used.insert(item->m_nID); // should this throw, the item is already the list's
+    m_nMax = std::max(m_nMax, item->m_nID);
     return true;
 }
