@@ -337,18 +337,15 @@ void CCodec::ReadList(CItemList& list) {
     list.RemoveAll();
     const size_t n = m_r->GetCount(2); // a kind code and an identifier at least
     list.m_arItems.reserve(n);
-    // Stored lists came from `Add`, so their identifiers are free; an identifier above every one before it
-    // is free for certain and is appended directly (`Add` would scan the list for each item).
-    int maxID = 0;
+    // Stored lists came from `Add`, so their identifiers are free and a valid store reads back unchanged.
+    // Damaged data may repeat identifiers: they get the repair `Add` would make, in constant time per item
+    // (so a damaged store cannot hang the reader); data that leaves no identifier to repair with is refused.
+    CItemListAppender appender(list);
     for (size_t i = 0; i < n; ++i) {
-        CIDItem* item = ReadItem();
-        if (item->m_nID > maxID) {
-            maxID = item->m_nID;
-            list.m_arItems.push_back(item);
-        } else {
-            list.Add(item);
-            maxID = std::max(maxID, item->m_nID);
-        }
+        std::unique_ptr<CIDItem> item(ReadItem());
+        if (!appender.Add(item.get()))
+            throw CByteStreamError("the stored data repeats an identifier and leaves no free one");
+        item.release();
     }
 }
 

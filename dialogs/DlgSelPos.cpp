@@ -99,17 +99,22 @@ void CDlgSelPos::mouseDoubleClickEvent(QMouseEvent* event) {
 void CDlgSelPos::keyPressEvent(QKeyEvent* event) {
     int column = m_nCurCol, row = m_nCurRow;
     switch (event->key()) {
-    case Qt::Key_Left: column = std::max(0, column - 1); break;
-    case Qt::Key_Right: column = std::min(m_nCols - 1, column + 1); break;
-    case Qt::Key_Up: row = std::max(0, row - 1); break;
-    case Qt::Key_Down: row = std::min(m_nRows - 1, row + 1); break;
+    case Qt::Key_Left: column = column - 1; break;
+    case Qt::Key_Right: column = column + 1; break;
+    case Qt::Key_Up: row = row - 1; break;
+    case Qt::Key_Down: row = row + 1; break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Escape: event->accept(); return;  // never close the picker
     default: QDialog::keyPressEvent(event); return;
     }
-    m_nCurCol = column;
-    m_nCurRow = row;
+    if (m_nCols < 1 || m_nRows < 1) {
+        event->accept(); // a grid without cells: there is no cell to move to or to report
+        return;
+    }
+    // Within the grid, no wrap; a current cell left outside by a smaller grid comes back to its edge.
+    m_nCurCol = std::clamp(column, 0, m_nCols - 1);
+    m_nCurRow = std::clamp(row, 0, m_nRows - 1);
     update();
     if (m_pfnCallback)
         m_pfnCallback(m_nCurCol, m_nCurRow, m_pUser, 0);

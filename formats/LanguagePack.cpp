@@ -68,12 +68,32 @@ const CLanguagePack::Index& CLanguagePack::CurrentIndex() {
     return index;
 }
 
+std::wstring CLanguagePack::SearchSection(const std::wstring& text) {
+    const CTreeTextNode* node = m_root.FindByName(m_strSection);
+    if (!node)
+        return std::wstring();
+    for (const std::wstring& line : node->m_para.m_arExtraLines) {
+        const size_t eq = line.find(L'=');
+        if (eq == text.size() && line.compare(0, eq, text) == 0)
+            return line.substr(eq + 1);
+    }
+    return std::wstring();
+}
+
 std::wstring CLanguagePack::Translate(const std::wstring& text, int flag) {
-    const Index& index = CurrentIndex();
-    const auto found = index.translations.find(text);
-    if (found == index.translations.end() || found->second.empty())
+    std::wstring result;
+    if (NodesHandedOut()) {
+        // A node handed out earlier may be changed after any look-up, unseen: an index built now could be
+        // stale at the next call, so the section is searched as it is.
+        result = SearchSection(text);
+    } else {
+        const Index& index = CurrentIndex();
+        const auto found = index.translations.find(text);
+        if (found != index.translations.end())
+            result = found->second;
+    }
+    if (result.empty())
         return text;
-    std::wstring result = found->second;
     if (flag == 1) {
         ReplaceAll(result, L"\\t", L"\t");
         ReplaceAll(result, L"\\r", L"\r");

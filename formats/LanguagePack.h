@@ -32,7 +32,9 @@ public:
     /// The translation of the text in the current section, or the text itself. With flag 1 the escapes
     /// "\t", "\r" and "\n" (backslash + letter) of the translation become tab, carriage return and line
     /// feed, in that order. Look-ups are answered from an index of the section, rebuilt after any change
-    /// of language, section or tree (see `CTreeTextAnalyze::GetTreeVersion`).
+    /// of language, section or tree (see `CTreeTextAnalyze::GetTreeVersion`); while a node handed out by
+    /// `GetRoot`, `FindByTreeID` or `FindByName` may be held (`NodesHandedOut`), it could change the tree
+    /// unseen at any time, so each look-up then searches the section as it is.
     std::wstring Translate(const std::wstring& text, int flag = 0);
     /// Sets the section, finds the menu node (by name, depth-first from the section node) and translates
     /// the menu against it: for each position p while p is below the menu's current item count, a child
@@ -50,6 +52,8 @@ public:
 private:
     struct Index;
     const Index& CurrentIndex();
+    /// The translation of the first line of the section whose source is the text; empty when none.
+    std::wstring SearchSection(const std::wstring& text);
 
     std::unique_ptr<Index> m_index;
 };

@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <filesystem>
+#include <limits>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
@@ -134,6 +135,7 @@ std::wstring CTreeTextAnalyze::GetText() {
 bool CTreeTextAnalyze::Parse() {
     ++m_nTreeVersion;
     m_root.m_children.RemoveAll();
+    m_bNodeHandedOut = false; // the nodes handed out so far are gone
     // The root's own key lines are read again too: kept from an earlier text they would be doubled, and an
     // earlier pack's lines would shadow the new pack's (the first matching line wins).
     CTreeParaStruct& rootPara = m_root.m_para;
@@ -146,7 +148,7 @@ bool CTreeTextAnalyze::Parse() {
     // The reading rules number a new node from the largest identifier among its siblings and the largest
     // tree number in the whole tree. Only this loop adds nodes, each with the next numbers, so both are
     // kept as running values: the sibling count (children get 1, 2, 3, ...) and one counter for the tree.
-    uint32_t maxTreeID = static_cast<uint32_t>(m_root.m_nTreeID);
+    int64_t maxTreeID = m_root.m_nTreeID;
     CTreeTextNode* current = &m_root;
     bool firstLine = true;
     for (const std::wstring& fullLine : m_arLines) {
@@ -169,6 +171,8 @@ bool CTreeTextAnalyze::Parse() {
             continue;
         }
         if (line[0] == L'[') {
+            if (maxTreeID >= std::numeric_limits<int32_t>::max())
+                return false; // no tree number left for the node: the rest of the text is not read
             auto node = std::make_unique<CTreeTextNode>();
             const size_t close = line.find(L']');
             if (close != std::wstring_view::npos)
@@ -222,19 +226,25 @@ bool CTreeTextAnalyze::GetIniText(std::wstring& text, bool general) {
     return true;
 }
 
-CTreeTextNode* CTreeTextAnalyze::GetRoot() {
+CTreeTextNode* CTreeTextAnalyze::HandOut(CTreeTextNode* node) {
     ++m_nTreeVersion;
-    return &m_root;
+    if (node == &m_root)
+        m_bRootHandedOut = true;
+    else if (node)
+        m_bNodeHandedOut = true;
+    return node;
+}
+
+CTreeTextNode* CTreeTextAnalyze::GetRoot() {
+    return HandOut(&m_root);
 }
 
 CTreeTextNode* CTreeTextAnalyze::FindByTreeID(int treeID) {
-    ++m_nTreeVersion;
-    return m_root.FindByTreeID(treeID);
+    return HandOut(m_root.FindByTreeID(treeID));
 }
 
 CTreeTextNode* CTreeTextAnalyze::FindByName(const std::wstring& name) {
-    ++m_nTreeVersion;
-    return m_root.FindByName(name);
+    return HandOut(m_root.FindByName(name));
 }
 
 int CTreeTextAnalyze::GetMaxTreeID() {

@@ -56,7 +56,8 @@ public:
     /// `JoinLines` of the lines.
     virtual std::wstring GetText();
     /// Rebuilds the root's children from the lines by the reading rules above; the root's own fields that
-    /// key lines set (all but its name and numbers) start empty too. Always true.
+    /// key lines set (all but its name and numbers) start empty too. True; false when a node could not be
+    /// given a tree number (the root's is the largest `int`): reading stops before that node.
     virtual bool Parse();
     /// Empties the lines and writes the root in the nested form (so the text starts with "[]"). Always true.
     virtual bool Generate();
@@ -79,10 +80,19 @@ public:
     /// directly calls `TreeChanged`. Caches over the tree compare this number.
     uint64_t GetTreeVersion() const { return m_nTreeVersion; }
     void TreeChanged() { ++m_nTreeVersion; }
+    /// True while a node handed out through `GetRoot`, `FindByTreeID` or `FindByName` may still be held:
+    /// its holder can then change the tree at any time, unseen by this object, so a cache over the tree
+    /// cannot be trusted. `Parse` replaces every node but the root, so it ends this unless the root itself
+    /// was handed out (the root lives as long as this object).
+    bool NodesHandedOut() const { return m_bNodeHandedOut || m_bRootHandedOut; }
 
     CTreeTextNode m_root;                ///< the unnamed root; parsed top-level nodes are its children
     std::vector<std::wstring> m_arLines; ///< the text, one entry per line, without line ends
 
 private:
+    CTreeTextNode* HandOut(CTreeTextNode* node);
+
     uint64_t m_nTreeVersion = 0;
+    bool m_bNodeHandedOut = false;
+    bool m_bRootHandedOut = false;
 };

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <unordered_set>
 #include <utility>
 
 namespace {
@@ -14,50 +13,14 @@ const CTreeTextNode* AsNode(const CIDItem* item) {
     return dynamic_cast<const CTreeTextNode*>(item);
 }
 
-// Appends items to a list with the identifier rule of CItemList::Add (keep a free identifier of at least 0,
-// else the largest + 1), in constant time per item: copies arrive in increasing identifier order, so the
-// set of used identifiers is only built when one does not.
-class ListAppender {
-public:
-    explicit ListAppender(CItemList& list) : m_list(list), m_nMax(std::max(0, list.GetMaxID())) {
-        if (!list.m_arItems.empty())
-            UseSet();
-    }
-
-    void Add(CIDItem* item) {
-        const int id = item->m_nID;
-        bool taken = id < 0;
-        if (!taken && (m_bSet || (!m_list.m_arItems.empty() && id <= m_nMax))) {
-            UseSet();
-            taken = m_used.count(id) != 0;
-        }
-        if (taken)
-            item->m_nID = m_nMax + 1;
-        if (m_bSet)
-            m_used.insert(item->m_nID);
-        m_nMax = std::max(m_nMax, item->m_nID);
-        m_list.m_arItems.push_back(item);
-    }
-
-private:
-    // Until an identifier arrives out of increasing order, "free" simply means "above the largest".
-    void UseSet() {
-        if (m_bSet)
-            return;
-        m_bSet = true;
-        for (const CIDItem* own : m_list.m_arItems)
-            m_used.insert(own->m_nID);
-    }
-
-    CItemList& m_list;
-    int m_nMax;
-    bool m_bSet = false;
-    std::unordered_set<int> m_used;
-};
-
 std::wstring Indent(int level) {
     const int levels = std::clamp(level, 0, CTreeTextNode::kMaxIndentLevels);
     return std::wstring(static_cast<size_t>(levels) * 4, L' ');
+}
+
+bool EndsInBlank(const std::wstring& text) {
+    const wchar_t c = text.back();
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
 }
 
 std::wstring JoinChoices(const std::vector<std::wstring>& choices) {
@@ -80,6 +43,10 @@ void WriteKeyLines(const CTreeParaStruct& para, const std::wstring& prefix,
     if (!para.m_strRemark.empty())
         lines.push_back(prefix + L"Remark=" + para.m_strRemark);
     std::wstring choices = JoinChoices(para.m_arComboList);
+    // Readers drop white space at the end of a value: a last choice ending in it gets a closing separator
+    // (an empty piece, which readers drop) so that it reads back whole.
+    if (!choices.empty() && EndsInBlank(choices))
+        choices += L',';
     if (!choices.empty())
         lines.push_back(prefix + L"ComboList=" + choices);
     lines.insert(lines.end(), para.m_arExtraLines.begin(), para.m_arExtraLines.end());
@@ -146,7 +113,7 @@ bool CTreeTextNode::CopyTree(const CTreeTextNode& source, bool structureOnly) {
     while (!stack.empty()) {
         auto [from, to] = stack.back();
         stack.pop_back();
-        ListAppender appender(to->m_children);
+        CItemListAppender appender(to->m_children);
         to->m_children.m_arItems.reserve(from->m_children.m_arItems.size());
         for (const CIDItem* item : from->m_children.m_arItems) {
             std::unique_ptr<CIDItem> copy(item->NewInstance());
@@ -155,14 +122,18 @@ bool CTreeTextNode::CopyTree(const CTreeTextNode& source, bool structureOnly) {
             if (fromChild && toChild) {
                 toChild->CopyOwnFields(*fromChild, structureOnly);
                 toChild->m_pParent = to == &scratch ? this : to;
-                stack.emplace_back(fromChild, toChild);
             } else if (auto* structured = dynamic_cast<IStructureCopy*>(copy.get());
                        structured && structureOnly) {
                 structured->CopyStructure(item);
             } else {
                 copy->CopyFrom(item);
             }
-            appender.Add(copy.release());
+            // A child that no identifier is left for (its source repeats the largest `int`) is left out.
+            if (!appender.Add(copy.get()))
+                continue;
+            copy.release();
+            if (fromChild && toChild)
+                stack.emplace_back(fromChild, toChild);
         }
     }
     CopyOwnFields(source, structureOnly);
@@ -180,12 +151,18 @@ bool CTreeTextNode::CopyStructure(const CIDItem* source) {
     return node && CopyTree(*node, true);
 }
 
-void CTreeTextNode::AddChild(CTreeTextNode* node) {
+bool CTreeTextNode::AddChild(CTreeTextNode* node) {
     if (!node)
-        return;
+        return false;
+    CTreeTextNode* const parent = node->m_pParent;
+    const int32_t level = node->m_nLevel;
     node->m_pParent = this;
     node->m_nLevel = m_nLevel + 1;
-    m_children.Add(node);
+    if (m_children.Add(node))
+        return true;
+    node->m_pParent = parent; // refused: the node stays the caller's, as it was
+    node->m_nLevel = level;
+    return false;
 }
 
 CTreeTextNode* CTreeTextNode::FindChildByExtraValue(const std::wstring& key,

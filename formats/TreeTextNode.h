@@ -38,9 +38,10 @@ public:
     bool CopyStructure(const CIDItem* source) override;
 
     /// Sets the node's parent to this node and its level to this node's level + 1, then `Add`s it to
-    /// `m_children` (the node keeps its identifier when it is free among the children). Takes ownership;
-    /// a null node is ignored.
-    virtual void AddChild(CTreeTextNode* node);
+    /// `m_children` (the node keeps its identifier when it is free among the children). Takes ownership,
+    /// true. False, nothing changed and the node still the caller's, for a null node or when the node
+    /// needs a new identifier and the children's largest is the largest `int` (see `CItemList::Add`).
+    virtual bool AddChild(CTreeTextNode* node);
     /// The first direct child whose data's `GetExtraValue(key)` equals the value exactly; null if none.
     /// Not recursive. (A child without the key matches an empty value.)
     virtual CTreeTextNode* FindChildByExtraValue(const std::wstring& key, const std::wstring& value) const;
@@ -53,15 +54,16 @@ public:
     /// Appends the item-list INI rendering of this subtree: "[General]" when `general`, else
     /// "[Item<index>]"; "Count=<children>" when there are children; "Name=", "Type="; "DefaultValue=",
     /// "Value=", "Remark=" each when not empty; "ComboList=" with the choices joined by "," when that is
-    /// not empty; the extra lines verbatim; then child k (from 1) as "[Item<k>]". Returns true.
+    /// not empty (and one more "," when the last choice ends in a blank, tab, CR or LF, which readers
+    /// would otherwise cut off); the extra lines verbatim; then child k (from 1) as "[Item<k>]". True.
     virtual bool WriteIni(std::vector<std::wstring>& lines, bool general, int index) const;
     /// The largest tree number in this subtree, this node included.
     virtual int GetMaxTreeID() const;
 
     /// Appends the nested script rendering of this subtree, indent = 4 blanks per level (see
     /// `kMaxIndentLevels`): indent "[name]"; 4 blanks + indent "Type=<n>"; "DefaultValue=", "Value=",
-    /// "Remark=" likewise, each when not empty; "ComboList=" with the choices joined by "," when that is
-    /// not empty; the extra lines verbatim without indent; the children; indent "[END]".
+    /// "Remark=" likewise, each when not empty; "ComboList=" as `WriteIni` writes it; the extra lines
+    /// verbatim without indent; the children; indent "[END]".
     void WriteNested(std::vector<std::wstring>& lines) const;
     /// Makes this tree carry the source tree's names while keeping its own content wherever a name
     /// exists in both: `SyncByName` of the children with the source's children, then each own child is

@@ -2,6 +2,7 @@
 
 #include "geometry/ImgBuffer.h"
 #include "geometry/ImgGraphic.h"
+#include "geometry/PolygonRaster.h"
 
 #include <chrono>
 
@@ -72,10 +73,13 @@ void CGraphBase::DrawSelection(CImgBuffer* buffer, int dx, int dy) {
     const int count = GetPointCount();
     for (int i = 0; i < count; ++i) {
         const CPoint p = GetPoint(i);
-        const int x = p.x + m_nOffsetX + dx;
-        const int y = p.y + m_nOffsetY + dy;
+        // Vertices, offsets and the shift may each sit near the int limits: add in 64 bits, then clamp far
+        // outside any image, so a far-away square stays far away instead of wrapping into view.
+        const int64_t x = int64_t(p.x) + m_nOffsetX + dx;
+        const int64_t y = int64_t(p.y) + m_nOffsetY + dy;
         graphic.SetColor(CImgDataRGB::FromColorRef(i == m_nSelHandle ? kGrabbedYellow : kSelectionGreen));
-        graphic.Rectangle(buffer, x - kHandleHalf, y - kHandleHalf, x + kHandleHalf, y + kHandleHalf, false);
+        graphic.Rectangle(buffer, ClampCoord(x - kHandleHalf), ClampCoord(y - kHandleHalf),
+                          ClampCoord(x + kHandleHalf), ClampCoord(y + kHandleHalf), false);
     }
     graphic.Destroy();
 }

@@ -12,6 +12,7 @@
 #include "datastruct/SysPara.h"
 #include "datastruct/TemplateStore.h"
 #include "formats/CodePage.h"
+#include "model/ParaTypes.h"
 #include "testsupport/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +21,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <random>
 
 #include <sys/wait.h>
@@ -407,6 +409,52 @@ TEST(ModelCodec, DecodingGarbageThrowsTheStreamErrorOnly) {
     }
     EXPECT_THROW(DecodeModel("", model), CByteStreamError);
     EXPECT_THROW(DecodeModel("ZRKM\x02", model), CByteStreamError);
+}
+
+TEST(ModelCodec, StoredListsWithRepeatedIdentifiersAreRepairedInLinearTime) {
+    // 80,000 side types that all carry identifier 1, then items whose free identifiers arrive out of order.
+    CModelInfo model;
+    constexpr int kRepeated = 80'000;
+    for (int i = 0; i < kRepeated; ++i) {
+        auto* type = new CSideType;
+        type->m_nID = 1;
+        model.m_sideTypes.m_arItems.push_back(type); // as damaged data would hold them
+    }
+    for (int id : {kRepeated + 9, 3'000'000, kRepeated + 5}) {
+        auto* type = new CPhaseType;
+        type->m_nID = id;
+        model.m_phaseTypes.m_arItems.push_back(type);
+    }
+    CModelInfo decoded;
+    DecodeModel(EncodeModel(model), decoded); // quadratic before: about a minute under the sanitizers
+    ASSERT_EQ(decoded.m_sideTypes.GetSize(), kRepeated);
+    for (int i = 0; i < kRepeated; ++i)
+        ASSERT_EQ(decoded.m_sideTypes.GetAt(i)->m_nID, i + 1) << "at " << i; // the repair Add makes
+    // Free identifiers are kept as stored, in stored order.
+    ASSERT_EQ(decoded.m_phaseTypes.GetSize(), 3);
+    EXPECT_EQ(decoded.m_phaseTypes.GetAt(0)->m_nID, kRepeated + 9);
+    EXPECT_EQ(decoded.m_phaseTypes.GetAt(1)->m_nID, 3'000'000);
+    EXPECT_EQ(decoded.m_phaseTypes.GetAt(2)->m_nID, kRepeated + 5);
+}
+
+TEST(ModelCodec, RepeatedLargestIdentifierIsRefusedInsteadOfOverflowing) {
+    CModelInfo model;
+    for (int i = 0; i < 2; ++i) {
+        auto* type = new CSideType;
+        type->m_nID = std::numeric_limits<int>::max();
+        model.m_sideTypes.m_arItems.push_back(type);
+    }
+    const std::string bytes = EncodeModel(model);
+    CModelInfo decoded;
+    EXPECT_THROW(DecodeModel(bytes, decoded), CByteStreamError);
+
+    // The largest identifier alone, or followed by free ones, is a valid list and reads back unchanged.
+    model.m_sideTypes.GetAt(1)->m_nID = 7;
+    CModelInfo valid;
+    DecodeModel(EncodeModel(model), valid);
+    ASSERT_EQ(valid.m_sideTypes.GetSize(), 2);
+    EXPECT_EQ(valid.m_sideTypes.GetAt(0)->m_nID, std::numeric_limits<int>::max());
+    EXPECT_EQ(valid.m_sideTypes.GetAt(1)->m_nID, 7);
 }
 
 } // namespace

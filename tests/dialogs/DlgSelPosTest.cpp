@@ -87,6 +87,34 @@ TEST(DlgSelPos, ArrowKeysMoveWithinTheGridWithoutWrapping) {
     EXPECT_EQ(picks.back().doubleClick, 0);
 }
 
+TEST(DlgSelPos, ArrowKeysInAGridWithoutCellsReportNoCell) {
+    for (auto [cols, rows] : {std::pair{0, 3}, std::pair{3, 0}, std::pair{0, 0}}) {
+        SCOPED_TRACE(testing::Message() << cols << " x " << rows);
+        CDlgSelPos picker;
+        std::vector<Pick> picks;
+        SetupPicker(picker, cols, rows, 30, &picks);
+        picker.show();
+        for (Qt::Key key : {Qt::Key_Right, Qt::Key_Down, Qt::Key_Left, Qt::Key_Up})
+            QTest::keyClick(&picker, key);
+        EXPECT_TRUE(picks.empty());
+        EXPECT_EQ(picker.m_nCurCol, 0);
+        EXPECT_EQ(picker.m_nCurRow, 0);
+    }
+}
+
+TEST(DlgSelPos, ArrowKeysBringACellLeftOutsideASmallerGridBackInside) {
+    CDlgSelPos picker;
+    std::vector<Pick> picks;
+    SetupPicker(picker, 2, 2, 30, &picks);
+    picker.m_nCurCol = 5; // set for a larger grid before
+    picker.m_nCurRow = 4;
+    picker.show();
+    QTest::keyClick(&picker, Qt::Key_Left);
+    ASSERT_EQ(picks.size(), 1u);
+    EXPECT_EQ(picks.back().column, 1);
+    EXPECT_EQ(picks.back().row, 1);
+}
+
 TEST(DlgSelPos, EnterAndEscapeDoNotClose) {
     CDlgSelPos picker;
     SetupPicker(picker, 2, 1, 30, nullptr);

@@ -87,6 +87,50 @@ TEST(LanguagePack, LookUpsFollowChangesOfTheTree) {
     EXPECT_EQ(pack.Translate(L"确定"), L"Okay");
 }
 
+TEST(LanguagePack, NodeObtainedBeforeALookUpAndChangedAfterItIsSeen) {
+    // Each node is handed out first, a look-up follows, and only then is the node changed.
+    Pack pack(kPack);
+    pack.SetSection(L"ZRKDll.dll");
+    CTreeTextNode* section = pack.FindByName(L"ZRKDll.dll");
+    EXPECT_EQ(pack.Translate(L"确定"), L"OK");
+    section->m_para.m_arExtraLines.insert(section->m_para.m_arExtraLines.begin(), L"确定=Yes");
+    EXPECT_EQ(pack.Translate(L"确定"), L"Yes");
+    section->m_para.m_arExtraLines.push_back(L"新=New");
+    EXPECT_EQ(pack.Translate(L"新"), L"New");
+    section->m_para.m_strName = L"Renamed.dll"; // the section is gone under its name
+    EXPECT_EQ(pack.Translate(L"确定"), L"确定");
+
+    // The root outlives a new parse: a root held from before still changes what is found.
+    Pack other(kPack);
+    CTreeTextNode* root = other.GetRoot();
+    other.m_arLines = kPack;
+    other.Parse();
+    EXPECT_EQ(other.Translate(L"RootKey"), L"root text");
+    root->m_para.m_arExtraLines.front() = L"RootKey=changed";
+    EXPECT_EQ(other.Translate(L"RootKey"), L"changed");
+    other.SetSection(L"ZRKDll.dll");
+    EXPECT_EQ(other.Translate(L"确定"), L"OK");
+    root->FindByName(L"ZRKDll.dll")->m_para.m_arExtraLines.clear();
+    EXPECT_EQ(other.Translate(L"确定"), L"确定");
+}
+
+TEST(LanguagePack, AHandedOutNodeReplacedByAParseNoLongerCounts) {
+    Pack pack(kPack);
+    pack.SetSection(L"ZRKDll.dll");
+    EXPECT_FALSE(pack.NodesHandedOut());
+    pack.FindByName(L"ZRKDll.dll");
+    EXPECT_TRUE(pack.NodesHandedOut());
+    pack.m_arLines = kPack;
+    pack.Parse(); // the node handed out is deleted: look-ups may use the index again
+    EXPECT_FALSE(pack.NodesHandedOut());
+    EXPECT_EQ(pack.Translate(L"确定"), L"OK");
+    EXPECT_EQ(pack.FindByName(L"Missing"), nullptr);
+    EXPECT_FALSE(pack.NodesHandedOut()); // nothing was handed out
+    pack.FindByTreeID(0);                // the root
+    pack.Parse();
+    EXPECT_TRUE(pack.NodesHandedOut());
+}
+
 TEST(LanguagePack, LoadLanguageReadsTheDeploymentsPack) {
     TempDir dir;
     ScopedEnv exe("ZRK_EXE_FOLDER", dir.Path().string());

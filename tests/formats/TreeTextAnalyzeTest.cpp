@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
+#include <memory>
 #include <random>
 
 namespace {
@@ -172,6 +174,79 @@ TEST(TreeTextWrite, ChoiceListsThatJoinToNothingAreLeftOut) {
     node.WriteIni(ini, false, 3);
     EXPECT_EQ(nested, (Lines{L"[P]", L"    Type=0", L"[END]"}));
     EXPECT_EQ(ini, (Lines{L"[Item3]", L"Name=P", L"Type=0"}));
+}
+
+TEST(TreeTextWrite, ChoicesEndingInWhiteSpaceReadBackWhole) {
+    // Found by fuzzing: the reader cuts white space off the end of a value, so "ComboList=\r," and
+    // "ComboList=a ," lost their last character or their whole choice when generated and read again.
+    const std::vector<Lines> choiceLists{{L"\r"}, {L"a "}, {L"a", L"b\t"}, {L" lead", L"x \n"}, {L"a", L"b"}};
+    for (const Lines& choices : choiceLists) {
+        SCOPED_TRACE(testing::Message() << "last choice of " << choices.size() << ": " << choices.back().size()
+                                        << " characters");
+        CTreeTextAnalyze script;
+        auto* node = new CTreeTextNode;
+        node->m_para.m_strName = L"P";
+        node->m_para.m_arComboList = choices;
+        ASSERT_TRUE(script.m_root.AddChild(node));
+        script.Generate(); // "[]" (the root), then the node
+        // Read back from the lines, and from the text as a file holds it.
+        Parsed back(script.m_arLines);
+        ASSERT_NE(back.m_root.FindByName(L"P"), nullptr);
+        EXPECT_EQ(back.m_root.FindByName(L"P")->m_para.m_arComboList, choices);
+        CTreeTextAnalyze fromText;
+        fromText.SetText(script.GetText());
+        fromText.Parse();
+        ASSERT_NE(fromText.m_root.FindByName(L"P"), nullptr);
+        EXPECT_EQ(fromText.m_root.FindByName(L"P")->m_para.m_arComboList, choices);
+        // The editors' form, one node on its own, writes the same again after the round trip.
+        Lines nested, again;
+        node->WriteNested(nested);
+        Parsed single(nested);
+        ASSERT_EQ(single.m_root.GetChildCount(), 1);
+        EXPECT_EQ(single.Top(0).m_para.m_arComboList, choices);
+        single.Top(0).WriteNested(again);
+        EXPECT_EQ(again, nested);
+        // The item-list form carries the same choices.
+        Lines ini;
+        node->WriteIni(ini, false, 1);
+        EXPECT_EQ(ini.back().substr(0, 10), L"ComboList=");
+        Lines read;
+        SplitText(ini.back().substr(10), L',', read);
+        EXPECT_EQ(read, choices);
+    }
+    // A list whose last choice ends in nothing special is written as before.
+    CTreeTextNode plain;
+    plain.m_para.m_arComboList = {L"a ", L"b"};
+    Lines lines;
+    plain.WriteNested(lines);
+    EXPECT_EQ(lines[2], L"    ComboList=a ,b");
+}
+
+TEST(TreeTextParse, NoTreeNumberLeftStopsTheReadingInsteadOfGoingNegative) {
+    CTreeTextAnalyze s;
+    s.m_root.m_nTreeID = std::numeric_limits<int>::max() - 1;
+    s.m_arLines = {L"[A]", L"[END]", L"[B]", L"[END]"};
+    EXPECT_FALSE(s.Parse());
+    ASSERT_EQ(s.m_root.GetChildCount(), 1);
+    EXPECT_EQ(s.m_root.GetChild(0)->m_nTreeID, std::numeric_limits<int>::max());
+    s.m_root.m_nTreeID = 0;
+    EXPECT_TRUE(s.Parse());
+    EXPECT_EQ(s.m_root.GetChildCount(), 2);
+}
+
+TEST(TreeTextNodes, AddChildAtTheLargestIdentifierIsRefusedAndTheNodeStaysTheCallers) {
+    CTreeTextNode root;
+    auto* top = new CTreeTextNode;
+    top->m_nID = std::numeric_limits<int>::max();
+    ASSERT_TRUE(root.AddChild(top));
+    auto extra = std::make_unique<CTreeTextNode>();
+    extra->m_nLevel = 7;
+    EXPECT_FALSE(root.AddChild(extra.get()));
+    EXPECT_EQ(extra->m_nID, -1);
+    EXPECT_EQ(extra->m_pParent, nullptr);
+    EXPECT_EQ(extra->m_nLevel, 7);
+    EXPECT_EQ(root.GetChildCount(), 1);
+    EXPECT_FALSE(root.AddChild(nullptr));
 }
 
 TEST(TreeTextWrite, IniFormNumbersEveryLevelFromOne) {

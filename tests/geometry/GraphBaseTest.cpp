@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 
 constexpr int kNoDelay = 0;
@@ -291,6 +293,39 @@ TEST(GraphBaseCtrlClick, NeedsASelectedUnlockedPolygon) {
     shape->m_bLocked = 1;
     shape->OnLButtonDown(MK_CONTROL, 11, 30);
     EXPECT_EQ(shape->GetPointCount(), 4);
+}
+
+TEST(GraphBaseDrawSelection, HandlesNearTheIntLimitsNeitherOverflowNorWrapIntoView) {
+    // Vertex + offset + shift is computed in 64 bits: these sums are about 2^32 away from the image, and
+    // in 32 bits they wrapped around to (8, 5) and (8, 3) (and overflowed, which the sanitizer build traps).
+    constexpr int kMax = std::numeric_limits<int>::max(), kMin = std::numeric_limits<int>::min();
+    struct Case {
+        std::vector<CPoint> points;
+        int offsetX, offsetY, dx, dy;
+    } cases[] = {
+        {{{kMax - 10, 5}, {kMax, 5}, {kMax, 15}}, kMax, 0, 20, 0},
+        {{{5, kMin + 10}, {5, kMin}, {15, kMin}}, 0, kMin, 3, -2},
+        {{{kMax, kMax}, {kMax - 1, kMax}, {kMax, kMax - 1}}, 0, 0, 0, 0},
+        {{{kMin, kMin}, {kMin + 1, kMin}, {kMin, kMin + 1}}, 0, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "first vertex (" << c.points[0].x << ", " << c.points[0].y << ")");
+        auto buffer = MakeBuffer(80, 80, IMG_FORMAT_RGB24);
+        auto shape = std::make_unique<CPolygon>();
+        shape->SetPoints(c.points);
+        shape->m_nOffsetX = c.offsetX;
+        shape->m_nOffsetY = c.offsetY;
+        shape->SetSelected(true);
+        shape->SetSelectedHandle(0);
+        shape->DrawSelection(buffer.get(), c.dx, c.dy);
+        EXPECT_EQ(cv::countNonZero(buffer->GetMat().reshape(1)), 0);
+    }
+    // A handle whose vertex lies just outside the image still shows the part of its square inside.
+    auto buffer = MakeBuffer(80, 80, IMG_FORMAT_RGB24);
+    auto shape = MakeShape({{-2, 40}, {-2, 60}, {-30, 50}});
+    shape->SetSelected(true);
+    shape->DrawSelection(buffer.get(), 0, 0);
+    EXPECT_EQ(Bgr(*buffer, 1, 38), BgrOf(0x00FF00)); // the right edge of the square around (-2, 40)
 }
 
 TEST(GraphBaseDrawSelection, GreenOutlineAndHandlesWithTheGrabbedOneLightYellow) {

@@ -2,6 +2,7 @@
 
 #include "geometry/MaskArea.h"
 
+#include "AllocationCounter.h"
 #include "GeometryTestUtil.h"
 
 #include <gtest/gtest.h>
@@ -114,6 +115,56 @@ TEST(MaskAreaDraw, FillOffGivesOnePixelOutlinesFillOnTintsAt150AndHolesShowTheIm
     EXPECT_EQ(Bgr(*on, 3, 3), (std::array<int, 3>{tintRB, tintG, tintRB}));
     EXPECT_EQ(Bgr(*on, 7, 7), (std::array<int, 3>{200, 200, 200}));
     EXPECT_EQ(Bgr(*on, 5, 7), BgrOf(line));
+}
+
+TEST(MaskAreaDrag, DraggingAShieldedAreaAllocatesNothingAfterItsStart) {
+    std::unique_ptr<CThreshMaskArea> mask(MakeShielded());
+    for (int i = 0; i < mask->m_coeffs.GetSize(); ++i) // remarks long enough to live on the heap
+        static_cast<CMaskCoeffType*>(mask->m_coeffs.GetAt(i))->m_strRemark = L"一个足够长、放不进字符串本身的备注";
+    const CIDItem* firstCoeff = mask->m_coeffs.GetAt(0);
+    mask->OnLButtonDown(0, 15, 15); // inside, away from the handles: a move drag starts
+    ASSERT_EQ(mask->m_nDragMode, 1);
+    AgePress(*mask, 1.0);
+    mask->OnMouseMove(MK_LBUTTON, 16, 15, 0); // the first step may still size buffers
+
+    long allocations = -1;
+    {
+        CAllocationCounter counter;
+        for (int step = 0; step < 20; ++step)
+            mask->OnMouseMove(MK_LBUTTON, 16 + step, 15 + step / 2, 0);
+        allocations = counter.GetCount();
+    }
+    EXPECT_EQ(allocations, 0);
+
+    // The drag did its work and the coefficients are the same objects with the snapshot's content.
+    EXPECT_EQ(mask->m_points.front(), CPoint(20, 9)); // moved by (35, 24) - (15, 15)
+    EXPECT_EQ(mask->m_coeffs.GetAt(0), firstCoeff);
+    ASSERT_EQ(mask->m_coeffs.GetSize(), 2);
+    const auto* coeff = static_cast<const CMaskCoeffType*>(mask->m_coeffs.GetAt(1));
+    EXPECT_EQ(coeff->m_nID, 5);
+    EXPECT_EQ(coeff->m_strName, L"脏点");
+    EXPECT_DOUBLE_EQ(coeff->m_dCoeff, 7.5);
+}
+
+TEST(MaskAreaCopy, CopyIntoADifferentCoefficientListStillCopiesWhole) {
+    std::unique_ptr<CThreshMaskArea> source(MakeShielded());
+    CThreshMaskArea target;
+    auto* extra = new CMaskCoeffType;
+    extra->m_strName = L"多余";
+    target.m_coeffs.Add(extra);
+    ASSERT_TRUE(target.CopyFrom(source.get()));
+    ASSERT_EQ(target.m_coeffs.GetSize(), 2);
+    EXPECT_EQ(target.m_coeffs.GetAt(0)->m_nID, 2);
+    EXPECT_EQ(target.m_coeffs.GetAt(0)->GetName(), L"划伤");
+    EXPECT_EQ(target.m_coeffs.GetAt(1)->m_nID, 5);
+    // Same shape of list: copied in place, content and identifiers from the source.
+    static_cast<CMaskCoeffType*>(source->m_coeffs.GetAt(1))->m_dCoeff = 9;
+    source->m_coeffs.GetAt(1)->m_nID = 8;
+    const CIDItem* kept = target.m_coeffs.GetAt(1);
+    ASSERT_TRUE(target.CopyFrom(source.get()));
+    EXPECT_EQ(target.m_coeffs.GetAt(1), kept);
+    EXPECT_EQ(target.m_coeffs.GetAt(1)->m_nID, 8);
+    EXPECT_DOUBLE_EQ(static_cast<const CMaskCoeffType*>(target.m_coeffs.GetAt(1))->m_dCoeff, 9);
 }
 
 } // namespace

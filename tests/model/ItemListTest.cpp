@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <memory>
+#include <random>
+
 namespace {
 
 // A named item with one value, enough to see what lists keep and copy.
@@ -158,3 +162,100 @@ TEST(ItemListSyncByName, KeepsOwnItemsInFrontAndAppendsNewNamesInSourceOrder) {
 }
 
 } // namespace
+
+namespace {
+
+constexpr int kLargestId = std::numeric_limits<int>::max();
+
+// The identifiers sequential `Add`s give, one at a time: what every bulk path must reproduce.
+std::vector<int> IdsBySequentialAdd(const std::vector<int>& arriving) {
+    CItemList list;
+    for (int id : arriving)
+        list.Add(new NamedItem(L"x", 0, id));
+    return Ids(list);
+}
+
+} // namespace
+
+TEST(ItemListAdd, AtTheLargestIdentifierANewItemIsRefusedInsteadOfGoingNegative) {
+    CItemList list;
+    ASSERT_TRUE(list.Add(new NamedItem(L"top", 0, kLargestId)));
+    auto fresh = std::make_unique<NamedItem>(L"new", 1);
+    EXPECT_FALSE(list.Add(fresh.get()));
+    auto repeated = std::make_unique<NamedItem>(L"again", 2, kLargestId);
+    EXPECT_FALSE(list.Add(repeated.get()));
+    // Refused items stay the caller's, unchanged; the list is as it was.
+    EXPECT_EQ(fresh->m_nID, -1);
+    EXPECT_EQ(repeated->m_nID, kLargestId);
+    EXPECT_EQ(Ids(list), (std::vector<int>{kLargestId}));
+    // An item that brings a free identifier of its own is still taken.
+    EXPECT_TRUE(list.Add(new NamedItem(L"free", 3, 5)));
+    EXPECT_EQ(Ids(list), (std::vector<int>{kLargestId, 5}));
+    EXPECT_FALSE(list.Add(nullptr));
+}
+
+TEST(ItemListAdd, BulkPathsRefuseWhereNoIdentifierIsLeft) {
+    // A source list that repeats the largest identifier (only direct changes of the array can make one).
+    CItemList source;
+    source.m_arItems = {new NamedItem(L"a", 1, kLargestId), new NamedItem(L"b", 2, kLargestId),
+                        new NamedItem(L"c", 3, 4)};
+    CItemList copy;
+    EXPECT_FALSE(copy.Copy(source));
+    EXPECT_EQ(Ids(copy), (std::vector<int>{kLargestId, 4}));
+    EXPECT_EQ(Names(copy), (std::vector<std::wstring>{L"a", L"c"}));
+
+    CItemListTree structure;
+    structure.CopyStructure(source);
+    EXPECT_EQ(Ids(structure), (std::vector<int>{kLargestId, 4}));
+
+    CItemList synced;
+    synced.Add(new NamedItem(L"a", 9, kLargestId));
+    EXPECT_FALSE(synced.SyncByName(source)); // "b" and "c" have no identifier left
+    EXPECT_EQ(Names(synced), (std::vector<std::wstring>{L"a"}));
+
+    CItemList appended;
+    CItemListAppender appender(appended);
+    EXPECT_TRUE(appender.Add(new NamedItem(L"a", 0, kLargestId)));
+    auto refused = std::make_unique<NamedItem>(L"b", 0);
+    EXPECT_FALSE(appender.Add(refused.get()));
+    EXPECT_EQ(refused->m_nID, -1);
+    EXPECT_EQ(Ids(appended), (std::vector<int>{kLargestId}));
+}
+
+TEST(ItemListCopy, RepeatedAndNegativeIdentifiersOfTheSourceAreRepairedAsAddRepairsThem) {
+    const std::vector<int> arriving{3, 3, -1, 0, 0, 7, 2, 7, -5, 8};
+    CItemList source;
+    for (int id : arriving)
+        source.m_arItems.push_back(new NamedItem(L"x", id, id)); // as damaged data would hold them
+    CItemList copy;
+    EXPECT_TRUE(copy.Copy(source));
+    EXPECT_EQ(Ids(copy), IdsBySequentialAdd(arriving));
+    EXPECT_EQ(Ids(copy), (std::vector<int>{3, 4, 5, 0, 6, 7, 2, 8, 9, 10}));
+    CItemListTree structure;
+    structure.CopyStructure(source);
+    EXPECT_EQ(Ids(structure), IdsBySequentialAdd(arriving));
+}
+
+TEST(ItemListAppender, GivesTheIdentifiersSequentialAddsGive) {
+    // Seeded random arrivals, including repeats, negatives and items already in the list.
+    std::mt19937 rng(20240531);
+    for (int round = 0; round < 200; ++round) {
+        SCOPED_TRACE(round);
+        std::uniform_int_distribution<int> id(-2, 12), count(0, 12);
+        std::vector<int> before(static_cast<size_t>(count(rng))), arriving(static_cast<size_t>(count(rng)));
+        for (int& v : before)
+            v = id(rng);
+        for (int& v : arriving)
+            v = id(rng);
+        std::vector<int> all = before;
+        all.insert(all.end(), arriving.begin(), arriving.end());
+
+        CItemList list;
+        for (int v : before)
+            list.Add(new NamedItem(L"x", 0, v));
+        CItemListAppender appender(list);
+        for (int v : arriving)
+            EXPECT_TRUE(appender.Add(new NamedItem(L"x", 0, v)));
+        EXPECT_EQ(Ids(list), IdsBySequentialAdd(all));
+    }
+}
