@@ -39,6 +39,9 @@ void CRectEdit::Build() {
         edit->setFixedSize(kCellWidth, kCellHeight);
         grid->addWidget(text, row, column);
         grid->addWidget(edit, row, column + 1);
+        // Built while the dialog may already be shown: show them now, not at the next event-loop turn.
+        text->show();
+        edit->show();
         return edit;
     };
     m_pLeft = cell(L"左", "rectLeft", 0, 0);
@@ -46,6 +49,7 @@ void CRectEdit::Build() {
     m_pWidth = cell(L"宽", "rectWidth", 1, 0);
     m_pHeight = cell(L"高", "rectHeight", 1, 2);
     setMinimumSize(grid->sizeHint());
+    updateGeometry();
 }
 
 void CRectEdit::SetRect(const CRect& rect) {
