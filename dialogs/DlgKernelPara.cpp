@@ -79,7 +79,9 @@ CDlgKernelPara::CDlgKernelPara(CKernel* kernel, const CItemList* phaseTypes, QWi
     layout->addLayout(buttons);
 }
 
-int CDlgKernelPara::DoModal() { return RunModal(*this); }
+int CDlgKernelPara::DoModal() {
+    return RunModal(*this);
+}
 
 void CDlgKernelPara::Initialise() {
     setWindowTitle(TrQ(L"定位核属性"));
@@ -124,7 +126,7 @@ void CDlgKernelPara::accept() {
     const std::wstring choice = m_pPhase->currentText().toStdWString();
     m_pKernel->m_nPhaseID = WideToInt(choice.substr(0, choice.find(L' ')));
     m_pKernel->m_bSheetKernel = m_pSheetKernel->isChecked();
-    if (m_bScriptLoaded)  // without its script the grid shows nothing: keep what the kernel has
+    if (m_bScriptLoaded) // without its script the grid shows nothing: keep what the kernel has
         m_pKernel->m_strParameters = m_pGrid->GetParameterText();
     if (m_pRectEdit->IsBuilt()) {
         const CRect rect = m_pRectEdit->GetRect();

@@ -39,8 +39,8 @@ std::wstring GeneralText(CTreeTextAnalyze& reader) {
 
 } // namespace
 
-CDlgMaskPara::CDlgMaskPara(const CInspType* type, const CSide* side, CMaskArea* area, const std::wstring& scriptFile,
-                           bool allowDeleteClone, QWidget* parent)
+CDlgMaskPara::CDlgMaskPara(const CInspType* type, const CSide* side, CMaskArea* area,
+                           const std::wstring& scriptFile, bool allowDeleteClone, QWidget* parent)
     : QDialog(parent), m_pType(type), m_pSide(side), m_pArea(area), m_strScriptFile(scriptFile),
       m_bAllowDeleteClone(allowDeleteClone) {
     setObjectName(QStringLiteral("DlgMaskPara"));
@@ -87,7 +87,9 @@ CDlgMaskPara::CDlgMaskPara(const CInspType* type, const CSide* side, CMaskArea* 
     layout->addLayout(buttons);
 }
 
-int CDlgMaskPara::DoModal() { return RunModal(*this); }
+int CDlgMaskPara::DoModal() {
+    return RunModal(*this);
+}
 
 void CDlgMaskPara::Initialise() {
     setWindowTitle(TrQ(L"掩模属性"));
@@ -141,11 +143,12 @@ void CDlgMaskPara::accept() {
         node->m_para.m_strRemark = m_pGrid->GetItemText(row, kRemarkColumn);
         node->m_nID = root->m_children.GetMaxID() + 1;
         node->m_nTreeID = node->m_nID;
-        const bool refused = node->m_para.m_strName == L"检测通道" && node->m_para.m_strValue != L"L" &&
-                             !m_bMultiChannel;
+        const bool refused =
+            node->m_para.m_strName == L"检测通道" && node->m_para.m_strValue != L"L" && !m_bMultiChannel;
         root->AddChild(node);
         if (refused) {
-            ZrkMessageBox(Translate(L"检测面未设置多通道检测!", 0), Translate(L"注 意", 0), MB_OK | MB_ICONWARNING);
+            ZrkMessageBox(Translate(L"检测面未设置多通道检测!", 0), Translate(L"注 意", 0),
+                          MB_OK | MB_ICONWARNING);
             return;
         }
     }
@@ -154,7 +157,7 @@ void CDlgMaskPara::accept() {
         ZrkMessageBox(Translate(L"标识不能为空，请添加标识!", 0));
         return;
     }
-    if (m_pArea && m_bScriptLoaded) {  // without its script the grid shows nothing: keep the area's text
+    if (m_pArea && m_bScriptLoaded) { // without its script the grid shows nothing: keep the area's text
         std::vector<std::wstring> lines;
         for (int i = 0; i < root->GetChildCount(); ++i)
             root->GetChild(i)->WriteNested(lines);

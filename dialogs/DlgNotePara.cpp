@@ -43,7 +43,9 @@ CDlgNotePara::CDlgNotePara(const CInspType* type, CNote* note, QWidget* parent)
     layout->addLayout(buttons);
 }
 
-int CDlgNotePara::DoModal() { return RunModal(*this); }
+int CDlgNotePara::DoModal() {
+    return RunModal(*this);
+}
 
 void CDlgNotePara::showEvent(QShowEvent* event) {
     if (!m_bInitialised) {
@@ -60,7 +62,7 @@ void CDlgNotePara::showEvent(QShowEvent* event) {
 }
 
 void CDlgNotePara::accept() {
-    if (m_pNote && m_bScriptLoaded)  // without its script the grid shows nothing: keep the note's text
+    if (m_pNote && m_bScriptLoaded) // without its script the grid shows nothing: keep the note's text
         m_pNote->m_strParameters = m_pGrid->GetParameterText();
     QDialog::accept();
 }

@@ -31,7 +31,9 @@ CDlgSetKernel::CDlgSetKernel(QWidget* parent) : QDialog(parent) {
     setMinimumWidth(220);
 }
 
-int CDlgSetKernel::DoModal() { return RunModal(*this); }
+int CDlgSetKernel::DoModal() {
+    return RunModal(*this);
+}
 
 void CDlgSetKernel::accept() {
     m_nMethod = m_pLine->isChecked() ? 0 : (m_pArea->isChecked() ? 1 : -1);

@@ -64,7 +64,9 @@ CDlgThreshMaskPara::CDlgThreshMaskPara(const CItemList* coeffTypes, CThreshMaskA
     layout->addLayout(buttons);
 }
 
-int CDlgThreshMaskPara::DoModal() { return RunModal(*this); }
+int CDlgThreshMaskPara::DoModal() {
+    return RunModal(*this);
+}
 
 void CDlgThreshMaskPara::BuildGrid() {
     const int types = m_pCoeffTypes ? m_pCoeffTypes->GetSize() : 0;
@@ -122,9 +124,11 @@ void CDlgThreshMaskPara::accept() {
         bool finite = true;
         const double value = ReadDecimal(m_pGrid->GetItemText(i + 1, kValueColumn), &finite);
         // 256 / coefficient; a coefficient of 0 sets no upper bound.
-        const double bound = type->m_dCoeff == 0.0 ? std::numeric_limits<double>::infinity() : 256.0 / type->m_dCoeff;
+        const double bound =
+            type->m_dCoeff == 0.0 ? std::numeric_limits<double>::infinity() : 256.0 / type->m_dCoeff;
         if (!finite || value < 0.0 || value > bound) {
-            ZrkMessageBox(Format(Translate(L"%s不能小于 0 或大于%s!", 0), type->m_strName, Format(L"%f", bound)));
+            ZrkMessageBox(
+                Format(Translate(L"%s不能小于 0 或大于%s!", 0), type->m_strName, Format(L"%f", bound)));
             return;
         }
         values[i] = value;

@@ -26,13 +26,16 @@ double ReadDecimal(const std::wstring& text, bool* finite) {
     std::string narrow;
     for (wchar_t c : text) {
         if (c >= 0x80 || c == 0)
-            break;  // no number goes on past a character outside ASCII
+            break; // no number goes on past a character outside ASCII
         narrow += static_cast<char>(c);
     }
-    double value = cLocale ? strtod_l(narrow.c_str(), nullptr, cLocale) : std::strtod(narrow.c_str(), nullptr);
+    double value =
+        cLocale ? strtod_l(narrow.c_str(), nullptr, cLocale) : std::strtod(narrow.c_str(), nullptr);
     if (finite)
         *finite = std::isfinite(value);
     return value;
 }
 
-QString TrQ(const wchar_t* text) { return QString::fromStdWString(Translate(text, 0)); }
+QString TrQ(const wchar_t* text) {
+    return QString::fromStdWString(Translate(text, 0));
+}

@@ -28,7 +28,8 @@ protected:
             m_before.CopyFrom(kernel);
         return kernel;
     }
-    static void SetRectFields(QDialog& d, const char* left, const char* top, const char* width, const char* height) {
+    static void SetRectFields(QDialog& d, const char* left, const char* top, const char* width,
+                              const char* height) {
         Find<QLineEdit>(d, "rectLeft")->setText(QString::fromUtf8(left));
         Find<QLineEdit>(d, "rectTop")->setText(QString::fromUtf8(top));
         Find<QLineEdit>(d, "rectWidth")->setText(QString::fromUtf8(width));
@@ -43,7 +44,8 @@ protected:
         if (exact) {
             EXPECT_EQ(kernel.m_strParameters, m_before.m_strParameters);
         }
-        for (const wchar_t* name : {L"定位方式", L"直线定位极性", L"直线定位阈值", L"投影方向", L"搜索范围", L"相似度"})
+        for (const wchar_t* name :
+             {L"定位方式", L"直线定位极性", L"直线定位阈值", L"投影方向", L"搜索范围", L"相似度"})
             EXPECT_EQ(ShownIn(kernel.m_strParameters, name), ShownIn(m_before.m_strParameters, name)) << name;
         EXPECT_EQ(kernel.GetRect(), m_before.GetRect());
         EXPECT_EQ(kernel.m_nID, m_before.m_nID);
@@ -70,7 +72,7 @@ TEST_F(DlgKernelParaTest, SampleKernelShowsItsFieldsAndOkWritesExactlyThoseNamed
         EXPECT_EQ(Find<QLineEdit>(d, "rectWidth")->text(), QString::number(rect.Width()));
         EXPECT_EQ(Find<QLineEdit>(d, "rectHeight")->text(), QString::number(rect.Height()));
         CGridCtrlEx* grid = dialog.GetGrid();
-        EXPECT_EQ(grid->GetRowCount(), 7);  // the header and the six parameters of KernelPara.ini
+        EXPECT_EQ(grid->GetRowCount(), 7); // the header and the six parameters of KernelPara.ini
         const int similarity = FindRow(*grid, L"最低相似度");
         EXPECT_GT(similarity, 0);
         Shot(d, "DlgKernelPara");
@@ -78,7 +80,7 @@ TEST_F(DlgKernelParaTest, SampleKernelShowsItsFieldsAndOkWritesExactlyThoseNamed
         phase->setCurrentIndex(1);
         Find<QCheckBox>(d, "sheetKernel")->setChecked(true);
         Find<QCheckBox>(d, "locked")->setChecked(true);
-        Find<QLineEdit>(d, "id")->setText(QStringLiteral("999"));  // never written back
+        Find<QLineEdit>(d, "id")->setText(QStringLiteral("999")); // never written back
         SetRectFields(d, "10", "20", "30", "40");
         grid->SetItemText(similarity, 2, L"0.85");
         return Press(d, "1");
@@ -89,7 +91,7 @@ TEST_F(DlgKernelParaTest, SampleKernelShowsItsFieldsAndOkWritesExactlyThoseNamed
     EXPECT_EQ(kernel->m_nPhaseID, 2);
     EXPECT_TRUE(kernel->m_bSheetKernel);
     EXPECT_EQ(kernel->m_bLocked, 1);
-    EXPECT_EQ(kernel->GetRect(), CRect(10, 20, 40, 60));  // width and height, not right and bottom
+    EXPECT_EQ(kernel->GetRect(), CRect(10, 20, 40, 60)); // width and height, not right and bottom
     EXPECT_EQ(kernel->m_nID, m_before.m_nID);
     EXPECT_EQ(kernel->m_nSheetCol, m_before.m_nSheetCol);
     EXPECT_EQ(kernel->m_nSheetRow, m_before.m_nSheetRow);
@@ -107,7 +109,7 @@ TEST_F(DlgKernelParaTest, CancelAndChangingOnlyTheIdentifierLeaveTheKernelAlone)
         CDlgKernelPara dialog(kernel, &m_model.m_phaseTypes);
         ScopedModalHandler handler([&](QDialog& d) {
             Find<QLineEdit>(d, "id")->setText(QStringLiteral("77"));
-            if (QString::fromLatin1(button) == QStringLiteral("2")) {  // Cancel discards every edit
+            if (QString::fromLatin1(button) == QStringLiteral("2")) { // Cancel discards every edit
                 Find<QComboBox>(d, "phase")->setCurrentIndex(1);
                 Find<QCheckBox>(d, "locked")->setChecked(true);
                 SetRectFields(d, "1", "2", "3", "4");
@@ -122,7 +124,7 @@ TEST_F(DlgKernelParaTest, CancelAndChangingOnlyTheIdentifierLeaveTheKernelAlone)
 TEST_F(DlgKernelParaTest, WithoutAPhaseChoiceOnlyCancelDeleteAndCloneLeave) {
     CKernel kernel;
     kernel.m_nID = 4;
-    kernel.m_nPhaseID = 7;  // not among the phase types: no entry is chosen
+    kernel.m_nPhaseID = 7; // not among the phase types: no entry is chosen
     kernel.SetRect(5, 5, 15, 15);
     m_before.CopyFrom(&kernel);
     CItemList empty;
@@ -149,7 +151,7 @@ TEST_F(DlgKernelParaTest, WithoutAPhaseChoiceOnlyCancelDeleteAndCloneLeave) {
 TEST_F(DlgKernelParaTest, LockedFlagIsWrittenOnlyWhenTheBoxDiffers) {
     CKernel kernel;
     kernel.m_nPhaseID = 1;
-    kernel.m_bLocked = 2;  // a locked value other than 1 stays as it is while the box shows it locked
+    kernel.m_bLocked = 2; // a locked value other than 1 stays as it is while the box shows it locked
     kernel.SetRect(0, 0, 10, 10);
     for (bool checked : {true, false}) {
         CDlgKernelPara dialog(&kernel, &m_model.m_phaseTypes);

@@ -32,7 +32,7 @@ protected:
             Find<QLineEdit>(d, "label")->setText(label);
             int result = Press(d, button);
             if (d.isVisible())
-                result = Press(d, "2");  // refused: leave with Cancel
+                result = Press(d, "2"); // refused: leave with Cancel
             return result;
         });
         return dialog.DoModal();
@@ -64,7 +64,7 @@ TEST_F(DlgMaskParaTest, SampleAreaOkWritesTheGridsParametersAndReturnsTheLabel) 
     });
     EXPECT_EQ(dialog.DoModal(), QDialog::Accepted);
     EXPECT_EQ(dialog.m_strLabel, L"新条纹");
-    EXPECT_EQ(area->m_strTag, tag);  // storing the label is the opener's
+    EXPECT_EQ(area->m_strTag, tag); // storing the label is the opener's
     EXPECT_EQ(ValueIn(area->m_strParameters, L"检测阈值"), L"31");
     EXPECT_EQ(ValueIn(area->m_strParameters, L"检测通道"), L"B");
     EXPECT_EQ(ValueIn(area->m_strParameters, L"启用检测区"), L"0");
@@ -88,15 +88,15 @@ TEST_F(DlgMaskParaTest, SampleAreaOkWritesTheGridsParametersAndReturnsTheLabel) 
 
 TEST_F(DlgMaskParaTest, ChannelOtherThanLNeedsTheSidesMultiChannelSwitch) {
     struct Case {
-        const wchar_t* sideText;  // the side's parameter text
+        const wchar_t* sideText; // the side's parameter text
         const wchar_t* channel;
         bool accepted;
     } cases[] = {
         {L"[允许多通道检测]\r\nType=2\r\nValue=0\r\n[END]\r\n", L"B", false},
         {L"[允许多通道检测]\r\nType=2\r\nValue=0\r\n[END]\r\n", L"L", true},
-        {L"[允许多通道检测]\r\nType=2\r\nValue=2\r\n[END]\r\n", L"R", false},  // only "1" allows
+        {L"[允许多通道检测]\r\nType=2\r\nValue=2\r\n[END]\r\n", L"R", false}, // only "1" allows
         {L"[允许多通道检测]\r\nType=2\r\nValue=1\r\n[END]\r\n", L"R", true},
-        {L"[对位容差]\r\nValue=3\r\n[END]\r\n", L"G", true},  // no switch: every channel
+        {L"[对位容差]\r\nValue=3\r\n[END]\r\n", L"G", true}, // no switch: every channel
         {L"", L"B", true},
     };
     for (const Case& c : cases) {
@@ -109,7 +109,8 @@ TEST_F(DlgMaskParaTest, ChannelOtherThanLNeedsTheSidesMultiChannelSwitch) {
         const std::wstring before = area.m_strParameters;
         CDlgMaskPara dialog(Type(), &side, &area, L"PhaseMaskPara.ini", false);
         dialog.m_strLabel = L"A";
-        EXPECT_EQ(Run(dialog, c.channel, QStringLiteral("A"), "1"), c.accepted ? QDialog::Accepted : QDialog::Rejected);
+        EXPECT_EQ(Run(dialog, c.channel, QStringLiteral("A"), "1"),
+                  c.accepted ? QDialog::Accepted : QDialog::Rejected);
         if (c.accepted) {
             EXPECT_TRUE(m_prompter.Texts().empty());
             EXPECT_EQ(ValueIn(area.m_strParameters, L"检测通道"), c.channel);

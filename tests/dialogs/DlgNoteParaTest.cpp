@@ -64,7 +64,7 @@ TEST_F(DlgNoteParaTest, ANewNoteTakesTheScriptsDefaultsAndAMissingScriptKeepsThe
     CDlgNotePara dialog(Type(), &fresh);
     ScopedModalHandler handler([&](QDialog& d) { return Press(d, "1"); });
     EXPECT_EQ(dialog.DoModal(), QDialog::Accepted);
-    EXPECT_EQ(ValueIn(fresh.m_strParameters, L"废品标记"), L"喷码");  // a shown default becomes the value
+    EXPECT_EQ(ValueIn(fresh.m_strParameters, L"废品标记"), L"喷码"); // a shown default becomes the value
     EXPECT_EQ(ValueIn(fresh.m_strParameters, L"小张启用"), L"1");
 
     RemoveScript("缺陷检测/NotePara.ini");

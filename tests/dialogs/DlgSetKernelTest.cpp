@@ -10,10 +10,11 @@ using DlgSetKernelTest = ShapeDialogTest;
 
 TEST_F(DlgSetKernelTest, OkReportsTheCheckedMethodAndClosingReportsNone) {
     struct Case {
-        const char* choose;  // radio to check, or null for the start state
+        const char* choose; // radio to check, or null for the start state
         bool ok;
         int method;
-    } cases[] = {{nullptr, true, 0}, {"areaMethod", true, 1}, {"lineMethod", true, 0}, {"areaMethod", false, -1}};
+    } cases[] = {
+        {nullptr, true, 0}, {"areaMethod", true, 1}, {"lineMethod", true, 0}, {"areaMethod", false, -1}};
     for (const Case& c : cases) {
         CDlgSetKernel dialog;
         EXPECT_EQ(dialog.m_nMethod, -1);
@@ -25,7 +26,7 @@ TEST_F(DlgSetKernelTest, OkReportsTheCheckedMethodAndClosingReportsNone) {
             if (c.choose)
                 Find<QRadioButton>(d, c.choose)->setChecked(true);
             if (!c.ok) {
-                d.reject();  // the window closed without OK
+                d.reject(); // the window closed without OK
                 return d.result();
             }
             return Press(d, "1");

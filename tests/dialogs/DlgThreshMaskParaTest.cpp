@@ -64,7 +64,7 @@ TEST_F(DlgThreshMaskParaTest, SampleAreaShowsItsCoefficientsAndOkWritesLabelAndV
         Shot(d, "DlgThreshMaskPara");
         Find<QLineEdit>(d, "id")->setText(QStringLiteral("55"));
         grid->SetItemText(1, 1, L"4.25");
-        grid->SetItemText(2, 1, L"2.56");  // exactly 256 / 100
+        grid->SetItemText(2, 1, L"2.56"); // exactly 256 / 100
         Find<QLineEdit>(d, "label")->setText(QStringLiteral("边缘二"));
         return Press(d, "1");
     });
@@ -91,12 +91,12 @@ TEST_F(DlgThreshMaskParaTest, CoefficientBoundsAreZeroAndTwoHundredFiftySixOverT
     }
     struct Case {
         std::vector<const wchar_t*> cells;
-        const wchar_t* refusal;  // null: accepted
+        const wchar_t* refusal; // null: accepted
         std::vector<double> stored;
     } cases[] = {
         {{L"4", L"512", L"1e300"}, nullptr, {4, 512, 1e300}},
         {{L"0", L"0.000", L"0"}, nullptr, {0, 0, 0}},
-        {{L"abc", L"", L"12abc"}, nullptr, {0, 0, 12}},  // text reads as 0, a leading number as that number
+        {{L"abc", L"", L"12abc"}, nullptr, {0, 0, 12}}, // text reads as 0, a leading number as that number
         {{L"4.000001", L"1", L"1"}, L"T3不能小于 0 或大于4.000000!", {}},
         {{L"-0.001", L"1", L"1"}, L"T3不能小于 0 或大于4.000000!", {}},
         {{L"1", L"512.5", L"1"}, L"T5不能小于 0 或大于512.000000!", {}},
@@ -110,7 +110,7 @@ TEST_F(DlgThreshMaskParaTest, CoefficientBoundsAreZeroAndTwoHundredFiftySixOverT
         m_prompter.Clear();
         CThreshMaskArea area;
         area.m_strTag = L"old";
-        auto* own = new CMaskCoeffType;  // an entry for the first type only
+        auto* own = new CMaskCoeffType; // an entry for the first type only
         own->m_nID = 3;
         own->m_strName = L"T3";
         own->m_dCoeff = 2;
@@ -156,7 +156,7 @@ TEST_F(DlgThreshMaskParaTest, TypesWithoutAnEntryShowOneAndCancelChangesNothing)
     EXPECT_EQ(area.m_strTag, L"t");
     EXPECT_EQ(area.m_coeffs.GetSize(), 0);
 
-    CItemList none;  // no coefficient types: only the header, OK stores the label
+    CItemList none; // no coefficient types: only the header, OK stores the label
     CDlgThreshMaskPara bare(&none, &area);
     EXPECT_EQ(Run(bare, {}, QStringLiteral("v")), QDialog::Accepted);
     EXPECT_EQ(bare.GetGrid()->GetRowCount(), 1);

@@ -40,7 +40,8 @@ protected:
     static void Shot(QDialog& dialog, const char* name) {
         QDir().mkpath(QStringLiteral(ZRK_SCREENSHOT_DIR));
         dialog.adjustSize();
-        EXPECT_TRUE(dialog.grab().save(QStringLiteral(ZRK_SCREENSHOT_DIR) + QString::fromLatin1(name) + ".png"));
+        EXPECT_TRUE(
+            dialog.grab().save(QStringLiteral(ZRK_SCREENSHOT_DIR) + QString::fromLatin1(name) + ".png"));
     }
     /// The grid row whose name column (column 1, or 0 for a grid with names in its fixed column) shows the
     /// text; -1 when none.

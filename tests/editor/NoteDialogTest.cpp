@@ -58,7 +58,8 @@ TEST_F(NoteDialogTest, DoubleClickWithAPhaseEditsThatSheetsNote) {
             ++opened;
             EXPECT_EQ(d.objectName(), QStringLiteral("DlgNotePara"));
             auto* id = d.findChild<QLineEdit*>(QStringLiteral("id"));
-            EXPECT_EQ(id ? id->text() : QString(), QStringLiteral("5"));  // row 1 x 3 columns + column 1, from 1
+            EXPECT_EQ(id ? id->text() : QString(),
+                      QStringLiteral("5")); // row 1 x 3 columns + column 1, from 1
             auto* grid = d.findChild<CGridCtrlEx*>(QStringLiteral("parameterGrid"));
             for (int row = 1; grid && row < grid->GetRowCount(); ++row)
                 if (grid->GetItemText(row, 1) == L"小张编码") {
