@@ -8,6 +8,7 @@
 #include "datastruct/Phase.h"
 #include "datastruct/RefImage.h"
 #include "datastruct/Side.h"
+#include "dialogs/DlgNotePara.h"
 #include "dialogs/DlgSelPos.h"
 #include "editor/ModelTreeCtrl.h"
 #include "formats/LanguagePack.h"
@@ -89,9 +90,14 @@ void CZRKDlg::ApplySmallSheet(int column, int row, bool doubleClick) {
     }
     RedrawOverlays(255);
     LayoutControls();
-    // REFACTOR: a double-click with a phase selected opens the note dialog (CDlgNotePara) modally for the
-    // current note once that dialog lands.
-    (void)doubleClick;
+    if (doubleClick && GetCurPhase()) {
+        if (CNote* note = GetCurNote()) {
+            const std::wstring before = note->m_strParameters;
+            CDlgNotePara dialog(GetCurType(), note, this);
+            if (dialog.DoModal() == QDialog::Accepted && note->m_strParameters != before)
+                m_bModified = true;
+        }
+    }
 }
 
 void CZRKDlg::GenerateSmallSheetData() {

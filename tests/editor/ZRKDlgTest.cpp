@@ -9,6 +9,7 @@
 #include "datastruct/RefImage.h"
 #include "datastruct/Side.h"
 #include "dialogs/DlgSelPos.h"
+#include "dialogs/ModalRunner.h"
 #include "editor/ImgView.h"
 #include "editor/MyImageWnd.h"
 #include "geometry/GraphBase.h"
@@ -195,9 +196,16 @@ TEST_F(EditorTest, ChooserPicksArrowKeysAndDoubleClick) {
     EXPECT_EQ(m_dlg->m_pRefImage->m_nCurRow, 0);
     EXPECT_EQ(m_dlg->GetCurNote()->m_nID, 3);
 
+    // A double-click picks the sheet and, with the phase selected, opens its note's dialog (cancelled here).
+    int notesOpened = 0;
+    ScopedModalHandler cancelNote([&](QDialog& dialog) {
+        notesOpened += dialog.objectName() == QStringLiteral("DlgNotePara");
+        return static_cast<int>(QDialog::Rejected);
+    });
     QTest::mouseDClick(chooser, Qt::LeftButton, {}, QPoint(15, 15));
     EXPECT_EQ(m_dlg->m_pRefImage->m_nCurCol, 0);
     EXPECT_EQ(m_dlg->m_pRefImage->m_nCurRow, 0);
+    EXPECT_EQ(notesOpened, 1);
     EXPECT_TRUE(chooser->isVisible());
     EXPECT_TRUE(m_prompter.Texts().empty());
 }
