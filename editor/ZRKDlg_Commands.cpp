@@ -227,11 +227,16 @@ void CZRKDlg::AddPhase() {
     if (!side->m_phases.Add(added))
         return;
     phase.release();
-    // A phase whose type is missing from the catalogue is kept but not shown: stay on its side then.
-    RebuildTreeAt(m_pTree->FindItemByData(added) ? static_cast<const void*>(added) : side);
-    if (QTreeWidgetItem* item = m_pTree->FindItemByData(added))
-        m_pTree->setCurrentItem(item);
+    // The side first, the announcement, then the new phase: selecting a phase without notes offers to make
+    // them, which comes after the phase is announced. A phase whose type is missing from the catalogue is
+    // kept but not shown: the side stays selected then.
+    RebuildTreeAt(side);
     ZrkMessageBox(Translate(L"分层已增加,请设置各分层的前景!", 0), m_strTitle, MB_OK | MB_ICONINFORMATION);
+    if (QTreeWidgetItem* item = m_pTree->FindItemByData(added)) {
+        m_pTree->setCurrentItem(item);  // may generate notes and rebuild the tree: `item` is not used again
+        if (QTreeWidgetItem* current = m_pTree->currentItem())
+            m_pTree->scrollToItem(current);
+    }
 }
 
 void CZRKDlg::EditCaretItem() {
@@ -322,9 +327,12 @@ void CZRKDlg::RebuildTreeAt(const void* data) {
         OnSelChanged();
         return;
     }
+    // The selection change may rebuild the tree again (notes generated for a phase without any), so the
+    // item is looked up afresh afterwards instead of kept.
     if (m_pTree->currentItem() == target)
         OnSelChanged();  // already current after the fill: no signal comes, run the change by hand
     else
         m_pTree->setCurrentItem(target);
-    m_pTree->scrollToItem(target);
+    if (QTreeWidgetItem* current = m_pTree->currentItem())
+        m_pTree->scrollToItem(current);
 }

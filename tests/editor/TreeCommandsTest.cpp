@@ -9,10 +9,15 @@
 #include "datastruct/Side.h"
 #include "dialogs/MenuRunner.h"
 #include "editor/QtMenu.h"
+#include "dialogs/ModalRunner.h"
 #include "formats/LanguagePack.h"
+#include "model/ParaTypes.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QTest>
 
 namespace {
@@ -207,4 +212,268 @@ TEST_F(TreeCommandsTest, GeneratingNotesWithoutAReferenceImageDoesNothing) {
     RightClick(zrkid::ID_GENERATE_NOTES);
     EXPECT_EQ(phase->m_notes.GetSize(), before);
     EXPECT_TRUE(m_prompter.Texts().empty());
+}
+
+// ---- commands that open the item dialogs ----------------------------------------------------------------
+
+namespace {
+void Press(QDialog& dialog, const char* name) {
+    auto* button = dialog.findChild<QPushButton*>(QString::fromLatin1(name));
+    ASSERT_NE(button, nullptr) << name;
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+void Choose(QDialog& dialog, const char* combo, int index) {
+    auto* box = dialog.findChild<QComboBox*>(QString::fromLatin1(combo));
+    ASSERT_NE(box, nullptr) << combo;
+    ASSERT_LT(index, box->count()) << combo;
+    box->setCurrentIndex(index);
+}
+/// A modal handler that names the type of a `CDlgInspTypeEdit` and presses `button`.
+ModalHandler NameType(const QString& name, const char* button = "1") {
+    return [name, button](QDialog& dialog) {
+        dialog.findChild<QLineEdit*>("name")->setText(name);
+        Press(dialog, button);
+        return dialog.result();
+    };
+}
+} // namespace
+
+TEST_F(TreeCommandsTest, AddingATypeTakesTheNextIdentifierAndCancelLeavesNothing) {
+    {
+        ScopedModalHandler cancel(NameType("白费", "2"));
+        RightClick(zrkid::ID_ADD_TYPE);
+    }
+    EXPECT_EQ(m_dlg->m_pModel->m_inspTypes.GetSize(), 2);
+    ScopedModalHandler name(NameType("新类型"));
+    RightClick(zrkid::ID_ADD_TYPE);
+    ASSERT_EQ(m_dlg->m_pModel->m_inspTypes.GetSize(), 3);
+    CIDItem* added = m_dlg->m_pModel->m_inspTypes.GetAt(2);
+    EXPECT_EQ(added->GetName(), L"新类型");
+    EXPECT_EQ(added->m_nID, 3);
+    EXPECT_EQ(m_dlg->m_pTree->currentItem(), Item({L"新类型"}));  // shown and selected
+}
+
+TEST_F(TreeCommandsTest, AddingASideAndAPhaseUnderTheSizeType) {
+    Select({L"尺寸定位"});
+    ScopedModalHandler side([](QDialog& dialog) {
+        Choose(dialog, "sideType", 0);  // only "2 反面" is free under this type
+        Choose(dialog, "refImage", 0);
+        Choose(dialog, "split", 0);
+        Press(dialog, "1");
+        return dialog.result();
+    });
+    RightClick(zrkid::ID_ADD_SIDE);
+    auto* sizeType = m_dlg->m_pModel->m_inspTypes.GetAtAs<CInspType>(1);
+    ASSERT_EQ(sizeType->m_sides.GetSize(), 2);
+    auto* back = sizeType->m_sides.GetAtAs<CSide>(1);
+    EXPECT_EQ(back->m_nID, 2);
+    EXPECT_EQ(back->m_nRefImageID, 1);
+    EXPECT_EQ(back->m_nSplitID, 1);
+    EXPECT_EQ(m_dlg->m_pTree->currentItem(), Item({L"尺寸定位", L"反面"}));
+
+    m_prompter.Clear();
+    ScopedModalHandler phase([](QDialog& dialog) {
+        auto* combo = dialog.findChild<QComboBox*>("phaseType");
+        combo->setCurrentIndex(combo->findText("2 第二印次"));
+        Press(dialog, "1");
+        return dialog.result();
+    });
+    RightClick(zrkid::ID_ADD_PHASE);
+    ASSERT_EQ(back->m_phases.GetSize(), 1);
+    EXPECT_EQ(back->m_phases.GetAt(0)->m_nID, 2);
+    ASSERT_FALSE(m_prompter.Texts().empty());
+    EXPECT_EQ(m_prompter.Texts()[0], L"分层已增加,请设置各分层的前景!");
+    EXPECT_EQ(m_prompter.m_messages[0].type & MB_ICONMASK, MB_ICONINFORMATION);
+    EXPECT_NE(Item({L"尺寸定位", L"反面", L"第二印次"}), nullptr);
+}
+
+TEST_F(TreeCommandsTest, APhaseWhoseTypeIsMissingIsInsertedButNotShown) {
+    Select({L"尺寸定位", L"正面"});
+    m_dlg->m_pModel->m_phaseTypes.Add(new CPhaseType);  // a third phase type, id 3, then removed below
+    ScopedModalHandler phase([this](QDialog& dialog) {
+        auto* combo = dialog.findChild<QComboBox*>("phaseType");
+        combo->setCurrentIndex(combo->count() - 1);
+        Press(dialog, "1");
+        m_dlg->m_pModel->m_phaseTypes.RemoveByID(3);  // gone from the catalogue before the tree is rebuilt
+        return dialog.result();
+    });
+    RightClick(zrkid::ID_ADD_PHASE);
+    auto* side = m_dlg->m_pModel->m_inspTypes.GetAtAs<CInspType>(1)->m_sides.GetAtAs<CSide>(0);
+    ASSERT_EQ(side->m_phases.GetSize(), 2);
+    EXPECT_EQ(side->m_phases.GetAt(1)->m_nID, 3);
+    EXPECT_EQ(Item({L"尺寸定位", L"正面"})->childCount(), 1);
+    EXPECT_EQ(m_dlg->m_pTree->currentItem(), Item({L"尺寸定位", L"正面"}));
+}
+
+TEST_F(TreeCommandsTest, EditingATypeRenamesItInPlaceAndCancelChangesNothing) {
+    Select({L"尺寸定位"});
+    {
+        ScopedModalHandler cancel(NameType("不要", "2"));
+        RightClick(zrkid::ID_EDIT_TYPE);
+    }
+    EXPECT_EQ(m_dlg->m_pModel->m_inspTypes.GetAt(1)->GetName(), L"尺寸定位");
+    ScopedModalHandler rename(NameType("尺寸"));
+    RightClick(zrkid::ID_EDIT_TYPE);
+    EXPECT_EQ(m_dlg->m_pModel->m_inspTypes.GetAt(1)->GetName(), L"尺寸");
+    EXPECT_EQ(m_dlg->m_pTree->currentItem(), Item({L"尺寸"}));
+}
+
+TEST_F(TreeCommandsTest, CataloguesOpenFromTheToolbarAndCountAsAChange) {
+    int opened = 0;
+    QString titles;
+    ScopedModalHandler close([&](QDialog& dialog) {
+        ++opened;
+        titles += dialog.metaObject()->className() + QStringLiteral(" ");
+        dialog.reject();
+        return dialog.result();
+    });
+    EXPECT_TRUE(m_dlg->OnCommand(zrkid::ID_PHASE_TYPES));
+    EXPECT_TRUE(m_dlg->m_bModified);
+    EXPECT_TRUE(m_dlg->OnCommand(zrkid::ID_CUSTOM_TYPES));
+    EXPECT_EQ(opened, 2);
+    EXPECT_EQ(titles, QStringLiteral("CDlgPhaseParaEdit CDlgCustomParaTypeList "));
+    // Without the configuration key the side-type and mask-coefficient editors stay disabled.
+    EXPECT_FALSE(m_dlg->IsCommandEnabled(zrkid::ID_SIDE_TYPES));
+    EXPECT_FALSE(m_dlg->OnCommand(zrkid::ID_SIDE_TYPES));
+    EXPECT_EQ(opened, 2);
+}
+
+TEST(CatalogueEditorsSwitch, TheConfigurationKeyEnablesTheDisabledEditors) {
+    for (auto [line, enabled] : {std::pair{"", false}, std::pair{"bEnableCatalogueEditors=0\r\n", false},
+                                 std::pair{"bEnableCatalogueEditors=1\r\n", true},
+                                 std::pair{"bEnableCatalogueEditors=yes\r\n", false}}) {
+        SCOPED_TRACE(line);
+        EditorDeployment deploy;
+        deploy.Dir().WriteBytes("config.ini", std::string("[General]\r\nbIfMouseTimeDelay=1\r\n") + line);
+        deploy.AddSampleModel();
+        CRecordingPrompter prompter;
+        ScopedPrompter scoped(&prompter);
+        CZRKDlg dlg;
+        dlg.Create();
+        EXPECT_EQ(dlg.IsCommandEnabled(zrkid::ID_SIDE_TYPES), enabled);
+        EXPECT_EQ(dlg.IsCommandEnabled(zrkid::ID_MASK_COEFF_TYPES), enabled);
+        EXPECT_FALSE(dlg.IsCommandEnabled(zrkid::ID_REF_IMAGES));  // its editor has not landed
+        if (!enabled)
+            continue;
+        ASSERT_TRUE(dlg.ActivateByID(1));
+        std::vector<std::string> opened;
+        ScopedModalHandler close([&](QDialog& dialog) {
+            opened.push_back(dialog.metaObject()->className());
+            dialog.reject();
+            return dialog.result();
+        });
+        EXPECT_TRUE(dlg.OnCommand(zrkid::ID_SIDE_TYPES));
+        EXPECT_TRUE(dlg.m_bModified);
+        EXPECT_TRUE(dlg.OnCommand(zrkid::ID_MASK_COEFF_TYPES));
+        EXPECT_EQ(opened, (std::vector<std::string>{"CDlgSideParaEdit", "CDlgMaskCoeffParaEdit"}));
+    }
+}
+
+TEST_F(TreeCommandsTest, HighAndLowCustomParametersOpenTheNamedCustomType) {
+    auto* custom = new CCustomParaType;
+    custom->m_nID = 7;
+    custom->m_strName = L"正面-第一印次-高";
+    m_dlg->m_pModel->m_customParaTypes.Add(custom);
+    CPhase* phase = Phase(0, 0, 0);
+    phase->m_strParameters = L"[检测力度结构_高]\r\nvalue=7\r\n[END]\r\n[检测力度结构_低]\r\nvalue=99\r\n[END]\r\n";
+    Select({L"缺陷检测", L"正面", L"第一印次"});
+    std::vector<std::string> opened;
+    ScopedModalHandler close([&](QDialog& dialog) {
+        opened.push_back(dialog.metaObject()->className());
+        dialog.reject();
+        return dialog.result();
+    });
+    RightClick(zrkid::ID_CUSTOM_HIGH);
+    EXPECT_EQ(opened, std::vector<std::string>({"CDlgCustomParaTypeEdit"}));
+    RightClick(zrkid::ID_CUSTOM_LOW);  // names no type of the template: nothing opens
+    EXPECT_EQ(opened.size(), 1u);
+}
+
+// ---- a session as an operator works --------------------------------------------------------------------
+
+TEST(TreeCommandsSession, BuildEditGenerateDeleteSaveAndReload) {
+    ClearProfile();
+    EditorDeployment deploy({.buildSample = true});
+    CRecordingPrompter prompter;
+    ScopedPrompter scoped(&prompter);
+    CZRKDlg dlg;
+    dlg.Create();
+    dlg.resize(1200, 800);
+    dlg.show();
+    ASSERT_TRUE(dlg.ActivateByID(1));
+    auto item = [&dlg](std::initializer_list<std::wstring> path) {
+        QTreeWidgetItem* at = dlg.m_pTree->topLevelItem(0);
+        for (const std::wstring& text : path) {
+            QTreeWidgetItem* next = nullptr;
+            for (int i = 0; at && i < at->childCount(); ++i)
+                if (CModelTreeCtrl::GetItemText(at->child(i)) == text)
+                    next = at->child(i);
+            at = next;
+        }
+        return at;
+    };
+    auto command = [&dlg](int id) {
+        ScopedMenuHandler pick([id](QMenu& menu) { return FindCommand(menu, id); });
+        emit dlg.m_pTree->customContextMenuRequested(QPoint(5, 5));
+    };
+    {
+        ScopedModalHandler name(NameType("套印检测"));
+        command(zrkid::ID_ADD_TYPE);
+    }
+    ASSERT_NE(item({L"套印检测"}), nullptr);
+    dlg.m_pTree->setCurrentItem(item({L"套印检测"}));
+    {
+        ScopedModalHandler side([](QDialog& dialog) {
+            Choose(dialog, "sideType", 0);
+            Choose(dialog, "refImage", 0);
+            Choose(dialog, "split", 0);
+            Press(dialog, "1");
+            return dialog.result();
+        });
+        command(zrkid::ID_ADD_SIDE);
+    }
+    ASSERT_NE(item({L"套印检测", L"正面"}), nullptr);
+    {
+        ScopedModalHandler phase([](QDialog& dialog) {
+            Choose(dialog, "phaseType", 0);
+            Press(dialog, "1");
+            return dialog.result();
+        });
+        prompter.m_answers = {IDOK, IDOK};  // "分层已增加…", then the offer to generate the notes
+        command(zrkid::ID_ADD_PHASE);
+    }
+    ASSERT_NE(item({L"套印检测", L"正面", L"印次1"}), nullptr);
+    EXPECT_EQ(dlg.m_pTree->currentItem(), item({L"套印检测", L"正面", L"印次1"}));
+    auto* type = dlg.m_pModel->m_inspTypes.GetAtAs<CInspType>(2);
+    auto* phase = type->m_sides.GetAtAs<CSide>(0)->m_phases.GetAtAs<CPhase>(0);
+    EXPECT_EQ(phase->m_notes.GetSize(), 6);  // generated on selection: the sample's sheet is 3 x 2
+    {
+        ScopedModalHandler rename(NameType("套印"));
+        dlg.m_pTree->setCurrentItem(item({L"套印检测"}));
+        command(zrkid::ID_EDIT_TYPE);
+    }
+    EXPECT_EQ(type->GetName(), L"套印");
+    dlg.m_pTree->setCurrentItem(item({L"套印", L"正面", L"印次1"}));
+    prompter.m_answers = {IDYES};
+    command(zrkid::ID_GENERATE_NOTES);
+    EXPECT_EQ(phase->m_notes.GetSize(), 6);
+    prompter.m_answers = {IDYES};
+    command(zrkid::ID_DELETE_PHASE);
+    EXPECT_EQ(item({L"套印", L"正面", L"印次1"}), nullptr);
+    EXPECT_TRUE(dlg.OnCommand(zrkid::ID_SAVE));
+    EXPECT_FALSE(dlg.m_bModified);
+
+    // The store holds exactly what was done, and a new activation shows it.
+    CModelInfo stored;
+    ASSERT_TRUE(stored.Load(1));
+    ASSERT_EQ(stored.m_inspTypes.GetSize(), 3);
+    auto* storedType = stored.m_inspTypes.GetAtAs<CInspType>(2);
+    EXPECT_EQ(storedType->GetName(), L"套印");
+    EXPECT_EQ(storedType->m_nID, 3);
+    ASSERT_EQ(storedType->m_sides.GetSize(), 1);
+    EXPECT_EQ(storedType->m_sides.GetAt(0)->m_nID, 1);
+    EXPECT_EQ(storedType->m_sides.GetAtAs<CSide>(0)->m_phases.GetSize(), 0);
+    ASSERT_TRUE(dlg.ActivateByID(1));
+    EXPECT_NE(item({L"套印", L"正面"}), nullptr);
+    EXPECT_EQ(item({L"套印", L"正面"})->childCount(), 0);
 }
