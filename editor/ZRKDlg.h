@@ -185,6 +185,16 @@ public:
     void GenerateSmallSheetData();
     /// Lays the controls out for the current client size.
     void LayoutControls();
+    // ---- the edit journal's entry point (ZRKDlg_Edit.cpp) ----
+    /// Opens a step of the edit journal with its label (a literal, translated for display), for example
+    /// "增加检测区". Every change of the template happens between `BeginEdit` and `EndEdit`. Steps nest; only
+    /// the outermost is recorded, and only when the template changed.
+    void BeginEdit(const std::wstring& label);
+    /// Closes the step opened last (see `BeginEdit`).
+    void EndEdit();
+    /// How many steps are open now (0 outside every change).
+    int GetEditDepth() const { return m_nEditDepth; }
+
     /// A toolbar command or a command by identifier; false when the command is unknown or disabled.
     bool OnCommand(int command);
     /// The tree's context menu at a global point (right click; only with a model): marks the template
@@ -338,6 +348,8 @@ private:
     void UpdateTitle();
     static void OnChooserPick(int column, int row, void* user, int doubleClick);
 
+    int m_nEditDepth = 0;
+    std::wstring m_strEditLabel;  ///< the label of the outermost open step
     bool m_bWindowCreated = false;
     bool m_bInitialised = false;
     CDynamicLibrary m_hDataStruct;  ///< resolved again at each activation, as the start-up did
