@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <filesystem>
 
 namespace {
 struct ShownMenu {
@@ -86,6 +87,16 @@ TEST_F(TreeCommandsTest, EachDepthShowsItsSubmenuAndARightClickCountsAsAChange) 
     EXPECT_FALSE(phase.enabled[8]);  // area import arrives with the area files
     // Under a type other than "缺陷检测" the custom-parameter entries are grayed.
     Select({L"尺寸定位", L"正面", L"第一印次"});
+    {
+        // A picture of the menu as the operator sees it, for review.
+        ScopedMenuHandler shoot([](QMenu& menu) {
+            std::filesystem::create_directories(ZRK_SCREENSHOT_DIR);
+            menu.adjustSize();
+            menu.grab().save(QStringLiteral(ZRK_SCREENSHOT_DIR "tree_menu_phase.png"));
+            return nullptr;
+        });
+        emit m_dlg->m_pTree->customContextMenuRequested(QPoint(5, 5));
+    }
     phase = RightClick(0);
     EXPECT_FALSE(phase.enabled[5]);
     EXPECT_FALSE(phase.enabled[6]);
