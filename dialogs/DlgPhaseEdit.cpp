@@ -234,13 +234,14 @@ void CDlgPhaseEdit::OnPhaseTypeChanged() {
     // The script is read once for both types, so that a missing file leaves nothing half made.
     std::wstring scriptText;
     if (!phasecustom::ReadCustomScript(phasecustom::kScriptFile, scriptText)) {
-        ZrkMessageBox(std::wstring(L"缺失配置文件:") + L"\n" + L"不能加载 " + phasecustom::kScriptFile);
+        ZrkMessageBox(Translate(L"缺失配置文件:", 0) + L"\n" + Translate(L"不能加载", 0) + L" " +
+                      phasecustom::kScriptFile);
         return;
     }
     CItemList& customs = m_pModel->m_customParaTypes;
     for (const std::wstring* name : {&highName, &lowName})
         if (!phasecustom::EnsureCustomParaType(customs, *name, phasecustom::kScriptFile, scriptText))
-            ZrkMessageBox(L"创建自定义参数失败!");
+            ZrkMessageBox(Translate(L"创建自定义参数失败!", 0));
 
     const int highID = phasecustom::FindCustomParaTypeID(customs, highName);
     const int lowID = phasecustom::FindCustomParaTypeID(customs, lowName);

@@ -47,7 +47,7 @@ bool BuildClarityTable(std::vector<uint8_t>& table, int weight) {
         for (int i = 0; i < 256; ++i) {
             int sum = j * (255 - weight) + i * weight;
             if (sum > 0xFFFF || sum < 0) {
-                ZrkMessageBox(L"Create clarity data Error");
+                ZrkMessageBox(Translate(L"Create clarity data Error", 0));
                 return false;
             }
             table[j * 256 + i] = static_cast<uint8_t>(sum >> 8);
