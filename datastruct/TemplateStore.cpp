@@ -369,18 +369,7 @@ bool CTemplateStore::SaveModelData(int id, const std::wstring& name, const std::
     if (id < 1)
         return Fail(L"模板编号必须大于 0: " + std::to_wstring(id));
     CTransaction tx(m_db);
-    if (!tx.Began() || !WriteModelRows(m_db, id, name, title, data))
-        return FailSql(L"模板无法保存");
-    // The saved model supersedes the working state kept beside it.
-    {
-        CStatement st(m_db, "DELETE FROM model_draft WHERE model_id = ?");
-        if (!st.Ok())
-            return FailSql(L"模板无法保存");
-        st.BindInt(1, id);
-        if (st.Step() != SQLITE_DONE)
-            return FailSql(L"模板无法保存");
-    }
-    if (!tx.Commit())
+    if (!tx.Began() || !WriteModelRows(m_db, id, name, title, data) || !tx.Commit())
         return FailSql(L"模板无法保存");
     m_strError.clear();
     return true;
@@ -586,8 +575,8 @@ bool CTemplateStore::DeleteDraft(int id) {
     return true;
 }
 
-bool CTemplateStore::LimitPageCount(int pages) {
+bool CTemplateStore::SetQueryOnly(bool queryOnly) {
     if (!m_db)
         return Fail(L"模板库没有打开");
-    return Exec(("PRAGMA max_page_count=" + std::to_string(pages)).c_str()) || FailSql(L"模板库无法设置");
+    return Exec(queryOnly ? "PRAGMA query_only=1" : "PRAGMA query_only=0") || FailSql(L"模板库无法设置");
 }

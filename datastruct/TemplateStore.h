@@ -13,7 +13,8 @@
 /// Beside each model the store may hold a draft: the editor's working state after the last step of an
 /// edit, written after every step so that a crash loses at most the step in progress. A draft names the
 /// saved version it started from (`CModelStamp`), so that a draft of a model deleted or replaced since is
-/// recognised. A successful save of the model removes its draft in the same transaction.
+/// recognised. A save leaves the draft alone: the program whose edits it holds removes it after its own
+/// save, so that a save by another program is seen as a replacement of the version the draft started from.
 ///
 /// Schema versions: 1 had no drafts; 2 adds them. A store of version 1 is migrated in place, in one
 /// transaction, when it is opened.
@@ -98,9 +99,9 @@ public:
     bool LoadDraft(int id, std::string& data, bool& found, CModelStamp& base);
     /// Removes the model's draft; true also when there was none.
     bool DeleteDraft(int id);
-    /// Caps the file at `pages` pages for this connection, so that a write beyond it fails as on a full disk.
-    /// For tests of the full-disk path.
-    bool LimitPageCount(int pages);
+    /// Refuses (true) or allows again every write of this connection, as a read-only file refuses them.
+    /// For tests of the paths where a write fails.
+    bool SetQueryOnly(bool queryOnly);
 
 private:
     bool Exec(const char* sql);

@@ -371,7 +371,7 @@ private:
     // ---- the edit journal (ZRKDlg_Edit.cpp) ----
     /// Called at the end of every activation: a fresh journal, then the offer of the model's draft.
     void OfferDraft();
-    /// After a successful save (the store removed the draft): the draft's base is the new saved version.
+    /// After a successful save: the draft goes, and the next one starts from the new saved version.
     void OnModelSaved();
     /// The operator declined to save: the draft goes too.
     void DiscardDraft();

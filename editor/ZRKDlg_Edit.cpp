@@ -275,9 +275,12 @@ void CZRKDlg::OfferDraft() {
 }
 
 void CZRKDlg::OnModelSaved() {
-    // The save removed the draft in its own transaction; later drafts start from the new version.
-    if (m_pModel && m_pModel->m_nID >= 1 && OpenDraftStore())
+    // The saved model supersedes the draft; later drafts start from the new version. A kill between the
+    // save and this leaves a draft of the old version: the next activation drops it with a message.
+    if (m_pModel && m_pModel->m_nID >= 1 && OpenDraftStore()) {
+        m_pDraftStore->DeleteDraft(m_pModel->m_nID);
         m_pDraftStore->GetModelStamp(m_pModel->m_nID, m_draftBase);
+    }
 }
 
 void CZRKDlg::DiscardDraft() {
