@@ -90,6 +90,20 @@ CREATE TABLE model_data(
 );
 )sql";
 
+// Version 2: the drafts. No foreign key: a draft outlives its model's deletion, so that the editor can say
+// why it is dropped.
+const char* const kDraftSchema = R"sql(
+CREATE TABLE IF NOT EXISTS model_draft(
+    model_id      INTEGER PRIMARY KEY CHECK (model_id >= 1),
+    base_exists   INTEGER NOT NULL,
+    base_revision INTEGER NOT NULL,
+    base_crc32    INTEGER NOT NULL,
+    crc32         INTEGER NOT NULL,
+    data          BLOB NOT NULL,
+    written_at    TEXT
+);
+)sql";
+
 } // namespace
 
 std::wstring GetTemplateStorePath() {
@@ -190,12 +204,49 @@ bool CTemplateStore::Open(const std::wstring& path) {
     Exec("PRAGMA journal_mode=WAL");
     Exec("PRAGMA synchronous=NORMAL");
     Exec("PRAGMA foreign_keys=ON");
+    if (version >= 1 && version < kSchemaVersion && !Migrate(version)) {
+        // A store that cannot be written (read-only media) is still read as it stands: its models load,
+        // only drafts cannot be kept.
+        if (sqlite3_db_readonly(m_db, "main") == 1)
+            return true;
+        Close();
+        return false;
+    }
     return true;
+}
+
+bool CTemplateStore::Migrate(int fromVersion) {
+    // One transaction: a kill during the migration leaves the store of the old version, whole. Another
+    // program may have migrated it meanwhile: the version is read again under the write lock.
+    CTransaction tx(m_db);
+    if (!tx.Began())
+        return FailSql(L"模板库无法升级");
+    int version = fromVersion;
+    {
+        CStatement st(m_db, "PRAGMA user_version");
+        if (!st.Ok() || st.Step() != SQLITE_ROW)
+            return FailSql(L"模板库无法升级");
+        version = static_cast<int>(st.ColumnInt(0));
+    }
+    if (version >= kSchemaVersion)
+        return true;  // the transaction rolls back: nothing was written
+    if (version < 2 && !Exec(kDraftSchema))
+        return FailSql(L"模板库无法升级");
+    if (!Exec(("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str()) || !tx.Commit())
+        return FailSql(L"模板库无法升级");
+    return true;
+}
+
+int CTemplateStore::GetSchemaVersion() {
+    if (!m_db)
+        return 0;
+    CStatement st(m_db, "PRAGMA user_version");
+    return st.Ok() && st.Step() == SQLITE_ROW ? static_cast<int>(st.ColumnInt(0)) : 0;
 }
 
 bool CTemplateStore::CreateSchema() {
     CTransaction tx(m_db);
-    if (!tx.Began() || !Exec(kSchema) ||
+    if (!tx.Began() || !Exec(kSchema) || !Exec(kDraftSchema) ||
         !Exec(("PRAGMA application_id=" + std::to_string(kApplicationID)).c_str()) ||
         !Exec(("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str()))
         return FailSql(L"模板库无法创建");
@@ -430,4 +481,102 @@ bool CTemplateStore::SaveSystemValues(const std::map<std::wstring, std::wstring>
         return FailSql(L"系统参数无法保存");
     m_strError.clear();
     return true;
+}
+
+bool CTemplateStore::GetModelStamp(int id, CModelStamp& stamp) {
+    stamp = CModelStamp();
+    if (!m_db)
+        return Fail(L"模板库没有打开");
+    CStatement st(m_db, "SELECT m.revision, d.crc32 FROM model m LEFT JOIN model_data d ON d.model_id = m.id "
+                        "WHERE m.id = ?");
+    if (!st.Ok())
+        return FailSql(L"模板目录无法读取");
+    st.BindInt(1, id);
+    const int rc = st.Step();
+    if (rc == SQLITE_ROW) {
+        stamp.m_bExists = true;
+        stamp.m_nRevision = st.ColumnInt(0);
+        stamp.m_nCrc = static_cast<uint32_t>(st.ColumnInt(1));
+    } else if (rc != SQLITE_DONE) {
+        return FailSql(L"模板目录无法读取");
+    }
+    m_strError.clear();
+    return true;
+}
+
+bool CTemplateStore::SaveDraft(int id, const CModelStamp& base, const std::string& data) {
+    if (!m_db)
+        return Fail(L"模板库没有打开");
+    if (id < 1)
+        return Fail(L"模板编号必须大于 0: " + std::to_wstring(id));
+    CTransaction tx(m_db);
+    if (!tx.Began())
+        return FailSql(L"修改记录无法写入");
+    CStatement st(m_db, "INSERT OR REPLACE INTO model_draft(model_id, base_exists, base_revision, base_crc32, "
+                        "crc32, data, written_at) VALUES(?, ?, ?, ?, ?, ?, datetime('now'))");
+    if (!st.Ok())
+        return FailSql(L"修改记录无法写入");
+    st.BindInt(1, id);
+    st.BindInt(2, base.m_bExists ? 1 : 0);
+    st.BindInt(3, base.m_nRevision);
+    st.BindInt(4, base.m_nCrc);
+    st.BindInt(5, Crc32(data));
+    st.BindBlob(6, data);
+    if (st.Step() != SQLITE_DONE || !tx.Commit())
+        return FailSql(L"修改记录无法写入");
+    m_strError.clear();
+    return true;
+}
+
+bool CTemplateStore::LoadDraft(int id, std::string& data, bool& found, CModelStamp& base) {
+    data.clear();
+    found = false;
+    base = CModelStamp();
+    if (!m_db)
+        return Fail(L"模板库没有打开");
+    CStatement st(m_db, "SELECT base_exists, base_revision, base_crc32, crc32, data FROM model_draft "
+                        "WHERE model_id = ?");
+    if (!st.Ok())
+        return FailSql(L"修改记录无法读取");
+    st.BindInt(1, id);
+    const int rc = st.Step();
+    if (rc == SQLITE_DONE) {
+        m_strError.clear();
+        return true;
+    }
+    if (rc != SQLITE_ROW)
+        return FailSql(L"修改记录无法读取");
+    found = true;
+    base.m_bExists = st.ColumnInt(0) != 0;
+    base.m_nRevision = st.ColumnInt(1);
+    base.m_nCrc = static_cast<uint32_t>(st.ColumnInt(2));
+    const auto* blob = static_cast<const char*>(sqlite3_column_blob(*st, 4));
+    const int size = sqlite3_column_bytes(*st, 4);
+    if (blob && size > 0)
+        data.assign(blob, static_cast<size_t>(size));
+    if (static_cast<uint32_t>(st.ColumnInt(3)) != Crc32(data)) {
+        data.clear();
+        return Fail(L"模板 " + std::to_wstring(id) + L" 的修改记录已损坏 (校验和不符)");
+    }
+    m_strError.clear();
+    return true;
+}
+
+bool CTemplateStore::DeleteDraft(int id) {
+    if (!m_db)
+        return Fail(L"模板库没有打开");
+    CStatement st(m_db, "DELETE FROM model_draft WHERE model_id = ?");
+    if (!st.Ok())
+        return FailSql(L"修改记录无法删除");
+    st.BindInt(1, id);
+    if (st.Step() != SQLITE_DONE)
+        return FailSql(L"修改记录无法删除");
+    m_strError.clear();
+    return true;
+}
+
+bool CTemplateStore::SetQueryOnly(bool queryOnly) {
+    if (!m_db)
+        return Fail(L"模板库没有打开");
+    return Exec(queryOnly ? "PRAGMA query_only=1" : "PRAGMA query_only=0") || FailSql(L"模板库无法设置");
 }

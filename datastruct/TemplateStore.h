@@ -9,6 +9,15 @@
 ///
 /// No operation throws: each reports failure through its result and leaves a text for `GetLastError`
 /// (a file that is not a template store, is damaged or truncated, or a model that does not exist).
+///
+/// Beside each model the store may hold a draft: the editor's working state after the last step of an
+/// edit, written after every step so that a crash loses at most the step in progress. A draft names the
+/// saved version it started from (`CModelStamp`), so that a draft of a model deleted or replaced since is
+/// recognised. A save leaves the draft alone: the program whose edits it holds removes it after its own
+/// save, so that a save by another program is seen as a replacement of the version the draft started from.
+///
+/// Schema versions: 1 had no drafts; 2 adds them. A store of version 1 is migrated in place, in one
+/// transaction, when it is opened.
 
 #include <cstdint>
 #include <map>
@@ -24,9 +33,17 @@ struct CModelCatalogEntry {
     std::wstring m_strTitle;
 };
 
+/// Which saved version of a model a draft started from.
+struct CModelStamp {
+    bool m_bExists = false;  ///< false: the model was not in the store (a new model never saved)
+    int64_t m_nRevision = 0; ///< the catalogue's revision, raised by every save
+    uint32_t m_nCrc = 0;     ///< the CRC-32 of the saved data
+    bool operator==(const CModelStamp&) const = default;
+};
+
 class CTemplateStore {
 public:
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
     static constexpr int32_t kApplicationID = 0x5A524B54; // "ZRKT"
 
     CTemplateStore() = default;
@@ -68,12 +85,30 @@ public:
 
     /// Runs SQLite's integrity check; true when it answers "ok".
     bool CheckIntegrity();
+    /// The schema version of the open store (after any migration).
+    int GetSchemaVersion();
+
+    // ---- drafts ----
+    /// The stamp of the model's saved version (not existing when the catalogue does not hold it).
+    bool GetModelStamp(int id, CModelStamp& stamp);
+    /// Writes (replaces) the model's draft in one transaction; nothing else in the store changes. False on
+    /// a failure (full disk, read-only file), the previous draft kept whole.
+    bool SaveDraft(int id, const CModelStamp& base, const std::string& data);
+    /// The model's draft and the stamp it started from. `found` is false (result true) when there is none.
+    /// False, with `found` true, when the draft is damaged (its CRC does not match).
+    bool LoadDraft(int id, std::string& data, bool& found, CModelStamp& base);
+    /// Removes the model's draft; true also when there was none.
+    bool DeleteDraft(int id);
+    /// Refuses (true) or allows again every write of this connection, as a read-only file refuses them.
+    /// For tests of the paths where a write fails.
+    bool SetQueryOnly(bool queryOnly);
 
 private:
     bool Exec(const char* sql);
     bool Fail(const std::wstring& what);
     bool FailSql(const std::wstring& what);
     bool CreateSchema();
+    bool Migrate(int fromVersion);
 
     sqlite3* m_db = nullptr;
     std::wstring m_strPath;

@@ -182,6 +182,7 @@ void CZRKDlg::BuildControls() {
     m_pKeyList->setGeometry(0, 0, 20, 20);
 
     BuildToolBar();
+    BuildUndoActions();
 }
 
 void CZRKDlg::InitDialog() {
@@ -305,8 +306,10 @@ bool CZRKDlg::Exit() {
             return false;
         // "No" discards the edits: the next activation reloads the model from the store and must not ask
         // again, let alone save what the operator just declined.
-        if (answer == IDNO)
+        if (answer == IDNO) {
             m_bModified = false;
+            DiscardDraft();
+        }
     }
     DestroyChooser();
     CInspType* type = GetCurType();

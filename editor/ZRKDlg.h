@@ -10,6 +10,8 @@
 /// note generation), ZRKDlg_ToolBar.cpp (toolbar), ZRKDlg_Commands.cpp (the tree's context menu and its
 /// commands).
 
+#include "datastruct/TemplateStore.h"
+#include "editor/EditJournal.h"
 #include "editor/ImgDisplay.h"
 #include "geometry/ImgGraphic.h"
 #include "geometry/PolygonEx.h"
@@ -39,6 +41,7 @@ class CRefImage;
 class CSide;
 class CSysPara;
 class QAbstractButton;
+class QAction;
 class QCheckBox;
 class QFrame;
 class QGroupBox;
@@ -109,6 +112,9 @@ inline constexpr int ID_PHASE_TYPES = 32803;
 inline constexpr int ID_MASK_COEFF_TYPES = 32805;
 inline constexpr int ID_CUSTOM_TYPES = 32806;
 inline constexpr int ID_REF_IMAGES = 32807;
+/// Undo and redo (the editor's own commands: Ctrl+Z; Ctrl+Y and Ctrl+Shift+Z; the tree's context menu).
+inline constexpr int ID_EDIT_UNDO = 57643;
+inline constexpr int ID_EDIT_REDO = 57644;
 } // namespace zrkid
 
 class CZRKDlg : public QDialog {
@@ -194,6 +200,18 @@ public:
     void EndEdit();
     /// How many steps are open now (0 outside every change).
     int GetEditDepth() const { return m_nEditDepth; }
+    /// `BeginEdit` for a step that may join the previous one when both carry the same non-empty key (the
+    /// arrow-key nudges of one shape: "nudge:" + the shape's identifier).
+    void BeginEdit(const std::wstring& label, const std::string& mergeKey);
+    /// Undo (Ctrl+Z, "撤销" in the tree's context menu) and redo (Ctrl+Y, Ctrl+Shift+Z, "重做") of the last step: the
+    /// template gets back its bytes of before (after) the step, the tree is rebuilt and the selection found
+    /// again by identifiers. False, with nothing done and nothing said, when there is nothing to undo
+    /// (redo) or a step is open.
+    bool Undo();
+    bool Redo();
+    const CEditJournal& GetJournal() const { return m_journal; }
+    /// The connection that keeps the active model's draft (null until the first draft or offer).
+    CTemplateStore* GetDraftStore() const { return m_pDraftStore.get(); }
 
     /// A toolbar command or a command by identifier; false when the command is unknown or disabled.
     bool OnCommand(int command);
@@ -350,6 +368,30 @@ private:
 
     int m_nEditDepth = 0;
     std::wstring m_strEditLabel;  ///< the label of the outermost open step
+    // ---- the edit journal (ZRKDlg_Edit.cpp) ----
+    /// Called at the end of every activation: a fresh journal, then the offer of the model's draft.
+    void OfferDraft();
+    /// After a successful save: the draft goes, and the next one starts from the new saved version.
+    void OnModelSaved();
+    /// The operator declined to save: the draft goes too.
+    void DiscardDraft();
+    void WriteDraft(const std::string& bytes);
+    bool OpenDraftStore();
+    void RestoreModelBytes(const std::string& bytes);
+    void BuildUndoActions();
+    void UpdateUndoActions();
+    /// Appends "撤销 <step>" and "重做 <step>" to a context menu when there is something to undo or redo.
+    void AppendUndoEntries(QMenu& menu) const;
+    CEditJournal m_journal;
+    std::string m_strEditBefore;    ///< the encoded template as the outermost step began
+    std::string m_strEditMergeKey;
+    const CModelInfo* m_pEditModel = nullptr;  ///< compared only: the model the open step began on
+    bool m_bEditEncoded = false;
+    std::unique_ptr<CTemplateStore> m_pDraftStore;
+    CModelStamp m_draftBase;        ///< the saved version the active model's draft starts from
+    bool m_bDraftFailShown = false; ///< the failure to keep a draft was told; told again after a success
+    QAction* m_pUndoAction = nullptr;
+    QAction* m_pRedoAction = nullptr;
     bool m_bWindowCreated = false;
     bool m_bInitialised = false;
     CDynamicLibrary m_hDataStruct;  ///< resolved again at each activation, as the start-up did

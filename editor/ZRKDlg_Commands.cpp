@@ -17,6 +17,7 @@
 #include "dialogs/DlgPhaseParaEdit.h"
 #include "dialogs/DlgSideParaEdit.h"
 #include "dialogs/MenuRunner.h"
+#include "editor/EditStep.h"
 #include "editor/ModelTreeCtrl.h"
 #include "editor/QtMenu.h"
 #include "formats/Format.h"
@@ -83,7 +84,10 @@ std::unique_ptr<QMenu> CZRKDlg::BuildTreeMenu() {
 void CZRKDlg::OnTreeContextMenu(const QPoint& globalPos) {
     if (!m_pModel)
         return;
-    m_bModified = true;  // opening the menu counts as a change, whatever follows
+    {
+        CEditStep step(*this, L"模板");  // changes nothing by itself: no step is recorded
+        m_bModified = true;  // opening the menu counts as a change, whatever follows
+    }
     const int depth = CModelTreeCtrl::GetItemDepth(m_pTree->GetCaretItem());
     if (depth < 0 || depth > 3)
         return;
@@ -97,6 +101,7 @@ void CZRKDlg::OnTreeContextMenu(const QPoint& globalPos) {
                 command == zrkid::ID_CUSTOM_HIGH || command == zrkid::ID_CUSTOM_LOW)
                 action->setEnabled(false);
     }
+    AppendUndoEntries(*sub);
     QAction* chosen = RunPopupMenu(*sub, globalPos);
     if (chosen && chosen->isEnabled())
         OnCommand(CQtMenu::GetCommand(chosen));
@@ -121,6 +126,8 @@ bool CZRKDlg::OnTreeCommand(int command) {
     case ID_PHASE_TYPES:
     case ID_MASK_COEFF_TYPES:
     case ID_CUSTOM_TYPES: EditCatalogue(command); return true;
+    case ID_EDIT_UNDO: Undo(); return true;
+    case ID_EDIT_REDO: Redo(); return true;
     default: return false;
     }
 }
@@ -129,6 +136,10 @@ void CZRKDlg::EditCatalogue(int command) {
     using namespace zrkid;
     if (!m_pModel)
         return;
+    CEditStep step(*this, command == ID_SIDE_TYPES        ? L"编辑检测面类型"
+                          : command == ID_PHASE_TYPES     ? L"编辑分层类型"
+                          : command == ID_MASK_COEFF_TYPES ? L"编辑掩模系数类型"
+                                                           : L"编辑自定义参数类型");
     if (command == ID_SIDE_TYPES) {
         CDlgSideParaEdit dialog(m_pModel->m_sideTypes, this);
         dialog.DoModal();
@@ -166,6 +177,7 @@ void CZRKDlg::EditPhaseCustomType(bool high) {
     auto* type = m_pModel->m_customParaTypes.FindByIDAs<CCustomParaType>(WideToInt(node->m_para.m_strValue));
     if (!type)
         return;
+    CEditStep step(*this, high ? L"修改高自定义参数" : L"修改低自定义参数");
     CDlgCustomParaTypeEdit dialog(m_pModel->m_customParaTypes, *type, this);
     if (dialog.DoModal() == QDialog::Accepted)
         m_bModified = true;
@@ -177,6 +189,7 @@ void CZRKDlg::AddInspType() {
     std::unique_ptr<CInspType> type(dynamic_cast<CInspType*>(CreateByName(L"CInspType")));
     if (!type)
         return;
+    CEditStep step(*this, L"增加检测类型");
     CDlgInspTypeEdit dialog(type.get(), this);
     if (dialog.DoModal() != QDialog::Accepted)
         return;  // the new object goes with `type`
@@ -196,6 +209,7 @@ void CZRKDlg::AddSide() {
     std::unique_ptr<CSide> side(dynamic_cast<CSide*>(CreateByName(L"CSide")));
     if (!side)
         return;
+    CEditStep step(*this, L"增加检测面");
     CDlgInspSideEdit dialog(type, &m_pModel->m_sideTypes, &m_pModel->m_refImageSet.m_refImages, side.get(), this);
     if (dialog.DoModal() != QDialog::Accepted)
         return;
@@ -216,6 +230,8 @@ void CZRKDlg::AddPhase() {
     std::unique_ptr<CPhase> phase(dynamic_cast<CPhase*>(CreateByName(L"CPhase")));
     if (!phase)
         return;
+    // One step: the dialog's immediate actions, the new phase and the notes its selection makes.
+    CEditStep step(*this, L"增加分层");
     CDlgPhaseEdit dialog(m_pModel, type, &m_pModel->m_maskCoeffTypes, &phase->m_coeffs, side,
                          &m_pModel->m_phaseTypes, phase.get(), this);
     const bool accepted = dialog.DoModal() == QDialog::Accepted;
@@ -244,6 +260,8 @@ void CZRKDlg::EditCaretItem() {
     if (!m_pModel || !caret)
         return;
     CIDItem* object = static_cast<CIDItem*>(CModelTreeCtrl::GetItemData(caret));
+    const int editDepth = CModelTreeCtrl::GetItemDepth(caret);
+    CEditStep step(*this, editDepth == 1 ? L"编辑检测类型" : editDepth == 2 ? L"编辑检测面" : L"编辑分层");
     int result = QDialog::Rejected;
     switch (CModelTreeCtrl::GetItemDepth(caret)) {
     case 1:
@@ -287,6 +305,7 @@ void CZRKDlg::DeleteCaretItem() {
     if (ZrkMessageBox(question, m_strTitle, MB_YESNOCANCEL | MB_ICONQUESTION) != IDYES)
         return;
     const int depth = CModelTreeCtrl::GetItemDepth(caret);
+    CEditStep step(*this, depth == 1 ? L"删除检测类型" : depth == 2 ? L"删除检测面" : L"删除分层");
     QTreeWidgetItem* parentItem = caret->parent();
     const void* parentData = parentItem ? CModelTreeCtrl::GetItemData(parentItem) : nullptr;
     auto* object = static_cast<CIDItem*>(CModelTreeCtrl::GetItemData(caret));

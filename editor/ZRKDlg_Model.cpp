@@ -59,7 +59,11 @@ bool CZRKDlg::AskToSaveBeforeSwitching() {
     if (!m_pModel || !m_bModified)
         return true;
     int answer = ZrkMessageBox(Translate(L"模板数据已经被修改，是否保存修改?", 0), m_strTitle, MB_YESNO | MB_ICONQUESTION);
-    return answer != IDYES || Save();
+    if (answer != IDYES) {
+        DiscardDraft();  // the edits are declined: nothing of them is offered back later
+        return true;
+    }
+    return Save();
 }
 
 bool CZRKDlg::LoadSelectedModel(int modelID) {
@@ -110,6 +114,7 @@ bool CZRKDlg::ActivateByID(int modelID) {
     }
     RebuildTree(m_pModel);
     m_pSysPara->End();
+    OfferDraft();
     return loaded;
 }
 
@@ -125,6 +130,7 @@ bool CZRKDlg::ActivateByHost(CSysPara* sysPara, CModelInfo* model) {
     RebuildTree(m_pModel);
     if (m_pSysPara)
         m_pSysPara->End();
+    OfferDraft();
     return true;
 }
 
@@ -160,6 +166,7 @@ bool CZRKDlg::OpenByID(int modelID) {
         repaint();
     }
     m_pSysPara->End();
+    OfferDraft();
     update();
     return m_pModel != nullptr;
 }
@@ -173,6 +180,8 @@ bool CZRKDlg::Save() {
         m_pSysPara->SaveParameters();
     }
     bool saved = m_pModel->Save();
+    if (saved)
+        OnModelSaved();
     if (!saved) {
         ZrkMessageBox(Translate(L"没有保存成功,请重新保存一次!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
     } else {
