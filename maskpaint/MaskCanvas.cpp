@@ -33,8 +33,8 @@ int FloorDiv(int a, int b) {
 
 } // namespace
 
-CMaskCanvas::InitResult CMaskCanvas::Init(const CImgBuffer* source, const CGraphBase* item, const uint8_t* clarity,
-                                          bool showMaskOnly, uint8_t backValue) {
+CMaskCanvas::InitResult CMaskCanvas::Init(const CImgBuffer* source, const CGraphBase* item,
+                                          const uint8_t* clarity, bool showMaskOnly, uint8_t backValue) {
     m_pClarity = clarity;
     m_bShowMaskOnly = showMaskOnly;
     m_byBack = backValue;
@@ -86,8 +86,8 @@ CMaskCanvas::InitResult CMaskCanvas::Init(const CImgBuffer* source, const CGraph
         copy->m_nOffsetY = 0;
         drawn = copy.get();
     }
-    const_cast<CGraphBase*>(drawn)->Draw(&m_initial, -m_rcRegion.left, -m_rcRegion.top, 0xFFFFFF, 0xFFFFFF, true, 1,
-                                         0);
+    const_cast<CGraphBase*>(drawn)->Draw(&m_initial, -m_rcRegion.left, -m_rcRegion.top, 0xFFFFFF, 0xFFFFFF,
+                                         true, 1, 0);
     m_layer.CopyAll(m_initial);
     RefreshAll();
     return InitResult::Ok;
@@ -208,10 +208,12 @@ CRect CMaskCanvas::CopyRect(const CRect& source, CPoint target) {
     const CRect dst = Clip(CRect(tx, ty, tx + clipped.Width(), ty + clipped.Height()));
     if (dst.IsRectEmpty())
         return CRect();
-    const cv::Mat from = m_layer.GetMat()(ToCv(CRect(clipped.left + (dst.left - tx), clipped.top + (dst.top - ty),
-                                                     clipped.left + (dst.left - tx) + dst.Width(),
-                                                     clipped.top + (dst.top - ty) + dst.Height())))
-                             .clone(); // through a temporary: the rectangles may overlap
+    const cv::Mat from =
+        m_layer
+            .GetMat()(ToCv(CRect(clipped.left + (dst.left - tx), clipped.top + (dst.top - ty),
+                                 clipped.left + (dst.left - tx) + dst.Width(),
+                                 clipped.top + (dst.top - ty) + dst.Height())))
+            .clone(); // through a temporary: the rectangles may overlap
     from.copyTo(m_layer.GetMat()(ToCv(dst)));
     return Touched(dst);
 }

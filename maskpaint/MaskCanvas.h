@@ -44,15 +44,17 @@ public:
     /// holes and outside 0; a lock mark or a drawing offset of the item does not count), the mask layer (a
     /// copy of the initial mask) and the composite. `clarity` is the 256 x 256 blending table (entry
     /// i * 256 + j blends image byte i with mask value j); it must outlive the canvas.
-    InitResult Init(const CImgBuffer* source, const CGraphBase* item, const uint8_t* clarity, bool showMaskOnly,
-                    uint8_t backValue);
+    InitResult Init(const CImgBuffer* source, const CGraphBase* item, const uint8_t* clarity,
+                    bool showMaskOnly, uint8_t backValue);
 
     /// The region in image coordinates.
     const CRect& GetRegion() const { return m_rcRegion; }
     int GetWidth() const { return m_rcRegion.Width(); }
     int GetHeight() const { return m_rcRegion.Height(); }
     uint32_t GetFormat() const { return m_nFormat; }
-    int GetBytesPerPixel() const { return ImgFormatBytesPerPixel(m_nFormat) == 0 ? 1 : ImgFormatBytesPerPixel(m_nFormat); }
+    int GetBytesPerPixel() const {
+        return ImgFormatBytesPerPixel(m_nFormat) == 0 ? 1 : ImgFormatBytesPerPixel(m_nFormat);
+    }
     CImgBuffer& GetLayer() { return m_layer; }
     const CImgBuffer& GetLayer() const { return m_layer; }
     const CImgBuffer& GetInitial() const { return m_initial; }

@@ -80,8 +80,8 @@ bool ParseColourValue(const std::wstring& text, uint8_t& value) {
 
 CMaskDraw::CMaskDraw(const CImgBuffer* source, CGraphBase* item, CMaskClass* maskClass, bool showMaskOnly,
                      bool simplifyOutline, QWidget* parent)
-    : QDialog(parent), m_pSource(source), m_pItem(item), m_pMaskClass(maskClass), m_bShowMaskOnly(showMaskOnly),
-      m_bSimplify(simplifyOutline) {
+    : QDialog(parent), m_pSource(source), m_pItem(item), m_pMaskClass(maskClass),
+      m_bShowMaskOnly(showMaskOnly), m_bSimplify(simplifyOutline) {
     setObjectName(QString::number(maskid::IDD_MASKDRAW));
     setMouseTracking(true);
     BuildControls();
@@ -128,6 +128,7 @@ void CMaskDraw::BuildControls() {
     m_pShrink = new QCheckBox(this);
     m_pRestore = new QPushButton(this);
     m_pRestore->setObjectName(QStringLiteral("restore"));
+    m_pRestore->setAutoDefault(false); // Enter in the zoom field must not restore the mask
     connect(m_pRestore, &QPushButton::clicked, this, [this] { OnRestore(); });
     m_pOK = new QPushButton(this);
     m_pOK->setObjectName(QStringLiteral("1"));
@@ -154,11 +155,20 @@ bool CMaskDraw::InitDialog() {
     const uint8_t back = m_pMaskClass ? m_pMaskClass->m_nBackValue : 0;
     const wchar_t* refusal = nullptr;
     switch (m_canvas.Init(m_pSource, m_pItem, clarity, m_bShowMaskOnly, back)) {
-    case CMaskCanvas::InitResult::Ok: break;
-    case CMaskCanvas::InitResult::NoImage: refusal = L"没有图像,不能绘制掩模!"; break;
-    case CMaskCanvas::InitResult::NoOutline: refusal = L"掩模没有轮廓,不能绘制!"; break;
-    case CMaskCanvas::InitResult::OutsideImage: refusal = L"掩模不在图像范围内,不能绘制!"; break;
-    case CMaskCanvas::InitResult::NoMemory: refusal = L"掩模区域太大,无法创建绘制缓冲区!"; break;
+    case CMaskCanvas::InitResult::Ok:
+        break;
+    case CMaskCanvas::InitResult::NoImage:
+        refusal = L"没有图像,不能绘制掩模!";
+        break;
+    case CMaskCanvas::InitResult::NoOutline:
+        refusal = L"掩模没有轮廓,不能绘制!";
+        break;
+    case CMaskCanvas::InitResult::OutsideImage:
+        refusal = L"掩模不在图像范围内,不能绘制!";
+        break;
+    case CMaskCanvas::InitResult::NoMemory:
+        refusal = L"掩模区域太大,无法创建绘制缓冲区!";
+        break;
     }
     if (refusal) {
         ZrkMessageBox(Translate(refusal), Translate(L"掩模绘制"), MB_OK | MB_ICONWARNING);
@@ -224,7 +234,8 @@ void CMaskDraw::SetZoom(int zoom) {
 void CMaskDraw::SetZoom(int zoom, const QPoint& anchor) {
     zoom = std::clamp(zoom, 1, kMaxZoom);
     // The region point under the anchor stays under it.
-    const double fx = double(anchor.x() + m_nScrollX) / m_nZoom, fy = double(anchor.y() + m_nScrollY) / m_nZoom;
+    const double fx = double(anchor.x() + m_nScrollX) / m_nZoom,
+                 fy = double(anchor.y() + m_nScrollY) / m_nZoom;
     m_nZoom = zoom;
     {
         const QSignalBlocker block(m_pZoomList);
@@ -274,7 +285,8 @@ void CMaskDraw::RefreshDisplayAll() {
     if (!m_bInitialised)
         return;
     const int w = std::max(1, m_pView->width()), h = std::max(1, m_pView->height());
-    if (m_display.GetWidth() != w || m_display.GetHeight() != h || m_display.GetFormat() != m_canvas.GetFormat()) {
+    if (m_display.GetWidth() != w || m_display.GetHeight() != h ||
+        m_display.GetFormat() != m_canvas.GetFormat()) {
         CImgBuffer display(1, w, h, m_canvas.GetFormat());
         display.Create();
         m_display.Swap(display);
@@ -496,8 +508,8 @@ void CMaskDraw::OnMouseMove(unsigned flags, const QPoint& point) {
             if (left && m_bStroking) {
                 const CPoint m = MaskPoint(p);
                 const CPoint from = m_bHasLastPaint ? m_ptLastPaint : m;
-                const CRect changed =
-                    m_canvas.PaintStroke(from, m, m_nBrushSize / 2, m_pMaskClass ? m_pMaskClass->GetCurrentValue() : 0);
+                const CRect changed = m_canvas.PaintStroke(
+                    from, m, m_nBrushSize / 2, m_pMaskClass ? m_pMaskClass->GetCurrentValue() : 0);
                 m_ptLastPaint = m;
                 m_bHasLastPaint = true;
                 RefreshRegion(changed);
@@ -813,7 +825,10 @@ bool CMaskDraw::eventFilter(QObject* watched, QEvent* event) {
                      m_pView->mapTo(this, wheel->position().toPoint()));
         return true;
     }
-    case QEvent::Resize: RefreshDisplayAll(); return false;
-    default: return false;
+    case QEvent::Resize:
+        RefreshDisplayAll();
+        return false;
+    default:
+        return false;
     }
 }

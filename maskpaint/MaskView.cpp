@@ -8,9 +8,12 @@ namespace {
 
 QImage::Format QtFormat(int bytesPerPixel) {
     switch (bytesPerPixel) {
-    case 3: return QImage::Format_BGR888;
-    case 4: return QImage::Format_RGB32;
-    default: return QImage::Format_Grayscale8;
+    case 3:
+        return QImage::Format_BGR888;
+    case 4:
+        return QImage::Format_RGB32;
+    default:
+        return QImage::Format_Grayscale8;
     }
 }
 

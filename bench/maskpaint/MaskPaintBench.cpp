@@ -77,7 +77,8 @@ void BM_BrushStep(benchmark::State& state) {
     }
     dlg->OnLButtonUp(0, origin);
     state.counters["part_display_MB"] = double(kWidth) * zoom * kHeight * zoom * 3 / 1e6;
-    state.counters["display_MB"] = double(dlg->GetDisplay().GetWidth()) * dlg->GetDisplay().GetHeight() * 3 / 1e6;
+    state.counters["display_MB"] =
+        double(dlg->GetDisplay().GetWidth()) * dlg->GetDisplay().GetHeight() * 3 / 1e6;
 }
 BENCHMARK(BM_BrushStep)->Arg(1)->Arg(30)->Unit(benchmark::kMillisecond);
 

@@ -1,10 +1,10 @@
 // The pixels behind the mask drawing dialog: the region and initial mask read from a mask, composition,
 // the enlargement into the view, painting, the stroke history and the outline traced back.
 
+#include "maskpaint/MaskCanvas.h"
 #include "geometry/ImgBuffer.h"
 #include "geometry/MaskArea.h"
 #include "host/GlobalPara.h"
-#include "maskpaint/MaskCanvas.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
@@ -52,7 +52,7 @@ TEST(MaskCanvas, InitialMaskIsTheInsideOfTheOutlineWithItsHolesCleared) {
     EXPECT_EQ(canvas.GetRegion(), CRect(20, 30, 120, 100));
     EXPECT_EQ(canvas.GetMaskValue(0, 0), 255);
     EXPECT_EQ(canvas.GetMaskValue(99, 69), 255);
-    EXPECT_EQ(canvas.GetMaskValue(40, 30), 0);  // inside the hole (60, 60)
+    EXPECT_EQ(canvas.GetMaskValue(40, 30), 0);   // inside the hole (60, 60)
     EXPECT_EQ(canvas.GetMaskValue(30, 20), 255); // the hole's outline belongs to the mask
     EXPECT_EQ(canvas.GetMaskValue(100, 0), 0);   // outside the region reads 0
     EXPECT_TRUE(canvas.IsUnchanged());
@@ -103,7 +103,8 @@ TEST(MaskCanvas, MasksThatCannotBePaintedAreRefusedAndPartlyOutsideOnesAreClippe
     CPhaseMaskArea empty;
     EXPECT_EQ(canvas.Init(image.get(), &empty, table.data(), false, 0), CMaskCanvas::InitResult::NoOutline);
     auto far = RectMask(200, 200, 300, 300);
-    EXPECT_EQ(canvas.Init(image.get(), far.get(), table.data(), false, 0), CMaskCanvas::InitResult::OutsideImage);
+    EXPECT_EQ(canvas.Init(image.get(), far.get(), table.data(), false, 0),
+              CMaskCanvas::InitResult::OutsideImage);
     EXPECT_EQ(canvas.Init(nullptr, far.get(), table.data(), false, 0), CMaskCanvas::InitResult::NoImage);
 
     auto partly = RectMask(-20, 60, 49, 119);
@@ -141,8 +142,9 @@ TEST(MaskCanvas, TheEnlargedViewShowsEachRegionPixelZoomTimesZoomAndKeepsTheView
             for (int y = 0; y < d.rows; ++y)
                 for (int x = 0; x < d.cols; ++x) {
                     const int X = (x + sx) / zoom, Y = (y + sy) / zoom;
-                    const cv::Vec3b expected = X < comp.cols && Y < comp.rows ? comp.at<cv::Vec3b>(Y, X)
-                                                                            : cv::Vec3b::all(CMaskCanvas::kOutsideGrey);
+                    const cv::Vec3b expected = X < comp.cols && Y < comp.rows
+                                                   ? comp.at<cv::Vec3b>(Y, X)
+                                                   : cv::Vec3b::all(CMaskCanvas::kOutsideGrey);
                     ASSERT_EQ(d.at<cv::Vec3b>(y, x), expected) << x << "," << y;
                 }
             // A partial refresh writes only what changed, the same pixels again.

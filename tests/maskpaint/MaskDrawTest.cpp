@@ -1,10 +1,10 @@
 // The mask drawing dialog driven as an operator drives it: mouse events on the dialog and its image window,
 // keys, the wheel, the input box through the modal runner and messages through the prompter.
 
+#include "maskpaint/MaskDraw.h"
 #include "dialogs/ModalRunner.h"
 #include "geometry/MaskArea.h"
 #include "maskpaint/MaskClass.h"
-#include "maskpaint/MaskDraw.h"
 #include "maskpaint/MaskView.h"
 #include "support/RecordingPrompter.h"
 
@@ -29,8 +29,8 @@ const QPoint kBrushTool(70, 35 + 4 * 22 + 11);
 const QPoint kRectTool(70, 35 + 2 * 22 + 11);
 const QPoint kCircleTool(70, 35 + 3 * 22 + 11);
 const QPoint kCopyTool(70, 35 + 1 * 22 + 11);
-const QPoint kLabelAdd(160, 60);      // "需要处理的数据", 255
-const QPoint kLabelRemove(160, 250);  // "不需要处理的数据", 0
+const QPoint kLabelAdd(160, 60);     // "需要处理的数据", 255
+const QPoint kLabelRemove(160, 250); // "不需要处理的数据", 0
 const QPoint kBackground(200, 260);
 
 class MaskDrawTest : public ::testing::Test {
@@ -54,8 +54,8 @@ protected:
     static void Click(QWidget* w, QPoint p, Qt::KeyboardModifiers mods = {}) {
         QTest::mouseClick(w, Qt::LeftButton, mods, p);
     }
-    static void Send(QWidget* w, QEvent::Type type, QPoint p, Qt::MouseButton button, Qt::MouseButtons buttons,
-                     Qt::KeyboardModifiers mods = {}) {
+    static void Send(QWidget* w, QEvent::Type type, QPoint p, Qt::MouseButton button,
+                     Qt::MouseButtons buttons, Qt::KeyboardModifiers mods = {}) {
         QMouseEvent event(type, QPointF(p), QPointF(w->mapToGlobal(p)), button, buttons, mods);
         QApplication::sendEvent(w, &event);
     }
@@ -268,7 +268,7 @@ TEST_F(MaskDrawTest, CtrlZUndoesStrokesCirclesAndCopiesOneAtATimeAndCtrlYRedoes)
     Drag(*dlg, {At(*dlg, 10, 30), At(*dlg, 40, 60)});
     states.push_back(Layer(*dlg));
     Click(dlg.get(), kCopyTool);
-    Drag(*dlg, {At(*dlg, 0, 0), At(*dlg, 20, 20)}); // the source
+    Drag(*dlg, {At(*dlg, 0, 0), At(*dlg, 20, 20)});   // the source
     Drag(*dlg, {At(*dlg, 10, 10), At(*dlg, 70, 50)}); // the tracker dragged: a copy at (60, 40)
     states.push_back(Layer(*dlg));
     EXPECT_EQ(Diff(states.back()(cv::Rect(60, 40, 20, 20)), states.back()(cv::Rect(0, 0, 20, 20))), 0);
@@ -303,8 +303,8 @@ TEST_F(MaskDrawTest, TheWheelScrollsAndCtrlWheelZoomsAboutThePointer) {
     dlg->SetScroll(100, 200);
     QWidget* view = dlg->GetView();
     auto wheel = [&](QPoint p, int delta, Qt::KeyboardModifiers mods) {
-        QWheelEvent event(QPointF(p), QPointF(view->mapToGlobal(p)), QPoint(), QPoint(0, delta), Qt::NoButton, mods,
-                          Qt::NoScrollPhase, false);
+        QWheelEvent event(QPointF(p), QPointF(view->mapToGlobal(p)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          mods, Qt::NoScrollPhase, false);
         QApplication::sendEvent(view, &event);
     };
     wheel(QPoint(50, 50), -120, {});

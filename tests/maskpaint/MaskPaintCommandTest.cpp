@@ -74,7 +74,7 @@ TEST_F(MaskPaintCommandTest, OkOnAPaintedHoleReplacesTheOutlineInOneStepAndMarks
         // The editor's brush set: two labels, the background 0.
         EXPECT_EQ(draw.GetCanvas().GetRegion(), CRect(20, 20, 121, 81));
         QTest::mouseClick(&draw, Qt::LeftButton, {}, QPoint(70, 35 + 2 * 22 + 11)); // rectangle
-        QTest::mouseClick(&draw, Qt::LeftButton, {}, QPoint(160, 250));              // "不需要处理的数据"
+        QTest::mouseClick(&draw, Qt::LeftButton, {}, QPoint(160, 250)); // "不需要处理的数据"
         QWidget* view = draw.GetView();
         Send(view, QEvent::MouseButtonPress, QPoint(60, 40), Qt::LeftButton, Qt::LeftButton);
         Send(view, QEvent::MouseMove, QPoint(100, 80), Qt::NoButton, Qt::LeftButton);
