@@ -115,6 +115,7 @@ inline constexpr int ID_REF_IMAGES = 32807;
 /// Undo and redo (the editor's own commands: Ctrl+Z; Ctrl+Y and Ctrl+Shift+Z; the tree's context menu).
 inline constexpr int ID_EDIT_UNDO = 57643;
 inline constexpr int ID_EDIT_REDO = 57644;
+inline constexpr int ID_MASK_PAINT = 32789;
 } // namespace zrkid
 
 class CZRKDlg : public QDialog {
@@ -256,6 +257,11 @@ public:
     /// current small sheet (inspection areas, shielded areas, custom masks, kernels with a phase selected,
     /// note items with a side or deeper selected); then the overlays are redrawn.
     void SelectAllShapes(bool select);
+    /// "掩模" at place 13 (only with a model): the selected inspection area, shielded area or custom mask
+    /// repainted in the mask drawing dialog (ZRKDlg_MaskPaint.cpp). Without a selected shape the operator
+    /// is told "请选择一个掩模对象!"; another kind of shape does nothing. An OK that changed the outline is
+    /// one step "掩模绘制" and marks the template modified.
+    void PaintSelectedMask();
 
     /// The four host callbacks, in the order new, open, copy, loaded; the first three must not be null.
     void SetCallbacks(PFN_HOST_MODEL newModel, PFN_HOST_MODEL openModel, PFN_HOST_MODEL copyModel,
