@@ -121,6 +121,7 @@ bool CZRKDlg::OnTreeCommand(int command) {
     case ID_PHASE_TYPES:
     case ID_MASK_COEFF_TYPES:
     case ID_CUSTOM_TYPES: EditCatalogue(command); return true;
+    case ID_REF_IMAGES: EditRefImages(); return true;
     default: return false;
     }
 }
