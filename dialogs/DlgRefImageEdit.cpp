@@ -308,7 +308,7 @@ void CDlgRefImageEdit::ReloadImage() {
     if (!m_pRef->Load()) {
         ZrkMessageBox(Translate(L"没有发现图像文件或没有足够的内存!", 0), L"", MB_OK | MB_ICONWARNING);
     } else {
-        m_pRef->Redraw();
+        // Loading has pasted the cameras already: no redraw of the composition is needed before showing it.
         m_pView = std::make_unique<CImgView>(m_pDisplay, m_pRef->GetComposedImage(), m_pImageArea);
         if (!m_pView->Create()) {
             m_pView.reset();
