@@ -1,33 +1,12 @@
 #include "datastruct/CameraRefImage.h"
 
+#include "datastruct/CameraImageFile.h"
 #include "datastruct/CopyHelpers.h"
 #include "formats/CodePage.h"
 #include "formats/Utility.h"
-#include "geometry/BmpFile.h"
 
-#include <cstdint>
-#include <cstdlib>
-#include <fstream>
-
-namespace {
-
-// Width and height from the headers alone (the pixels are not read); false (0, 0) for no bitmap.
-bool ReadBmpSize(const std::wstring& path, int& width, int& height) {
-    width = height = 0;
-    uint8_t head[BMP_FILE_HEADER_SIZE + BMP_INFO_HEADER_SIZE] = {};
-    std::ifstream in(WideToUtf8(path), std::ios::binary);
-    if (!in.read(reinterpret_cast<char*>(head), sizeof head) || head[0] != 'B' || head[1] != 'M')
-        return false;
-    const BITMAPINFOHEADER info = ParseBmpInfoHeader(head + BMP_FILE_HEADER_SIZE);
-    if (info.biSize < BMP_INFO_HEADER_SIZE || info.biWidth <= 0 || info.biHeight == 0 ||
-        info.biHeight == INT32_MIN)
-        return false;
-    width = info.biWidth;
-    height = std::abs(info.biHeight);
-    return true;
-}
-
-} // namespace
+#include <filesystem>
+#include <system_error>
 
 bool CCameraRefImage::CopyFrom(const CIDItem* source) {
     const auto* s = CopySourceAs<CCameraRefImage>(source);
@@ -47,10 +26,44 @@ std::wstring CCameraRefImage::GetFullPath() const {
     return GetExeFolder() + m_strName;
 }
 
+namespace {
+
+// `path` relative to `base` when it lies inside it; empty otherwise.
+std::filesystem::path RelativeInside(const std::filesystem::path& path, const std::filesystem::path& base) {
+    const std::filesystem::path relative = path.lexically_relative(base);
+    if (relative.empty() || *relative.begin() == ".." || relative == ".")
+        return {};
+    return relative;
+}
+
+} // namespace
+
+std::wstring CCameraRefImage::ToStoredPath(const std::wstring& path) {
+    namespace fs = std::filesystem;
+    if (path.empty() || path[0] != L'/')
+        return path;
+    const fs::path file = fs::u8path(WideToUtf8(path)).lexically_normal();
+    fs::path base = fs::u8path(WideToUtf8(GetExeFolder())).lexically_normal();
+    if (!base.has_filename())
+        base = base.parent_path();  // drop the folder's trailing separator
+    fs::path relative = RelativeInside(file, base);
+    if (relative.empty()) {
+        // The same folders reached through other names (a symbolic link to the deployment, say).
+        std::error_code ec1, ec2;
+        const fs::path realFile = fs::weakly_canonical(file, ec1), realBase = fs::weakly_canonical(base, ec2);
+        if (!ec1 && !ec2)
+            relative = RelativeInside(realFile, realBase);
+    }
+    if (relative.empty())
+        return path;
+    const std::u8string text = relative.generic_u8string();
+    return Utf8ToWide(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+}
+
 void CCameraRefImage::ReadSize() const {
     if (m_bSizeRead && m_strSizeOf == m_strName)
         return;
-    ReadBmpSize(GetFullPath(), m_nWidth, m_nHeight);
+    ReadCameraImageSize(GetFullPath(), m_nWidth, m_nHeight);
     m_strSizeOf = m_strName;
     m_bSizeRead = true;
 }

@@ -1,5 +1,5 @@
 #pragma once
-/// One camera's image of a reference image: a bitmap file placed with its top-left corner at (x, y) of
+/// One camera's image of a reference image: an image file (BMP, PNG or TIFF) placed with its top-left corner at (x, y) of
 /// the large image, and the camera's column and row in the camera grid.
 
 #include "model/IDItem.h"
@@ -15,8 +15,8 @@ public:
     CIDItem* NewInstance() const override { return new CCameraRefImage; }
     std::wstring GetTypeName() const override { return L"CCameraRefImage"; }
 
-    /// Width and height of the bitmap, read from its file header (0 when it cannot be read); cached until
-    /// the path changes.
+    /// Width and height of the image, read from its file (header only for BMP and PNG; 0 when it cannot
+    /// be read); cached until the path changes.
     virtual int GetWidth() const;
     virtual int GetHeight() const;
     /// (x, y, x + width, y + height).
@@ -24,6 +24,10 @@ public:
 
     /// The path as a file path: a relative path is taken relative to the deployment folder.
     std::wstring GetFullPath() const;
+    /// The path to store for a chosen file: relative to the deployment folder when the file lies inside
+    /// it (so that a template moves with its deployment), the path as given otherwise. A relative path is
+    /// already relative to the deployment folder and is returned as it is.
+    static std::wstring ToStoredPath(const std::wstring& path);
 
     std::wstring m_strName; ///< image file ("图像文件")
     int32_t m_nX = 0;       ///< "在大图中的横坐标"

@@ -1,9 +1,9 @@
 #include "datastruct/RefImage.h"
 
+#include "datastruct/CameraImageFile.h"
 #include "datastruct/CameraRefImage.h"
 #include "datastruct/CopyHelpers.h"
 #include "datastruct/Kernel.h"
-#include "geometry/BmpFile.h"
 #include "geometry/ImgBuffer.h"
 #include "model/ParaTypes.h"
 
@@ -104,7 +104,7 @@ bool CRefImage::Load() {
         if (!camera)
             continue;
         auto pixels = std::make_unique<CImgBuffer>();
-        if (!ReadBmpFile(camera->GetFullPath(), *pixels))
+        if (!ReadCameraImage(camera->GetFullPath(), *pixels))
             continue; // stays black: the other cameras still compose
         if (!format)
             format = pixels->GetFormat();
@@ -149,6 +149,25 @@ void CRefImage::Paste() {
 void CRefImage::Redraw() {
     if (IsLoaded())
         Paste();
+}
+
+void CRefImage::RedrawArea(const CRect& area) {
+    if (!IsLoaded())
+        return;
+    cv::Mat& target = m_pComposed->GetMat();
+    const cv::Rect clip = cv::Rect(area.left, area.top, area.Width(), area.Height()) & cv::Rect(0, 0, target.cols, target.rows);
+    if (clip.empty())
+        return;
+    cv::Mat window = target(clip);
+    window.setTo(cv::Scalar::all(0));
+    for (int i = 0; i < m_cameras.GetSize(); ++i) {
+        const auto* camera = m_cameras.GetAtAs<CCameraRefImage>(i);
+        if (!camera)
+            continue;
+        auto it = m_cameraPixels.find(camera->m_nID);
+        if (it != m_cameraPixels.end())
+            PasteClipped(it->second->GetMat(), window, camera->m_nX - clip.x, camera->m_nY - clip.y);
+    }
 }
 
 void CRefImage::Release() {

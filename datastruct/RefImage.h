@@ -47,6 +47,9 @@ public:
     /// Repastes the cameras at their current positions into the composed image, without reading files.
     /// Nothing when no image is loaded.
     virtual void Redraw();
+    /// As `Redraw`, inside `area` only (whole-image pixels, clipped to the image): what a camera moved by
+    /// dragging needs, the union of its old and new rectangles. The pixels outside stay as they are.
+    void RedrawArea(const CRect& area);
     /// Frees the pixels of both buffers; the next `Load` reads the files again.
     virtual void Release();
     /// Fills the small-sheet buffer with the current sheet's rectangle of the composed image (outside the

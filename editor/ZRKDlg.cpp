@@ -191,10 +191,9 @@ void CZRKDlg::InitDialog() {
     setWindowIcon(*m_pIcon);
     // BuildToolBar has made the bar and labelled it; the three catalogue editors start disabled unless the
     // deployment's configuration enables them ("bEnableCatalogueEditors").
-    // REFACTOR: the reference-image editor (32807) joins the enabled ones when it lands.
     const bool editors = CSysConfig(GetExeFolder()).m_bEnableCatalogueEditors;
     for (int command : {ID_REF_IMAGES, ID_SIDE_TYPES, ID_MASK_COEFF_TYPES})
-        EnableCommand(command, editors && command != ID_REF_IMAGES);
+        EnableCommand(command, editors);
     for (int box : {IDC_SHOW_PHASEMASK, IDC_SHOW_KERNEL, IDC_SHOW_THRESHMASK})
         static_cast<QCheckBox*>(GetControl(box))->setChecked(true);
     bool fill = GetProfileInt(L"ZRKDll", L"BMaskFillColor", 1) == 1;

@@ -239,6 +239,10 @@ public:
     /// The toolbar's catalogue editors ("检测面", "分层", "掩模" at place 9, "自定义") on the model's own
     /// list; afterwards the template is marked modified whatever the result, and the tree shows the new names.
     void EditCatalogue(int command);
+    /// "参考图" (32807, only with a model): the reference-image manager on the template's reference images,
+    /// as one step of the edit journal; afterwards the template is marked modified whatever the result, the
+    /// tree is rebuilt and the selection change shows the side again (its image composed afresh).
+    void EditRefImages();
     /// "修改高自定义参数", "修改低自定义参数": the custom type the caret phase's "检测力度结构_高" (or "_低")
     /// names, in the custom-type editor.
     void EditPhaseCustomType(bool high);

@@ -128,6 +128,7 @@ bool CZRKDlg::OnTreeCommand(int command) {
     case ID_CUSTOM_TYPES: EditCatalogue(command); return true;
     case ID_EDIT_UNDO: Undo(); return true;
     case ID_EDIT_REDO: Redo(); return true;
+    case ID_REF_IMAGES: EditRefImages(); return true;
     default: return false;
     }
 }

@@ -9,7 +9,7 @@ set -euo pipefail
 PACKAGES=(
     cmake g++ ninja-build ccache pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    libopencv-core-dev libopencv-imgproc-dev
+    libopencv-core-dev libopencv-imgproc-dev libopencv-imgcodecs-dev
     libsqlite3-dev libstb-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     fonts-wqy-microhei

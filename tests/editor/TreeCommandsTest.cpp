@@ -363,7 +363,7 @@ TEST(CatalogueEditorsSwitch, TheConfigurationKeyEnablesTheDisabledEditors) {
         dlg.Create();
         EXPECT_EQ(dlg.IsCommandEnabled(zrkid::ID_SIDE_TYPES), enabled);
         EXPECT_EQ(dlg.IsCommandEnabled(zrkid::ID_MASK_COEFF_TYPES), enabled);
-        EXPECT_FALSE(dlg.IsCommandEnabled(zrkid::ID_REF_IMAGES));  // its editor has not landed
+        EXPECT_EQ(dlg.IsCommandEnabled(zrkid::ID_REF_IMAGES), enabled);
         if (!enabled)
             continue;
         ASSERT_TRUE(dlg.ActivateByID(1));
@@ -376,7 +376,10 @@ TEST(CatalogueEditorsSwitch, TheConfigurationKeyEnablesTheDisabledEditors) {
         EXPECT_TRUE(dlg.OnCommand(zrkid::ID_SIDE_TYPES));
         EXPECT_TRUE(dlg.m_bModified);
         EXPECT_TRUE(dlg.OnCommand(zrkid::ID_MASK_COEFF_TYPES));
-        EXPECT_EQ(opened, (std::vector<std::string>{"CDlgSideParaEdit", "CDlgMaskCoeffParaEdit"}));
+        dlg.m_bModified = false;
+        EXPECT_TRUE(dlg.OnCommand(zrkid::ID_REF_IMAGES));
+        EXPECT_TRUE(dlg.m_bModified);
+        EXPECT_EQ(opened, (std::vector<std::string>{"CDlgSideParaEdit", "CDlgMaskCoeffParaEdit", "CDlgRefImageEdit"}));
     }
 }
 

@@ -1,0 +1,143 @@
+#include "datastruct/CameraImageFile.h"
+
+#include "formats/CodePage.h"
+#include "geometry/BmpFile.h"
+#include "geometry/ImgBuffer.h"
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <system_error>
+#include <filesystem>
+
+namespace {
+
+enum class Kind { Unknown, Bmp, Png, Other };
+
+// The file's first bytes: "BM", the PNG signature, or anything else (left to OpenCV's codecs).
+Kind Sniff(const std::string& path, uint8_t* head, size_t size, size_t& got) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return Kind::Unknown;
+    in.read(reinterpret_cast<char*>(head), static_cast<std::streamsize>(size));
+    got = static_cast<size_t>(in.gcount());
+    static const uint8_t kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (got >= 2 && head[0] == 'B' && head[1] == 'M')
+        return Kind::Bmp;
+    if (got >= 8 && std::equal(kPng, kPng + 8, head))
+        return Kind::Png;
+    return Kind::Other;
+}
+
+uint32_t BigEndian32(const uint8_t* p) {
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
+}
+
+bool Exists(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(std::filesystem::u8path(path), ec);
+}
+
+bool Fail(CameraImageError* error, CameraImageError why) {
+    if (error)
+        *error = why;
+    return false;
+}
+
+bool SideFits(long long side) {
+    return side >= 1 && side <= CImgBuffer::kMaxSide;
+}
+
+} // namespace
+
+bool ReadCameraImage(const std::wstring& path, CImgBuffer& out, CameraImageError* error) {
+    const std::string file = WideToUtf8(path);
+    if (!Exists(file))
+        return Fail(error, CameraImageError::Missing);
+    uint8_t head[32] = {};
+    size_t got = 0;
+    const Kind kind = Sniff(file, head, sizeof head, got);
+    if (kind == Kind::Bmp) {
+        BmpError bmp = BmpError::None;
+        if (ReadBmpFile(path, out, &bmp))
+            return true;
+        return Fail(error, bmp == BmpError::TooLarge ? CameraImageError::TooLarge : CameraImageError::NotImage);
+    }
+    if (kind == Kind::Png && got >= 24) {
+        // The header states the size: refuse what no buffer can hold before the codec allocates it.
+        if (!SideFits(BigEndian32(head + 16)) || !SideFits(BigEndian32(head + 20)))
+            return Fail(error, CameraImageError::TooLarge);
+    }
+    cv::Mat decoded;
+    try {
+        decoded = cv::imread(file, cv::IMREAD_ANYCOLOR);  // 8 bits per channel, grey or colour
+    } catch (const cv::Exception&) {
+        decoded.release();  // a damaged file the codec gives up on
+    }
+    if (decoded.empty() || decoded.depth() != CV_8U)
+        return Fail(error, CameraImageError::NotImage);
+    if (!SideFits(decoded.cols) || !SideFits(decoded.rows))
+        return Fail(error, CameraImageError::TooLarge);
+    const int channels = decoded.channels();
+    CImgBuffer image(1, decoded.cols, decoded.rows, channels == 1 ? IMG_FORMAT_MONO8 : IMG_FORMAT_RGB24);
+    if (!image.Create())
+        return Fail(error, CameraImageError::TooLarge);
+    if (channels == 1 || channels == 3)
+        decoded.copyTo(image.GetMat());
+    else if (channels == 4)
+        cv::cvtColor(decoded, image.GetMat(), cv::COLOR_BGRA2BGR);
+    else
+        return Fail(error, CameraImageError::NotImage);
+    out.Swap(image);
+    if (error)
+        *error = CameraImageError::None;
+    return true;
+}
+
+bool ReadCameraImageSize(const std::wstring& path, int& width, int& height, CameraImageError* error) {
+    width = height = 0;
+    const std::string file = WideToUtf8(path);
+    if (!Exists(file))
+        return Fail(error, CameraImageError::Missing);
+    uint8_t head[BMP_FILE_HEADER_SIZE + BMP_INFO_HEADER_SIZE] = {};
+    size_t got = 0;
+    const Kind kind = Sniff(file, head, sizeof head, got);
+    if (kind == Kind::Bmp) {
+        if (got < sizeof head)
+            return Fail(error, CameraImageError::NotImage);
+        const BITMAPINFOHEADER info = ParseBmpInfoHeader(head + BMP_FILE_HEADER_SIZE);
+        if (info.biSize < BMP_INFO_HEADER_SIZE || info.biWidth <= 0 || info.biHeight == 0 ||
+            info.biHeight == INT32_MIN)
+            return Fail(error, CameraImageError::NotImage);
+        if (!SideFits(info.biWidth) || !SideFits(std::abs(info.biHeight)))
+            return Fail(error, CameraImageError::TooLarge);
+        width = info.biWidth;
+        height = std::abs(info.biHeight);
+        return true;
+    }
+    if (kind == Kind::Png) {
+        // IHDR is the first chunk: length, "IHDR", width, height (big-endian).
+        if (got < 24 || head[12] != 'I' || head[13] != 'H' || head[14] != 'D' || head[15] != 'R')
+            return Fail(error, CameraImageError::NotImage);
+        const uint32_t w = BigEndian32(head + 16), h = BigEndian32(head + 20);
+        if (!SideFits(w) || !SideFits(h))
+            return Fail(error, CameraImageError::TooLarge);
+        width = static_cast<int>(w);
+        height = static_cast<int>(h);
+        return true;
+    }
+    CImgBuffer image;
+    if (!ReadCameraImage(path, image, error))
+        return false;
+    width = image.GetWidth();
+    height = image.GetHeight();
+    return true;
+}
+
+std::wstring CameraImageFilter(const std::wstring& imagesText, const std::wstring& allFilesText) {
+    return imagesText + L"(*.bmp *.png *.tif *.tiff)|*.bmp;*.png;*.tif;*.tiff|" + allFilesText + L"(*.*)|*.*||";
+}

@@ -1,0 +1,32 @@
+#pragma once
+/// Reading camera image files: what a reference image is composed from.
+///
+/// BMP files go through the system's own reader (geometry/BmpFile.h: 8-bit grey or palette, 24 and 32
+/// bits). PNG and TIFF files, which today's cameras and their tools write, go through OpenCV's image codecs
+/// and arrive with 8 bits per channel: grey stays one byte per pixel, colour becomes blue, green, red (an
+/// alpha channel is dropped, 16-bit samples are scaled down to 8 bits). The format is told by the file's
+/// first bytes, not by its name.
+
+#include <string>
+
+class CImgBuffer;
+
+enum class CameraImageError {
+    None,
+    Missing,    ///< no file at the path
+    NotImage,   ///< the file is no image this reader knows, or it is damaged
+    TooLarge,   ///< its width or height exceeds what a buffer holds
+};
+
+/// Reads the whole image into `out` (re-described and created). On failure `out` is unchanged and
+/// *error (when given) tells why.
+bool ReadCameraImage(const std::wstring& path, CImgBuffer& out, CameraImageError* error = nullptr);
+
+/// Width and height of the image. BMP and PNG are read from their headers alone; other formats are
+/// decoded. False, and (0, 0), when the file is missing or no image.
+bool ReadCameraImageSize(const std::wstring& path, int& width, int& height, CameraImageError* error = nullptr);
+
+/// The file-dialog filter that offers every camera image format: the translated description is given,
+/// the patterns are added: "图像文件(*.bmp *.png *.tif *.tiff)|*.bmp;*.png;*.tif;*.tiff|所有文件(*.*)|*.*||" for
+/// the descriptions "图像文件" and "所有文件".
+std::wstring CameraImageFilter(const std::wstring& imagesText, const std::wstring& allFilesText);

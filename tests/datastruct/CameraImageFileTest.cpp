@@ -1,0 +1,193 @@
+// Camera image files (BMP, PNG, TIFF), composing a reference image from them, repainting part of it after
+// a camera moved, and the stored form of a camera's path.
+
+#include "datastruct/CameraImageFile.h"
+#include "datastruct/CameraRefImage.h"
+#include "datastruct/RefImage.h"
+#include "geometry/BmpFile.h"
+#include "geometry/ImgBuffer.h"
+#include "testsupport/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <opencv2/imgcodecs.hpp>
+
+#include <filesystem>
+
+namespace {
+
+// A grey image whose pixel (x, y) is (seed + x + 3y) & 0xFF.
+cv::Mat GreyPattern(int w, int h, int seed) {
+    cv::Mat mat(h, w, CV_8UC1);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            mat.at<uint8_t>(y, x) = static_cast<uint8_t>((seed + x + 3 * y) & 0xFF);
+    return mat;
+}
+
+std::wstring Write(const TempDir& dir, const std::string& name, const cv::Mat& mat) {
+    const std::wstring path = dir.File(name);
+    EXPECT_TRUE(cv::imwrite((dir.Path() / name).string(), mat)) << name;
+    return path;
+}
+
+CCameraRefImage* AddCamera(CRefImage& ref, const std::wstring& path, int x, int y) {
+    auto* camera = new CCameraRefImage;
+    camera->m_strName = path;
+    camera->m_nX = x;
+    camera->m_nY = y;
+    EXPECT_TRUE(ref.m_cameras.Add(camera));
+    return camera;
+}
+
+} // namespace
+
+TEST(CameraImageFile, PngAndTiffReadAsGreyOrBlueGreenRedWithEightBitsPerChannel) {
+    TempDir dir;
+    const cv::Mat grey = GreyPattern(37, 21, 5);
+    cv::Mat colour(9, 7, CV_8UC3, cv::Scalar(10, 20, 30));
+    colour.at<cv::Vec3b>(4, 3) = cv::Vec3b(200, 100, 50);
+    cv::Mat alpha(5, 6, CV_8UC4, cv::Scalar(1, 2, 3, 128));
+    cv::Mat deep(4, 4, CV_16UC1, cv::Scalar(0x1234));
+    struct Case {
+        std::string name;
+        cv::Mat mat;
+        uint32_t format;
+    } cases[] = {{"grey.png", grey, IMG_FORMAT_MONO8},   {"grey.tif", grey, IMG_FORMAT_MONO8},
+                 {"colour.png", colour, IMG_FORMAT_RGB24}, {"colour.tiff", colour, IMG_FORMAT_RGB24},
+                 {"alpha.png", alpha, IMG_FORMAT_RGB24},   {"deep.png", deep, IMG_FORMAT_MONO8}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::wstring path = Write(dir, c.name, c.mat);
+        CImgBuffer image;
+        CameraImageError error = CameraImageError::Missing;
+        ASSERT_TRUE(ReadCameraImage(path, image, &error));
+        EXPECT_EQ(error, CameraImageError::None);
+        EXPECT_EQ(image.GetFormat(), c.format);
+        EXPECT_EQ(image.GetWidth(), c.mat.cols);
+        EXPECT_EQ(image.GetHeight(), c.mat.rows);
+        int w = 0, h = 0;
+        EXPECT_TRUE(ReadCameraImageSize(path, w, h));
+        EXPECT_EQ(w, c.mat.cols);
+        EXPECT_EQ(h, c.mat.rows);
+        if (c.name.starts_with("grey")) {
+            EXPECT_EQ(cv::norm(image.GetMat(), c.mat, cv::NORM_INF), 0);
+        } else if (c.name.starts_with("colour")) {
+            EXPECT_EQ(image.GetMat().at<cv::Vec3b>(4, 3), cv::Vec3b(200, 100, 50));
+        } else if (c.name == "alpha.png") {
+            EXPECT_EQ(image.GetMat().at<cv::Vec3b>(2, 2), cv::Vec3b(1, 2, 3));
+        } else {
+            EXPECT_EQ(image.GetMat().at<uint8_t>(1, 1), 0x12);  // 16-bit samples scaled to 8 bits
+        }
+    }
+}
+
+TEST(CameraImageFile, MissingDamagedAndOversizedFilesAreRefusedWithTheirReason) {
+    TempDir dir;
+    CImgBuffer image(1, 3, 3, IMG_FORMAT_MONO8);
+    ASSERT_TRUE(image.Create());
+    image.GetMat().setTo(7);
+    CameraImageError error = CameraImageError::None;
+    EXPECT_FALSE(ReadCameraImage(dir.File("none.png"), image, &error));
+    EXPECT_EQ(error, CameraImageError::Missing);
+
+    dir.WriteBytes("text.png", "this is no image at all");
+    EXPECT_FALSE(ReadCameraImage(dir.File("text.png"), image, &error));
+    EXPECT_EQ(error, CameraImageError::NotImage);
+
+    // A real PNG cut in half: its header is whole, its pixels are not.
+    Write(dir, "whole.png", GreyPattern(64, 64, 1));
+    const std::string bytes = dir.ReadBytes("whole.png");
+    dir.WriteBytes("cut.png", bytes.substr(0, bytes.size() / 2));
+    EXPECT_FALSE(ReadCameraImage(dir.File("cut.png"), image, &error));
+    EXPECT_EQ(error, CameraImageError::NotImage);
+
+    // A header that claims 100000 x 10 pixels is refused before anything is decoded or allocated.
+    std::string huge = bytes.substr(0, 33);
+    huge[16] = 0; huge[17] = 1; huge[18] = static_cast<char>(0x86); huge[19] = static_cast<char>(0xA0);
+    dir.WriteBytes("huge.png", huge);
+    EXPECT_FALSE(ReadCameraImage(dir.File("huge.png"), image, &error));
+    EXPECT_EQ(error, CameraImageError::TooLarge);
+    int w = 1, h = 1;
+    EXPECT_FALSE(ReadCameraImageSize(dir.File("huge.png"), w, h, &error));
+    EXPECT_EQ(error, CameraImageError::TooLarge);
+    EXPECT_EQ(w, 0);
+
+    // None of the refusals touched the target.
+    EXPECT_EQ(image.GetWidth(), 3);
+    EXPECT_EQ(image.GetMat().at<uint8_t>(1, 1), 7);
+}
+
+TEST(CameraImageFile, FilterOffersBmpPngAndTiff) {
+    EXPECT_EQ(CameraImageFilter(L"图像文件", L"所有文件"),
+              L"图像文件(*.bmp *.png *.tif *.tiff)|*.bmp;*.png;*.tif;*.tiff|所有文件(*.*)|*.*||");
+}
+
+TEST(CameraComposition, CamerasOfEveryFormatLandAtTheirPositions) {
+    TempDir dir;
+    CRefImage ref;
+    const cv::Mat a = GreyPattern(40, 30, 0), b = GreyPattern(40, 30, 100), c = GreyPattern(40, 30, 200);
+    AddCamera(ref, Write(dir, "a.png", a), 0, 0);
+    AddCamera(ref, Write(dir, "b.tif", b), 40, 0);
+    CImgBuffer bmp(1, 40, 30, IMG_FORMAT_MONO8);
+    ASSERT_TRUE(bmp.Create());
+    c.copyTo(bmp.GetMat());
+    ASSERT_TRUE(WriteBmpFile(dir.File("c.bmp"), bmp));
+    AddCamera(ref, dir.File("c.bmp"), 20, 30);
+    EXPECT_EQ(ref.GetImageSize(), CSize(80, 60));  // known from the headers before loading
+    ASSERT_TRUE(ref.Load());
+    const cv::Mat& composed = ref.GetComposedImage()->GetMat();
+    ASSERT_EQ(composed.cols, 80);
+    ASSERT_EQ(composed.rows, 60);
+    for (auto [x, y, expected] : {std::tuple{5, 7, a.at<uint8_t>(7, 5)}, std::tuple{45, 7, b.at<uint8_t>(7, 5)},
+                                  std::tuple{25, 35, c.at<uint8_t>(5, 5)}, std::tuple{5, 35, uint8_t(0)},
+                                  std::tuple{79, 59, uint8_t(0)}}) {
+        SCOPED_TRACE(testing::Message() << x << "," << y);
+        EXPECT_EQ(composed.at<uint8_t>(y, x), expected);
+    }
+}
+
+TEST(CameraComposition, RedrawingTheAreaOfAMovedCameraEqualsRedrawingEverything) {
+    TempDir dir;
+    CRefImage ref;
+    AddCamera(ref, Write(dir, "a.png", GreyPattern(50, 40, 0)), 0, 0);
+    AddCamera(ref, Write(dir, "b.png", GreyPattern(50, 40, 90)), 50, 0);
+    CCameraRefImage* moved = AddCamera(ref, Write(dir, "c.png", GreyPattern(50, 40, 180)), 25, 40);
+    ASSERT_TRUE(ref.Load());
+    for (auto [x, y] : {std::pair{31, 22}, std::pair{-12, 5}, std::pair{70, 70}, std::pair{25, 40}}) {
+        SCOPED_TRACE(testing::Message() << x << "," << y);
+        const CRect before = moved->GetRect();
+        moved->m_nX = x;
+        moved->m_nY = y;
+        const CRect after = moved->GetRect();
+        ref.RedrawArea(CRect(std::min(before.left, after.left), std::min(before.top, after.top),
+                             std::max(before.right, after.right), std::max(before.bottom, after.bottom)));
+        const cv::Mat partial = ref.GetComposedImage()->GetMat().clone();
+        ref.Redraw();
+        EXPECT_EQ(cv::norm(partial, ref.GetComposedImage()->GetMat(), cv::NORM_INF), 0);
+    }
+}
+
+TEST(CameraPath, InsideTheDeploymentItIsStoredRelativeOutsideAsGiven) {
+    TempDir deploy, elsewhere;
+    ScopedEnv exe("ZRK_EXE_FOLDER", deploy.Path().string());
+    std::filesystem::create_directories(deploy.Path() / "Home" / "cams");
+    EXPECT_EQ(CCameraRefImage::ToStoredPath(deploy.Folder() + L"Home/cams/a.png"), L"Home/cams/a.png");
+    EXPECT_EQ(CCameraRefImage::ToStoredPath(deploy.Folder() + L"Home/../Home/b.bmp"), L"Home/b.bmp");
+    const std::wstring outside = elsewhere.Folder() + L"a.png";
+    EXPECT_EQ(CCameraRefImage::ToStoredPath(outside), outside);
+    // A path that only starts with the deployment folder's name is outside it.
+    const std::wstring sibling = deploy.Folder().substr(0, deploy.Folder().size() - 1) + L"-other/a.png";
+    EXPECT_EQ(CCameraRefImage::ToStoredPath(sibling), sibling);
+    const std::wstring escaping = deploy.Folder() + L"../a.png";
+    EXPECT_EQ(CCameraRefImage::ToStoredPath(escaping), escaping);
+    EXPECT_EQ(CCameraRefImage::ToStoredPath(L"Home/c.tif"), L"Home/c.tif");  // already relative
+    EXPECT_EQ(CCameraRefImage::ToStoredPath(L""), L"");
+    // The deployment reached through a symbolic link is still the deployment.
+    std::filesystem::create_directory_symlink(deploy.Path(), elsewhere.Path() / "link");
+    EXPECT_EQ(CCameraRefImage::ToStoredPath(elsewhere.Folder() + L"link/Home/cams/a.png"), L"Home/cams/a.png");
+
+    // A stored relative path is read through the deployment folder.
+    CCameraRefImage camera;
+    camera.m_strName = L"Home/cams/a.png";
+    EXPECT_EQ(camera.GetFullPath(), deploy.Folder() + L"Home/cams/a.png");
+}
