@@ -39,7 +39,7 @@ const ToolPlace kPlaces[28] = {
 
 // Commands whose actions arrive with later work (mask painting, export, copy data): their buttons stay
 // disabled until then. REFACTOR: enable each when its command lands.
-constexpr int kLaterCommands[] = {32789, 32791, 32815};
+constexpr int kLaterCommands[] = {32789};
 
 // A 25 x 25 button image: the label's first character on a coloured tile.
 QIcon MakeButtonImage(const QString& label, const QColor& color) {
@@ -115,6 +115,8 @@ bool CZRKDlg::OnCommand(int command) {
     case ID_SAVE: Save(); return true;
     case 32790:
     case 32788: return true;  // "暂无": nothing
+    case ID_EXPORT_AREA: ExportArea(); return true;
+    case ID_COPY_DATA: CopySheetData(); return true;
     case 32783: SelectAllShapes(true); return true;
     case 32811: SelectAllShapes(false); return true;
     case ID_ZOOM_ORIGINAL:
