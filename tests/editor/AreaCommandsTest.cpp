@@ -54,7 +54,7 @@ protected:
         ScopedModalHandler handler([&](QDialog& d) {
             opened = true;
             d.findChild<QLineEdit*>(QStringLiteral("label"))->setText(label);
-            d.findChild<QPushButton*>(QStringLiteral(ok ? "1" : "2"))->click();
+            d.findChild<QPushButton*>(QString::fromLatin1(ok ? "1" : "2"))->click();
             return d.result();
         });
         m_dlg->OnCommand(zrkid::ID_IMPORT_AREA);
@@ -138,9 +138,9 @@ TEST_F(AreaCommandsTest, AnExportedAreaImportsIntoAnotherPhaseWithItsHolesAndLin
     EXPECT_EQ(imported->m_strTag, L"导入");
     EXPECT_EQ(imported->m_nSheetID, 1);  // the current note
     EXPECT_EQ(imported->m_nID, other->m_areas.GetMaxID());
-    EXPECT_NE(imported->m_strParameters.find(L"[定位核X]\r\n        Type=1\r\n        Value=0"), std::wstring::npos)
-        << WideToUtf8(imported->m_strParameters);
-    EXPECT_NE(imported->m_strParameters.find(L"[定位核Y]\r\n        Type=1\r\n        Value=0"), std::wstring::npos);
+    EXPECT_EQ(imported->m_strParameters,
+              L"    [检测参数]\r\n        Type=0\r\n        [定位核X]\r\n            Type=1\r\n            Value=0\r\n"
+              L"        [END]\r\n        [定位核Y]\r\n            Type=1\r\n            Value=0\r\n        [END]\r\n    [END]");
     EXPECT_TRUE(m_dlg->m_bModified);
     EXPECT_EQ(m_dlg->GetEditDepth(), 0);
 }

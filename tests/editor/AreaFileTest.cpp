@@ -46,10 +46,11 @@ TEST(AreaFileText, HolesAndNestedParametersComeBackTheSame) {
         hole->SetPoints({{10 + 40 * i, 10}, {30 + 40 * i, 10}, {30 + 40 * i, 30}});
         area.m_children.Add(hole);
     }
-    area.m_strParameters = L"[检测参数]\r\n    Type=0\r\n    [灵敏度]\r\n        Type=1\r\n        Value=5\r\n"
-                           L"        Remark=越大越灵敏\r\n    [END]\r\n    [检测通道]\r\n        Type=3\r\n"
-                           L"        Value=L\r\n        ComboList=L,R,G,B\r\n    [END]\r\n[END]\r\n"
-                           L"[定位核X]\r\n    Type=1\r\n    Value=7\r\n[END]";
+    // Parameter texts as the system writes them: top-level nodes at level 1, indented by 4 blanks.
+    area.m_strParameters = L"    [检测参数]\r\n        Type=0\r\n        [灵敏度]\r\n            Type=1\r\n"
+                           L"            Value=5\r\n            Remark=越大越灵敏\r\n        [END]\r\n        [检测通道]\r\n"
+                           L"            Type=3\r\n            Value=L\r\n            ComboList=L,R,G,B\r\n        [END]\r\n"
+                           L"    [END]\r\n    [定位核X]\r\n        Type=1\r\n        Value=7\r\n    [END]";
     const std::wstring text = GetAreaText(area);
     // The holes are numbered from 1 under "InLineAcme"; the parameters keep their own indentation.
     EXPECT_NE(text.find(L"    [InLineAcme]\r\n        Type=0\r\n        [Item1]\r\n            Type=0\r\n"
@@ -126,9 +127,9 @@ TEST(AreaFileText, ThousandsOfHolesAndALongOutlineRead) {
 TEST(AreaFileText, KernelLinksAreResetWhereverTheyAre) {
     const std::wstring text = ResetKernelLinks(L"[定位核X]\r\nType=1\r\nValue=12\r\n[END]\r\n[组]\r\nType=0\r\n"
                                                L"[定位核Y]\r\nType=1\r\nValue=3\r\n[END]\r\n[其它]\r\nValue=9\r\n[END]\r\n[END]");
-    EXPECT_EQ(text, L"[定位核X]\r\n    Type=1\r\n    Value=0\r\n[END]\r\n[组]\r\n    Type=0\r\n    [定位核Y]\r\n"
-                    L"        Type=1\r\n        Value=0\r\n    [END]\r\n    [其它]\r\n        Type=0\r\n        Value=9\r\n"
-                    L"    [END]\r\n[END]");
+    EXPECT_EQ(text, L"    [定位核X]\r\n        Type=1\r\n        Value=0\r\n    [END]\r\n    [组]\r\n        Type=0\r\n"
+                    L"        [定位核Y]\r\n            Type=1\r\n            Value=0\r\n        [END]\r\n        [其它]\r\n"
+                    L"            Type=0\r\n            Value=9\r\n        [END]\r\n    [END]");
     EXPECT_EQ(ResetKernelLinks(L""), L"");
 }
 

@@ -3,6 +3,7 @@
 
 #include "EditorFixture.h"
 
+#include "datastruct/CustomMaskArea.h"
 #include "datastruct/Kernel.h"
 #include "datastruct/Note.h"
 #include "datastruct/Phase.h"
@@ -178,7 +179,8 @@ TEST_F(CopyDataTest, FitTestTakesSheetRelativeItemsOntoTheTargetSheet) {
     CRefImage& ref = *m_dlg->m_pRefImage;
     CPhaseMaskArea area;
     area.SetPoints({{20, 20}, {120, 20}, {120, 80}});
-    EXPECT_TRUE(FitsSheet(ref, area, 2, 1, 800, 400));  // relative: the offset is not added again
+    EXPECT_TRUE(FitsSheet(ref, area, 2, 1, 0, 0));  // relative: placed on the target sheet as it stands
+    EXPECT_FALSE(FitsSheet(ref, area, 2, 1, 800, 400));
     area.SetPoints({{350, 20}, {420, 20}, {420, 80}});
     EXPECT_FALSE(FitsSheet(ref, area, 1, 0, 0, 0));     // sticks out of the sheet
     CKernel kernel;
