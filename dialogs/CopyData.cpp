@@ -129,6 +129,7 @@ void CopySelected(ICopyDataHost& host, const std::vector<ICopyDataHost::Selected
 // Appends copies of the masks of note `from` with the note `to`.
 void CopyMasks(CItemList& list, int from, int to) {
     const int count = list.GetSize();
+    int maxID = list.GetMaxID();  // kept running: one pass over the list per sheet, not per copy
     for (int i = 0; i < count; ++i) {
         const auto* mask = list.GetAtAs<CMaskArea>(i);
         if (!mask || mask->m_nSheetID != from)
@@ -137,7 +138,10 @@ void CopyMasks(CItemList& list, int from, int to) {
         if (!copy)
             continue;
         copy->m_nSheetID = to;
-        AddWithNextID(list, std::move(copy));
+        copy->m_nID = maxID + 1;
+        if (list.Add(copy.get())) {
+            maxID = copy.release()->m_nID;
+        }
     }
 }
 
@@ -258,6 +262,7 @@ std::wstring RunCopyData(ICopyDataHost& host, const CopyDataRequest& request) {
             if (request.bKernels) {
                 ref->ClearSheetKernels(target.col, target.row);
                 const int kernels = ref->m_kernels.GetSize();  // copies appended here are not visited
+                int maxID = ref->m_kernels.GetMaxID();
                 for (int i = 0; i < kernels; ++i) {
                     const auto* kernel = ref->m_kernels.GetAtAs<CKernel>(i);
                     if (!kernel || kernel->m_nSheetCol != ref->m_nCurCol || kernel->m_nSheetRow != ref->m_nCurRow)
@@ -272,7 +277,9 @@ std::wstring RunCopyData(ICopyDataHost& host, const CopyDataRequest& request) {
                     copy->Move(target.dx, target.dy, -1);
                     copy->m_nSheetCol = target.col;
                     copy->m_nSheetRow = target.row;
-                    AddWithNextID(ref->m_kernels, std::move(copy));
+                    copy->m_nID = maxID + 1;
+                    if (ref->m_kernels.Add(copy.get()))
+                        maxID = copy.release()->m_nID;
                 }
             }
             if (request.bAreas && currentNote) {
