@@ -116,6 +116,8 @@ inline constexpr int ID_REF_IMAGES = 32807;
 inline constexpr int ID_EDIT_UNDO = 57643;
 inline constexpr int ID_EDIT_REDO = 57644;
 inline constexpr int ID_MASK_PAINT = 32789;
+inline constexpr int ID_EXPORT_AREA = 32791;
+inline constexpr int ID_COPY_DATA = 32815;
 } // namespace zrkid
 
 class CZRKDlg : public QDialog {
@@ -213,6 +215,13 @@ public:
     const CEditJournal& GetJournal() const { return m_journal; }
     /// The connection that keeps the active model's draft (null until the first draft or offer).
     CTemplateStore* GetDraftStore() const { return m_pDraftStore.get(); }
+    // ---- copy data and area files (ZRKDlg_CopyData.cpp, ZRKDlg_AreaFile.cpp) ----
+    /// Toolbar "复制" (32815): the copy-data dialog on the selected phase, one journal step ("复制数据").
+    void CopySheetData();
+    /// Toolbar "导出" (32791): writes the selected inspection area into "InspAreaIni/<name>.ini".
+    void ExportArea();
+    /// "文件导入检测区" (32794) on a phase: reads an area file into a new area of the phase, one journal step.
+    void ImportArea();
 
     /// A toolbar command or a command by identifier; false when the command is unknown or disabled.
     bool OnCommand(int command);

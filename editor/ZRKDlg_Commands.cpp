@@ -54,9 +54,8 @@ template <class T> T* TreeObject(QTreeWidgetItem* item) {
 
 const wchar_t* const kSubmenuTitles[4] = {L"模板", L"检测类型", L"检测面", L"分层"};
 
-// Commands of the menu whose actions arrive with later work (area import): shown disabled.
-// REFACTOR: enable "文件导入检测区" when the area files land.
-constexpr int kLaterMenuCommands[] = {zrkid::ID_IMPORT_AREA};
+// Commands of the menu whose actions arrive with later work: shown disabled.
+constexpr int kLaterMenuCommands[] = {0};
 
 } // namespace
 
@@ -114,6 +113,7 @@ bool CZRKDlg::OnTreeCommand(int command) {
     case ID_DELETE_SIDE:
     case ID_DELETE_PHASE: DeleteCaretItem(); return true;
     case ID_GENERATE_NOTES: GenerateSmallSheetData(); return true;
+    case ID_IMPORT_AREA: ImportArea(); return true;
     case ID_ADD_TYPE: AddInspType(); return true;
     case ID_ADD_SIDE: AddSide(); return true;
     case ID_ADD_PHASE: AddPhase(); return true;

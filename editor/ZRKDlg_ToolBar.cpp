@@ -37,10 +37,6 @@ const ToolPlace kPlaces[28] = {
     {32811, L"全否", L"AAAA", QColor(90, 90, 90)},     {32815, L"复制", L"AAAA", QColor(90, 90, 90)},
 };
 
-// Commands whose actions arrive with later work (mask painting, export, copy data): their buttons stay
-// disabled until then. REFACTOR: enable each when its command lands.
-constexpr int kLaterCommands[] = {32791, 32815};
-
 // A 25 x 25 button image: the label's first character on a coloured tile.
 QIcon MakeButtonImage(const QString& label, const QColor& color) {
     QPixmap pixmap(25, 25);
@@ -82,9 +78,6 @@ void CZRKDlg::BuildToolBar() {
             button->setObjectName(QString::number(command));
             button->setFixedSize(50, 50);
         }
-        for (int later : kLaterCommands)
-            if (later == command)
-                action->setEnabled(false);
     }
 }
 
@@ -115,6 +108,8 @@ bool CZRKDlg::OnCommand(int command) {
     case ID_SAVE: Save(); return true;
     case 32790:
     case 32788: return true;  // "暂无": nothing
+    case ID_EXPORT_AREA: ExportArea(); return true;
+    case ID_COPY_DATA: CopySheetData(); return true;
     case 32783: SelectAllShapes(true); return true;
     case 32811: SelectAllShapes(false); return true;
     case ID_MASK_PAINT: PaintSelectedMask(); return true;

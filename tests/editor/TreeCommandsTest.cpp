@@ -84,7 +84,7 @@ TEST_F(TreeCommandsTest, EachDepthShowsItsSubmenuAndARightClickCountsAsAChange) 
     EXPECT_EQ(phase.commands, std::vector<int>({32778, 32779, 0, 32798, 0, 32792, 32793, 0, 32794}));
     EXPECT_TRUE(phase.enabled[5]);
     EXPECT_TRUE(phase.enabled[6]);
-    EXPECT_FALSE(phase.enabled[8]);  // area import arrives with the area files
+    EXPECT_TRUE(phase.enabled[8]);  // area import
     // Under a type other than "缺陷检测" the custom-parameter entries are grayed.
     Select({L"尺寸定位", L"正面", L"第一印次"});
     {
