@@ -54,9 +54,6 @@ template <class T> T* TreeObject(QTreeWidgetItem* item) {
 
 const wchar_t* const kSubmenuTitles[4] = {L"模板", L"检测类型", L"检测面", L"分层"};
 
-// Commands of the menu whose actions arrive with later work: shown disabled.
-constexpr int kLaterMenuCommands[] = {0};
-
 } // namespace
 
 std::unique_ptr<QMenu> CZRKDlg::BuildTreeMenu() {
@@ -69,10 +66,7 @@ std::unique_ptr<QMenu> CZRKDlg::BuildTreeMenu() {
                 sub->addSeparator();
                 continue;
             }
-            QAction* action = CQtMenu::AddCommand(sub, entry.text, entry.command);
-            for (int later : kLaterMenuCommands)
-                if (later == entry.command)
-                    action->setEnabled(false);
+            CQtMenu::AddCommand(sub, entry.text, entry.command);
         }
     }
     CQtMenu adapter(menu.get());
