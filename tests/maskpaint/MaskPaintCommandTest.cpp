@@ -11,6 +11,7 @@
 #include "maskpaint/MaskView.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
@@ -79,6 +80,8 @@ TEST_F(MaskPaintCommandTest, OkOnAPaintedHoleReplacesTheOutlineInOneStepAndMarks
         Send(view, QEvent::MouseButtonPress, QPoint(60, 40), Qt::LeftButton, Qt::LeftButton);
         Send(view, QEvent::MouseMove, QPoint(100, 80), Qt::NoButton, Qt::LeftButton);
         Send(view, QEvent::MouseButtonRelease, QPoint(100, 80), Qt::LeftButton, Qt::NoButton);
+        QDir().mkpath(ZRK_SCREENSHOT_DIR);
+        draw.grab().save(QStringLiteral(ZRK_SCREENSHOT_DIR "mask_draw_on_sample.png"));
         QTest::mouseClick(draw.findChild<QPushButton*>("1"), Qt::LeftButton);
         return draw.result();
     });
