@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -89,8 +90,17 @@ CDlgCopyData::CDlgCopyData(ICopyDataHost& host, QWidget* parent) : QDialog(paren
         const QSize avail = screen->availableGeometry().size();
         limit = QSize(std::max(400, avail.width() - 200), std::max(300, avail.height() - 360));
     }
-    const int frame = 2 * m_pScroll->frameWidth() + 20;  // room for the scroll bars
-    m_pScroll->setMinimumSize(std::min(gridW + frame, limit.width()), std::min(gridH + frame, limit.height()));
+    const int frame = 2 * std::max(2, m_pScroll->frameWidth());
+    if (gridW + frame <= limit.width() && gridH + frame <= limit.height()) {
+        // It fits: no scroll bars (each would otherwise make room for the other).
+        m_pScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m_pScroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m_pScroll->setMinimumSize(gridW + frame, gridH + frame);
+    } else {
+        const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        m_pScroll->setMinimumSize(std::min(gridW + frame + bar, limit.width()),
+                                  std::min(gridH + frame + bar, limit.height()));
+    }
     targetLayout->addWidget(m_pScroll, 1);
 
     // Toggles: a header sets its row or column, "全选" every cell, to its own state.
