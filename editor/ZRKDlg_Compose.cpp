@@ -15,6 +15,7 @@
 #include "editor/ImgView.h"
 #include "editor/MyImageWnd.h"
 #include "geometry/ImgBuffer.h"
+#include "geometry/ImgGraphic.h"
 #include "geometry/MaskArea.h"
 #include "model/ParaTypes.h"
 
@@ -29,38 +30,92 @@ constexpr COLORREF kGreen = 0x00FF00;
 // squares, and the padlock (16 pixels right of and below the bounding box's corner).
 constexpr int kShapeMargin = 20;
 
-/// Whether the shape's drawing can reach `area` (image coordinates). Both its own place and its place
-/// moved by its drawing offset count: outlines of shapes with holes ignore the offset.
-bool Reaches(const CGraphBase& shape, const CRect& area) {
+/// Where the shape's drawing can reach (image coordinates). Both its own place and its place moved by its
+/// drawing offset count: outlines of shapes with holes ignore the offset.
+CRect ReachRect(const CGraphBase& shape) {
     CRect box = shape.GetBoundRect(nullptr);
     CRect moved = box;
     moved.OffsetRect(shape.m_nOffsetX, shape.m_nOffsetY);
     CRect both;
     both.UnionRect(box, moved);
     both.InflateRect(kShapeMargin, kShapeMargin);
-    CRect hit;
-    return hit.IntersectRect(both, area);
+    return both;
 }
 
-/// Draws the shape into a buffer that starts at image point (-dx, -dy): `Draw` and `DrawSelection` take the
-/// shift; the padlock of a locked polygon is drawn at its drawing offset, which is shifted for it.
-void DrawShifted(CGraphBase& shape, CImgBuffer* buffer, int dx, int dy, COLORREF line, COLORREF fill, bool filled,
-                 int pen, int transparency, bool selection) {
+bool Reaches(const CGraphBase& shape, const CRect& area) {
+    CRect hit;
+    return hit.IntersectRect(ReachRect(shape), area);
+}
+
+/// Draws the shape, and its selection marks when asked, into a buffer that starts at image point (-dx, -dy),
+/// as `Draw` and `DrawSelection` draw it at (0, 0) into the whole image. Both take the shift, except for
+/// the padlock of a locked polygon, which is always drawn at the drawing offset: for a locked polygon the
+/// padlock is drawn with the offset moved by the shift, and the selection marks are drawn here in the
+/// order `DrawSelection` draws them (outline, padlock, handle squares).
+void DrawShiftedInto(CGraphBase& shape, CImgBuffer* buffer, int dx, int dy, COLORREF line, COLORREF fill,
+                     bool filled, int pen, int transparency, bool selection) {
     auto* polygon = dynamic_cast<CPolygon*>(&shape);
+    if (!polygon || !shape.m_bLocked || (dx == 0 && dy == 0)) {
+        shape.Draw(buffer, dx, dy, line, fill, filled, pen, transparency);
+        if (selection)
+            shape.DrawSelection(buffer, dx, dy);
+        return;
+    }
     const uint8_t locked = shape.m_bLocked;
-    if (polygon)
-        shape.m_bLocked = 0;
-    shape.Draw(buffer, dx, dy, line, fill, filled, pen, transparency);
-    if (polygon && locked) {
-        shape.m_bLocked = locked;
+    auto lockMark = [&] {
         shape.m_nOffsetX += dx;
         shape.m_nOffsetY += dy;
         polygon->DrawLockMark(buffer);
         shape.m_nOffsetX -= dx;
         shape.m_nOffsetY -= dy;
+    };
+    shape.m_bLocked = 0;
+    shape.Draw(buffer, dx, dy, line, fill, filled, pen, transparency);
+    lockMark();
+    if (selection && (shape.m_bHighlight || shape.m_bSelected)) {
+        constexpr COLORREF kSelectionGreen = 0x00FF00, kGrabbedYellow = 0x64FFFF;
+        constexpr int kHandleHalf = 3;
+        shape.Draw(buffer, dx, dy, kSelectionGreen, 0, false, 1, 0);
+        lockMark();
+        if (shape.m_bSelected) {
+            CImgGraphic graphic(CImgLocation(0, 0));
+            graphic.Create();
+            for (int i = 0; i < shape.GetPointCount(); ++i) {
+                const CPoint p = shape.GetPoint(i);
+                const int x = p.x + shape.m_nOffsetX + dx, y = p.y + shape.m_nOffsetY + dy;
+                graphic.SetColor(CImgDataRGB::FromColorRef(i == shape.m_nSelHandle ? kGrabbedYellow : kSelectionGreen));
+                graphic.Rectangle(buffer, x - kHandleHalf, y - kHandleHalf, x + kHandleHalf, y + kHandleHalf, false);
+            }
+            graphic.Destroy();
+        }
     }
-    if (selection)
-        shape.DrawSelection(buffer, dx, dy);
+    shape.m_bLocked = locked;
+}
+
+/// Draws the shape into `buffer`, which holds the image rectangle `area` of an image of `imageSize`, so
+/// that the pixels inside `area` are exactly those drawing into the whole image gives. Lines cut at a
+/// buffer's edge may step differently from the uncut line, so a shape that reaches beyond `area` is drawn
+/// into a buffer of everything it can reach (cut only at the image's edges, as the whole image cuts it),
+/// holding the pixels of `area` where they overlap, and only that overlap is copied back.
+void DrawShifted(CGraphBase& shape, CImgBuffer* buffer, const CRect& area, const CSize& imageSize, COLORREF line,
+                 COLORREF fill, bool filled, int pen, int transparency, bool selection) {
+    CRect reach;
+    if (!reach.IntersectRect(ReachRect(shape), CRect(0, 0, imageSize.cx, imageSize.cy)))
+        return;
+    CRect overlap;
+    if (!overlap.IntersectRect(reach, area))
+        return;
+    if (overlap == reach) {
+        DrawShiftedInto(shape, buffer, -area.left, -area.top, line, fill, filled, pen, transparency, selection);
+        return;
+    }
+    CImgBuffer whole(1, reach.Width(), reach.Height(), buffer->GetFormat(), -1, CImgLocation(0, 0));
+    whole.GetMat().create(reach.Height(), reach.Width(), buffer->GetMat().type());
+    const cv::Rect inBuffer(overlap.left - area.left, overlap.top - area.top, overlap.Width(), overlap.Height());
+    const cv::Rect inWhole(overlap.left - reach.left, overlap.top - reach.top, overlap.Width(), overlap.Height());
+    buffer->GetMat()(inBuffer).copyTo(whole.GetMat()(inWhole));
+    DrawShiftedInto(shape, &whole, -reach.left, -reach.top, line, fill, filled, pen, transparency, selection);
+    whole.GetMat()(inWhole).copyTo(buffer->GetMat()(inBuffer));
 }
 } // namespace
 
@@ -142,7 +197,7 @@ void CZRKDlg::RedrawRubberBand() {
 }
 
 void CZRKDlg::DrawOverlaysInto(CImgBuffer* buffer, const CRect& area) {
-    const int dx = -area.left, dy = -area.top;
+    const CSize size{m_pDispBuffer->GetWidth(), m_pDispBuffer->GetHeight()};
     CNote* note = GetCurNote();
     auto drawMasks = [&](CItemList& list, COLORREF line, COLORREF fill) {
         for (int i = 0; note && i < list.GetSize(); ++i) {
@@ -154,7 +209,7 @@ void CZRKDlg::DrawOverlaysInto(CImgBuffer* buffer, const CRect& area) {
                 if (auto* type = m_pModel->m_customParaTypes.FindByIDAs<CCustomParaType>(custom->m_nCustomTypeID))
                     maskFill = type->m_crRefColor;
             }
-            DrawShifted(*mask, buffer, dx, dy, line, maskFill, m_bMaskFill, 1, 150, true);
+            DrawShifted(*mask, buffer, area, size, line, maskFill, m_bMaskFill, 1, 150, true);
         }
         // The outline being drawn, with the last mouse point as its rubber-band vertex.
         if (note && m_bDrawing && m_drawPolygon.GetPointCount() > 0) {
@@ -164,8 +219,7 @@ void CZRKDlg::DrawOverlaysInto(CImgBuffer* buffer, const CRect& area) {
             band.GetPoints(points);
             points.push_back(CPoint{m_nLastImageX, m_nLastImageY});
             band.SetPoints(points);
-            if (Reaches(band, area))
-                DrawShifted(band, buffer, dx, dy, kYellow, kGreen, m_bMaskFill, 2, 150, false);
+            DrawShifted(band, buffer, area, size, kYellow, kGreen, m_bMaskFill, 2, 150, false);
         }
     };
     if (CSide* side = GetCurSide()) {
@@ -185,14 +239,14 @@ void CZRKDlg::DrawOverlaysInto(CImgBuffer* buffer, const CRect& area) {
             auto* kernel = m_pRefImage->m_kernels.GetAtAs<CKernel>(i);
             if (kernel && kernel->m_nPhaseID == phase->m_nID && kernel->m_nSheetCol == m_pRefImage->m_nCurCol &&
                 kernel->m_nSheetRow == m_pRefImage->m_nCurRow && Reaches(*kernel, area))
-                DrawShifted(*kernel, buffer, dx, dy, colour, colour, false, 1, 0, true);
+                DrawShifted(*kernel, buffer, area, size, colour, colour, false, 1, 0, true);
         }
     }
     if (m_bShowNote && note) {
         // Note items are small-sheet relative: the sheet origin does not move them.
         for (int i = 0; i < note->m_areas.GetSize(); ++i)
             if (auto* item = dynamic_cast<CGraphBase*>(note->m_areas.GetAt(i)); item && Reaches(*item, area))
-                DrawShifted(*item, buffer, dx, dy, kYellow, kYellow, false, 1, 0, true);
+                DrawShifted(*item, buffer, area, size, kYellow, kYellow, false, 1, 0, true);
     }
     if (m_bShowPhaseMask) {
         auto* phaseType = m_pModel->m_phaseTypes.FindByIDAs<CPhaseType>(phase->m_nID);

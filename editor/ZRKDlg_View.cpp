@@ -25,6 +25,7 @@
 
 #include <QCheckBox>
 #include <QFrame>
+#include <QListWidget>
 #include <QScrollBar>
 
 namespace {
@@ -63,6 +64,9 @@ bool CZRKDlg::BuildDisplayChain() {
     m_pImageWnd = new CMyImageWnd(m_pView.get(), m_pImageFrame, m_pHScroll, m_pVScroll, this);
     m_pImageWnd->SetComposeHook([this](const CRect& exposed) { EnsureComposed(exposed); });
     m_pImageWnd->installEventFilter(this);
+    installEventFilter(this);  // the space bar, wherever the focus is in the editor
+    if (m_pKeyList)
+        m_pKeyList->installEventFilter(this);
     m_pImageWnd->setCursor(GetToolCursor());
     m_pImageWnd->Invalidate();
     m_pView->Create();
