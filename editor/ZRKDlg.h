@@ -8,7 +8,8 @@
 /// ZRKDlg_Model.cpp (activation, opening, saving, host callbacks), ZRKDlg_Tree.cpp (tree, selection),
 /// ZRKDlg_View.cpp (display chain, channels, zoom, overlays), ZRKDlg_Sheet.cpp (small sheets, chooser,
 /// note generation), ZRKDlg_ToolBar.cpp (toolbar), ZRKDlg_Commands.cpp (the tree's context menu and its
-/// commands).
+/// commands), ZRKDlg_Mouse.cpp (the image window's mouse, wheel and keys, finishing drawn items; the tools
+/// themselves are in DrawTools.cpp), ZRKDlg_Compose.cpp (composing the display buffer where the view shows it).
 
 #include "editor/ImgDisplay.h"
 #include "geometry/ImgGraphic.h"
