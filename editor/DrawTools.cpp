@@ -108,10 +108,10 @@ bool COutlineTool::CanDraw() const {
 void COutlineTool::AddVertex(const CPoint& at) {
     std::vector<CPoint> points;
     if (!m_dlg.m_bDrawing)
-        m_dlg.m_drawPolygon.ClearPoints();  // a new outline
+        m_dlg.m_drawPolygon.ClearPoints(); // a new outline
     m_dlg.m_drawPolygon.GetPoints(points);
     if (std::find(points.begin(), points.end(), at) != points.end())
-        return;  // a point already in the outline adds nothing
+        return; // a point already in the outline adds nothing
     points.push_back(at);
     m_dlg.m_drawPolygon.SetPoints(points);
     m_dlg.m_bDrawing = true;
@@ -137,7 +137,7 @@ void COutlineTool::OnMove(const CToolEvent& event) {
     }
     if (!m_dlg.m_bDrawing || m_dlg.m_nShapeKind != 0)
         return;
-    if (event.flags & 1u)  // MK_LBUTTON: a move with the button held draws freehand
+    if (event.flags & 1u) // MK_LBUTTON: a move with the button held draws freehand
         AddVertex(event.image);
     m_dlg.RedrawRubberBand();
 }
@@ -177,7 +177,9 @@ void CKernelTool::OnPress(const CToolEvent& event) {
         m_tracker.Start(m_dlg, event.image);
 }
 
-void CKernelTool::OnMove(const CToolEvent& event) { m_tracker.Move(m_dlg, event.image); }
+void CKernelTool::OnMove(const CToolEvent& event) {
+    m_tracker.Move(m_dlg, event.image);
+}
 
 void CKernelTool::OnRelease(const CToolEvent& event) {
     if (!m_tracker.IsTracking())
@@ -190,4 +192,6 @@ void CKernelTool::OnRelease(const CToolEvent& event) {
     m_dlg.RedrawOverlays(255);
 }
 
-void CKernelTool::OnCancel() { m_tracker.Cancel(m_dlg); }
+void CKernelTool::OnCancel() {
+    m_tracker.Cancel(m_dlg);
+}

@@ -14,8 +14,8 @@ class CZRKDlg;
 
 /// One mouse event as the tools receive it.
 struct CToolEvent {
-    QPoint window;     ///< in the image window's coordinates
-    CPoint image;      ///< the image point under it (small-sheet coordinates; may lie outside the image)
+    QPoint window;      ///< in the image window's coordinates
+    CPoint image;       ///< the image point under it (small-sheet coordinates; may lie outside the image)
     unsigned flags = 0; ///< MK_LBUTTON, MK_SHIFT, MK_CONTROL
 };
 

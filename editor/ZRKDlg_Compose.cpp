@@ -83,8 +83,10 @@ void DrawShiftedInto(CGraphBase& shape, CImgBuffer* buffer, int dx, int dy, COLO
             for (int i = 0; i < shape.GetPointCount(); ++i) {
                 const CPoint p = shape.GetPoint(i);
                 const int x = p.x + shape.m_nOffsetX + dx, y = p.y + shape.m_nOffsetY + dy;
-                graphic.SetColor(CImgDataRGB::FromColorRef(i == shape.m_nSelHandle ? kGrabbedYellow : kSelectionGreen));
-                graphic.Rectangle(buffer, x - kHandleHalf, y - kHandleHalf, x + kHandleHalf, y + kHandleHalf, false);
+                graphic.SetColor(
+                    CImgDataRGB::FromColorRef(i == shape.m_nSelHandle ? kGrabbedYellow : kSelectionGreen));
+                graphic.Rectangle(buffer, x - kHandleHalf, y - kHandleHalf, x + kHandleHalf, y + kHandleHalf,
+                                  false);
             }
             graphic.Destroy();
         }
@@ -97,8 +99,8 @@ void DrawShiftedInto(CGraphBase& shape, CImgBuffer* buffer, int dx, int dy, COLO
 /// buffer's edge may step differently from the uncut line, so a shape that reaches beyond `area` is drawn
 /// into a buffer of everything it can reach (cut only at the image's edges, as the whole image cuts it),
 /// holding the pixels of `area` where they overlap, and only that overlap is copied back.
-void DrawShifted(CGraphBase& shape, CImgBuffer* buffer, const CRect& area, const CSize& imageSize, COLORREF line,
-                 COLORREF fill, bool filled, int pen, int transparency, bool selection) {
+void DrawShifted(CGraphBase& shape, CImgBuffer* buffer, const CRect& area, const CSize& imageSize,
+                 COLORREF line, COLORREF fill, bool filled, int pen, int transparency, bool selection) {
     CRect reach;
     if (!reach.IntersectRect(ReachRect(shape), CRect(0, 0, imageSize.cx, imageSize.cy)))
         return;
@@ -106,13 +108,16 @@ void DrawShifted(CGraphBase& shape, CImgBuffer* buffer, const CRect& area, const
     if (!overlap.IntersectRect(reach, area))
         return;
     if (overlap == reach) {
-        DrawShiftedInto(shape, buffer, -area.left, -area.top, line, fill, filled, pen, transparency, selection);
+        DrawShiftedInto(shape, buffer, -area.left, -area.top, line, fill, filled, pen, transparency,
+                        selection);
         return;
     }
     CImgBuffer whole(1, reach.Width(), reach.Height(), buffer->GetFormat(), -1, CImgLocation(0, 0));
     whole.GetMat().create(reach.Height(), reach.Width(), buffer->GetMat().type());
-    const cv::Rect inBuffer(overlap.left - area.left, overlap.top - area.top, overlap.Width(), overlap.Height());
-    const cv::Rect inWhole(overlap.left - reach.left, overlap.top - reach.top, overlap.Width(), overlap.Height());
+    const cv::Rect inBuffer(overlap.left - area.left, overlap.top - area.top, overlap.Width(),
+                            overlap.Height());
+    const cv::Rect inWhole(overlap.left - reach.left, overlap.top - reach.top, overlap.Width(),
+                           overlap.Height());
     buffer->GetMat()(inBuffer).copyTo(whole.GetMat()(inWhole));
     DrawShiftedInto(shape, &whole, -reach.left, -reach.top, line, fill, filled, pen, transparency, selection);
     whole.GetMat()(inWhole).copyTo(buffer->GetMat()(inBuffer));
@@ -206,7 +211,8 @@ void CZRKDlg::DrawOverlaysInto(CImgBuffer* buffer, const CRect& area) {
                 continue;
             COLORREF maskFill = fill;
             if (auto* custom = dynamic_cast<CCustomMaskArea*>(mask); custom && m_pModel) {
-                if (auto* type = m_pModel->m_customParaTypes.FindByIDAs<CCustomParaType>(custom->m_nCustomTypeID))
+                if (auto* type =
+                        m_pModel->m_customParaTypes.FindByIDAs<CCustomParaType>(custom->m_nCustomTypeID))
                     maskFill = type->m_crRefColor;
             }
             DrawShifted(*mask, buffer, area, size, line, maskFill, m_bMaskFill, 1, 150, true);
@@ -237,7 +243,8 @@ void CZRKDlg::DrawOverlaysInto(CImgBuffer* buffer, const CRect& area) {
             colour = type->m_crRefColor;
         for (int i = 0; i < m_pRefImage->m_kernels.GetSize(); ++i) {
             auto* kernel = m_pRefImage->m_kernels.GetAtAs<CKernel>(i);
-            if (kernel && kernel->m_nPhaseID == phase->m_nID && kernel->m_nSheetCol == m_pRefImage->m_nCurCol &&
+            if (kernel && kernel->m_nPhaseID == phase->m_nID &&
+                kernel->m_nSheetCol == m_pRefImage->m_nCurCol &&
                 kernel->m_nSheetRow == m_pRefImage->m_nCurRow && Reaches(*kernel, area))
                 DrawShifted(*kernel, buffer, area, size, colour, colour, false, 1, 0, true);
         }

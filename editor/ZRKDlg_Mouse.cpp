@@ -63,8 +63,7 @@ uint8_t MeanGrey(const CImgBuffer& image, CRect rect) {
     for (int y = rect.top; y < rect.bottom; ++y) {
         const uint8_t* p = image.GetMat().ptr<uint8_t>(y) + int64_t(rect.left) * bpp;
         for (int x = rect.left; x < rect.right; ++x, p += bpp)
-            sum += bpp < 3 ? p[0]
-                           : int(0.299 * p[2]) + int(0.587 * p[1]) + int(0.114 * p[0]);
+            sum += bpp < 3 ? p[0] : int(0.299 * p[2]) + int(0.587 * p[1]) + int(0.114 * p[0]);
     }
     return static_cast<uint8_t>(sum / (int64_t(rect.Width()) * rect.Height()));
 }
@@ -76,13 +75,24 @@ CViewTool* CZRKDlg::GetTool(int operation) {
         return found->second.get();
     std::shared_ptr<CViewTool> tool;
     switch (operation) {
-    case 1: tool = std::make_shared<CPanTool>(*this); break;
-    case 2: tool = std::make_shared<CZoomTool>(*this, true); break;
-    case 3: tool = std::make_shared<CZoomTool>(*this, false); break;
-    case 6: tool = std::make_shared<CKernelTool>(*this); break;
+    case 1:
+        tool = std::make_shared<CPanTool>(*this);
+        break;
+    case 2:
+        tool = std::make_shared<CZoomTool>(*this, true);
+        break;
+    case 3:
+        tool = std::make_shared<CZoomTool>(*this, false);
+        break;
+    case 6:
+        tool = std::make_shared<CKernelTool>(*this);
+        break;
     case 8:
-    case 9: tool = std::make_shared<COutlineTool>(*this, operation); break;
-    default: return nullptr;  // selection and association have their own handlers
+    case 9:
+        tool = std::make_shared<COutlineTool>(*this, operation);
+        break;
+    default:
+        return nullptr; // selection and association have their own handlers
     }
     m_tools[operation] = tool;
     return tool.get();
@@ -105,7 +115,7 @@ bool CZRKDlg::eventFilter(QObject* watched, QEvent* event) {
             if (m_pImageWnd)
                 m_pImageWnd->setCursor(m_bSpaceDown ? QCursor(Qt::SizeAllCursor) : GetToolCursor());
         }
-        return true;  // the space bar pans; it never clicks a button
+        return true; // the space bar pans; it never clicks a button
     }
     if (!m_pImageWnd || watched != m_pImageWnd)
         return QDialog::eventFilter(watched, event);
@@ -141,14 +151,16 @@ bool CZRKDlg::eventFilter(QObject* watched, QEvent* event) {
                      wheel->modifiers() & Qt::ControlModifier);
         return true;
     }
-    default: return QDialog::eventFilter(watched, event);
+    default:
+        return QDialog::eventFilter(watched, event);
     }
 }
 
 void CZRKDlg::OnImageLButtonDown(const QPoint& at, unsigned flags) {
     if (m_pKeyList)
-        m_pKeyList->setFocus();  // the keys for the shapes go to the key list
-    if (!m_pModel || !m_pImageWnd || !GetCurNote() || !m_pTree->GetCaretItem() || !m_pImageWnd->rect().contains(at))
+        m_pKeyList->setFocus(); // the keys for the shapes go to the key list
+    if (!m_pModel || !m_pImageWnd || !GetCurNote() || !m_pTree->GetCaretItem() ||
+        !m_pImageWnd->rect().contains(at))
         return;
     m_nPanStartX = at.x();
     m_nPanStartY = at.y();
@@ -177,7 +189,8 @@ void CZRKDlg::OnImageLButtonDblClk(const QPoint& at, unsigned flags) {
 }
 
 void CZRKDlg::OnImageRButtonDown(const QPoint& at) {
-    if (!m_pModel || !m_pImageWnd || !m_pTree->GetCaretItem() || !GetCurNote() || !m_pImageWnd->rect().contains(at))
+    if (!m_pModel || !m_pImageWnd || !m_pTree->GetCaretItem() || !GetCurNote() ||
+        !m_pImageWnd->rect().contains(at))
         return;
     m_nPanStartX = at.x();
     m_nPanStartY = at.y();
@@ -186,7 +199,7 @@ void CZRKDlg::OnImageRButtonDown(const QPoint& at) {
     m_bPanning = true;
     m_nRButtonState = 1;
     if (CViewTool* tool = GetTool(GetOperation()))
-        tool->OnCancel();  // abandons an outline or a rectangle being drawn
+        tool->OnCancel(); // abandons an outline or a rectangle being drawn
     m_drawPolygon.ClearPoints();
     m_bDrawing = false;
     RedrawOverlays(255);
@@ -211,8 +224,8 @@ void CZRKDlg::ShowReadout(const QPoint& at) {
         const uint8_t* px = m_pSrcImage->GetMat().ptr<uint8_t>(p.y) + int64_t(p.x) * bpp;
         const bool colour = format == IMG_FORMAT_RGB24 || format == IMG_FORMAT_RGB32;
         const uint32_t packed = colour ? px[0] | (px[1] << 8) | (px[2] << 16) : px[0] * 0x010101u;
-        title += Format(L" - (%d:%d) R:%d G:%d B:%d", p.x, p.y, int((packed >> 16) & 0xFF), int((packed >> 8) & 0xFF),
-                        int(packed & 0xFF));
+        title += Format(L" - (%d:%d) R:%d G:%d B:%d", p.x, p.y, int((packed >> 16) & 0xFF),
+                        int((packed >> 8) & 0xFF), int(packed & 0xFF));
     }
     setWindowTitle(QString::fromStdWString(title));
 }
@@ -231,7 +244,7 @@ void CZRKDlg::OnImageMouseMove(const QPoint& at, bool leftHeld) {
             const int x = m_nPanScrollX - static_cast<int>((at.x() - m_nPanStartX) / m_dZoom);
             const int y = m_nPanScrollY - static_cast<int>((at.y() - m_nPanStartY) / m_dZoom);
             if (x >= 0)
-                m_pHScroll->setValue(x);  // the image window follows the bar
+                m_pHScroll->setValue(x); // the image window follows the bar
             if (y >= 0)
                 m_pVScroll->setValue(y);
         }
@@ -281,7 +294,7 @@ CRect CZRKDlg::CutToSplitArea(const CRect& sheetRect) const {
     CRect cut;
     if (!cut.IntersectRect(whole, split))
         return CRect();
-    cut.OffsetRect(-origin.x, -origin.y);  // areas live on their small sheet
+    cut.OffsetRect(-origin.x, -origin.y); // areas live on their small sheet
     return cut;
 }
 
@@ -336,7 +349,7 @@ bool CZRKDlg::FinishOutline() {
         }
     }
     if (!m_bDrawing)
-        m_drawPolygon.ClearPoints();  // a tracked rectangle's outline is never kept for the next one
+        m_drawPolygon.ClearPoints(); // a tracked rectangle's outline is never kept for the next one
     RedrawOverlays(255);
     return added;
 }
@@ -357,7 +370,7 @@ bool CZRKDlg::AddKernel(const CRect& sheetRect) {
     kernel->m_nOffsetX = -origin.x;
     kernel->m_nOffsetY = -origin.y;
     kernel->SetRect(sheetRect.left + origin.x, sheetRect.top + origin.y, sheetRect.right + origin.x,
-                    sheetRect.bottom + origin.y);  // kernels live in whole-image coordinates
+                    sheetRect.bottom + origin.y); // kernels live in whole-image coordinates
     kernel->m_strParameters = m_strDefKernelPara;
     CInspType* type = GetCurType();
     const bool sizeLocating = type && type->m_strName == L"尺寸定位";
@@ -381,7 +394,7 @@ bool CZRKDlg::AddKernel(const CRect& sheetRect) {
 bool CZRKDlg::CheckLineKernelEdges(CKernel& kernel) {
     CRect area;
     if (!m_pRefImage || !m_pSrcImage || !m_pRefImage->FindSplitAreaByRemark(L"尺寸定位分区", area))
-        return true;  // without the reference corner there is nothing to measure against
+        return true; // without the reference corner there is nothing to measure against
     CRect r = kernel.GetRect();
     r.OffsetRect(-area.left, -area.top);
     const int midX = r.left + r.Width() / 2, midY = r.top + r.Height() / 2;

@@ -97,14 +97,14 @@ struct LargeSide {
     }
     /// An outline of a few vertices being drawn in the middle of the view.
     void StartOutline() {
-        dlg.OnToolButton(5);  // "增加检测区"
+        dlg.OnToolButton(5); // "增加检测区"
         dlg.m_drawPolygon.SetPoints({{500, 300}, {900, 350}, {1000, 700}});
         dlg.m_bDrawing = true;
         dlg.RedrawOverlays(255);
     }
 };
 
-std::unique_ptr<LargeSide> g_side;  // made at first use, gone before the application
+std::unique_ptr<LargeSide> g_side; // made at first use, gone before the application
 
 LargeSide& Side() {
     if (!g_side)
@@ -121,7 +121,7 @@ void RubberBand(benchmark::State& state, bool composed, int channel) {
         const QPoint at(700 + (step % 40) * 5, 600 + (step % 30) * 4);
         ++step;
         if (composed) {
-            side.dlg.OnImageMouseMove(at, false);  // the read-out, then the rubber band
+            side.dlg.OnImageMouseMove(at, false); // the read-out, then the rubber band
         } else {
             side.dlg.m_nLastImageX = at.x();
             side.dlg.m_nLastImageY = at.y();
@@ -135,10 +135,18 @@ void RubberBand(benchmark::State& state, bool composed, int channel) {
     side.dlg.RedrawOverlays(255);
 }
 
-void BM_RubberBand_FullRedrawBaseline(benchmark::State& state) { RubberBand(state, false, 0); }
-void BM_RubberBand_Composed(benchmark::State& state) { RubberBand(state, true, 0); }
-void BM_RubberBandLuminance_FullRedrawBaseline(benchmark::State& state) { RubberBand(state, false, 4); }
-void BM_RubberBandLuminance_Composed(benchmark::State& state) { RubberBand(state, true, 4); }
+void BM_RubberBand_FullRedrawBaseline(benchmark::State& state) {
+    RubberBand(state, false, 0);
+}
+void BM_RubberBand_Composed(benchmark::State& state) {
+    RubberBand(state, true, 0);
+}
+void BM_RubberBandLuminance_FullRedrawBaseline(benchmark::State& state) {
+    RubberBand(state, false, 4);
+}
+void BM_RubberBandLuminance_Composed(benchmark::State& state) {
+    RubberBand(state, true, 4);
+}
 BENCHMARK(BM_RubberBand_FullRedrawBaseline)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_RubberBand_Composed)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RubberBandLuminance_FullRedrawBaseline)->Unit(benchmark::kMillisecond)->Iterations(3);
@@ -193,8 +201,12 @@ void ShowSide(benchmark::State& state, bool composed) {
         side.Paint();
     }
 }
-void BM_ShowSide_FullRedrawBaseline(benchmark::State& state) { ShowSide(state, false); }
-void BM_ShowSide_Composed(benchmark::State& state) { ShowSide(state, true); }
+void BM_ShowSide_FullRedrawBaseline(benchmark::State& state) {
+    ShowSide(state, false);
+}
+void BM_ShowSide_Composed(benchmark::State& state) {
+    ShowSide(state, true);
+}
 BENCHMARK(BM_ShowSide_FullRedrawBaseline)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ShowSide_Composed)->Unit(benchmark::kMillisecond);
 
@@ -205,7 +217,8 @@ int main(int argc, char** argv) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     TempDir profile;
     QApplication app(argc, argv);
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdString(profile.Path().string()));
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                       QString::fromStdString(profile.Path().string()));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -7,6 +7,7 @@
 #include "datastruct/Kernel.h"
 #include "datastruct/ModelInfo.h"
 #include "datastruct/Note.h"
+#include "datastruct/ParaAnalytic.h"
 #include "datastruct/Phase.h"
 #include "datastruct/RefImage.h"
 #include "datastruct/Side.h"
@@ -18,11 +19,10 @@
 #include "editor/ChannelTransform.h"
 #include "editor/ImgView.h"
 #include "editor/MyImageWnd.h"
+#include "formats/TreeTextNode.h"
 #include "geometry/ImgBuffer.h"
 #include "geometry/MaskArea.h"
 #include "model/ParaTypes.h"
-#include "datastruct/ParaAnalytic.h"
-#include "formats/TreeTextNode.h"
 
 #include <QApplication>
 #include <QDir>
@@ -52,9 +52,7 @@ protected:
     void ChooseTool(Tool tool) { static_cast<QRadioButton*>(m_dlg->GetControl(1504 + tool))->click(); }
     void ChooseShape(int command) { ASSERT_TRUE(m_dlg->OnCommand(command)); }
     /// The window point that shows image point (x, y) of the current view.
-    QPoint At(int x, int y) const {
-        return m_dlg->m_pView->ImageToWindow(QRect(x, y, 1, 1)).topLeft();
-    }
+    QPoint At(int x, int y) const { return m_dlg->m_pView->ImageToWindow(QRect(x, y, 1, 1)).topLeft(); }
     void Click(int x, int y) {
         QTest::mousePress(Wnd(), Qt::LeftButton, {}, At(x, y));
         QTest::mouseRelease(Wnd(), Qt::LeftButton, {}, At(x, y));
@@ -70,8 +68,9 @@ protected:
         QTest::mouseMove(Wnd(), At(x1, y1));
         QTest::mouseRelease(Wnd(), button, {}, At(x1, y1));
     }
-    /// Answers every item dialog with OK, typing `tag` as the label ("*": a new label each time); records which dialogs ran and how many
-    /// edit steps were open while each ran. `kernelMethod` is the locating method chosen (0 line, 1 area).
+    /// Answers every item dialog with OK, typing `tag` as the label ("*": a new label each time); records
+    /// which dialogs ran and how many edit steps were open while each ran. `kernelMethod` is the locating
+    /// method chosen (0 line, 1 area).
     ModalHandler Answer(const QString& tag, bool ok = true, int kernelMethod = 0) {
         return [this, tag, ok, kernelMethod](QDialog& dialog) {
             m_depths.push_back(m_dlg->GetEditDepth());
@@ -79,7 +78,8 @@ protected:
             if (auto* label = dialog.findChild<QLineEdit*>("label"))
                 label->setText(tag == "*" ? QStringLiteral("T%1").arg(m_dialogs.size()) : tag);
             if (qobject_cast<CDlgSetKernel*>(&dialog))
-                dialog.findChild<QRadioButton*>(kernelMethod == 0 ? "lineMethod" : "areaMethod")->setChecked(true);
+                dialog.findChild<QRadioButton*>(kernelMethod == 0 ? "lineMethod" : "areaMethod")
+                    ->setChecked(true);
             if (!ok) {
                 dialog.reject();
                 return int(QDialog::Rejected);
@@ -89,7 +89,9 @@ protected:
         };
     }
     CPhase* Phase() const { return m_dlg->GetCurPhase(); }
-    CMaskArea* LastArea(CItemList& list) const { return dynamic_cast<CMaskArea*>(list.GetAt(list.GetSize() - 1)); }
+    CMaskArea* LastArea(CItemList& list) const {
+        return dynamic_cast<CMaskArea*>(list.GetAt(list.GetSize() - 1));
+    }
     static std::vector<CPoint> Points(const CGraphBase& shape) {
         std::vector<CPoint> points;
         shape.GetPoints(points);
@@ -113,8 +115,8 @@ protected:
 
 TEST_F(ImageToolsTest, ToolButtonsSetOperationStatusTextAndCursor) {
     const int operations[8] = {0, 1, 2, 3, 9, 8, 6, 11};
-    const wchar_t* names[8] = {L"选择", L"漫游", L"放大", L"缩小", L"增加屏蔽区", L"增加检测区", L"增加定位核",
-                               L"关联定位核"};
+    const wchar_t* names[8] = {L"选择",       L"漫游",       L"放大",       L"缩小",
+                               L"增加屏蔽区", L"增加检测区", L"增加定位核", L"关联定位核"};
     for (int i = 0; i < 8; ++i) {
         SCOPED_TRACE(i);
         ChooseTool(Tool(i));
@@ -128,20 +130,21 @@ TEST_F(ImageToolsTest, ToolButtonsSetOperationStatusTextAndCursor) {
     ChooseTool(kPan);
     EXPECT_EQ(Wnd()->cursor().shape(), Qt::SizeAllCursor);
     ChooseTool(kZoomIn);
-    EXPECT_EQ(Wnd()->cursor().shape(), Qt::BitmapCursor);  // the magnifier
+    EXPECT_EQ(Wnd()->cursor().shape(), Qt::BitmapCursor); // the magnifier
     ChooseTool(kSelect);
     EXPECT_EQ(Wnd()->cursor().shape(), Qt::ArrowCursor);
     // The read-out carries the status text.
     ChooseTool(kArea);
     QTest::mouseMove(Wnd(), At(5, 6));
-    EXPECT_TRUE(Wnd()->window()->windowTitle().contains(QString::fromStdWString(L"您正在进行 增加检测区 操作")));
+    EXPECT_TRUE(
+        Wnd()->window()->windowTitle().contains(QString::fromStdWString(L"您正在进行 增加检测区 操作")));
 }
 
 TEST_F(ImageToolsTest, ZoomClicksStepWithinTheTableAndMarkTheTemplateModified) {
     ChooseTool(kZoomIn);
     m_dlg->m_bModified = false;
     Click(30, 40);
-    EXPECT_TRUE(m_dlg->m_bModified);  // any press inside the image with a note, the zoom tools included
+    EXPECT_TRUE(m_dlg->m_bModified); // any press inside the image with a note, the zoom tools included
     EXPECT_EQ(m_dlg->m_nZoomStep, 4);
     EXPECT_EQ(m_dlg->m_dZoom, 2.0);
     // The point clicked stays under the pointer.
@@ -159,7 +162,7 @@ TEST_F(ImageToolsTest, ZoomClicksStepWithinTheTableAndMarkTheTemplateModified) {
 
 TEST_F(ImageToolsTest, PressesWithoutANoteOrOutsideTheImageDoNothing) {
     ChooseTool(kZoomIn);
-    Phase()->m_notes.RemoveAll();  // no note for the current small sheet
+    Phase()->m_notes.RemoveAll(); // no note for the current small sheet
     ASSERT_EQ(m_dlg->GetCurNote(), nullptr);
     m_dlg->m_bModified = false;
     QTest::mouseClick(Wnd(), Qt::LeftButton, {}, QPoint(50, 50));
@@ -188,7 +191,7 @@ TEST_F(ImageToolsTest, PressesWithoutANoteOrOutsideTheImageDoNothing) {
 }
 
 TEST_F(ImageToolsTest, PanningWithTheRightButtonTheSpaceBarOrThePanTool) {
-    m_dlg->SetZoomStep(5);  // 3.0: the 400 x 400 sheet is larger than the frame
+    m_dlg->SetZoomStep(5); // 3.0: the 400 x 400 sheet is larger than the frame
     QScrollBar* h = m_dlg->m_pHScroll;
     QScrollBar* v = m_dlg->m_pVScroll;
     ASSERT_GT(h->maximum(), 0);
@@ -231,11 +234,11 @@ TEST_F(ImageToolsTest, WheelScrollsRowsAndCtrlWheelZoomsAboutThePointer) {
         QApplication::sendEvent(Wnd(), &event);
     };
     wheel(-120, Qt::NoModifier, QPoint(50, 50));
-    EXPECT_EQ(v->value(), 20);  // 60 window pixels at zoom 3
+    EXPECT_EQ(v->value(), 20); // 60 window pixels at zoom 3
     wheel(-240, Qt::NoModifier, QPoint(50, 50));
     EXPECT_EQ(v->value(), 60);
     wheel(720, Qt::NoModifier, QPoint(50, 50));
-    EXPECT_EQ(v->value(), 0);  // never below 0
+    EXPECT_EQ(v->value(), 0); // never below 0
     const CPoint under = m_dlg->m_pImageWnd->TranslateMousePos(QPoint(300, 200));
     wheel(120, Qt::ControlModifier, QPoint(300, 200));
     EXPECT_EQ(m_dlg->m_nZoomStep, 6);
@@ -273,10 +276,10 @@ TEST_F(ImageToolsTest, ReadOutAndChannelsForOneThreeAndFourBytePixels) {
         for (int mode = 1; mode <= 4; ++mode) {
             m_dlg->m_nChannelMode = mode;
             m_dlg->RedrawOverlays(255);
-            const uint8_t* p = DisplayPixel(10, 10);  // no overlay there
+            const uint8_t* p = DisplayPixel(10, 10); // no overlay there
             const uint8_t expected = image.GetBytesPerPixel() == 1 ? 77
-                                     : mode == 4                    ? c.luminance
-                                                                    : uint8_t(c.pixel[mode - 1]);
+                                     : mode == 4                   ? c.luminance
+                                                                   : uint8_t(c.pixel[mode - 1]);
             for (int b = 0; b < std::min(3, image.GetBytesPerPixel()); ++b)
                 EXPECT_EQ(p[b], expected) << "mode " << mode << " byte " << b;
             // The read-out shows the source, not the channel.
@@ -350,17 +353,17 @@ TEST_F(ImageToolsTest, PolygonAreaIsOneStepWithItsDialogAndRepeatedClicksAreIgno
     ScopedModalHandler handler(Answer("A1"));
     const int before = Phase()->m_areas.GetSize();
     QTest::mouseClick(Wnd(), Qt::LeftButton, {}, At(200, 200));
-    QTest::mouseClick(Wnd(), Qt::LeftButton, {}, At(200, 200));  // the same point: ignored
+    QTest::mouseClick(Wnd(), Qt::LeftButton, {}, At(200, 200)); // the same point: ignored
     DoubleClick(260, 200);
-    EXPECT_EQ(m_dlg->m_drawPolygon.GetPointCount(), 2);  // two vertices do not finish
+    EXPECT_EQ(m_dlg->m_drawPolygon.GetPointCount(), 2); // two vertices do not finish
     EXPECT_TRUE(m_dialogs.empty());
     // A move shows the rubber band to the pointer.
     QTest::mouseMove(Wnd(), At(240, 300));
-    EXPECT_EQ(DisplayPixel(240, 300)[1], 255);  // its yellow vertex
+    EXPECT_EQ(DisplayPixel(240, 300)[1], 255); // its yellow vertex
     Screenshot("image_tools_rubber_band");
     DoubleClick(240, 300);
     ASSERT_EQ(m_dialogs, std::vector<std::string>{"CDlgMaskPara"});
-    EXPECT_EQ(m_depths, std::vector<int>{1});  // the dialog and the insertion are one step
+    EXPECT_EQ(m_depths, std::vector<int>{1}); // the dialog and the insertion are one step
     EXPECT_EQ(m_dlg->GetEditDepth(), 0);
     ASSERT_EQ(Phase()->m_areas.GetSize(), before + 1);
     CMaskArea* area = LastArea(Phase()->m_areas);
@@ -393,7 +396,7 @@ TEST_F(ImageToolsTest, RectanglesAndEllipsesLandWhereDrawnOnEverySmallSheet) {
         ASSERT_NE(area, nullptr);
         EXPECT_EQ(area->m_nSheetID, m_dlg->GetCurNote()->m_nID);
         EXPECT_EQ(Points(*area), (std::vector<CPoint>{{220, 40}, {220, 90}, {300, 90}, {300, 40}}));
-        const uint8_t* corner = DisplayPixel(220, 40);  // the outline is drawn where the rectangle was tracked
+        const uint8_t* corner = DisplayPixel(220, 40); // the outline is drawn where the rectangle was tracked
         EXPECT_EQ(corner[0], 0);
         EXPECT_EQ(corner[1], 255);
         EXPECT_EQ(corner[2], 255);
@@ -420,13 +423,13 @@ TEST_F(ImageToolsTest, TinyRectanglesCreateNothingAndDuplicateTagsAreDiscarded) 
     ChooseShape(zrkid::ID_SHAPE_RECT);
     ScopedModalHandler handler(Answer("T"));
     const int before = Phase()->m_areas.GetSize();
-    Drag(100, 100, 105, 180);  // 5 pixels wide
-    Drag(100, 100, 180, 105);  // 5 pixels high
+    Drag(100, 100, 105, 180); // 5 pixels wide
+    Drag(100, 100, 180, 105); // 5 pixels high
     EXPECT_EQ(Phase()->m_areas.GetSize(), before);
     EXPECT_TRUE(m_dialogs.empty());
     Drag(100, 100, 106, 106);
     EXPECT_EQ(Phase()->m_areas.GetSize(), before + 1);
-    Drag(200, 200, 260, 260);  // the same tag on the same sheet
+    Drag(200, 200, 260, 260); // the same tag on the same sheet
     EXPECT_EQ(Phase()->m_areas.GetSize(), before + 1);
     EXPECT_EQ(m_prompter.Texts().back(), L"该标识已经存在!");
     // Cancelling the dialog keeps nothing either.
@@ -460,7 +463,7 @@ TEST_F(ImageToolsTest, KernelsAreKeptInWholeImageCoordinates) {
     ScopedModalHandler handler(Answer(""));
     CItemList& kernels = m_dlg->m_pRefImage->m_kernels;
     const int before = kernels.GetSize();
-    m_dlg->ApplySmallSheet(1, 0, false);  // origin (400, 0)
+    m_dlg->ApplySmallSheet(1, 0, false); // origin (400, 0)
     Drag(50, 60, 150, 120);
     ASSERT_EQ(kernels.GetSize(), before + 1);
     EXPECT_EQ(m_dialogs, std::vector<std::string>{"CDlgKernelPara"});
@@ -475,7 +478,7 @@ TEST_F(ImageToolsTest, KernelsAreKeptInWholeImageCoordinates) {
     EXPECT_EQ(kernel->m_nID, 3);
     EXPECT_FALSE(kernel->m_bLocked);
     EXPECT_EQ(kernel->m_strParameters, m_dlg->m_strDefKernelPara);
-    EXPECT_EQ(DisplayPixel(50, 60)[2], 255);  // drawn in the phase type's red where it was tracked
+    EXPECT_EQ(DisplayPixel(50, 60)[2], 255); // drawn in the phase type's red where it was tracked
     // Kernels need their display switch; tiny ones are not made.
     m_dlg->OnDisplayBox(zrkid::IDC_SHOW_KERNEL, false);
     Drag(200, 200, 300, 300);
@@ -494,7 +497,7 @@ protected:
     }
     void AddSizeSplit() {
         auto* split = new CSplitAreaPara;
-        split->m_strRemark = L"尺寸定位分区";  // an all-zero crop: the whole image, corner (0, 0)
+        split->m_strRemark = L"尺寸定位分区"; // an all-zero crop: the whole image, corner (0, 0)
         m_dlg->m_pRefImage->m_splits.Add(split);
     }
     std::wstring Value(const CKernel& kernel, const wchar_t* name) {
@@ -518,7 +521,7 @@ TEST_F(SizeLocatingKernelTest, LineKernelOnAnEdgeGetsItsThresholdAndIsLocked) {
     auto* kernel = kernels.GetAtAs<CKernel>(before);
     EXPECT_TRUE(kernel->m_bLocked);
     EXPECT_EQ(Value(*kernel, L"定位方式"), L"直线定位");
-    EXPECT_EQ(Value(*kernel, L"直线定位阈值"), L"48");  // ((240 + 240) - (94 + 94)) / 6
+    EXPECT_EQ(Value(*kernel, L"直线定位阈值"), L"48"); // ((240 + 240) - (94 + 94)) / 6
 }
 
 TEST_F(SizeLocatingKernelTest, FlatOrCornerLineKernelsAreRefusedOrAsked) {
@@ -526,11 +529,11 @@ TEST_F(SizeLocatingKernelTest, FlatOrCornerLineKernelsAreRefusedOrAsked) {
     CItemList& kernels = m_dlg->m_pRefImage->m_kernels;
     const int before = kernels.GetSize();
     ScopedModalHandler handler(Answer("", true, 0));
-    Drag(320, 300, 380, 380);  // plain background
+    Drag(320, 300, 380, 380); // plain background
     EXPECT_EQ(kernels.GetSize(), before);
     EXPECT_EQ(m_prompter.Texts().back(), L"该区域边缘不够明显,请重新绘制!");
     m_prompter.m_answers.push_back(IDNO);
-    Drag(260, 210, 340, 290);  // the block's bottom-right corner: edges both ways
+    Drag(260, 210, 340, 290); // the block's bottom-right corner: edges both ways
     EXPECT_EQ(kernels.GetSize(), before);
     EXPECT_EQ(m_prompter.Texts().back(), L"您选择的是边缘定位,是否在绘制边缘定位核?");
     // An area-locating kernel is not checked.
@@ -544,7 +547,7 @@ TEST_F(SizeLocatingKernelTest, WithoutTheSizeSplitAreaTheCheckIsSkipped) {
     CItemList& kernels = m_dlg->m_pRefImage->m_kernels;
     const int before = kernels.GetSize();
     m_prompter.Clear();
-    Drag(320, 300, 380, 380);  // flat, but nothing to measure against
+    Drag(320, 300, 380, 380); // flat, but nothing to measure against
     EXPECT_EQ(kernels.GetSize(), before + 1);
     EXPECT_TRUE(m_prompter.Texts().empty());
 }
