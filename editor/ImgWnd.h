@@ -6,6 +6,7 @@
 #include "support/Geometry.h"
 
 #include <QWidget>
+#include <functional>
 
 class CImgView;
 class QScrollBar;
@@ -43,6 +44,11 @@ public:
     bool IsRoiTrackerShown() const { return m_bTracker; }
     CRect GetRoiTrackerRect() const { return m_trackerRect; }
 
+    /// Called at each paint, before the view paints, with the image rectangle the paint shows (cut to
+    /// nothing but the image's bounds): the owner composes what the view is about to show.
+    using ComposeHook = std::function<void(const CRect& imageRect)>;
+    void SetComposeHook(ComposeHook hook) { m_composeHook = std::move(hook); }
+
     /// How many paints the window has done (each paints only what was exposed).
     int GetPaintCount() const { return m_nPaints; }
 
@@ -59,4 +65,5 @@ private:
     bool m_bTracker = false;
     CRect m_trackerRect;
     int m_nPaints = 0;
+    ComposeHook m_composeHook;
 };

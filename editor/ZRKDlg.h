@@ -8,7 +8,8 @@
 /// ZRKDlg_Model.cpp (activation, opening, saving, host callbacks), ZRKDlg_Tree.cpp (tree, selection),
 /// ZRKDlg_View.cpp (display chain, channels, zoom, overlays), ZRKDlg_Sheet.cpp (small sheets, chooser,
 /// note generation), ZRKDlg_ToolBar.cpp (toolbar), ZRKDlg_Commands.cpp (the tree's context menu and its
-/// commands).
+/// commands), ZRKDlg_Mouse.cpp (the image window's mouse, wheel and keys, finishing drawn items; the tools
+/// themselves are in DrawTools.cpp), ZRKDlg_Compose.cpp (composing the display buffer where the view shows it).
 
 #include "datastruct/TemplateStore.h"
 #include "editor/EditJournal.h"
@@ -18,8 +19,10 @@
 #include "host/DynamicLibrary.h"
 #include "support/Geometry.h"
 
+#include <QCursor>
 #include <QDialog>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -30,6 +33,8 @@ class CIDItem;
 class CImgBuffer;
 class CImgView;
 class CInspType;
+class CKernel;
+class CViewTool;
 class CItemList;
 class CModelInfo;
 class CModelTreeCtrl;
@@ -355,6 +360,77 @@ public:
 
     /// The "CSysPara" this dialog created (deleted when replaced); null for host objects.
     std::unique_ptr<CSysPara> m_pOwnSysPara;
+
+    // ---- the image view's mouse, keys and tools (ZRKDlg_Mouse.cpp, DrawTools.cpp) ----
+    /// Mouse handlers of the image window; `at` is in the image window's coordinates.
+    void OnImageLButtonDown(const QPoint& at, unsigned flags);
+    void OnImageLButtonUp(const QPoint& at, unsigned flags);
+    void OnImageLButtonDblClk(const QPoint& at, unsigned flags);
+    void OnImageRButtonDown(const QPoint& at);
+    void OnImageRButtonUp(const QPoint& at);
+    void OnImageMouseMove(const QPoint& at, bool leftHeld);
+    /// One wheel event: `delta` in eighths of a degree (120 a notch). Scrolls rows; with Ctrl zooms one step
+    /// per notch about the pointer.
+    void OnImageWheel(const QPoint& at, int delta, bool control);
+    /// Sets the zoom step and keeps the image point under the window point `at` where it is.
+    void ZoomAbout(int step, const QPoint& at);
+    /// Finishes the outline being drawn as an inspection area (operation 8) or a shielded area (9): its
+    /// property dialog, the tag check, and on OK one step "增加检测区" or "增加屏蔽区". False when nothing
+    /// was added.
+    bool FinishOutline();
+    /// A new kernel over `sheetRect` (small-sheet coordinates, already cut to its split area); one step
+    /// "增加定位核" when added. False when nothing was added.
+    bool AddKernel(const CRect& sheetRect);
+    /// The edge check of a line-locating kernel; false (kernel not to be added) when it fails.
+    bool CheckLineKernelEdges(CKernel& kernel);
+    /// A tracked rectangle (small-sheet coordinates) cut to the split area of the reference image that
+    /// contains its centre; stays in small-sheet coordinates.
+    CRect CutToSplitArea(const CRect& sheetRect) const;
+    /// The shape of the cursor the current tool shows over the image.
+    QCursor GetToolCursor();
+    /// The tool of an operation (null for those that have none yet: select, associate).
+    CViewTool* GetTool(int operation);
+
+    // ---- composing the display buffer (ZRKDlg_View.cpp) ----
+    /// The image rectangle the view shows now (empty without a view).
+    CRect GetVisibleImageRect() const;
+    /// Makes the display buffer hold the kept channel image with the overlays inside `imageRect`
+    /// (cut to the image), drawing only shapes that reach it.
+    void ComposeRect(const CRect& imageRect);
+    /// Composes what `imageRect` needs unless it has been composed since the last redraw.
+    void EnsureComposed(const CRect& imageRect);
+    /// The source pixels changed in place: the kept channel image is computed again at the next redraw.
+    void InvalidateChannelImage() { m_nChannelImageMode = -1; }
+    /// Recomposes only the rubber band's old and new bounding rectangles.
+    void RedrawRubberBand();
+    /// The full redraw as the overlays were first drawn: source copied into the channel and display buffers,
+    /// channel transform, every overlay drawn over the whole buffer. Kept as the reference that the
+    /// composed redraw must match, and as a benchmark baseline.
+    void RedrawOverlaysFull();
+
+    bool m_bSpaceDown = false;       ///< the space bar is held (panning)
+    bool m_bSpacePressed = false;    ///< the space bar went down since the last move looked
+    int m_nChannelImageMode = -1;    ///< the channel mode the kept channel image holds; -1 none
+    CRect m_rcComposed;              ///< the part of the display buffer composed since the last redraw
+    CRect m_rcBand;                  ///< the rubber band's last bounding rectangle (empty: none drawn)
+    bool m_bTracking = false;        ///< a rectangle is being tracked
+    CPoint m_ptTrackStart;           ///< where the tracked rectangle started (image point)
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    /// Draws every overlay into `buffer`, which holds the image rectangle `area` (its pixel (0, 0) is the
+    /// image point (area.left, area.top)); shapes that do not reach `area` are skipped.
+    void DrawOverlaysInto(CImgBuffer* buffer, const CRect& area);
+    /// Computes the kept channel image for the current channel mode when it holds another.
+    void UpdateChannelImage();
+    /// The bounding rectangle of the rubber band now (with room for its pen); empty when none is drawn.
+    CRect BandRect() const;
+    void ShowReadout(const QPoint& at);
+    std::map<int, std::shared_ptr<CViewTool>> m_tools;
+
+public:
 
 protected:
     void reject() override;

@@ -67,6 +67,7 @@ void CZRKDlg::ApplySmallSheet(int column, int row, bool doubleClick) {
     m_pRefImage->m_nCurRow = row;
     CImgBuffer* before = m_pSrcImage;
     m_pRefImage->Recompute();
+    InvalidateChannelImage();  // the sheet's pixels were refilled in place
     ShowSide();
     if (!m_pRefImage)
         return;

@@ -11,6 +11,7 @@
 #include "datastruct/RefImage.h"
 #include "datastruct/Side.h"
 #include "editor/ChannelTransform.h"
+#include "editor/ViewTool.h"
 #include "editor/ImgView.h"
 #include "editor/ModelTreeCtrl.h"
 #include "editor/MyImageWnd.h"
@@ -24,6 +25,7 @@
 
 #include <QCheckBox>
 #include <QFrame>
+#include <QListWidget>
 #include <QScrollBar>
 
 namespace {
@@ -36,39 +38,53 @@ const wchar_t* const kStatusTexts[8] = {
     L"您正在进行 缩小 操作",     L"您正在进行 增加屏蔽区 操作", L"您正在进行 增加检测区 操作",
     L"您正在进行 增加定位核 操作", L"您正在进行 关联定位核 操作"};
 
-// A new buffer of the source's size and format holding a copy of its pixels. One pass over the memory: the
-// pixels are copied into fresh memory instead of being zeroed first and then overwritten.
-std::unique_ptr<CImgBuffer> CloneBuffer(const CImgBuffer& source) {
-    auto buffer = std::make_unique<CImgBuffer>(1, source.GetWidth(), source.GetHeight(), source.GetFormat(), -1,
-                                               CImgLocation(0, 0));
-    buffer->GetMat() = source.GetMat().clone();
-    if (!buffer->IsCreated())
-        return nullptr;
-    return buffer;
-}
 } // namespace
 
 bool CZRKDlg::BuildDisplayChain() {
     ReleaseDisplayChain();
     if (!m_pSrcImage || !m_pSrcImage->IsCreated())
         return false;
-    m_pChannelBuffer = CloneBuffer(*m_pSrcImage);
-    if (!m_pChannelBuffer)
-        return false;
-    ApplyChannelTransform(*m_pChannelBuffer, m_nChannelMode);
-    m_pDispBuffer = CloneBuffer(*m_pChannelBuffer);
-    if (!m_pDispBuffer) {
+    const int width = m_pSrcImage->GetWidth(), height = m_pSrcImage->GetHeight();
+    const uint32_t format = m_pSrcImage->GetFormat();
+    m_pChannelBuffer = std::make_unique<CImgBuffer>(1, width, height, format, -1, CImgLocation(0, 0));
+    m_nChannelImageMode = -1;
+    UpdateChannelImage();
+    // The display buffer is composed where the view shows it (see ComposeRect): no copy of the whole image.
+    m_pDispBuffer = std::make_unique<CImgBuffer>(1, width, height, format, -1, CImgLocation(0, 0));
+    m_pDispBuffer->GetMat().create(height, width, m_pSrcImage->GetMat().type());
+    if (!m_pChannelBuffer->IsCreated() || !m_pDispBuffer->IsCreated()) {
         m_pChannelBuffer.reset();
+        m_pDispBuffer.reset();
         return false;
     }
+    m_rcComposed = CRect();
+    m_rcBand = CRect();
     // The tracker is painted by the image window after the view, so the view needs no callback.
     m_pView = std::make_unique<CImgView>(m_pDisplay.get(), m_pDispBuffer.get(), m_pImageFrame, nullptr, nullptr);
     m_pImageWnd = new CMyImageWnd(m_pView.get(), m_pImageFrame, m_pHScroll, m_pVScroll, this);
+    m_pImageWnd->SetComposeHook([this](const CRect& exposed) { EnsureComposed(exposed); });
+    m_pImageWnd->installEventFilter(this);
+    installEventFilter(this);  // the space bar, wherever the focus is in the editor
+    if (m_pKeyList)
+        m_pKeyList->installEventFilter(this);
+    m_pImageWnd->setCursor(GetToolCursor());
     m_pImageWnd->Invalidate();
     m_pView->Create();
     m_pView->SetScalingMode(false);
     m_pImageWnd->SetScale(m_dZoom);
     return true;
+}
+
+void CZRKDlg::UpdateChannelImage() {
+    if (!m_pChannelBuffer || !m_pSrcImage || !m_pSrcImage->IsCreated() || m_nChannelImageMode == m_nChannelMode)
+        return;
+    if (m_nChannelMode == 0 || m_pSrcImage->GetBytesPerPixel() < 3) {
+        m_pChannelBuffer->GetMat() = m_pSrcImage->GetMat();  // colour: the source itself, shared, not copied
+    } else {
+        m_pChannelBuffer->GetMat() = m_pSrcImage->GetMat().clone();
+        ApplyChannelTransform(*m_pChannelBuffer, m_nChannelMode);
+    }
+    m_nChannelImageMode = m_nChannelMode;
 }
 
 void CZRKDlg::ReleaseDisplayChain() {
@@ -213,10 +229,30 @@ void CZRKDlg::DrawMaskList(CItemList& list, COLORREF lineColor, COLORREF fillCol
 void CZRKDlg::RedrawOverlays(uint8_t) {
     if (!m_pRefImage)
         return;
+    m_rcComposed = CRect();
+    m_rcBand = BandRect();
+    if (m_pDispBuffer) {
+        // Only what the view shows is composed now; what scrolling or zooming exposes later is composed by
+        // the image window's paint (EnsureComposed). Without an image window the whole buffer is.
+        CRect visible = m_pImageWnd ? GetVisibleImageRect()
+                                    : CRect(0, 0, m_pDispBuffer->GetWidth(), m_pDispBuffer->GetHeight());
+        ComposeRect(visible);
+        m_rcComposed = visible;
+    }
+    // REFACTOR: the kernel association lines are drawn here once kernel association lands.
+    if (m_pImageWnd)
+        m_pImageWnd->Invalidate();
+}
+
+void CZRKDlg::RedrawOverlaysFull() {
+    if (!m_pRefImage)
+        return;
     if (m_pDispBuffer && m_pChannelBuffer && m_pSrcImage) {
-        m_pChannelBuffer->CopyAll(*m_pSrcImage);
+        // The channel buffer may share the source's pixels (colour display): give it its own first.
+        m_pChannelBuffer->GetMat() = m_pSrcImage->GetMat().clone();
         ApplyChannelTransform(*m_pChannelBuffer, m_nChannelMode);
         m_pDispBuffer->CopyAll(*m_pChannelBuffer);
+        m_nChannelImageMode = m_nChannelMode;
     }
     if (CSide* side = GetCurSide()) {
         if (m_bShowSideOutline)
@@ -239,6 +275,8 @@ void CZRKDlg::RedrawOverlays(uint8_t) {
         }
     }
     // REFACTOR: the kernel association lines are drawn here once kernel association lands.
+    m_rcComposed = CRect(0, 0, m_pDispBuffer ? m_pDispBuffer->GetWidth() : 0,
+                         m_pDispBuffer ? m_pDispBuffer->GetHeight() : 0);
     if (m_pImageWnd)
         m_pImageWnd->Invalidate();
 }
@@ -297,7 +335,18 @@ void CZRKDlg::OnToolButton(int index) {
         return;
     if (index == 0)
         SelectAllShapes(false);
+    if (index != m_nToolMode) {
+        if (CViewTool* previous = GetTool(GetOperation()))
+            previous->OnCancel();
+        if (m_bDrawing) {
+            m_drawPolygon.ClearPoints();
+            m_bDrawing = false;
+            RedrawOverlays(255);
+        }
+    }
     m_nToolMode = index;
+    if (m_pImageWnd)
+        m_pImageWnd->setCursor(GetToolCursor());
     m_strStatus = Translate(kStatusTexts[index], 0);
     UpdateTitle();
 }

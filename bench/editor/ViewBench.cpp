@@ -1,0 +1,227 @@
+// The image view on a large side: a side whose image is 8192 x 6000 three-byte pixels, with 200 inspection
+// areas of 50 to 500 vertices and 50 kernels on the current small sheet, shown at zoom 1.0 in a 1600 x 1000
+// view. Each figure includes painting the image window. The baselines redraw as the overlays were first
+// drawn: the source copied into the channel and display buffers, the channel transform, every overlay drawn
+// over the whole image.
+
+#include "EditorDeployment.h"
+
+#include "datastruct/Kernel.h"
+#include "datastruct/ModelInfo.h"
+#include "datastruct/Note.h"
+#include "datastruct/Phase.h"
+#include "datastruct/RefImage.h"
+#include "editor/ImgView.h"
+#include "editor/MyImageWnd.h"
+#include "editor/ZRKDlg.h"
+#include "geometry/ImgBuffer.h"
+#include "geometry/MaskArea.h"
+#include "support/RecordingPrompter.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QImage>
+#include <QScrollBar>
+#include <QSettings>
+#include <benchmark/benchmark.h>
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <random>
+
+namespace {
+
+constexpr int kWidth = 8192, kHeight = 6000;
+
+struct LargeSide {
+    EditorDeployment deploy;
+    CRecordingPrompter prompter;
+    ScopedPrompter scoped{&prompter};
+    int modelID = deploy.AddSampleModel();
+    CZRKDlg dlg;
+    CImgBuffer image{1, kWidth, kHeight, IMG_FORMAT_RGB24};
+    QImage target;
+
+    LargeSide() {
+        dlg.Create();
+        dlg.show();
+        dlg.ActivateByID(modelID);
+        dlg.SelectByNames(L"缺陷检测", L"正面", L"第一印次");
+        // The frame is 1600 x 1000: the dialog's width less the left column and margins, and so on.
+        dlg.resize(1600 + 270, dlg.height());
+        const int extra = dlg.height() - dlg.m_pImageFrame->height();
+        dlg.resize(1600 + 270, 1000 + extra);
+        image.Create();
+        cv::randu(image.GetMat(), cv::Scalar::all(0), cv::Scalar::all(255));
+        AddShapes();
+        dlg.m_pSrcImage = &image;
+        dlg.BuildDisplayChain();
+        dlg.RedrawOverlays(255);
+        target = QImage(dlg.m_pImageWnd->size(), QImage::Format_ARGB32_Premultiplied);
+        Paint();
+    }
+    ~LargeSide() {
+        dlg.ReleaseDisplayChain();
+        dlg.m_pSrcImage = nullptr;
+    }
+    void AddShapes() {
+        std::mt19937 rng(42);
+        CPhase* phase = dlg.GetCurPhase();
+        CNote* note = dlg.GetCurNote();
+        for (int i = 0; i < 200; ++i) {
+            auto* area = new CPhaseMaskArea;
+            area->m_nSheetID = note->m_nID;
+            const int n = 50 + int(rng() % 451);
+            const double radius = 40 + rng() % 260;
+            const int cx = 300 + int(rng() % (kWidth - 600)), cy = 300 + int(rng() % (kHeight - 600));
+            std::vector<CPoint> points;
+            for (int k = 0; k < n; ++k) {
+                const double angle = 2 * M_PI * k / n;
+                const double r = radius * (0.7 + 0.3 * ((rng() % 1000) / 1000.0));
+                points.push_back({cx + int(r * std::cos(angle)), cy + int(r * std::sin(angle))});
+            }
+            area->SetPoints(points);
+            phase->m_areas.Add(area);
+        }
+        for (int i = 0; i < 50; ++i) {
+            auto* kernel = new CKernel;
+            kernel->m_nPhaseID = phase->m_nID;
+            const int x = int(rng() % (kWidth - 200)), y = int(rng() % (kHeight - 200));
+            kernel->SetRect(x, y, x + 50 + int(rng() % 150), y + 50 + int(rng() % 150));
+            dlg.m_pRefImage->m_kernels.Add(kernel);
+        }
+    }
+    void Paint() {
+        dlg.m_pImageWnd->render(&target);
+        benchmark::DoNotOptimize(target.constBits());
+    }
+    /// An outline of a few vertices being drawn in the middle of the view.
+    void StartOutline() {
+        dlg.OnToolButton(5); // "增加检测区"
+        dlg.m_drawPolygon.SetPoints({{500, 300}, {900, 350}, {1000, 700}});
+        dlg.m_bDrawing = true;
+        dlg.RedrawOverlays(255);
+    }
+};
+
+std::unique_ptr<LargeSide> g_side; // made at first use, gone before the application
+
+LargeSide& Side() {
+    if (!g_side)
+        g_side = std::make_unique<LargeSide>();
+    return *g_side;
+}
+
+void RubberBand(benchmark::State& state, bool composed, int channel) {
+    LargeSide& side = Side();
+    side.dlg.m_nChannelMode = channel;
+    side.StartOutline();
+    int step = 0;
+    for (auto _ : state) {
+        const QPoint at(700 + (step % 40) * 5, 600 + (step % 30) * 4);
+        ++step;
+        if (composed) {
+            side.dlg.OnImageMouseMove(at, false); // the read-out, then the rubber band
+        } else {
+            side.dlg.m_nLastImageX = at.x();
+            side.dlg.m_nLastImageY = at.y();
+            side.dlg.RedrawOverlaysFull();
+        }
+        side.Paint();
+    }
+    side.dlg.m_bDrawing = false;
+    side.dlg.m_drawPolygon.ClearPoints();
+    side.dlg.m_nChannelMode = 0;
+    side.dlg.RedrawOverlays(255);
+}
+
+void BM_RubberBand_FullRedrawBaseline(benchmark::State& state) {
+    RubberBand(state, false, 0);
+}
+void BM_RubberBand_Composed(benchmark::State& state) {
+    RubberBand(state, true, 0);
+}
+void BM_RubberBandLuminance_FullRedrawBaseline(benchmark::State& state) {
+    RubberBand(state, false, 4);
+}
+void BM_RubberBandLuminance_Composed(benchmark::State& state) {
+    RubberBand(state, true, 4);
+}
+BENCHMARK(BM_RubberBand_FullRedrawBaseline)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_RubberBand_Composed)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RubberBandLuminance_FullRedrawBaseline)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_RubberBandLuminance_Composed)->Unit(benchmark::kMillisecond);
+
+// Zooming one step about the view's centre, out (zoom 0.5: four times the pixels to compose) and back in,
+// each the redraw of what the view then shows and a paint (the figure is per step). The overlays are redrawn
+// before each zoom out, as after an edit, so that nothing composed earlier is reused.
+void BM_ZoomStep(benchmark::State& state) {
+    LargeSide& side = Side();
+    const QPoint centre(800, 500);
+    side.dlg.m_pHScroll->setValue(2000);
+    side.dlg.m_pVScroll->setValue(2000);
+    bool out = true;
+    for (auto _ : state) {
+        if (out) {
+            state.PauseTiming();
+            side.dlg.RedrawOverlays(255);
+            state.ResumeTiming();
+        }
+        side.dlg.ZoomAbout(out ? 2 : 3, centre);
+        side.Paint();
+        out = !out;
+    }
+    side.dlg.SetZoomStep(3);
+}
+BENCHMARK(BM_ZoomStep)->Unit(benchmark::kMillisecond);
+
+// Scrolling to the far corner and back: the bars move, the view composes what it now shows, and paints.
+void BM_ScrollToFarCorner(benchmark::State& state) {
+    LargeSide& side = Side();
+    bool far = true;
+    for (auto _ : state) {
+        side.dlg.m_pHScroll->setValue(far ? side.dlg.m_pHScroll->maximum() : 0);
+        side.dlg.m_pVScroll->setValue(far ? side.dlg.m_pVScroll->maximum() : 0);
+        side.Paint();
+        far = !far;
+    }
+}
+BENCHMARK(BM_ScrollToFarCorner)->Unit(benchmark::kMillisecond);
+
+// Showing the side: the display chain built, the overlays drawn and the first paint.
+void ShowSide(benchmark::State& state, bool composed) {
+    LargeSide& side = Side();
+    for (auto _ : state) {
+        side.dlg.BuildDisplayChain();
+        if (composed)
+            side.dlg.RedrawOverlays(255);
+        else
+            side.dlg.RedrawOverlaysFull();
+        side.target = QImage(side.dlg.m_pImageWnd->size(), QImage::Format_ARGB32_Premultiplied);
+        side.Paint();
+    }
+}
+void BM_ShowSide_FullRedrawBaseline(benchmark::State& state) {
+    ShowSide(state, false);
+}
+void BM_ShowSide_Composed(benchmark::State& state) {
+    ShowSide(state, true);
+}
+BENCHMARK(BM_ShowSide_FullRedrawBaseline)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ShowSide_Composed)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    TempDir profile;
+    QApplication app(argc, argv);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                       QString::fromStdString(profile.Path().string()));
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    g_side.reset();
+    return 0;
+}

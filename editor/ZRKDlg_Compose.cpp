@@ -1,0 +1,262 @@
+// The editor window: composing the display buffer. The channel image is kept (computed once per image and
+// channel mode); a redraw copies only the part of it the view shows, or the part a rubber band moved over,
+// into the display buffer and draws the overlays clipped to that part. What is shown is what the full
+// redraw (RedrawOverlaysFull) gives.
+
+#include "editor/ZRKDlg.h"
+
+#include "datastruct/CustomMaskArea.h"
+#include "datastruct/Kernel.h"
+#include "datastruct/ModelInfo.h"
+#include "datastruct/Note.h"
+#include "datastruct/Phase.h"
+#include "datastruct/RefImage.h"
+#include "datastruct/Side.h"
+#include "editor/ImgView.h"
+#include "editor/MyImageWnd.h"
+#include "geometry/ImgBuffer.h"
+#include "geometry/ImgGraphic.h"
+#include "geometry/MaskArea.h"
+#include "model/ParaTypes.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+constexpr COLORREF kYellow = 0x00FFFF;
+constexpr COLORREF kPurple = 0x800080;
+constexpr COLORREF kGreen = 0x00FF00;
+// Room around a shape's vertices for what its drawing adds: pens up to 2 pixels, the 7 x 7 selection
+// squares, and the padlock (16 pixels right of and below the bounding box's corner).
+constexpr int kShapeMargin = 20;
+
+/// Where the shape's drawing can reach (image coordinates). Both its own place and its place moved by its
+/// drawing offset count: outlines of shapes with holes ignore the offset.
+CRect ReachRect(const CGraphBase& shape) {
+    CRect box = shape.GetBoundRect(nullptr);
+    CRect moved = box;
+    moved.OffsetRect(shape.m_nOffsetX, shape.m_nOffsetY);
+    CRect both;
+    both.UnionRect(box, moved);
+    both.InflateRect(kShapeMargin, kShapeMargin);
+    return both;
+}
+
+bool Reaches(const CGraphBase& shape, const CRect& area) {
+    CRect hit;
+    return hit.IntersectRect(ReachRect(shape), area);
+}
+
+/// Draws the shape, and its selection marks when asked, into a buffer that starts at image point (-dx, -dy),
+/// as `Draw` and `DrawSelection` draw it at (0, 0) into the whole image. Both take the shift, except for
+/// the padlock of a locked polygon, which is always drawn at the drawing offset: for a locked polygon the
+/// padlock is drawn with the offset moved by the shift, and the selection marks are drawn here in the
+/// order `DrawSelection` draws them (outline, padlock, handle squares).
+void DrawShiftedInto(CGraphBase& shape, CImgBuffer* buffer, int dx, int dy, COLORREF line, COLORREF fill,
+                     bool filled, int pen, int transparency, bool selection) {
+    auto* polygon = dynamic_cast<CPolygon*>(&shape);
+    if (!polygon || !shape.m_bLocked || (dx == 0 && dy == 0)) {
+        shape.Draw(buffer, dx, dy, line, fill, filled, pen, transparency);
+        if (selection)
+            shape.DrawSelection(buffer, dx, dy);
+        return;
+    }
+    const uint8_t locked = shape.m_bLocked;
+    auto lockMark = [&] {
+        shape.m_nOffsetX += dx;
+        shape.m_nOffsetY += dy;
+        polygon->DrawLockMark(buffer);
+        shape.m_nOffsetX -= dx;
+        shape.m_nOffsetY -= dy;
+    };
+    shape.m_bLocked = 0;
+    shape.Draw(buffer, dx, dy, line, fill, filled, pen, transparency);
+    lockMark();
+    if (selection && (shape.m_bHighlight || shape.m_bSelected)) {
+        constexpr COLORREF kSelectionGreen = 0x00FF00, kGrabbedYellow = 0x64FFFF;
+        constexpr int kHandleHalf = 3;
+        shape.Draw(buffer, dx, dy, kSelectionGreen, 0, false, 1, 0);
+        lockMark();
+        if (shape.m_bSelected) {
+            CImgGraphic graphic(CImgLocation(0, 0));
+            graphic.Create();
+            for (int i = 0; i < shape.GetPointCount(); ++i) {
+                const CPoint p = shape.GetPoint(i);
+                const int x = p.x + shape.m_nOffsetX + dx, y = p.y + shape.m_nOffsetY + dy;
+                graphic.SetColor(
+                    CImgDataRGB::FromColorRef(i == shape.m_nSelHandle ? kGrabbedYellow : kSelectionGreen));
+                graphic.Rectangle(buffer, x - kHandleHalf, y - kHandleHalf, x + kHandleHalf, y + kHandleHalf,
+                                  false);
+            }
+            graphic.Destroy();
+        }
+    }
+    shape.m_bLocked = locked;
+}
+
+/// Draws the shape into `buffer`, which holds the image rectangle `area` of an image of `imageSize`, so
+/// that the pixels inside `area` are exactly those drawing into the whole image gives. Lines cut at a
+/// buffer's edge may step differently from the uncut line, so a shape that reaches beyond `area` is drawn
+/// into a buffer of everything it can reach (cut only at the image's edges, as the whole image cuts it),
+/// holding the pixels of `area` where they overlap, and only that overlap is copied back.
+void DrawShifted(CGraphBase& shape, CImgBuffer* buffer, const CRect& area, const CSize& imageSize,
+                 COLORREF line, COLORREF fill, bool filled, int pen, int transparency, bool selection) {
+    CRect reach;
+    if (!reach.IntersectRect(ReachRect(shape), CRect(0, 0, imageSize.cx, imageSize.cy)))
+        return;
+    CRect overlap;
+    if (!overlap.IntersectRect(reach, area))
+        return;
+    if (overlap == reach) {
+        DrawShiftedInto(shape, buffer, -area.left, -area.top, line, fill, filled, pen, transparency,
+                        selection);
+        return;
+    }
+    CImgBuffer whole(1, reach.Width(), reach.Height(), buffer->GetFormat(), -1, CImgLocation(0, 0));
+    whole.GetMat().create(reach.Height(), reach.Width(), buffer->GetMat().type());
+    const cv::Rect inBuffer(overlap.left - area.left, overlap.top - area.top, overlap.Width(),
+                            overlap.Height());
+    const cv::Rect inWhole(overlap.left - reach.left, overlap.top - reach.top, overlap.Width(),
+                           overlap.Height());
+    buffer->GetMat()(inBuffer).copyTo(whole.GetMat()(inWhole));
+    DrawShiftedInto(shape, &whole, -reach.left, -reach.top, line, fill, filled, pen, transparency, selection);
+    whole.GetMat()(inWhole).copyTo(buffer->GetMat()(inBuffer));
+}
+} // namespace
+
+CRect CZRKDlg::GetVisibleImageRect() const {
+    if (!m_pView || !m_pImageWnd || !m_pDispBuffer)
+        return CRect();
+    const QRect window = m_pImageWnd->rect();
+    if (window.isEmpty())
+        return CRect();
+    const QPoint topLeft = m_pView->WindowToImage(window.topLeft());
+    const QPoint bottomRight = m_pView->WindowToImage(window.bottomRight());
+    CRect visible(topLeft.x(), topLeft.y(), bottomRight.x() + 1, bottomRight.y() + 1);
+    CRect cut;
+    cut.IntersectRect(visible, CRect(0, 0, m_pDispBuffer->GetWidth(), m_pDispBuffer->GetHeight()));
+    return cut;
+}
+
+void CZRKDlg::EnsureComposed(const CRect& imageRect) {
+    if (!m_pDispBuffer || !m_pRefImage)
+        return;
+    CRect need;
+    if (!need.IntersectRect(imageRect, CRect(0, 0, m_pDispBuffer->GetWidth(), m_pDispBuffer->GetHeight())))
+        return;
+    CRect inside;
+    if (inside.IntersectRect(need, m_rcComposed) && inside == need)
+        return;
+    CRect target;
+    target.UnionRect(need, GetVisibleImageRect());
+    ComposeRect(target);
+    m_rcComposed = target;
+}
+
+void CZRKDlg::ComposeRect(const CRect& imageRect) {
+    if (!m_pDispBuffer || !m_pChannelBuffer || !m_pSrcImage)
+        return;
+    CRect area;
+    if (!area.IntersectRect(imageRect, CRect(0, 0, m_pDispBuffer->GetWidth(), m_pDispBuffer->GetHeight())))
+        return;
+    UpdateChannelImage();
+    const cv::Rect roi(area.left, area.top, area.Width(), area.Height());
+    if (area == CRect(0, 0, m_pDispBuffer->GetWidth(), m_pDispBuffer->GetHeight())) {
+        m_pChannelBuffer->GetMat().copyTo(m_pDispBuffer->GetMat());
+        DrawOverlaysInto(m_pDispBuffer.get(), area);
+        return;
+    }
+    // The overlays are drawn into a buffer of the rectangle alone, so that nothing outside it changes.
+    CImgBuffer part(1, area.Width(), area.Height(), m_pDispBuffer->GetFormat(), -1, CImgLocation(0, 0));
+    part.GetMat() = m_pChannelBuffer->GetMat()(roi).clone();
+    DrawOverlaysInto(&part, area);
+    part.GetMat().copyTo(m_pDispBuffer->GetMat()(roi));
+}
+
+CRect CZRKDlg::BandRect() const {
+    if (!m_bDrawing || m_drawPolygon.GetPointCount() == 0)
+        return CRect();
+    CRect box = m_drawPolygon.GetBoundRect(nullptr);
+    CRect last(m_nLastImageX, m_nLastImageY, m_nLastImageX + 1, m_nLastImageY + 1);
+    CRect band;
+    band.UnionRect(box, last);
+    band.InflateRect(kShapeMargin, kShapeMargin);
+    return band;
+}
+
+void CZRKDlg::RedrawRubberBand() {
+    if (!m_pDispBuffer || !m_pImageWnd) {
+        RedrawOverlays(255);
+        return;
+    }
+    const CRect band = BandRect();
+    CRect dirty;
+    dirty.UnionRect(m_rcBand, band);
+    m_rcBand = band;
+    CRect shown;
+    if (!shown.IntersectRect(dirty, GetVisibleImageRect()))
+        return;
+    ComposeRect(shown);
+    m_pImageWnd->update(m_pView->ImageToWindow(QRect(shown.left, shown.top, shown.Width(), shown.Height()))
+                            .adjusted(-1, -1, 1, 1));
+}
+
+void CZRKDlg::DrawOverlaysInto(CImgBuffer* buffer, const CRect& area) {
+    const CSize size{m_pDispBuffer->GetWidth(), m_pDispBuffer->GetHeight()};
+    CNote* note = GetCurNote();
+    auto drawMasks = [&](CItemList& list, COLORREF line, COLORREF fill) {
+        for (int i = 0; note && i < list.GetSize(); ++i) {
+            auto* mask = dynamic_cast<CMaskArea*>(list.GetAt(i));
+            if (!mask || mask->m_nSheetID != note->m_nID || !Reaches(*mask, area))
+                continue;
+            COLORREF maskFill = fill;
+            if (auto* custom = dynamic_cast<CCustomMaskArea*>(mask); custom && m_pModel) {
+                if (auto* type =
+                        m_pModel->m_customParaTypes.FindByIDAs<CCustomParaType>(custom->m_nCustomTypeID))
+                    maskFill = type->m_crRefColor;
+            }
+            DrawShifted(*mask, buffer, area, size, line, maskFill, m_bMaskFill, 1, 150, true);
+        }
+        // The outline being drawn, with the last mouse point as its rubber-band vertex.
+        if (note && m_bDrawing && m_drawPolygon.GetPointCount() > 0) {
+            CPolygonEx band;
+            band.CopyFrom(&m_drawPolygon);
+            std::vector<CPoint> points;
+            band.GetPoints(points);
+            points.push_back(CPoint{m_nLastImageX, m_nLastImageY});
+            band.SetPoints(points);
+            DrawShifted(band, buffer, area, size, kYellow, kGreen, m_bMaskFill, 2, 150, false);
+        }
+    };
+    if (CSide* side = GetCurSide()) {
+        if (m_bShowSideOutline)
+            drawMasks(side->m_customMasks, kYellow, kYellow);
+        if (m_bShowThreshMask)
+            drawMasks(side->m_threshMasks, kYellow, kPurple);
+    }
+    CPhase* phase = GetCurPhase();
+    if (!phase || !m_pModel || !m_pRefImage)
+        return;
+    if (m_bShowKernel) {
+        COLORREF colour = 0x0000FF;
+        if (auto* type = m_pModel->m_phaseTypes.FindByIDAs<CPhaseType>(phase->m_nID))
+            colour = type->m_crRefColor;
+        for (int i = 0; i < m_pRefImage->m_kernels.GetSize(); ++i) {
+            auto* kernel = m_pRefImage->m_kernels.GetAtAs<CKernel>(i);
+            if (kernel && kernel->m_nPhaseID == phase->m_nID &&
+                kernel->m_nSheetCol == m_pRefImage->m_nCurCol &&
+                kernel->m_nSheetRow == m_pRefImage->m_nCurRow && Reaches(*kernel, area))
+                DrawShifted(*kernel, buffer, area, size, colour, colour, false, 1, 0, true);
+        }
+    }
+    if (m_bShowNote && note) {
+        // Note items are small-sheet relative: the sheet origin does not move them.
+        for (int i = 0; i < note->m_areas.GetSize(); ++i)
+            if (auto* item = dynamic_cast<CGraphBase*>(note->m_areas.GetAt(i)); item && Reaches(*item, area))
+                DrawShifted(*item, buffer, area, size, kYellow, kYellow, false, 1, 0, true);
+    }
+    if (m_bShowPhaseMask) {
+        auto* phaseType = m_pModel->m_phaseTypes.FindByIDAs<CPhaseType>(phase->m_nID);
+        drawMasks(phase->m_areas, kYellow, phaseType ? phaseType->m_crMaskColor : 0);
+    }
+}
