@@ -5,6 +5,7 @@
 
 #include "datastruct/InspType.h"
 #include "datastruct/Kernel.h"
+#include "datastruct/ModelCodec.h"
 #include "datastruct/ModelInfo.h"
 #include "datastruct/Note.h"
 #include "datastruct/ParaAnalytic.h"
@@ -553,3 +554,35 @@ TEST_F(SizeLocatingKernelTest, WithoutTheSizeSplitAreaTheCheckIsSkipped) {
 }
 
 } // namespace
+
+// ---- the journal: each finished drawing is one step that undoes and redoes exactly ----
+
+TEST_F(ImageToolsTest, EachDrawingIsOneStepThatUndoesAndRedoesByteForByte) {
+    ScopedModalHandler handler(Answer("*"));
+    auto bytes = [this] { return EncodeModel(*m_dlg->m_pModel); };
+    std::vector<std::string> states{bytes()};
+    const size_t steps = m_dlg->GetJournal().GetStepCount();
+    ChooseTool(kArea);
+    ChooseShape(zrkid::ID_SHAPE_RECT);
+    Drag(220, 40, 300, 90);
+    states.push_back(bytes());
+    ChooseTool(kShielded);
+    Drag(30, 30, 90, 90);
+    states.push_back(bytes());
+    ChooseTool(kKernel);
+    Drag(50, 160, 150, 220);
+    states.push_back(bytes());
+    EXPECT_EQ(m_dialogs, (std::vector<std::string>{"CDlgMaskPara", "CDlgThreshMaskPara", "CDlgKernelPara"}));
+    ASSERT_EQ(m_dlg->GetJournal().GetStepCount(), steps + 3);
+    EXPECT_EQ(m_dlg->GetJournal().GetUndoLabel(), L"增加定位核");
+    for (int i = 3; i > 0; --i) {
+        ASSERT_TRUE(m_dlg->Undo());
+        EXPECT_EQ(bytes(), states[size_t(i) - 1]) << "undo of drawing " << i;
+    }
+    EXPECT_EQ(m_dlg->GetJournal().GetRedoLabel(), L"增加检测区");
+    for (int i = 1; i <= 3; ++i) {
+        ASSERT_TRUE(m_dlg->Redo());
+        EXPECT_EQ(bytes(), states[size_t(i)]) << "redo of drawing " << i;
+    }
+    EXPECT_FALSE(m_dlg->Redo());
+}
