@@ -129,13 +129,14 @@ bool CRefImage::Load() {
         m_cameraPixels.clear();
         return false;
     }
-    Paste();
+    Paste(false);  // `Create` has just zeroed every pixel
     return true;
 }
 
-void CRefImage::Paste() {
+void CRefImage::Paste(bool clear) {
     cv::Mat& target = m_pComposed->GetMat();
-    target.setTo(cv::Scalar::all(0));
+    if (clear)
+        target.setTo(cv::Scalar::all(0));
     for (int i = 0; i < m_cameras.GetSize(); ++i) {
         const auto* camera = m_cameras.GetAtAs<CCameraRefImage>(i);
         if (!camera)
@@ -148,7 +149,7 @@ void CRefImage::Paste() {
 
 void CRefImage::Redraw() {
     if (IsLoaded())
-        Paste();
+        Paste(true);
 }
 
 void CRefImage::RedrawArea(const CRect& area) {

@@ -114,7 +114,8 @@ private:
     CRect FitCrop(const CRect& crop) const;
     CSize GetPitch() const;
     bool IsOnCurrentSheet(const CKernel& kernel) const;
-    void Paste();
+    /// Pastes every camera in list order; `clear` first zeroes the pixels no camera covers.
+    void Paste(bool clear);
 
     std::unique_ptr<CImgBuffer> m_pComposed;
     std::unique_ptr<CImgBuffer> m_pSheet;

@@ -173,6 +173,8 @@ CDlgRefImageEdit::CDlgRefImageEdit(CItemList& refImages, CImgDisplay* display, Q
     m_pHScroll->setObjectName(QStringLiteral("hscroll"));
     m_pVScroll = new QScrollBar(Qt::Vertical, this);
     m_pVScroll->setObjectName(QStringLiteral("vscroll"));
+    for (QScrollBar* bar : {m_pHScroll, m_pVScroll})
+        bar->setRange(0, 0);
     m_pKeyList = new QListWidget(this);
     m_pKeyList->setObjectName(QStringLiteral("keyList"));
     m_pKeyList->setGeometry(-1000, -1000, 20, 20);
@@ -268,6 +270,8 @@ void CDlgRefImageEdit::DropView() {
     m_pImageWnd = nullptr;
     m_pView.reset();
     m_bDragging = m_bPanning = false;
+    for (QScrollBar* bar : {m_pHScroll, m_pVScroll})
+        bar->setRange(0, 0);  // nothing to scroll without an image
 }
 
 void CDlgRefImageEdit::ReleaseImage() {
