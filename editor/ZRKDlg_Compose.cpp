@@ -20,6 +20,7 @@
 #include "model/ParaTypes.h"
 
 #include <algorithm>
+#include <limits>
 #include <cmath>
 
 namespace {
@@ -32,14 +33,19 @@ constexpr int kShapeMargin = 20;
 
 /// Where the shape's drawing can reach (image coordinates). Both its own place and its place moved by its
 /// drawing offset count: outlines of shapes with holes ignore the offset.
+/// Computed in 64 bits and clamped: a shape read from a file may sit at the int limits.
 CRect ReachRect(const CGraphBase& shape) {
-    CRect box = shape.GetBoundRect(nullptr);
-    CRect moved = box;
-    moved.OffsetRect(shape.m_nOffsetX, shape.m_nOffsetY);
-    CRect both;
-    both.UnionRect(box, moved);
-    both.InflateRect(kShapeMargin, kShapeMargin);
-    return both;
+    const CRect box = shape.GetBoundRect(nullptr);
+    const auto clamp = [](int64_t v) {
+        return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
+                                                        std::numeric_limits<int32_t>::max()));
+    };
+    const int64_t dx = shape.m_nOffsetX, dy = shape.m_nOffsetY;
+    const int64_t left = std::min<int64_t>(box.left, box.left + dx) - kShapeMargin;
+    const int64_t top = std::min<int64_t>(box.top, box.top + dy) - kShapeMargin;
+    const int64_t right = std::max<int64_t>(box.right, box.right + dx) + kShapeMargin;
+    const int64_t bottom = std::max<int64_t>(box.bottom, box.bottom + dy) + kShapeMargin;
+    return CRect(clamp(left), clamp(top), clamp(right), clamp(bottom));
 }
 
 bool Reaches(const CGraphBase& shape, const CRect& area) {
