@@ -1,9 +1,14 @@
 #include "dialogs/ControlHelpers.h"
 
+#include "formats/LanguagePack.h"
+
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QDialog>
+#include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QPainter>
+#include <QPushButton>
 
 #include <climits>
 #include <cstdlib>
@@ -52,4 +57,19 @@ void DrawColorRect(QPainter& painter, const CRect& rect, COLORREF color, bool fi
     painter.drawRect(rect.left, rect.top, rect.Width() - 1, rect.Height() - 1);
     painter.setPen(oldPen);
     painter.setBrush(oldBrush);
+}
+
+QHBoxLayout* MakeOkCancelRow(QDialog* dialog) {
+    auto* ok = new QPushButton(QString::fromStdWString(Translate(L"确定", 0)), dialog);
+    ok->setObjectName(QStringLiteral("1"));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(QString::fromStdWString(Translate(L"取消", 0)), dialog);
+    cancel->setObjectName(QStringLiteral("2"));
+    QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);  // virtual: the dialog's own OK
+    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    return row;
 }

@@ -6,6 +6,8 @@
 
 class QAbstractItemView;
 class QComboBox;
+class QDialog;
+class QHBoxLayout;
 class QPainter;
 
 /// Index of the first row (lowest row number) that is in the selected state; -1 when none or no view.
@@ -18,3 +20,8 @@ int SelectComboByNumber(QComboBox* combo, int value);
 /// brush of the colour (no fill without it): the pixels from left to right - 1 and top to bottom - 1.
 /// The painter's pen and brush are restored afterwards. An empty rectangle draws nothing.
 void DrawColorRect(QPainter& painter, const CRect& rect, COLORREF color, bool fill);
+
+/// The OK and Cancel buttons every input dialog ends with: "确定" (object name "1", the default button) and
+/// "取消" ("2"), both translated, connected to the dialog's `accept` and `reject` (its overrides included),
+/// right-aligned in a new row that the caller adds to its layout.
+QHBoxLayout* MakeOkCancelRow(QDialog* dialog);

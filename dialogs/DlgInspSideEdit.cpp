@@ -34,22 +34,12 @@ CDlgInspSideEdit::CDlgInspSideEdit(CInspType* inspType, const CItemList* sideTyp
     m_pSplit->setObjectName(QStringLiteral("split"));
     m_pGrid = new CGridCtrlEx(this);
     m_pGrid->setMinimumSize(500, 200);
-    auto* ok = new QPushButton(Tr(L"确定"), this);
-    ok->setObjectName(QStringLiteral("1"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(Tr(L"取消"), this);
-    cancel->setObjectName(QStringLiteral("2"));
-    connect(ok, &QPushButton::clicked, this, &CDlgInspSideEdit::accept);
-    connect(cancel, &QPushButton::clicked, this, &CDlgInspSideEdit::reject);
+    QHBoxLayout* buttons = MakeOkCancelRow(this);
 
     auto* form = new QFormLayout;
     form->addRow(Tr(L"选择面:"), m_pSideType);
     form->addRow(Tr(L"选择参考图:"), m_pRefImage);
     form->addRow(Tr(L"选择分区方案:"), m_pSplit);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(new QLabel(Tr(L"参数:"), this));

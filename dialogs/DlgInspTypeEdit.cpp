@@ -1,6 +1,7 @@
 #include "dialogs/DlgInspTypeEdit.h"
 
 #include "datastruct/InspType.h"
+#include "dialogs/ControlHelpers.h"
 #include "dialogs/ModalRunner.h"
 #include "dialogs/TreeItemDialogs.h"
 #include "grid/GridCtrlEx.h"
@@ -24,22 +25,12 @@ CDlgInspTypeEdit::CDlgInspTypeEdit(CInspType* type, QWidget* parent) : QDialog(p
     m_pID->setObjectName(QStringLiteral("id"));
     m_pGrid = new CGridCtrlEx(this);
     m_pGrid->setMinimumSize(500, 220);
-    auto* ok = new QPushButton(Tr(L"确定"), this);
-    ok->setObjectName(QStringLiteral("1"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(Tr(L"取消"), this);
-    cancel->setObjectName(QStringLiteral("2"));
-    connect(ok, &QPushButton::clicked, this, &CDlgInspTypeEdit::accept);
-    connect(cancel, &QPushButton::clicked, this, &CDlgInspTypeEdit::reject);
+    QHBoxLayout* buttons = MakeOkCancelRow(this);
 
     auto* nameRow = new QHBoxLayout;
     nameRow->addWidget(new QLabel(Tr(L"名称:"), this));
     nameRow->addWidget(m_pName, 1);
     nameRow->addWidget(m_pID);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(nameRow);
     layout->addWidget(new QLabel(Tr(L"类型:"), this));

@@ -2,6 +2,7 @@
 
 #include "datastruct/RefImage.h"
 #include "dialogs/CatalogueChecks.h"
+#include "dialogs/ControlHelpers.h"
 #include "dialogs/ModalRunner.h"
 #include "formats/LanguagePack.h"
 #include "support/Prompter.h"
@@ -37,13 +38,7 @@ CDlgLargeRefParameter::CDlgLargeRefParameter(CRefImage& refImage, QWidget* paren
     m_pRemark = new QPlainTextEdit(this);
     m_pRemark->setObjectName(QStringLiteral("remark"));
     m_pRemark->setFixedHeight(70);
-    auto* ok = new QPushButton(Tr(L"确定"), this);
-    ok->setObjectName(QStringLiteral("1"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(Tr(L"取消"), this);
-    cancel->setObjectName(QStringLiteral("2"));
-    connect(ok, &QPushButton::clicked, this, &CDlgLargeRefParameter::accept);
-    connect(cancel, &QPushButton::clicked, this, &CDlgLargeRefParameter::reject);
+    QHBoxLayout* buttons = MakeOkCancelRow(this);
 
     auto* form = new QFormLayout;
     form->addRow(Tr(L"横向相机数:"), m_pCamCols);
@@ -51,10 +46,6 @@ CDlgLargeRefParameter::CDlgLargeRefParameter(CRefImage& refImage, QWidget* paren
     form->addRow(Tr(L"参考小张横向位置:"), m_pRefCol);
     form->addRow(Tr(L"参考小张纵向位置:"), m_pRefRow);
     form->addRow(Tr(L"备注:"), m_pRemark);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addLayout(buttons);

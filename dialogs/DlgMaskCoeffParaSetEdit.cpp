@@ -1,6 +1,7 @@
 #include "dialogs/DlgMaskCoeffParaSetEdit.h"
 
 #include "dialogs/CatalogueChecks.h"
+#include "dialogs/ControlHelpers.h"
 #include "dialogs/ModalRunner.h"
 #include "formats/LanguagePack.h"
 #include "model/ParaTypes.h"
@@ -42,22 +43,12 @@ CDlgMaskCoeffParaSetEdit::CDlgMaskCoeffParaSetEdit(CMaskCoeffType& type, QWidget
     m_pRemark = new QLineEdit(this);
     m_pRemark->setObjectName(QStringLiteral("remark"));
     m_pRemark->setMinimumWidth(220);
-    auto* ok = new QPushButton(Tr(L"确定"), this);
-    ok->setObjectName(QStringLiteral("1"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(Tr(L"取消"), this);
-    cancel->setObjectName(QStringLiteral("2"));
-    connect(ok, &QPushButton::clicked, this, &CDlgMaskCoeffParaSetEdit::accept);
-    connect(cancel, &QPushButton::clicked, this, &CDlgMaskCoeffParaSetEdit::reject);
+    QHBoxLayout* buttons = MakeOkCancelRow(this);
 
     auto* form = new QFormLayout;
     form->addRow(Tr(L"名称:"), m_pName);
     form->addRow(Tr(L"系数:"), m_pCoeff);
     form->addRow(Tr(L"备注:"), m_pRemark);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addLayout(buttons);

@@ -69,13 +69,7 @@ CDlgPhaseEdit::CDlgPhaseEdit(CModelInfo* model, CInspType* inspType, const CItem
     m_pForeground->setMinimumWidth(160);
     auto* input = new QPushButton(Tr(L"输入所选前景"), this);
     input->setObjectName(QStringLiteral("inputForeground"));
-    auto* ok = new QPushButton(Tr(L"确定"), this);
-    ok->setObjectName(QStringLiteral("1"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(Tr(L"取消"), this);
-    cancel->setObjectName(QStringLiteral("2"));
-    connect(ok, &QPushButton::clicked, this, &CDlgPhaseEdit::accept);
-    connect(cancel, &QPushButton::clicked, this, &CDlgPhaseEdit::reject);
+    QHBoxLayout* buttons = MakeOkCancelRow(this);
     connect(input, &QPushButton::clicked, this, &CDlgPhaseEdit::OnInputForeground);
 
     auto* typeRow = new QHBoxLayout;
@@ -95,10 +89,6 @@ CDlgPhaseEdit::CDlgPhaseEdit(CModelInfo* model, CInspType* inspType, const CItem
     auto* columns = new QHBoxLayout;
     columns->addLayout(left, 1);
     columns->addLayout(right);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(columns, 1);
     layout->addLayout(buttons);

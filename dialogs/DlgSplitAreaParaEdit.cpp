@@ -1,6 +1,7 @@
 #include "dialogs/DlgSplitAreaParaEdit.h"
 
 #include "dialogs/CatalogueChecks.h"
+#include "dialogs/ControlHelpers.h"
 #include "dialogs/ModalRunner.h"
 #include "formats/LanguagePack.h"
 #include "geometry/ImgBuffer.h"
@@ -36,13 +37,7 @@ CDlgSplitAreaParaEdit::CDlgSplitAreaParaEdit(CSplitAreaPara& split, QWidget* par
     m_pRemark = new QPlainTextEdit(this);
     m_pRemark->setObjectName(QStringLiteral("remark"));
     m_pRemark->setFixedHeight(70);
-    auto* ok = new QPushButton(Tr(L"确定"), this);
-    ok->setObjectName(QStringLiteral("1"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(Tr(L"取消"), this);
-    cancel->setObjectName(QStringLiteral("2"));
-    connect(ok, &QPushButton::clicked, this, &CDlgSplitAreaParaEdit::accept);
-    connect(cancel, &QPushButton::clicked, this, &CDlgSplitAreaParaEdit::reject);
+    QHBoxLayout* buttons = MakeOkCancelRow(this);
 
     auto* form = new QFormLayout;
     form->addRow(Tr(L"横向小张数:"), m_pFields[0]);
@@ -57,10 +52,6 @@ CDlgSplitAreaParaEdit::CDlgSplitAreaParaEdit(CSplitAreaPara& split, QWidget* par
     cropForm->addRow(Tr(L"下:"), m_pFields[7]);
     auto* remark = new QFormLayout;
     remark->addRow(Tr(L"备注:"), m_pRemark);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(crop);

@@ -1,5 +1,6 @@
 #include "dialogs/InputBox.h"
 
+#include "dialogs/ControlHelpers.h"
 #include "dialogs/ModalRunner.h"
 #include "formats/LanguagePack.h"
 
@@ -18,18 +19,8 @@ CInputBox::CInputBox(const std::wstring& prompt, const std::wstring& title, std:
     m_pEdit = new QLineEdit(this);
     m_pEdit->setObjectName(QStringLiteral("edit"));
     m_pEdit->setMinimumWidth(240);
-    auto* ok = new QPushButton(QString::fromStdWString(Translate(L"确定", 0)), this);
-    ok->setObjectName(QStringLiteral("1"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QString::fromStdWString(Translate(L"取消", 0)), this);
-    cancel->setObjectName(QStringLiteral("2"));
-    connect(ok, &QPushButton::clicked, this, &CInputBox::accept);
-    connect(cancel, &QPushButton::clicked, this, &CInputBox::reject);
+    QHBoxLayout* buttons = MakeOkCancelRow(this);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_pPrompt);
     layout->addWidget(m_pEdit);
