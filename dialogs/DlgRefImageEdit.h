@@ -112,6 +112,8 @@ private:
     bool NeedRefImage();
     bool AskDelete();
     int SelectedRow(QTreeWidget* list) const;
+    /// Makes the row current and its only selected one (none for a row outside the list).
+    static void SelectListRow(QTreeWidget* list, int row);
     int SelectedID(QTreeWidget* list) const;
 
     CItemList& m_refImages;
