@@ -70,17 +70,33 @@ TEST(KillDuringSave, HundredKillsLeaveTheOldOrTheNewVersionWhole) {
     int seen[2] = {0, 0};
     for (int round = 0; round < 100; ++round) {
         SCOPED_TRACE(round);
+        int progress[2];
+        ASSERT_EQ(pipe(progress), 0);
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            // The child saves the two versions in turn until it is killed.
-            for (int i = 1;; ++i)
+            // The child saves the two versions in turn until it is killed, telling each finished save.
+            close(progress[0]);
+            for (int i = 1;; ++i) {
                 if (!versions[i % 2].Save())
                     _exit(3);
+                const char done = 1;
+                if (write(progress[1], &done, 1) != 1)
+                    _exit(4);
+            }
         }
-        std::uniform_int_distribution<long> delay(0, 3 * saveMicros + 1000);
+        close(progress[1]);
+        // The kill lands after 0, 1 or 2 finished saves, somewhere within the next one: on a slow or busy
+        // machine too, the kills fall both between and within saves of either version.
+        std::uniform_int_distribution<int> finished(0, 2);
+        for (int n = finished(rng); n > 0; --n) {
+            char done = 0;
+            ASSERT_EQ(read(progress[0], &done, 1), 1) << "the saving child stopped by itself";
+        }
+        std::uniform_int_distribution<long> delay(0, saveMicros + 500);
         std::this_thread::sleep_for(std::chrono::microseconds(delay(rng)));
         kill(child, SIGKILL);
+        close(progress[0]);
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
         ASSERT_TRUE(WIFSIGNALED(status)) << "the saving child stopped by itself";
