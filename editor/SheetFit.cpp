@@ -23,3 +23,20 @@ bool FitsSheet(const CRefImage& ref, const CGraphBase& item, int col, int row, i
     inside.IntersectRect(rect, sheet);
     return cut == rect && inside == rect;
 }
+
+bool KeyKeepsInside(const CRefImage& ref, const CGraphBase& item, unsigned short keyCode) {
+    std::unique_ptr<CIDItem> made(item.NewInstance());
+    auto* trial = dynamic_cast<CGraphBase*>(made.get());
+    if (!trial || !trial->CopyFrom(&item))
+        return false;
+    trial->OnKeyDown(keyCode);
+    CRect rect = trial->GetBoundRect(nullptr);
+    const CRect sheet = ref.GetSheetRect(ref.m_nCurCol, ref.m_nCurRow);
+    if (item.GetTypeName() != L"CKernel")
+        rect.OffsetRect(sheet.left, sheet.top);
+    CRect cut;
+    cut.IntersectRect(rect, ref.GetSplitAreaOfRect(rect));
+    CRect inside;
+    inside.IntersectRect(rect, sheet);
+    return cut == rect && inside == rect;
+}

@@ -14,6 +14,7 @@
 #include "datastruct/TemplateStore.h"
 #include "editor/EditJournal.h"
 #include "editor/ImgDisplay.h"
+#include "editor/KernelLinks.h"
 #include "geometry/ImgGraphic.h"
 #include "geometry/PolygonEx.h"
 #include "host/DynamicLibrary.h"
@@ -25,6 +26,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CCustomMaskArea;
 class CDlgSelPos;
@@ -35,6 +37,8 @@ class CImgView;
 class CInspType;
 class CKernel;
 class CViewTool;
+struct CToolEvent;
+class CMaskArea;
 class CItemList;
 class CModelInfo;
 class CModelTreeCtrl;
@@ -368,6 +372,8 @@ public:
     void OnImageLButtonDblClk(const QPoint& at, unsigned flags);
     void OnImageRButtonDown(const QPoint& at);
     void OnImageRButtonUp(const QPoint& at);
+    /// Right double-click: the lock of the selected shape is toggled (operation aside).
+    void OnImageRButtonDblClk(const QPoint& at);
     void OnImageMouseMove(const QPoint& at, bool leftHeld);
     /// One wheel event: `delta` in eighths of a degree (120 a notch). Scrolls rows; with Ctrl zooms one step
     /// per notch about the pointer.
@@ -388,8 +394,37 @@ public:
     CRect CutToSplitArea(const CRect& sheetRect) const;
     /// The shape of the cursor the current tool shows over the image.
     QCursor GetToolCursor();
-    /// The tool of an operation (null for those that have none yet: select, associate).
+    /// The tool of an operation.
     CViewTool* GetTool(int operation);
+
+    // ---- selection, editing and kernel association (ZRKDlg_Select.cpp, SelectTools.cpp) ----
+    /// The "选择" tool (operation 0). A press selects what lies under the point (note items, then kernels of
+    /// the selected phase, then inspection areas, shielded areas and custom masks of the current note, each
+    /// group only while shown); Shift or Ctrl keeps the other selections. A drag from the press to the
+    /// release is one step "移动".
+    void SelectPress(const CToolEvent& event);
+    void SelectMove(const CToolEvent& event);
+    void SelectRelease(const CToolEvent& event);
+    /// Ends a drag in progress where it is (a right press, another tool), as one step.
+    void CancelDrag();
+    /// Opens the dialog of the kernel, inspection area or shielded area under the point (unlocked ones only).
+    void SelectDoubleClick(const CToolEvent& event);
+    /// The "关联定位核" tool (operation 11): links kernels to inspection areas ("缺陷检测") or kernel pairs
+    /// with a tolerance ("尺寸定位"); one step "关联定位核" for each link stored.
+    void AssociatePress(const CToolEvent& event);
+    /// Right double-click: locks or unlocks the selected shape (one step).
+    void ToggleSelectedLock();
+    /// A key for the shapes of the current small sheet (through the key list 1025): the arrows nudge the
+    /// selected shapes by a pixel where they stay inside their sheet and split area (a run of nudges of the
+    /// same shapes is one step), Delete asks before deleting the selected item. True when the key was one
+    /// the shapes take.
+    bool OnShapeKey(uint16_t keyCode);
+    /// Whether a trial copy of the item fits small sheet (col, row) when moved by (dx, dy) (copy data).
+    bool FitsSheet(const CGraphBase& item, int col, int row, int dx, int dy) const;
+    /// The association lines of the current view (small-sheet coordinates).
+    std::vector<CLinkLine> GetLinkLines();
+    /// Renames the outermost open step (a key that turned out to delete).
+    void RelabelEdit(const std::wstring& label);
 
     // ---- composing the display buffer (ZRKDlg_View.cpp) ----
     /// The image rectangle the view shows now (empty without a view).
@@ -429,6 +464,26 @@ private:
     CRect BandRect() const;
     void ShowReadout(const QPoint& at);
     std::map<int, std::shared_ptr<CViewTool>> m_tools;
+    // ---- selection helpers (ZRKDlg_Select.cpp) ----
+    /// Every shape of the enabled groups selected or deselected, without a redraw.
+    void SetAllSelected(bool select);
+    /// Presses the list's items of the current note at the point, last to first: the first one that is
+    /// unlocked, selected afterwards and under the point; else, the first locked one under the point. Its
+    /// position, or -1.
+    int PressList(CItemList& list, unsigned flags, const CPoint& at);
+    /// The kernels of the selected phase on the current small sheet, in list order (empty without a phase).
+    std::vector<CKernel*> PhaseKernels() const;
+    /// Deletes the kernel from the reference image, clearing the kernel pairs of a "尺寸定位" side that name
+    /// it. False when it is no longer in the list.
+    bool DeleteKernel(int kernelID);
+    void AssociateWithArea(const CToolEvent& event);
+    void AssociateKernels(const CToolEvent& event);
+    /// Recomposes only `dirty` (image coordinates) and the association lines that differ from
+    /// `linesBefore`: what a drag changed.
+    void RedrawChanged(CRect dirty, const std::vector<CLinkLine>& linesBefore);
+    void DrawLinkLines(CImgBuffer* buffer, const CRect& area);
+    bool m_bDragStep = false;       ///< a step "移动" is open from a press of the select tool
+    CAreaLinkReader m_linkReader;   ///< the kernel links of areas, by parameter text
 
 public:
 

@@ -13,6 +13,7 @@
 #include "datastruct/RefImage.h"
 #include "datastruct/Side.h"
 #include "editor/ImgView.h"
+#include "editor/ShapeReach.h"
 #include "editor/MyImageWnd.h"
 #include "geometry/ImgBuffer.h"
 #include "geometry/ImgGraphic.h"
@@ -31,22 +32,7 @@ constexpr COLORREF kGreen = 0x00FF00;
 // squares, and the padlock (16 pixels right of and below the bounding box's corner).
 constexpr int kShapeMargin = 20;
 
-/// Where the shape's drawing can reach (image coordinates). Both its own place and its place moved by its
-/// drawing offset count: outlines of shapes with holes ignore the offset.
-/// Computed in 64 bits and clamped: a shape read from a file may sit at the int limits.
-CRect ReachRect(const CGraphBase& shape) {
-    const CRect box = shape.GetBoundRect(nullptr);
-    const auto clamp = [](int64_t v) {
-        return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
-                                                        std::numeric_limits<int32_t>::max()));
-    };
-    const int64_t dx = shape.m_nOffsetX, dy = shape.m_nOffsetY;
-    const int64_t left = std::min<int64_t>(box.left, box.left + dx) - kShapeMargin;
-    const int64_t top = std::min<int64_t>(box.top, box.top + dy) - kShapeMargin;
-    const int64_t right = std::max<int64_t>(box.right, box.right + dx) + kShapeMargin;
-    const int64_t bottom = std::max<int64_t>(box.bottom, box.bottom + dy) + kShapeMargin;
-    return CRect(clamp(left), clamp(top), clamp(right), clamp(bottom));
-}
+CRect ReachRect(const CGraphBase& shape) { return ShapeReach(shape); }
 
 bool Reaches(const CGraphBase& shape, const CRect& area) {
     CRect hit;
@@ -129,6 +115,23 @@ void DrawShifted(CGraphBase& shape, CImgBuffer* buffer, const CRect& area, const
     whole.GetMat()(inWhole).copyTo(buffer->GetMat()(inBuffer));
 }
 } // namespace
+
+/// Where the shape's drawing can reach (image coordinates). Both its own place and its place moved by its
+/// drawing offset count: outlines of shapes with holes ignore the offset.
+/// Computed in 64 bits and clamped: a shape read from a file may sit at the int limits.
+CRect ShapeReach(const CGraphBase& shape) {
+    const CRect box = shape.GetBoundRect(nullptr);
+    const auto clamp = [](int64_t v) {
+        return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
+                                                        std::numeric_limits<int32_t>::max()));
+    };
+    const int64_t dx = shape.m_nOffsetX, dy = shape.m_nOffsetY;
+    const int64_t left = std::min<int64_t>(box.left, box.left + dx) - kShapeMargin;
+    const int64_t top = std::min<int64_t>(box.top, box.top + dy) - kShapeMargin;
+    const int64_t right = std::max<int64_t>(box.right, box.right + dx) + kShapeMargin;
+    const int64_t bottom = std::max<int64_t>(box.bottom, box.bottom + dy) + kShapeMargin;
+    return CRect(clamp(left), clamp(top), clamp(right), clamp(bottom));
+}
 
 CRect CZRKDlg::GetVisibleImageRect() const {
     if (!m_pView || !m_pImageWnd || !m_pDispBuffer)
@@ -241,8 +244,10 @@ void CZRKDlg::DrawOverlaysInto(CImgBuffer* buffer, const CRect& area) {
             drawMasks(side->m_threshMasks, kYellow, kPurple);
     }
     CPhase* phase = GetCurPhase();
-    if (!phase || !m_pModel || !m_pRefImage)
+    if (!phase || !m_pModel || !m_pRefImage) {
+        DrawLinkLines(buffer, area);
         return;
+    }
     if (m_bShowKernel) {
         COLORREF colour = 0x0000FF;
         if (auto* type = m_pModel->m_phaseTypes.FindByIDAs<CPhaseType>(phase->m_nID))
@@ -264,5 +269,45 @@ void CZRKDlg::DrawOverlaysInto(CImgBuffer* buffer, const CRect& area) {
     if (m_bShowPhaseMask) {
         auto* phaseType = m_pModel->m_phaseTypes.FindByIDAs<CPhaseType>(phase->m_nID);
         drawMasks(phase->m_areas, kYellow, phaseType ? phaseType->m_crMaskColor : 0);
+    }
+    DrawLinkLines(buffer, area);
+}
+
+void CZRKDlg::DrawLinkLines(CImgBuffer* buffer, const CRect& area) {
+    if (!m_pDispBuffer || !buffer)
+        return;
+    const CRect image(0, 0, m_pDispBuffer->GetWidth(), m_pDispBuffer->GetHeight());
+    for (const CLinkLine& line : GetLinkLines()) {
+        // As with shapes, a line that reaches beyond `area` is drawn into a buffer of all of it (cut only at
+        // the image's edges), so that its steps are those of the line drawn into the whole image.
+        const auto clamp = [](int64_t v) {
+            return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
+                                                            std::numeric_limits<int32_t>::max()));
+        };
+        const CRect whole(clamp(std::min<int64_t>(line.from.x, line.to.x)),
+                          clamp(std::min<int64_t>(line.from.y, line.to.y)),
+                          clamp(std::max<int64_t>(line.from.x, line.to.x) + 1),
+                          clamp(std::max<int64_t>(line.from.y, line.to.y) + 1));
+        CRect reach, overlap;
+        if (!reach.IntersectRect(whole, image) || !overlap.IntersectRect(reach, area))
+            continue;
+        const CImgDataRGB colour = CImgDataRGB::FromColorRef(line.colour);
+        if (overlap == reach) {
+            CImgGraphic graphic(CImgLocation(-area.left, -area.top));
+            graphic.Create();
+            graphic.SetColor(colour);
+            graphic.Line(buffer, line.from.x, line.from.y, line.to.x, line.to.y);
+            continue;
+        }
+        CImgBuffer part(1, reach.Width(), reach.Height(), buffer->GetFormat(), -1, CImgLocation(0, 0));
+        part.GetMat().create(reach.Height(), reach.Width(), buffer->GetMat().type());
+        const cv::Rect inBuffer(overlap.left - area.left, overlap.top - area.top, overlap.Width(), overlap.Height());
+        const cv::Rect inPart(overlap.left - reach.left, overlap.top - reach.top, overlap.Width(), overlap.Height());
+        buffer->GetMat()(inBuffer).copyTo(part.GetMat()(inPart));
+        CImgGraphic graphic(CImgLocation(-reach.left, -reach.top));
+        graphic.Create();
+        graphic.SetColor(colour);
+        graphic.Line(&part, line.from.x, line.from.y, line.to.x, line.to.y);
+        part.GetMat()(inPart).copyTo(buffer->GetMat()(inBuffer));
     }
 }

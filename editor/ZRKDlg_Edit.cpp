@@ -85,6 +85,11 @@ void CZRKDlg::EndEdit() {
     UpdateUndoActions();
 }
 
+void CZRKDlg::RelabelEdit(const std::wstring& label) {
+    if (m_nEditDepth > 0)
+        m_strEditLabel = label;
+}
+
 // ---- undo and redo ----
 
 bool CZRKDlg::Undo() {

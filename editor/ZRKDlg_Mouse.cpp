@@ -19,6 +19,7 @@
 #include "editor/EditStep.h"
 #include "editor/ImgView.h"
 #include "editor/ModelTreeCtrl.h"
+#include "editor/SelectTools.h"
 #include "editor/MyImageWnd.h"
 #include "formats/Format.h"
 #include "formats/LanguagePack.h"
@@ -91,8 +92,14 @@ CViewTool* CZRKDlg::GetTool(int operation) {
     case 9:
         tool = std::make_shared<COutlineTool>(*this, operation);
         break;
+    case 0:
+        tool = std::make_shared<CSelectTool>(*this);
+        break;
+    case 11:
+        tool = std::make_shared<CAssociateTool>(*this);
+        break;
     default:
-        return nullptr; // selection and association have their own handlers
+        return nullptr;
     }
     m_tools[operation] = tool;
     return tool.get();
@@ -117,6 +124,21 @@ bool CZRKDlg::eventFilter(QObject* watched, QEvent* event) {
         }
         return true; // the space bar pans; it never clicks a button
     }
+    if (m_pKeyList && watched == m_pKeyList && type == QEvent::KeyPress) {
+        // The shapes' keys: the arrows and Delete, as the key list receives them.
+        uint16_t code = 0;
+        switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_Left: code = VK_LEFT; break;
+        case Qt::Key_Up: code = VK_UP; break;
+        case Qt::Key_Right: code = VK_RIGHT; break;
+        case Qt::Key_Down: code = VK_DOWN; break;
+        case Qt::Key_Delete: code = VK_DELETE; break;
+        default: break;
+        }
+        if (code != 0 && OnShapeKey(code))
+            return true;
+        return QDialog::eventFilter(watched, event);
+    }
     if (!m_pImageWnd || watched != m_pImageWnd)
         return QDialog::eventFilter(watched, event);
     switch (type) {
@@ -135,6 +157,8 @@ bool CZRKDlg::eventFilter(QObject* watched, QEvent* event) {
         } else if (mouse->button() == Qt::RightButton) {
             if (type == QEvent::MouseButtonRelease)
                 OnImageRButtonUp(at);
+            else if (type == QEvent::MouseButtonDblClick)
+                OnImageRButtonDblClk(at);
             else
                 OnImageRButtonDown(at);
         }
@@ -203,6 +227,12 @@ void CZRKDlg::OnImageRButtonDown(const QPoint& at) {
     m_drawPolygon.ClearPoints();
     m_bDrawing = false;
     RedrawOverlays(255);
+}
+
+void CZRKDlg::OnImageRButtonDblClk(const QPoint& at) {
+    if (!m_pModel || !m_pImageWnd || !m_pImageWnd->rect().contains(at))
+        return;
+    ToggleSelectedLock();
 }
 
 void CZRKDlg::OnImageRButtonUp(const QPoint&) {

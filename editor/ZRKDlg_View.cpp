@@ -239,7 +239,6 @@ void CZRKDlg::RedrawOverlays(uint8_t) {
         ComposeRect(visible);
         m_rcComposed = visible;
     }
-    // REFACTOR: the kernel association lines are drawn here once kernel association lands.
     if (m_pImageWnd)
         m_pImageWnd->Invalidate();
 }
@@ -274,7 +273,8 @@ void CZRKDlg::RedrawOverlaysFull() {
             DrawMaskList(phase->m_areas, kYellow, phaseType ? phaseType->m_crMaskColor : 0);
         }
     }
-    // REFACTOR: the kernel association lines are drawn here once kernel association lands.
+    if (m_pDispBuffer)
+        DrawLinkLines(m_pDispBuffer.get(), CRect(0, 0, m_pDispBuffer->GetWidth(), m_pDispBuffer->GetHeight()));
     m_rcComposed = CRect(0, 0, m_pDispBuffer ? m_pDispBuffer->GetWidth() : 0,
                          m_pDispBuffer ? m_pDispBuffer->GetHeight() : 0);
     if (m_pImageWnd)
@@ -351,35 +351,3 @@ void CZRKDlg::OnToolButton(int index) {
     UpdateTitle();
 }
 
-void CZRKDlg::SelectAllShapes(bool select) {
-    if (!m_pModel)
-        return;
-    std::vector<CGraphBase*> shapes;
-    CNote* note = GetCurNote();
-    auto collectMasks = [&](CItemList& list) {
-        for (int i = 0; note && i < list.GetSize(); ++i)
-            if (auto* mask = dynamic_cast<CMaskArea*>(list.GetAt(i)); mask && mask->m_nSheetID == note->m_nID)
-                shapes.push_back(mask);
-    };
-    CPhase* phase = GetCurPhase();
-    CSide* side = GetCurSide();
-    if (phase && m_bShowPhaseMask)
-        collectMasks(phase->m_areas);
-    if (side) {
-        if (m_bShowThreshMask)
-            collectMasks(side->m_threshMasks);
-        if (m_bShowSideOutline)
-            collectMasks(side->m_customMasks);
-    }
-    if (phase && m_bShowKernel && m_pRefImage)
-        for (int i = 0; i < m_pRefImage->m_kernels.GetSize(); ++i)
-            if (auto* kernel = dynamic_cast<CGraphBase*>(m_pRefImage->m_kernels.GetAt(i)))
-                shapes.push_back(kernel);
-    if (side && note && m_bShowNote)
-        for (int i = 0; i < note->m_areas.GetSize(); ++i)
-            if (auto* area = dynamic_cast<CGraphBase*>(note->m_areas.GetAt(i)))
-                shapes.push_back(area);
-    for (CGraphBase* shape : shapes)
-        shape->SetSelected(select);
-    RedrawOverlays(255);
-}

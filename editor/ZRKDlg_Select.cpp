@@ -1,0 +1,776 @@
+// The editor window: selecting, dragging, nudging, locking, editing and deleting what is drawn on the
+// current small sheet, and linking kernels to inspection areas or to each other.
+//
+// Groups and their switches: note items (side or deeper), kernels of the selected phase on the current
+// sheet (kernels shown), the phase's inspection areas (a phase selected, areas shown), the side's shielded
+// areas (shown) and custom masks (side outlines shown). Areas, shielded areas, custom masks and note items
+// are small-sheet relative; kernels live in whole-image coordinates, the small-sheet point plus the sheet's
+// origin. Every shape is pressed and hit-tested where it is drawn.
+
+#include "editor/ZRKDlg.h"
+
+#include "datastruct/CustomMaskArea.h"
+#include "datastruct/InspType.h"
+#include "datastruct/Kernel.h"
+#include "datastruct/ModelInfo.h"
+#include "datastruct/Note.h"
+#include "datastruct/ParaAnalytic.h"
+#include "datastruct/Phase.h"
+#include "datastruct/RefImage.h"
+#include "datastruct/Side.h"
+#include "dialogs/DlgKernelPara.h"
+#include "dialogs/DlgMaskPara.h"
+#include "dialogs/DlgThreshMaskPara.h"
+#include "dialogs/ToleranceSetting.h"
+#include "editor/EditStep.h"
+#include "editor/ImgView.h"
+#include "editor/ModelTreeCtrl.h"
+#include "editor/MyImageWnd.h"
+#include "editor/SheetFit.h"
+#include "editor/ShapeReach.h"
+#include "editor/ViewTool.h"
+#include "formats/Format.h"
+#include "formats/LanguagePack.h"
+#include "geometry/ImgBuffer.h"
+#include "geometry/MaskArea.h"
+#include "host/SysConfig.h"
+#include "support/Prompter.h"
+
+#include <QDialog>
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+constexpr COLORREF kLinkRed = 0x0000FF;
+constexpr COLORREF kLinkYellow = 0x00FFFF;
+constexpr COLORREF kLinkGreen = 0x00FF00;
+
+CMaskArea* MaskOnNote(CItemList& list, int position, const CNote* note) {
+    auto* mask = dynamic_cast<CMaskArea*>(list.GetAt(position));
+    return mask && note && mask->m_nSheetID == note->m_nID ? mask : nullptr;
+}
+
+/// Whether another mask of the list on the same note carries the tag.
+bool TagTaken(CItemList& list, const CMaskArea& self, const std::wstring& tag) {
+    for (int i = 0; i < list.GetSize(); ++i) {
+        auto* other = dynamic_cast<CMaskArea*>(list.GetAt(i));
+        if (other && other != &self && other->m_nSheetID == self.m_nSheetID && other->m_strTag == tag)
+            return true;
+    }
+    return false;
+}
+
+/// A step of the journal that may merge with the previous one (the nudges of the same shapes).
+class CMergingStep {
+public:
+    CMergingStep(CZRKDlg& dlg, const std::wstring& label, const std::string& key) : m_dlg(dlg) {
+        m_dlg.BeginEdit(label, key);
+    }
+    ~CMergingStep() { m_dlg.EndEdit(); }
+    CMergingStep(const CMergingStep&) = delete;
+    CMergingStep& operator=(const CMergingStep&) = delete;
+
+private:
+    CZRKDlg& m_dlg;
+};
+
+} // namespace
+
+// ---- groups ----
+
+std::vector<CKernel*> CZRKDlg::PhaseKernels() const {
+    std::vector<CKernel*> kernels;
+    CPhase* phase = GetCurPhase();
+    if (!phase || !m_pRefImage)
+        return kernels;
+    for (int i = 0; i < m_pRefImage->m_kernels.GetSize(); ++i) {
+        auto* kernel = m_pRefImage->m_kernels.GetAtAs<CKernel>(i);
+        if (kernel && kernel->m_nPhaseID == phase->m_nID && kernel->m_nSheetCol == m_pRefImage->m_nCurCol &&
+            kernel->m_nSheetRow == m_pRefImage->m_nCurRow)
+            kernels.push_back(kernel);
+    }
+    return kernels;
+}
+
+void CZRKDlg::SetAllSelected(bool select) {
+    if (!m_pModel)
+        return;
+    std::vector<CGraphBase*> shapes;
+    CNote* note = GetCurNote();
+    auto collectMasks = [&](CItemList& list) {
+        for (int i = 0; i < list.GetSize(); ++i)
+            if (CMaskArea* mask = MaskOnNote(list, i, note))
+                shapes.push_back(mask);
+    };
+    CPhase* phase = GetCurPhase();
+    CSide* side = GetCurSide();
+    if (phase && m_bShowPhaseMask)
+        collectMasks(phase->m_areas);
+    if (side) {
+        if (m_bShowThreshMask)
+            collectMasks(side->m_threshMasks);
+        if (m_bShowSideOutline)
+            collectMasks(side->m_customMasks);
+    }
+    if (phase && m_bShowKernel && m_pRefImage) {
+        if (select) {
+            for (CKernel* kernel : PhaseKernels())
+                shapes.push_back(kernel);
+        } else {  // none stays selected out of sight
+            for (int i = 0; i < m_pRefImage->m_kernels.GetSize(); ++i)
+                if (auto* kernel = dynamic_cast<CGraphBase*>(m_pRefImage->m_kernels.GetAt(i)))
+                    shapes.push_back(kernel);
+        }
+    }
+    if (side && note && m_bShowNote)
+        for (int i = 0; i < note->m_areas.GetSize(); ++i)
+            if (auto* area = dynamic_cast<CGraphBase*>(note->m_areas.GetAt(i)))
+                shapes.push_back(area);
+    for (CGraphBase* shape : shapes)
+        shape->SetSelected(select);
+}
+
+void CZRKDlg::SelectAllShapes(bool select) {
+    if (!m_pModel)
+        return;
+    SetAllSelected(select);
+    RedrawOverlays(255);
+}
+
+int CZRKDlg::PressList(CItemList& list, unsigned flags, const CPoint& at) {
+    CNote* note = GetCurNote();
+    for (int i = list.GetSize() - 1; i >= 0; --i) {
+        CMaskArea* mask = MaskOnNote(list, i, note);
+        if (!mask)
+            continue;
+        mask->OnLButtonDown(flags, at.x, at.y);
+        // With Shift a shape stays selected where it was: only one under the point (or its grabbed handle)
+        // is the one pressed.
+        if (!mask->m_bLocked && mask->IsSelected() &&
+            (mask->HitTest(at.x, at.y) || mask->GetSelectedHandle() >= 0))
+            return i;
+    }
+    for (int i = list.GetSize() - 1; i >= 0; --i) {  // locked shapes are picked, never moved
+        CMaskArea* mask = MaskOnNote(list, i, note);
+        if (mask && mask->m_bLocked && mask->HitTest(at.x, at.y))
+            return i;
+    }
+    return -1;
+}
+
+// ---- press, move, release ----
+
+void CZRKDlg::SelectPress(const CToolEvent& event) {
+    if (!m_pModel || !m_pRefImage)
+        return;
+    if (m_bDragStep) {  // a press that never saw its release
+        m_bDragStep = false;
+        EndEdit();
+    }
+    BeginEdit(L"移动");
+    m_bDragStep = true;
+    const unsigned flags = event.flags | MK_LBUTTON;
+    if (!(flags & (MK_SHIFT | MK_CONTROL)))
+        SetAllSelected(false);
+    m_pSelShape = nullptr;
+    const int depth = CModelTreeCtrl::GetItemDepth(m_pTree->GetCaretItem());
+    CNote* note = GetCurNote();
+    const CPoint at = event.image;
+    const CPoint origin = GetCurSheetOrigin();
+    const CPoint whole(at.x + origin.x, at.y + origin.y);
+
+    if (depth >= 2 && note && m_bShowNote) {
+        for (int i = note->m_areas.GetSize() - 1; i >= 0 && !m_pSelShape; --i) {
+            auto* item = dynamic_cast<CGraphBase*>(note->m_areas.GetAt(i));
+            if (!item)
+                continue;
+            item->OnLButtonDown(flags, at.x, at.y);
+            if (item->HitTest(at.x, at.y))
+                m_pSelShape = item;
+        }
+    }
+    if (!m_pSelShape && m_bShowKernel) {
+        std::vector<CKernel*> kernels = PhaseKernels();
+        for (auto k = kernels.rbegin(); k != kernels.rend() && !m_pSelShape; ++k) {
+            (*k)->OnLButtonDown(flags, whole.x, whole.y);
+            if ((*k)->HitTest(whole.x, whole.y))
+                m_pSelShape = *k;
+        }
+    }
+    CPhase* phase = depth == 3 ? GetCurPhase() : nullptr;
+    CSide* side = GetCurSide();
+    auto press = [&](CItemList& list) {
+        const int position = PressList(list, flags, at);
+        if (position >= 0)
+            m_pSelShape = dynamic_cast<CGraphBase*>(list.GetAt(position));
+    };
+    if (!m_pSelShape && phase && m_bShowPhaseMask)
+        press(phase->m_areas);
+    if (!m_pSelShape && side && m_bShowThreshMask)
+        press(side->m_threshMasks);
+    if (!m_pSelShape && side && m_bShowSideOutline)
+        press(side->m_customMasks);
+    RedrawOverlays(255);
+}
+
+void CZRKDlg::SelectMove(const CToolEvent& event) {
+    if (!m_pModel || !m_pRefImage)
+        return;
+    const int depth = CModelTreeCtrl::GetItemDepth(m_pTree->GetCaretItem());
+    CNote* note = GetCurNote();
+    const CPoint at = event.image;
+    const CPoint origin = GetCurSheetOrigin();
+    const CPoint whole(at.x + origin.x, at.y + origin.y);
+    const int delay = CSysConfig::Get().m_nPressDelay;
+    const unsigned flags = event.flags | MK_LBUTTON;
+    const std::vector<CLinkLine> linesBefore = GetLinkLines();
+
+    // What the move changes is composed again: where a dragged shape was and is, and shapes whose
+    // highlight changed.
+    CRect dirty;
+    auto receive = [&](CGraphBase& shape, const CPoint& p) {
+        const uint8_t highlight = shape.m_bHighlight;
+        const bool dragging = shape.m_nDragMode != 0;
+        const CRect before = dragging ? ShapeReach(shape) : CRect();
+        shape.OnMouseMove(flags, p.x, p.y, delay);
+        if (dragging || shape.m_nDragMode != 0 || highlight != shape.m_bHighlight) {
+            dirty.UnionRect(dirty, before);
+            dirty.UnionRect(dirty, ShapeReach(shape));
+        }
+    };
+    auto selectedIs = [&](const wchar_t* typeName) {
+        return !m_pSelShape || m_pSelShape->GetTypeName() == typeName;
+    };
+
+    bool hit = false;
+    CPhase* phase = GetCurPhase();
+    if (depth >= 2 && note && selectedIs(L"CArea")) {
+        m_nNoteHit = note->HitTestItems(at.x, at.y);
+        hit = m_nNoteHit >= 0;
+        for (int i = 0; i < note->m_areas.GetSize(); ++i) {
+            auto* kernel = dynamic_cast<CKernel*>(note->m_areas.GetAt(i));
+            if (kernel && phase && kernel->m_nPhaseID == phase->m_nID)
+                receive(*kernel, at);
+        }
+    }
+    if (depth > 2 && m_bShowKernel && !hit && selectedIs(L"CKernel")) {
+        m_nKernelHit = m_pRefImage->HitTestKernel(whole.x, whole.y);
+        hit = m_nKernelHit >= 0;
+        std::vector<CKernel*> kernels = PhaseKernels();
+        for (auto k = kernels.rbegin(); k != kernels.rend(); ++k)
+            receive(**k, whole);
+    }
+    auto moveList = [&](CItemList& list) {
+        int lowest = -1;
+        for (int i = list.GetSize() - 1; i >= 0; --i) {
+            if (CMaskArea* mask = MaskOnNote(list, i, note)) {
+                receive(*mask, at);
+                if (mask->HitTest(at.x, at.y))
+                    lowest = i;
+            }
+        }
+        if (lowest >= 0) {
+            m_nMaskHit = lowest;
+            hit = true;
+        }
+    };
+    CSide* side = GetCurSide();
+    if (!hit) {
+        m_nMaskHit = -1;
+        if (depth == 3 && phase && m_bShowPhaseMask && selectedIs(L"CPhaseMaskArea"))
+            moveList(phase->m_areas);
+        if (!hit && side && m_bShowThreshMask && selectedIs(L"CThreshMaskArea"))
+            moveList(side->m_threshMasks);
+        if (!hit && side && m_bShowSideOutline && selectedIs(L"CCustomMaskArea"))
+            moveList(side->m_customMasks);
+    }
+    RedrawChanged(dirty, linesBefore);
+}
+
+void CZRKDlg::SelectRelease(const CToolEvent& event) {
+    if (m_pModel && m_pRefImage) {
+        const int depth = CModelTreeCtrl::GetItemDepth(m_pTree->GetCaretItem());
+        CNote* note = GetCurNote();
+        const CPoint at = event.image;
+        const CPoint origin = GetCurSheetOrigin();
+        auto release = [&](CItemList& list) {
+            for (int i = 0; i < list.GetSize(); ++i)
+                if (CMaskArea* mask = MaskOnNote(list, i, note))
+                    mask->OnLButtonUp(event.flags, at.x, at.y);
+        };
+        if (CPhase* phase = GetCurPhase())
+            release(phase->m_areas);
+        if (CSide* side = GetCurSide()) {
+            release(side->m_threshMasks);
+            release(side->m_customMasks);
+        }
+        if (depth >= 2) {
+            for (int i = m_pRefImage->m_kernels.GetSize() - 1; i >= 0; --i)
+                if (auto* kernel = dynamic_cast<CGraphBase*>(m_pRefImage->m_kernels.GetAt(i)))
+                    kernel->OnLButtonUp(event.flags, at.x + origin.x, at.y + origin.y);
+            for (int i = 0; note && i < note->m_areas.GetSize(); ++i)
+                if (auto* item = dynamic_cast<CGraphBase*>(note->m_areas.GetAt(i)))
+                    item->OnLButtonUp(event.flags, at.x, at.y);
+        }
+        RedrawOverlays(255);
+    }
+    if (m_bDragStep) {
+        m_bDragStep = false;
+        EndEdit();  // the drag, if anything moved, is one step
+    }
+}
+
+void CZRKDlg::CancelDrag() {
+    if (!m_bDragStep)
+        return;
+    CToolEvent event;
+    event.image = CPoint(m_nLastImageX, m_nLastImageY);
+    SelectRelease(event);
+}
+
+void CZRKDlg::RedrawChanged(CRect dirty, const std::vector<CLinkLine>& linesBefore) {
+    const std::vector<CLinkLine> linesAfter = GetLinkLines();
+    if (linesAfter != linesBefore) {
+        for (const std::vector<CLinkLine>* lines : {&linesBefore, &linesAfter})
+            for (const CLinkLine& line : *lines) {
+                CRect box(std::min(line.from.x, line.to.x), std::min(line.from.y, line.to.y),
+                          std::max(line.from.x, line.to.x) + 1, std::max(line.from.y, line.to.y) + 1);
+                dirty.UnionRect(dirty, box);
+            }
+    }
+    if (!m_pDispBuffer || !m_pImageWnd || !m_pView) {
+        if (!dirty.IsRectEmpty())
+            RedrawOverlays(255);
+        return;
+    }
+    CRect shown;
+    if (dirty.IsRectEmpty() || !shown.IntersectRect(dirty, GetVisibleImageRect()))
+        return;
+    ComposeRect(shown);
+    m_pImageWnd->update(
+        m_pView->ImageToWindow(QRect(shown.left, shown.top, shown.Width(), shown.Height())).adjusted(-1, -1, 1, 1));
+}
+
+// ---- double-clicks ----
+
+void CZRKDlg::SelectDoubleClick(const CToolEvent& event) {
+    if (!m_pModel || !m_pRefImage)
+        return;
+    const int depth = CModelTreeCtrl::GetItemDepth(m_pTree->GetCaretItem());
+    if (depth < 2)
+        return;
+    CNote* note = GetCurNote();
+    const CPoint at = event.image;
+    const CPoint origin = GetCurSheetOrigin();
+    CPhase* phase = GetCurPhase();
+    CSide* side = GetCurSide();
+    bool opened = false;
+
+    if (m_bShowKernel && phase) {
+        CKernel* kernel = m_pRefImage->FindKernel(at.x + origin.x, at.y + origin.y);
+        if (kernel && kernel->m_nPhaseID == phase->m_nID && !kernel->m_bLocked) {
+            opened = true;
+            kernel->OnLButtonDblClk(event.flags, at.x, at.y);
+            const int kernelID = kernel->m_nID;
+            CEditStep step(*this, L"编辑定位核");
+            CDlgKernelPara dialog(kernel, &m_pModel->m_phaseTypes, this);
+            if (dialog.DoModal() == QDialog::Accepted) {
+                m_bModified = true;
+                if (dialog.m_bDelete) {
+                    RelabelEdit(L"删除定位核");
+                    m_pSelShape = nullptr;
+                    if (!DeleteKernel(kernelID))
+                        ZrkMessageBox(Translate(L"删除失败!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
+                } else if (dialog.m_bClone) {
+                    RelabelEdit(L"克隆定位核");
+                    std::unique_ptr<CIDItem> made(kernel->NewInstance());
+                    if (auto* clone = dynamic_cast<CKernel*>(made.get()); clone && clone->CopyFrom(kernel)) {
+                        clone->m_nID = m_pRefImage->m_kernels.GetMaxID() + 1;
+                        clone->Move(10, 10, -1);
+                        clone->SetSelected(true);
+                        kernel->SetSelected(false);
+                        if (m_pRefImage->m_kernels.Add(clone)) {
+                            made.release();
+                            m_pSelShape = clone;
+                        }
+                    }
+                }
+            }
+            RedrawOverlays(255);
+        }
+    }
+
+    if (!opened && depth == 3 && phase && m_bShowPhaseMask) {
+        CItemList& list = phase->m_areas;
+        for (int i = list.GetSize() - 1; i >= 0; --i) {
+            CMaskArea* area = MaskOnNote(list, i, note);
+            if (!area || area->m_bLocked || !area->HitTest(at.x, at.y))
+                continue;
+            opened = true;
+            CEditStep step(*this, L"编辑检测区");
+            CDlgMaskPara dialog(GetCurType(), side, area, L"PhaseMaskPara.ini", true, this);
+            dialog.m_strLabel = area->m_strTag;
+            if (dialog.DoModal() == QDialog::Accepted) {
+                m_bModified = true;
+                if (dialog.m_bDelete) {
+                    RelabelEdit(L"删除检测区");
+                    if (m_pSelShape == area)
+                        m_pSelShape = nullptr;
+                    list.RemoveAt(i);
+                } else if (dialog.m_bClone) {
+                    RelabelEdit(L"克隆检测区");
+                    // A clone carries the label typed; like a new area, it may not take one already used.
+                    if (TagTaken(list, *area, dialog.m_strLabel) || area->m_strTag == dialog.m_strLabel) {
+                        ZrkMessageBox(Translate(L"该标识已经存在!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
+                    } else {
+                        std::unique_ptr<CIDItem> made(area->NewInstance());
+                        auto* clone = dynamic_cast<CMaskArea*>(made.get());
+                        if (clone && clone->CopyFrom(area)) {
+                            clone->Move(5, 5, -1);
+                            clone->m_nID = list.GetMaxID() + 1;
+                            clone->m_strTag = dialog.m_strLabel;
+                            if (list.Add(clone))
+                                made.release();
+                        }
+                    }
+                } else if (TagTaken(list, *area, dialog.m_strLabel)) {
+                    ZrkMessageBox(Translate(L"该标识已经存在!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
+                } else {
+                    area->m_strTag = dialog.m_strLabel;
+                }
+            }
+            RedrawOverlays(255);
+            break;
+        }
+    }
+
+    if (!opened && side && m_bShowThreshMask) {
+        CItemList& list = side->m_threshMasks;
+        for (int i = list.GetSize() - 1; i >= 0; --i) {
+            auto* area = dynamic_cast<CThreshMaskArea*>(MaskOnNote(list, i, note));
+            if (!area || area->m_bLocked || !area->HitTest(at.x, at.y))
+                continue;
+            CEditStep step(*this, L"编辑屏蔽区");
+            const std::wstring tag = area->m_strTag;
+            CDlgThreshMaskPara dialog(&m_pModel->m_maskCoeffTypes, area, this);
+            if (dialog.DoModal() == QDialog::Accepted)
+                m_bModified = true;
+            if (TagTaken(list, *area, area->m_strTag)) {
+                area->m_strTag = tag;
+                ZrkMessageBox(Translate(L"该标识已经存在!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
+            }
+            RedrawOverlays(255);
+            break;
+        }
+    }
+}
+
+void CZRKDlg::ToggleSelectedLock() {
+    if (!m_pModel || !m_pSelShape)
+        return;
+    CEditStep step(*this, m_pSelShape->m_bLocked ? L"解锁" : L"锁定");
+    m_pSelShape->m_bLocked = m_pSelShape->m_bLocked ? 0 : 1;
+    m_bModified = true;
+    RedrawOverlays(255);
+}
+
+// ---- keys ----
+
+bool CZRKDlg::DeleteKernel(int kernelID) {
+    if (!m_pRefImage || m_pRefImage->m_kernels.FindIndexByID(kernelID) < 0)
+        return false;
+    // A pair that names a kernel no longer there would link nothing: the side's pairs go with it.
+    CSide* side = GetCurSide();
+    if (side && m_pParaAnalytic && IsTypeNamed(GetCurType(), L"尺寸定位")) {
+        CKernelSlots sideSlots(*m_pParaAnalytic, side->m_strParameters);
+        if (sideSlots.ClearKernel(kernelID) > 0)
+            side->m_strParameters = sideSlots.GetText();
+    }
+    return m_pRefImage->m_kernels.RemoveByID(kernelID);
+}
+
+bool CZRKDlg::OnShapeKey(uint16_t keyCode) {
+    const bool arrow = keyCode >= VK_LEFT && keyCode <= VK_DOWN;
+    if (!arrow && keyCode != VK_DELETE)
+        return false;
+    if (!m_pModel || !m_pImageWnd || !m_pRefImage || GetOperation() != 0)
+        return true;
+    if (m_pSelShape && m_pSelShape->m_bLocked)
+        return true;
+    const int depth = CModelTreeCtrl::GetItemDepth(m_pTree->GetCaretItem());
+    CNote* note = GetCurNote();
+    CPhase* phase = depth == 3 ? GetCurPhase() : nullptr;
+    CSide* side = depth >= 2 ? GetCurSide() : nullptr;
+    const bool kernelsOn = m_bShowKernel && GetCurPhase();
+
+    // Nudges of the same shapes, one after another, are one step.
+    std::string mergeKey;
+    if (arrow) {
+        auto keyOf = [&](const CGraphBase* shape, char group) {
+            if (shape && shape->IsSelected())
+                mergeKey += group + std::to_string(shape->m_nID) + ",";
+        };
+        auto keyOfList = [&](CItemList* list, char group, bool on) {
+            for (int i = 0; list && on && i < list->GetSize(); ++i)
+                keyOf(MaskOnNote(*list, i, note), group);
+        };
+        keyOfList(phase ? &phase->m_areas : nullptr, 'a', m_bShowPhaseMask);
+        keyOfList(side ? &side->m_threshMasks : nullptr, 't', m_bShowThreshMask);
+        keyOfList(side ? &side->m_customMasks : nullptr, 'c', m_bShowSideOutline);
+        if (kernelsOn)
+            for (CKernel* kernel : PhaseKernels())
+                keyOf(kernel, 'k');
+        for (int i = 0; side && note && i < note->m_areas.GetSize(); ++i)
+            keyOf(dynamic_cast<CGraphBase*>(note->m_areas.GetAt(i)), 'n');
+        if (!mergeKey.empty())
+            mergeKey = "nudge:" + mergeKey;
+    }
+    CMergingStep step(*this, arrow ? L"移动" : L"删除顶点", mergeKey);
+
+    // Each shape takes the key only when it stays inside its sheet and split area. Delete always reaches
+    // it: a shape that already sticks out can still be deleted.
+    auto allowed = [&](const CGraphBase& shape) { return !arrow || KeyKeepsInside(*m_pRefImage, shape, keyCode); };
+    auto ask = [&](const wchar_t* question) {
+        return ZrkMessageBox(Translate(question, 0), m_strTitle, MB_YESNOCANCEL | MB_ICONQUESTION) == IDYES;
+    };
+    auto keyShapes = [&](const std::vector<CGraphBase*>& shapes) {
+        CGraphBase* candidate = nullptr;
+        for (CGraphBase* shape : shapes) {
+            if (!allowed(*shape))
+                continue;
+            if (shape->IsSelected() && !shape->m_bLocked)
+                m_bModified = true;
+            shape->OnKeyDown(keyCode);
+            if (shape->IsSelected() && shape->GetSelectedHandle() < 0)
+                candidate = shape;
+        }
+        return keyCode == VK_DELETE ? candidate : nullptr;
+    };
+    auto masksOf = [&](CItemList& list) {
+        std::vector<CGraphBase*> shapes;
+        for (int i = 0; i < list.GetSize(); ++i)
+            if (CMaskArea* mask = MaskOnNote(list, i, note))
+                shapes.push_back(mask);
+        return shapes;
+    };
+    auto keyList = [&](CItemList* list, bool on, const wchar_t* question, const wchar_t* label) {
+        if (!list || !on)
+            return;
+        CGraphBase* candidate = keyShapes(masksOf(*list));
+        if (candidate && ask(question)) {
+            RelabelEdit(label);
+            list->RemoveAt(list->FindIndexByID(candidate->m_nID));
+            m_pSelShape = nullptr;
+            m_bModified = true;
+        }
+    };
+    keyList(phase ? &phase->m_areas : nullptr, m_bShowPhaseMask, L"确定要删除该检测区吗?", L"删除检测区");
+    keyList(side ? &side->m_threshMasks : nullptr, m_bShowThreshMask, L"确定要删除该屏蔽区域吗?", L"删除屏蔽区");
+    keyList(side ? &side->m_customMasks : nullptr, m_bShowSideOutline, L"确定要删除该自定义掩模吗?",
+            L"删除自定义掩模");
+
+    if (kernelsOn) {
+        std::vector<CGraphBase*> kernels;
+        for (CKernel* kernel : PhaseKernels())
+            kernels.push_back(kernel);
+        CGraphBase* candidate = keyShapes(kernels);
+        if (candidate && ask(L"确定要删除定位核吗?")) {
+            RelabelEdit(L"删除定位核");
+            m_pSelShape = nullptr;
+            m_bModified = true;
+            if (!DeleteKernel(candidate->m_nID))
+                ZrkMessageBox(Translate(L"删除失败!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
+        }
+    }
+
+    if (side && note) {
+        std::vector<CGraphBase*> items;
+        for (int i = 0; i < note->m_areas.GetSize(); ++i)
+            if (auto* item = dynamic_cast<CGraphBase*>(note->m_areas.GetAt(i)))
+                items.push_back(item);
+        CGraphBase* candidate = keyShapes(items);
+        if (candidate && ask(L"确定要删除检测区吗?")) {
+            RelabelEdit(L"删除检测区");
+            note->m_areas.RemoveAt(note->m_areas.FindIndexByID(candidate->m_nID));
+            m_pSelShape = nullptr;
+            m_bModified = true;
+        }
+    }
+    RedrawOverlays(255);
+    LayoutControls();
+    return true;
+}
+
+bool CZRKDlg::FitsSheet(const CGraphBase& item, int col, int row, int dx, int dy) const {
+    return m_pRefImage && ::FitsSheet(*m_pRefImage, item, col, row, dx, dy);
+}
+
+// ---- kernel association ----
+
+void CZRKDlg::AssociatePress(const CToolEvent& event) {
+    if (!m_pModel || !m_pRefImage)
+        return;
+    if (CModelTreeCtrl::GetItemDepth(m_pTree->GetCaretItem()) < 2)
+        return;
+    CInspType* type = GetCurType();
+    if (IsTypeNamed(type, L"缺陷检测"))
+        AssociateWithArea(event);
+    else if (IsTypeNamed(type, L"尺寸定位"))
+        AssociateKernels(event);
+}
+
+void CZRKDlg::AssociateWithArea(const CToolEvent& event) {
+    const unsigned flags = event.flags | MK_LBUTTON;
+    if (!(flags & (MK_SHIFT | MK_CONTROL)))
+        SetAllSelected(false);
+    CPhase* phase = GetCurPhase();
+    const CPoint at = event.image;
+    const CPoint origin = GetCurSheetOrigin();
+    // The pick is followed only while it is still one of the phase's areas.
+    CMaskArea* area = nullptr;
+    for (int i = 0; phase && m_pAssocSource && i < phase->m_areas.GetSize() && !area; ++i)
+        if (phase->m_areas.GetAt(i) == m_pAssocSource)
+            area = dynamic_cast<CMaskArea*>(phase->m_areas.GetAt(i));
+    if (area) {
+        CEditStep step(*this, L"关联定位核");
+        std::vector<CKernel*> onSheet = PhaseKernels();
+        for (int i = 0; i < m_pRefImage->m_kernels.GetSize(); ++i) {
+            auto* kernel = m_pRefImage->m_kernels.GetAtAs<CKernel>(i);
+            if (!kernel)
+                continue;
+            kernel->SetSelected(false);
+            if (std::find(onSheet.begin(), onSheet.end(), kernel) == onSheet.end())
+                continue;
+            kernel->OnLButtonDown(flags, at.x + origin.x, at.y + origin.y);
+            if (kernel->IsSelected()) {
+                if (CAreaLinkReader::Write(area->m_strParameters, kernel->m_nID))
+                    m_bModified = true;
+                kernel->SetSelected(false);
+            }
+        }
+        m_pAssocSource = nullptr;
+    } else {
+        m_pAssocSource = nullptr;
+        if (phase) {
+            const int position = PressList(phase->m_areas, flags, at);
+            if (position >= 0)
+                m_pAssocSource = phase->m_areas.GetAt(position);
+        }
+    }
+    RedrawOverlays(255);
+}
+
+void CZRKDlg::AssociateKernels(const CToolEvent& event) {
+    CSide* side = GetCurSide();
+    if (!side || !m_pParaAnalytic)
+        return;
+    const unsigned flags = event.flags | MK_LBUTTON;
+    const CPoint at = event.image;
+    const CPoint origin = GetCurSheetOrigin();
+    const CPoint whole(at.x + origin.x, at.y + origin.y);
+    std::vector<CKernel*> kernels = PhaseKernels();
+    auto* first = m_nAssocKernel >= 0 ? m_pRefImage->m_kernels.FindByIDAs<CKernel>(m_nAssocKernel) : nullptr;
+    if (!first) {
+        m_nAssocKernel = -1;
+        for (int i = 0; i < m_pRefImage->m_kernels.GetSize(); ++i)
+            if (auto* kernel = dynamic_cast<CGraphBase*>(m_pRefImage->m_kernels.GetAt(i)))
+                kernel->SetSelected(false);
+        for (CKernel* kernel : kernels) {
+            kernel->OnLButtonDown(flags, whole.x, whole.y);
+            if (kernel->IsSelected())
+                m_nAssocKernel = kernel->m_nID;
+        }
+        RedrawOverlays(255);
+        return;
+    }
+    CKernel* second = nullptr;
+    for (CKernel* kernel : kernels) {
+        kernel->OnLButtonDown(flags, whole.x, whole.y);
+        if (kernel->IsSelected()) {
+            second = kernel;
+            break;
+        }
+    }
+    if (!second || second == first) {
+        RedrawOverlays(255);
+        return;  // nothing, or the first kernel itself
+    }
+    CKernelSlots sideSlots(*m_pParaAnalytic, side->m_strParameters);
+    int freeSlot = -1;
+    if (!CanLinkKernels(sideSlots, *first, *second, freeSlot)) {
+        ZrkMessageBox(Format(Translate(L"定位核%d 与 定位核%d 关联无效,或已存在.", 0).c_str(), first->m_nID,
+                             second->m_nID),
+                      m_strTitle, MB_OK | MB_ICONWARNING);
+        m_nAssocKernel = -1;
+        second->SetSelected(false);
+        RedrawOverlays(255);
+        return;
+    }
+    CToleranceSetting dialog(this);
+    dialog.m_fTolerance = 0.6f;
+    dialog.m_strLabel.clear();
+    for (;;) {
+        if (dialog.DoModal() != QDialog::Accepted) {
+            m_nAssocKernel = -1;
+            second->SetSelected(false);
+            RedrawOverlays(255);
+            return;
+        }
+        if (!dialog.m_strLabel.empty())
+            break;
+        ZrkMessageBox(Translate(L"标识不唯一,请重新填写", 0), m_strTitle, MB_OK | MB_ICONWARNING);
+    }
+    {
+        CEditStep step(*this, L"关联定位核");
+        sideSlots.WriteSlot(freeSlot, first->m_nID, second->m_nID, dialog.m_fTolerance, dialog.m_strLabel);
+        side->m_strParameters = sideSlots.GetText();
+        m_bModified = true;
+    }
+    m_nAssocKernel = -1;
+    second->SetSelected(false);
+    RedrawOverlays(255);
+    LayoutControls();
+}
+
+// ---- association lines ----
+
+std::vector<CLinkLine> CZRKDlg::GetLinkLines() {
+    std::vector<CLinkLine> lines;
+    if (!m_pModel || !m_pRefImage)
+        return lines;
+    const CPoint origin = GetCurSheetOrigin();
+    auto corner = [&](int kernelID, CPoint& point) {
+        auto* kernel = kernelID < 0 ? nullptr : m_pRefImage->m_kernels.FindByIDAs<CKernel>(kernelID);
+        if (!kernel || kernel->GetPointCount() == 0)
+            return false;
+        const CPoint p = kernel->GetPoint(0);
+        point = CPoint(p.x - origin.x, p.y - origin.y);
+        return true;
+    };
+    CNote* note = GetCurNote();
+    if (CPhase* phase = GetCurPhase(); phase && note) {
+        for (int i = 0; i < phase->m_areas.GetSize(); ++i) {
+            CMaskArea* area = MaskOnNote(phase->m_areas, i, note);
+            if (!area)
+                continue;
+            const auto [x, y] = m_linkReader.Read(area->m_strParameters);
+            const CPoint centre = area->GetBoundRect(nullptr).CenterPoint();
+            CPoint end;
+            if (corner(x, end))
+                lines.push_back({centre, end, kLinkRed});
+            if (corner(y, end))
+                lines.push_back({centre, end, kLinkYellow});
+        }
+    }
+    CSide* side = GetCurSide();
+    if (side && m_pParaAnalytic && IsTypeNamed(GetCurType(), L"尺寸定位")) {
+        CKernelSlots sideSlots(*m_pParaAnalytic, side->m_strParameters);
+        for (const auto& [a, b] : sideSlots.GetPairs()) {
+            CPoint from, to;
+            if (corner(a, from) && corner(b, to))
+                lines.push_back({from, to, kLinkGreen});
+        }
+    }
+    return lines;
+}
