@@ -75,6 +75,14 @@ private:
     CZRKDlg& m_dlg;
 };
 
+/// The flags a press hands to the shapes: Ctrl keeps the other selections as Shift does.
+unsigned KeepingFlags(unsigned flags) {
+    flags |= MK_LBUTTON;
+    if (flags & MK_CONTROL)
+        flags |= MK_SHIFT;
+    return flags;
+}
+
 } // namespace
 
 // ---- groups ----
@@ -170,8 +178,8 @@ void CZRKDlg::SelectPress(const CToolEvent& event) {
     }
     BeginEdit(L"移动");
     m_bDragStep = true;
-    const unsigned flags = event.flags | MK_LBUTTON;
-    if (!(flags & (MK_SHIFT | MK_CONTROL)))
+    const unsigned flags = KeepingFlags(event.flags);
+    if (!(flags & MK_SHIFT))
         SetAllSelected(false);
     m_pSelShape = nullptr;
     const int depth = CModelTreeCtrl::GetItemDepth(m_pTree->GetCaretItem());
@@ -357,6 +365,10 @@ void CZRKDlg::RedrawChanged(CRect dirty, const std::vector<CLinkLine>& linesBefo
 void CZRKDlg::SelectDoubleClick(const CToolEvent& event) {
     if (!m_pModel || !m_pRefImage)
         return;
+    if (m_bDragStep) {  // the press of the double-click moved nothing: its step ends here
+        m_bDragStep = false;
+        EndEdit();
+    }
     const int depth = CModelTreeCtrl::GetItemDepth(m_pTree->GetCaretItem());
     if (depth < 2)
         return;
@@ -621,8 +633,8 @@ void CZRKDlg::AssociatePress(const CToolEvent& event) {
 }
 
 void CZRKDlg::AssociateWithArea(const CToolEvent& event) {
-    const unsigned flags = event.flags | MK_LBUTTON;
-    if (!(flags & (MK_SHIFT | MK_CONTROL)))
+    const unsigned flags = KeepingFlags(event.flags);
+    if (!(flags & MK_SHIFT))
         SetAllSelected(false);
     CPhase* phase = GetCurPhase();
     const CPoint at = event.image;
