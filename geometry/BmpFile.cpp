@@ -4,6 +4,7 @@
 #include "geometry/ImgBuffer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -123,8 +124,17 @@ public:
     }
 
 private:
-    /// The nearest 8-bit value: 0 stays 0, the channel's maximum becomes 255.
-    uint8_t Scale(uint32_t v) const { return static_cast<uint8_t>((uint64_t(v) * 255 + m_max / 2) / m_max); }
+    /// The 8-bit value: a narrower channel repeats its bits (0 stays 0, its maximum becomes 255), a wider one
+    /// keeps its 8 highest bits.
+    uint8_t Scale(uint32_t v) const {
+        const int bits = std::popcount(m_max);
+        if (bits >= 8)
+            return static_cast<uint8_t>(v >> (bits - 8));
+        uint32_t wide = 0;
+        for (int shift = 8 - bits; shift > -bits; shift -= bits)
+            wide |= shift >= 0 ? v << shift : v >> -shift;
+        return static_cast<uint8_t>(wide);
+    }
 
     uint32_t m_mask = 0;
     unsigned m_shift = 0;
@@ -134,25 +144,30 @@ private:
 
 /// Expands the run-length coded pixels between `p` and `end` into `plane` (one palette index per pixel,
 /// rows in stored order, width `width`; pixels the code skips keep index 0). `fourBits`: two indexes per
-/// byte (the high half first). A run, absolute block or delta that leaves its row or the picture is
-/// BadPixels; a code that ends before its end-of-bitmap marker is Truncated.
-BmpError ExpandRunLength(const uint8_t* p, const uint8_t* end, bool fourBits, int64_t width, int64_t height,
-                         uint8_t* plane) {
+/// byte (the high half first). A row's code may cover its padding as well (some writers code the whole
+/// stored row of `rowSpan` pixels); what lies beyond the width is dropped. A run, absolute block or delta
+/// that leaves the stored row or the picture is BadPixels; a code that ends before its end-of-bitmap
+/// marker is Truncated.
+BmpError ExpandRunLength(const uint8_t* p, const uint8_t* end, bool fourBits, int64_t width, int64_t rowSpan,
+                         int64_t height, uint8_t* plane) {
     int64_t x = 0, row = 0;
+    // The pixels [x, x + count) of the current row that lie inside the picture.
+    const auto inside = [&](int64_t count) { return std::max<int64_t>(0, std::min(count, width - x)); };
     for (;;) {
         if (end - p < 2)
             return BmpError::Truncated;
         const unsigned count = p[0], value = p[1];
         p += 2;
         if (count > 0) { // a run of `count` pixels
-            if (row >= height || int64_t(count) > width - x)
+            if (row >= height || int64_t(count) > rowSpan - x)
                 return BmpError::BadPixels;
             uint8_t* dst = plane + row * width + x;
+            const int64_t n = inside(count);
             if (fourBits) {
-                for (unsigned i = 0; i < count; ++i)
+                for (int64_t i = 0; i < n; ++i)
                     dst[i] = static_cast<uint8_t>(i & 1 ? value & 0x0F : value >> 4);
             } else {
-                std::memset(dst, int(value), count);
+                std::memset(dst, int(value), static_cast<size_t>(n));
             }
             x += count;
         } else if (value == 0) { // end of line
@@ -166,18 +181,19 @@ BmpError ExpandRunLength(const uint8_t* p, const uint8_t* end, bool fourBits, in
                 return BmpError::Truncated;
             const int64_t dx = p[0], dy = p[1];
             p += 2;
-            if (dx > width - x || row + dy >= height)
+            if (dx > rowSpan - x || row + dy >= height)
                 return BmpError::BadPixels;
             x += dx;
             row += dy;
         } else { // absolute block of `value` pixels, padded to an even number of bytes
             const int64_t bytes = fourBits ? (value + 1) / 2 : value;
-            if (row >= height || int64_t(value) > width - x)
+            if (row >= height || int64_t(value) > rowSpan - x)
                 return BmpError::BadPixels;
             if (end - p < bytes + (bytes & 1))
                 return BmpError::Truncated;
             uint8_t* dst = plane + row * width + x;
-            for (unsigned i = 0; i < value; ++i)
+            const int64_t n = inside(value);
+            for (int64_t i = 0; i < n; ++i)
                 dst[i] = fourBits ? static_cast<uint8_t>(i & 1 ? p[i / 2] & 0x0F : p[i / 2] >> 4) : p[i];
             p += bytes + (bytes & 1);
             x += value;
@@ -335,7 +351,7 @@ bool DecodeBmp(const uint8_t* data, size_t size, CImgBuffer& out, BmpError* erro
     if (runLength) {
         plane.assign(static_cast<size_t>(width * height), 0);
         const BmpError why = ExpandRunLength(data + pixelOffset, data + size, compression == kBiRle4, width,
-                                             height, plane.data());
+                                             int64_t(stride * 8 / bits), height, plane.data());
         if (why != BmpError::None)
             return Fail(error, why);
     }

@@ -4,12 +4,13 @@
 /// Read: every flavour common imaging tools write.
 /// - Palette files of 1, 4 and 8 bits per pixel, uncompressed, and 8- and 4-bit files run-length coded
 ///   (runs, absolute blocks, end-of-line, delta and end-of-bitmap codes; pixels the code skips take
-///   palette entry 0). A grey palette (every entry with blue = green = red) gives an 8-bit monochrome
+///   palette entry 0; a row's code may also cover the row's padding, as some writers code it, and that
+///   part is dropped). A grey palette (every entry with blue = green = red) gives an 8-bit monochrome
 ///   buffer, any other palette a 24-bit buffer of the palette colours. The palette holds the stated number
 ///   of colours (all 2^bits when none is stated) but never reaches into the pixels.
 /// - 16-bit files, 5-5-5 without bit fields, or any masks given as bit fields (5-6-5, 4-4-4-4, ...): a
-///   24-bit buffer, each channel scaled to the nearest 8-bit value (its maximum becomes 255); alpha is
-///   dropped.
+///   24-bit buffer, each channel widened to 8 bits by repeating its bits (0 stays 0, its maximum becomes
+///   255); alpha is dropped. Channels wider than 8 bits keep their 8 highest bits.
 /// - 24-bit files: a 24-bit buffer.
 /// - 32-bit files, uncompressed or with bit fields (with or without an alpha mask): a 32-bit buffer, blue,
 ///   green, red and the fourth byte; with the usual 8-8-8 masks the fourth byte is kept as stored (alpha
