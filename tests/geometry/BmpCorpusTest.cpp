@@ -474,7 +474,17 @@ struct Made {
     std::string command;  ///< writes the file %o from the source %c (colour) or %g (grey)
     uint32_t format;
     bool rawReference;    ///< compare with the tool's raw decode instead of OpenCV's
+    const char* flavour;  ///< bits per pixel and compression the file must have ("core" for the core header)
 };
+
+/// "bits/compression" of a BMP file's headers, "bits/core" for the 12-byte core header.
+std::string Flavour(const std::vector<uint8_t>& b) {
+    if (b.size() < 34)
+        return "?";
+    if (Get32(b, 14) == 12)
+        return std::to_string(b[24] | (b[25] << 8)) + "/core";
+    return std::to_string(b[28] | (b[29] << 8)) + "/" + std::to_string(Get32(b, 30));
+}
 
 std::string Fill(std::string command, const std::map<std::string, std::string>& values) {
     for (const auto& [key, value] : values)
@@ -488,6 +498,7 @@ void CheckMade(const TempDir& dir, const Made& m, const std::string& reference) 
     const fs::path file = dir.Path() / (m.name + ".bmp");
     const std::vector<uint8_t> bytes = Bytes(file);
     ASSERT_GT(bytes.size(), 54u) << "the tool wrote no file";
+    EXPECT_EQ(Flavour(bytes), m.flavour);
     auto ours = Decode(bytes);
     ASSERT_TRUE(ours);
     EXPECT_EQ(ours->GetFormat(), m.format);
@@ -510,25 +521,25 @@ TEST(BmpCorpus, ImageMagickFlavoursMadeNowReadLikeItsOwnDecode) {
     const Made made[] = {
         // Without dithering the colour reduction is quick; its run-length codes cover each row's padding,
         // which OpenCV takes for the next row: those are compared with ImageMagick's own decode.
-        {"p8_rle", "%c +dither -colors 256 %o", IMG_FORMAT_RGB24, true},
-        {"p8_rle_v3", "%c +dither -colors 256 BMP3:%o", IMG_FORMAT_RGB24, true},
-        {"p8", "%c +dither -colors 256 -compress none %o", IMG_FORMAT_RGB24, false},
-        {"grey8_rle", "%g +dither -colors 256 %o", IMG_FORMAT_MONO8, true},
-        {"grey8_v3", "%g +dither -colors 256 -compress none BMP3:%o", IMG_FORMAT_MONO8, false},
-        {"p4", "%c +dither -colors 16 %o", IMG_FORMAT_RGB24, false},
-        {"grey4", "%g +dither -colors 16 %o", IMG_FORMAT_MONO8, false},
-        {"p1", "%c +dither -colors 2 %o", IMG_FORMAT_RGB24, false},
-        {"mono", "%g +dither -colors 2 %o", IMG_FORMAT_MONO8, false},
-        {"core8", "%c +dither -colors 256 BMP2:%o", IMG_FORMAT_RGB24, false},
-        {"core4", "%c +dither -colors 16 BMP2:%o", IMG_FORMAT_RGB24, false},
-        {"core24", "%c -type truecolor BMP2:%o", IMG_FORMAT_RGB24, false},
-        {"rgb24", "%c -type truecolor %o", IMG_FORMAT_RGB24, false},
-        {"rgb24_v3", "%c -type truecolor BMP3:%o", IMG_FORMAT_RGB24, false},
-        {"rgb565", "%c -define bmp:subtype=RGB565 %o", IMG_FORMAT_RGB24, true},
-        {"rgb555", "%c -define bmp:subtype=RGB555 %o", IMG_FORMAT_RGB24, true},
-        {"argb", "%c -alpha set -channel A -fx i/w +channel %o", IMG_FORMAT_RGB32, false},
+        {"p8_rle", "%c +dither -colors 256 %o", IMG_FORMAT_RGB24, true, "8/1"},
+        {"p8_rle_v3", "%c +dither -colors 256 BMP3:%o", IMG_FORMAT_RGB24, true, "8/1"},
+        {"p8", "%c +dither -colors 256 -compress none %o", IMG_FORMAT_RGB24, false, "8/0"},
+        {"grey8_rle", "%g +dither -colors 256 %o", IMG_FORMAT_MONO8, true, "8/1"},
+        {"grey8_v3", "%g +dither -colors 256 -compress none BMP3:%o", IMG_FORMAT_MONO8, false, "8/0"},
+        {"p4", "%c +dither -colors 16 %o", IMG_FORMAT_RGB24, false, "4/0"},
+        {"grey4", "%g +dither -colors 16 %o", IMG_FORMAT_MONO8, false, "4/0"},
+        {"p1", "%c +dither -colors 2 %o", IMG_FORMAT_RGB24, false, "1/0"},
+        {"mono", "%g +dither -colors 2 %o", IMG_FORMAT_MONO8, false, "1/0"},
+        {"core8", "%c +dither -colors 256 BMP2:%o", IMG_FORMAT_RGB24, false, "8/core"},
+        {"core4", "%c +dither -colors 16 BMP2:%o", IMG_FORMAT_RGB24, false, "4/core"},
+        {"core24", "%c -type truecolor BMP2:%o", IMG_FORMAT_RGB24, false, "24/core"},
+        {"rgb24", "%c -type truecolor %o", IMG_FORMAT_RGB24, false, "24/0"},
+        {"rgb24_v3", "%c -type truecolor BMP3:%o", IMG_FORMAT_RGB24, false, "24/0"},
+        {"rgb565", "%c -define bmp:subtype=RGB565 %o", IMG_FORMAT_RGB24, true, "16/3"},
+        {"rgb555", "%c -define bmp:subtype=RGB555 %o", IMG_FORMAT_RGB24, true, "16/3"},
+        {"argb", "%c -alpha set -channel A -fx i/w +channel %o", IMG_FORMAT_RGB32, false, "32/3"},
         {"bgra_v3", "%c -alpha set -channel A -fx j/h +channel -define bmp3:alpha=true BMP3:%o", IMG_FORMAT_RGB32,
-         false},
+         false, "32/0"},
     };
     for (const Made& m : made) {
         const fs::path out = dir.Path() / (m.name + ".bmp");
@@ -567,15 +578,15 @@ TEST(BmpCorpus, NetpbmFlavoursMadeNowReadLikeItsOwnDecode) {
     ASSERT_TRUE(cv::imwrite(grey.string(), greyPicture));
     const std::string d = Quote(dir.Path());
     const Made made[] = {
-        {"p1", "ppmtobmp -windows " + d + "/c2.ppm", IMG_FORMAT_RGB24, true},
-        {"p4", "ppmtobmp -windows " + d + "/c16.ppm", IMG_FORMAT_RGB24, true},
-        {"p8", "ppmtobmp -windows " + d + "/c200.ppm", IMG_FORMAT_RGB24, true},
-        {"grey8", "ppmtobmp -windows %g", IMG_FORMAT_MONO8, true},
-        {"rgb24", "ppmtobmp -windows -bpp 24 %c", IMG_FORMAT_RGB24, true},
-        {"core1", "ppmtobmp -os2 " + d + "/c2.ppm", IMG_FORMAT_RGB24, true},
-        {"core4", "ppmtobmp -os2 " + d + "/c16.ppm", IMG_FORMAT_RGB24, true},
-        {"core8", "ppmtobmp -os2 " + d + "/c200.ppm", IMG_FORMAT_RGB24, true},
-        {"core24", "ppmtobmp -os2 -bpp 24 %c", IMG_FORMAT_RGB24, true},
+        {"p1", "ppmtobmp -windows " + d + "/c2.ppm", IMG_FORMAT_RGB24, true, "1/0"},
+        {"p4", "ppmtobmp -windows " + d + "/c16.ppm", IMG_FORMAT_RGB24, true, "4/0"},
+        {"p8", "ppmtobmp -windows " + d + "/c200.ppm", IMG_FORMAT_RGB24, true, "8/0"},
+        {"grey8", "ppmtobmp -windows %g", IMG_FORMAT_MONO8, true, "8/0"},
+        {"rgb24", "ppmtobmp -windows -bpp 24 %c", IMG_FORMAT_RGB24, true, "24/0"},
+        {"core1", "ppmtobmp -os2 " + d + "/c2.ppm", IMG_FORMAT_RGB24, true, "1/core"},
+        {"core4", "ppmtobmp -os2 " + d + "/c16.ppm", IMG_FORMAT_RGB24, true, "4/core"},
+        {"core8", "ppmtobmp -os2 " + d + "/c200.ppm", IMG_FORMAT_RGB24, true, "8/core"},
+        {"core24", "ppmtobmp -os2 -bpp 24 %c", IMG_FORMAT_RGB24, true, "24/core"},
     };
     for (const Made& m : made) {
         const fs::path out = dir.Path() / (m.name + ".bmp");
