@@ -563,8 +563,8 @@ TEST(BmpCorpus, NetpbmFlavoursMadeNowReadLikeItsOwnDecode) {
     const cv::Mat source = Source(false);
     const auto reduced = [&](int levels) {
         cv::Mat m = source.clone();
-        m.forEach<cv::Vec3b>([&](cv::Vec3b& p, const int*) {
-            const int k = (p[1] * 7 + p[0]) % levels;
+        m.forEach<cv::Vec3b>([&](cv::Vec3b& p, const int* at) {
+            const int k = (p[2] + (at[1] / 3) * 5 + at[0] * 11) % levels;
             p = cv::Vec3b(uint8_t(k * 255 / std::max(1, levels - 1)), uint8_t(k * 13), uint8_t(255 - k));
         });
         return m;
