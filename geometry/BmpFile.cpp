@@ -142,17 +142,17 @@ private:
     std::vector<uint8_t> m_lut;
 };
 
-/// Expands the run-length coded pixels between `p` and `end` into `plane` (one palette index per pixel,
-/// rows in stored order, width `width`; pixels the code skips keep index 0). `fourBits`: two indexes per
-/// byte (the high half first). A row's code may cover its padding as well (some writers code the whole
-/// stored row of `rowSpan` pixels); what lies beyond the width is dropped. A run, absolute block or delta
-/// that leaves the stored row or the picture is BadPixels; a code that ends before its end-of-bitmap
-/// marker is Truncated.
-BmpError ExpandRunLength(const uint8_t* p, const uint8_t* end, bool fourBits, int64_t width, int64_t rowSpan,
-                         int64_t height, uint8_t* plane) {
+/// Walks the run-length coded pixels between `p` and `end`, calling put(storedRow, x, index) for every
+/// coded pixel inside the picture (rows in stored order, the bottom one first; pixels the code skips are
+/// not visited); put returns false for an index it refuses. `fourBits`: two indexes per byte (the high
+/// half first). A row's code may cover its padding as well (some writers code the whole stored row of
+/// `rowSpan` pixels); what lies beyond the width is not visited. A run, absolute block or delta that
+/// leaves the stored row or the picture, or a refused index, is BadPixels; a code that ends before its
+/// end-of-bitmap marker is Truncated.
+template <class Put>
+BmpError WalkRunLength(const uint8_t* p, const uint8_t* end, bool fourBits, int64_t width, int64_t rowSpan,
+                       int64_t height, Put put) {
     int64_t x = 0, row = 0;
-    // The pixels [x, x + count) of the current row that lie inside the picture.
-    const auto inside = [&](int64_t count) { return std::max<int64_t>(0, std::min(count, width - x)); };
     for (;;) {
         if (end - p < 2)
             return BmpError::Truncated;
@@ -161,14 +161,10 @@ BmpError ExpandRunLength(const uint8_t* p, const uint8_t* end, bool fourBits, in
         if (count > 0) { // a run of `count` pixels
             if (row >= height || int64_t(count) > rowSpan - x)
                 return BmpError::BadPixels;
-            uint8_t* dst = plane + row * width + x;
-            const int64_t n = inside(count);
-            if (fourBits) {
-                for (int64_t i = 0; i < n; ++i)
-                    dst[i] = static_cast<uint8_t>(i & 1 ? value & 0x0F : value >> 4);
-            } else {
-                std::memset(dst, int(value), static_cast<size_t>(n));
-            }
+            const int64_t n = std::min<int64_t>(count, std::max<int64_t>(0, width - x));
+            for (int64_t i = 0; i < n; ++i)
+                if (!put(row, x + i, fourBits ? (i & 1 ? value & 0x0Fu : value >> 4) : value))
+                    return BmpError::BadPixels;
             x += count;
         } else if (value == 0) { // end of line
             x = 0;
@@ -191,10 +187,10 @@ BmpError ExpandRunLength(const uint8_t* p, const uint8_t* end, bool fourBits, in
                 return BmpError::BadPixels;
             if (end - p < bytes + (bytes & 1))
                 return BmpError::Truncated;
-            uint8_t* dst = plane + row * width + x;
-            const int64_t n = inside(value);
+            const int64_t n = std::min<int64_t>(value, std::max<int64_t>(0, width - x));
             for (int64_t i = 0; i < n; ++i)
-                dst[i] = fourBits ? static_cast<uint8_t>(i & 1 ? p[i / 2] & 0x0F : p[i / 2] >> 4) : p[i];
+                if (!put(row, x + i, fourBits ? (i & 1 ? p[i / 2] & 0x0Fu : p[i / 2] >> 4) : p[i]))
+                    return BmpError::BadPixels;
             p += bytes + (bytes & 1);
             x += value;
         }
@@ -346,12 +342,11 @@ bool DecodeBmp(const uint8_t* data, size_t size, CImgBuffer& out, BmpError* erro
     const uint32_t format = bits == 32                    ? IMG_FORMAT_RGB32
                             : (bits > 8 || !greyPalette) ? IMG_FORMAT_RGB24
                                                           : IMG_FORMAT_MONO8;
-    // Run-length pictures are first expanded into palette indexes, rows in stored order.
-    std::vector<uint8_t> plane;
+    // A run-length code is walked once to check it whole before anything is allocated.
+    const int64_t rowSpan = int64_t(stride * 8 / bits);
     if (runLength) {
-        plane.assign(static_cast<size_t>(width * height), 0);
-        const BmpError why = ExpandRunLength(data + pixelOffset, data + size, compression == kBiRle4, width,
-                                             int64_t(stride * 8 / bits), height, plane.data());
+        const BmpError why = WalkRunLength(data + pixelOffset, data + size, compression == kBiRle4, width, rowSpan,
+                                           height, [&](int64_t, int64_t, unsigned index) { return index < entries; });
         if (why != BmpError::None)
             return Fail(error, why);
     }
@@ -359,15 +354,28 @@ bool DecodeBmp(const uint8_t* data, size_t size, CImgBuffer& out, BmpError* erro
     if (!decoded.Create())
         return Fail(error, BmpError::TooLarge);
     cv::Mat& m = decoded.GetMat();
+    if (runLength) { // pixels the code skips take palette entry 0
+        const uint8_t* background = palette[0];
+        m.setTo(format == IMG_FORMAT_MONO8 ? cv::Scalar(background[0])
+                                           : cv::Scalar(background[0], background[1], background[2]));
+        WalkRunLength(data + pixelOffset, data + size, compression == kBiRle4, width, rowSpan, height,
+                      [&](int64_t stored, int64_t x, unsigned index) {
+                          uint8_t* dst = m.ptr<uint8_t>(static_cast<int>(height - 1 - stored));
+                          if (format == IMG_FORMAT_MONO8)
+                              dst[x] = palette[index][0];
+                          else
+                              std::memcpy(dst + x * 3, palette[index], 3);
+                          return true;
+                      });
+    }
     const bool plainCopy = bits == 24 || (bits == 32 && IsStandard32(channels));
-    for (int64_t row = 0; row < height; ++row) {
+    for (int64_t row = 0; !runLength && row < height; ++row) {
         const int64_t stored = topDown ? row : height - 1 - row;
         uint8_t* dst = m.ptr<uint8_t>(static_cast<int>(row));
-        if (runLength || bits <= 8) {
-            const uint8_t* src = runLength ? plane.data() + stored * width : data + pixelOffset + stride * uint64_t(stored);
-            const unsigned indexBits = runLength ? 8 : bits;
+        if (bits <= 8) {
+            const uint8_t* src = data + pixelOffset + stride * uint64_t(stored);
             for (int64_t x = 0; x < width; ++x) {
-                const unsigned index = IndexAt(src, x, indexBits);
+                const unsigned index = IndexAt(src, x, bits);
                 if (index >= entries) // an index the palette does not hold
                     return Fail(error, BmpError::BadPixels);
                 if (format == IMG_FORMAT_MONO8)

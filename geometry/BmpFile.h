@@ -23,7 +23,8 @@
 /// truncated or inconsistent file fails with a reason and leaves the target buffer untouched; nothing is
 /// ever read outside the file's bytes or written outside the buffer. Runs or deltas that leave their row
 /// or the picture, and palette indexes beyond the palette, fail as BadPixels; a run-length code that ends
-/// without its end-of-bitmap marker fails as Truncated.
+/// without its end-of-bitmap marker fails as Truncated. A run-length code is checked whole before the
+/// picture's buffer is allocated.
 ///
 /// Write: 8-bit monochrome buffers as 8-bit files with a grey palette, 24-bit as 24-bit, 32-bit as 32-bit
 /// (uncompressed), bottom-up unless asked for top-down.

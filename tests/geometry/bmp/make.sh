@@ -27,19 +27,19 @@ with open("/tmp/zrk_bmp_src.pgm", "wb") as f:
 PY
 src=/tmp/zrk_bmp_src.ppm grey=/tmp/zrk_bmp_src.pgm
 
-"$convert" $src -type palette im_p8_rle.bmp                                    # 8-bit palette, RLE8 (the default)
-"$convert" $src -type palette BMP3:im_p8_rle_v3.bmp                            # the same, 40-byte header
-"$convert" $src -type palette -compress none im_p8.bmp                          # 8-bit palette, uncompressed
-"$convert" $grey -type palette im_grey8_rle.bmp                      # grey palette, RLE8
-"$convert" $src -colors 16 im_p4.bmp                                 # 4-bit palette
-"$convert" $grey -colors 16 -type palette im_grey4.bmp               # 4-bit grey palette
-"$convert" $src -colors 2 im_p1.bmp                                  # 1-bit colour palette
-"$convert" $src -monochrome im_mono.bmp                              # 1-bit black and white
-"$convert" $src -type palette BMP2:im_core8.bmp                                # 12-byte core header, 8 bits
-"$convert" $src -type truecolor BMP2:im_core24.bmp                   # 12-byte core header, 24 bits
-"$convert" $src -type truecolor im_24.bmp                            # 24 bits, 124-byte header
-"$convert" $src -define bmp:subtype=RGB565 im_565.bmp                # 16 bits, bit fields 5-6-5
-"$convert" $src -define bmp:subtype=RGB555 im_555.bmp                # 16 bits, bit fields 5-5-5
+"$convert" $src -type palette im_p8_rle.bmp                           # 8-bit palette, RLE8 (the default)
+"$convert" $src -type palette BMP3:im_p8_rle_v3.bmp                   # the same, 40-byte header
+"$convert" $src -type palette -compress none im_p8.bmp                # 8-bit palette, uncompressed
+"$convert" $grey -type palette im_grey8_rle.bmp                       # grey palette, RLE8
+"$convert" $src -colors 16 im_p4.bmp                                  # 4-bit palette
+"$convert" $grey -colors 16 -type palette im_grey4.bmp                # 4-bit grey palette
+"$convert" $src -colors 2 im_p1.bmp                                   # 1-bit colour palette
+"$convert" $src -monochrome im_mono.bmp                               # 1-bit black and white
+"$convert" $src -type palette BMP2:im_core8.bmp                       # 12-byte core header, 8 bits
+"$convert" $src -type truecolor BMP2:im_core24.bmp                    # 12-byte core header, 24 bits
+"$convert" $src -type truecolor im_24.bmp                             # 24 bits, 124-byte header
+"$convert" $src -define bmp:subtype=RGB565 im_565.bmp                 # 16 bits, bit fields 5-6-5
+"$convert" $src -define bmp:subtype=RGB555 im_555.bmp                 # 16 bits, bit fields 5-5-5
 "$convert" $src -alpha set -channel A -fx "i/w" +channel im_argb.bmp # 32 bits, bit fields with alpha
 "$convert" $src -alpha set -channel A -fx "j/h" +channel -define bmp3:alpha=true BMP3:im_bgra_v3.bmp
 # ImageMagick's run-length codes cover each row's padding too, which some decoders take for the next row.
