@@ -320,7 +320,8 @@ bool DecodeBmp(const uint8_t* data, size_t size, CImgBuffer& out, BmpError* erro
         if (declared > 256)
             return Fail(error, BmpError::NotBitmap);
         declared = std::min<uint64_t>(declared, uint64_t(1) << bits);
-        entries = pixelOffset >= headersEnd ? std::min(declared, (pixelOffset - headersEnd) / entrySize) : declared;
+        entries =
+            pixelOffset >= headersEnd ? std::min(declared, (pixelOffset - headersEnd) / entrySize) : declared;
         if (headersEnd + entries * entrySize > size)
             return Fail(error, BmpError::Truncated);
         for (uint64_t i = 0; i < entries; ++i) {
@@ -339,14 +340,15 @@ bool DecodeBmp(const uint8_t* data, size_t size, CImgBuffer& out, BmpError* erro
             return Fail(error, BmpError::Truncated);
     }
 
-    const uint32_t format = bits == 32                    ? IMG_FORMAT_RGB32
+    const uint32_t format = bits == 32                   ? IMG_FORMAT_RGB32
                             : (bits > 8 || !greyPalette) ? IMG_FORMAT_RGB24
-                                                          : IMG_FORMAT_MONO8;
+                                                         : IMG_FORMAT_MONO8;
     // A run-length code is walked once to check it whole before anything is allocated.
     const int64_t rowSpan = int64_t(stride * 8 / bits);
     if (runLength) {
-        const BmpError why = WalkRunLength(data + pixelOffset, data + size, compression == kBiRle4, width, rowSpan,
-                                           height, [&](int64_t, int64_t, unsigned index) { return index < entries; });
+        const BmpError why =
+            WalkRunLength(data + pixelOffset, data + size, compression == kBiRle4, width, rowSpan, height,
+                          [&](int64_t, int64_t, unsigned index) { return index < entries; });
         if (why != BmpError::None)
             return Fail(error, why);
     }

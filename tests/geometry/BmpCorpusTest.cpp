@@ -58,8 +58,8 @@ std::string Difference(const cv::Mat& ours, const cv::Mat& reference) {
     if (reference.empty())
         return "the reference decoder read nothing";
     if (ours.size() != reference.size() || ours.type() != reference.type())
-        return "size or type differs: " + std::to_string(ours.cols) + "x" + std::to_string(ours.rows) + " vs " +
-               std::to_string(reference.cols) + "x" + std::to_string(reference.rows);
+        return "size or type differs: " + std::to_string(ours.cols) + "x" + std::to_string(ours.rows) +
+               " vs " + std::to_string(reference.cols) + "x" + std::to_string(reference.rows);
     for (int y = 0; y < ours.rows; ++y)
         for (int x = 0; x < ours.cols * ours.channels(); ++x)
             if (ours.ptr<uint8_t>(y)[x] != reference.ptr<uint8_t>(y)[x])
@@ -100,15 +100,24 @@ const Fixture kFixtureFiles[] = {
     {"im_p8_rle_v3.bmp", IMG_FORMAT_RGB24, "im_p8_rle_v3.rgb.ppm"},
     {"im_grey8_rle.bmp", IMG_FORMAT_MONO8, "im_grey8_rle.rgb.ppm"},
     {"im_p8.bmp", IMG_FORMAT_RGB24, ""},
-    {"im_p4.bmp", IMG_FORMAT_RGB24, ""},            {"im_grey4.bmp", IMG_FORMAT_MONO8, ""},
-    {"im_p1.bmp", IMG_FORMAT_RGB24, ""},            {"im_mono.bmp", IMG_FORMAT_MONO8, ""},
-    {"im_core8.bmp", IMG_FORMAT_RGB24, ""},         {"im_core24.bmp", IMG_FORMAT_RGB24, ""},
-    {"im_24.bmp", IMG_FORMAT_RGB24, ""},            {"im_565.bmp", IMG_FORMAT_RGB24, "im_565.rgb.ppm"},
-    {"im_555.bmp", IMG_FORMAT_RGB24, "im_555.rgb.ppm"}, {"im_argb.bmp", IMG_FORMAT_RGB32, ""},
-    {"im_bgra_v3.bmp", IMG_FORMAT_RGB32, ""},       {"nb_p1.bmp", IMG_FORMAT_RGB24, ""},
-    {"nb_p4.bmp", IMG_FORMAT_RGB24, ""},            {"nb_p8.bmp", IMG_FORMAT_RGB24, ""},
-    {"nb_core1.bmp", IMG_FORMAT_RGB24, ""},         {"nb_core4.bmp", IMG_FORMAT_RGB24, ""},
-    {"nb_24.bmp", IMG_FORMAT_RGB24, ""},            {"nb_grey8.bmp", IMG_FORMAT_MONO8, ""},
+    {"im_p4.bmp", IMG_FORMAT_RGB24, ""},
+    {"im_grey4.bmp", IMG_FORMAT_MONO8, ""},
+    {"im_p1.bmp", IMG_FORMAT_RGB24, ""},
+    {"im_mono.bmp", IMG_FORMAT_MONO8, ""},
+    {"im_core8.bmp", IMG_FORMAT_RGB24, ""},
+    {"im_core24.bmp", IMG_FORMAT_RGB24, ""},
+    {"im_24.bmp", IMG_FORMAT_RGB24, ""},
+    {"im_565.bmp", IMG_FORMAT_RGB24, "im_565.rgb.ppm"},
+    {"im_555.bmp", IMG_FORMAT_RGB24, "im_555.rgb.ppm"},
+    {"im_argb.bmp", IMG_FORMAT_RGB32, ""},
+    {"im_bgra_v3.bmp", IMG_FORMAT_RGB32, ""},
+    {"nb_p1.bmp", IMG_FORMAT_RGB24, ""},
+    {"nb_p4.bmp", IMG_FORMAT_RGB24, ""},
+    {"nb_p8.bmp", IMG_FORMAT_RGB24, ""},
+    {"nb_core1.bmp", IMG_FORMAT_RGB24, ""},
+    {"nb_core4.bmp", IMG_FORMAT_RGB24, ""},
+    {"nb_24.bmp", IMG_FORMAT_RGB24, ""},
+    {"nb_grey8.bmp", IMG_FORMAT_MONO8, ""},
 };
 
 TEST(BmpCorpus, EveryFixtureReadsAsTheIndependentDecoderReadsIt) {
@@ -121,8 +130,9 @@ TEST(BmpCorpus, EveryFixtureReadsAsTheIndependentDecoderReadsIt) {
         EXPECT_EQ(ours->GetFormat(), f.format);
         EXPECT_EQ(ours->GetWidth(), 23);
         EXPECT_EQ(ours->GetHeight(), 9);
-        const cv::Mat reference = *f.reference ? cv::imread((kFixtures / f.reference).string(), cv::IMREAD_COLOR)
-                                               : OpenCvDecode(bytes);
+        const cv::Mat reference = *f.reference
+                                      ? cv::imread((kFixtures / f.reference).string(), cv::IMREAD_COLOR)
+                                      : OpenCvDecode(bytes);
         EXPECT_EQ(Difference(Bgr(*ours), reference), "");
     }
 }
@@ -150,14 +160,15 @@ std::vector<uint8_t> TopDown(const std::vector<uint8_t>& bottomUp) {
     const unsigned bits = v[28] | (v[29] << 8);
     const size_t stride = (size_t(width) * bits + 31) / 32 * 4;
     for (int32_t r = 0; r < height; ++r)
-        std::copy_n(bottomUp.begin() + static_cast<std::ptrdiff_t>(offset + stride * size_t(height - 1 - r)), stride,
-                    v.begin() + static_cast<std::ptrdiff_t>(offset + stride * size_t(r)));
+        std::copy_n(bottomUp.begin() + static_cast<std::ptrdiff_t>(offset + stride * size_t(height - 1 - r)),
+                    stride, v.begin() + static_cast<std::ptrdiff_t>(offset + stride * size_t(r)));
     Put32(v, 22, static_cast<uint32_t>(-height));
     return v;
 }
 
 TEST(BmpCorpus, TopDownFilesOfEveryUncompressedDepthReadLikeTheirBottomUpOriginals) {
-    for (const char* file : {"nb_p1.bmp", "nb_p4.bmp", "nb_p8.bmp", "im_565.bmp", "im_24.bmp", "im_argb.bmp"}) {
+    for (const char* file :
+         {"nb_p1.bmp", "nb_p4.bmp", "nb_p8.bmp", "im_565.bmp", "im_24.bmp", "im_argb.bmp"}) {
         SCOPED_TRACE(file);
         const std::vector<uint8_t> bytes = Bytes(kFixtures / file);
         const std::vector<uint8_t> flipped = TopDown(bytes);
@@ -173,7 +184,8 @@ TEST(BmpCorpus, TopDownFilesOfEveryUncompressedDepthReadLikeTheirBottomUpOrigina
 
 /// A bottom-up run-length file of `width` x `height` pixels with the given palette (blue, green, red) and
 /// code bytes.
-std::vector<uint8_t> RunLengthFile(int width, int height, bool fourBits, const std::vector<std::array<uint8_t, 3>>& palette,
+std::vector<uint8_t> RunLengthFile(int width, int height, bool fourBits,
+                                   const std::vector<std::array<uint8_t, 3>>& palette,
                                    const std::vector<uint8_t>& code) {
     std::vector<uint8_t> v(54, 0);
     v[0] = 'B';
@@ -206,23 +218,23 @@ TEST(BmpCorpus, RunLengthCodesWithDeltasAndEndsOfLineReadAsOpenCvReadsThem) {
     // 8 bits, 7 x 5: runs, an odd absolute block (padded), an early end of line, a delta over rows and
     // columns, and an end of bitmap before the last row is full. Skipped pixels take palette entry 0.
     const std::vector<uint8_t> rle8 = {
-        3, 4, 4, 7, 0, 0,         // row 0: 4 4 4 7 7 7 7, end of line
-        0, 3, 1, 2, 3, 0,         // row 1: absolute 1 2 3 (padded)
-        2, 5, 0, 0,               //        run 5 5, end of line (two pixels skipped)
-        0, 2, 2, 1,               // delta right 2, up 1: row 3, column 2 (row 2 skipped)
-        5, 9, 0, 0,               // row 3: 9 9 9 9 9 from column 2
-        1, 6, 0, 1,               // row 4: a single 6, then end of bitmap
+        3, 4, 4, 7, 0, 0, // row 0: 4 4 4 7 7 7 7, end of line
+        0, 3, 1, 2, 3, 0, // row 1: absolute 1 2 3 (padded)
+        2, 5, 0, 0,       //        run 5 5, end of line (two pixels skipped)
+        0, 2, 2, 1,       // delta right 2, up 1: row 3, column 2 (row 2 skipped)
+        5, 9, 0, 0,       // row 3: 9 9 9 9 9 from column 2
+        1, 6, 0, 1,       // row 4: a single 6, then end of bitmap
     };
     // 4 bits, 9 x 3: runs alternate the two halves of their byte; absolute blocks hold two per byte.
     const std::vector<uint8_t> rle4 = {
-        5, 0x12, 4, 0x33, 0, 0,   // row 0: 1 2 1 2 1 3 3 3 3, end of line
-        0, 5, 0x45, 0x67, 0x80, 0, 4, 0xAB, 0, 0, // row 1: absolute 4 5 6 7 8, run a b a b
-        0, 2, 3, 0, 2, 0xCD, 0, 1, // delta to column 3 of row 2: c d, end
+        5, 0x12, 4,    0x33, 0,    0,                   // row 0: 1 2 1 2 1 3 3 3 3, end of line
+        0, 5,    0x45, 0x67, 0x80, 0,    4, 0xAB, 0, 0, // row 1: absolute 4 5 6 7 8, run a b a b
+        0, 2,    3,    0,    2,    0xCD, 0, 1,          // delta to column 3 of row 2: c d, end
     };
     for (bool fourBits : {false, true}) {
         SCOPED_TRACE(fourBits ? "RLE4" : "RLE8");
-        const std::vector<uint8_t> file =
-            fourBits ? RunLengthFile(9, 3, true, Colours(16), rle4) : RunLengthFile(7, 5, false, Colours(10), rle8);
+        const std::vector<uint8_t> file = fourBits ? RunLengthFile(9, 3, true, Colours(16), rle4)
+                                                   : RunLengthFile(7, 5, false, Colours(10), rle8);
         auto ours = Decode(file);
         ASSERT_TRUE(ours);
         EXPECT_EQ(ours->GetFormat(), IMG_FORMAT_RGB24);
@@ -250,10 +262,15 @@ TEST(BmpCorpus, BrokenRunLengthCodesFailWithAReasonAndLeaveTheTargetAlone) {
         // 8 pixels wide: rows of 8 bytes, or 16 four-bit pixels, with no padding; 10 wide: 12 and 16.
         {"run past the row", false, {5, 1, 4, 1, 0, 1}, BmpError::BadPixels},
         {"four-bit run past the row", true, {9, 0x11, 8, 0x11, 0, 1}, BmpError::BadPixels},
-        {"run after an end of line at the last row", false, {0, 0, 0, 0, 0, 0, 1, 1, 0, 1}, BmpError::BadPixels},
+        {"run after an end of line at the last row",
+         false,
+         {0, 0, 0, 0, 0, 0, 1, 1, 0, 1},
+         BmpError::BadPixels},
         {"end of line past the picture", false, {0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, BmpError::BadPixels},
         {"absolute block past the row", false, {5, 1, 0, 4, 1, 2, 3, 4, 0, 1}, BmpError::BadPixels},
-        {"four-bit absolute block past the row", true, {8, 0x11, 0, 9, 0x12, 0x34, 0x56, 0x78, 0x90, 0, 0, 1},
+        {"four-bit absolute block past the row",
+         true,
+         {8, 0x11, 0, 9, 0x12, 0x34, 0x56, 0x78, 0x90, 0, 0, 1},
          BmpError::BadPixels},
         {"delta past the right edge", false, {0, 2, 9, 0, 0, 1}, BmpError::BadPixels},
         {"delta past the right edge after a run", true, {4, 0x11, 0, 2, 13, 0, 0, 1}, BmpError::BadPixels},
@@ -285,12 +302,13 @@ TEST(BmpCorpus, BrokenRunLengthCodesFailWithAReasonAndLeaveTheTargetAlone) {
 }
 
 TEST(BmpCorpus, EveryTruncationOfToolWrittenFilesFailsCleanly) {
-    for (const char* file : {"im_p8_rle.bmp", "im_grey8_rle.bmp", "nb_core4.bmp", "im_565.bmp", "im_argb.bmp",
-                             "nb_p1.bmp"}) {
+    for (const char* file :
+         {"im_p8_rle.bmp", "im_grey8_rle.bmp", "nb_core4.bmp", "im_565.bmp", "im_argb.bmp", "nb_p1.bmp"}) {
         SCOPED_TRACE(file);
         const std::vector<uint8_t> bytes = Bytes(kFixtures / file);
         for (size_t length = 0; length + 4 < bytes.size(); ++length) {
-            const std::vector<uint8_t> shortFile(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length));
+            const std::vector<uint8_t> shortFile(bytes.begin(),
+                                                 bytes.begin() + static_cast<std::ptrdiff_t>(length));
             CImgBuffer out;
             BmpError error = BmpError::None;
             ASSERT_FALSE(DecodeBmp(shortFile.data(), shortFile.size(), out, &error)) << "length " << length;
@@ -441,7 +459,8 @@ int Shell(const std::string& command, std::string* output = nullptr) {
 std::string ImageMagick() {
     for (const char* name : {"convert-im6.q16", "magick", "convert"}) {
         std::string version;
-        if (Shell(std::string(name) + " -version", &version) == 0 && version.find("ImageMagick") != std::string::npos)
+        if (Shell(std::string(name) + " -version", &version) == 0 &&
+            version.find("ImageMagick") != std::string::npos)
             return name;
     }
     return {};
@@ -463,18 +482,19 @@ cv::Mat Source(bool grey) {
     for (int y = 0; y < m.rows; ++y)
         for (int x = 0; x < m.cols; ++x) {
             const int k = x < 25 ? (y / 4) * 3 + x / 13 : static_cast<int>(rng() % 200);
-            m.at<cv::Vec3b>(y, x) = grey ? cv::Vec3b(uint8_t(k), uint8_t(k), uint8_t(k))
-                                         : cv::Vec3b(uint8_t(k * 5), uint8_t(255 - k), uint8_t((k * 97) & 255));
+            m.at<cv::Vec3b>(y, x) =
+                grey ? cv::Vec3b(uint8_t(k), uint8_t(k), uint8_t(k))
+                     : cv::Vec3b(uint8_t(k * 5), uint8_t(255 - k), uint8_t((k * 97) & 255));
         }
     return m;
 }
 
 struct Made {
     std::string name;
-    std::string command;  ///< writes the file %o from the source %c (colour) or %g (grey)
+    std::string command; ///< writes the file %o from the source %c (colour) or %g (grey)
     uint32_t format;
-    bool rawReference;    ///< compare with the tool's raw decode instead of OpenCV's
-    const char* flavour;  ///< bits per pixel and compression the file must have ("core" for the core header)
+    bool rawReference;   ///< compare with the tool's raw decode instead of OpenCV's
+    const char* flavour; ///< bits per pixel and compression the file must have ("core" for the core header)
 };
 
 /// "bits/compression" of a BMP file's headers, "bits/core" for the 12-byte core header.
@@ -504,7 +524,8 @@ void CheckMade(const TempDir& dir, const Made& m, const std::string& reference) 
     EXPECT_EQ(ours->GetFormat(), m.format);
     EXPECT_EQ(ours->GetWidth(), 61);
     EXPECT_EQ(ours->GetHeight(), 29);
-    const cv::Mat expected = reference.empty() ? OpenCvDecode(bytes) : cv::imread(reference, cv::IMREAD_COLOR);
+    const cv::Mat expected =
+        reference.empty() ? OpenCvDecode(bytes) : cv::imread(reference, cv::IMREAD_COLOR);
     EXPECT_EQ(Difference(Bgr(*ours), expected), "");
 }
 
@@ -538,12 +559,13 @@ TEST(BmpCorpus, ImageMagickFlavoursMadeNowReadLikeItsOwnDecode) {
         {"rgb565", "%c -define bmp:subtype=RGB565 %o", IMG_FORMAT_RGB24, true, "16/3"},
         {"rgb555", "%c -define bmp:subtype=RGB555 %o", IMG_FORMAT_RGB24, true, "16/3"},
         {"argb", "%c -alpha set -channel A -fx i/w +channel %o", IMG_FORMAT_RGB32, false, "32/3"},
-        {"bgra_v3", "%c -alpha set -channel A -fx j/h +channel -define bmp3:alpha=true BMP3:%o", IMG_FORMAT_RGB32,
-         false, "32/0"},
+        {"bgra_v3", "%c -alpha set -channel A -fx j/h +channel -define bmp3:alpha=true BMP3:%o",
+         IMG_FORMAT_RGB32, false, "32/0"},
     };
     for (const Made& m : made) {
         const fs::path out = dir.Path() / (m.name + ".bmp");
-        const std::string command = Fill(m.command, {{"%c", Quote(colour)}, {"%g", Quote(grey)}, {"%o", Quote(out)}});
+        const std::string command =
+            Fill(m.command, {{"%c", Quote(colour)}, {"%g", Quote(grey)}, {"%o", Quote(out)}});
         ASSERT_EQ(Shell(convert + " " + command), 0) << command;
         std::string reference;
         if (m.rawReference) {
