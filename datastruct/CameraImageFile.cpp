@@ -107,16 +107,13 @@ bool ReadCameraImageSize(const std::wstring& path, int& width, int& height, Came
     size_t got = 0;
     const Kind kind = Sniff(file, head, sizeof head, got);
     if (kind == Kind::Bmp) {
-        if (got < sizeof head)
+        int64_t w = 0, h = 0;
+        if (!PeekBmpSize(head, got, w, h))
             return Fail(error, CameraImageError::NotImage);
-        const BITMAPINFOHEADER info = ParseBmpInfoHeader(head + BMP_FILE_HEADER_SIZE);
-        if (info.biSize < BMP_INFO_HEADER_SIZE || info.biWidth <= 0 || info.biHeight == 0 ||
-            info.biHeight == INT32_MIN)
-            return Fail(error, CameraImageError::NotImage);
-        if (!SideFits(info.biWidth) || !SideFits(std::abs(info.biHeight)))
+        if (!SideFits(w) || !SideFits(h))
             return Fail(error, CameraImageError::TooLarge);
-        width = info.biWidth;
-        height = std::abs(info.biHeight);
+        width = static_cast<int>(w);
+        height = static_cast<int>(h);
         return true;
     }
     if (kind == Kind::Png) {

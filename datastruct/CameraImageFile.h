@@ -1,8 +1,8 @@
 #pragma once
 /// Reading camera image files: what a reference image is composed from.
 ///
-/// BMP files go through the system's own reader (geometry/BmpFile.h: 8-bit grey or palette, 24 and 32
-/// bits). PNG and TIFF files, which today's cameras and their tools write, go through OpenCV's image codecs
+/// BMP files go through the system's own reader (geometry/BmpFile.h: 1-, 4- and 8-bit palettes, also
+/// run-length coded, 16, 24 and 32 bits, every header version). PNG and TIFF files, which today's cameras and their tools write, go through OpenCV's image codecs
 /// and arrive with 8 bits per channel: grey stays one byte per pixel, colour becomes blue, green, red (an
 /// alpha channel is dropped, 16-bit samples are scaled down to 8 bits). The format is told by the file's
 /// first bytes, not by its name.

@@ -3,6 +3,8 @@
 #include "formats/CodePage.h"
 #include "geometry/ImgBuffer.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -10,7 +12,10 @@
 namespace {
 
 constexpr uint32_t kBiRgb = 0;
+constexpr uint32_t kBiRle8 = 1;
+constexpr uint32_t kBiRle4 = 2;
 constexpr uint32_t kBiBitfields = 3;
+constexpr uint32_t kBiAlphaBitfields = 6;
 constexpr size_t kMaxFileBytes = size_t(1) << 31; // larger than any buffer this layer creates
 
 uint16_t U16(const uint8_t* p) {
@@ -60,6 +65,8 @@ const char* BmpErrorName(BmpError error) {
         return "the file is truncated";
     case BmpError::Unsupported:
         return "unsupported bit depth or compression";
+    case BmpError::BadPixels:
+        return "the pixels leave the picture or the palette";
     case BmpError::WriteFailed:
         return "the file cannot be written";
     }
@@ -82,6 +89,134 @@ BITMAPINFOHEADER ParseBmpInfoHeader(const uint8_t* b) {
     return h;
 }
 
+namespace {
+
+/// One colour channel of a 16- or 32-bit pixel: where its bits lie and how they scale to 8 bits.
+class CChannel {
+public:
+    /// False for a mask whose bits are not one contiguous run (an empty mask is an absent channel).
+    bool Set(uint32_t mask) {
+        m_mask = mask;
+        m_shift = 0;
+        m_max = 0;
+        m_lut.clear();
+        if (mask == 0)
+            return true;
+        while (!((mask >> m_shift) & 1u))
+            ++m_shift;
+        const uint32_t bits = mask >> m_shift;
+        if (bits & (bits + 1)) // not of the form 0...01...1
+            return false;
+        m_max = bits;
+        if (m_max < (1u << 16)) {
+            m_lut.resize(size_t(m_max) + 1);
+            for (uint32_t v = 0; v <= m_max; ++v)
+                m_lut[v] = Scale(v);
+        }
+        return true;
+    }
+    uint32_t Mask() const { return m_mask; }
+    uint8_t operator()(uint32_t pixel) const {
+        if (!m_mask)
+            return 0;
+        const uint32_t v = (pixel & m_mask) >> m_shift;
+        return m_lut.empty() ? Scale(v) : m_lut[v];
+    }
+
+private:
+    /// The 8-bit value: a narrower channel repeats its bits (0 stays 0, its maximum becomes 255), a wider one
+    /// keeps its 8 highest bits.
+    uint8_t Scale(uint32_t v) const {
+        const int bits = std::popcount(m_max);
+        if (bits >= 8)
+            return static_cast<uint8_t>(v >> (bits - 8));
+        uint32_t wide = 0;
+        for (int shift = 8 - bits; shift > -bits; shift -= bits)
+            wide |= shift >= 0 ? v << shift : v >> -shift;
+        return static_cast<uint8_t>(wide);
+    }
+
+    uint32_t m_mask = 0;
+    unsigned m_shift = 0;
+    uint32_t m_max = 0;
+    std::vector<uint8_t> m_lut;
+};
+
+/// Walks the run-length coded pixels between `p` and `end`, calling put(storedRow, x, index) for every
+/// coded pixel inside the picture (rows in stored order, the bottom one first; pixels the code skips are
+/// not visited); put returns false for an index it refuses. `fourBits`: two indexes per byte (the high
+/// half first). A row's code may cover its padding as well (some writers code the whole stored row of
+/// `rowSpan` pixels); what lies beyond the width is not visited. A run, absolute block or delta that
+/// leaves the stored row or the picture, or a refused index, is BadPixels; a code that ends before its
+/// end-of-bitmap marker is Truncated.
+template <class Put>
+BmpError WalkRunLength(const uint8_t* p, const uint8_t* end, bool fourBits, int64_t width, int64_t rowSpan,
+                       int64_t height, Put put) {
+    int64_t x = 0, row = 0;
+    for (;;) {
+        if (end - p < 2)
+            return BmpError::Truncated;
+        const unsigned count = p[0], value = p[1];
+        p += 2;
+        if (count > 0) { // a run of `count` pixels
+            if (row >= height || int64_t(count) > rowSpan - x)
+                return BmpError::BadPixels;
+            const int64_t n = std::min<int64_t>(count, std::max<int64_t>(0, width - x));
+            for (int64_t i = 0; i < n; ++i)
+                if (!put(row, x + i, fourBits ? (i & 1 ? value & 0x0Fu : value >> 4) : value))
+                    return BmpError::BadPixels;
+            x += count;
+        } else if (value == 0) { // end of line
+            x = 0;
+            if (++row > height)
+                return BmpError::BadPixels;
+        } else if (value == 1) { // end of bitmap
+            return BmpError::None;
+        } else if (value == 2) { // delta: right and up by the next two bytes
+            if (end - p < 2)
+                return BmpError::Truncated;
+            const int64_t dx = p[0], dy = p[1];
+            p += 2;
+            if (dx > rowSpan - x || row + dy >= height)
+                return BmpError::BadPixels;
+            x += dx;
+            row += dy;
+        } else { // absolute block of `value` pixels, padded to an even number of bytes
+            const int64_t bytes = fourBits ? (value + 1) / 2 : value;
+            if (row >= height || int64_t(value) > rowSpan - x)
+                return BmpError::BadPixels;
+            if (end - p < bytes + (bytes & 1))
+                return BmpError::Truncated;
+            const int64_t n = std::min<int64_t>(value, std::max<int64_t>(0, width - x));
+            for (int64_t i = 0; i < n; ++i)
+                if (!put(row, x + i, fourBits ? (i & 1 ? p[i / 2] & 0x0Fu : p[i / 2] >> 4) : p[i]))
+                    return BmpError::BadPixels;
+            p += bytes + (bytes & 1);
+            x += value;
+        }
+    }
+}
+
+/// The palette index of pixel x in an uncompressed row of 1, 4 or 8 bits per pixel (the leftmost pixel
+/// in the highest bits).
+inline unsigned IndexAt(const uint8_t* row, int64_t x, unsigned bits) {
+    switch (bits) {
+    case 1:
+        return (row[x >> 3] >> (7 - (x & 7))) & 1u;
+    case 4:
+        return x & 1 ? row[x >> 1] & 0x0Fu : row[x >> 1] >> 4;
+    default:
+        return row[x];
+    }
+}
+
+bool IsStandard32(const CChannel (&c)[4]) {
+    return c[0].Mask() == 0x00FF0000 && c[1].Mask() == 0x0000FF00 && c[2].Mask() == 0x000000FF &&
+           (c[3].Mask() == 0 || c[3].Mask() == 0xFF000000);
+}
+
+} // namespace
+
 bool DecodeBmp(const uint8_t* data, size_t size, CImgBuffer& out, BmpError* error) {
     if (!data || size < BMP_FILE_HEADER_SIZE + 4)
         return Fail(error, size >= 2 && data && (data[0] != 'B' || data[1] != 'M') ? BmpError::NotBitmap
@@ -90,84 +225,216 @@ bool DecodeBmp(const uint8_t* data, size_t size, CImgBuffer& out, BmpError* erro
         return Fail(error, BmpError::NotBitmap);
     const uint64_t pixelOffset = U32(data + 10);
     const uint32_t headerSize = U32(data + BMP_FILE_HEADER_SIZE);
-    if (headerSize < BMP_INFO_HEADER_SIZE)
-        return Fail(error, headerSize == 12 ? BmpError::Unsupported : BmpError::NotBitmap);
+    const bool core = headerSize == BMP_CORE_HEADER_SIZE;
+    if (!core && headerSize < BMP_INFO_HEADER_SIZE)
+        return Fail(error, BmpError::NotBitmap);
     if (BMP_FILE_HEADER_SIZE + uint64_t(headerSize) > size)
         return Fail(error, BmpError::Truncated);
-    const BITMAPINFOHEADER h = ParseBmpInfoHeader(data + BMP_FILE_HEADER_SIZE);
-    if (h.biPlanes != 1 || h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == INT32_MIN)
-        return Fail(error, BmpError::NotBitmap);
-    const bool topDown = h.biHeight < 0;
-    const int64_t width = h.biWidth, height = topDown ? -int64_t(h.biHeight) : h.biHeight;
+
+    // The picture's size, depth and compression, from either header kind.
+    int64_t width = 0, height = 0;
+    bool topDown = false;
+    unsigned bits = 0;
+    uint32_t compression = kBiRgb, colorsUsed = 0;
+    {
+        const uint8_t* at = data + BMP_FILE_HEADER_SIZE;
+        if (core) { // unsigned 16-bit width and height, always bottom-up, no compression
+            width = U16(at + 4);
+            height = U16(at + 6);
+            if (U16(at + 8) != 1 || width == 0 || height == 0)
+                return Fail(error, BmpError::NotBitmap);
+            bits = U16(at + 10);
+        } else {
+            const BITMAPINFOHEADER h = ParseBmpInfoHeader(at);
+            if (h.biPlanes != 1 || h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == INT32_MIN)
+                return Fail(error, BmpError::NotBitmap);
+            topDown = h.biHeight < 0;
+            width = h.biWidth;
+            height = topDown ? -int64_t(h.biHeight) : h.biHeight;
+            bits = h.biBitCount;
+            compression = h.biCompression;
+            colorsUsed = h.biClrUsed;
+        }
+    }
     if (width > CImgBuffer::kMaxSide || height > CImgBuffer::kMaxSide)
         return Fail(error, BmpError::TooLarge);
 
-    const unsigned bits = h.biBitCount;
-    if (bits != 8 && bits != 24 && bits != 32)
-        return Fail(error, BmpError::Unsupported);
-    if (h.biCompression == kBiBitfields && bits == 32) {
-        // The masks follow a 40-byte header, or are its own fields in the later versions.
-        const uint64_t at = BMP_FILE_HEADER_SIZE + BMP_INFO_HEADER_SIZE;
-        if (at + 12 > size)
-            return Fail(error, BmpError::Truncated);
-        if (U32(data + at) != 0x00FF0000 || U32(data + at + 4) != 0x0000FF00 ||
-            U32(data + at + 8) != 0x000000FF)
+    const bool bitfields = compression == kBiBitfields || compression == kBiAlphaBitfields;
+    const bool runLength = compression == kBiRle8 || compression == kBiRle4;
+    if (compression == kBiRgb) {
+        if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && (core || (bits != 16 && bits != 32)))
             return Fail(error, BmpError::Unsupported);
-    } else if (h.biCompression != kBiRgb) {
+    } else if (runLength) {
+        if (bits != (compression == kBiRle8 ? 8u : 4u))
+            return Fail(error, BmpError::Unsupported);
+        if (topDown) // run-length pictures are stored bottom-up only
+            return Fail(error, BmpError::NotBitmap);
+    } else if (bitfields) {
+        if (bits != 16 && bits != 32)
+            return Fail(error, BmpError::Unsupported);
+    } else {
         return Fail(error, BmpError::Unsupported);
     }
 
-    // Palette of an 8-bit file: blue, green, red, unused per entry, right after the information header.
+    // Channel masks of 16- and 32-bit pixels: fixed without bit fields; with them, inside the later header
+    // versions or in the 12 (16 with alpha) bytes right after a 40-byte header.
+    CChannel channels[4];
+    uint64_t masksAfterHeader = 0;
+    if (bits == 16 || bits == 32) {
+        uint32_t masks[4] = {0x7C00, 0x03E0, 0x001F, 0};
+        if (bits == 32) {
+            masks[0] = 0x00FF0000;
+            masks[1] = 0x0000FF00;
+            masks[2] = 0x000000FF;
+        }
+        if (bitfields) {
+            const bool alpha = compression == kBiAlphaBitfields || headerSize >= 56;
+            if (headerSize < 52)
+                masksAfterHeader = alpha ? 16 : 12;
+            const uint64_t at = BMP_FILE_HEADER_SIZE + BMP_INFO_HEADER_SIZE;
+            if (at + (alpha ? 16 : 12) > size)
+                return Fail(error, BmpError::Truncated);
+            for (int i = 0; i < (alpha ? 4 : 3); ++i)
+                masks[i] = U32(data + at + 4 * i);
+        }
+        const uint32_t all = bits == 16 ? 0xFFFFu : 0xFFFFFFFFu;
+        uint32_t seen = 0;
+        for (int i = 0; i < 4; ++i) {
+            if (!channels[i].Set(masks[i]) || (i < 3 && masks[i] == 0) || (masks[i] & ~all) ||
+                (masks[i] & seen))
+                return Fail(error, BmpError::Unsupported);
+            seen |= masks[i];
+        }
+    }
+    const uint64_t headersEnd = BMP_FILE_HEADER_SIZE + uint64_t(headerSize) + masksAfterHeader;
+
+    // Palette of 1-, 4- and 8-bit files: blue, green, red (and an unused byte, except after the core
+    // header) per entry, right after the headers. Its length is the stated number of colours or else the
+    // full 2^bits, but never reaches into the pixels.
     uint8_t palette[256][3] = {};
+    uint64_t entries = 0;
     bool greyPalette = true;
-    if (bits == 8) {
-        const uint64_t entries = h.biClrUsed ? h.biClrUsed : 256;
-        if (entries > 256)
+    if (bits <= 8) {
+        const uint64_t entrySize = core ? 3 : 4;
+        uint64_t declared = core || colorsUsed == 0 ? uint64_t(1) << bits : colorsUsed;
+        if (declared > 256)
             return Fail(error, BmpError::NotBitmap);
-        const uint64_t at = BMP_FILE_HEADER_SIZE + uint64_t(headerSize);
-        if (at + entries * 4 > size)
+        declared = std::min<uint64_t>(declared, uint64_t(1) << bits);
+        entries =
+            pixelOffset >= headersEnd ? std::min(declared, (pixelOffset - headersEnd) / entrySize) : declared;
+        if (headersEnd + entries * entrySize > size)
             return Fail(error, BmpError::Truncated);
         for (uint64_t i = 0; i < entries; ++i) {
-            std::memcpy(palette[i], data + at + i * 4, 3);
+            std::memcpy(palette[i], data + headersEnd + i * entrySize, 3);
             greyPalette = greyPalette && palette[i][0] == palette[i][1] && palette[i][1] == palette[i][2];
         }
-        // Indexes beyond the palette read as black, as an unused entry would.
     }
 
-    const uint64_t stride = Stride(uint64_t(width), bits);
-    if (pixelOffset < BMP_FILE_HEADER_SIZE + uint64_t(headerSize) || pixelOffset > size)
+    if (pixelOffset < headersEnd || pixelOffset > size)
         return Fail(error, BmpError::NotBitmap);
-    if (stride * uint64_t(height) > size - pixelOffset) {
+    const uint64_t stride = Stride(uint64_t(width), bits);
+    if (!runLength && stride * uint64_t(height) > size - pixelOffset) {
         // The last row may omit its padding; anything shorter is missing pixels.
         const uint64_t need = stride * uint64_t(height - 1) + (uint64_t(width) * bits + 7) / 8;
         if (need > size - pixelOffset)
             return Fail(error, BmpError::Truncated);
     }
 
-    const uint32_t format = bits == 32                     ? IMG_FORMAT_RGB32
-                            : (bits == 24 || !greyPalette) ? IMG_FORMAT_RGB24
-                                                           : IMG_FORMAT_MONO8;
+    const uint32_t format = bits == 32                   ? IMG_FORMAT_RGB32
+                            : (bits > 8 || !greyPalette) ? IMG_FORMAT_RGB24
+                                                         : IMG_FORMAT_MONO8;
+    // A run-length code is walked once to check it whole before anything is allocated.
+    const int64_t rowSpan = int64_t(stride * 8 / bits);
+    if (runLength) {
+        const BmpError why =
+            WalkRunLength(data + pixelOffset, data + size, compression == kBiRle4, width, rowSpan, height,
+                          [&](int64_t, int64_t, unsigned index) { return index < entries; });
+        if (why != BmpError::None)
+            return Fail(error, why);
+    }
     CImgBuffer decoded(1, int(width), int(height), format, -1);
     if (!decoded.Create())
         return Fail(error, BmpError::TooLarge);
     cv::Mat& m = decoded.GetMat();
-    const int bpp = decoded.GetBytesPerPixel();
-    for (int64_t row = 0; row < height; ++row) {
-        const uint8_t* src = data + pixelOffset + stride * uint64_t(topDown ? row : height - 1 - row);
+    if (runLength) { // pixels the code skips take palette entry 0
+        const uint8_t* background = palette[0];
+        m.setTo(format == IMG_FORMAT_MONO8 ? cv::Scalar(background[0])
+                                           : cv::Scalar(background[0], background[1], background[2]));
+        WalkRunLength(data + pixelOffset, data + size, compression == kBiRle4, width, rowSpan, height,
+                      [&](int64_t stored, int64_t x, unsigned index) {
+                          uint8_t* dst = m.ptr<uint8_t>(static_cast<int>(height - 1 - stored));
+                          if (format == IMG_FORMAT_MONO8)
+                              dst[x] = palette[index][0];
+                          else
+                              std::memcpy(dst + x * 3, palette[index], 3);
+                          return true;
+                      });
+    }
+    const bool plainCopy = bits == 24 || (bits == 32 && IsStandard32(channels));
+    for (int64_t row = 0; !runLength && row < height; ++row) {
+        const int64_t stored = topDown ? row : height - 1 - row;
         uint8_t* dst = m.ptr<uint8_t>(static_cast<int>(row));
-        if (bits == 8 && greyPalette) {
-            for (int64_t x = 0; x < width; ++x)
-                dst[x] = palette[src[x]][0];
-        } else if (bits == 8) {
-            for (int64_t x = 0; x < width; ++x)
-                std::memcpy(dst + x * 3, palette[src[x]], 3);
+        if (bits <= 8) {
+            const uint8_t* src = data + pixelOffset + stride * uint64_t(stored);
+            for (int64_t x = 0; x < width; ++x) {
+                const unsigned index = IndexAt(src, x, bits);
+                if (index >= entries) // an index the palette does not hold
+                    return Fail(error, BmpError::BadPixels);
+                if (format == IMG_FORMAT_MONO8)
+                    dst[x] = palette[index][0];
+                else
+                    std::memcpy(dst + x * 3, palette[index], 3);
+            }
+            continue;
+        }
+        const uint8_t* src = data + pixelOffset + stride * uint64_t(stored);
+        if (plainCopy) {
+            // 24 bits, or 32 with the usual masks: the fourth byte (alpha or unused) is kept as stored.
+            std::memcpy(dst, src, static_cast<size_t>(width) * static_cast<size_t>(bits / 8));
+        } else if (bits == 16) {
+            for (int64_t x = 0; x < width; ++x) {
+                const uint32_t px = U16(src + 2 * x);
+                dst[3 * x] = channels[2](px);
+                dst[3 * x + 1] = channels[1](px);
+                dst[3 * x + 2] = channels[0](px);
+            }
         } else {
-            std::memcpy(dst, src, static_cast<size_t>(width) * static_cast<size_t>(bpp));
+            for (int64_t x = 0; x < width; ++x) {
+                const uint32_t px = U32(src + 4 * x);
+                dst[4 * x] = channels[2](px);
+                dst[4 * x + 1] = channels[1](px);
+                dst[4 * x + 2] = channels[0](px);
+                dst[4 * x + 3] = channels[3](px);
+            }
         }
     }
     out.Swap(decoded); // hands the decoded pixels over without copying them
     if (error)
         *error = BmpError::None;
+    return true;
+}
+
+bool PeekBmpSize(const uint8_t* data, size_t size, int64_t& width, int64_t& height) {
+    width = height = 0;
+    if (!data || size < BMP_FILE_HEADER_SIZE + BMP_CORE_HEADER_SIZE || data[0] != 'B' || data[1] != 'M')
+        return false;
+    const uint32_t headerSize = U32(data + BMP_FILE_HEADER_SIZE);
+    int64_t w = 0, h = 0;
+    if (headerSize == BMP_CORE_HEADER_SIZE) {
+        w = U16(data + 18);
+        h = U16(data + 20);
+    } else if (headerSize >= BMP_INFO_HEADER_SIZE) {
+        w = static_cast<int32_t>(U32(data + 18));
+        h = static_cast<int32_t>(U32(data + 22));
+        if (h == INT32_MIN)
+            return false;
+    } else {
+        return false;
+    }
+    if (w <= 0 || h == 0)
+        return false;
+    width = w;
+    height = h < 0 ? -h : h;
     return true;
 }
 

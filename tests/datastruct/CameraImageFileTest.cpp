@@ -191,3 +191,22 @@ TEST(CameraPath, InsideTheDeploymentItIsStoredRelativeOutsideAsGiven) {
     camera.m_strName = L"Home/cams/a.png";
     EXPECT_EQ(camera.GetFullPath(), deploy.Folder() + L"Home/cams/a.png");
 }
+
+TEST(CameraImageFile, OldCoreHeaderBitmapsGiveTheirSizeAndPixels) {
+    // 3 x 2 pixels, 1 bit each, the 12-byte core header and a black-and-white palette of three-byte entries;
+    // the bottom row is stored first: 1 0 1 below, 0 1 1 above.
+    const std::string bytes = std::string("BM") + std::string("\x28\0\0\0\0\0\0\0\x20\0\0\0", 12) +
+                              std::string("\x0C\0\0\0\x03\0\x02\0\x01\0\x01\0", 12) +
+                              std::string("\0\0\0\xFF\xFF\xFF", 6) + std::string("\xA0\0\0\0\x60\0\0\0", 8);
+    TempDir dir;
+    dir.WriteBytes("core.bmp", bytes);
+    int width = 0, height = 0;
+    ASSERT_TRUE(ReadCameraImageSize(dir.File("core.bmp"), width, height));
+    EXPECT_EQ(width, 3);
+    EXPECT_EQ(height, 2);
+    CImgBuffer image;
+    ASSERT_TRUE(ReadCameraImage(dir.File("core.bmp"), image));
+    ASSERT_EQ(image.GetFormat(), IMG_FORMAT_MONO8);
+    const cv::Mat expected = (cv::Mat_<uint8_t>(2, 3) << 0, 255, 255, 255, 0, 255);
+    EXPECT_EQ(cv::countNonZero(image.GetMat() != expected), 0);
+}

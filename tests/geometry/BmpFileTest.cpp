@@ -78,14 +78,19 @@ TEST(BmpFile, ColouredPaletteGivesAColourBuffer) {
     EXPECT_EQ(Bgr(back, 1, 1), (std::array<int, 3>{w, w, w}));
 }
 
-TEST(BmpFile, ShortPaletteIndexesBeyondItReadAsBlack) {
+TEST(BmpFile, ShortPaletteIndexesBeyondItAreRefused) {
     auto grey = Pattern(2, 1, IMG_FORMAT_MONO8); // values 1 and 8
     std::vector<uint8_t> bytes = EncodeBmp(*grey);
-    Put32(bytes, 14 + 32, 4); // four palette entries declared, pixels still start at the stated offset
+    Put32(bytes, 14 + 32, 9); // nine palette entries declared, pixels still start at the stated offset
     CImgBuffer back;
     ASSERT_TRUE(DecodeBmp(bytes.data(), bytes.size(), back));
     EXPECT_EQ(back.GetMat().at<uint8_t>(0, 0), 1);
-    EXPECT_EQ(back.GetMat().at<uint8_t>(0, 1), 0);
+    EXPECT_EQ(back.GetMat().at<uint8_t>(0, 1), 8);
+    Put32(bytes, 14 + 32, 8); // index 8 now lies beyond the palette
+    BmpError error = BmpError::None;
+    EXPECT_FALSE(DecodeBmp(bytes.data(), bytes.size(), back, &error));
+    EXPECT_EQ(error, BmpError::BadPixels);
+    EXPECT_EQ(back.GetMat().at<uint8_t>(0, 1), 8) << "a failed read keeps what was there";
 }
 
 TEST(BmpFile, ThirtyTwoBitBitfieldsWithTheStandardMasks) {
@@ -143,7 +148,8 @@ TEST(BmpFile, LyingHeadersAreRefusedWithAReason) {
         {"pixel offset beyond the file", 10, 0x7FFFFFFF, BmpError::NotBitmap},
         {"pixel offset inside the headers", 10, 20, BmpError::NotBitmap},
         {"header size beyond the file", 14, 5000, BmpError::Truncated},
-        {"core header", 14, 12, BmpError::Unsupported},
+        {"core header over a longer one: zero height", 14, 12, BmpError::NotBitmap},
+        {"header shorter than the information header", 14, 16, BmpError::NotBitmap},
         {"width zero", 18, 0, BmpError::NotBitmap},
         {"negative width", 18, 0xFFFFFFFF, BmpError::NotBitmap},
         {"huge width", 18, 1000000, BmpError::TooLarge},
@@ -151,7 +157,8 @@ TEST(BmpFile, LyingHeadersAreRefusedWithAReason) {
         {"huge top-down height", 22, static_cast<uint32_t>(-1000000), BmpError::TooLarge},
         {"height beyond the pixels", 22, 400, BmpError::Truncated},
         {"width beyond the pixels", 18, 400, BmpError::Truncated},
-        {"16-bit", 28, 16, BmpError::Unsupported},
+        {"2-bit", 28, 2, BmpError::Unsupported},
+        {"64-bit", 28, 64, BmpError::Unsupported},
         {"run-length compression", 30, 1, BmpError::Unsupported},
     };
     for (const Case& c : cases) {
