@@ -16,6 +16,7 @@
 #include "editor/ZRKDlg.h"
 #include "geometry/ImgBuffer.h"
 #include "geometry/MaskArea.h"
+#include "host/SysConfig.h"
 #include "support/RecordingPrompter.h"
 
 #include <QApplication>
@@ -209,6 +210,84 @@ void BM_ShowSide_Composed(benchmark::State& state) {
 }
 BENCHMARK(BM_ShowSide_FullRedrawBaseline)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ShowSide_Composed)->Unit(benchmark::kMillisecond);
+
+// Dragging a 500-vertex inspection area with the "选择" tool: each pointer move moves the area and redraws,
+// then the window paints. Composed: the move as the operator makes it (only the old and new places of the
+// area are composed again). Baseline: the area moved the same way, then the full redraw of every overlay.
+CPhaseMaskArea* DragTarget(LargeSide& side) {
+    static CPhaseMaskArea* area = nullptr;
+    if (!area) {
+        area = new CPhaseMaskArea;
+        area->m_nSheetID = side.dlg.GetCurNote()->m_nID;
+        area->m_nID = side.dlg.GetCurPhase()->m_areas.GetMaxID() + 1;
+        std::vector<CPoint> points;
+        for (int k = 0; k < 500; ++k) {
+            const double angle = 2 * M_PI * k / 500;
+            const double r = 200 * (k % 2 ? 0.8 : 1.0);
+            points.push_back({800 + int(r * std::cos(angle)), 500 + int(r * std::sin(angle))});
+        }
+        area->SetPoints(points);
+        side.dlg.GetCurPhase()->m_areas.Add(area);
+    }
+    return area;
+}
+
+void Drag(benchmark::State& state, bool composed) {
+    LargeSide& side = Side();
+    CSysConfig::Get().m_nPressDelay = 0;
+    side.dlg.SetZoomStep(3);
+    side.dlg.m_pHScroll->setValue(0);
+    side.dlg.m_pVScroll->setValue(0);
+    CPhaseMaskArea* area = DragTarget(side);
+    side.dlg.OnToolButton(0);
+    side.dlg.RedrawOverlays(255);
+    const QPoint start = side.dlg.m_pView->ImageToWindow(QRect(800, 500, 1, 1)).topLeft();
+    side.dlg.OnImageLButtonDown(start, MK_LBUTTON);
+    if (!area->IsSelected() || side.dlg.m_pSelShape != area)
+        state.SkipWithError("the area was not picked");
+    int step = 0;
+    for (auto _ : state) {
+        const QPoint at = start + QPoint((step % 20) * 3, (step % 15) * 2);
+        ++step;
+        if (composed) {
+            side.dlg.OnImageMouseMove(at, true);
+        } else {
+            const CPoint image = side.dlg.m_pImageWnd->TranslateMousePos(at);
+            area->OnMouseMove(MK_LBUTTON, image.x, image.y, 0);
+            side.dlg.RedrawOverlaysFull();
+        }
+        side.Paint();
+    }
+    side.dlg.OnImageLButtonUp(start, 0);
+    side.dlg.SelectAllShapes(false);
+}
+void BM_DragArea_FullRedrawBaseline(benchmark::State& state) {
+    Drag(state, false);
+}
+void BM_DragArea_Composed(benchmark::State& state) {
+    Drag(state, true);
+}
+BENCHMARK(BM_DragArea_FullRedrawBaseline)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_DragArea_Composed)->Unit(benchmark::kMillisecond);
+
+// Hit-testing every area and kernel of the side (about 250 shapes) at one point.
+void BM_HitTestAllShapes(benchmark::State& state) {
+    LargeSide& side = Side();
+    CItemList& areas = side.dlg.GetCurPhase()->m_areas;
+    CItemList& kernels = side.dlg.m_pRefImage->m_kernels;
+    int step = 0, hits = 0;
+    for (auto _ : state) {
+        const int x = 300 + (step * 97) % (kWidth - 600), y = 300 + (step * 61) % (kHeight - 600);
+        ++step;
+        for (int i = 0; i < areas.GetSize(); ++i)
+            hits += static_cast<CGraphBase*>(areas.GetAt(i))->HitTest(x, y);
+        for (int i = 0; i < kernels.GetSize(); ++i)
+            hits += static_cast<CGraphBase*>(kernels.GetAt(i))->HitTest(x, y);
+    }
+    benchmark::DoNotOptimize(hits);
+    state.counters["shapes"] = areas.GetSize() + kernels.GetSize();
+}
+BENCHMARK(BM_HitTestAllShapes)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
