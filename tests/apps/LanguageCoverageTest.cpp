@@ -88,6 +88,17 @@ TEST(LanguageCoverage, TheEnglishPackTranslatesEveryTextTheSourcesTranslate) {
             missing += "  " + key + "=    (" + where.file + ":" + std::to_string(where.line) + ")\n";
     }
     EXPECT_TRUE(missing.empty()) << "texts without an English line in deploy/Language/english.lpk:\n" << missing;
+    // The host program looks its own texts up outside the module's section: among the root's lines.
+    std::map<std::wstring, std::wstring> root;
+    for (const std::wstring& line : english.m_root.m_para.m_arExtraLines)
+        if (size_t eq = line.find(L'='); eq != std::wstring::npos)
+            root.try_emplace(line.substr(0, eq), line.substr(eq + 1));
+    std::string hostMissing;
+    for (const auto& [key, where] : keys)
+        if (where.file.rfind("apps/", 0) == 0 && root[Utf8ToWide(key)].empty())
+            hostMissing += "  " + key + "=    (" + where.file + ":" + std::to_string(where.line) + ")\n";
+    EXPECT_TRUE(hostMissing.empty()) << "host texts without an English line above the first section:\n"
+                                     << hostMissing;
 }
 
 TEST(LanguageCoverage, TheEnglishPackHasEveryLineOfTheChinesePackAndNoChineseInItsTranslations) {
