@@ -32,6 +32,12 @@ public:
     /// Renders the editor on the start model, with the last selection restored, into a PNG file. Nobody
     /// answers offscreen: messages go to standard error and modal dialogs are cancelled.
     bool Screenshot(const QString& file);
+    /// Opens the named dialog (see `DialogNamesHelp`) on the start model as its command would and paints
+    /// it into a PNG file; false for an unknown name, nothing to open it on, or a file not written.
+    bool ScreenshotDialog(const QString& what, const QString& file);
+    static bool IsDialogName(const QString& what);
+    /// One line per dialog name: the name and what it opens.
+    static QString DialogNamesHelp();
 
     /// The callbacks the editor calls (a plain function has no context: they reach the one window).
     static int OnNewModel();

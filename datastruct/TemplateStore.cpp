@@ -2,11 +2,13 @@
 
 #include "datastruct/ByteStream.h"
 #include "formats/CodePage.h"
+#include "formats/DataFolder.h"
 #include "formats/Utility.h"
 
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <mutex>
 #include <system_error>
 
 namespace {
@@ -106,8 +108,23 @@ CREATE TABLE IF NOT EXISTS model_draft(
 
 } // namespace
 
+namespace {
+std::mutex g_storeMutex;
+std::wstring g_storeAddress;
+} // namespace
+
 std::wstring GetTemplateStorePath() {
-    return GetExeFolder() + L"Home/Templates.db";
+    {
+        std::lock_guard<std::mutex> lock(g_storeMutex);
+        if (!g_storeAddress.empty())
+            return g_storeAddress;
+    }
+    return GetDataFolder() + L"Home/Templates.db";
+}
+
+void SetTemplateStoreAddress(const std::wstring& address) {
+    std::lock_guard<std::mutex> lock(g_storeMutex);
+    g_storeAddress = address;
 }
 
 CTemplateStore::~CTemplateStore() {

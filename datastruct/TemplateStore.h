@@ -115,5 +115,8 @@ private:
     std::wstring m_strError;
 };
 
-/// `GetExeFolder()` + "Home/Templates.db".
+/// The store set by `SetTemplateStoreAddress`, else `GetDataFolder()` + "Home/Templates.db" (the deployment
+/// folder's unless the host chose another folder to write to).
 std::wstring GetTemplateStorePath();
+/// Makes every later opening of "the template store" use this file; empty returns to the default.
+void SetTemplateStoreAddress(const std::wstring& address);

@@ -11,6 +11,7 @@
 #include "editor/EditStep.h"
 #include "editor/ModelTreeCtrl.h"
 #include "formats/LanguagePack.h"
+#include "formats/DataFolder.h"
 #include "formats/Utility.h"
 #include "geometry/MaskArea.h"
 #include "support/Prompter.h"
@@ -18,7 +19,7 @@
 #include <memory>
 
 namespace {
-std::wstring AreaFolder() { return GetExeFolder() + L"InspAreaIni/"; }
+std::wstring AreaFolder() { return GetDataFolder() + L"InspAreaIni/"; }
 } // namespace
 
 void CZRKDlg::ExportArea() {

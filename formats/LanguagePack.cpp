@@ -138,6 +138,19 @@ void CLanguagePack::TranslateMenu(IMenu& menu, const std::wstring& section, cons
     }
 }
 
+std::wstring CLanguagePack::ExplainParameter(const std::wstring& name) {
+    CTreeTextNode* section = m_root.FindByName(m_strSection);
+    CTreeTextNode* names = section ? section->FindByName(L"ParameterNames") : nullptr;
+    if (!names || name.empty())
+        return std::wstring();
+    for (const std::wstring& line : names->m_para.m_arExtraLines) {
+        const size_t eq = line.find(L'=');
+        if (eq == name.size() && line.compare(0, eq, name) == 0)
+            return line.substr(eq + 1);
+    }
+    return std::wstring();
+}
+
 CLanguagePack* GetLanguagePack() {
     static CLanguagePack* pack = new CLanguagePack; // lives as long as the process, as the module expects
     return pack;

@@ -43,6 +43,11 @@ public:
     /// Nothing happens when the section or the menu node is missing.
     void TranslateMenu(IMenu& menu, const std::wstring& section, const std::wstring& menuNode);
 
+    /// What a parameter of the deployment's scripts means, for an operator who does not read its stored
+    /// name: the line "name=explanation" of the node "ParameterNames" inside the current section; empty
+    /// when the pack has none. The names themselves stay as stored (code reads parameters by name).
+    std::wstring ExplainParameter(const std::wstring& name);
+
     const std::wstring& GetSection() const { return m_strSection; }
     const std::wstring& GetLanguage() const { return m_strLanguage; }
 

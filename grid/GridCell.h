@@ -18,6 +18,7 @@ struct GridCell {
     QStringList options; ///< choice cells only
     GridCellKind kind = GridCellKind::Text;
     bool readOnly = false;
+    QString tip;         ///< shown as the tooltip instead of the text when not empty
 };
 
 /// Reads text as the leading decimal integer after blanks, with an optional sign ("12abc" is 12, "abc" 0,

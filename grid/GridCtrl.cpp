@@ -139,6 +139,14 @@ const GridCell* CGridCtrl::ConstCell(int row, int column) const {
     return m_pModel->Cell(row, column);
 }
 
+bool CGridCtrl::SetItemTip(int row, int column, const std::wstring& tip) {
+    GridCell* cell = MutableCell(row, column);
+    if (!cell)
+        return false;
+    cell->tip = QString::fromStdWString(tip);
+    return true;
+}
+
 bool CGridCtrl::SetItemText(int row, int column, const std::wstring& text) {
     GridCell* cell = MutableCell(row, column);
     if (!cell)

@@ -47,6 +47,8 @@ public:
 
     // Cells.
     bool SetItemText(int row, int column, const std::wstring& text);
+    /// The cell's tooltip instead of its text (empty: the text again). False outside the grid.
+    bool SetItemTip(int row, int column, const std::wstring& tip);
     std::wstring GetItemText(int row, int column) const;
     /// Changes the kind of the cell; its text stays.
     bool SetCellType(int row, int column, GridCellKind kind);

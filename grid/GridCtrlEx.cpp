@@ -188,6 +188,9 @@ void CGridCtrlEx::BuildRows() {
             break;
         }
         SetItemReadOnly(row, kNameColumn, true);
+        // The name stays as the script stores it; the language pack may say what it means.
+        if (std::wstring meaning = GetLanguagePack()->ExplainParameter(para.m_strName); !meaning.empty())
+            SetItemTip(row, kNameColumn, para.m_strName + L": " + meaning);
     }
     EndUpdate();
 }

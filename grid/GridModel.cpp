@@ -139,6 +139,8 @@ QVariant CGridModel::data(const QModelIndex& index, int role) const {
             return QVariant();
         return GridTextToInt(cell->text) > 0 ? Qt::Checked : Qt::Unchecked;
     case Qt::ToolTipRole:
+        if (!cell->tip.isEmpty())
+            return cell->tip;
         // The full text, for cells too narrow to show it (descriptions above all).
         return check || cell->text.isEmpty() ? QVariant() : QVariant(cell->text);
     case Qt::BackgroundRole:

@@ -34,8 +34,17 @@ int LocaleForLanguage(const std::wstring& language) {
     return lower == L"chinese" ? ZRK_LOCALE_CHINESE : ZRK_LOCALE_ENGLISH;
 }
 
+namespace {
+std::wstring& LanguageOverride() {
+    static std::wstring language;
+    return language;
+}
+} // namespace
+
+void SetLanguageOverride(const std::wstring& language) { LanguageOverride() = language; }
+
 CZRKDllApp::CZRKDllApp() {
-    m_strLanguage = ReadConfiguredLanguage(GetExeFolder());
+    m_strLanguage = LanguageOverride().empty() ? ReadConfiguredLanguage(GetExeFolder()) : LanguageOverride();
     m_nLocaleID = LocaleForLanguage(m_strLanguage);
     QLocale::setDefault(m_nLocaleID == ZRK_LOCALE_CHINESE ? QLocale(QLocale::Chinese, QLocale::Taiwan)
                                                           : QLocale(QLocale::English, QLocale::UnitedStates));

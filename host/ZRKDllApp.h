@@ -37,6 +37,10 @@ private:
     std::wstring m_strLanguage;
 };
 
+/// A language name that replaces the configured one for this run (the host's command line); empty keeps the
+/// configuration. Takes effect when the module starts, so it is set before the module's first call.
+void SetLanguageOverride(const std::wstring& language);
+
 /// Reads the language name as the start-up does, from the configuration of the deployment in
 /// `exeFolder` (with trailing "/"); "chinese" when the file or key is missing.
 std::wstring ReadConfiguredLanguage(const std::wstring& exeFolder);
