@@ -155,3 +155,20 @@ bool CAreaLinkReader::Write(std::wstring& areaText, int kernelID) {
     areaText = analyser.GetText();
     return true;
 }
+
+bool CAreaLinkReader::Forget(std::wstring& areaText, int kernelID) {
+    CParaAnalytic analyser;
+    analyser.LoadText(areaText);
+    bool changed = false;
+    for (const wchar_t* name : {L"定位核X", L"定位核Y"}) {
+        CTreeTextNode* node = analyser.FindNodeByName(name);
+        int id = 0;
+        if (node && ReadInt(node->m_para.m_strValue, id) && id == kernelID) {
+            node->m_para.m_strValue = L"0";
+            changed = true;
+        }
+    }
+    if (changed)
+        areaText = analyser.GetText();
+    return changed;
+}

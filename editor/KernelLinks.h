@@ -64,6 +64,9 @@ public:
     std::pair<int, int> Read(const std::wstring& areaText);
     /// Writes `kernelID` into both nodes of the text; false (text unchanged) when it has neither node.
     static bool Write(std::wstring& areaText, int kernelID);
+    /// Sets to "0" (no kernel) each of the two nodes that names `kernelID`; false (text unchanged) when
+    /// neither does.
+    static bool Forget(std::wstring& areaText, int kernelID);
 
 private:
     std::unordered_map<std::wstring, std::pair<int, int>> m_cache;

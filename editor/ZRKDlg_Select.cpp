@@ -492,12 +492,27 @@ void CZRKDlg::ToggleSelectedLock() {
 bool CZRKDlg::DeleteKernel(int kernelID) {
     if (!m_pRefImage || m_pRefImage->m_kernels.FindIndexByID(kernelID) < 0)
         return false;
-    // A pair that names a kernel no longer there would link nothing: the side's pairs go with it.
+    // A pair that names a kernel no longer there would link nothing: the side's pairs go with it, and so do
+    // the links of the areas on the sides that show this reference image.
     CSide* side = GetCurSide();
     if (side && m_pParaAnalytic && IsTypeNamed(GetCurType(), L"尺寸定位")) {
         CKernelSlots sideSlots(*m_pParaAnalytic, side->m_strParameters);
         if (sideSlots.ClearKernel(kernelID) > 0)
             side->m_strParameters = sideSlots.GetText();
+    }
+    // Areas linked to it link nothing now: a later kernel given the same identifier must not inherit them.
+    for (int t = 0; m_pModel && t < m_pModel->m_inspTypes.GetSize(); ++t) {
+        auto* type = m_pModel->m_inspTypes.GetAtAs<CInspType>(t);
+        for (int s = 0; type && s < type->m_sides.GetSize(); ++s) {
+            auto* other = type->m_sides.GetAtAs<CSide>(s);
+            if (!other || other->m_nRefImageID != m_pRefImage->m_nID)
+                continue;
+            for (int p = 0; p < other->m_phases.GetSize(); ++p)
+                if (auto* phase = other->m_phases.GetAtAs<CPhase>(p))
+                    for (int a = 0; a < phase->m_areas.GetSize(); ++a)
+                        if (auto* area = phase->m_areas.GetAtAs<CMaskArea>(a))
+                            CAreaLinkReader::Forget(area->m_strParameters, kernelID);
+        }
     }
     return m_pRefImage->m_kernels.RemoveByID(kernelID);
 }

@@ -584,6 +584,19 @@ TEST_F(SelectToolsTest, AreasLinkToKernelsAndTheLinesEndWhereTheKernelIsOnAnothe
     EXPECT_EQ(lines[0], (CLinkLine{CPoint(70, 50), CPoint(150, 150), 0x0000FF}));
     EXPECT_EQ(lines[1].colour, 0x00FFFFu);
 
+    // Deleting the kernel unlinks the area; undo links it again.
+    Click(200, 200);  // still the associate tool: picks nothing but the area pick
+    ChooseTool(kSelect);
+    Click(180, 170);
+    m_prompter.m_answers = {IDYES};
+    Key(Qt::Key_Delete);
+    ASSERT_EQ(Ref().m_kernels.FindByID(1), nullptr);
+    EXPECT_EQ(reader.Read(Area(1)->m_strParameters), std::make_pair(0, 0));
+    EXPECT_TRUE(m_dlg->GetLinkLines().empty());
+    ASSERT_TRUE(m_dlg->Undo());
+    EXPECT_EQ(reader.Read(Area(1)->m_strParameters), std::make_pair(1, 1));
+    ChooseTool(kAssociate);
+
     // On sheet (2, 1): an area linked to kernel 2, which lies at (950, 550) of the whole image.
     auto* far = AddMask<CPhaseMaskArea>(Phase()->m_areas, 7, 6, CRect(10, 10, 110, 60), L"F");
     far->m_strParameters = ParameterText({{L"定位核X", L"2"}, {L"定位核Y", L"2"}});
