@@ -268,6 +268,7 @@ public:
         // The edit journal's step labels come back through `Translate` in the undo and redo menu items.
         m_translators["CEditStep"].insert(1);
         m_translators["BeginEdit"].insert(0);
+        m_translators["RelabelEdit"].insert(0);
         for (bool grown = true; grown;) {
             grown = false;
             // Members whose text is translated somewhere: a function storing a parameter in one hands it on.
