@@ -8,6 +8,7 @@
 #include "datastruct/ModelInfo.h"
 #include "datastruct/Note.h"
 #include "datastruct/Phase.h"
+#include "datastruct/RefImage.h"
 #include "datastruct/Side.h"
 #include "dialogs/DlgKernelPara.h"
 #include "dialogs/DlgMaskPara.h"
@@ -51,16 +52,14 @@ template <class T> T* FirstOf(const CItemList& list) {
     return nullptr;
 }
 
+// Kernels belong to the reference image, each to one print pass: the first of the current pass.
 CKernel* FirstKernel(CZRKDlg& dlg) {
-    CNote* note = dlg.GetCurNote();
     CPhase* phase = dlg.GetCurPhase();
-    if (note)
-        if (CKernel* kernel = FirstOf<CKernel>(note->m_areas))
+    if (!phase || !dlg.m_pRefImage)
+        return nullptr;
+    for (int i = 0; i < dlg.m_pRefImage->m_kernels.GetSize(); ++i)
+        if (auto* kernel = dlg.m_pRefImage->m_kernels.GetAtAs<CKernel>(i); kernel && kernel->m_nPhaseID == phase->m_nID)
             return kernel;
-    for (int i = 0; phase && i < phase->m_notes.GetSize(); ++i)
-        if (CNote* each = phase->m_notes.GetAtAs<CNote>(i))
-            if (CKernel* kernel = FirstOf<CKernel>(each->m_areas))
-                return kernel;
     return nullptr;
 }
 

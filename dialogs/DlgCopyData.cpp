@@ -28,8 +28,14 @@ constexpr int kCellW = 60, kCellH = 20, kLeft = 90, kStepX = 70, kTop = 60, kSte
 QCheckBox* MakeBox(QWidget* parent, const QString& text, int id, int x, int y) {
     auto* box = new QCheckBox(text, parent);
     box->setObjectName(QString::number(id));
-    box->setGeometry(x, y, kCellW, kCellH);
+    box->setGeometry(x, y, std::max(kCellW, box->sizeHint().width()), kCellH);
     return box;
+}
+
+// The widest of the header texts as a check box shows it ("第%d列" of the last column is the widest).
+int HeaderWidth(const std::wstring& format, int count) {
+    QCheckBox probe(QString::fromStdWString(Format(format, count)));
+    return probe.sizeHint().width();
 }
 
 } // namespace
@@ -63,21 +69,24 @@ CDlgCopyData::CDlgCopyData(ICopyDataHost& host, QWidget* parent) : QDialog(paren
     targetLayout->addWidget(m_pSelectAll);
 
     // The grid: headers and cells at fixed places on one widget inside a scroll area.
+    // Longer headers of a translated interface ("Column 12") widen the columns and the row headers' place.
     auto* grid = new QWidget;
     grid->setObjectName(QStringLiteral("grid"));
-    const int gridW = kLeft + kStepX * m_nCols;
+    const int stepX = std::max(kStepX, HeaderWidth(CopyDataText(L"2624"), m_nCols) + kStepX - kCellW);
+    const int rowHeads = std::max(kLeft, HeaderWidth(CopyDataText(L"2623"), m_nRows) + kLeft - kCellW);
+    const int gridW = rowHeads + stepX * m_nCols;
     const int gridH = kTop + kStepY * m_nRows;
     grid->setFixedSize(gridW, gridH);
     for (int j = 0; j < m_nCols; ++j)
         m_arColumnHeaders.push_back(MakeBox(grid, QString::fromStdWString(Format(CopyDataText(L"2624"), j + 1)),
-                                            2000 + j, kLeft + kStepX * j, 0));
+                                            2000 + j, rowHeads + stepX * j, 0));
     for (int r = 0; r < m_nRows; ++r)
         m_arRowHeaders.push_back(MakeBox(grid, QString::fromStdWString(Format(CopyDataText(L"2623"), r + 1)),
                                          3000 + r, 0, kTop + kStepY * r));
     for (int r = 0; r < m_nRows; ++r)
         for (int j = 0; j < m_nCols; ++j) {
             const int index = r * m_nCols + j;
-            m_arCells.push_back(MakeBox(grid, QString::number(index + 1), 1000 + index, kLeft + kStepX * j,
+            m_arCells.push_back(MakeBox(grid, QString::number(index + 1), 1000 + index, rowHeads + stepX * j,
                                         kTop + kStepY * r));
         }
     m_pScroll = new QScrollArea(targets);

@@ -36,6 +36,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace {
 
 QString Tr(const wchar_t* text) { return QString::fromStdWString(Translate(text, 0)); }
@@ -256,7 +258,10 @@ void CZRKDlg::LayoutControls() {
         top = barHeight;
     }
     // The left column: the three groups, the tree below them, the two buttons under the tree.
-    const int left = 4, column = 240;
+    // 240 pixels wide, or as wide as the groups' captions need (a translated interface's longer texts).
+    const int left = 4;
+    const int column = std::max({240, m_pGroupTools->sizeHint().width(), m_pGroupShow->sizeHint().width(),
+                                 m_pGroupChannel->sizeHint().width()});
     int y = top + 4;
     m_pGroupTools->setGeometry(left, y, column, 128);
     y += 128 + 2;

@@ -18,6 +18,7 @@
 #include "dialogs/DlgSideParaEdit.h"
 #include "dialogs/MenuRunner.h"
 #include "editor/EditStep.h"
+#include "editor/KernelLinks.h"
 #include "editor/ModelTreeCtrl.h"
 #include "editor/QtMenu.h"
 #include "formats/Format.h"
@@ -86,9 +87,10 @@ void CZRKDlg::OnTreeContextMenu(const QPoint& globalPos) {
         return;
     std::unique_ptr<QMenu> menu = BuildTreeMenu();
     QMenu* sub = menu->actions().at(depth)->menu();
-    // The custom parameters belong to defect detection only.
+    // The custom parameters belong to defect detection only: the type named so in the template, under its
+    // stored name or the interface language's.
     CInspType* type = GetCurType();
-    if (type && type->GetName() != Translate(L"缺陷检测", 0)) {
+    if (type && !IsTypeNamed(type, L"缺陷检测")) {
         for (QAction* action : sub->actions())
             if (int command = CQtMenu::GetCommand(action);
                 command == zrkid::ID_CUSTOM_HIGH || command == zrkid::ID_CUSTOM_LOW)

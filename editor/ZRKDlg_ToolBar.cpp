@@ -10,6 +10,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace {
 
 struct ToolPlace {
@@ -76,7 +78,9 @@ void CZRKDlg::BuildToolBar() {
         connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
         if (auto* button = qobject_cast<QToolButton*>(m_pToolBar->widgetForAction(action))) {
             button->setObjectName(QString::number(command));
-            button->setFixedSize(50, 50);
+            // 50 pixels square; wider only when a translated label would not fit under the image.
+            const int text = button->fontMetrics().horizontalAdvance(label) + 8;
+            button->setFixedSize(std::max(50, text), 50);
         }
     }
 }

@@ -1,6 +1,7 @@
 // The release-model library: the editor hands it the titles of the models it has just saved. It records
 // each title as one line of "ReleasedModels.txt" in the deployment folder (the bytes as received,
-// narrow text in the process's code page), where the inspection stations pick them up.
+// narrow text in the process's code page), where the inspection stations pick them up; in the user's data
+// folder instead when the deployment is installed read-only, as the template store is.
 
 #include "HelperFolder.h"
 
@@ -10,7 +11,7 @@
 extern "C" int ReleaseModelExecuteFunction(char** titles, int count) {
     if (!titles || count < 0)
         return 0;
-    std::string path = GetHelperDeployFolder() + "ReleasedModels.txt";
+    std::string path = GetHelperWriteFolder() + "ReleasedModels.txt";
     FILE* file = std::fopen(path.c_str(), "ab");
     if (!file)
         return 0;

@@ -18,6 +18,16 @@ for lang in chinese english; do
     cp "$(dirname "$host")/Home/Templates.db" "$work/store.db"
     export XDG_CONFIG_HOME="$work/config-$lang"   # a fresh profile: the first print pass is shown
     "$host" --language "$lang" --store "$work/store.db" --screenshot "$dir/editor.png" 2>/dev/null
+    # The editor on a print pass, as the profile's last selection brings it back: the first pass of the
+    # defect-inspection type (areas, a kernel and their red and yellow links) and of the size-locating type
+    # (kernel pairs in green).
+    for view in "defect:缺陷检测" "size:尺寸定位"; do
+        mkdir -p "$work/profile-$lang-${view%%:*}/Veltranox"
+        printf '[ZRKDll]\nPreModeID=1\nPreInspType=%s\nPreSide=正面\nPrePhase=印次1\n' "${view#*:}" \
+            > "$work/profile-$lang-${view%%:*}/Veltranox/ZRKDll.ini"
+        XDG_CONFIG_HOME="$work/profile-$lang-${view%%:*}" "$host" --language "$lang" --store "$work/store.db" \
+            --screenshot "$dir/editor-${view%%:*}.png" 2>/dev/null || echo "not rendered: $lang ${view%%:*}" >&2
+    done
     for d in "${dialogs[@]}"; do
         "$host" --language "$lang" --store "$work/store.db" --screenshot "$dir/$d.png" --open "$d" 2>/dev/null ||
             echo "not rendered: $lang $d" >&2

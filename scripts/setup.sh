@@ -14,6 +14,7 @@ PACKAGES=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     fonts-wqy-microhei
     imagemagick netpbm
+    dpkg-dev
 )
 
 # `--desktop`: what trying the editor under a virtual display takes (scripts/try.sh).
