@@ -38,6 +38,8 @@
 
 #include <QDialog>
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -74,6 +76,10 @@ public:
 private:
     CZRKDlg& m_dlg;
 };
+
+int Clamped(int64_t v) {
+    return static_cast<int>(std::clamp<int64_t>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
 
 /// The flags a press hands to the shapes: Ctrl keeps the other selections as Shift does.
 unsigned KeepingFlags(unsigned flags) {
@@ -343,7 +349,8 @@ void CZRKDlg::RedrawChanged(CRect dirty, const std::vector<CLinkLine>& linesBefo
         for (const std::vector<CLinkLine>* lines : {&linesBefore, &linesAfter})
             for (const CLinkLine& line : *lines) {
                 CRect box(std::min(line.from.x, line.to.x), std::min(line.from.y, line.to.y),
-                          std::max(line.from.x, line.to.x) + 1, std::max(line.from.y, line.to.y) + 1);
+                          Clamped(int64_t(std::max(line.from.x, line.to.x)) + 1),
+                          Clamped(int64_t(std::max(line.from.y, line.to.y)) + 1));
                 dirty.UnionRect(dirty, box);
             }
     }
@@ -772,7 +779,7 @@ std::vector<CLinkLine> CZRKDlg::GetLinkLines() {
         if (!kernel || kernel->GetPointCount() == 0)
             return false;
         const CPoint p = kernel->GetPoint(0);
-        point = CPoint(p.x - origin.x, p.y - origin.y);
+        point = CPoint(Clamped(int64_t(p.x) - origin.x), Clamped(int64_t(p.y) - origin.y));
         return true;
     };
     CNote* note = GetCurNote();
@@ -782,7 +789,10 @@ std::vector<CLinkLine> CZRKDlg::GetLinkLines() {
             if (!area)
                 continue;
             const auto [x, y] = m_linkReader.Read(area->m_strParameters);
-            const CPoint centre = area->GetBoundRect(nullptr).CenterPoint();
+            // In 64 bits: an area read from a file may sit at the int limits.
+            const CRect box = area->GetBoundRect(nullptr);
+            const CPoint centre(static_cast<int>((int64_t(box.left) + box.right) / 2),
+                                static_cast<int>((int64_t(box.top) + box.bottom) / 2));
             CPoint end;
             if (corner(x, end))
                 lines.push_back({centre, end, kLinkRed});
