@@ -89,30 +89,48 @@ std::wstring GetAreaText(const CMaskArea& area) {
 }
 
 bool AreaFromText(const std::wstring& text, CMaskArea& area) {
+    return AreaFromTextChecked(text, area) == AreaTextResult::Ok;
+}
+
+AreaTextResult AreaFromTextChecked(const std::wstring& text, CMaskArea& area) {
     CTreeTextAnalyze tree;
     tree.SetText(text);
     tree.Parse();
     const CTreeTextNode* first = tree.m_root.GetChild(0);
     const CTreeTextNode* outline = first ? FindChild(*first, L"OutLineAcme") : nullptr;
     if (!outline)
-        return false;
+        return AreaTextResult::NoOutline;
+    // Everything is read and checked before the area changes.
+    const auto tooMany = [](const std::vector<CPoint>& points) {
+        return points.size() > static_cast<size_t>(zrklimits::kMaxOutlineVertices);
+    };
     std::vector<CPoint> points;
-    area.GetPoints(points);
     ParsePoints(outline->m_para.m_strValue, points);
-    area.SetPoints(points);
-    if (const CTreeTextNode* holes = FindChild(*first, L"InLineAcme")) {
-        for (int i = 0; i < holes->GetChildCount(); ++i) {
-            std::vector<CPoint> holePoints;
-            ParsePoints(holes->GetChild(i)->m_para.m_strValue, holePoints);
-            auto hole = std::make_unique<CPolygon>();
-            hole->SetPoints(holePoints);
-            if (area.m_children.Add(hole.get()))
-                hole.release();
+    if (tooMany(points))
+        return AreaTextResult::TooManyVertices;
+    std::vector<std::vector<CPoint>> holes;
+    if (const CTreeTextNode* inner = FindChild(*first, L"InLineAcme")) {
+        for (int i = 0; i < inner->GetChildCount(); ++i) {
+            ParsePoints(inner->GetChild(i)->m_para.m_strValue, holes.emplace_back());
+            if (tooMany(holes.back()))
+                return AreaTextResult::TooManyVertices;
         }
+    }
+    std::vector<CPoint> all;
+    area.GetPoints(all);
+    if (tooMany(all) || all.size() + points.size() > static_cast<size_t>(zrklimits::kMaxOutlineVertices))
+        return AreaTextResult::TooManyVertices;
+    all.insert(all.end(), points.begin(), points.end());
+    area.SetPoints(all);
+    for (const std::vector<CPoint>& holePoints : holes) {
+        auto hole = std::make_unique<CPolygon>();
+        hole->SetPoints(holePoints);
+        if (area.m_children.Add(hole.get()))
+            hole.release();
     }
     if (const CTreeTextNode* parameters = FindChild(*first, L"Parameters"))
         area.m_strParameters = NestedTextAsTopLevel(*parameters);
-    return true;
+    return AreaTextResult::Ok;
 }
 
 std::wstring ResetKernelLinks(const std::wstring& parameters) {
