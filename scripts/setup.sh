@@ -13,6 +13,7 @@ PACKAGES=(
     libsqlite3-dev libstb-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     fonts-wqy-microhei
+    clang libclang-rt-14-dev
 )
 
 # `--desktop`: what trying the editor under a virtual display takes (scripts/try.sh).
