@@ -24,6 +24,21 @@ std::unique_ptr<CTreeTextNode> MakeNode(const std::wstring& name, const std::wst
     return node;
 }
 
+// The number of points `ParsePoints` reads from the list: its non-empty pieces between commas, halved.
+size_t VertexCount(const std::wstring& list) {
+    size_t pieces = 0;
+    bool inPiece = false;
+    for (wchar_t c : list) {
+        if (c == L',') {
+            inPiece = false;
+        } else if (!inPiece) {
+            inPiece = true;
+            ++pieces;
+        }
+    }
+    return pieces / 2;
+}
+
 std::wstring OutlineText(const CPolygon& polygon) {
     std::vector<CPoint> points;
     polygon.GetPoints(points);
@@ -100,25 +115,25 @@ AreaTextResult AreaFromTextChecked(const std::wstring& text, CMaskArea& area) {
     const CTreeTextNode* outline = first ? FindChild(*first, L"OutLineAcme") : nullptr;
     if (!outline)
         return AreaTextResult::NoOutline;
-    // Everything is read and checked before the area changes.
-    const auto tooMany = [](const std::vector<CPoint>& points) {
-        return points.size() > static_cast<size_t>(zrklimits::kMaxOutlineVertices);
+    // Everything is counted, read and checked before the area changes; a list is counted before it is read.
+    const auto tooMany = [](const std::wstring& list) {
+        return VertexCount(list) > static_cast<size_t>(zrklimits::kMaxOutlineVertices);
     };
+    if (tooMany(outline->m_para.m_strValue))
+        return AreaTextResult::TooManyVertices;
     std::vector<CPoint> points;
     ParsePoints(outline->m_para.m_strValue, points);
-    if (tooMany(points))
-        return AreaTextResult::TooManyVertices;
     std::vector<std::vector<CPoint>> holes;
     if (const CTreeTextNode* inner = FindChild(*first, L"InLineAcme")) {
-        for (int i = 0; i < inner->GetChildCount(); ++i) {
-            ParsePoints(inner->GetChild(i)->m_para.m_strValue, holes.emplace_back());
-            if (tooMany(holes.back()))
+        for (int i = 0; i < inner->GetChildCount(); ++i)
+            if (tooMany(inner->GetChild(i)->m_para.m_strValue))
                 return AreaTextResult::TooManyVertices;
-        }
+        for (int i = 0; i < inner->GetChildCount(); ++i)
+            ParsePoints(inner->GetChild(i)->m_para.m_strValue, holes.emplace_back());
     }
     std::vector<CPoint> all;
     area.GetPoints(all);
-    if (tooMany(all) || all.size() + points.size() > static_cast<size_t>(zrklimits::kMaxOutlineVertices))
+    if (all.size() + points.size() > static_cast<size_t>(zrklimits::kMaxOutlineVertices))
         return AreaTextResult::TooManyVertices;
     all.insert(all.end(), points.begin(), points.end());
     area.SetPoints(all);

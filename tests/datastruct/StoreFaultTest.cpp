@@ -154,15 +154,20 @@ int RunUnderFaults(CFaultVfs& vfs, const fs::path& file, const Operation& op, co
 
 } // namespace
 
-TEST_F(StoreFaults, EveryWriteOperationCompletesOrKeepsThePreviousStateUnderEveryFailingWriteOrSync) {
+namespace {
+
+// Runs the operations, each under a fault at every write or sync it makes (or, for one making many, at
+// those of `positions`), once "disk full" from there on and once a passing I/O error.
+void RunEveryOperation(const fs::path& dir, const fs::path& baseline, const std::string& before,
+                       const std::vector<Operation>& operations) {
     CFaultVfs vfs;
-    const fs::path file = m_dir.Path() / "Templates.db";
-    fs::copy_file(m_baseline, file.string() + ".base");
-    // Big enough that the commit passes the log's checkpoint threshold (1000 pages of 4 KiB).
-    const size_t bigSize = 4600 * 1024;
-    for (const Operation& op : Operations(bigSize)) {
+    const fs::path file = dir / "Templates.db";
+    fs::copy_file(baseline, file.string() + ".base", fs::copy_options::overwrite_existing);
+    for (const Operation& op : operations) {
         // What the operation leaves when nothing fails, and how many writes and syncs it takes.
-        Fresh(file);
+        fs::copy_file(baseline, file, fs::copy_options::overwrite_existing);
+        for (const char* suffix : {"-wal", "-shm"})
+            fs::remove(file.string() + suffix);
         int64_t calls = 0;
         {
             CTemplateStore store;
@@ -172,27 +177,35 @@ TEST_F(StoreFaults, EveryWriteOperationCompletesOrKeepsThePreviousStateUnderEver
             calls = vfs.Calls();
         }
         const std::string after = Snapshot(file);
-        ASSERT_NE(after, m_before) << op.name;
+        ASSERT_NE(after, before) << op.name;
         std::vector<int64_t> positions;
         if (calls <= 40) {
             for (int64_t n = 1; n <= calls + 1; ++n)
                 positions.push_back(n);
         } else {
-            // The big save: its first write, one in the middle of the log's frames, and the last writes
-            // and syncs (the checkpoint that copies the log into the database after the commit).
-            for (int64_t n : {int64_t(1), calls / 2})
-                positions.push_back(n);
-            for (int64_t n = calls - 8; n <= calls + 1; ++n)
+            // A big save: a write in the middle of the log's frames, and the last writes and syncs (the
+            // checkpoint that copies the log into the database after the commit).
+            for (int64_t n : {calls / 2, calls - 1, calls})
                 positions.push_back(n);
         }
         int fired = 0;
-        fired += RunUnderFaults(vfs, file, op, m_before, after, CFaultVfs::Fault::DiskFull, true, positions);
-        fired += RunUnderFaults(vfs, file, op, m_before, after, CFaultVfs::Fault::IoError, false, positions);
-        if (calls <= 40)
-            fired += RunUnderFaults(vfs, file, op, m_before, after, CFaultVfs::Fault::IoError, true, positions);
+        fired += RunUnderFaults(vfs, file, op, before, after, CFaultVfs::Fault::DiskFull, true, positions);
+        fired += RunUnderFaults(vfs, file, op, before, after, CFaultVfs::Fault::IoError, false, positions);
         EXPECT_GT(fired, 0) << op.name << " wrote nothing through the shim";
-
     }
+}
+
+} // namespace
+
+TEST_F(StoreFaults, EveryWriteOperationCompletesOrKeepsThePreviousStateUnderEveryFailingWriteOrSync) {
+    std::vector<Operation> operations = Operations(0);
+    operations.pop_back();  // the big save has a test of its own
+    RunEveryOperation(m_dir.Path(), m_baseline, m_before, operations);
+}
+
+TEST_F(StoreFaults, ABigSaveCompletesOrKeepsThePreviousStateWhenItsCheckpointFails) {
+    // Big enough that the commit passes the log's checkpoint threshold (1000 pages of 4 KiB).
+    RunEveryOperation(m_dir.Path(), m_baseline, m_before, {Operations(4600 * 1024).back()});
 }
 
 TEST_F(StoreFaults, AReadOnlyFileIsReadAndEveryWriteIsRefusedWithAReason) {

@@ -29,18 +29,21 @@ TEST(AreaFileLimit, AnOutlineOrAHoleBeyondTheVertexLimitIsRefusedAndTheAreaStays
     area.SetPoints({{1, 1}, {5, 1}, {5, 5}});
     for (const auto& [outline, hole] : {std::pair{limit + 1, 3}, std::pair{3, limit + 1}}) {
         SCOPED_TRACE(outline);
-        EXPECT_EQ(AreaFromTextChecked(AreaText(outline, hole), area), AreaTextResult::TooManyVertices);
-        EXPECT_FALSE(AreaFromText(AreaText(outline, hole), area));
+        const std::wstring text = AreaText(outline, hole);
+        EXPECT_EQ(AreaFromTextChecked(text, area), AreaTextResult::TooManyVertices);
+        EXPECT_FALSE(AreaFromText(text, area));
         EXPECT_EQ(area.GetPointCount(), 3);
         EXPECT_EQ(area.m_children.GetSize(), 0);
     }
-    // At the limit it reads (the outline is appended to the area's vertices: start from an empty one).
+    // The outline is appended to the area's vertices: up to the limit in all, and not one more.
+    CPhaseMaskArea full;
+    full.SetPoints(std::vector<CPoint>(static_cast<size_t>(limit - 1), CPoint(7, 7)));
+    EXPECT_EQ(AreaFromTextChecked(AreaText(1, 3), full), AreaTextResult::Ok);
+    EXPECT_EQ(full.GetPointCount(), limit);
+    EXPECT_EQ(full.m_children.GetSize(), 1);
+    EXPECT_EQ(AreaFromTextChecked(AreaText(1, 3), full), AreaTextResult::TooManyVertices);
+    EXPECT_EQ(full.GetPointCount(), limit);
+    EXPECT_EQ(full.m_children.GetSize(), 1);
     CPhaseMaskArea fresh;
-    EXPECT_EQ(AreaFromTextChecked(AreaText(limit, 3), fresh), AreaTextResult::Ok);
-    EXPECT_EQ(fresh.GetPointCount(), limit);
-    EXPECT_EQ(fresh.m_children.GetSize(), 1);
-    // Appended beyond the limit: refused.
-    EXPECT_EQ(AreaFromTextChecked(AreaText(3, 3), fresh), AreaTextResult::TooManyVertices);
-    EXPECT_EQ(fresh.GetPointCount(), limit);
     EXPECT_EQ(AreaFromTextChecked(L"[]\r\n[Other]\r\n[END]\r\n[END]", fresh), AreaTextResult::NoOutline);
 }
