@@ -132,6 +132,7 @@ int RunUnderFaults(CFaultVfs& vfs, const fs::path& file, const Operation& op, co
         const bool ok = op.run(store);
         const bool hit = vfs.Fired();
         const std::wstring error = store.GetLastError();
+        const StoreFailure failure = store.GetLastFailure();
         vfs.Clear();
         if (!hit) {
             EXPECT_TRUE(ok) << WideToUtf8(error);
@@ -143,6 +144,8 @@ int RunUnderFaults(CFaultVfs& vfs, const fs::path& file, const Operation& op, co
             EXPECT_EQ(Snapshot(file), after) << "reported success";
         } else {
             EXPECT_FALSE(error.empty());
+            EXPECT_EQ(failure, fault == CFaultVfs::Fault::DiskFull ? StoreFailure::DiskFull : StoreFailure::IoError)
+                << WideToUtf8(error);
             EXPECT_EQ(Snapshot(file), before) << "reported failure: " << WideToUtf8(error);
             // The fault is gone: the same open store does it now.
             EXPECT_TRUE(op.run(store)) << WideToUtf8(store.GetLastError());
@@ -225,6 +228,7 @@ TEST_F(StoreFaults, AReadOnlyFileIsReadAndEveryWriteIsRefusedWithAReason) {
             SCOPED_TRACE(op.name);
             EXPECT_FALSE(op.run(store));
             EXPECT_FALSE(store.GetLastError().empty());
+            EXPECT_EQ(store.GetLastFailure(), StoreFailure::ReadOnly) << WideToUtf8(store.GetLastError());
         }
     }
     vfs.SetReadOnly(false);
@@ -310,6 +314,7 @@ TEST_F(StoreFaults, AStoreLockedByAnotherProcessMakesWritesWaitTheirTimeThenFail
         const auto waited = std::chrono::steady_clock::now() - start;
         EXPECT_GE(waited, std::chrono::milliseconds(120));
         EXPECT_NE(store.GetLastError().find(L"占用"), std::wstring::npos) << WideToUtf8(store.GetLastError());
+        EXPECT_EQ(store.GetLastFailure(), StoreFailure::Busy);
     }
     EXPECT_EQ(EndChild(pid, ready, release, 'R'), 0);
     EXPECT_EQ(Snapshot(file), m_before);
