@@ -17,14 +17,15 @@ std::wstring StoreFailureReason(StoreFailure failure) {
         return Translate(L"读写磁盘时出错。", 0);
     case StoreFailure::Other: break;
     }
-    return Translate(L"模板库拒绝了这次写入。", 0);
+    return std::wstring();
 }
 
 std::wstring StoreFailureMessage(const std::wstring& headline, StoreFailure failure, const std::wstring& detail) {
-    std::wstring text = headline;
+    // A failure that is no condition of the store (a model it cannot hold) keeps the headline alone.
     const std::wstring reason = StoreFailureReason(failure);
-    if (!reason.empty())
-        text += L"\n" + reason;
+    if (reason.empty())
+        return headline;
+    std::wstring text = headline + L"\n" + reason;
     if (!detail.empty())
         text += L"\n" + detail;
     return text;

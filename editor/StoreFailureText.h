@@ -6,8 +6,8 @@
 
 #include <string>
 
-/// The translated reason for the kind; empty for `None`.
+/// The translated reason for the kind; empty for `None` and `Other`.
 std::wstring StoreFailureReason(StoreFailure failure);
-/// `headline` (translated by the caller), the reason on the next line when there is one, then `detail`
-/// when it is not empty.
+/// `headline` (translated by the caller); when the kind has a reason, the reason on the next line and then
+/// `detail` when it is not empty.
 std::wstring StoreFailureMessage(const std::wstring& headline, StoreFailure failure, const std::wstring& detail);
