@@ -1,6 +1,7 @@
 #include "datastruct/CameraImageFile.h"
 
 #include "formats/CodePage.h"
+#include "formats/Limits.h"
 #include "geometry/BmpFile.h"
 #include "geometry/ImgBuffer.h"
 
@@ -49,7 +50,14 @@ bool Fail(CameraImageError* error, CameraImageError why) {
 }
 
 bool SideFits(long long side) {
-    return side >= 1 && side <= CImgBuffer::kMaxSide;
+    return side >= 1 && side <= CImgBuffer::kMaxSide && side <= zrklimits::kMaxImageSide;
+}
+
+// Whether the picture, read into a buffer of that many bytes per pixel, stays within the limit.
+bool BytesFit(long long width, long long height, int bytesPerPixel) {
+    return SideFits(width) && SideFits(height) &&
+           static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * static_cast<uint64_t>(bytesPerPixel) <=
+               zrklimits::kMaxImageBytes;
 }
 
 } // namespace
@@ -58,10 +66,18 @@ bool ReadCameraImage(const std::wstring& path, CImgBuffer& out, CameraImageError
     const std::string file = WideToUtf8(path);
     if (!Exists(file))
         return Fail(error, CameraImageError::Missing);
-    uint8_t head[32] = {};
+    uint8_t head[BMP_FILE_HEADER_SIZE + BMP_INFO_HEADER_SIZE] = {};
     size_t got = 0;
     const Kind kind = Sniff(file, head, sizeof head, got);
     if (kind == Kind::Bmp) {
+        // The stated size is held to the limit before the reader allocates anything.
+        if (got == sizeof head) {
+            const BITMAPINFOHEADER info = ParseBmpInfoHeader(head + BMP_FILE_HEADER_SIZE);
+            const long long height = info.biHeight < 0 ? -static_cast<long long>(info.biHeight) : info.biHeight;
+            if (info.biWidth > 0 && height > 0 &&
+                !BytesFit(info.biWidth, height, info.biBitCount > 8 ? info.biBitCount / 8 : 1))
+                return Fail(error, CameraImageError::TooLarge);
+        }
         BmpError bmp = BmpError::None;
         if (ReadBmpFile(path, out, &bmp))
             return true;
@@ -69,7 +85,9 @@ bool ReadCameraImage(const std::wstring& path, CImgBuffer& out, CameraImageError
     }
     if (kind == Kind::Png && got >= 24) {
         // The header states the size: refuse what no buffer can hold before the codec allocates it.
-        if (!SideFits(BigEndian32(head + 16)) || !SideFits(BigEndian32(head + 20)))
+        // Colour type (byte 25): grey and grey with alpha read as one byte per pixel, the others as three.
+        const int bytesPerPixel = got > 25 && (head[25] == 0 || head[25] == 4) ? 1 : 3;
+        if (!BytesFit(BigEndian32(head + 16), BigEndian32(head + 20), bytesPerPixel))
             return Fail(error, CameraImageError::TooLarge);
     }
     cv::Mat decoded;
@@ -80,7 +98,7 @@ bool ReadCameraImage(const std::wstring& path, CImgBuffer& out, CameraImageError
     }
     if (decoded.empty() || decoded.depth() != CV_8U)
         return Fail(error, CameraImageError::NotImage);
-    if (!SideFits(decoded.cols) || !SideFits(decoded.rows))
+    if (!BytesFit(decoded.cols, decoded.rows, decoded.channels() == 1 ? 1 : 3))
         return Fail(error, CameraImageError::TooLarge);
     const int channels = decoded.channels();
     CImgBuffer image(1, decoded.cols, decoded.rows, channels == 1 ? IMG_FORMAT_MONO8 : IMG_FORMAT_RGB24);

@@ -43,9 +43,11 @@ bool CModelInfo::Load(int id) {
     Reset();
     m_nID = id;
     m_strError.clear();
+    m_nFailure = StoreFailure::None;
     CTemplateStore store;
     if (!store.Open(m_strStorePath.empty() ? GetTemplateStorePath() : m_strStorePath)) {
         m_strError = store.GetLastError();
+        m_nFailure = store.GetLastFailure();
         return false;
     }
     std::string data;
@@ -53,6 +55,7 @@ bool CModelInfo::Load(int id) {
     CModelCatalogEntry entry;
     if (!store.LoadModelData(id, data, found, &entry)) {
         m_strError = store.GetLastError();
+        m_nFailure = store.GetLastFailure();
         return false;
     }
     if (!found)
@@ -66,6 +69,7 @@ bool CModelInfo::Load(int id) {
         Reset();
         m_nID = id;
         m_strError = L"模板 " + std::to_wstring(id) + L" 的数据无法读取: " + Utf8ToWide(e.what());
+        m_nFailure = StoreFailure::Damaged;
         return false;
     }
     return true;
@@ -73,8 +77,10 @@ bool CModelInfo::Load(int id) {
 
 bool CModelInfo::Save() {
     m_strError.clear();
+    m_nFailure = StoreFailure::None;
     if (m_nID < 1) {
         m_strError = L"模板编号必须大于 0: " + std::to_wstring(m_nID);
+        m_nFailure = StoreFailure::Other;
         return false;
     }
     std::string data;
@@ -82,12 +88,14 @@ bool CModelInfo::Save() {
         data = EncodeModel(*this);
     } catch (const std::exception& e) {
         m_strError = L"模板无法保存: " + Utf8ToWide(e.what());
+        m_nFailure = StoreFailure::Other;
         return false;
     }
     CTemplateStore store;
     if (!store.Open(m_strStorePath.empty() ? GetTemplateStorePath() : m_strStorePath) ||
         !store.SaveModelData(m_nID, m_strName, m_strTitle, data)) {
         m_strError = store.GetLastError();
+        m_nFailure = store.GetLastFailure();
         return false;
     }
     return true;

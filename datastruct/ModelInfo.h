@@ -3,6 +3,7 @@
 /// images. It loads and saves itself whole through the template store (TemplateStore.h).
 
 #include "datastruct/RefImageSet.h"
+#include "datastruct/TemplateStore.h"
 #include "model/ItemList.h"
 
 #include <string>
@@ -31,6 +32,9 @@ public:
     void SetStorePath(const std::wstring& path) { m_strStorePath = path; }
     const std::wstring& GetStorePath() const { return m_strStorePath; }
     const std::wstring& GetLastError() const { return m_strError; }
+    /// The kind of the store's failure behind the last failed `Load` or `Save` (`Other` for one of the
+    /// model itself, `None` after a success).
+    StoreFailure GetLastFailure() const { return m_nFailure; }
 
     std::wstring m_strName;
     std::wstring m_strTitle;     ///< the tree's root text; handed to the release-model library
@@ -44,4 +48,5 @@ public:
 private:
     std::wstring m_strStorePath;
     std::wstring m_strError;
+    StoreFailure m_nFailure = StoreFailure::None;
 };

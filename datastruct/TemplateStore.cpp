@@ -7,6 +7,7 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <filesystem>
 #include <mutex>
 #include <system_error>
@@ -106,12 +107,21 @@ CREATE TABLE IF NOT EXISTS model_draft(
 );
 )sql";
 
+std::atomic<int> g_busyTimeoutMs{5000};
+
 } // namespace
 
 namespace {
 std::mutex g_storeMutex;
 std::wstring g_storeAddress;
 } // namespace
+void CTemplateStore::SetBusyTimeout(int milliseconds) {
+    g_busyTimeoutMs = milliseconds < 0 ? 0 : milliseconds;
+}
+
+int CTemplateStore::GetBusyTimeout() {
+    return g_busyTimeoutMs;
+}
 
 std::wstring GetTemplateStorePath() {
     {
@@ -131,16 +141,37 @@ CTemplateStore::~CTemplateStore() {
     Close();
 }
 
-bool CTemplateStore::Fail(const std::wstring& what) {
+void CTemplateStore::ClearError() {
+    m_strError.clear();
+    m_nFailure = StoreFailure::None;
+}
+
+bool CTemplateStore::Fail(const std::wstring& what, StoreFailure kind) {
     m_strError = what;
+    m_nFailure = kind;
     return false;
 }
 
 bool CTemplateStore::FailSql(const std::wstring& what) {
     std::wstring detail = m_db ? Utf8ToWide(sqlite3_errmsg(m_db)) : L"";
     const int code = m_db ? sqlite3_errcode(m_db) : SQLITE_ERROR;
+    m_nFailure = code == SQLITE_CORRUPT || code == SQLITE_NOTADB ? StoreFailure::Damaged
+                 : code == SQLITE_BUSY || code == SQLITE_LOCKED      ? StoreFailure::Busy
+                 : code == SQLITE_FULL                               ? StoreFailure::DiskFull
+                 : code == SQLITE_READONLY || code == SQLITE_CANTOPEN || code == SQLITE_PERM
+                     ? StoreFailure::ReadOnly
+                 : code == SQLITE_IOERR ? StoreFailure::IoError
+                                        : StoreFailure::Other;
     if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB)
         m_strError = L"模板库文件已损坏或不是模板库: " + m_strPath + L" (" + detail + L")";
+    else if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
+        m_strError = what + L": 模板库正被其他程序或工位占用, 等待 " +
+                     std::to_wstring((GetBusyTimeout() + 999) / 1000) + L" 秒后仍未释放, 请稍后再试: " +
+                     m_strPath;
+    else if (code == SQLITE_FULL)
+        m_strError = what + L": 磁盘已满: " + m_strPath + L" (" + detail + L")";
+    else if (code == SQLITE_READONLY)
+        m_strError = what + L": 模板库文件只读: " + m_strPath + L" (" + detail + L")";
     else
         m_strError = what + L": " + m_strPath + L" (" + detail + L")";
     return false;
@@ -153,7 +184,7 @@ bool CTemplateStore::Exec(const char* sql) {
 bool CTemplateStore::Open(const std::wstring& path) {
     Close();
     m_strPath = path;
-    m_strError.clear();
+    ClearError();
     std::error_code ec;
     const std::filesystem::path fsPath(path);
     if (fsPath.has_parent_path())
@@ -169,7 +200,7 @@ bool CTemplateStore::Open(const std::wstring& path) {
         return false;
     }
     sqlite3_extended_result_codes(m_db, 0);
-    sqlite3_busy_timeout(m_db, 5000);
+    sqlite3_busy_timeout(m_db, GetBusyTimeout());
 
     // The first read of the header tells a foreign or damaged file apart from ours.
     int appID = 0, version = 0, tables = 0;
@@ -203,11 +234,11 @@ bool CTemplateStore::Open(const std::wstring& path) {
             return false;
         }
     } else if (appID != kApplicationID) {
-        Fail(L"文件不是本系统的模板库: " + path);
+        Fail(L"文件不是本系统的模板库: " + path, StoreFailure::Damaged);
         Close();
         return false;
     } else if (version > kSchemaVersion || version < 1) {
-        Fail(L"模板库的版本 (" + std::to_wstring(version) + L") 不能被本程序读取: " + path);
+        Fail(L"模板库的版本 (" + std::to_wstring(version) + L") 不能被本程序读取: " + path, StoreFailure::Damaged);
         Close();
         return false;
     }
@@ -289,7 +320,7 @@ bool CTemplateStore::CheckIntegrity() {
         return FailSql(L"模板库无法检查");
     const std::wstring answer = st.ColumnText(0);
     if (answer != L"ok")
-        return Fail(L"模板库文件已损坏: " + m_strPath + L" (" + answer + L")");
+        return Fail(L"模板库文件已损坏: " + m_strPath + L" (" + answer + L")", StoreFailure::Damaged);
     return true;
 }
 
@@ -305,7 +336,7 @@ bool CTemplateStore::ListModels(std::vector<CModelCatalogEntry>& out) {
         out.push_back({static_cast<int>(st.ColumnInt(0)), st.ColumnText(1), st.ColumnText(2)});
     if (rc != SQLITE_DONE)
         return FailSql(L"模板目录无法读取");
-    m_strError.clear();
+    ClearError();
     return true;
 }
 
@@ -331,7 +362,7 @@ bool CTemplateStore::LoadModelData(int id, std::string& data, bool& found, CMode
     st.BindInt(1, id);
     const int rc = st.Step();
     if (rc == SQLITE_DONE) {
-        m_strError.clear();
+        ClearError();
         return true;
     }
     if (rc != SQLITE_ROW)
@@ -343,12 +374,12 @@ bool CTemplateStore::LoadModelData(int id, std::string& data, bool& found, CMode
     // A catalogue entry without data is a model created empty.
     if (sqlite3_column_type(*st, 0) != SQLITE_NULL && static_cast<uint32_t>(st.ColumnInt(0)) != Crc32(data)) {
         data.clear();
-        return Fail(L"模板 " + std::to_wstring(id) + L" 的数据已损坏 (校验和不符): " + m_strPath);
+        return Fail(L"模板 " + std::to_wstring(id) + L" 的数据已损坏 (校验和不符): " + m_strPath, StoreFailure::Damaged);
     }
     if (entry)
         *entry = {id, st.ColumnText(2), st.ColumnText(3)};
     found = true;
-    m_strError.clear();
+    ClearError();
     return true;
 }
 
@@ -388,7 +419,7 @@ bool CTemplateStore::SaveModelData(int id, const std::wstring& name, const std::
     CTransaction tx(m_db);
     if (!tx.Began() || !WriteModelRows(m_db, id, name, title, data) || !tx.Commit())
         return FailSql(L"模板无法保存");
-    m_strError.clear();
+    ClearError();
     return true;
 }
 
@@ -418,7 +449,7 @@ int CTemplateStore::CreateModel(const std::wstring& name, const std::wstring& ti
         FailSql(L"模板无法创建");
         return -1;
     }
-    m_strError.clear();
+    ClearError();
     return id;
 }
 
@@ -458,7 +489,7 @@ bool CTemplateStore::DeleteModel(int id) {
         return Fail(L"模板 " + std::to_wstring(id) + L" 不存在");
     if (!tx.Commit())
         return FailSql(L"模板无法删除");
-    m_strError.clear();
+    ClearError();
     return true;
 }
 
@@ -474,7 +505,7 @@ bool CTemplateStore::LoadSystemValues(std::map<std::wstring, std::wstring>& valu
         values[st.ColumnText(0)] = st.ColumnText(1);
     if (rc != SQLITE_DONE)
         return FailSql(L"系统参数无法读取");
-    m_strError.clear();
+    ClearError();
     return true;
 }
 
@@ -496,7 +527,7 @@ bool CTemplateStore::SaveSystemValues(const std::map<std::wstring, std::wstring>
     }
     if (!tx.Commit())
         return FailSql(L"系统参数无法保存");
-    m_strError.clear();
+    ClearError();
     return true;
 }
 
@@ -517,7 +548,7 @@ bool CTemplateStore::GetModelStamp(int id, CModelStamp& stamp) {
     } else if (rc != SQLITE_DONE) {
         return FailSql(L"模板目录无法读取");
     }
-    m_strError.clear();
+    ClearError();
     return true;
 }
 
@@ -541,7 +572,7 @@ bool CTemplateStore::SaveDraft(int id, const CModelStamp& base, const std::strin
     st.BindBlob(6, data);
     if (st.Step() != SQLITE_DONE || !tx.Commit())
         return FailSql(L"修改记录无法写入");
-    m_strError.clear();
+    ClearError();
     return true;
 }
 
@@ -558,7 +589,7 @@ bool CTemplateStore::LoadDraft(int id, std::string& data, bool& found, CModelSta
     st.BindInt(1, id);
     const int rc = st.Step();
     if (rc == SQLITE_DONE) {
-        m_strError.clear();
+        ClearError();
         return true;
     }
     if (rc != SQLITE_ROW)
@@ -573,9 +604,9 @@ bool CTemplateStore::LoadDraft(int id, std::string& data, bool& found, CModelSta
         data.assign(blob, static_cast<size_t>(size));
     if (static_cast<uint32_t>(st.ColumnInt(3)) != Crc32(data)) {
         data.clear();
-        return Fail(L"模板 " + std::to_wstring(id) + L" 的修改记录已损坏 (校验和不符)");
+        return Fail(L"模板 " + std::to_wstring(id) + L" 的修改记录已损坏 (校验和不符)", StoreFailure::Damaged);
     }
-    m_strError.clear();
+    ClearError();
     return true;
 }
 
@@ -588,7 +619,7 @@ bool CTemplateStore::DeleteDraft(int id) {
     st.BindInt(1, id);
     if (st.Step() != SQLITE_DONE)
         return FailSql(L"修改记录无法删除");
-    m_strError.clear();
+    ClearError();
     return true;
 }
 

@@ -26,6 +26,17 @@
 
 struct sqlite3;
 
+/// What kind of failure the last operation of a store met (the editor words its message after it).
+enum class StoreFailure {
+    None,
+    Busy,     ///< another program or station held the store longer than the busy timeout
+    DiskFull, ///< the disk is full
+    ReadOnly, ///< the file or its folder cannot be written
+    Damaged,  ///< not a template store, damaged, or a model's data does not match its checksum
+    IoError,  ///< the disk failed to read or write
+    Other,
+};
+
 /// One model of the catalogue.
 struct CModelCatalogEntry {
     int m_nID = -1;
@@ -59,6 +70,8 @@ public:
     const std::wstring& GetPath() const { return m_strPath; }
     /// The text of the last failure; empty after a success.
     const std::wstring& GetLastError() const { return m_strError; }
+    /// The kind of the last failure; `None` after a success.
+    StoreFailure GetLastFailure() const { return m_nFailure; }
 
     /// The catalogue in identifier order.
     bool ListModels(std::vector<CModelCatalogEntry>& out);
@@ -103,9 +116,17 @@ public:
     /// For tests of the paths where a write fails.
     bool SetQueryOnly(bool queryOnly);
 
+    // ---- another station holding the store ----
+    /// How long a write waits for another program (another station) holding the store's write lock before
+    /// it fails with a text that says so, in milliseconds; 5000 unless set. Applies to stores opened after
+    /// the call, in the whole process (tests shorten it).
+    static void SetBusyTimeout(int milliseconds);
+    static int GetBusyTimeout();
+
 private:
     bool Exec(const char* sql);
-    bool Fail(const std::wstring& what);
+    bool Fail(const std::wstring& what, StoreFailure kind = StoreFailure::Other);
+    void ClearError();
     bool FailSql(const std::wstring& what);
     bool CreateSchema();
     bool Migrate(int fromVersion);
@@ -113,6 +134,7 @@ private:
     sqlite3* m_db = nullptr;
     std::wstring m_strPath;
     std::wstring m_strError;
+    StoreFailure m_nFailure = StoreFailure::None;
 };
 
 /// The store set by `SetTemplateStoreAddress`, else `GetDataFolder()` + "Home/Templates.db" (the deployment

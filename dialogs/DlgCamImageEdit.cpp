@@ -6,6 +6,7 @@
 #include "dialogs/ModalRunner.h"
 #include "formats/CodePage.h"
 #include "formats/LanguagePack.h"
+#include "formats/Limits.h"
 #include "formats/Utility.h"
 #include "geometry/ImgBuffer.h"
 #include "model/ItemList.h"
@@ -119,6 +120,9 @@ bool CDlgCamImageEdit::Refuse(const wchar_t* message, QLineEdit* field) {
     return false;
 }
 
+// The refusal of a too large image states the limits in words.
+static_assert(zrklimits::kMaxImageSide == 65536 && zrklimits::kMaxImageBytes == (1ull << 30));
+
 void CDlgCamImageEdit::accept() {
     const std::wstring stored = CCameraRefImage::ToStoredPath(m_pPath->text().trimmed().toStdWString());
     const std::wstring full = FullPathOf(stored);
@@ -127,7 +131,8 @@ void CDlgCamImageEdit::accept() {
     CameraImageError error = CameraImageError::None;
     if (stored.empty() || !ReadCameraImage(full, image, &error)) {
         Refuse(error == CameraImageError::Missing || stored.empty() ? L"没有找到图像文件,请选择合适的图像文件!"
-                                                                    : L"无法读取图像文件,请选择合适的图像文件!",
+               : error == CameraImageError::TooLarge ? L"图像太大(超过 65536 像素宽或高, 或 1 GB 像素数据),请选择合适的图像文件!"
+                                                     : L"无法读取图像文件,请选择合适的图像文件!",
                m_pPath);
         return;
     }

@@ -24,6 +24,21 @@ std::unique_ptr<CTreeTextNode> MakeNode(const std::wstring& name, const std::wst
     return node;
 }
 
+// The number of points `ParsePoints` reads from the list: its non-empty pieces between commas, halved.
+size_t VertexCount(const std::wstring& list) {
+    size_t pieces = 0;
+    bool inPiece = false;
+    for (wchar_t c : list) {
+        if (c == L',') {
+            inPiece = false;
+        } else if (!inPiece) {
+            inPiece = true;
+            ++pieces;
+        }
+    }
+    return pieces / 2;
+}
+
 std::wstring OutlineText(const CPolygon& polygon) {
     std::vector<CPoint> points;
     polygon.GetPoints(points);
@@ -89,30 +104,48 @@ std::wstring GetAreaText(const CMaskArea& area) {
 }
 
 bool AreaFromText(const std::wstring& text, CMaskArea& area) {
+    return AreaFromTextChecked(text, area) == AreaTextResult::Ok;
+}
+
+AreaTextResult AreaFromTextChecked(const std::wstring& text, CMaskArea& area) {
     CTreeTextAnalyze tree;
     tree.SetText(text);
     tree.Parse();
     const CTreeTextNode* first = tree.m_root.GetChild(0);
     const CTreeTextNode* outline = first ? FindChild(*first, L"OutLineAcme") : nullptr;
     if (!outline)
-        return false;
+        return AreaTextResult::NoOutline;
+    // Everything is counted, read and checked before the area changes; a list is counted before it is read.
+    const auto tooMany = [](const std::wstring& list) {
+        return VertexCount(list) > static_cast<size_t>(zrklimits::kMaxOutlineVertices);
+    };
+    if (tooMany(outline->m_para.m_strValue))
+        return AreaTextResult::TooManyVertices;
     std::vector<CPoint> points;
-    area.GetPoints(points);
     ParsePoints(outline->m_para.m_strValue, points);
-    area.SetPoints(points);
-    if (const CTreeTextNode* holes = FindChild(*first, L"InLineAcme")) {
-        for (int i = 0; i < holes->GetChildCount(); ++i) {
-            std::vector<CPoint> holePoints;
-            ParsePoints(holes->GetChild(i)->m_para.m_strValue, holePoints);
-            auto hole = std::make_unique<CPolygon>();
-            hole->SetPoints(holePoints);
-            if (area.m_children.Add(hole.get()))
-                hole.release();
-        }
+    std::vector<std::vector<CPoint>> holes;
+    if (const CTreeTextNode* inner = FindChild(*first, L"InLineAcme")) {
+        for (int i = 0; i < inner->GetChildCount(); ++i)
+            if (tooMany(inner->GetChild(i)->m_para.m_strValue))
+                return AreaTextResult::TooManyVertices;
+        for (int i = 0; i < inner->GetChildCount(); ++i)
+            ParsePoints(inner->GetChild(i)->m_para.m_strValue, holes.emplace_back());
+    }
+    std::vector<CPoint> all;
+    area.GetPoints(all);
+    if (all.size() + points.size() > static_cast<size_t>(zrklimits::kMaxOutlineVertices))
+        return AreaTextResult::TooManyVertices;
+    all.insert(all.end(), points.begin(), points.end());
+    area.SetPoints(all);
+    for (const std::vector<CPoint>& holePoints : holes) {
+        auto hole = std::make_unique<CPolygon>();
+        hole->SetPoints(holePoints);
+        if (area.m_children.Add(hole.get()))
+            hole.release();
     }
     if (const CTreeTextNode* parameters = FindChild(*first, L"Parameters"))
         area.m_strParameters = NestedTextAsTopLevel(*parameters);
-    return true;
+    return AreaTextResult::Ok;
 }
 
 std::wstring ResetKernelLinks(const std::wstring& parameters) {

@@ -26,6 +26,8 @@
 ///
 /// The file is narrow text in the process's code page without a byte-order mark.
 
+#include "formats/Limits.h"
+
 #include <cstdint>
 #include <string>
 
@@ -41,6 +43,12 @@ std::wstring GetAreaText(const CMaskArea& area);
 /// joined with CR LF, become the parameter text). False, the area unchanged, when there is no
 /// "OutLineAcme" (an empty text, a binary file, a script of another kind).
 bool AreaFromText(const std::wstring& text, CMaskArea& area);
+
+/// Why a file text gives no area.
+enum class AreaTextResult { Ok, NoOutline, TooManyVertices };
+/// `AreaFromText`, telling also an outline or a hole of more than zrklimits::kMaxOutlineVertices vertices
+/// (the area unchanged then too).
+AreaTextResult AreaFromTextChecked(const std::wstring& text, CMaskArea& area);
 
 /// Sets the value of every node named "定位核X" or "定位核Y" (anywhere in the tree) of a parameter text to
 /// "0" and returns the text rewritten in nested form, top-level nodes joined with CR LF. An imported
@@ -69,7 +77,7 @@ AreaFileResult WriteAreaFile(const std::wstring& folder, const std::wstring& nam
 
 /// The largest area file read (bytes): far above any real outline (a 10 MB outline reads), small enough
 /// that a wrong file chosen by mistake is refused instead of filling the memory.
-inline constexpr uint64_t kMaxAreaFileBytes = 64ull << 20;
+inline constexpr uint64_t kMaxAreaFileBytes = zrklimits::kMaxAreaFileBytes;
 
 /// Reads an area file into wide text: UTF-16 little-endian when it starts with the mark FF FE, otherwise
 /// narrow text in the process's code page (a UTF-8 mark is skipped under code page 65001). The text ends

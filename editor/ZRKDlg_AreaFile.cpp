@@ -10,6 +10,7 @@
 #include "editor/AreaFile.h"
 #include "editor/EditStep.h"
 #include "editor/ModelTreeCtrl.h"
+#include "formats/Format.h"
 #include "formats/LanguagePack.h"
 #include "formats/DataFolder.h"
 #include "formats/Utility.h"
@@ -81,7 +82,14 @@ void CZRKDlg::ImportArea() {
     }
     CPhaseMaskArea read;
     // A file without an outer outline (or with an empty one) would add an area nobody can see or select.
-    if (!AreaFromText(text, read) || read.GetPointCount() == 0) {
+    const AreaTextResult parsed = AreaFromTextChecked(text, read);
+    if (parsed == AreaTextResult::TooManyVertices) {
+        ZrkMessageBox(Format(Translate(L"检测区的轮廓点数超过上限 (%d), 不能导入!", 0),
+                             zrklimits::kMaxOutlineVertices),
+                      caption, MB_OK | MB_ICONWARNING);
+        return;
+    }
+    if (parsed != AreaTextResult::Ok || read.GetPointCount() == 0) {
         ZrkMessageBox(Translate(L"文件中没有检测区的外轮廓, 不能导入!", 0), caption, MB_OK | MB_ICONWARNING);
         return;
     }

@@ -13,6 +13,7 @@
 #include "dialogs/DlgSelPos.h"
 #include "editor/ModelTreeCtrl.h"
 #include "editor/QtMenu.h"
+#include "editor/StoreFailureText.h"
 #include "formats/LanguagePack.h"
 #include "support/Prompter.h"
 
@@ -212,22 +213,24 @@ void CZRKDlg::WriteDraft(const std::string& bytes) {
     if (!m_pModel || m_pModel->m_nID < 1)
         return;  // a model the store cannot hold has no draft either
     std::wstring detail;
+    StoreFailure failure = StoreFailure::None;
     if (OpenDraftStore()) {
         if (m_pDraftStore->SaveDraft(m_pModel->m_nID, m_draftBase, bytes)) {
             m_bDraftFailShown = false;
             return;
         }
         detail = m_pDraftStore->GetLastError();
+        failure = m_pDraftStore->GetLastFailure();
     }
     // Editing goes on; the next step tries again. Said once, not after every step.
     if (m_bDraftFailShown)
         return;
     m_bDraftFailShown = true;
-    std::wstring text = Translate(L"修改记录无法写入模板库(磁盘已满或只读),程序异常退出时未保存的修改将会丢失。"
-                                  L"编辑可以继续,每一步都会再次尝试写入。",
-                                  0);
-    if (!detail.empty())
-        text += L"\n" + detail;
+    const std::wstring text =
+        StoreFailureMessage(Translate(L"修改记录无法写入模板库(磁盘已满或只读),程序异常退出时未保存的修改将会丢失。"
+                                      L"编辑可以继续,每一步都会再次尝试写入。",
+                                      0),
+                            failure, detail);
     ZrkMessageBox(text, m_strTitle, MB_OK | MB_ICONWARNING);
 }
 

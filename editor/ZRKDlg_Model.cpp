@@ -6,6 +6,7 @@
 #include "datastruct/SysPara.h"
 #include "dialogs/DlgSelPos.h"
 #include "editor/ModelTreeCtrl.h"
+#include "editor/StoreFailureText.h"
 #include "editor/WaitCursor.h"
 #include "formats/CodePage.h"
 #include "formats/LanguagePack.h"
@@ -183,7 +184,9 @@ bool CZRKDlg::Save() {
     if (saved)
         OnModelSaved();
     if (!saved) {
-        ZrkMessageBox(Translate(L"没有保存成功,请重新保存一次!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
+        ZrkMessageBox(StoreFailureMessage(Translate(L"没有保存成功,请重新保存一次!", 0), m_pModel->GetLastFailure(),
+                                          m_pModel->GetLastError()),
+                      m_strTitle, MB_OK | MB_ICONWARNING);
     } else {
         if (m_pSysPara)
             m_pSysPara->End();

@@ -28,7 +28,9 @@ struct CLanguagePack::Index {
     std::unordered_map<std::wstring, std::wstring> translations; // source -> the first line's translation
 };
 
-CLanguagePack::CLanguagePack() : m_index(std::make_unique<Index>()) {}
+CLanguagePack::CLanguagePack() : m_index(std::make_unique<Index>()) {
+    SetLoadLimit(zrklimits::kMaxLanguagePackBytes);
+}
 
 CLanguagePack::~CLanguagePack() = default;
 

@@ -90,19 +90,34 @@ int SplitText(const std::wstring& text, wchar_t separator, std::vector<std::wstr
 CTreeTextAnalyze::~CTreeTextAnalyze() = default;
 
 bool CTreeTextAnalyze::LoadFile(const std::wstring& path) {
+    m_bTooLarge = false;
     std::error_code error;
     const std::filesystem::path fsPath(WideToUtf8(path));
     if (path.empty() || !std::filesystem::exists(fsPath, error) ||
         std::filesystem::is_directory(fsPath, error))
         return false;
     m_arLines.clear();
+    // A device or a pipe has no size to hold it to (and opening a pipe waits for a writer): no script.
+    if (!std::filesystem::is_regular_file(fsPath, error))
+        return false;
     CStdioFileEx file;
     if (!file.Open(path, CStdioFile::modeRead | CStdioFile::typeText))
         return false;
     try {
+        // The size the file states first, then what is actually read (the file may grow meanwhile).
+        if (file.GetLength() > m_nLoadLimit) {
+            m_bTooLarge = true;
+            return false;
+        }
         std::wstring line;
-        while (file.ReadString(line))
+        while (file.ReadString(line)) {
+            if (file.GetPosition() > m_nLoadLimit) {
+                m_arLines.clear();
+                m_bTooLarge = true;
+                return false;
+            }
             m_arLines.push_back(line);
+        }
         file.Close();
     } catch (const std::ios_base::failure&) {
         return false; // what was read before the error stays

@@ -27,6 +27,7 @@
 /// - other lines are ignored; missing end lines are allowed.
 /// Parsing is linear in the size of the text.
 
+#include "formats/Limits.h"
 #include "formats/TreeTextNode.h"
 
 #include <cstdint>
@@ -48,8 +49,13 @@ public:
 
     /// Reads the file's lines (UTF-16 with mark, or narrow text in the process's code page). False, lines
     /// unchanged, when no file is at the path (a folder does not count); false, lines emptied, when it
-    /// cannot be opened or read.
+    /// cannot be opened or read, or holds more than `LoadLimit()` bytes (`LoadRefusedTooLarge` then true).
     virtual bool LoadFile(const std::wstring& path);
+    /// The largest file `LoadFile` reads, in bytes: zrklimits::kMaxScriptBytes unless set.
+    void SetLoadLimit(uint64_t bytes) { m_nLoadLimit = bytes; }
+    uint64_t LoadLimit() const { return m_nLoadLimit; }
+    /// Whether the last `LoadFile` refused a file larger than the limit.
+    bool LoadRefusedTooLarge() const { return m_bTooLarge; }
     /// Writes each line followed by a line feed, narrow text in the process's code page without a mark.
     /// False when the file cannot be created or written.
     virtual bool SaveFile(const std::wstring& path);
@@ -93,6 +99,8 @@ private:
     CTreeTextNode* HandOut(CTreeTextNode* node);
 
     uint64_t m_nTreeVersion = 0;
+    uint64_t m_nLoadLimit = zrklimits::kMaxScriptBytes;
+    bool m_bTooLarge = false;
     bool m_bNodeHandedOut = false;
     bool m_bRootHandedOut = false;
 };

@@ -15,6 +15,7 @@ PACKAGES=(
     fonts-wqy-microhei
     imagemagick netpbm
     dpkg-dev
+    clang libclang-rt-14-dev
 )
 
 # `--desktop`: what trying the editor under a virtual display takes (scripts/try.sh).

@@ -50,6 +50,10 @@ if [ "${ZRK_SKIP_SANITIZE:-0}" != "1" ]; then
     export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$here/scripts/lsan.supp:print_suppressions=0}
     run_preset asan || status=1
 fi
+# The fuzz targets, each for a short smoke (their own clang build in build-fuzz/).
+if [ "${ZRK_SKIP_FUZZ:-0}" != "1" ]; then
+    scripts/fuzz.sh "${ZRK_FUZZ_SECONDS:-15}" || { status=1; echo "fuzz: a target found an input that fails"; }
+fi
 echo
 echo "tests: ${total_passed} passed, ${total_failed} failed, ${total_skipped} skipped"
 exit $status

@@ -1,0 +1,32 @@
+#include "editor/StoreFailureText.h"
+
+#include "formats/LanguagePack.h"
+
+std::wstring StoreFailureReason(StoreFailure failure) {
+    switch (failure) {
+    case StoreFailure::None: return std::wstring();
+    case StoreFailure::Busy:
+        return Translate(L"模板库正被其他程序或工位占用, 请稍后再保存。", 0);
+    case StoreFailure::DiskFull:
+        return Translate(L"磁盘已满, 请腾出磁盘空间后再保存。", 0);
+    case StoreFailure::ReadOnly:
+        return Translate(L"模板库文件或其文件夹只读, 不能写入。", 0);
+    case StoreFailure::Damaged:
+        return Translate(L"模板库文件已损坏。", 0);
+    case StoreFailure::IoError:
+        return Translate(L"读写磁盘时出错。", 0);
+    case StoreFailure::Other: break;
+    }
+    return std::wstring();
+}
+
+std::wstring StoreFailureMessage(const std::wstring& headline, StoreFailure failure, const std::wstring& detail) {
+    // A failure that is no condition of the store (a model it cannot hold) keeps the headline alone.
+    const std::wstring reason = StoreFailureReason(failure);
+    if (reason.empty())
+        return headline;
+    std::wstring text = headline + L"\n" + reason;
+    if (!detail.empty())
+        text += L"\n" + detail;
+    return text;
+}
