@@ -262,9 +262,23 @@ protected:
             return "tool " + std::to_string(tool);
         }
         if (!Wnd()) {
+            // Nothing to show (the monkey deleted every side, say): an operator undoes, or opens another
+            // template when that has gone on for a while.
+            if (++m_nBlind > 12) {
+                m_nBlind = 0;
+                const int id = m_deploy.AddSampleModel(L"monkey" + std::to_wstring(++m_nModels));
+                m_dlg->ActivateByID(id);
+                Select({L"缺陷检测", L"正面", L"第一印次"});
+                return "no image: another template";
+            }
+            if (Random(2) == 0) {
+                m_dlg->Undo();
+                return "no image: undo";
+            }
             PickTreeItem();
             return "no image: tree pick";
         }
+        m_nBlind = 0;
         const QPoint a = RandomPoint();
         const Qt::KeyboardModifiers mods = Random(5) == 0 ? Qt::ShiftModifier : Qt::NoModifier;
         if (kind < 38) {
@@ -329,6 +343,8 @@ protected:
 
     std::mt19937 m_rng;
     int m_nLabels = 0;
+    int m_nBlind = 0;   ///< steps in a row without an image shown
+    int m_nModels = 0;  ///< templates the monkey has added
     int m_savedDelay = 0;
 };
 
