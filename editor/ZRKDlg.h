@@ -397,7 +397,7 @@ public:
     /// The tool of an operation.
     CViewTool* GetTool(int operation);
 
-    // ---- selection, editing and kernel association (ZRKDlg_Select.cpp, SelectTools.cpp) ----
+    // ---- selection, editing and kernel association (ZRKDlg_Select.cpp, ZRKDlg_Associate.cpp, SelectTools.cpp) ----
     /// The "选择" tool (operation 0). A press selects what lies under the point (note items, then kernels of
     /// the selected phase, then inspection areas, shielded areas and custom masks of the current note, each
     /// group only while shown); Shift or Ctrl keeps the other selections. A drag from the press to the
@@ -528,6 +528,8 @@ private:
     void WriteDraft(const std::string& bytes);
     bool OpenDraftStore();
     void RestoreModelBytes(const std::string& bytes);
+    /// Undo (false) or redo (true) of one step: the template takes the journal's bytes.
+    bool StepJournal(bool redo);
     void BuildUndoActions();
     void UpdateUndoActions();
     /// Appends "撤销 <step>" and "重做 <step>" to a context menu when there is something to undo or redo.

@@ -94,11 +94,19 @@ void CZRKDlg::RelabelEdit(const std::wstring& label) {
 // ---- undo and redo ----
 
 bool CZRKDlg::Undo() {
-    if (m_nEditDepth > 0 || !m_pModel || !m_journal.CanUndo())
+    return StepJournal(false);
+}
+
+bool CZRKDlg::Redo() {
+    return StepJournal(true);
+}
+
+bool CZRKDlg::StepJournal(bool redo) {
+    if (m_nEditDepth > 0 || !m_pModel || !(redo ? m_journal.CanRedo() : m_journal.CanUndo()))
         return false;
     std::string bytes;
     try {
-        if (!m_journal.Undo(bytes))
+        if (!(redo ? m_journal.Redo(bytes) : m_journal.Undo(bytes)))
             return false;
     } catch (const std::exception&) {
         m_journal.Reset();
@@ -107,25 +115,6 @@ bool CZRKDlg::Undo() {
     }
     RestoreModelBytes(bytes);
     m_bModified = true;  // the template differs from what was there a moment ago
-    WriteDraft(bytes);
-    UpdateUndoActions();
-    return true;
-}
-
-bool CZRKDlg::Redo() {
-    if (m_nEditDepth > 0 || !m_pModel || !m_journal.CanRedo())
-        return false;
-    std::string bytes;
-    try {
-        if (!m_journal.Redo(bytes))
-            return false;
-    } catch (const std::exception&) {
-        m_journal.Reset();
-        UpdateUndoActions();
-        return false;
-    }
-    RestoreModelBytes(bytes);
-    m_bModified = true;
     WriteDraft(bytes);
     UpdateUndoActions();
     return true;
