@@ -286,7 +286,15 @@ bool CPgTemplateStore::Open(const std::wstring& address) {
             PQfreemem(error);
             return false;
         }
+        // A port that is no number is a wrong address, not a server that cannot be reached.
+        std::wstring wrong;
+        for (const PQconninfoOption* o = options; o->keyword; ++o)
+            if (std::strcmp(o->keyword, "port") == 0 && o->val &&
+                std::string_view(o->val).find_first_not_of("0123456789,") != std::string_view::npos)
+                wrong = L"端口不是数字: " + Utf8ToWide(o->val);
         PQconninfoFree(options);
+        if (!wrong.empty())
+            return Fail(L"模板库地址无效: " + m_strShown + L" (" + wrong + L")");
     }
     // Keywords before the address are defaults it may override; those after it are ours. A dead server or
     // a lost network never hangs the program: connecting and unanswered packets time out.
@@ -323,7 +331,7 @@ bool CPgTemplateStore::CheckOrCreateSchema() {
     // Two stations opening an empty database at once: the second waits here, then finds the tables.
     if (!RunCommand((std::string("SELECT pg_advisory_xact_lock(") + kSchemaLockKey + ")").c_str(), {}, what))
         return false;
-    auto marked = Hold(Run("SELECT (to_regclass('zrk_store') IS NOT NULL)::int8, "
+    auto marked = Hold(Run("SELECT (to_regclass('zrk_store') IS NOT NULL)::int::int8, "
                            "(SELECT count(*) FROM pg_tables WHERE schemaname = current_schema())::int8",
                            {}, what));
     if (!marked)
@@ -599,7 +607,7 @@ bool CPgTemplateStore::LoadDraft(int id, std::string& data, bool& found, CModelS
     base = CModelStamp();
     if (!EnsureConnected())
         return false;
-    auto r = Hold(Run("SELECT base_exists::int8, base_revision, base_crc32, crc32, data FROM model_draft "
+    auto r = Hold(Run("SELECT base_exists::int::int8, base_revision, base_crc32, crc32, data FROM model_draft "
                       "WHERE model_id = $1",
                       {Int(id)}, L"修改记录无法读取"));
     if (!r)
