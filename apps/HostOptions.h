@@ -21,8 +21,9 @@ bool ParseHostOptions(const std::vector<std::string>& args, HostOptions& options
 /// The usage text of --help.
 std::string HostUsage();
 
-/// Makes "the template store" the one at this address for the rest of the run. An address is a path of
-/// an SQLite store file: it may name a file not yet there in an existing folder (a new, empty store is made),
+/// Makes "the template store" the one at this address for the rest of the run. A `postgresql://` address
+/// names a store on a server, which must answer now (its tables are made on first use). Any other address
+/// is a path of an SQLite store file: it may name a file not yet there in an existing folder (a new, empty store is made),
 /// never a missing folder, a folder, a file that is no template store, or one that cannot be written. False
 /// with the reason, and nothing created, when refused.
 bool UseStoreAt(const std::string& address, std::wstring& error);

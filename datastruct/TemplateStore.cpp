@@ -1,120 +1,28 @@
 #include "datastruct/TemplateStore.h"
 
-#include "datastruct/ByteStream.h"
-#include "formats/CodePage.h"
+#include "datastruct/PgTemplateStore.h"
+#include "datastruct/SqliteTemplateStore.h"
 #include "formats/DataFolder.h"
-#include "formats/Utility.h"
-
-#include <sqlite3.h>
 
 #include <atomic>
-#include <filesystem>
 #include <mutex>
-#include <system_error>
 
 namespace {
-
-// A prepared statement, finalised when it goes out of scope.
-class CStatement {
-public:
-    CStatement(sqlite3* db, const char* sql) { m_rc = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr); }
-    ~CStatement() { sqlite3_finalize(m_stmt); }
-    CStatement(const CStatement&) = delete;
-    CStatement& operator=(const CStatement&) = delete;
-
-    bool Ok() const { return m_rc == SQLITE_OK && m_stmt; }
-    sqlite3_stmt* operator*() const { return m_stmt; }
-    void BindText(int i, const std::wstring& text) {
-        const std::string utf8 = WideToUtf8(text);
-        sqlite3_bind_text(m_stmt, i, utf8.data(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
-    }
-    void BindInt(int i, int64_t v) { sqlite3_bind_int64(m_stmt, i, v); }
-    // The blob must outlive the statement's step.
-    void BindBlob(int i, const std::string& bytes) {
-        sqlite3_bind_blob64(m_stmt, i, bytes.data(), bytes.size(), SQLITE_STATIC);
-    }
-    int Step() { return sqlite3_step(m_stmt); }
-    std::wstring ColumnText(int i) const {
-        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, i));
-        return p ? Utf8ToWide(std::string_view(p, static_cast<size_t>(sqlite3_column_bytes(m_stmt, i))))
-                 : std::wstring();
-    }
-    int64_t ColumnInt(int i) const { return sqlite3_column_int64(m_stmt, i); }
-
-private:
-    sqlite3_stmt* m_stmt = nullptr;
-    int m_rc = SQLITE_ERROR;
-};
-
-// Rolls back an open transaction unless it was committed.
-class CTransaction {
-public:
-    explicit CTransaction(sqlite3* db) : m_db(db) {
-        m_open = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
-    }
-    ~CTransaction() {
-        if (m_open)
-            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    CTransaction(const CTransaction&) = delete;
-    CTransaction& operator=(const CTransaction&) = delete;
-
-    bool Began() const { return m_open; }
-    bool Commit() {
-        if (!m_open)
-            return false;
-        if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-            return false;
-        m_open = false;
-        return true;
-    }
-
-private:
-    sqlite3* m_db;
-    bool m_open = false;
-};
-
-const char* const kSchema = R"sql(
-CREATE TABLE system_para(
-    key   TEXT PRIMARY KEY,
-    value TEXT NOT NULL
-);
-CREATE TABLE model(
-    id       INTEGER PRIMARY KEY CHECK (id >= 1),
-    name     TEXT NOT NULL,
-    title    TEXT NOT NULL,
-    revision INTEGER NOT NULL DEFAULT 0,
-    saved_at TEXT
-);
-CREATE TABLE model_data(
-    model_id INTEGER PRIMARY KEY REFERENCES model(id) ON DELETE CASCADE,
-    crc32    INTEGER NOT NULL,
-    data     BLOB NOT NULL
-);
-)sql";
-
-// Version 2: the drafts. No foreign key: a draft outlives its model's deletion, so that the editor can say
-// why it is dropped.
-const char* const kDraftSchema = R"sql(
-CREATE TABLE IF NOT EXISTS model_draft(
-    model_id      INTEGER PRIMARY KEY CHECK (model_id >= 1),
-    base_exists   INTEGER NOT NULL,
-    base_revision INTEGER NOT NULL,
-    base_crc32    INTEGER NOT NULL,
-    crc32         INTEGER NOT NULL,
-    data          BLOB NOT NULL,
-    written_at    TEXT
-);
-)sql";
 
 std::atomic<int> g_busyTimeoutMs{5000};
-
-} // namespace
-
-namespace {
 std::mutex g_storeMutex;
 std::wstring g_storeAddress;
+
+bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
+
 } // namespace
+
+bool IsServerStoreAddress(const std::wstring& address) {
+    return StartsWith(address, L"postgresql://") || StartsWith(address, L"postgres://");
+}
+
 void CTemplateStore::SetBusyTimeout(int milliseconds) {
     g_busyTimeoutMs = milliseconds < 0 ? 0 : milliseconds;
 }
@@ -141,490 +49,97 @@ CTemplateStore::~CTemplateStore() {
     Close();
 }
 
-void CTemplateStore::ClearError() {
+bool CTemplateStore::Open(const std::wstring& address) {
+    Close();
+    m_strPath = address;
     m_strError.clear();
     m_nFailure = StoreFailure::None;
-}
-
-bool CTemplateStore::Fail(const std::wstring& what, StoreFailure kind) {
-    m_strError = what;
-    m_nFailure = kind;
-    return false;
-}
-
-bool CTemplateStore::FailSql(const std::wstring& what) {
-    std::wstring detail = m_db ? Utf8ToWide(sqlite3_errmsg(m_db)) : L"";
-    const int code = m_db ? sqlite3_errcode(m_db) : SQLITE_ERROR;
-    m_nFailure = code == SQLITE_CORRUPT || code == SQLITE_NOTADB ? StoreFailure::Damaged
-                 : code == SQLITE_BUSY || code == SQLITE_LOCKED      ? StoreFailure::Busy
-                 : code == SQLITE_FULL                               ? StoreFailure::DiskFull
-                 : code == SQLITE_READONLY || code == SQLITE_CANTOPEN || code == SQLITE_PERM
-                     ? StoreFailure::ReadOnly
-                 : code == SQLITE_IOERR ? StoreFailure::IoError
-                                        : StoreFailure::Other;
-    if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB)
-        m_strError = L"模板库文件已损坏或不是模板库: " + m_strPath + L" (" + detail + L")";
-    else if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
-        m_strError = what + L": 模板库正被其他程序或工位占用, 等待 " +
-                     std::to_wstring((GetBusyTimeout() + 999) / 1000) + L" 秒后仍未释放, 请稍后再试: " +
-                     m_strPath;
-    else if (code == SQLITE_FULL)
-        m_strError = what + L": 磁盘已满: " + m_strPath + L" (" + detail + L")";
-    else if (code == SQLITE_READONLY)
-        m_strError = what + L": 模板库文件只读: " + m_strPath + L" (" + detail + L")";
+    m_bServer = IsServerStoreAddress(address);
+    if (m_bServer)
+        m_pBackend = std::make_unique<CPgTemplateStore>();
     else
-        m_strError = what + L": " + m_strPath + L" (" + detail + L")";
-    return false;
-}
-
-bool CTemplateStore::Exec(const char* sql) {
-    return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-}
-
-bool CTemplateStore::Open(const std::wstring& path) {
-    Close();
-    m_strPath = path;
-    ClearError();
-    std::error_code ec;
-    const std::filesystem::path fsPath(path);
-    if (fsPath.has_parent_path())
-        std::filesystem::create_directories(fsPath.parent_path(), ec);
-    if (std::filesystem::is_directory(fsPath, ec))
-        return Fail(L"模板库路径是一个文件夹: " + path);
-
-    const std::string utf8 = WideToUtf8(path);
-    if (sqlite3_open_v2(utf8.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-        SQLITE_OK) {
-        FailSql(L"模板库无法打开");
-        Close();
-        return false;
-    }
-    sqlite3_extended_result_codes(m_db, 0);
-    sqlite3_busy_timeout(m_db, GetBusyTimeout());
-
-    // The first read of the header tells a foreign or damaged file apart from ours.
-    int appID = 0, version = 0, tables = 0;
-    {
-        CStatement st(m_db, "PRAGMA application_id");
-        if (!st.Ok() || st.Step() != SQLITE_ROW) {
-            FailSql(L"模板库无法读取");
-            Close();
-            return false;
-        }
-        appID = static_cast<int>(st.ColumnInt(0));
-    }
-    {
-        CStatement st(m_db, "PRAGMA user_version");
-        if (st.Ok() && st.Step() == SQLITE_ROW)
-            version = static_cast<int>(st.ColumnInt(0));
-    }
-    {
-        CStatement st(m_db, "SELECT count(*) FROM sqlite_master");
-        if (!st.Ok() || st.Step() != SQLITE_ROW) {
-            FailSql(L"模板库无法读取");
-            Close();
-            return false;
-        }
-        tables = static_cast<int>(st.ColumnInt(0));
-    }
-
-    if (appID == 0 && version == 0 && tables == 0) {
-        if (!CreateSchema()) {
-            Close();
-            return false;
-        }
-    } else if (appID != kApplicationID) {
-        Fail(L"文件不是本系统的模板库: " + path, StoreFailure::Damaged);
-        Close();
-        return false;
-    } else if (version > kSchemaVersion || version < 1) {
-        Fail(L"模板库的版本 (" + std::to_wstring(version) + L") 不能被本程序读取: " + path, StoreFailure::Damaged);
-        Close();
-        return false;
-    }
-
-    // A damaged page is found here rather than half-way through a load.
-    if (!CheckIntegrity()) {
-        Close();
-        return false;
-    }
-    // WAL with NORMAL sync: a killed process never loses a committed save; a save costs no extra fsync.
-    Exec("PRAGMA journal_mode=WAL");
-    Exec("PRAGMA synchronous=NORMAL");
-    Exec("PRAGMA foreign_keys=ON");
-    if (version >= 1 && version < kSchemaVersion && !Migrate(version)) {
-        // A store that cannot be written (read-only media) is still read as it stands: its models load,
-        // only drafts cannot be kept.
-        if (sqlite3_db_readonly(m_db, "main") == 1)
-            return true;
-        Close();
-        return false;
-    }
-    return true;
-}
-
-bool CTemplateStore::Migrate(int fromVersion) {
-    // One transaction: a kill during the migration leaves the store of the old version, whole. Another
-    // program may have migrated it meanwhile: the version is read again under the write lock.
-    CTransaction tx(m_db);
-    if (!tx.Began())
-        return FailSql(L"模板库无法升级");
-    int version = fromVersion;
-    {
-        CStatement st(m_db, "PRAGMA user_version");
-        if (!st.Ok() || st.Step() != SQLITE_ROW)
-            return FailSql(L"模板库无法升级");
-        version = static_cast<int>(st.ColumnInt(0));
-    }
-    if (version >= kSchemaVersion)
-        return true;  // the transaction rolls back: nothing was written
-    if (version < 2 && !Exec(kDraftSchema))
-        return FailSql(L"模板库无法升级");
-    if (!Exec(("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str()) || !tx.Commit())
-        return FailSql(L"模板库无法升级");
-    return true;
-}
-
-int CTemplateStore::GetSchemaVersion() {
-    if (!m_db)
-        return 0;
-    CStatement st(m_db, "PRAGMA user_version");
-    return st.Ok() && st.Step() == SQLITE_ROW ? static_cast<int>(st.ColumnInt(0)) : 0;
-}
-
-bool CTemplateStore::CreateSchema() {
-    CTransaction tx(m_db);
-    if (!tx.Began() || !Exec(kSchema) || !Exec(kDraftSchema) ||
-        !Exec(("PRAGMA application_id=" + std::to_string(kApplicationID)).c_str()) ||
-        !Exec(("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str()))
-        return FailSql(L"模板库无法创建");
-    if (!tx.Commit())
-        return FailSql(L"模板库无法创建");
-    return true;
+        m_pBackend = std::make_unique<CSqliteTemplateStore>();
+    return m_pBackend->Open(address);
 }
 
 void CTemplateStore::Close() {
-    if (m_db)
-        sqlite3_close_v2(m_db);
-    m_db = nullptr;
+    if (m_pBackend)
+        m_pBackend->Close();
 }
 
-bool CTemplateStore::CheckIntegrity() {
-    if (!m_db)
-        return Fail(L"模板库没有打开");
-    CStatement st(m_db, "PRAGMA quick_check");
-    if (!st.Ok())
-        return FailSql(L"模板库无法检查");
-    const int rc = st.Step();
-    if (rc != SQLITE_ROW)
-        return FailSql(L"模板库无法检查");
-    const std::wstring answer = st.ColumnText(0);
-    if (answer != L"ok")
-        return Fail(L"模板库文件已损坏: " + m_strPath + L" (" + answer + L")", StoreFailure::Damaged);
-    return true;
+const std::wstring& CTemplateStore::GetLastError() const {
+    return m_pBackend ? m_pBackend->GetLastError() : m_strError;
 }
+
+StoreFailure CTemplateStore::GetLastFailure() const {
+    return m_pBackend ? m_pBackend->GetLastFailure() : m_nFailure;
+}
+
+// Every operation before an `Open` fails as an operation on a closed store does.
+#define ZRK_STORE_FORWARD(call, failed)                                                                     \
+    if (!m_pBackend) {                                                                                      \
+        m_strError = L"模板库没有打开";                                                                     \
+        m_nFailure = StoreFailure::Other;                                                                   \
+        return failed;                                                                                      \
+    }                                                                                                       \
+    return m_pBackend->call
 
 bool CTemplateStore::ListModels(std::vector<CModelCatalogEntry>& out) {
     out.clear();
-    if (!m_db)
-        return Fail(L"模板库没有打开");
-    CStatement st(m_db, "SELECT id, name, title FROM model ORDER BY id");
-    if (!st.Ok())
-        return FailSql(L"模板目录无法读取");
-    int rc;
-    while ((rc = st.Step()) == SQLITE_ROW)
-        out.push_back({static_cast<int>(st.ColumnInt(0)), st.ColumnText(1), st.ColumnText(2)});
-    if (rc != SQLITE_DONE)
-        return FailSql(L"模板目录无法读取");
-    ClearError();
-    return true;
+    ZRK_STORE_FORWARD(ListModels(out), false);
 }
-
 bool CTemplateStore::HasModel(int id) {
-    if (!m_db)
-        return Fail(L"模板库没有打开");
-    CStatement st(m_db, "SELECT 1 FROM model WHERE id = ?");
-    if (!st.Ok())
-        return FailSql(L"模板目录无法读取");
-    st.BindInt(1, id);
-    return st.Step() == SQLITE_ROW;
+    ZRK_STORE_FORWARD(HasModel(id), false);
 }
-
 bool CTemplateStore::LoadModelData(int id, std::string& data, bool& found, CModelCatalogEntry* entry) {
     data.clear();
     found = false;
-    if (!m_db)
-        return Fail(L"模板库没有打开");
-    CStatement st(m_db, "SELECT d.crc32, d.data, m.name, m.title FROM model m "
-                        "LEFT JOIN model_data d ON d.model_id = m.id WHERE m.id = ?");
-    if (!st.Ok())
-        return FailSql(L"模板无法读取");
-    st.BindInt(1, id);
-    const int rc = st.Step();
-    if (rc == SQLITE_DONE) {
-        ClearError();
-        return true;
-    }
-    if (rc != SQLITE_ROW)
-        return FailSql(L"模板无法读取");
-    const auto* blob = static_cast<const char*>(sqlite3_column_blob(*st, 1));
-    const int size = sqlite3_column_bytes(*st, 1);
-    if (blob && size > 0)
-        data.assign(blob, static_cast<size_t>(size));
-    // A catalogue entry without data is a model created empty.
-    if (sqlite3_column_type(*st, 0) != SQLITE_NULL && static_cast<uint32_t>(st.ColumnInt(0)) != Crc32(data)) {
-        data.clear();
-        return Fail(L"模板 " + std::to_wstring(id) + L" 的数据已损坏 (校验和不符): " + m_strPath, StoreFailure::Damaged);
-    }
-    if (entry)
-        *entry = {id, st.ColumnText(2), st.ColumnText(3)};
-    found = true;
-    ClearError();
-    return true;
+    ZRK_STORE_FORWARD(LoadModelData(id, data, found, entry), false);
 }
-
-namespace {
-
-// The catalogue row and the data of a model, inside the caller's transaction; false on a failure.
-bool WriteModelRows(sqlite3* db, int id, const std::wstring& name, const std::wstring& title,
-                    const std::string& data) {
-    CStatement row(db, "INSERT INTO model(id, name, title, revision, saved_at) "
-                       "VALUES(?1, ?2, ?3, 1, datetime('now')) "
-                       "ON CONFLICT(id) DO UPDATE SET name = ?2, title = ?3, "
-                       "revision = revision + 1, saved_at = datetime('now')");
-    if (!row.Ok())
-        return false;
-    row.BindInt(1, id);
-    row.BindText(2, name);
-    row.BindText(3, title);
-    if (row.Step() != SQLITE_DONE)
-        return false;
-    CStatement blob(db, "INSERT OR REPLACE INTO model_data(model_id, crc32, data) VALUES(?, ?, ?)");
-    if (!blob.Ok())
-        return false;
-    blob.BindInt(1, id);
-    blob.BindInt(2, Crc32(data));
-    blob.BindBlob(3, data);
-    return blob.Step() == SQLITE_DONE;
-}
-
-} // namespace
-
 bool CTemplateStore::SaveModelData(int id, const std::wstring& name, const std::wstring& title,
                                    const std::string& data) {
-    if (!m_db)
-        return Fail(L"模板库没有打开");
-    if (id < 1)
-        return Fail(L"模板编号必须大于 0: " + std::to_wstring(id));
-    CTransaction tx(m_db);
-    if (!tx.Began() || !WriteModelRows(m_db, id, name, title, data) || !tx.Commit())
-        return FailSql(L"模板无法保存");
-    ClearError();
-    return true;
+    ZRK_STORE_FORWARD(SaveModelData(id, name, title, data), false);
 }
-
-int CTemplateStore::CreateModel(const std::wstring& name, const std::wstring& title,
-                                const std::string& data) {
-    if (!m_db) {
-        Fail(L"模板库没有打开");
-        return -1;
-    }
-    // The new identifier is chosen inside the writing transaction: another program creating a model at
-    // the same moment waits for it and then takes the next one, instead of overwriting this one.
-    CTransaction tx(m_db);
-    if (!tx.Began()) {
-        FailSql(L"模板无法创建");
-        return -1;
-    }
-    int id = 1;
-    {
-        CStatement st(m_db, "SELECT coalesce(max(id), 0) + 1 FROM model");
-        if (!st.Ok() || st.Step() != SQLITE_ROW) {
-            FailSql(L"模板无法创建");
-            return -1;
-        }
-        id = static_cast<int>(st.ColumnInt(0));
-    }
-    if (!WriteModelRows(m_db, id, name, title, data) || !tx.Commit()) {
-        FailSql(L"模板无法创建");
-        return -1;
-    }
-    ClearError();
-    return id;
+int CTemplateStore::CreateModel(const std::wstring& name, const std::wstring& title, const std::string& data) {
+    ZRK_STORE_FORWARD(CreateModel(name, title, data), -1);
 }
-
 int CTemplateStore::CopyModel(int sourceID, const std::wstring& name, const std::wstring& title) {
-    std::string data;
-    bool found = false;
-    if (!LoadModelData(sourceID, data, found))
-        return -1;
-    if (!found) {
-        Fail(L"模板 " + std::to_wstring(sourceID) + L" 不存在");
-        return -1;
-    }
-    return CreateModel(name, title, data);
+    ZRK_STORE_FORWARD(CopyModel(sourceID, name, title), -1);
 }
-
 bool CTemplateStore::DeleteModel(int id) {
-    if (!m_db)
-        return Fail(L"模板库没有打开");
-    CTransaction tx(m_db);
-    if (!tx.Began())
-        return FailSql(L"模板无法删除");
-    {
-        CStatement st(m_db, "DELETE FROM model_data WHERE model_id = ?");
-        if (!st.Ok())
-            return FailSql(L"模板无法删除");
-        st.BindInt(1, id);
-        if (st.Step() != SQLITE_DONE)
-            return FailSql(L"模板无法删除");
-    }
-    CStatement st(m_db, "DELETE FROM model WHERE id = ?");
-    if (!st.Ok())
-        return FailSql(L"模板无法删除");
-    st.BindInt(1, id);
-    if (st.Step() != SQLITE_DONE)
-        return FailSql(L"模板无法删除");
-    if (sqlite3_changes(m_db) == 0)
-        return Fail(L"模板 " + std::to_wstring(id) + L" 不存在");
-    if (!tx.Commit())
-        return FailSql(L"模板无法删除");
-    ClearError();
-    return true;
+    ZRK_STORE_FORWARD(DeleteModel(id), false);
 }
-
 bool CTemplateStore::LoadSystemValues(std::map<std::wstring, std::wstring>& values) {
     values.clear();
-    if (!m_db)
-        return Fail(L"模板库没有打开");
-    CStatement st(m_db, "SELECT key, value FROM system_para");
-    if (!st.Ok())
-        return FailSql(L"系统参数无法读取");
-    int rc;
-    while ((rc = st.Step()) == SQLITE_ROW)
-        values[st.ColumnText(0)] = st.ColumnText(1);
-    if (rc != SQLITE_DONE)
-        return FailSql(L"系统参数无法读取");
-    ClearError();
-    return true;
+    ZRK_STORE_FORWARD(LoadSystemValues(values), false);
 }
-
 bool CTemplateStore::SaveSystemValues(const std::map<std::wstring, std::wstring>& values) {
-    if (!m_db)
-        return Fail(L"模板库没有打开");
-    CTransaction tx(m_db);
-    if (!tx.Began() || !Exec("DELETE FROM system_para"))
-        return FailSql(L"系统参数无法保存");
-    CStatement st(m_db, "INSERT INTO system_para(key, value) VALUES(?, ?)");
-    if (!st.Ok())
-        return FailSql(L"系统参数无法保存");
-    for (const auto& [key, value] : values) {
-        sqlite3_reset(*st);
-        st.BindText(1, key);
-        st.BindText(2, value);
-        if (st.Step() != SQLITE_DONE)
-            return FailSql(L"系统参数无法保存");
-    }
-    if (!tx.Commit())
-        return FailSql(L"系统参数无法保存");
-    ClearError();
-    return true;
+    ZRK_STORE_FORWARD(SaveSystemValues(values), false);
 }
-
+bool CTemplateStore::CheckIntegrity() {
+    ZRK_STORE_FORWARD(CheckIntegrity(), false);
+}
+int CTemplateStore::GetSchemaVersion() {
+    ZRK_STORE_FORWARD(GetSchemaVersion(), 0);
+}
 bool CTemplateStore::GetModelStamp(int id, CModelStamp& stamp) {
     stamp = CModelStamp();
-    if (!m_db)
-        return Fail(L"模板库没有打开");
-    CStatement st(m_db, "SELECT m.revision, d.crc32 FROM model m LEFT JOIN model_data d ON d.model_id = m.id "
-                        "WHERE m.id = ?");
-    if (!st.Ok())
-        return FailSql(L"模板目录无法读取");
-    st.BindInt(1, id);
-    const int rc = st.Step();
-    if (rc == SQLITE_ROW) {
-        stamp.m_bExists = true;
-        stamp.m_nRevision = st.ColumnInt(0);
-        stamp.m_nCrc = static_cast<uint32_t>(st.ColumnInt(1));
-    } else if (rc != SQLITE_DONE) {
-        return FailSql(L"模板目录无法读取");
-    }
-    ClearError();
-    return true;
+    ZRK_STORE_FORWARD(GetModelStamp(id, stamp), false);
 }
-
 bool CTemplateStore::SaveDraft(int id, const CModelStamp& base, const std::string& data) {
-    if (!m_db)
-        return Fail(L"模板库没有打开");
-    if (id < 1)
-        return Fail(L"模板编号必须大于 0: " + std::to_wstring(id));
-    CTransaction tx(m_db);
-    if (!tx.Began())
-        return FailSql(L"修改记录无法写入");
-    CStatement st(m_db, "INSERT OR REPLACE INTO model_draft(model_id, base_exists, base_revision, base_crc32, "
-                        "crc32, data, written_at) VALUES(?, ?, ?, ?, ?, ?, datetime('now'))");
-    if (!st.Ok())
-        return FailSql(L"修改记录无法写入");
-    st.BindInt(1, id);
-    st.BindInt(2, base.m_bExists ? 1 : 0);
-    st.BindInt(3, base.m_nRevision);
-    st.BindInt(4, base.m_nCrc);
-    st.BindInt(5, Crc32(data));
-    st.BindBlob(6, data);
-    if (st.Step() != SQLITE_DONE || !tx.Commit())
-        return FailSql(L"修改记录无法写入");
-    ClearError();
-    return true;
+    ZRK_STORE_FORWARD(SaveDraft(id, base, data), false);
 }
-
 bool CTemplateStore::LoadDraft(int id, std::string& data, bool& found, CModelStamp& base) {
     data.clear();
     found = false;
     base = CModelStamp();
-    if (!m_db)
-        return Fail(L"模板库没有打开");
-    CStatement st(m_db, "SELECT base_exists, base_revision, base_crc32, crc32, data FROM model_draft "
-                        "WHERE model_id = ?");
-    if (!st.Ok())
-        return FailSql(L"修改记录无法读取");
-    st.BindInt(1, id);
-    const int rc = st.Step();
-    if (rc == SQLITE_DONE) {
-        ClearError();
-        return true;
-    }
-    if (rc != SQLITE_ROW)
-        return FailSql(L"修改记录无法读取");
-    found = true;
-    base.m_bExists = st.ColumnInt(0) != 0;
-    base.m_nRevision = st.ColumnInt(1);
-    base.m_nCrc = static_cast<uint32_t>(st.ColumnInt(2));
-    const auto* blob = static_cast<const char*>(sqlite3_column_blob(*st, 4));
-    const int size = sqlite3_column_bytes(*st, 4);
-    if (blob && size > 0)
-        data.assign(blob, static_cast<size_t>(size));
-    if (static_cast<uint32_t>(st.ColumnInt(3)) != Crc32(data)) {
-        data.clear();
-        return Fail(L"模板 " + std::to_wstring(id) + L" 的修改记录已损坏 (校验和不符)", StoreFailure::Damaged);
-    }
-    ClearError();
-    return true;
+    ZRK_STORE_FORWARD(LoadDraft(id, data, found, base), false);
 }
-
 bool CTemplateStore::DeleteDraft(int id) {
-    if (!m_db)
-        return Fail(L"模板库没有打开");
-    CStatement st(m_db, "DELETE FROM model_draft WHERE model_id = ?");
-    if (!st.Ok())
-        return FailSql(L"修改记录无法删除");
-    st.BindInt(1, id);
-    if (st.Step() != SQLITE_DONE)
-        return FailSql(L"修改记录无法删除");
-    ClearError();
-    return true;
+    ZRK_STORE_FORWARD(DeleteDraft(id), false);
+}
+bool CTemplateStore::SetQueryOnly(bool queryOnly) {
+    ZRK_STORE_FORWARD(SetQueryOnly(queryOnly), false);
 }
 
-bool CTemplateStore::SetQueryOnly(bool queryOnly) {
-    if (!m_db)
-        return Fail(L"模板库没有打开");
-    return Exec(queryOnly ? "PRAGMA query_only=1" : "PRAGMA query_only=0") || FailSql(L"模板库无法设置");
-}
+#undef ZRK_STORE_FORWARD

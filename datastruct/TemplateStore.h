@@ -1,14 +1,18 @@
 #pragma once
-/// The template store: one SQLite database holding the model catalogue, every model's data and the system
-/// parameters. Its file is `Home/Templates.db` in the deployment folder (`GetTemplateStorePath`).
+/// The template store: the model catalogue, every model's data, the drafts and the system parameters. A
+/// store is reached by its address (`GetTemplateStorePath`): a path (or nothing, the deployment's
+/// `Home/Templates.db`) names an SQLite file on this station; a `postgresql://` (or `postgres://`) address
+/// names a database on a server that several stations share. Both backends hold the same tables and
+/// behave the same through `CTemplateStore`, which chooses the backend when it opens the address.
 ///
-/// The schema carries its version in `PRAGMA user_version` and the store's mark in `PRAGMA application_id`;
-/// both are written when an empty file (or none) is opened, so the store is created on first use. A model's
-/// data is one compact blob (see ModelCodec.h) with its CRC-32 beside it; writes of one model are one
-/// transaction, so a crash or a kill leaves the previous version whole.
+/// The schema carries its version and the store's mark; both are written when an empty file or database
+/// (or none) is opened, so the store is created on first use. A model's data is one compact blob (see
+/// ModelCodec.h) with its CRC-32 beside it; writes of one model are one transaction, so a crash, a kill or
+/// a lost connection leaves the previous version whole.
 ///
 /// No operation throws: each reports failure through its result and leaves a text for `GetLastError`
-/// (a file that is not a template store, is damaged or truncated, or a model that does not exist).
+/// (a store that is not a template store, is damaged or truncated, a server that cannot be reached, or a
+/// model that does not exist).
 ///
 /// Beside each model the store may hold a draft: the editor's working state after the last step of an
 /// edit, written after every step so that a crash loses at most the step in progress. A draft names the
@@ -21,10 +25,9 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
-
-struct sqlite3;
 
 /// What kind of failure the last operation of a store met (the editor words its message after it).
 enum class StoreFailure {
@@ -35,6 +38,8 @@ enum class StoreFailure {
     Damaged,  ///< not a template store, damaged, or a model's data does not match its checksum
     IoError,  ///< the disk failed to read or write
     Other,
+    Unreachable, ///< the store's server cannot be reached, refused the connection, or the connection was lost
+    Refused,     ///< the store's server refused the user name or password, or the database's permissions
 };
 
 /// One model of the catalogue.
@@ -52,6 +57,38 @@ struct CModelStamp {
     bool operator==(const CModelStamp&) const = default;
 };
 
+/// One backend of the store (SQLite file or PostgreSQL server): the operations `CTemplateStore` hands on.
+/// Their contracts are those of `CTemplateStore`'s functions of the same names.
+class ITemplateStoreBackend {
+public:
+    virtual ~ITemplateStoreBackend() = default;
+    virtual bool Open(const std::wstring& address) = 0;
+    virtual void Close() = 0;
+    virtual bool IsOpen() const = 0;
+    virtual const std::wstring& GetLastError() const = 0;
+    virtual StoreFailure GetLastFailure() const = 0;
+    virtual bool ListModels(std::vector<CModelCatalogEntry>& out) = 0;
+    virtual bool HasModel(int id) = 0;
+    virtual bool LoadModelData(int id, std::string& data, bool& found, CModelCatalogEntry* entry) = 0;
+    virtual bool SaveModelData(int id, const std::wstring& name, const std::wstring& title,
+                               const std::string& data) = 0;
+    virtual int CreateModel(const std::wstring& name, const std::wstring& title, const std::string& data) = 0;
+    virtual int CopyModel(int sourceID, const std::wstring& name, const std::wstring& title) = 0;
+    virtual bool DeleteModel(int id) = 0;
+    virtual bool LoadSystemValues(std::map<std::wstring, std::wstring>& values) = 0;
+    virtual bool SaveSystemValues(const std::map<std::wstring, std::wstring>& values) = 0;
+    virtual bool CheckIntegrity() = 0;
+    virtual int GetSchemaVersion() = 0;
+    virtual bool GetModelStamp(int id, CModelStamp& stamp) = 0;
+    virtual bool SaveDraft(int id, const CModelStamp& base, const std::string& data) = 0;
+    virtual bool LoadDraft(int id, std::string& data, bool& found, CModelStamp& base) = 0;
+    virtual bool DeleteDraft(int id) = 0;
+    virtual bool SetQueryOnly(bool queryOnly) = 0;
+};
+
+/// Whether the address names a store on a PostgreSQL server ("postgresql://..." or "postgres://...").
+bool IsServerStoreAddress(const std::wstring& address);
+
 class CTemplateStore {
 public:
     static constexpr int kSchemaVersion = 2;
@@ -62,16 +99,20 @@ public:
     CTemplateStore& operator=(const CTemplateStore&) = delete;
     ~CTemplateStore();
 
-    /// Opens the store, creating its folder, file and schema when they do not exist yet. False when the
-    /// file is not a template store, is damaged, or is of a newer schema; the store is then closed.
-    bool Open(const std::wstring& path);
+    /// Opens the store at the address (a file path, or a `postgresql://` address), creating its folder,
+    /// file or schema when they do not exist yet. False when it is not a template store, is damaged, is of
+    /// a newer schema, or its server cannot be reached; the store is then closed.
+    bool Open(const std::wstring& address);
     void Close();
-    bool IsOpen() const { return m_db != nullptr; }
+    bool IsOpen() const { return m_pBackend && m_pBackend->IsOpen(); }
+    /// The address given to `Open`.
     const std::wstring& GetPath() const { return m_strPath; }
+    /// Whether the open store is on a server (false for an SQLite file).
+    bool IsOnServer() const { return m_bServer; }
     /// The text of the last failure; empty after a success.
-    const std::wstring& GetLastError() const { return m_strError; }
+    const std::wstring& GetLastError() const;
     /// The kind of the last failure; `None` after a success.
-    StoreFailure GetLastFailure() const { return m_nFailure; }
+    StoreFailure GetLastFailure() const;
 
     /// The catalogue in identifier order.
     bool ListModels(std::vector<CModelCatalogEntry>& out);
@@ -96,7 +137,8 @@ public:
     /// Replaces the stored system parameters with the given ones, in one transaction.
     bool SaveSystemValues(const std::map<std::wstring, std::wstring>& values);
 
-    /// Runs SQLite's integrity check; true when it answers "ok".
+    /// Runs the backend's integrity check (SQLite's quick check; the server's tables are looked at); true when
+    /// it finds nothing wrong.
     bool CheckIntegrity();
     /// The schema version of the open store (after any migration).
     int GetSchemaVersion();
@@ -112,7 +154,8 @@ public:
     bool LoadDraft(int id, std::string& data, bool& found, CModelStamp& base);
     /// Removes the model's draft; true also when there was none.
     bool DeleteDraft(int id);
-    /// Refuses (true) or allows again every write of this connection, as a read-only file refuses them.
+    /// Refuses (true) or allows again every write of this connection, as a read-only file (or a read-only
+    /// database) refuses them.
     /// For tests of the paths where a write fails.
     bool SetQueryOnly(bool queryOnly);
 
@@ -124,21 +167,16 @@ public:
     static int GetBusyTimeout();
 
 private:
-    bool Exec(const char* sql);
-    bool Fail(const std::wstring& what, StoreFailure kind = StoreFailure::Other);
-    void ClearError();
-    bool FailSql(const std::wstring& what);
-    bool CreateSchema();
-    bool Migrate(int fromVersion);
-
-    sqlite3* m_db = nullptr;
+    std::unique_ptr<ITemplateStoreBackend> m_pBackend;
     std::wstring m_strPath;
-    std::wstring m_strError;
+    bool m_bServer = false;
+    std::wstring m_strError;  // a failure before any backend was chosen
     StoreFailure m_nFailure = StoreFailure::None;
 };
 
-/// The store set by `SetTemplateStoreAddress`, else `GetDataFolder()` + "Home/Templates.db" (the deployment
+/// The store's address set by `SetTemplateStoreAddress`, else `GetDataFolder()` + "Home/Templates.db" (the deployment
 /// folder's unless the host chose another folder to write to).
 std::wstring GetTemplateStorePath();
-/// Makes every later opening of "the template store" use this file; empty returns to the default.
+/// Makes every later opening of "the template store" use this address (a file path or a `postgresql://`
+/// address); empty returns to the default.
 void SetTemplateStoreAddress(const std::wstring& address);

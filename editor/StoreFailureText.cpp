@@ -15,6 +15,10 @@ std::wstring StoreFailureReason(StoreFailure failure) {
         return Translate(L"模板库文件已损坏。", 0);
     case StoreFailure::IoError:
         return Translate(L"读写磁盘时出错。", 0);
+    case StoreFailure::Unreachable:
+        return Translate(L"模板库服务器无法连接或连接已断开, 修改仍保留在编辑器中, 请在服务器恢复后再保存。", 0);
+    case StoreFailure::Refused:
+        return Translate(L"模板库服务器拒绝了用户名、密码或写入权限。", 0);
     case StoreFailure::Other: break;
     }
     return std::wstring();

@@ -1,0 +1,649 @@
+#include "datastruct/PgTemplateStore.h"
+
+#include "datastruct/ByteStream.h"
+#include "formats/CodePage.h"
+
+#include <libpq-fe.h>
+
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+namespace {
+
+// The store's tables. `zrk_store` carries the mark and the schema version (the SQLite file keeps them in
+// its header). Model data is stored uncompressed: it is compact already, and compressing 3 MB on every save
+// would cost more than it saves.
+const char* const kSchema = R"sql(
+CREATE TABLE zrk_store(
+    key   TEXT PRIMARY KEY,
+    value TEXT NOT NULL
+);
+CREATE TABLE system_para(
+    key   TEXT PRIMARY KEY,
+    value TEXT NOT NULL
+);
+CREATE TABLE model(
+    id       INTEGER PRIMARY KEY CHECK (id >= 1),
+    name     TEXT NOT NULL,
+    title    TEXT NOT NULL,
+    revision BIGINT NOT NULL DEFAULT 0,
+    saved_at TIMESTAMPTZ
+);
+CREATE TABLE model_data(
+    model_id INTEGER PRIMARY KEY REFERENCES model(id) ON DELETE CASCADE,
+    crc32    BIGINT NOT NULL,
+    data     BYTEA NOT NULL
+);
+ALTER TABLE model_data ALTER COLUMN data SET STORAGE EXTERNAL;
+CREATE TABLE model_draft(
+    model_id      INTEGER PRIMARY KEY CHECK (model_id >= 1),
+    base_exists   BOOLEAN NOT NULL,
+    base_revision BIGINT NOT NULL,
+    base_crc32    BIGINT NOT NULL,
+    crc32         BIGINT NOT NULL,
+    data          BYTEA NOT NULL,
+    written_at    TIMESTAMPTZ
+);
+ALTER TABLE model_draft ALTER COLUMN data SET STORAGE EXTERNAL;
+)sql";
+
+// The advisory lock that makes two stations opening an empty database create its tables once.
+const char* const kSchemaLockKey = "1515342676"; // "ZRKT"
+
+using ResultPtr = std::unique_ptr<PGresult, decltype(&PQclear)>;
+
+ResultPtr Hold(PGresult* r) {
+    return ResultPtr(r, &PQclear);
+}
+
+void IgnoreNotice(void*, const char*) {}
+
+int64_t ReadBigEndian(const char* p, int length) {
+    uint64_t v = 0;
+    for (int i = 0; i < length; ++i)
+        v = (v << 8) | static_cast<unsigned char>(p[i]);
+    if (length == 4)
+        return static_cast<int32_t>(static_cast<uint32_t>(v));
+    if (length == 2)
+        return static_cast<int16_t>(static_cast<uint16_t>(v));
+    return static_cast<int64_t>(v);
+}
+
+// Integer columns are read in binary form (8, 4 or 2 bytes, or a boolean's 1).
+int64_t GetInt(const PGresult* r, int row, int col) {
+    if (PQgetisnull(r, row, col))
+        return 0;
+    return ReadBigEndian(PQgetvalue(r, row, col), PQgetlength(r, row, col));
+}
+
+std::string GetBytes(const PGresult* r, int row, int col) {
+    if (PQgetisnull(r, row, col))
+        return std::string();
+    return std::string(PQgetvalue(r, row, col), static_cast<size_t>(PQgetlength(r, row, col)));
+}
+
+std::wstring GetText(const PGresult* r, int row, int col) {
+    return Utf8ToWide(GetBytes(r, row, col));
+}
+
+CPgTemplateStore::Param Text(const std::wstring& text) {
+    return {WideToUtf8(text), false};
+}
+CPgTemplateStore::Param Int(int64_t v) {
+    return {std::to_string(v), false};
+}
+CPgTemplateStore::Param Blob(const std::string& bytes) {
+    return {bytes, true};
+}
+
+std::wstring ServerText(const char* message) {
+    std::string text = message ? message : "";
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    return Utf8ToWide(text);
+}
+
+} // namespace
+
+// Rolls back an open transaction unless it was committed.
+class CPgTransaction {
+public:
+    CPgTransaction(CPgTemplateStore& store, const std::wstring& what) : m_store(store) {
+        m_open = store.RunCommand("BEGIN", {}, what);
+    }
+    ~CPgTransaction() {
+        if (m_open && m_store.m_conn && PQstatus(m_store.m_conn) == CONNECTION_OK)
+            PQclear(PQexec(m_store.m_conn, "ROLLBACK"));
+    }
+    CPgTransaction(const CPgTransaction&) = delete;
+    CPgTransaction& operator=(const CPgTransaction&) = delete;
+    bool Began() const { return m_open; }
+    bool Commit(const std::wstring& what) {
+        if (!m_open)
+            return false;
+        m_open = false;  // a failed COMMIT ends the transaction as well
+        return m_store.RunCommand("COMMIT", {}, what);
+    }
+
+private:
+    CPgTemplateStore& m_store;
+    bool m_open = false;
+};
+
+std::wstring CPgTemplateStore::ShownAddress(const std::wstring& address) {
+    const size_t scheme = address.find(L"://");
+    if (scheme == std::wstring::npos)
+        return address;
+    const size_t start = scheme + 3;
+    size_t end = address.find_first_of(L"/?", start);
+    if (end == std::wstring::npos)
+        end = address.size();
+    const size_t at = address.rfind(L'@', end);
+    if (at == std::wstring::npos || at < start)
+        return address;
+    const size_t colon = address.find(L':', start);
+    if (colon == std::wstring::npos || colon > at)
+        return address;
+    return address.substr(0, colon) + address.substr(at);
+}
+
+CPgTemplateStore::~CPgTemplateStore() {
+    Close();
+}
+
+void CPgTemplateStore::Close() {
+    if (m_conn)
+        PQfinish(m_conn);
+    m_conn = nullptr;
+}
+
+void CPgTemplateStore::ClearError() {
+    m_strError.clear();
+    m_nFailure = StoreFailure::None;
+}
+
+bool CPgTemplateStore::Fail(const std::wstring& what, StoreFailure kind) {
+    m_strError = what;
+    m_nFailure = kind;
+    return false;
+}
+
+bool CPgTemplateStore::FailServer(const std::wstring& what, PGresult* result) {
+    const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    const std::string code = state ? state : "";
+    std::wstring detail = result ? ServerText(PQresultErrorMessage(result)) : L"";
+    if (detail.empty() && m_conn)
+        detail = ServerText(PQerrorMessage(m_conn));
+    const bool lost = !m_conn || PQstatus(m_conn) == CONNECTION_BAD || code.rfind("08", 0) == 0 ||
+                      code == "57P01" || code == "57P02" || code == "57P03";
+    if (lost) {
+        m_nFailure = StoreFailure::Unreachable;
+        m_strError = what + L": 与模板库服务器的连接已断开: " + m_strShown + L" (" + detail + L")";
+    } else if (code == "55P03" || code == "40P01" || code == "40001") {
+        m_nFailure = StoreFailure::Busy;
+        m_strError = what + L": 模板库正被其他程序或工位占用, 等待 " +
+                     std::to_wstring((CTemplateStore::GetBusyTimeout() + 999) / 1000) +
+                     L" 秒后仍未释放, 请稍后再试: " + m_strShown;
+    } else if (code == "53100") {
+        m_nFailure = StoreFailure::DiskFull;
+        m_strError = what + L": 模板库服务器的磁盘已满: " + m_strShown + L" (" + detail + L")";
+    } else if (code == "25006") {
+        m_nFailure = StoreFailure::ReadOnly;
+        m_strError = what + L": 模板库只读: " + m_strShown + L" (" + detail + L")";
+    } else if (code == "42501") {
+        m_nFailure = StoreFailure::Refused;
+        m_strError = what + L": 模板库服务器不允许此用户写入: " + m_strShown + L" (" + detail + L")";
+    } else if (code == "XX001" || code == "XX002") {
+        m_nFailure = StoreFailure::Damaged;
+        m_strError = what + L": 模板库已损坏: " + m_strShown + L" (" + detail + L")";
+    } else if (code.rfind("58", 0) == 0 || code.rfind("53", 0) == 0) {
+        m_nFailure = StoreFailure::IoError;
+        m_strError = what + L": 模板库服务器读写出错: " + m_strShown + L" (" + detail + L")";
+    } else {
+        m_nFailure = StoreFailure::Other;
+        m_strError = what + L": " + m_strShown + L" (" + detail + L")";
+    }
+    return false;
+}
+
+PGresult* CPgTemplateStore::Run(const char* sql, const std::vector<Param>& params, const std::wstring& what) {
+    if (!m_conn) {
+        Fail(L"模板库没有打开");
+        return nullptr;
+    }
+    std::vector<const char*> values;
+    std::vector<int> lengths, formats;
+    for (const Param& p : params) {
+        values.push_back(p.value.data());
+        lengths.push_back(static_cast<int>(p.value.size()));
+        formats.push_back(p.binary ? 1 : 0);
+    }
+    // Text parameters go as C strings: each `std::string` holds its terminating NUL.
+    PGresult* r = PQexecParams(m_conn, sql, static_cast<int>(params.size()), nullptr, values.data(),
+                               lengths.data(), formats.data(), 1);
+    const ExecStatusType status = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+        FailServer(what, r);
+        PQclear(r);
+        return nullptr;
+    }
+    return r;
+}
+
+bool CPgTemplateStore::RunCommand(const char* sql, const std::vector<Param>& params, const std::wstring& what) {
+    if (!params.empty()) {
+        PGresult* r = Run(sql, params, what);
+        PQclear(r);
+        return r != nullptr;
+    }
+    // Without parameters: a fixed text of ours, which may hold several statements (the schema).
+    if (!m_conn)
+        return Fail(L"模板库没有打开");
+    auto r = Hold(PQexec(m_conn, sql));
+    const ExecStatusType status = r ? PQresultStatus(r.get()) : PGRES_FATAL_ERROR;
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+        return FailServer(what, r.get());
+    return true;
+}
+
+bool CPgTemplateStore::ApplySessionSettings() {
+    PQsetNoticeProcessor(m_conn, &IgnoreNotice, nullptr);
+    // A write waiting for another station's lock gives up as the SQLite store's busy timeout does.
+    const std::string timeout = "SET lock_timeout = " + std::to_string(CTemplateStore::GetBusyTimeout());
+    if (!RunCommand(timeout.c_str(), {}, L"模板库无法打开"))
+        return false;
+    if (m_bQueryOnly && !RunCommand("SET default_transaction_read_only = on", {}, L"模板库无法设置"))
+        return false;
+    return true;
+}
+
+bool CPgTemplateStore::EnsureConnected() {
+    if (!m_conn)
+        return Fail(L"模板库没有打开");
+    if (PQstatus(m_conn) == CONNECTION_OK)
+        return true;
+    PQreset(m_conn);
+    if (PQstatus(m_conn) != CONNECTION_OK)
+        return Fail(L"无法连接模板库服务器: " + m_strShown + L" (" + ServerText(PQerrorMessage(m_conn)) + L")",
+                    StoreFailure::Unreachable);
+    return ApplySessionSettings();
+}
+
+bool CPgTemplateStore::Open(const std::wstring& address) {
+    Close();
+    ClearError();
+    m_strAddress = address;
+    m_strShown = ShownAddress(address);
+    m_nSchemaVersion = 0;
+    m_bQueryOnly = false;
+    const std::string utf8 = WideToUtf8(address);
+    {
+        char* error = nullptr;
+        PQconninfoOption* options = PQconninfoParse(utf8.c_str(), &error);
+        if (!options) {
+            Fail(L"模板库地址无效: " + m_strShown + L" (" + ServerText(error) + L")");
+            PQfreemem(error);
+            return false;
+        }
+        // A port that is no number is a wrong address, not a server that cannot be reached.
+        std::wstring wrong;
+        for (const PQconninfoOption* o = options; o->keyword; ++o)
+            if (std::strcmp(o->keyword, "port") == 0 && o->val &&
+                std::string_view(o->val).find_first_not_of("0123456789,") != std::string_view::npos)
+                wrong = L"端口不是数字: " + Utf8ToWide(o->val);
+        PQconninfoFree(options);
+        if (!wrong.empty())
+            return Fail(L"模板库地址无效: " + m_strShown + L" (" + wrong + L")");
+    }
+    // Keywords before the address are defaults it may override; those after it are ours. A dead server or
+    // a lost network never hangs the program: connecting and unanswered packets time out.
+    const char* keys[] = {"connect_timeout", "keepalives", "keepalives_idle", "keepalives_interval",
+                          "keepalives_count", "tcp_user_timeout", "application_name", "dbname",
+                          "client_encoding", nullptr};
+    const char* values[] = {"5", "1", "10", "3", "3", "20000", "zrk-template-store", utf8.c_str(), "UTF8",
+                            nullptr};
+    m_conn = PQconnectdbParams(keys, values, 1);
+    if (!m_conn)
+        return Fail(L"无法连接模板库服务器: " + m_strShown, StoreFailure::Unreachable);
+    if (PQstatus(m_conn) != CONNECTION_OK) {
+        const std::wstring detail = ServerText(PQerrorMessage(m_conn));
+        if (PQconnectionUsedPassword(m_conn) || PQconnectionNeedsPassword(m_conn))
+            Fail(L"模板库服务器拒绝了用户名或密码: " + m_strShown + L" (" + detail + L")", StoreFailure::Refused);
+        else
+            Fail(L"无法连接模板库服务器: " + m_strShown + L" (" + detail + L")", StoreFailure::Unreachable);
+        Close();
+        return false;
+    }
+    if (!ApplySessionSettings() || !CheckOrCreateSchema()) {
+        Close();
+        return false;
+    }
+    ClearError();
+    return true;
+}
+
+bool CPgTemplateStore::CheckOrCreateSchema() {
+    const std::wstring what = L"模板库无法打开";
+    CPgTransaction tx(*this, what);
+    if (!tx.Began())
+        return false;
+    // Two stations opening an empty database at once: the second waits here, then finds the tables.
+    if (!RunCommand((std::string("SELECT pg_advisory_xact_lock(") + kSchemaLockKey + ")").c_str(), {}, what))
+        return false;
+    auto marked = Hold(Run("SELECT (to_regclass('zrk_store') IS NOT NULL)::int::int8, "
+                           "(SELECT count(*) FROM pg_tables WHERE schemaname = current_schema())::int8",
+                           {}, what));
+    if (!marked)
+        return false;
+    const bool hasMark = GetInt(marked.get(), 0, 0) != 0;
+    const int64_t tables = GetInt(marked.get(), 0, 1);
+    if (!hasMark) {
+        if (tables != 0)
+            return Fail(L"数据库不是本系统的模板库: " + m_strShown, StoreFailure::Damaged);
+        if (!RunCommand(kSchema, {}, L"模板库无法创建") ||
+            !RunCommand("INSERT INTO zrk_store(key, value) VALUES('application_id', $1), ('schema_version', $2)",
+                        {Int(CTemplateStore::kApplicationID), Int(CTemplateStore::kSchemaVersion)},
+                        L"模板库无法创建"))
+            return false;
+        m_nSchemaVersion = CTemplateStore::kSchemaVersion;
+        return tx.Commit(L"模板库无法创建");
+    }
+    auto mark = Hold(Run("SELECT key, value FROM zrk_store WHERE key IN ('application_id', 'schema_version')",
+                         {}, what));
+    if (!mark)
+        return false;
+    std::string appID, version;
+    for (int row = 0; row < PQntuples(mark.get()); ++row)
+        (GetBytes(mark.get(), row, 0) == "application_id" ? appID : version) = GetBytes(mark.get(), row, 1);
+    if (appID != std::to_string(CTemplateStore::kApplicationID))
+        return Fail(L"数据库不是本系统的模板库: " + m_strShown, StoreFailure::Damaged);
+    int v = 0;
+    try {
+        v = std::stoi(version);
+    } catch (const std::exception&) {
+        v = 0;
+    }
+    if (v < 1 || v > CTemplateStore::kSchemaVersion)
+        return Fail(L"模板库的版本 (" + Utf8ToWide(version) + L") 不能被本程序读取: " + m_strShown,
+                    StoreFailure::Damaged);
+    m_nSchemaVersion = v;
+    return tx.Commit(what);
+}
+
+int CPgTemplateStore::GetSchemaVersion() {
+    if (!EnsureConnected())
+        return 0;
+    auto r = Hold(Run("SELECT value FROM zrk_store WHERE key = 'schema_version'", {}, L"模板库无法读取"));
+    if (!r || PQntuples(r.get()) != 1)
+        return 0;
+    try {
+        return std::stoi(GetBytes(r.get(), 0, 0));
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
+bool CPgTemplateStore::CheckIntegrity() {
+    if (!EnsureConnected())
+        return false;
+    // The server keeps its own pages whole; what can be wrong is ours: data whose checksum does not match.
+    // The checksum is ours, not the server's, so every model's data is read and checked here.
+    auto r = Hold(Run("SELECT model_id::int8, crc32, data FROM model_data ORDER BY model_id", {},
+                      L"模板库无法检查"));
+    if (!r)
+        return false;
+    for (int row = 0; row < PQntuples(r.get()); ++row) {
+        const std::string data = GetBytes(r.get(), row, 2);
+        if (static_cast<uint32_t>(GetInt(r.get(), row, 1)) != Crc32(data))
+            return Fail(L"模板 " + std::to_wstring(GetInt(r.get(), row, 0)) + L" 的数据已损坏 (校验和不符): " +
+                            m_strShown,
+                        StoreFailure::Damaged);
+    }
+    ClearError();
+    return true;
+}
+
+bool CPgTemplateStore::ListModels(std::vector<CModelCatalogEntry>& out) {
+    out.clear();
+    if (!EnsureConnected())
+        return false;
+    auto r = Hold(Run("SELECT id::int8, name, title FROM model ORDER BY id", {}, L"模板目录无法读取"));
+    if (!r)
+        return false;
+    for (int row = 0; row < PQntuples(r.get()); ++row)
+        out.push_back({static_cast<int>(GetInt(r.get(), row, 0)), GetText(r.get(), row, 1),
+                       GetText(r.get(), row, 2)});
+    ClearError();
+    return true;
+}
+
+bool CPgTemplateStore::HasModel(int id) {
+    if (!EnsureConnected())
+        return false;
+    auto r = Hold(Run("SELECT 1 FROM model WHERE id = $1", {Int(id)}, L"模板目录无法读取"));
+    return r && PQntuples(r.get()) == 1;
+}
+
+bool CPgTemplateStore::LoadModelData(int id, std::string& data, bool& found, CModelCatalogEntry* entry) {
+    data.clear();
+    found = false;
+    if (!EnsureConnected())
+        return false;
+    auto r = Hold(Run("SELECT d.crc32, d.data, m.name, m.title FROM model m "
+                      "LEFT JOIN model_data d ON d.model_id = m.id WHERE m.id = $1",
+                      {Int(id)}, L"模板无法读取"));
+    if (!r)
+        return false;
+    if (PQntuples(r.get()) == 0) {
+        ClearError();
+        return true;
+    }
+    data = GetBytes(r.get(), 0, 1);
+    // A catalogue entry without data is a model created empty.
+    if (!PQgetisnull(r.get(), 0, 0) && static_cast<uint32_t>(GetInt(r.get(), 0, 0)) != Crc32(data)) {
+        data.clear();
+        return Fail(L"模板 " + std::to_wstring(id) + L" 的数据已损坏 (校验和不符): " + m_strShown,
+                    StoreFailure::Damaged);
+    }
+    if (entry)
+        *entry = {id, GetText(r.get(), 0, 2), GetText(r.get(), 0, 3)};
+    found = true;
+    ClearError();
+    return true;
+}
+
+bool CPgTemplateStore::InsertOrUpdateModel(int id, const std::wstring& name, const std::wstring& title,
+                                           const std::string& data) {
+    const std::wstring what = L"模板无法保存";
+    return RunCommand("INSERT INTO model(id, name, title, revision, saved_at) VALUES($1, $2, $3, 1, now()) "
+                      "ON CONFLICT(id) DO UPDATE SET name = EXCLUDED.name, title = EXCLUDED.title, "
+                      "revision = model.revision + 1, saved_at = now()",
+                      {Int(id), Text(name), Text(title)}, what) &&
+           RunCommand("INSERT INTO model_data(model_id, crc32, data) VALUES($1, $2, $3) "
+                      "ON CONFLICT(model_id) DO UPDATE SET crc32 = EXCLUDED.crc32, data = EXCLUDED.data",
+                      {Int(id), Int(Crc32(data)), Blob(data)}, what);
+}
+
+bool CPgTemplateStore::SaveModelData(int id, const std::wstring& name, const std::wstring& title,
+                                     const std::string& data) {
+    if (id < 1)
+        return Fail(L"模板编号必须大于 0: " + std::to_wstring(id));
+    if (!EnsureConnected())
+        return false;
+    CPgTransaction tx(*this, L"模板无法保存");
+    if (!tx.Began() || !InsertOrUpdateModel(id, name, title, data) || !tx.Commit(L"模板无法保存"))
+        return false;
+    ClearError();
+    return true;
+}
+
+int CPgTemplateStore::CreateModel(const std::wstring& name, const std::wstring& title, const std::string& data) {
+    if (!EnsureConnected())
+        return -1;
+    const std::wstring what = L"模板无法创建";
+    // The identifier is chosen under a lock that every writer of the catalogue takes: another station
+    // creating (or saving a new) model at the same moment waits, then takes the next identifier.
+    CPgTransaction tx(*this, what);
+    if (!tx.Began() || !RunCommand("LOCK TABLE model IN SHARE ROW EXCLUSIVE MODE", {}, what))
+        return -1;
+    auto r = Hold(Run("SELECT (coalesce(max(id), 0) + 1)::int8 FROM model", {}, what));
+    if (!r)
+        return -1;
+    const int64_t next = GetInt(r.get(), 0, 0);
+    if (next > INT32_MAX) {
+        Fail(what + L": 模板编号已用尽");
+        return -1;
+    }
+    const int id = static_cast<int>(next);
+    if (!InsertOrUpdateModel(id, name, title, data) || !tx.Commit(what)) {
+        if (m_nFailure == StoreFailure::None)
+            Fail(what);
+        return -1;
+    }
+    ClearError();
+    return id;
+}
+
+int CPgTemplateStore::CopyModel(int sourceID, const std::wstring& name, const std::wstring& title) {
+    std::string data;
+    bool found = false;
+    if (!LoadModelData(sourceID, data, found, nullptr))
+        return -1;
+    if (!found) {
+        Fail(L"模板 " + std::to_wstring(sourceID) + L" 不存在");
+        return -1;
+    }
+    return CreateModel(name, title, data);
+}
+
+bool CPgTemplateStore::DeleteModel(int id) {
+    if (!EnsureConnected())
+        return false;
+    const std::wstring what = L"模板无法删除";
+    CPgTransaction tx(*this, what);
+    if (!tx.Began() || !RunCommand("DELETE FROM model_data WHERE model_id = $1", {Int(id)}, what))
+        return false;
+    auto r = Hold(Run("DELETE FROM model WHERE id = $1", {Int(id)}, what));
+    if (!r)
+        return false;
+    if (std::strcmp(PQcmdTuples(r.get()), "0") == 0)
+        return Fail(L"模板 " + std::to_wstring(id) + L" 不存在");
+    if (!tx.Commit(what))
+        return false;
+    ClearError();
+    return true;
+}
+
+bool CPgTemplateStore::LoadSystemValues(std::map<std::wstring, std::wstring>& values) {
+    values.clear();
+    if (!EnsureConnected())
+        return false;
+    auto r = Hold(Run("SELECT key, value FROM system_para", {}, L"系统参数无法读取"));
+    if (!r)
+        return false;
+    for (int row = 0; row < PQntuples(r.get()); ++row)
+        values[GetText(r.get(), row, 0)] = GetText(r.get(), row, 1);
+    ClearError();
+    return true;
+}
+
+bool CPgTemplateStore::SaveSystemValues(const std::map<std::wstring, std::wstring>& values) {
+    if (!EnsureConnected())
+        return false;
+    const std::wstring what = L"系统参数无法保存";
+    CPgTransaction tx(*this, what);
+    if (!tx.Began() || !RunCommand("DELETE FROM system_para", {}, what))
+        return false;
+    for (const auto& [key, value] : values)
+        if (!RunCommand("INSERT INTO system_para(key, value) VALUES($1, $2)", {Text(key), Text(value)}, what))
+            return false;
+    if (!tx.Commit(what))
+        return false;
+    ClearError();
+    return true;
+}
+
+bool CPgTemplateStore::GetModelStamp(int id, CModelStamp& stamp) {
+    stamp = CModelStamp();
+    if (!EnsureConnected())
+        return false;
+    auto r = Hold(Run("SELECT m.revision, d.crc32 FROM model m LEFT JOIN model_data d ON d.model_id = m.id "
+                      "WHERE m.id = $1",
+                      {Int(id)}, L"模板目录无法读取"));
+    if (!r)
+        return false;
+    if (PQntuples(r.get()) == 1) {
+        stamp.m_bExists = true;
+        stamp.m_nRevision = GetInt(r.get(), 0, 0);
+        stamp.m_nCrc = static_cast<uint32_t>(GetInt(r.get(), 0, 1));
+    }
+    ClearError();
+    return true;
+}
+
+bool CPgTemplateStore::SaveDraft(int id, const CModelStamp& base, const std::string& data) {
+    if (id < 1)
+        return Fail(L"模板编号必须大于 0: " + std::to_wstring(id));
+    if (!EnsureConnected())
+        return false;
+    // One statement is one transaction.
+    if (!RunCommand("INSERT INTO model_draft(model_id, base_exists, base_revision, base_crc32, crc32, data, "
+                    "written_at) VALUES($1, $2, $3, $4, $5, $6, now()) "
+                    "ON CONFLICT(model_id) DO UPDATE SET base_exists = EXCLUDED.base_exists, "
+                    "base_revision = EXCLUDED.base_revision, base_crc32 = EXCLUDED.base_crc32, "
+                    "crc32 = EXCLUDED.crc32, data = EXCLUDED.data, written_at = now()",
+                    {Int(id), {base.m_bExists ? "true" : "false", false}, Int(base.m_nRevision), Int(base.m_nCrc),
+                     Int(Crc32(data)), Blob(data)},
+                    L"修改记录无法写入"))
+        return false;
+    ClearError();
+    return true;
+}
+
+bool CPgTemplateStore::LoadDraft(int id, std::string& data, bool& found, CModelStamp& base) {
+    data.clear();
+    found = false;
+    base = CModelStamp();
+    if (!EnsureConnected())
+        return false;
+    auto r = Hold(Run("SELECT base_exists::int::int8, base_revision, base_crc32, crc32, data FROM model_draft "
+                      "WHERE model_id = $1",
+                      {Int(id)}, L"修改记录无法读取"));
+    if (!r)
+        return false;
+    if (PQntuples(r.get()) == 0) {
+        ClearError();
+        return true;
+    }
+    found = true;
+    base.m_bExists = GetInt(r.get(), 0, 0) != 0;
+    base.m_nRevision = GetInt(r.get(), 0, 1);
+    base.m_nCrc = static_cast<uint32_t>(GetInt(r.get(), 0, 2));
+    data = GetBytes(r.get(), 0, 4);
+    if (static_cast<uint32_t>(GetInt(r.get(), 0, 3)) != Crc32(data)) {
+        data.clear();
+        return Fail(L"模板 " + std::to_wstring(id) + L" 的修改记录已损坏 (校验和不符)", StoreFailure::Damaged);
+    }
+    ClearError();
+    return true;
+}
+
+bool CPgTemplateStore::DeleteDraft(int id) {
+    if (!EnsureConnected())
+        return false;
+    if (!RunCommand("DELETE FROM model_draft WHERE model_id = $1", {Int(id)}, L"修改记录无法删除"))
+        return false;
+    ClearError();
+    return true;
+}
+
+bool CPgTemplateStore::SetQueryOnly(bool queryOnly) {
+    if (!EnsureConnected())
+        return false;
+    if (!RunCommand(queryOnly ? "SET default_transaction_read_only = on" : "SET default_transaction_read_only = off",
+                    {}, L"模板库无法设置"))
+        return false;
+    m_bQueryOnly = queryOnly;
+    return true;
+}

@@ -1,0 +1,80 @@
+#pragma once
+/// The template store in a PostgreSQL database that several stations share, reached through libpq. Its tables
+/// are those of the SQLite store (model, model_data, model_draft, system_para) with a `zrk_store` table
+/// carrying the store's mark and schema version; it is reached through `CTemplateStore`.
+///
+/// Every value is a bound parameter (never spliced into SQL); blobs travel in binary. Connecting gives up
+/// after a timeout (5 s unless the address says otherwise), and a connection found lost is re-established
+/// before the next operation, so a store object outlives a server restart. A write waiting for another
+/// station's lock gives up after `CTemplateStore::GetBusyTimeout()` and is reported as busy.
+
+#include "datastruct/TemplateStore.h"
+
+#include <vector>
+
+struct pg_conn;
+struct pg_result;
+
+class CPgTemplateStore final : public ITemplateStoreBackend {
+public:
+    CPgTemplateStore() = default;
+    CPgTemplateStore(const CPgTemplateStore&) = delete;
+    CPgTemplateStore& operator=(const CPgTemplateStore&) = delete;
+    ~CPgTemplateStore() override;
+
+    bool Open(const std::wstring& address) override;
+    void Close() override;
+    bool IsOpen() const override { return m_conn != nullptr; }
+    const std::wstring& GetLastError() const override { return m_strError; }
+    StoreFailure GetLastFailure() const override { return m_nFailure; }
+    bool ListModels(std::vector<CModelCatalogEntry>& out) override;
+    bool HasModel(int id) override;
+    bool LoadModelData(int id, std::string& data, bool& found, CModelCatalogEntry* entry) override;
+    bool SaveModelData(int id, const std::wstring& name, const std::wstring& title,
+                       const std::string& data) override;
+    int CreateModel(const std::wstring& name, const std::wstring& title, const std::string& data) override;
+    int CopyModel(int sourceID, const std::wstring& name, const std::wstring& title) override;
+    bool DeleteModel(int id) override;
+    bool LoadSystemValues(std::map<std::wstring, std::wstring>& values) override;
+    bool SaveSystemValues(const std::map<std::wstring, std::wstring>& values) override;
+    bool CheckIntegrity() override;
+    int GetSchemaVersion() override;
+    bool GetModelStamp(int id, CModelStamp& stamp) override;
+    bool SaveDraft(int id, const CModelStamp& base, const std::string& data) override;
+    bool LoadDraft(int id, std::string& data, bool& found, CModelStamp& base) override;
+    bool DeleteDraft(int id) override;
+    bool SetQueryOnly(bool queryOnly) override;
+
+    /// The address with any password left out, for messages.
+    static std::wstring ShownAddress(const std::wstring& address);
+
+    /// One bound parameter: text, or bytes sent as binary (a blob).
+    struct Param {
+        std::string value;
+        bool binary = false;
+    };
+
+private:
+    friend class CPgTransaction;
+    // Runs one statement with bound parameters; results come in binary form. Null (and the failure
+    // recorded with `what`) when it failed; the caller frees the result with `PQclear`.
+    pg_result* Run(const char* sql, const std::vector<Param>& params, const std::wstring& what);
+    bool RunCommand(const char* sql, const std::vector<Param>& params, const std::wstring& what);
+    bool Fail(const std::wstring& what, StoreFailure kind = StoreFailure::Other);
+    // Classifies a failed statement (or connection) and words its text.
+    bool FailServer(const std::wstring& what, pg_result* result);
+    void ClearError();
+    // Re-establishes a lost connection; false (recorded) when the server cannot be reached.
+    bool EnsureConnected();
+    bool ApplySessionSettings();
+    bool CheckOrCreateSchema();
+    bool InsertOrUpdateModel(int id, const std::wstring& name, const std::wstring& title, const std::string& data);
+
+    pg_conn* m_conn = nullptr;
+    std::wstring m_strAddress;
+    std::wstring m_strShown;
+    std::wstring m_strError;
+    StoreFailure m_nFailure = StoreFailure::None;
+    bool m_bQueryOnly = false;
+    int m_nSchemaVersion = 0;
+};

@@ -1,0 +1,51 @@
+#pragma once
+/// The template store in one SQLite file on this station (the embedded default). Its schema and behaviour
+/// are described in datastruct/README.md; it is reached through `CTemplateStore`.
+
+#include "datastruct/TemplateStore.h"
+
+struct sqlite3;
+
+class CSqliteTemplateStore final : public ITemplateStoreBackend {
+public:
+    CSqliteTemplateStore() = default;
+    CSqliteTemplateStore(const CSqliteTemplateStore&) = delete;
+    CSqliteTemplateStore& operator=(const CSqliteTemplateStore&) = delete;
+    ~CSqliteTemplateStore() override;
+
+    bool Open(const std::wstring& path) override;
+    void Close() override;
+    bool IsOpen() const override { return m_db != nullptr; }
+    const std::wstring& GetLastError() const override { return m_strError; }
+    StoreFailure GetLastFailure() const override { return m_nFailure; }
+    bool ListModels(std::vector<CModelCatalogEntry>& out) override;
+    bool HasModel(int id) override;
+    bool LoadModelData(int id, std::string& data, bool& found, CModelCatalogEntry* entry) override;
+    bool SaveModelData(int id, const std::wstring& name, const std::wstring& title,
+                       const std::string& data) override;
+    int CreateModel(const std::wstring& name, const std::wstring& title, const std::string& data) override;
+    int CopyModel(int sourceID, const std::wstring& name, const std::wstring& title) override;
+    bool DeleteModel(int id) override;
+    bool LoadSystemValues(std::map<std::wstring, std::wstring>& values) override;
+    bool SaveSystemValues(const std::map<std::wstring, std::wstring>& values) override;
+    bool CheckIntegrity() override;
+    int GetSchemaVersion() override;
+    bool GetModelStamp(int id, CModelStamp& stamp) override;
+    bool SaveDraft(int id, const CModelStamp& base, const std::string& data) override;
+    bool LoadDraft(int id, std::string& data, bool& found, CModelStamp& base) override;
+    bool DeleteDraft(int id) override;
+    bool SetQueryOnly(bool queryOnly) override;
+
+private:
+    bool Exec(const char* sql);
+    bool Fail(const std::wstring& what, StoreFailure kind = StoreFailure::Other);
+    void ClearError();
+    bool FailSql(const std::wstring& what);
+    bool CreateSchema();
+    bool Migrate(int fromVersion);
+
+    sqlite3* m_db = nullptr;
+    std::wstring m_strPath;
+    std::wstring m_strError;
+    StoreFailure m_nFailure = StoreFailure::None;
+};
