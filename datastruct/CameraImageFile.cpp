@@ -17,7 +17,7 @@
 
 namespace {
 
-enum class Kind { Unknown, Bmp, Png, Other };
+enum class Kind { Unknown, Bmp, Png, Tiff, Other };
 
 // The file's first bytes: "BM", the PNG signature, or anything else (left to OpenCV's codecs).
 Kind Sniff(const std::string& path, uint8_t* head, size_t size, size_t& got) {
@@ -31,7 +31,48 @@ Kind Sniff(const std::string& path, uint8_t* head, size_t size, size_t& got) {
         return Kind::Bmp;
     if (got >= 8 && std::equal(kPng, kPng + 8, head))
         return Kind::Png;
+    if (got >= 4 && ((head[0] == 'I' && head[1] == 'I' && head[2] == 42 && head[3] == 0) ||
+                     (head[0] == 'M' && head[1] == 'M' && head[2] == 0 && head[3] == 42)))
+        return Kind::Tiff;
     return Kind::Other;
+}
+
+// The size and samples per pixel a TIFF file's first directory states (tags 256, 257 and 277), read
+// without decoding, so that a stated picture beyond the limit is refused before the codec allocates it.
+// False when the directory cannot be read or states no size: the codec then decides.
+bool PeekTiffSize(const std::string& path, uint64_t& width, uint64_t& height, uint64_t& samples) {
+    std::ifstream in(path, std::ios::binary);
+    uint8_t head[8] = {};
+    if (!in.read(reinterpret_cast<char*>(head), 8))
+        return false;
+    const bool big = head[0] == 'M';
+    const auto number = [big](const uint8_t* p, int bytes) {
+        uint64_t v = 0;
+        for (int i = 0; i < bytes; ++i)
+            v |= uint64_t(p[big ? bytes - 1 - i : i]) << (8 * i);
+        return v;
+    };
+    uint8_t count[2] = {};
+    if (!in.seekg(static_cast<std::streamoff>(number(head + 4, 4))) || !in.read(reinterpret_cast<char*>(count), 2))
+        return false;
+    width = height = 0;
+    samples = 1;
+    for (uint64_t i = 0, n = number(count, 2); i < n; ++i) {
+        uint8_t entry[12] = {};
+        if (!in.read(reinterpret_cast<char*>(entry), 12))
+            return false;
+        const uint64_t tag = number(entry, 2), type = number(entry + 2, 2);
+        if (type != 3 && type != 4) // SHORT or LONG: the only types these tags take
+            continue;
+        const uint64_t value = type == 3 ? number(entry + 8, 2) : number(entry + 8, 4);
+        if (tag == 256)
+            width = value;
+        else if (tag == 257)
+            height = value;
+        else if (tag == 277)
+            samples = value;
+    }
+    return width > 0 && height > 0;
 }
 
 uint32_t BigEndian32(const uint8_t* p) {
@@ -88,6 +129,13 @@ bool ReadCameraImage(const std::wstring& path, CImgBuffer& out, CameraImageError
         // Colour type (byte 25): grey and grey with alpha read as one byte per pixel, the others as three.
         const int bytesPerPixel = got > 25 && (head[25] == 0 || head[25] == 4) ? 1 : 3;
         if (!BytesFit(BigEndian32(head + 16), BigEndian32(head + 20), bytesPerPixel))
+            return Fail(error, CameraImageError::TooLarge);
+    }
+    if (kind == Kind::Tiff) {
+        // One sample reads as grey, more as colour (values of the tags are at most 32 bits).
+        uint64_t width = 0, height = 0, samples = 1;
+        if (PeekTiffSize(file, width, height, samples) &&
+            !BytesFit(static_cast<long long>(width), static_cast<long long>(height), samples == 1 ? 1 : 3))
             return Fail(error, CameraImageError::TooLarge);
     }
     cv::Mat decoded;

@@ -87,13 +87,13 @@ std::wstring GetText(const PGresult* r, int row, int col) {
     return Utf8ToWide(GetBytes(r, row, col));
 }
 
-CPgTemplateStore::Param Text(const std::wstring& text) {
+CPgTemplateStore::Param TextParam(const std::wstring& text) {
     return {WideToUtf8(text), false};
 }
-CPgTemplateStore::Param Int(int64_t v) {
+CPgTemplateStore::Param IntParam(int64_t v) {
     return {std::to_string(v), false};
 }
-CPgTemplateStore::Param Blob(const std::string& bytes) {
+CPgTemplateStore::Param BlobParam(const std::string& bytes) {
     return {bytes, true};
 }
 
@@ -343,7 +343,7 @@ bool CPgTemplateStore::CheckOrCreateSchema() {
             return Fail(L"数据库不是本系统的模板库: " + m_strShown, StoreFailure::Damaged);
         if (!RunCommand(kSchema, {}, L"模板库无法创建") ||
             !RunCommand("INSERT INTO zrk_store(key, value) VALUES('application_id', $1), ('schema_version', $2)",
-                        {Int(CTemplateStore::kApplicationID), Int(CTemplateStore::kSchemaVersion)},
+                        {IntParam(CTemplateStore::kApplicationID), IntParam(CTemplateStore::kSchemaVersion)},
                         L"模板库无法创建"))
             return false;
         m_nSchemaVersion = CTemplateStore::kSchemaVersion;
@@ -421,7 +421,7 @@ bool CPgTemplateStore::ListModels(std::vector<CModelCatalogEntry>& out) {
 bool CPgTemplateStore::HasModel(int id) {
     if (!EnsureConnected())
         return false;
-    auto r = Hold(Run("SELECT 1 FROM model WHERE id = $1", {Int(id)}, L"模板目录无法读取"));
+    auto r = Hold(Run("SELECT 1 FROM model WHERE id = $1", {IntParam(id)}, L"模板目录无法读取"));
     return r && PQntuples(r.get()) == 1;
 }
 
@@ -432,7 +432,7 @@ bool CPgTemplateStore::LoadModelData(int id, std::string& data, bool& found, CMo
         return false;
     auto r = Hold(Run("SELECT d.crc32, d.data, m.name, m.title FROM model m "
                       "LEFT JOIN model_data d ON d.model_id = m.id WHERE m.id = $1",
-                      {Int(id)}, L"模板无法读取"));
+                      {IntParam(id)}, L"模板无法读取"));
     if (!r)
         return false;
     if (PQntuples(r.get()) == 0) {
@@ -459,10 +459,10 @@ bool CPgTemplateStore::InsertOrUpdateModel(int id, const std::wstring& name, con
     return RunCommand("INSERT INTO model(id, name, title, revision, saved_at) VALUES($1, $2, $3, 1, now()) "
                       "ON CONFLICT(id) DO UPDATE SET name = EXCLUDED.name, title = EXCLUDED.title, "
                       "revision = model.revision + 1, saved_at = now()",
-                      {Int(id), Text(name), Text(title)}, what) &&
+                      {IntParam(id), TextParam(name), TextParam(title)}, what) &&
            RunCommand("INSERT INTO model_data(model_id, crc32, data) VALUES($1, $2, $3) "
                       "ON CONFLICT(model_id) DO UPDATE SET crc32 = EXCLUDED.crc32, data = EXCLUDED.data",
-                      {Int(id), Int(Crc32(data)), Blob(data)}, what);
+                      {IntParam(id), IntParam(Crc32(data)), BlobParam(data)}, what);
 }
 
 bool CPgTemplateStore::SaveModelData(int id, const std::wstring& name, const std::wstring& title,
@@ -522,9 +522,9 @@ bool CPgTemplateStore::DeleteModel(int id) {
         return false;
     const std::wstring what = L"模板无法删除";
     CPgTransaction tx(*this, what);
-    if (!tx.Began() || !RunCommand("DELETE FROM model_data WHERE model_id = $1", {Int(id)}, what))
+    if (!tx.Began() || !RunCommand("DELETE FROM model_data WHERE model_id = $1", {IntParam(id)}, what))
         return false;
-    auto r = Hold(Run("DELETE FROM model WHERE id = $1", {Int(id)}, what));
+    auto r = Hold(Run("DELETE FROM model WHERE id = $1", {IntParam(id)}, what));
     if (!r)
         return false;
     if (std::strcmp(PQcmdTuples(r.get()), "0") == 0)
@@ -556,7 +556,7 @@ bool CPgTemplateStore::SaveSystemValues(const std::map<std::wstring, std::wstrin
     if (!tx.Began() || !RunCommand("DELETE FROM system_para", {}, what))
         return false;
     for (const auto& [key, value] : values)
-        if (!RunCommand("INSERT INTO system_para(key, value) VALUES($1, $2)", {Text(key), Text(value)}, what))
+        if (!RunCommand("INSERT INTO system_para(key, value) VALUES($1, $2)", {TextParam(key), TextParam(value)}, what))
             return false;
     if (!tx.Commit(what))
         return false;
@@ -570,7 +570,7 @@ bool CPgTemplateStore::GetModelStamp(int id, CModelStamp& stamp) {
         return false;
     auto r = Hold(Run("SELECT m.revision, d.crc32 FROM model m LEFT JOIN model_data d ON d.model_id = m.id "
                       "WHERE m.id = $1",
-                      {Int(id)}, L"模板目录无法读取"));
+                      {IntParam(id)}, L"模板目录无法读取"));
     if (!r)
         return false;
     if (PQntuples(r.get()) == 1) {
@@ -593,8 +593,8 @@ bool CPgTemplateStore::SaveDraft(int id, const CModelStamp& base, const std::str
                     "ON CONFLICT(model_id) DO UPDATE SET base_exists = EXCLUDED.base_exists, "
                     "base_revision = EXCLUDED.base_revision, base_crc32 = EXCLUDED.base_crc32, "
                     "crc32 = EXCLUDED.crc32, data = EXCLUDED.data, written_at = now()",
-                    {Int(id), {base.m_bExists ? "true" : "false", false}, Int(base.m_nRevision), Int(base.m_nCrc),
-                     Int(Crc32(data)), Blob(data)},
+                    {IntParam(id), {base.m_bExists ? "true" : "false", false}, IntParam(base.m_nRevision), IntParam(base.m_nCrc),
+                     IntParam(Crc32(data)), BlobParam(data)},
                     L"修改记录无法写入"))
         return false;
     ClearError();
@@ -609,7 +609,7 @@ bool CPgTemplateStore::LoadDraft(int id, std::string& data, bool& found, CModelS
         return false;
     auto r = Hold(Run("SELECT base_exists::int::int8, base_revision, base_crc32, crc32, data FROM model_draft "
                       "WHERE model_id = $1",
-                      {Int(id)}, L"修改记录无法读取"));
+                      {IntParam(id)}, L"修改记录无法读取"));
     if (!r)
         return false;
     if (PQntuples(r.get()) == 0) {
@@ -632,7 +632,7 @@ bool CPgTemplateStore::LoadDraft(int id, std::string& data, bool& found, CModelS
 bool CPgTemplateStore::DeleteDraft(int id) {
     if (!EnsureConnected())
         return false;
-    if (!RunCommand("DELETE FROM model_draft WHERE model_id = $1", {Int(id)}, L"修改记录无法删除"))
+    if (!RunCommand("DELETE FROM model_draft WHERE model_id = $1", {IntParam(id)}, L"修改记录无法删除"))
         return false;
     ClearError();
     return true;

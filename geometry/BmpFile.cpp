@@ -1,6 +1,7 @@
 #include "geometry/BmpFile.h"
 
 #include "formats/CodePage.h"
+#include "formats/Limits.h"
 #include "geometry/ImgBuffer.h"
 
 #include <algorithm>
@@ -332,6 +333,18 @@ bool DecodeBmp(const uint8_t* data, size_t size, CImgBuffer& out, BmpError* erro
 
     if (pixelOffset < headersEnd || pixelOffset > size)
         return Fail(error, BmpError::NotBitmap);
+    const uint32_t format = bits == 32                   ? IMG_FORMAT_RGB32
+                            : (bits > 8 || !greyPalette) ? IMG_FORMAT_RGB24
+                                                         : IMG_FORMAT_MONO8;
+    // The picture once read stays within the limit of pixel bytes; a run-length picture also within its
+    // code's bytes times the expansion limit.
+    const uint64_t pictureBytes =
+        uint64_t(width) * uint64_t(height) * (bits == 32 ? 4u : format == IMG_FORMAT_RGB24 ? 3u : 1u);
+    if (pictureBytes > zrklimits::kMaxImageBytes)
+        return Fail(error, BmpError::TooLarge);
+    if (runLength && pictureBytes > zrklimits::kRunLengthFreeBytes &&
+        pictureBytes / zrklimits::kMaxRunLengthExpansion > size - pixelOffset)
+        return Fail(error, BmpError::TooLarge);
     const uint64_t stride = Stride(uint64_t(width), bits);
     if (!runLength && stride * uint64_t(height) > size - pixelOffset) {
         // The last row may omit its padding; anything shorter is missing pixels.
@@ -340,9 +353,6 @@ bool DecodeBmp(const uint8_t* data, size_t size, CImgBuffer& out, BmpError* erro
             return Fail(error, BmpError::Truncated);
     }
 
-    const uint32_t format = bits == 32                   ? IMG_FORMAT_RGB32
-                            : (bits > 8 || !greyPalette) ? IMG_FORMAT_RGB24
-                                                         : IMG_FORMAT_MONO8;
     // A run-length code is walked once to check it whole before anything is allocated.
     const int64_t rowSpan = int64_t(stride * 8 / bits);
     if (runLength) {

@@ -291,8 +291,9 @@ TEST_F(EnglishWindows, TheChineseEditorKeepsItsNarrowLayout) {
     QApplication::processEvents();
     EXPECT_EQ(chinese.m_pTree->width(), 240);
     for (QToolButton* button : chinese.m_pToolBar->findChildren<QToolButton*>()) {
-        if (button->objectName().toInt() > 0)
+        if (button->objectName().toInt() > 0) {
             EXPECT_EQ(button->width(), 50) << button->text().toStdString();
+        }
     }
     // In English both grew to hold their texts.
     EXPECT_GT(m_dlg->m_pTree->width(), 240);

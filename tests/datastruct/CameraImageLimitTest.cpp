@@ -44,6 +44,39 @@ std::string BmpHeader(int32_t width, int32_t height, uint16_t bits) {
     return bytes;
 }
 
+// A TIFF file of one directory stating the size and samples per pixel, in either byte order; no pixels.
+std::string TiffHeader(uint32_t width, uint32_t height, uint16_t samples, bool bigEndian) {
+    std::string bytes = bigEndian ? std::string("MM\0\x2a", 4) : std::string("II\x2a\0", 4);
+    bytes.resize(8 + 2 + 3 * 12 + 4, '\0');
+    Put32(bytes, 4, 8, bigEndian);
+    const auto put16 = [&](size_t at, uint16_t v) {
+        bytes[at] = static_cast<char>(bigEndian ? v >> 8 : v);
+        bytes[at + 1] = static_cast<char>(bigEndian ? v : v >> 8);
+    };
+    put16(8, 3);
+    const uint32_t values[3][3] = {{256, 4, width}, {257, 4, height}, {277, 3, samples}};
+    for (int i = 0; i < 3; ++i) {
+        const size_t at = 10 + 12 * i;
+        put16(at, static_cast<uint16_t>(values[i][0]));
+        put16(at + 2, static_cast<uint16_t>(values[i][1]));
+        Put32(bytes, at + 4, 1, bigEndian);
+        if (values[i][1] == 3)
+            put16(at + 8, static_cast<uint16_t>(values[i][2]));
+        else
+            Put32(bytes, at + 8, values[i][2], bigEndian);
+    }
+    return bytes;
+}
+
+// An 8-bit BMP with a two-entry coloured palette and no pixels.
+std::string ColourPaletteBmpHeader(int32_t width, int32_t height) {
+    std::string bytes = BmpHeader(width, height, 8);
+    Put32(bytes, 10, 62, false);
+    Put32(bytes, 46, 2, false);
+    bytes += std::string("\0\0\xff\0\xff\0\0\0", 8);
+    return bytes;
+}
+
 } // namespace
 
 TEST(CameraImageLimit, PicturesBeyondTheByteLimitAreRefusedAsTooLargeFromTheirHeaders) {
@@ -62,6 +95,12 @@ TEST(CameraImageLimit, PicturesBeyondTheByteLimitAreRefusedAsTooLargeFromTheirHe
         // The same size in grey is 400 MB: not refused for its size (the file is just truncated).
         {"grey.png", PngHeader(20000, 20000, 0), CameraImageError::NotImage},
         {"grey.bmp", BmpHeader(20000, 20000, 8), CameraImageError::NotImage},
+        {"colour.tif", TiffHeader(20000, 20000, 3, false), CameraImageError::TooLarge},
+        {"colour-mm.tif", TiffHeader(20000, 20000, 4, true), CameraImageError::TooLarge},
+        {"wide.tif", TiffHeader(zrklimits::kMaxImageSide + 1, 1, 1, false), CameraImageError::TooLarge},
+        {"grey.tif", TiffHeader(20000, 20000, 1, false), CameraImageError::NotImage},
+        // A BMP with a coloured palette reads as colour: 1.2 GB for 8 bits per pixel.
+        {"palette.bmp", ColourPaletteBmpHeader(20000, 20000), CameraImageError::TooLarge},
         // A side beyond the side limit.
         {"wide.png", PngHeader(zrklimits::kMaxImageSide + 1, 1, 0), CameraImageError::TooLarge},
     };

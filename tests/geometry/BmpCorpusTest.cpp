@@ -301,6 +301,37 @@ TEST(BmpCorpus, BrokenRunLengthCodesFailWithAReasonAndLeaveTheTargetAlone) {
     EXPECT_EQ(error, BmpError::NotBitmap) << "run-length pictures are stored bottom-up";
 }
 
+TEST(BmpCorpus, PicturesFarLargerThanTheirRunLengthCodeOrTheByteLimitAreRefusedBeforeAllocating) {
+    const std::vector<std::array<uint8_t, 3>> grey = {{0, 0, 0}, {9, 9, 9}};
+    const std::vector<uint8_t> endOfBitmap = {0, 1};
+    // A code of two bytes may still state a picture of 64 MiB (an 8192 x 8192 grey sheet left blank) ...
+    BmpError error = BmpError::None;
+    auto blank = Decode(RunLengthFile(8192, 8192, false, grey, endOfBitmap), &error);
+    ASSERT_TRUE(blank) << BmpErrorName(error);
+    EXPECT_EQ(blank->GetFormat(), IMG_FORMAT_MONO8);
+    EXPECT_EQ(cv::countNonZero(blank->GetMat()), 0);
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> file;
+    } cases[] = {
+        // ... but not one row more, nor the 39030 x 25008 picture a 1.2 kB file once asked for.
+        {"one row past the free size", RunLengthFile(8192, 8193, false, grey, endOfBitmap)},
+        {"976 MB from two bytes", RunLengthFile(39030, 25008, false, grey, endOfBitmap)},
+        {"four-bit", RunLengthFile(30000, 30000, true, grey, endOfBitmap)},
+        // A coloured palette reads as three bytes per pixel: 1.2 GB, beyond the limit however long the code.
+        {"colour beyond the byte limit",
+         RunLengthFile(20000, 20000, false, Colours(4), std::vector<uint8_t>(1'300'000, 0))},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto target = MakeBuffer(2, 2, IMG_FORMAT_MONO8, 9);
+        error = BmpError::None;
+        EXPECT_FALSE(DecodeBmp(c.file.data(), c.file.size(), *target, &error));
+        EXPECT_EQ(error, BmpError::TooLarge) << BmpErrorName(error);
+        EXPECT_EQ(target->GetWidth(), 2);
+    }
+}
+
 TEST(BmpCorpus, EveryTruncationOfToolWrittenFilesFailsCleanly) {
     for (const char* file :
          {"im_p8_rle.bmp", "im_grey8_rle.bmp", "nb_core4.bmp", "im_565.bmp", "im_argb.bmp", "nb_p1.bmp"}) {
