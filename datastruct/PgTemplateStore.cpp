@@ -456,7 +456,7 @@ bool CPgTemplateStore::LoadModelData(int id, std::string& data, bool& found, CMo
 bool CPgTemplateStore::InsertOrUpdateModel(int id, const std::wstring& name, const std::wstring& title,
                                            const std::string& data) {
     const std::wstring what = L"模板无法保存";
-    return RunCommand("INSERT INTO model(id, name, title, revision, saved_at) VALUES($1, $2, $3, 1, now()) "
+    return NotifyCatalogueChange(id, name, title) && RunCommand("INSERT INTO model(id, name, title, revision, saved_at) VALUES($1, $2, $3, 1, now()) "
                       "ON CONFLICT(id) DO UPDATE SET name = EXCLUDED.name, title = EXCLUDED.title, "
                       "revision = model.revision + 1, saved_at = now()",
                       {IntParam(id), TextParam(name), TextParam(title)}, what) &&
@@ -529,6 +529,8 @@ bool CPgTemplateStore::DeleteModel(int id) {
         return false;
     if (std::strcmp(PQcmdTuples(r.get()), "0") == 0)
         return Fail(L"模板 " + std::to_wstring(id) + L" 不存在");
+    if (!NotifyCatalogueDeleted(id))
+        return false;
     if (!tx.Commit(what))
         return false;
     ClearError();
@@ -646,4 +648,14 @@ bool CPgTemplateStore::SetQueryOnly(bool queryOnly) {
         return false;
     m_bQueryOnly = queryOnly;
     return true;
+}
+
+bool CPgTemplateStore::NotifyCatalogueChange(int id, const std::wstring& name, const std::wstring& title) {
+    return RunCommand("SELECT pg_notify('zrk_catalogue', $1::text) WHERE NOT EXISTS "
+                      "(SELECT 1 FROM model WHERE id = $1::int AND name = $2 AND title = $3)",
+                      {IntParam(id), TextParam(name), TextParam(title)}, L"模板无法保存");
+}
+
+bool CPgTemplateStore::NotifyCatalogueDeleted(int id) {
+    return RunCommand("SELECT pg_notify('zrk_catalogue', $1)", {IntParam(id)}, L"模板无法删除");
 }

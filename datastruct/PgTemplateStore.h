@@ -77,4 +77,10 @@ private:
     StoreFailure m_nFailure = StoreFailure::None;
     bool m_bQueryOnly = false;
     int m_nSchemaVersion = 0;
+
+    // Tells the stations listening for catalogue changes (`CCatalogueWatch`), when the transaction commits,
+    // that the model was created or renamed (nothing when it is stored with this name and title already), or
+    // that it was deleted.
+    bool NotifyCatalogueChange(int id, const std::wstring& name, const std::wstring& title);
+    bool NotifyCatalogueDeleted(int id);
 };
