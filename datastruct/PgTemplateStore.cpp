@@ -261,6 +261,7 @@ bool CPgTemplateStore::ApplySessionSettings() {
 bool CPgTemplateStore::EnsureConnected() {
     if (!m_conn)
         return Fail(L"模板库没有打开");
+    NoticeLostConnection();
     if (PQstatus(m_conn) == CONNECTION_OK)
         return true;
     PQreset(m_conn);
@@ -658,4 +659,11 @@ bool CPgTemplateStore::NotifyCatalogueChange(int id, const std::wstring& name, c
 
 bool CPgTemplateStore::NotifyCatalogueDeleted(int id) {
     return RunCommand("SELECT pg_notify('zrk_catalogue', $1)", {IntParam(id)}, L"模板无法删除");
+}
+
+void CPgTemplateStore::NoticeLostConnection() {
+    // Twice: a server going away sends its last message, then closes; the close is seen on the second read.
+    for (int read = 0; read < 2 && PQstatus(m_conn) == CONNECTION_OK && !PQisBusy(m_conn); ++read)
+        if (!PQconsumeInput(m_conn))
+            break;
 }

@@ -83,4 +83,7 @@ private:
     // that it was deleted.
     bool NotifyCatalogueChange(int id, const std::wstring& name, const std::wstring& title);
     bool NotifyCatalogueDeleted(int id);
+    // Reads what an idle connection received, so that a server that went away (and may be back) is seen
+    // before the next statement is sent, not by that statement failing.
+    void NoticeLostConnection();
 };

@@ -411,3 +411,18 @@ TEST_F(ServerStoreTest, ASaveCutOffByTheServerStoppingKeepsThePreviousVersionAnd
     ASSERT_TRUE(store.LoadModelData(1, data, found));
     EXPECT_EQ(data, "version two");
 }
+
+TEST_F(ServerStoreTest, AStoreIdleWhileTheServerRestartedSavesAtTheFirstAttempt) {
+    CTemplateStore store;
+    ASSERT_TRUE(store.Open(Address())) << WideToUtf8(store.GetLastError());
+    ASSERT_EQ(store.CreateModel(L"一", L"模板一", "version one"), 1);
+    m_server->Stop();
+    ASSERT_TRUE(m_server->Start()) << m_server->Reason();
+    // Nothing was asked of the store while the server was away: its first save must not be the one that
+    // finds the connection gone.
+    EXPECT_TRUE(store.SaveModelData(1, L"一", L"模板一", "version two")) << WideToUtf8(store.GetLastError());
+    std::string data;
+    bool found = false;
+    ASSERT_TRUE(store.LoadModelData(1, data, found));
+    EXPECT_EQ(data, "version two");
+}
