@@ -1,6 +1,7 @@
 #include "HostWindow.h"
 
 #include "DlgChooseModel.h"
+#include "HostCatalogue.h"
 
 #include "datastruct/ModelInfo.h"
 #include "datastruct/SysPara.h"
@@ -92,10 +93,15 @@ CHostWindow::CHostWindow() : m_pManager(CZRKProManager::GetZRKProManagerPtr()) {
     auto* layout = new QVBoxLayout(central);
     m_pLoaded = new QLabel(central);
     layout->addWidget(m_pLoaded);
-    layout->addStretch();
+    m_pCatalogue = new CHostCatalogue(central);
+    layout->addWidget(m_pCatalogue);
+    connect(m_pCatalogue, &CHostCatalogue::modelChosen, this, [this](int id) { ShowEditorOn(id); });
+    connect(m_pCatalogue, &CHostCatalogue::catalogueChanged, this, [this] { ShowWhetherCurrentModelExists(); });
+    m_pCatalogue->RefreshOnActivationOf(this);
+    m_pCatalogue->StartWatching();
     setCentralWidget(central);
     SetLoadedName(L"");
-    resize(480, 160);
+    resize(480, 360);
 }
 
 CHostWindow::~CHostWindow() {
@@ -106,6 +112,14 @@ CHostWindow::~CHostWindow() {
 void CHostWindow::SetLoadedName(const std::wstring& name) {
     m_strLoaded = name;
     m_pLoaded->setText(Tr(L"当前模板:") + ' ' + QString::fromStdWString(name));
+    ShowWhetherCurrentModelExists();
+}
+
+void CHostWindow::ShowWhetherCurrentModelExists() {
+    QString text = Tr(L"当前模板:") + ' ' + QString::fromStdWString(m_strLoaded);
+    if (m_nCurrentModel >= 1 && m_pCatalogue->WasRead() && !m_pCatalogue->Shows(m_nCurrentModel))
+        text += ' ' + Tr(L"(已被其他工位删除; 编辑器中的修改仍在, 保存前请确认)");
+    m_pLoaded->setText(text);
 }
 
 int CHostWindow::ChooseStartModel(std::wstring* error) {
@@ -128,6 +142,8 @@ bool CHostWindow::ShowEditorOn(int modelID) {
     CZRKDlg* dlg = m_pManager->GetDialog();
     if (editor) {
         m_nCurrentModel = modelID;
+        m_pCatalogue->Refresh();  // a model this station just created or copied
+        m_pCatalogue->SelectID(modelID);
         if (dlg && dlg->m_pModel)
             SetLoadedName(dlg->m_pModel->GetName());
     }

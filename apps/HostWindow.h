@@ -11,6 +11,7 @@
 
 class QLabel;
 class CZRKProManager;
+class CHostCatalogue;
 
 class CHostWindow : public QMainWindow {
     Q_OBJECT
@@ -61,4 +62,13 @@ private:
     std::wstring m_strLoaded;
     int m_nCurrentModel = -1;
     static CHostWindow* s_pInstance;
+
+public:
+    /// The catalogue shown in the window (kept current while other stations change the store).
+    CHostCatalogue* GetCatalogue() const { return m_pCatalogue; }
+
+private:
+    // Says in the window when the model in the editor was deleted by another station (the editor keeps it).
+    void ShowWhetherCurrentModelExists();
+    CHostCatalogue* m_pCatalogue = nullptr;
 };
