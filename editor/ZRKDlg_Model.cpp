@@ -189,7 +189,8 @@ bool CZRKDlg::Save() {
         ZrkMessageBox(StoreFailureMessage(Translate(L"没有保存成功,请重新保存一次!", 0), m_pModel->GetLastFailure(),
                                           m_pModel->GetLastError()),
                       m_strTitle, MB_OK | MB_ICONWARNING);
-    } else {
+    }
+    if (saved) {
         if (m_pSysPara)
             m_pSysPara->End();
         CDynamicLibrary& release = CGlobalPara::Get().m_hReleaseModel;
