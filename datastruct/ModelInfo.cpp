@@ -53,11 +53,16 @@ bool CModelInfo::Load(int id) {
     std::string data;
     bool found = false;
     CModelCatalogEntry entry;
-    if (!store.LoadModelData(id, data, found, &entry)) {
+    CModelStamp stamp;
+    m_baseStamp.reset();
+    if (!store.LoadModelDataStamped(id, data, found, &entry, stamp)) {
         m_strError = store.GetLastError();
         m_nFailure = store.GetLastFailure();
+        if (m_strError.empty())
+            m_strError = L"模板 " + std::to_wstring(id) + L" 正被其他工位反复保存, 请稍后再打开";
         return false;
     }
+    m_baseStamp = stamp;
     if (!found)
         return true;
     try {
@@ -68,6 +73,7 @@ bool CModelInfo::Load(int id) {
     } catch (const std::exception& e) {
         Reset();
         m_nID = id;
+        m_baseStamp.reset();
         m_strError = L"模板 " + std::to_wstring(id) + L" 的数据无法读取: " + Utf8ToWide(e.what());
         m_nFailure = StoreFailure::Damaged;
         return false;
@@ -93,10 +99,21 @@ bool CModelInfo::Save() {
     }
     CTemplateStore store;
     if (!store.Open(m_strStorePath.empty() ? GetTemplateStorePath() : m_strStorePath) ||
-        !store.SaveModelData(m_nID, m_strName, m_strTitle, data)) {
+        !(m_baseStamp ? store.SaveModelDataFrom(m_nID, m_strName, m_strTitle, data, *m_baseStamp)
+                      : store.SaveModelData(m_nID, m_strName, m_strTitle, data))) {
         m_strError = store.GetLastError();
         m_nFailure = store.GetLastFailure();
+        m_lastConflict = m_nFailure == StoreFailure::Conflict ? store.GetLastConflict() : CModelSaveRecord();
         return false;
+    }
+    // The version just written, known without asking: a save by another station right after this one
+    // must not become the version the next save expects.
+    if (m_baseStamp) {
+        m_baseStamp = CModelStamp{true, m_baseStamp->m_bExists ? m_baseStamp->m_nRevision + 1 : 1, Crc32(data)};
+    } else {
+        CModelStamp stamp;
+        if (store.GetModelStamp(m_nID, stamp))
+            m_baseStamp = stamp;
     }
     return true;
 }

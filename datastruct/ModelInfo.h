@@ -6,6 +6,7 @@
 #include "datastruct/TemplateStore.h"
 #include "model/ItemList.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,15 @@ public:
     /// model itself, `None` after a success).
     StoreFailure GetLastFailure() const { return m_nFailure; }
 
+    /// The stamp of the stored version this model was loaded from or last saved as; none for a model made
+    /// in memory. While there is one, `Save` is refused (`StoreFailure::Conflict`, nothing written) when the
+    /// store holds another version by then: another program or station saved, deleted or created it.
+    const std::optional<CModelStamp>& GetBaseStamp() const { return m_baseStamp; }
+    /// Sets (or, with none, drops: the next save overwrites whatever is stored) the version `Save` expects.
+    void SetBaseStamp(const std::optional<CModelStamp>& stamp) { m_baseStamp = stamp; }
+    /// Who saved the version a save refused with `Conflict` met.
+    const CModelSaveRecord& GetLastConflict() const { return m_lastConflict; }
+
     std::wstring m_strName;
     std::wstring m_strTitle;     ///< the tree's root text; handed to the release-model library
     CItemList m_inspTypes;       ///< `CInspType`
@@ -49,4 +59,6 @@ private:
     std::wstring m_strStorePath;
     std::wstring m_strError;
     StoreFailure m_nFailure = StoreFailure::None;
+    std::optional<CModelStamp> m_baseStamp;
+    CModelSaveRecord m_lastConflict;
 };

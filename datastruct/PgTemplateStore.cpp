@@ -342,7 +342,7 @@ bool CPgTemplateStore::CheckOrCreateSchema() {
     if (!hasMark) {
         if (tables != 0)
             return Fail(L"数据库不是本系统的模板库: " + m_strShown, StoreFailure::Damaged);
-        if (!RunCommand(kSchema, {}, L"模板库无法创建") ||
+        if (!RunCommand(kSchema, {}, L"模板库无法创建") || !UpgradeSchemaTo3() ||
             !RunCommand("INSERT INTO zrk_store(key, value) VALUES('application_id', $1), ('schema_version', $2)",
                         {IntParam(CTemplateStore::kApplicationID), IntParam(CTemplateStore::kSchemaVersion)},
                         L"模板库无法创建"))
@@ -368,7 +368,11 @@ bool CPgTemplateStore::CheckOrCreateSchema() {
     if (v < 1 || v > CTemplateStore::kSchemaVersion)
         return Fail(L"模板库的版本 (" + Utf8ToWide(version) + L") 不能被本程序读取: " + m_strShown,
                     StoreFailure::Damaged);
-    m_nSchemaVersion = v;
+    if (v < 3 && (!UpgradeSchemaTo3() ||
+                  !RunCommand("UPDATE zrk_store SET value = $1 WHERE key = 'schema_version'",
+                              {IntParam(CTemplateStore::kSchemaVersion)}, L"模板库无法升级")))
+        return false;
+    m_nSchemaVersion = v < 3 ? CTemplateStore::kSchemaVersion : v;
     return tx.Commit(what);
 }
 
@@ -457,10 +461,13 @@ bool CPgTemplateStore::LoadModelData(int id, std::string& data, bool& found, CMo
 bool CPgTemplateStore::InsertOrUpdateModel(int id, const std::wstring& name, const std::wstring& title,
                                            const std::string& data) {
     const std::wstring what = L"模板无法保存";
-    return NotifyCatalogueChange(id, name, title) && RunCommand("INSERT INTO model(id, name, title, revision, saved_at) VALUES($1, $2, $3, 1, now()) "
+    return NotifyCatalogueChange(id, name, title) &&
+           RunCommand("INSERT INTO model(id, name, title, revision, saved_at, saved_by) "
+                      "VALUES($1, $2, $3, 1, now(), $4) "
                       "ON CONFLICT(id) DO UPDATE SET name = EXCLUDED.name, title = EXCLUDED.title, "
-                      "revision = model.revision + 1, saved_at = now()",
-                      {IntParam(id), TextParam(name), TextParam(title)}, what) &&
+                      "revision = model.revision + 1, saved_at = now(), saved_by = EXCLUDED.saved_by",
+                      {IntParam(id), TextParam(name), TextParam(title), TextParam(CTemplateStore::GetStationName())},
+                      what) &&
            RunCommand("INSERT INTO model_data(model_id, crc32, data) VALUES($1, $2, $3) "
                       "ON CONFLICT(model_id) DO UPDATE SET crc32 = EXCLUDED.crc32, data = EXCLUDED.data",
                       {IntParam(id), IntParam(Crc32(data)), BlobParam(data)}, what);
@@ -473,7 +480,7 @@ bool CPgTemplateStore::SaveModelData(int id, const std::wstring& name, const std
     if (!EnsureConnected())
         return false;
     CPgTransaction tx(*this, L"模板无法保存");
-    if (!tx.Began() || !InsertOrUpdateModel(id, name, title, data) || !tx.Commit(L"模板无法保存"))
+    if (!tx.Began() || !CheckSaveBase(id) || !InsertOrUpdateModel(id, name, title, data) || !tx.Commit(L"模板无法保存"))
         return false;
     ClearError();
     return true;
@@ -592,12 +599,12 @@ bool CPgTemplateStore::SaveDraft(int id, const CModelStamp& base, const std::str
         return false;
     // One statement is one transaction.
     if (!RunCommand("INSERT INTO model_draft(model_id, base_exists, base_revision, base_crc32, crc32, data, "
-                    "written_at) VALUES($1, $2, $3, $4, $5, $6, now()) "
-                    "ON CONFLICT(model_id) DO UPDATE SET base_exists = EXCLUDED.base_exists, "
+                    "written_at, station) VALUES($1, $2, $3, $4, $5, $6, now(), $7) "
+                    "ON CONFLICT(model_id, station) DO UPDATE SET base_exists = EXCLUDED.base_exists, "
                     "base_revision = EXCLUDED.base_revision, base_crc32 = EXCLUDED.base_crc32, "
                     "crc32 = EXCLUDED.crc32, data = EXCLUDED.data, written_at = now()",
                     {IntParam(id), {base.m_bExists ? "true" : "false", false}, IntParam(base.m_nRevision), IntParam(base.m_nCrc),
-                     IntParam(Crc32(data)), BlobParam(data)},
+                     IntParam(Crc32(data)), BlobParam(data), TextParam(CTemplateStore::GetStationName())},
                     L"修改记录无法写入"))
         return false;
     ClearError();
@@ -611,8 +618,8 @@ bool CPgTemplateStore::LoadDraft(int id, std::string& data, bool& found, CModelS
     if (!EnsureConnected())
         return false;
     auto r = Hold(Run("SELECT base_exists::int::int8, base_revision, base_crc32, crc32, data FROM model_draft "
-                      "WHERE model_id = $1",
-                      {IntParam(id)}, L"修改记录无法读取"));
+                      "WHERE model_id = $1 AND station = $2",
+                      {IntParam(id), TextParam(CTemplateStore::GetStationName())}, L"修改记录无法读取"));
     if (!r)
         return false;
     if (PQntuples(r.get()) == 0) {
@@ -635,7 +642,8 @@ bool CPgTemplateStore::LoadDraft(int id, std::string& data, bool& found, CModelS
 bool CPgTemplateStore::DeleteDraft(int id) {
     if (!EnsureConnected())
         return false;
-    if (!RunCommand("DELETE FROM model_draft WHERE model_id = $1", {IntParam(id)}, L"修改记录无法删除"))
+    if (!RunCommand("DELETE FROM model_draft WHERE model_id = $1 AND station = $2",
+                    {IntParam(id), TextParam(CTemplateStore::GetStationName())}, L"修改记录无法删除"))
         return false;
     ClearError();
     return true;
@@ -666,4 +674,67 @@ void CPgTemplateStore::NoticeLostConnection() {
     for (int read = 0; read < 2 && PQstatus(m_conn) == CONNECTION_OK && !PQisBusy(m_conn); ++read)
         if (!PQconsumeInput(m_conn))
             break;
+}
+
+// ---- one station among several ----
+
+bool CPgTemplateStore::UpgradeSchemaTo3() {
+    // The drafts already kept become this station's.
+    const std::wstring what = L"模板库无法升级";
+    return RunCommand("ALTER TABLE model ADD COLUMN IF NOT EXISTS saved_by TEXT; "
+                      "ALTER TABLE model_draft ADD COLUMN station TEXT NOT NULL DEFAULT ''",
+                      {}, what) &&
+           RunCommand("UPDATE model_draft SET station = $1", {TextParam(CTemplateStore::GetStationName())}, what) &&
+           RunCommand("ALTER TABLE model_draft ALTER COLUMN station DROP DEFAULT; "
+                      "ALTER TABLE model_draft DROP CONSTRAINT model_draft_pkey; "
+                      "ALTER TABLE model_draft ADD PRIMARY KEY (model_id, station)",
+                      {}, what);
+}
+
+bool CPgTemplateStore::CheckSaveBase(int id) {
+    if (!m_pSaveBase)
+        return true;
+    const std::wstring what = L"模板无法保存";
+    const char* const select = "SELECT m.revision, d.crc32, m.saved_by, "
+                               "to_char(m.saved_at AT TIME ZONE 'UTC', 'YYYY-MM-DD HH24:MI:SS') FROM model m "
+                               "LEFT JOIN model_data d ON d.model_id = m.id WHERE m.id = $1 FOR UPDATE OF m";
+    auto r = Hold(Run(select, {IntParam(id)}, what));
+    if (!r)
+        return false;
+    if (PQntuples(r.get()) == 0) {
+        // Nothing to lock yet: the catalogue is locked as creating a model locks it, so that a station
+        // creating this identifier meanwhile is seen.
+        if (!RunCommand("LOCK TABLE model IN SHARE ROW EXCLUSIVE MODE", {}, what))
+            return false;
+        r = Hold(Run(select, {IntParam(id)}, what));
+        if (!r)
+            return false;
+    }
+    CModelStamp stored;
+    CModelSaveRecord record;
+    if (PQntuples(r.get()) == 1) {
+        stored.m_bExists = record.m_bExists = true;
+        stored.m_nRevision = GetInt(r.get(), 0, 0);
+        stored.m_nCrc = static_cast<uint32_t>(GetInt(r.get(), 0, 1));
+        record.m_strSavedBy = GetText(r.get(), 0, 2);
+        record.m_strSavedAt = GetText(r.get(), 0, 3);
+    }
+    if (stored == *m_pSaveBase)
+        return true;
+    m_lastConflict = record;
+    if (!record.m_bExists)
+        return Fail(L"模板 " + std::to_wstring(id) + L" 在打开之后已被其他程序或工位删除, 没有保存: " + m_strShown,
+                    StoreFailure::Conflict);
+    return Fail(L"模板 " + std::to_wstring(id) + L" 在打开之后已被工位 \"" +
+                    (record.m_strSavedBy.empty() ? std::wstring(L"?") : record.m_strSavedBy) + L"\" 于 " +
+                    StoreTimeAsLocal(record.m_strSavedAt) + L" 保存, 没有覆盖: " + m_strShown,
+                StoreFailure::Conflict);
+}
+
+bool CPgTemplateStore::SaveModelDataFrom(int id, const std::wstring& name, const std::wstring& title,
+                                         const std::string& data, const CModelStamp& expected) {
+    m_pSaveBase = &expected;
+    const bool saved = SaveModelData(id, name, title, data);
+    m_pSaveBase = nullptr;
+    return saved;
 }

@@ -44,6 +44,9 @@ public:
     bool LoadDraft(int id, std::string& data, bool& found, CModelStamp& base) override;
     bool DeleteDraft(int id) override;
     bool SetQueryOnly(bool queryOnly) override;
+    bool SaveModelDataFrom(int id, const std::wstring& name, const std::wstring& title, const std::string& data,
+                           const CModelStamp& expected) override;
+    const CModelSaveRecord& GetLastConflict() const override { return m_lastConflict; }
 
     /// The address with any password left out, for messages.
     static std::wstring ShownAddress(const std::wstring& address);
@@ -86,4 +89,12 @@ private:
     // Reads what an idle connection received, so that a server that went away (and may be back) is seen
     // before the next statement is sent, not by that statement failing.
     void NoticeLostConnection();
+    // Schema version 3 (saved_by, drafts per station), inside the caller's transaction; the caller writes
+    // the version.
+    bool UpgradeSchemaTo3();
+    // Inside a save's transaction: locks the model's row (or, for a model not stored yet, the catalogue)
+    // and refuses, recorded as a conflict, a save that names another version than the stored one.
+    bool CheckSaveBase(int id);
+    const CModelStamp* m_pSaveBase = nullptr;
+    CModelSaveRecord m_lastConflict;
 };

@@ -250,6 +250,8 @@ bool CSqliteTemplateStore::Migrate(int fromVersion) {
         return true;  // the transaction rolls back: nothing was written
     if (version < 2 && !Exec(kDraftSchema))
         return FailSql(L"模板库无法升级");
+    if (version < 3 && !UpgradeSchemaTo3())
+        return FailSql(L"模板库无法升级");
     if (!Exec(("PRAGMA user_version=" + std::to_string(CTemplateStore::kSchemaVersion)).c_str()) || !tx.Commit())
         return FailSql(L"模板库无法升级");
     return true;
@@ -264,7 +266,7 @@ int CSqliteTemplateStore::GetSchemaVersion() {
 
 bool CSqliteTemplateStore::CreateSchema() {
     CTransaction tx(m_db);
-    if (!tx.Began() || !Exec(kSchema) || !Exec(kDraftSchema) ||
+    if (!tx.Began() || !Exec(kSchema) || !Exec(kDraftSchema) || !UpgradeSchemaTo3() ||
         !Exec(("PRAGMA application_id=" + std::to_string(CTemplateStore::kApplicationID)).c_str()) ||
         !Exec(("PRAGMA user_version=" + std::to_string(CTemplateStore::kSchemaVersion)).c_str()))
         return FailSql(L"模板库无法创建");
@@ -387,7 +389,11 @@ bool CSqliteTemplateStore::SaveModelData(int id, const std::wstring& name, const
     if (id < 1)
         return Fail(L"模板编号必须大于 0: " + std::to_wstring(id));
     CTransaction tx(m_db);
-    if (!tx.Began() || !WriteModelRows(m_db, id, name, title, data) || !tx.Commit())
+    if (!tx.Began())
+        return FailSql(L"模板无法保存");
+    if (!CheckSaveBase(id))
+        return false;
+    if (!WriteModelRows(m_db, id, name, title, data) || !MarkSavedBy(id) || !tx.Commit())
         return FailSql(L"模板无法保存");
     ClearError();
     return true;
@@ -415,7 +421,7 @@ int CSqliteTemplateStore::CreateModel(const std::wstring& name, const std::wstri
         }
         id = static_cast<int>(st.ColumnInt(0));
     }
-    if (!WriteModelRows(m_db, id, name, title, data) || !tx.Commit()) {
+    if (!WriteModelRows(m_db, id, name, title, data) || !MarkSavedBy(id) || !tx.Commit()) {
         FailSql(L"模板无法创建");
         return -1;
     }
@@ -531,7 +537,7 @@ bool CSqliteTemplateStore::SaveDraft(int id, const CModelStamp& base, const std:
     if (!tx.Began())
         return FailSql(L"修改记录无法写入");
     CStatement st(m_db, "INSERT OR REPLACE INTO model_draft(model_id, base_exists, base_revision, base_crc32, "
-                        "crc32, data, written_at) VALUES(?, ?, ?, ?, ?, ?, datetime('now'))");
+                        "crc32, data, written_at, station) VALUES(?, ?, ?, ?, ?, ?, datetime('now'), ?)");
     if (!st.Ok())
         return FailSql(L"修改记录无法写入");
     st.BindInt(1, id);
@@ -540,6 +546,7 @@ bool CSqliteTemplateStore::SaveDraft(int id, const CModelStamp& base, const std:
     st.BindInt(4, base.m_nCrc);
     st.BindInt(5, Crc32(data));
     st.BindBlob(6, data);
+    st.BindText(7, CTemplateStore::GetStationName());
     if (st.Step() != SQLITE_DONE || !tx.Commit())
         return FailSql(L"修改记录无法写入");
     ClearError();
@@ -553,10 +560,11 @@ bool CSqliteTemplateStore::LoadDraft(int id, std::string& data, bool& found, CMo
     if (!m_db)
         return Fail(L"模板库没有打开");
     CStatement st(m_db, "SELECT base_exists, base_revision, base_crc32, crc32, data FROM model_draft "
-                        "WHERE model_id = ?");
+                        "WHERE model_id = ? AND station = ?");
     if (!st.Ok())
         return FailSql(L"修改记录无法读取");
     st.BindInt(1, id);
+    st.BindText(2, CTemplateStore::GetStationName());
     const int rc = st.Step();
     if (rc == SQLITE_DONE) {
         ClearError();
@@ -583,10 +591,11 @@ bool CSqliteTemplateStore::LoadDraft(int id, std::string& data, bool& found, CMo
 bool CSqliteTemplateStore::DeleteDraft(int id) {
     if (!m_db)
         return Fail(L"模板库没有打开");
-    CStatement st(m_db, "DELETE FROM model_draft WHERE model_id = ?");
+    CStatement st(m_db, "DELETE FROM model_draft WHERE model_id = ? AND station = ?");
     if (!st.Ok())
         return FailSql(L"修改记录无法删除");
     st.BindInt(1, id);
+    st.BindText(2, CTemplateStore::GetStationName());
     if (st.Step() != SQLITE_DONE)
         return FailSql(L"修改记录无法删除");
     ClearError();
@@ -597,4 +606,77 @@ bool CSqliteTemplateStore::SetQueryOnly(bool queryOnly) {
     if (!m_db)
         return Fail(L"模板库没有打开");
     return Exec(queryOnly ? "PRAGMA query_only=1" : "PRAGMA query_only=0") || FailSql(L"模板库无法设置");
+}
+
+// ---- one station among several ----
+
+bool CSqliteTemplateStore::UpgradeSchemaTo3() {
+    // The drafts gain the station that wrote them (a table cannot change its key in place: it is rebuilt);
+    // the drafts already kept become this station's.
+    if (!Exec("ALTER TABLE model ADD COLUMN saved_by TEXT") ||
+        !Exec("CREATE TABLE model_draft_by_station("
+              "model_id INTEGER NOT NULL CHECK (model_id >= 1), station TEXT NOT NULL, "
+              "base_exists INTEGER NOT NULL, base_revision INTEGER NOT NULL, base_crc32 INTEGER NOT NULL, "
+              "crc32 INTEGER NOT NULL, data BLOB NOT NULL, written_at TEXT, PRIMARY KEY (model_id, station))"))
+        return false;
+    {
+        CStatement st(m_db, "INSERT INTO model_draft_by_station(model_id, station, base_exists, base_revision, "
+                            "base_crc32, crc32, data, written_at) SELECT model_id, ?, base_exists, base_revision, "
+                            "base_crc32, crc32, data, written_at FROM model_draft");
+        if (!st.Ok())
+            return false;
+        st.BindText(1, CTemplateStore::GetStationName());
+        if (st.Step() != SQLITE_DONE)
+            return false;
+    }
+    return Exec("DROP TABLE model_draft") && Exec("ALTER TABLE model_draft_by_station RENAME TO model_draft");
+}
+
+bool CSqliteTemplateStore::CheckSaveBase(int id) {
+    if (!m_pSaveBase)
+        return true;
+    CStatement st(m_db, "SELECT m.revision, d.crc32, m.saved_by, m.saved_at FROM model m "
+                        "LEFT JOIN model_data d ON d.model_id = m.id WHERE m.id = ?");
+    if (!st.Ok())
+        return FailSql(L"模板无法保存");
+    st.BindInt(1, id);
+    const int rc = st.Step();
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        return FailSql(L"模板无法保存");
+    CModelStamp stored;
+    CModelSaveRecord record;
+    if (rc == SQLITE_ROW) {
+        stored.m_bExists = record.m_bExists = true;
+        stored.m_nRevision = st.ColumnInt(0);
+        stored.m_nCrc = static_cast<uint32_t>(st.ColumnInt(1));
+        record.m_strSavedBy = st.ColumnText(2);
+        record.m_strSavedAt = st.ColumnText(3);
+    }
+    if (stored == *m_pSaveBase)
+        return true;
+    m_lastConflict = record;
+    if (!record.m_bExists)
+        return Fail(L"模板 " + std::to_wstring(id) + L" 在打开之后已被其他程序或工位删除, 没有保存: " + m_strPath,
+                    StoreFailure::Conflict);
+    return Fail(L"模板 " + std::to_wstring(id) + L" 在打开之后已被工位 \"" +
+                    (record.m_strSavedBy.empty() ? std::wstring(L"?") : record.m_strSavedBy) + L"\" 于 " +
+                    StoreTimeAsLocal(record.m_strSavedAt) + L" 保存, 没有覆盖: " + m_strPath,
+                StoreFailure::Conflict);
+}
+
+bool CSqliteTemplateStore::MarkSavedBy(int id) {
+    CStatement st(m_db, "UPDATE model SET saved_by = ? WHERE id = ?");
+    if (!st.Ok())
+        return false;
+    st.BindText(1, CTemplateStore::GetStationName());
+    st.BindInt(2, id);
+    return st.Step() == SQLITE_DONE;
+}
+
+bool CSqliteTemplateStore::SaveModelDataFrom(int id, const std::wstring& name, const std::wstring& title,
+                                             const std::string& data, const CModelStamp& expected) {
+    m_pSaveBase = &expected;
+    const bool saved = SaveModelData(id, name, title, data);
+    m_pSaveBase = nullptr;
+    return saved;
 }

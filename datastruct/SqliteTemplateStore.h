@@ -35,6 +35,9 @@ public:
     bool LoadDraft(int id, std::string& data, bool& found, CModelStamp& base) override;
     bool DeleteDraft(int id) override;
     bool SetQueryOnly(bool queryOnly) override;
+    bool SaveModelDataFrom(int id, const std::wstring& name, const std::wstring& title, const std::string& data,
+                           const CModelStamp& expected) override;
+    const CModelSaveRecord& GetLastConflict() const override { return m_lastConflict; }
 
 private:
     bool Exec(const char* sql);
@@ -48,4 +51,14 @@ private:
     std::wstring m_strPath;
     std::wstring m_strError;
     StoreFailure m_nFailure = StoreFailure::None;
+
+    // Schema version 3 (saved_by, drafts per station), inside the caller's transaction.
+    bool UpgradeSchemaTo3();
+    // Inside a save's transaction: false (recorded as a conflict) when a save names the version it started
+    // from and the store holds another.
+    bool CheckSaveBase(int id);
+    // Inside a save's transaction: records this station as the model's last saver.
+    bool MarkSavedBy(int id);
+    const CModelStamp* m_pSaveBase = nullptr;
+    CModelSaveRecord m_lastConflict;
 };

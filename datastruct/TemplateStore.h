@@ -20,8 +20,13 @@
 /// recognised. A save leaves the draft alone: the program whose edits it holds removes it after its own
 /// save, so that a save by another program is seen as a replacement of the version the draft started from.
 ///
-/// Schema versions: 1 had no drafts; 2 adds them. A store of version 1 is migrated in place, in one
-/// transaction, when it is opened.
+/// Schema versions: 1 had no drafts; 2 adds them; 3 records which station saved each model last and keeps
+/// one draft per model and station. An older store is migrated in place, in one transaction, when it is
+/// opened (its drafts become this station's).
+///
+/// A save may name the stamp of the version it started from (`SaveModelDataFrom`): it is refused, nothing
+/// written, with `StoreFailure::Conflict` when another program or station saved, deleted or created the
+/// model since; `GetLastConflict` tells who and when.
 
 #include <cstdint>
 #include <map>
@@ -40,6 +45,14 @@ enum class StoreFailure {
     Other,
     Unreachable, ///< the store's server cannot be reached, refused the connection, or the connection was lost
     Refused,     ///< the store's server refused the user name or password, or the database's permissions
+    Conflict,    ///< the model was saved, deleted or created by another program or station since it was loaded
+};
+
+/// Who saved the stored version a refused save met (see `CTemplateStore::GetLastConflict`).
+struct CModelSaveRecord {
+    bool m_bExists = false;  ///< false: the model was deleted since (no one to name)
+    std::wstring m_strSavedBy; ///< the station of the last save; empty when unknown (saved by an older program)
+    std::wstring m_strSavedAt; ///< the time of the last save, "YYYY-MM-DD HH:MM:SS" in UTC; empty when unknown
 };
 
 /// One model of the catalogue.
@@ -84,6 +97,10 @@ public:
     virtual bool LoadDraft(int id, std::string& data, bool& found, CModelStamp& base) = 0;
     virtual bool DeleteDraft(int id) = 0;
     virtual bool SetQueryOnly(bool queryOnly) = 0;
+    /// `SaveModelData` refused with `Conflict` unless the stored stamp is `expected`.
+    virtual bool SaveModelDataFrom(int id, const std::wstring& name, const std::wstring& title,
+                                   const std::string& data, const CModelStamp& expected) = 0;
+    virtual const CModelSaveRecord& GetLastConflict() const = 0;
 };
 
 /// Whether the address names a store on a PostgreSQL server ("postgresql://..." or "postgres://...").
@@ -91,7 +108,7 @@ bool IsServerStoreAddress(const std::wstring& address);
 
 class CTemplateStore {
 public:
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
     static constexpr int32_t kApplicationID = 0x5A524B54; // "ZRKT"
 
     CTemplateStore() = default;
@@ -166,6 +183,26 @@ public:
     static void SetBusyTimeout(int milliseconds);
     static int GetBusyTimeout();
 
+    // ---- one station among several ----
+    /// Writes the model as `SaveModelData` does, provided the stored version is still the one whose stamp
+    /// is `expected` (`m_bExists` false: the model must not exist yet). Otherwise nothing is written and the
+    /// result is false with `StoreFailure::Conflict`; `GetLastConflict` tells who saved it and when.
+    bool SaveModelDataFrom(int id, const std::wstring& name, const std::wstring& title, const std::string& data,
+                           const CModelStamp& expected);
+    /// The stored version met by the last save refused with `Conflict`.
+    const CModelSaveRecord& GetLastConflict() const;
+    /// The model's data as `LoadModelData` gives it, with the stamp of exactly that version (not existing
+    /// when `found` is false).
+    bool LoadModelDataStamped(int id, std::string& data, bool& found, CModelCatalogEntry* entry,
+                              CModelStamp& stamp);
+    /// The name of this station: recorded with every save (`saved_by`) and owning the drafts written here.
+    /// Set by `SetStationName`, else key `Station` of section `[Store]` in the deployment's `config.ini`,
+    /// else the host name. Whole process; read when first asked.
+    static std::wstring GetStationName();
+    /// Overrides the station name for the whole process (tests, a host that knows better); empty returns
+    /// to the configured one.
+    static void SetStationName(const std::wstring& name);
+
 private:
     std::unique_ptr<ITemplateStoreBackend> m_pBackend;
     std::wstring m_strPath;
@@ -180,3 +217,7 @@ std::wstring GetTemplateStorePath();
 /// Makes every later opening of "the template store" use this address (a file path or a `postgresql://`
 /// address); empty returns to the default.
 void SetTemplateStoreAddress(const std::wstring& address);
+
+/// A time the store recorded ("YYYY-MM-DD HH:MM:SS", UTC) as this machine's local time in the same form;
+/// the text unchanged when it is not such a time.
+std::wstring StoreTimeAsLocal(const std::wstring& utc);

@@ -19,6 +19,8 @@ std::wstring StoreFailureReason(StoreFailure failure) {
         return Translate(L"模板库服务器无法连接或连接已断开, 修改仍保留在编辑器中, 请在服务器恢复后再保存。", 0);
     case StoreFailure::Refused:
         return Translate(L"模板库服务器拒绝了用户名、密码或写入权限。", 0);
+    case StoreFailure::Conflict:
+        return Translate(L"该模板在打开之后已被其他工位修改或删除, 没有覆盖对方的修改。", 0);
     case StoreFailure::Other: break;
     }
     return std::wstring();

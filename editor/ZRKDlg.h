@@ -527,6 +527,11 @@ private:
     void DiscardDraft();
     void WriteDraft(const std::string& bytes);
     bool OpenDraftStore();
+    /// A save refused because another station saved, deleted or created the model since it was opened
+    /// (ZRKDlg_Conflict.cpp): says who and when, then saves the edits as a copy, reloads the stored
+    /// version, or goes on editing, as the operator chooses. True when the edits were saved as a copy.
+    bool ResolveSaveConflict();
+    bool SaveEditsAsCopy();
     void RestoreModelBytes(const std::string& bytes);
     /// Undo (false) or redo (true) of one step: the template takes the journal's bytes.
     bool StepJournal(bool redo);

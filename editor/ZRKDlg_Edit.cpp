@@ -233,7 +233,10 @@ void CZRKDlg::OfferDraft() {
         return;
     CTemplateStore& store = *m_pDraftStore;
     const int id = m_pModel->m_nID;
-    if (!store.GetModelStamp(id, m_draftBase))
+    // The version the model was loaded from, not whatever the store holds a moment later.
+    if (m_pModel->GetBaseStamp())
+        m_draftBase = *m_pModel->GetBaseStamp();
+    else if (!store.GetModelStamp(id, m_draftBase))
         return;
     std::string data;
     bool found = false;
@@ -276,7 +279,10 @@ void CZRKDlg::OnModelSaved() {
     // save and this leaves a draft of the old version: the next activation drops it with a message.
     if (m_pModel && m_pModel->m_nID >= 1 && OpenDraftStore()) {
         m_pDraftStore->DeleteDraft(m_pModel->m_nID);
-        m_pDraftStore->GetModelStamp(m_pModel->m_nID, m_draftBase);
+        if (m_pModel->GetBaseStamp())
+            m_draftBase = *m_pModel->GetBaseStamp();
+        else
+            m_pDraftStore->GetModelStamp(m_pModel->m_nID, m_draftBase);
     }
 }
 

@@ -183,11 +183,14 @@ bool CZRKDlg::Save() {
     bool saved = m_pModel->Save();
     if (saved)
         OnModelSaved();
-    if (!saved) {
+    if (!saved && m_pModel->GetLastFailure() == StoreFailure::Conflict)
+        saved = ResolveSaveConflict();  // on to the end of a save when the edits went into a copy
+    else if (!saved) {
         ZrkMessageBox(StoreFailureMessage(Translate(L"没有保存成功,请重新保存一次!", 0), m_pModel->GetLastFailure(),
                                           m_pModel->GetLastError()),
                       m_strTitle, MB_OK | MB_ICONWARNING);
-    } else {
+    }
+    if (saved) {
         if (m_pSysPara)
             m_pSysPara->End();
         CDynamicLibrary& release = CGlobalPara::Get().m_hReleaseModel;

@@ -94,11 +94,11 @@ TEST(StoreMigration, AStoreOfANewerVersionIsStillRefused) {
     std::filesystem::copy_file(ZRK_FIXTURE_V1, file);
     sqlite3* db = nullptr;
     sqlite3_open(file.c_str(), &db);
-    sqlite3_exec(db, "PRAGMA user_version=3", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "PRAGMA user_version=4", nullptr, nullptr, nullptr);
     sqlite3_close(db);
     CTemplateStore store;
     EXPECT_FALSE(store.Open(file.wstring()));
-    EXPECT_EQ(UserVersion(file), 3);  // not touched
+    EXPECT_EQ(UserVersion(file), 4);  // not touched
 }
 
 TEST(StoreDrafts, WrittenReadReplacedAndRemovedBesideTheSavedModel) {

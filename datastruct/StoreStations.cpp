@@ -1,0 +1,107 @@
+// The store among several stations: the station's name, saves that start from a known version, and loads
+// that tell which version they read.
+
+#include "datastruct/TemplateStore.h"
+
+#include "formats/IniFile.h"
+#include "formats/Utility.h"
+#include "formats/CodePage.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <ctime>
+#include <mutex>
+
+namespace {
+
+std::mutex g_stationMutex;
+std::wstring g_stationSet;        // by SetStationName
+std::wstring g_stationConfigured; // from config.ini or the host name, read once
+bool g_stationRead = false;
+
+std::wstring ConfiguredStationName() {
+    CIniFile ini;
+    std::wstring name;
+    if (IsExistingFile(GetExeFolder() + L"config.ini") && ini.Load(GetExeFolder() + L"config.ini") &&
+        ini.GetValue(L"Store", L"Station", name)) {
+        while (!name.empty() && (name.back() == L' ' || name.back() == L'\t' || name.back() == L'\r'))
+            name.pop_back();
+        while (!name.empty() && (name.front() == L' ' || name.front() == L'\t'))
+            name.erase(0, 1);
+        if (!name.empty())
+            return name;
+    }
+    char host[256] = {};
+    if (gethostname(host, sizeof host - 1) == 0 && host[0])
+        return Utf8ToWide(host);
+    return L"localhost";
+}
+
+} // namespace
+
+std::wstring CTemplateStore::GetStationName() {
+    std::lock_guard<std::mutex> lock(g_stationMutex);
+    if (!g_stationSet.empty())
+        return g_stationSet;
+    if (!g_stationRead) {
+        g_stationConfigured = ConfiguredStationName();
+        g_stationRead = true;
+    }
+    return g_stationConfigured;
+}
+
+void CTemplateStore::SetStationName(const std::wstring& name) {
+    std::lock_guard<std::mutex> lock(g_stationMutex);
+    g_stationSet = name;
+}
+
+bool CTemplateStore::SaveModelDataFrom(int id, const std::wstring& name, const std::wstring& title,
+                                       const std::string& data, const CModelStamp& expected) {
+    if (!m_pBackend) {
+        m_strError = L"模板库没有打开";
+        m_nFailure = StoreFailure::Other;
+        return false;
+    }
+    return m_pBackend->SaveModelDataFrom(id, name, title, data, expected);
+}
+
+const CModelSaveRecord& CTemplateStore::GetLastConflict() const {
+    static const CModelSaveRecord none;
+    return m_pBackend ? m_pBackend->GetLastConflict() : none;
+}
+
+bool CTemplateStore::LoadModelDataStamped(int id, std::string& data, bool& found, CModelCatalogEntry* entry,
+                                          CModelStamp& stamp) {
+    // The stamp read before and after the data must agree: a save by another station in between would
+    // pair this data with the stamp of the next version, and its save would later overwrite that one.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        CModelStamp before, after;
+        if (!GetModelStamp(id, before) || !LoadModelData(id, data, found, entry) || !GetModelStamp(id, after))
+            return false;
+        if (before == after && found == after.m_bExists) {
+            stamp = after;
+            return true;
+        }
+    }
+    m_strError = L"模板 " + std::to_wstring(id) + L" 正被其他工位反复保存, 请稍后再打开";
+    m_nFailure = StoreFailure::Busy;
+    return false;
+}
+
+std::wstring StoreTimeAsLocal(const std::wstring& utc) {
+    std::tm t{};
+    const std::string text = WideToUtf8(utc);
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d", &t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour,
+                    &t.tm_min, &t.tm_sec) != 6)
+        return utc;
+    t.tm_year -= 1900;
+    t.tm_mon -= 1;
+    const time_t when = timegm(&t);
+    std::tm local{};
+    if (when == static_cast<time_t>(-1) || !localtime_r(&when, &local))
+        return utc;
+    char out[32];
+    std::strftime(out, sizeof out, "%Y-%m-%d %H:%M:%S", &local);
+    return Utf8ToWide(out);
+}
