@@ -3,6 +3,7 @@
 #include "datastruct/ByteStream.h"
 #include "datastruct/CopyHelpers.h"
 #include "datastruct/ModelCodec.h"
+#include "datastruct/ModelImages.h"
 #include "datastruct/TemplateStore.h"
 #include "formats/CodePage.h"
 
@@ -40,6 +41,7 @@ void CModelInfo::Reset() {
 }
 
 bool CModelInfo::Load(int id) {
+    ClearStoreImageFiles();
     Reset();
     m_nID = id;
     m_strError.clear();
@@ -72,6 +74,7 @@ bool CModelInfo::Load(int id) {
         m_nFailure = StoreFailure::Damaged;
         return false;
     }
+    UseStoreImages(store, *this, true);
     return true;
 }
 
@@ -93,10 +96,12 @@ bool CModelInfo::Save() {
     }
     CTemplateStore store;
     if (!store.Open(m_strStorePath.empty() ? GetTemplateStorePath() : m_strStorePath) ||
+        !store.SetModelImages(m_nID, GatherModelImages(*this)) ||
         !store.SaveModelData(m_nID, m_strName, m_strTitle, data)) {
         m_strError = store.GetLastError();
         m_nFailure = store.GetLastFailure();
         return false;
     }
+    UseStoreImages(store, *this, false);
     return true;
 }

@@ -35,6 +35,12 @@ public:
     bool LoadDraft(int id, std::string& data, bool& found, CModelStamp& base) override;
     bool DeleteDraft(int id) override;
     bool SetQueryOnly(bool queryOnly) override;
+    // ---- images (SqliteStoreImages.cpp) ----
+    void SetPendingImages(int id, const std::vector<CStoreImageRef>& images) override;
+    bool LoadModelImages(int id, std::vector<CStoredImage>& out) override;
+    bool LoadImageBytes(const std::string& hash, std::string& bytes, bool& found) override;
+    bool AddMissingModelImages(int id, const std::vector<CStoreImageRef>& images) override;
+    bool CountStoredImages(int64_t& images, int64_t& bytes) override;
 
 private:
     bool Exec(const char* sql);
@@ -48,4 +54,19 @@ private:
     std::wstring m_strPath;
     std::wstring m_strError;
     StoreFailure m_nFailure = StoreFailure::None;
+    // ---- images ----
+    // Creates the image tables when missing (a store that cannot be written goes on without them).
+    void EnsureImageTables();
+    // Inside the caller's transaction: the pending images of model `id`, or the mappings of the model being
+    // copied; nothing when neither is pending.
+    bool WritePendingImages(int id);
+    // Inside the caller's transaction: the model's mappings and the images no model uses any more.
+    bool DeleteModelImages(int id);
+    bool WriteImageRows(int id, const std::vector<CStoreImageRef>& images, bool replace);
+    bool RemoveUnusedImages();
+    bool m_bImageTables = false;
+    bool m_bImagesPending = false;
+    int m_nPendingImagesID = 0;
+    std::vector<CStoreImageRef> m_pendingImages;
+    int m_nCopyImagesFrom = 0;
 };
