@@ -128,8 +128,12 @@ bool ReadStoreImageBytes(const CStoreImageRef& image, std::string& bytes) {
 }
 
 std::vector<CStoreImageRef> GatherModelImages(const CModelInfo& model) {
+    return GatherModelImagesExcept(model, {});
+}
+
+std::vector<CStoreImageRef> GatherModelImagesExcept(const CModelInfo& model, const std::set<std::wstring>& skip) {
     std::vector<CStoreImageRef> images;
-    std::set<std::wstring> seen;
+    std::set<std::wstring> seen = skip;
     const CItemList& refImages = model.m_refImageSet.m_refImages;
     for (int i = 0; i < refImages.GetSize(); ++i) {
         const auto* ref = refImages.GetAtAs<CRefImage>(i);
@@ -178,9 +182,10 @@ bool UseStoreImages(CTemplateStore& store, const CModelInfo& model, bool migrate
         std::set<std::wstring> known;
         for (const CStoredImage& image : mapped)
             known.insert(image.m_strPath);
+        // Only the paths without a mapping are hashed: a load of a model whose images are stored reads no file.
         std::vector<CStoreImageRef> missing;
-        for (CStoreImageRef& image : GatherModelImages(model))
-            if (!known.count(image.m_strPath) && IsStoreImageHash(image.m_strHash))
+        for (CStoreImageRef& image : GatherModelImagesExcept(model, known))
+            if (IsStoreImageHash(image.m_strHash))
                 missing.push_back(std::move(image));
         // A store that cannot be written keeps reading the files.
         if (!missing.empty() && store.AddMissingModelImages(model.m_nID, missing) &&

@@ -10,6 +10,7 @@
 #include "datastruct/StoreImage.h"
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,8 @@ class CTemplateStore;
 /// The model's camera paths (each once), each with its file hashed; a path whose file cannot be read (or is
 /// larger than the store keeps) has an empty hash.
 std::vector<CStoreImageRef> GatherModelImages(const CModelInfo& model);
+/// The same, leaving out the paths in `skip` (neither listed nor read).
+std::vector<CStoreImageRef> GatherModelImagesExcept(const CModelInfo& model, const std::set<std::wstring>& skip);
 
 /// After the model was loaded from (or saved to) the open store: when `migrate`, the camera paths the
 /// store does not map yet whose files exist are added to it in one transaction (the files stay in place;
