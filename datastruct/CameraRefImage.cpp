@@ -2,6 +2,7 @@
 
 #include "datastruct/CameraImageFile.h"
 #include "datastruct/CopyHelpers.h"
+#include "datastruct/ModelImages.h"
 #include "formats/CodePage.h"
 #include "formats/Utility.h"
 
@@ -21,6 +22,10 @@ bool CCameraRefImage::CopyFrom(const CIDItem* source) {
 }
 
 std::wstring CCameraRefImage::GetFullPath() const {
+    return ResolveStoreImageFile(m_strName, GetFilePath());
+}
+
+std::wstring CCameraRefImage::GetFilePath() const {
     if (m_strName.empty() || m_strName[0] == L'/')
         return m_strName;
     return GetExeFolder() + m_strName;

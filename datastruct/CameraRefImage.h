@@ -22,8 +22,11 @@ public:
     /// (x, y, x + width, y + height).
     virtual CRect GetRect() const;
 
-    /// The path as a file path: a relative path is taken relative to the deployment folder.
+    /// The file the camera's image is read from: the copy in the image cache when the open model's store
+    /// holds the image of this path (ModelImages.h), else `GetFilePath()`.
     std::wstring GetFullPath() const;
+    /// The path as a file path: a relative path is taken relative to the deployment folder.
+    std::wstring GetFilePath() const;
     /// The path to store for a chosen file: relative to the deployment folder when the file lies inside
     /// it (so that a template moves with its deployment), the path as given otherwise. A relative path is
     /// already relative to the deployment folder and is returned as it is.

@@ -3,6 +3,7 @@
 #include "datastruct/ByteStream.h"
 #include "datastruct/CopyHelpers.h"
 #include "datastruct/ModelCodec.h"
+#include "datastruct/ModelImages.h"
 #include "datastruct/TemplateStore.h"
 #include "formats/CodePage.h"
 
@@ -40,6 +41,7 @@ void CModelInfo::Reset() {
 }
 
 bool CModelInfo::Load(int id) {
+    ClearStoreImageFiles();
     Reset();
     m_nID = id;
     m_strError.clear();
@@ -78,6 +80,7 @@ bool CModelInfo::Load(int id) {
         m_nFailure = StoreFailure::Damaged;
         return false;
     }
+    UseStoreImages(store, *this, true);
     return true;
 }
 
@@ -99,6 +102,7 @@ bool CModelInfo::Save() {
     }
     CTemplateStore store;
     if (!store.Open(m_strStorePath.empty() ? GetTemplateStorePath() : m_strStorePath) ||
+        !store.SetModelImages(m_nID, GatherModelImages(*this)) ||
         !(m_baseStamp ? store.SaveModelDataFrom(m_nID, m_strName, m_strTitle, data, *m_baseStamp)
                       : store.SaveModelData(m_nID, m_strName, m_strTitle, data))) {
         m_strError = store.GetLastError();
@@ -115,5 +119,6 @@ bool CModelInfo::Save() {
         if (store.GetModelStamp(m_nID, stamp))
             m_baseStamp = stamp;
     }
+    UseStoreImages(store, *this, false);
     return true;
 }

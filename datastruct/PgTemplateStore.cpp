@@ -320,6 +320,7 @@ bool CPgTemplateStore::Open(const std::wstring& address) {
         Close();
         return false;
     }
+    EnsureImageTables();
     ClearError();
     return true;
 }
@@ -480,7 +481,8 @@ bool CPgTemplateStore::SaveModelData(int id, const std::wstring& name, const std
     if (!EnsureConnected())
         return false;
     CPgTransaction tx(*this, L"模板无法保存");
-    if (!tx.Began() || !CheckSaveBase(id) || !InsertOrUpdateModel(id, name, title, data) || !tx.Commit(L"模板无法保存"))
+    if (!tx.Began() || !CheckSaveBase(id) || !InsertOrUpdateModel(id, name, title, data) || !WritePendingImages(id) ||
+        !tx.Commit(L"模板无法保存"))
         return false;
     ClearError();
     return true;
@@ -504,7 +506,7 @@ int CPgTemplateStore::CreateModel(const std::wstring& name, const std::wstring& 
         return -1;
     }
     const int id = static_cast<int>(next);
-    if (!InsertOrUpdateModel(id, name, title, data) || !tx.Commit(what)) {
+    if (!InsertOrUpdateModel(id, name, title, data) || !WritePendingImages(id) || !tx.Commit(what)) {
         if (m_nFailure == StoreFailure::None)
             Fail(what);
         return -1;
@@ -522,7 +524,10 @@ int CPgTemplateStore::CopyModel(int sourceID, const std::wstring& name, const st
         Fail(L"模板 " + std::to_wstring(sourceID) + L" 不存在");
         return -1;
     }
-    return CreateModel(name, title, data);
+    m_nCopyImagesFrom = sourceID;  // the copy maps the source's images: no image bytes are copied
+    const int id = CreateModel(name, title, data);
+    m_nCopyImagesFrom = 0;
+    return id;
 }
 
 bool CPgTemplateStore::DeleteModel(int id) {
@@ -537,7 +542,7 @@ bool CPgTemplateStore::DeleteModel(int id) {
         return false;
     if (std::strcmp(PQcmdTuples(r.get()), "0") == 0)
         return Fail(L"模板 " + std::to_wstring(id) + L" 不存在");
-    if (!NotifyCatalogueDeleted(id))
+    if (!NotifyCatalogueDeleted(id) || !DeleteModelImages(id))
         return false;
     if (!tx.Commit(what))
         return false;

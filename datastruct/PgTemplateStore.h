@@ -47,6 +47,12 @@ public:
     bool SaveModelDataFrom(int id, const std::wstring& name, const std::wstring& title, const std::string& data,
                            const CModelStamp& expected) override;
     const CModelSaveRecord& GetLastConflict() const override { return m_lastConflict; }
+    // ---- images (PgStoreImages.cpp) ----
+    void SetPendingImages(int id, const std::vector<CStoreImageRef>& images) override;
+    bool LoadModelImages(int id, std::vector<CStoredImage>& out) override;
+    bool LoadImageBytes(const std::string& hash, std::string& bytes, bool& found) override;
+    bool AddMissingModelImages(int id, const std::vector<CStoreImageRef>& images) override;
+    bool CountStoredImages(int64_t& images, int64_t& bytes) override;
 
     /// The address with any password left out, for messages.
     static std::wstring ShownAddress(const std::wstring& address);
@@ -97,4 +103,19 @@ private:
     bool CheckSaveBase(int id);
     const CModelStamp* m_pSaveBase = nullptr;
     CModelSaveRecord m_lastConflict;
+    // ---- images ----
+    // Creates the image tables when missing (a store that cannot be written goes on without them).
+    void EnsureImageTables();
+    // Inside the caller's transaction: the pending images of model `id`, or the mappings of the model being
+    // copied; nothing when neither is pending.
+    bool WritePendingImages(int id);
+    // Inside the caller's transaction: the model's mappings and the images no model uses any more.
+    bool DeleteModelImages(int id);
+    bool WriteImageRows(int id, const std::vector<CStoreImageRef>& images, bool replace);
+    bool RemoveUnusedImages();
+    bool m_bImageTables = false;
+    bool m_bImagesPending = false;
+    int m_nPendingImagesID = 0;
+    std::vector<CStoreImageRef> m_pendingImages;
+    int m_nCopyImagesFrom = 0;
 };

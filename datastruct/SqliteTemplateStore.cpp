@@ -222,6 +222,7 @@ bool CSqliteTemplateStore::Open(const std::wstring& path) {
     Exec("PRAGMA journal_mode=WAL");
     Exec("PRAGMA synchronous=NORMAL");
     Exec("PRAGMA foreign_keys=ON");
+    EnsureImageTables();
     if (version >= 1 && version < CTemplateStore::kSchemaVersion && !Migrate(version)) {
         // A store that cannot be written (read-only media) is still read as it stands: its models load,
         // only drafts cannot be kept.
@@ -393,7 +394,7 @@ bool CSqliteTemplateStore::SaveModelData(int id, const std::wstring& name, const
         return FailSql(L"模板无法保存");
     if (!CheckSaveBase(id))
         return false;
-    if (!WriteModelRows(m_db, id, name, title, data) || !MarkSavedBy(id) || !tx.Commit())
+    if (!WriteModelRows(m_db, id, name, title, data) || !MarkSavedBy(id) || !WritePendingImages(id) || !tx.Commit())
         return FailSql(L"模板无法保存");
     ClearError();
     return true;
@@ -421,7 +422,7 @@ int CSqliteTemplateStore::CreateModel(const std::wstring& name, const std::wstri
         }
         id = static_cast<int>(st.ColumnInt(0));
     }
-    if (!WriteModelRows(m_db, id, name, title, data) || !MarkSavedBy(id) || !tx.Commit()) {
+    if (!WriteModelRows(m_db, id, name, title, data) || !MarkSavedBy(id) || !WritePendingImages(id) || !tx.Commit()) {
         FailSql(L"模板无法创建");
         return -1;
     }
@@ -438,7 +439,10 @@ int CSqliteTemplateStore::CopyModel(int sourceID, const std::wstring& name, cons
         Fail(L"模板 " + std::to_wstring(sourceID) + L" 不存在");
         return -1;
     }
-    return CreateModel(name, title, data);
+    m_nCopyImagesFrom = sourceID;  // the copy maps the source's images: no image bytes are copied
+    const int id = CreateModel(name, title, data);
+    m_nCopyImagesFrom = 0;
+    return id;
 }
 
 bool CSqliteTemplateStore::DeleteModel(int id) {
@@ -463,6 +467,8 @@ bool CSqliteTemplateStore::DeleteModel(int id) {
         return FailSql(L"模板无法删除");
     if (sqlite3_changes(m_db) == 0)
         return Fail(L"模板 " + std::to_wstring(id) + L" 不存在");
+    if (!DeleteModelImages(id))
+        return FailSql(L"模板无法删除");
     if (!tx.Commit())
         return FailSql(L"模板无法删除");
     ClearError();

@@ -142,4 +142,27 @@ bool CTemplateStore::SetQueryOnly(bool queryOnly) {
     ZRK_STORE_FORWARD(SetQueryOnly(queryOnly), false);
 }
 
+bool CTemplateStore::SetModelImages(int id, const std::vector<CStoreImageRef>& images) {
+    if (!IsOpen())
+        return false;
+    m_pBackend->SetPendingImages(id, images);
+    return true;
+}
+bool CTemplateStore::LoadModelImages(int id, std::vector<CStoredImage>& out) {
+    out.clear();
+    ZRK_STORE_FORWARD(LoadModelImages(id, out), false);
+}
+bool CTemplateStore::LoadImageBytes(const std::string& hash, std::string& bytes, bool& found) {
+    bytes.clear();
+    found = false;
+    ZRK_STORE_FORWARD(LoadImageBytes(hash, bytes, found), false);
+}
+bool CTemplateStore::AddMissingModelImages(int id, const std::vector<CStoreImageRef>& images) {
+    ZRK_STORE_FORWARD(AddMissingModelImages(id, images), false);
+}
+bool CTemplateStore::CountStoredImages(int64_t& images, int64_t& bytes) {
+    images = bytes = 0;
+    ZRK_STORE_FORWARD(CountStoredImages(images, bytes), false);
+}
+
 #undef ZRK_STORE_FORWARD

@@ -28,6 +28,8 @@
 /// written, with `StoreFailure::Conflict` when another program or station saved, deleted or created the
 /// model since; `GetLastConflict` tells who and when.
 
+#include "datastruct/StoreImage.h"
+
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -101,6 +103,12 @@ public:
     virtual bool SaveModelDataFrom(int id, const std::wstring& name, const std::wstring& title,
                                    const std::string& data, const CModelStamp& expected) = 0;
     virtual const CModelSaveRecord& GetLastConflict() const = 0;
+    // ---- images ----
+    virtual void SetPendingImages(int id, const std::vector<CStoreImageRef>& images) = 0;
+    virtual bool LoadModelImages(int id, std::vector<CStoredImage>& out) = 0;
+    virtual bool LoadImageBytes(const std::string& hash, std::string& bytes, bool& found) = 0;
+    virtual bool AddMissingModelImages(int id, const std::vector<CStoreImageRef>& images) = 0;
+    virtual bool CountStoredImages(int64_t& images, int64_t& bytes) = 0;
 };
 
 /// Whether the address names a store on a PostgreSQL server ("postgresql://..." or "postgres://...").
@@ -202,6 +210,22 @@ public:
     /// Overrides the station name for the whole process (tests, a host that knows better); empty returns
     /// to the configured one.
     static void SetStationName(const std::wstring& name);
+    // ---- camera images in the store ----
+    /// The camera images the next `SaveModelData` of model `id` (0: the next `CreateModel`) stores with the
+    /// model, in its transaction: bytes whose hash is new are written, the model's paths are mapped to their
+    /// images, mappings of paths the model no longer has are removed, and a path whose file could not be read
+    /// (empty hash) keeps the mapping it has. Images no model uses any more are removed. False when the
+    /// store is not open.
+    bool SetModelImages(int id, const std::vector<CStoreImageRef>& images);
+    /// Which stored image each mapped camera path of the model means.
+    bool LoadModelImages(int id, std::vector<CStoredImage>& out);
+    /// The bytes of the stored image; `found` false (result true) when the store does not hold it.
+    bool LoadImageBytes(const std::string& hash, std::string& bytes, bool& found);
+    /// Maps the model's paths that have no mapping yet to their images (written when new), in one
+    /// transaction; paths mapped meanwhile (by another station) keep their mapping. Files stay in place.
+    bool AddMissingModelImages(int id, const std::vector<CStoreImageRef>& images);
+    /// How many distinct images the store holds, and their bytes.
+    bool CountStoredImages(int64_t& images, int64_t& bytes);
 
 private:
     std::unique_ptr<ITemplateStoreBackend> m_pBackend;

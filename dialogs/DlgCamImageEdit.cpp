@@ -33,6 +33,13 @@ std::wstring FullPathOf(const std::wstring& stored) {
     return probe.GetFullPath();
 }
 
+// The station's own file of a stored path (never the store's cached copy): where the file dialog starts.
+std::wstring StationFileOf(const std::wstring& stored) {
+    CCameraRefImage probe;
+    probe.m_strName = stored;
+    return probe.GetFilePath();
+}
+
 // The folder of the current file when it exists, the deployment folder otherwise.
 std::wstring StartFolder(const std::wstring& current) {
     const size_t slash = current.rfind(L'/');
@@ -106,7 +113,7 @@ void CDlgCamImageEdit::OnBrowse() {
     request.defaultExt = L"BMP";
     request.fileName = L"*.bmp";
     request.filter = CameraImageFilter(Translate(L"图像文件", 0), Translate(L"所有文件", 0));
-    request.folder = StartFolder(FullPathOf(m_pPath->text().trimmed().toStdWString()));
+    request.folder = StartFolder(StationFileOf(m_pPath->text().trimmed().toStdWString()));
     std::vector<std::wstring> paths;
     if (!GetPrompter().GetOpenFileNames(request, paths) || paths.empty())
         return;

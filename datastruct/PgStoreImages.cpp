@@ -1,0 +1,260 @@
+// Camera images in the server store: the `store_image` and `model_image` tables (see StoreImage.h).
+// Every transaction that maps paths to images or removes unused images first takes one advisory lock, so
+// stations take turns there: an image is never removed as unused while another station maps a path to it.
+
+#include "datastruct/PgTemplateStore.h"
+
+#include "formats/CodePage.h"
+
+#include <libpq-fe.h>
+
+#include <map>
+#include <memory>
+#include <set>
+
+namespace {
+
+const char* const kImageSchema = R"sql(
+CREATE TABLE IF NOT EXISTS store_image(
+    hash  TEXT PRIMARY KEY,
+    bytes BYTEA NOT NULL,
+    size  BIGINT NOT NULL
+);
+CREATE TABLE IF NOT EXISTS model_image(
+    model_id INTEGER NOT NULL,
+    path     TEXT NOT NULL,
+    hash     TEXT NOT NULL,
+    PRIMARY KEY(model_id, path)
+);
+CREATE INDEX IF NOT EXISTS model_image_hash ON model_image(hash);
+)sql";
+
+// The lock the image writers take ("ZRKI"); the schema's creation takes the store's own lock ("ZRKT").
+const char* const kImageLock = "SELECT pg_advisory_xact_lock(1515342665)";
+const char* const kSchemaLock = "SELECT pg_advisory_xact_lock(1515342676)";
+
+using ImageResult = std::unique_ptr<PGresult, decltype(&PQclear)>;
+
+ImageResult HoldImageResult(PGresult* r) {
+    return ImageResult(r, &PQclear);
+}
+
+std::string ImageBytesAt(const PGresult* r, int row, int col) {
+    if (PQgetisnull(r, row, col))
+        return std::string();
+    return std::string(PQgetvalue(r, row, col), static_cast<size_t>(PQgetlength(r, row, col)));
+}
+
+// Integer columns arrive in binary form; every query here casts them to int8.
+int64_t ImageInt8At(const PGresult* r, int row, int col) {
+    if (PQgetisnull(r, row, col) || PQgetlength(r, row, col) != 8)
+        return 0;
+    const char* p = PQgetvalue(r, row, col);
+    uint64_t v = 0;
+    for (int i = 0; i < 8; ++i)
+        v = (v << 8) | static_cast<unsigned char>(p[i]);
+    return static_cast<int64_t>(v);
+}
+
+CPgTemplateStore::Param ImageTextParam(const std::wstring& text) {
+    return {WideToUtf8(text), false};
+}
+CPgTemplateStore::Param ImageIntParam(int64_t v) {
+    return {std::to_string(v), false};
+}
+
+} // namespace
+
+void CPgTemplateStore::EnsureImageTables() {
+    m_bImageTables = false;
+    const auto present = [this] {
+        auto r = HoldImageResult(Run("SELECT ((to_regclass('store_image') IS NOT NULL) AND "
+                                     "(to_regclass('model_image') IS NOT NULL))::int::int8",
+                                     {}, L"模板库无法打开"));
+        return r && PQntuples(r.get()) == 1 && ImageInt8At(r.get(), 0, 0) == 1;
+    };
+    if (!m_conn || PQstatus(m_conn) != CONNECTION_OK)
+        return;
+    if (!present()) {
+        // Two stations creating them at once: the second waits for the lock, then finds them. A user who may
+        // not create tables goes on without stored images.
+        if (RunCommand("BEGIN", {}, L"模板库无法打开")) {
+            if (!RunCommand(kSchemaLock, {}, L"模板库无法打开") || !RunCommand(kImageSchema, {}, L"模板库无法打开") ||
+                !RunCommand("COMMIT", {}, L"模板库无法打开"))
+                PQclear(PQexec(m_conn, "ROLLBACK"));
+        }
+    }
+    m_bImageTables = present();
+    ClearError();
+}
+
+void CPgTemplateStore::SetPendingImages(int id, const std::vector<CStoreImageRef>& images) {
+    m_bImagesPending = true;
+    m_nPendingImagesID = id;
+    m_pendingImages = images;
+}
+
+bool CPgTemplateStore::WritePendingImages(int id) {
+    if (!m_bImageTables)
+        return true;
+    if (m_nCopyImagesFrom > 0)
+        return RunCommand(kImageLock, {}, L"模板无法创建") &&
+               RunCommand("INSERT INTO model_image(model_id, path, hash) SELECT $1, path, hash FROM model_image "
+                          "WHERE model_id = $2 ON CONFLICT DO NOTHING",
+                          {ImageIntParam(id), ImageIntParam(m_nCopyImagesFrom)}, L"模板无法创建");
+    if (!m_bImagesPending || (m_nPendingImagesID != 0 && m_nPendingImagesID != id))
+        return true;
+    m_bImagesPending = false;
+    const std::vector<CStoreImageRef> images = std::move(m_pendingImages);
+    m_pendingImages.clear();
+    return WriteImageRows(id, images, true);
+}
+
+bool CPgTemplateStore::WriteImageRows(int id, const std::vector<CStoreImageRef>& images, bool replace) {
+    const std::wstring what = L"模板图像无法保存";
+    if (!RunCommand(kImageLock, {}, what))
+        return false;
+    std::map<std::wstring, std::string> existing;
+    {
+        auto r = HoldImageResult(Run("SELECT path, hash FROM model_image WHERE model_id = $1", {ImageIntParam(id)}, what));
+        if (!r)
+            return false;
+        for (int row = 0; row < PQntuples(r.get()); ++row)
+            existing[Utf8ToWide(ImageBytesAt(r.get(), row, 0))] = ImageBytesAt(r.get(), row, 1);
+    }
+    std::set<std::wstring> current;
+    bool unmapped = false;
+    for (const CStoreImageRef& image : images) {
+        current.insert(image.m_strPath);
+        if (!IsStoreImageHash(image.m_strHash))
+            continue;  // the file was not read here: the path keeps the image it has
+        const auto known = existing.find(image.m_strPath);
+        if (known != existing.end() && (!replace || known->second == image.m_strHash))
+            continue;
+        auto r = HoldImageResult(Run("SELECT 1 FROM store_image WHERE hash = $1", {{image.m_strHash, false}}, what));
+        if (!r)
+            return false;
+        if (PQntuples(r.get()) == 0) {
+            std::string bytes;
+            if (!ReadStoreImageBytes(image, bytes))
+                continue;  // gone or changed since it was hashed: keep what the path has
+            const auto size = static_cast<int64_t>(bytes.size());
+            if (!RunCommand("INSERT INTO store_image(hash, bytes, size) VALUES($1, $2, $3) ON CONFLICT DO NOTHING",
+                            {{image.m_strHash, false}, {std::move(bytes), true}, ImageIntParam(size)}, what))
+                return false;
+        }
+        if (!RunCommand(replace ? "INSERT INTO model_image(model_id, path, hash) VALUES($1, $2, $3) "
+                                  "ON CONFLICT(model_id, path) DO UPDATE SET hash = EXCLUDED.hash"
+                                : "INSERT INTO model_image(model_id, path, hash) VALUES($1, $2, $3) "
+                                  "ON CONFLICT DO NOTHING",
+                        {ImageIntParam(id), ImageTextParam(image.m_strPath), {image.m_strHash, false}}, what))
+            return false;
+        unmapped = unmapped || known != existing.end();
+    }
+    if (replace) {
+        for (const auto& [path, hash] : existing) {
+            if (current.count(path))
+                continue;
+            if (!RunCommand("DELETE FROM model_image WHERE model_id = $1 AND path = $2",
+                            {ImageIntParam(id), ImageTextParam(path)}, what))
+                return false;
+            unmapped = true;
+        }
+    }
+    return !unmapped || RemoveUnusedImages();
+}
+
+bool CPgTemplateStore::RemoveUnusedImages() {
+    return RunCommand("DELETE FROM store_image WHERE NOT EXISTS "
+                      "(SELECT 1 FROM model_image m WHERE m.hash = store_image.hash)",
+                      {}, L"模板图像无法删除");
+}
+
+bool CPgTemplateStore::DeleteModelImages(int id) {
+    if (!m_bImageTables)
+        return true;
+    const std::wstring what = L"模板无法删除";
+    return RunCommand(kImageLock, {}, what) &&
+           RunCommand("DELETE FROM model_image WHERE model_id = $1", {ImageIntParam(id)}, what) && RemoveUnusedImages();
+}
+
+bool CPgTemplateStore::LoadModelImages(int id, std::vector<CStoredImage>& out) {
+    out.clear();
+    if (!EnsureConnected())
+        return false;
+    if (!m_bImageTables) {
+        ClearError();
+        return true;
+    }
+    auto r = HoldImageResult(Run("SELECT m.path, m.hash, s.size::int8 FROM model_image m "
+                                 "JOIN store_image s ON s.hash = m.hash WHERE m.model_id = $1 ORDER BY m.path",
+                                 {ImageIntParam(id)}, L"模板图像无法读取"));
+    if (!r)
+        return false;
+    for (int row = 0; row < PQntuples(r.get()); ++row)
+        out.push_back({Utf8ToWide(ImageBytesAt(r.get(), row, 0)), ImageBytesAt(r.get(), row, 1),
+                       ImageInt8At(r.get(), row, 2)});
+    ClearError();
+    return true;
+}
+
+bool CPgTemplateStore::LoadImageBytes(const std::string& hash, std::string& bytes, bool& found) {
+    bytes.clear();
+    found = false;
+    if (!EnsureConnected())
+        return false;
+    if (!m_bImageTables) {
+        ClearError();
+        return true;
+    }
+    auto r = HoldImageResult(Run("SELECT bytes FROM store_image WHERE hash = $1", {{hash, false}}, L"模板图像无法读取"));
+    if (!r)
+        return false;
+    if (PQntuples(r.get()) == 1) {
+        bytes = ImageBytesAt(r.get(), 0, 0);
+        found = true;
+    }
+    ClearError();
+    return true;
+}
+
+bool CPgTemplateStore::AddMissingModelImages(int id, const std::vector<CStoreImageRef>& images) {
+    if (!EnsureConnected())
+        return false;
+    if (!m_bImageTables)
+        return Fail(L"模板库不能保存图像: " + m_strShown, StoreFailure::ReadOnly);
+    const std::wstring what = L"模板图像无法保存";
+    if (!RunCommand("BEGIN", {}, what))
+        return false;
+    bool ok = false;
+    {
+        // A model deleted meanwhile gets no mappings.
+        auto r = HoldImageResult(Run("SELECT 1 FROM model WHERE id = $1", {ImageIntParam(id)}, what));
+        ok = r && (PQntuples(r.get()) == 0 || WriteImageRows(id, images, false));
+    }
+    if (!ok || !RunCommand("COMMIT", {}, what)) {
+        if (m_conn && PQstatus(m_conn) == CONNECTION_OK)
+            PQclear(PQexec(m_conn, "ROLLBACK"));
+        return false;
+    }
+    ClearError();
+    return true;
+}
+
+bool CPgTemplateStore::CountStoredImages(int64_t& images, int64_t& bytes) {
+    images = bytes = 0;
+    if (!EnsureConnected())
+        return false;
+    if (!m_bImageTables) {
+        ClearError();
+        return true;
+    }
+    auto r = HoldImageResult(Run("SELECT count(*)::int8, coalesce(sum(size), 0)::int8 FROM store_image", {},
+                                 L"模板图像无法读取"));
+    if (!r)
+        return false;
+    images = ImageInt8At(r.get(), 0, 0);
+    bytes = ImageInt8At(r.get(), 0, 1);
+    ClearError();
+    return true;
+}
