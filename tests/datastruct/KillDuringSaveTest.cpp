@@ -27,6 +27,8 @@ void MakeVersion(CModelInfo& model, int version) {
     FillSampleModel(model, version);
     AddManyAreas(model, 1500 + 500 * version, 24);
     model.m_nID = 1;
+    // Both versions are saved by one program, each over whatever the other left: no version to start from.
+    model.SetBaseStamp(std::nullopt);
     model.m_strTitle = L"版本" + std::to_wstring(version);
 }
 
@@ -56,11 +58,14 @@ TEST(KillDuringSave, HundredKillsLeaveTheOldOrTheNewVersionWhole) {
         encoded[v] = EncodeModel(versions[v]);
     }
     ASSERT_TRUE(versions[0].Save()) << WideToUtf8(versions[0].GetLastError());
+    versions[0].SetBaseStamp(std::nullopt);
 
     // How long one save takes here, so that the kills spread over whole saves.
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(versions[1].Save());
+    versions[1].SetBaseStamp(std::nullopt);
     ASSERT_TRUE(versions[0].Save());
+    versions[0].SetBaseStamp(std::nullopt);
     const auto saveMicros =
         std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start)
             .count() /
@@ -80,6 +85,7 @@ TEST(KillDuringSave, HundredKillsLeaveTheOldOrTheNewVersionWhole) {
             for (int i = 1;; ++i) {
                 if (!versions[i % 2].Save())
                     _exit(3);
+                versions[i % 2].SetBaseStamp(std::nullopt);
                 const char done = 1;
                 if (write(progress[1], &done, 1) != 1)
                     _exit(4);
