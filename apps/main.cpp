@@ -46,7 +46,10 @@ int main(int argc, char** argv) {
         SetLanguageOverride(Utf8ToWide(options.language));
     }
     std::wstring failure;
-    if (!options.store.empty() ? !UseStoreAt(options.store, failure) : !PrepareDataFolder(failure)) {
+    // Without --store, the store the deployment's config.ini names, reached now as --store would be.
+    const std::string configured = WideToUtf8(GetConfiguredStoreAddress());
+    if (!options.store.empty() ? !UseStoreAt(options.store, failure)
+                               : !PrepareDataFolder(failure) || (!configured.empty() && !UseStoreAt(configured, failure))) {
         std::fprintf(stderr, "zrk-host: %s\n", WideToUtf8(failure).c_str());
         return 3;
     }

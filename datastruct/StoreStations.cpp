@@ -20,15 +20,20 @@ std::wstring g_stationSet;        // by SetStationName
 std::wstring g_stationConfigured; // from config.ini or the host name, read once
 bool g_stationRead = false;
 
+std::wstring Trimmed(std::wstring text) {
+    while (!text.empty() && (text.back() == L' ' || text.back() == L'\t' || text.back() == L'\r'))
+        text.pop_back();
+    while (!text.empty() && (text.front() == L' ' || text.front() == L'\t'))
+        text.erase(0, 1);
+    return text;
+}
+
 std::wstring ConfiguredStationName() {
     CIniFile ini;
     std::wstring name;
     if (IsExistingFile(GetExeFolder() + L"config.ini") && ini.Load(GetExeFolder() + L"config.ini") &&
         ini.GetValue(L"Store", L"Station", name)) {
-        while (!name.empty() && (name.back() == L' ' || name.back() == L'\t' || name.back() == L'\r'))
-            name.pop_back();
-        while (!name.empty() && (name.front() == L' ' || name.front() == L'\t'))
-            name.erase(0, 1);
+        name = Trimmed(name);
         if (!name.empty())
             return name;
     }
@@ -39,6 +44,18 @@ std::wstring ConfiguredStationName() {
 }
 
 } // namespace
+
+std::wstring GetConfiguredStoreAddress() {
+    const std::wstring config = GetExeFolder() + L"config.ini";
+    CIniFile ini;
+    std::wstring address;
+    if (!IsExistingFile(config) || !ini.Load(config) || !ini.GetValue(L"Store", L"Address", address))
+        return std::wstring();
+    address = Trimmed(address);
+    if (address.empty() || IsServerStoreAddress(address) || address.front() == L'/')
+        return address;
+    return GetExeFolder() + address;  // a relative path: inside the deployment folder
+}
 
 std::wstring CTemplateStore::GetStationName() {
     std::lock_guard<std::mutex> lock(g_stationMutex);

@@ -37,6 +37,8 @@ std::wstring GetTemplateStorePath() {
         if (!g_storeAddress.empty())
             return g_storeAddress;
     }
+    if (std::wstring configured = GetConfiguredStoreAddress(); !configured.empty())
+        return configured;
     return GetDataFolder() + L"Home/Templates.db";
 }
 

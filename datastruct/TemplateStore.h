@@ -235,9 +235,14 @@ private:
     StoreFailure m_nFailure = StoreFailure::None;
 };
 
-/// The store's address set by `SetTemplateStoreAddress`, else `GetDataFolder()` + "Home/Templates.db" (the deployment
-/// folder's unless the host chose another folder to write to).
+/// The store's address set by `SetTemplateStoreAddress`, else key `Address` of section `[Store]` in the
+/// deployment's `config.ini` (a `postgresql://` address, or a path, relative to the deployment folder unless
+/// absolute), else `GetDataFolder()` + "Home/Templates.db" (the deployment folder's unless the host chose
+/// another folder to write to).
 std::wstring GetTemplateStorePath();
+/// The address key `Address` of section `[Store]` of the deployment's `config.ini` names (relative paths made
+/// whole); empty when it names none. Read at every call.
+std::wstring GetConfiguredStoreAddress();
 /// Makes every later opening of "the template store" use this address (a file path or a `postgresql://`
 /// address); empty returns to the default.
 void SetTemplateStoreAddress(const std::wstring& address);

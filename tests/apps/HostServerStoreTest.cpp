@@ -6,7 +6,9 @@
 #include "datastruct/ModelInfo.h"
 #include "datastruct/TemplateStore.h"
 #include "formats/CodePage.h"
+#include "formats/Utility.h"
 #include "testsupport/PgTestServer.h"
+#include "testsupport/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -50,4 +52,23 @@ TEST(HostServerStore, AServerAddressOpensTheServersStoreAndBadOnesAreToldAtStart
     EXPECT_FALSE(error.empty());
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
     EXPECT_EQ(GetTemplateStorePath(), Utf8ToWide(address));
+}
+
+TEST(HostServerStore, TheDeploymentsConfigNamesTheStoreUnlessOneIsGiven) {
+    TempDir dir;
+    ScopedEnv exe("ZRK_EXE_FOLDER", dir.Path().string());
+    const std::wstring folder = GetExeFolder();
+    EXPECT_EQ(GetTemplateStorePath(), folder + L"Home/Templates.db") << "no config.ini";
+    dir.WriteBytes("config.ini", "[General]\r\nbIfMouseTimeDelay=1\r\n");
+    EXPECT_EQ(GetTemplateStorePath(), folder + L"Home/Templates.db") << "no [Store] section";
+    dir.WriteBytes("config.ini", "[Store]\r\nAddress = postgresql://zrk@store-server:5432/templates \r\n");
+    EXPECT_EQ(GetTemplateStorePath(), L"postgresql://zrk@store-server:5432/templates");
+    dir.WriteBytes("config.ini", "[Store]\r\nAddress=Shared/Templates.db\r\n");
+    EXPECT_EQ(GetTemplateStorePath(), folder + L"Shared/Templates.db") << "relative to the deployment";
+    dir.WriteBytes("config.ini", "[Store]\r\nAddress=/srv/zrk/Templates.db\r\n");
+    EXPECT_EQ(GetTemplateStorePath(), L"/srv/zrk/Templates.db");
+    // --store (or any explicit address) wins over the configuration.
+    SetTemplateStoreAddress(L"/tmp/given.db");
+    EXPECT_EQ(GetTemplateStorePath(), L"/tmp/given.db");
+    SetTemplateStoreAddress(L"");
 }
