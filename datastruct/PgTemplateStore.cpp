@@ -250,9 +250,11 @@ bool CPgTemplateStore::RunCommand(const char* sql, const std::vector<Param>& par
 bool CPgTemplateStore::ApplySessionSettings() {
     PQsetNoticeProcessor(m_conn, &IgnoreNotice, nullptr);
     // A write waiting for another station's lock gives up as the SQLite store's busy timeout does.
-    const std::string timeout = "SET lock_timeout = " + std::to_string(CTemplateStore::GetBusyTimeout());
+    const int busy = CTemplateStore::GetBusyTimeout();
+    const std::string timeout = "SET lock_timeout = " + std::to_string(busy);
     if (!RunCommand(timeout.c_str(), {}, L"模板库无法打开"))
         return false;
+    m_nLockTimeout = busy;
     if (m_bQueryOnly && !RunCommand("SET default_transaction_read_only = on", {}, L"模板库无法设置"))
         return false;
     return true;
@@ -742,4 +744,32 @@ bool CPgTemplateStore::SaveModelDataFrom(int id, const std::wstring& name, const
     const bool saved = SaveModelData(id, name, title, data);
     m_pSaveBase = nullptr;
     return saved;
+}
+
+// ---- a connection kept for the next opening ----
+
+bool CPgTemplateStore::IsReusable() const {
+    return m_conn && PQstatus(m_conn) == CONNECTION_OK && PQtransactionStatus(m_conn) == PQTRANS_IDLE &&
+           !m_bQueryOnly;
+}
+
+bool CPgTemplateStore::PrepareReuse() {
+    ClearError();
+    m_pSaveBase = nullptr;
+    m_bImagesPending = false;
+    m_pendingImages.clear();
+    m_nPendingImagesID = 0;
+    m_nCopyImagesFrom = 0;
+    // A connection the server dropped meanwhile is not re-established here: a fresh opening does that.
+    NoticeLostConnection();
+    // A store another program migrated meanwhile is opened afresh, which checks its schema again.
+    const int version = m_nSchemaVersion;
+    if (PQstatus(m_conn) != CONNECTION_OK ||
+        (m_nLockTimeout != CTemplateStore::GetBusyTimeout() && !ApplySessionSettings()) ||
+        GetSchemaVersion() != version) {
+        Close();
+        return false;
+    }
+    ClearError();
+    return true;
 }

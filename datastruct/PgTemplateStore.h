@@ -57,6 +57,13 @@ public:
     /// The address with any password left out, for messages.
     static std::wstring ShownAddress(const std::wstring& address);
 
+    /// Whether the connection may serve a later opening of the same address (`CTemplateStore` keeps such
+    /// connections): connected, outside any transaction, writes allowed.
+    bool IsReusable() const;
+    /// Readies a kept connection for its next opening: no error, nothing pending from an earlier user, the
+    /// session's lock timeout the current busy timeout. False when it cannot serve (then it is closed).
+    bool PrepareReuse();
+
     /// One bound parameter: text, or bytes sent as binary (a blob).
     struct Param {
         std::string value;
@@ -86,6 +93,7 @@ private:
     StoreFailure m_nFailure = StoreFailure::None;
     bool m_bQueryOnly = false;
     int m_nSchemaVersion = 0;
+    int m_nLockTimeout = -1; // the lock timeout the session was given
 
     // Tells the stations listening for catalogue changes (`CCatalogueWatch`), when the transaction commits,
     // that the model was created or renamed (nothing when it is stored with this name and title already), or

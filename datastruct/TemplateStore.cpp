@@ -5,11 +5,56 @@
 #include "formats/DataFolder.h"
 
 #include <atomic>
+#include <vector>
+
+#include <unistd.h>
 #include <mutex>
 
 namespace {
 
 std::atomic<int> g_busyTimeoutMs{5000};
+
+// Connections to servers kept for the next opening of the same address by this process: a new one costs a
+// login and the schema check, more than loading a model. A few per address; a connection made by another
+// process (before a fork) is never used here, since its session belongs to that process.
+class CServerConnections {
+public:
+    // Never destroyed: a store closed during the program's exit may still hand its connection back.
+    static CServerConnections& Get() {
+        static CServerConnections* connections = new CServerConnections;
+        return *connections;
+    }
+    std::unique_ptr<CPgTemplateStore> Take(const std::wstring& address) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (auto it = m_idle.begin(); it != m_idle.end(); ++it) {
+            if (it->address != address || it->pid != getpid())
+                continue;
+            std::unique_ptr<CPgTemplateStore> taken = std::move(it->store);
+            m_idle.erase(it);
+            return taken;
+        }
+        return nullptr;
+    }
+    void Keep(const std::wstring& address, std::unique_ptr<CPgTemplateStore> store) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        size_t same = 0;
+        for (const Idle& idle : m_idle)
+            same += idle.address == address && idle.pid == getpid();
+        if (same < kPerAddress)
+            m_idle.push_back({address, getpid(), std::move(store)});
+        // else `store` closes its connection as it goes
+    }
+
+private:
+    static constexpr size_t kPerAddress = 4;
+    struct Idle {
+        std::wstring address;
+        pid_t pid;
+        std::unique_ptr<CPgTemplateStore> store;
+    };
+    std::mutex m_mutex;
+    std::vector<Idle> m_idle;
+};
 std::mutex g_storeMutex;
 std::wstring g_storeAddress;
 
@@ -57,16 +102,30 @@ bool CTemplateStore::Open(const std::wstring& address) {
     m_strError.clear();
     m_nFailure = StoreFailure::None;
     m_bServer = IsServerStoreAddress(address);
-    if (m_bServer)
+    if (m_bServer) {
+        if (auto kept = CServerConnections::Get().Take(address); kept && kept->PrepareReuse()) {
+            m_pBackend = std::move(kept);
+            return true;
+        }
         m_pBackend = std::make_unique<CPgTemplateStore>();
-    else
+    } else {
         m_pBackend = std::make_unique<CSqliteTemplateStore>();
+    }
     return m_pBackend->Open(address);
 }
 
 void CTemplateStore::Close() {
-    if (m_pBackend)
-        m_pBackend->Close();
+    if (!m_pBackend)
+        return;
+    if (m_bServer) {
+        auto* server = static_cast<CPgTemplateStore*>(m_pBackend.get());
+        if (server->IsReusable()) {
+            (void)m_pBackend.release();
+            CServerConnections::Get().Keep(m_strPath, std::unique_ptr<CPgTemplateStore>(server));
+            return;
+        }
+    }
+    m_pBackend->Close();
 }
 
 const std::wstring& CTemplateStore::GetLastError() const {

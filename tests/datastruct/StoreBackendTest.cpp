@@ -22,6 +22,9 @@
 #include <set>
 #include <thread>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 enum class Backend { SQLite, PostgreSQL };
@@ -425,4 +428,48 @@ TEST_F(ServerStoreTest, AStoreIdleWhileTheServerRestartedSavesAtTheFirstAttempt)
     bool found = false;
     ASSERT_TRUE(store.LoadModelData(1, data, found));
     EXPECT_EQ(data, "version two");
+}
+
+// A closed store's connection serves the next opening of its address in this process; it must behave as a
+// fresh one would, whatever happened to the server or to the process meanwhile.
+TEST_F(ServerStoreTest, KeptConnectionsSurviveARestartAndAreNotSharedWithAForkedProcess) {
+    {
+        CTemplateStore store;
+        ASSERT_TRUE(store.Open(Address())) << WideToUtf8(store.GetLastError());
+        ASSERT_EQ(store.CreateModel(L"甲", L"", "first"), 1);
+    }  // the connection is kept
+    m_server->Stop();
+    ASSERT_TRUE(m_server->Start()) << m_server->Reason();
+    {
+        CTemplateStore store;
+        ASSERT_TRUE(store.Open(Address())) << WideToUtf8(store.GetLastError());
+        std::string data;
+        bool found = false;
+        ASSERT_TRUE(store.LoadModelData(1, data, found)) << WideToUtf8(store.GetLastError());
+        EXPECT_TRUE(found);
+        EXPECT_EQ(data, "first");
+    }
+    // A child process saving through the same address while the parent keeps a connection: each talks on a
+    // session of its own (on a shared one the replies would cross and the parent's next use fail).
+    for (int round = 0; round < 3; ++round) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            CTemplateStore store;
+            const bool saved = store.Open(Address()) &&
+                               store.SaveModelData(2, L"子进程", L"", "child " + std::to_string(round));
+            _exit(saved ? 0 : 1);
+        }
+        CTemplateStore store;
+        ASSERT_TRUE(store.Open(Address())) << WideToUtf8(store.GetLastError());
+        ASSERT_TRUE(store.SaveModelData(1, L"甲", L"", "parent " + std::to_string(round)))
+            << WideToUtf8(store.GetLastError());
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
+        std::string data;
+        bool found = false;
+        ASSERT_TRUE(store.LoadModelData(2, data, found));
+        EXPECT_EQ(data, "child " + std::to_string(round));
+    }
 }
