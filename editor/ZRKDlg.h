@@ -562,4 +562,19 @@ private:
     QCheckBox* m_pChannelBoxes[4] = {};
     QPushButton* m_pSaveLoadButton = nullptr;
     QPushButton* m_pExitButton = nullptr;
+    // ---- the local draft (ZRKDlg_LocalDraft.cpp) ----
+    /// Whether the active model's store is on a server: only such a model ever has a local draft.
+    bool HasServerDraftStore() const;
+    /// The station's own file of drafts kept while the server cannot be reached, opened (created when
+    /// `create`) on first use; null when it does not exist (and `create` is false) or cannot be opened.
+    CTemplateStore* OpenLocalDraftStore(bool create);
+    /// Writes the draft to the local file; true when it was written.
+    bool WriteLocalDraft(int id, const CModelStamp& base, const std::string& bytes);
+    /// The model's local draft, as `CTemplateStore::LoadDraft` gives it; `found` false when there is none.
+    bool LoadLocalDraft(int id, std::string& data, bool& found, CModelStamp& base);
+    /// Removes the model's local draft, if any (the file is not created for that).
+    void DeleteLocalDraft(int id);
+    std::unique_ptr<CTemplateStore> m_pLocalDraftStore;
+    StoreFailure m_nDraftOpenFailure = StoreFailure::None; ///< why the last opening of the draft store failed
+    std::wstring m_strDraftOpenError;
 };

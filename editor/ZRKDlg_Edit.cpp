@@ -192,8 +192,11 @@ bool CZRKDlg::OpenDraftStore() {
         return false;
     auto store = std::make_unique<CTemplateStore>();
     const std::wstring& path = m_pModel->GetStorePath();
-    if (!store->Open(path.empty() ? GetTemplateStorePath() : path))
+    if (!store->Open(path.empty() ? GetTemplateStorePath() : path)) {
+        m_nDraftOpenFailure = store->GetLastFailure();
+        m_strDraftOpenError = store->GetLastError();
         return false;
+    }
     m_pDraftStore = std::move(store);
     return true;
 }
@@ -203,29 +206,42 @@ void CZRKDlg::WriteDraft(const std::string& bytes) {
         return;  // a model the store cannot hold has no draft either
     std::wstring detail;
     StoreFailure failure = StoreFailure::None;
-    if (OpenDraftStore()) {
+    if (!OpenDraftStore()) {
+        detail = m_strDraftOpenError;
+        failure = m_nDraftOpenFailure;
+    } else {
         if (m_pDraftStore->SaveDraft(m_pModel->m_nID, m_draftBase, bytes)) {
+            if (m_bDraftFailShown)
+                DeleteLocalDraft(m_pModel->m_nID);  // the server has the draft again: the local one is stale
             m_bDraftFailShown = false;
             return;
         }
         detail = m_pDraftStore->GetLastError();
         failure = m_pDraftStore->GetLastFailure();
     }
+    // A server out of reach: the draft is kept on this station instead, and nothing is lost.
+    const bool kept = failure == StoreFailure::Unreachable && WriteLocalDraft(m_pModel->m_nID, m_draftBase, bytes);
     // Editing goes on; the next step tries again. Said once, not after every step.
     if (m_bDraftFailShown)
         return;
     m_bDraftFailShown = true;
-    const std::wstring text =
-        StoreFailureMessage(Translate(L"修改记录无法写入模板库(磁盘已满或只读),程序异常退出时未保存的修改将会丢失。"
-                                      L"编辑可以继续,每一步都会再次尝试写入。",
-                                      0),
-                            failure, detail);
+    const std::wstring headline =
+        kept ? Translate(L"修改记录暂时写入本工位的本地文件,程序异常退出时未保存的修改不会丢失。"
+                         L"编辑可以继续,服务器恢复后保存即可。",
+                         0)
+             : Translate(L"修改记录无法写入模板库(磁盘已满或只读),程序异常退出时未保存的修改将会丢失。"
+                         L"编辑可以继续,每一步都会再次尝试写入。",
+                         0);
+    const std::wstring text = StoreFailureMessage(headline, failure, detail);
     ZrkMessageBox(text, m_strTitle, MB_OK | MB_ICONWARNING);
 }
 
 void CZRKDlg::OfferDraft() {
     m_journal.Reset();
     m_pDraftStore.reset();
+    m_pLocalDraftStore.reset();
+    m_nDraftOpenFailure = StoreFailure::None;
+    m_strDraftOpenError.clear();
     m_draftBase = CModelStamp();
     m_bDraftFailShown = false;
     UpdateUndoActions();
@@ -241,9 +257,24 @@ void CZRKDlg::OfferDraft() {
     std::string data;
     bool found = false;
     CModelStamp base;
-    const bool read = store.LoadDraft(id, data, found, base);
+    bool read = store.LoadDraft(id, data, found, base);
+    // A draft kept on this station while the server was out of reach is offered when the store holds none;
+    // when both exist the store's wins and the local one goes without a word.
+    bool local = false;
+    if (found)
+        DeleteLocalDraft(id);
+    else if (read) {
+        read = LoadLocalDraft(id, data, found, base);
+        local = found;
+    }
     if (!found)
         return;
+    const auto drop = [&] {
+        if (local)
+            DeleteLocalDraft(id);
+        else
+            store.DeleteDraft(id);
+    };
     bool damaged = !read;
     if (!damaged) {
         try {
@@ -254,20 +285,20 @@ void CZRKDlg::OfferDraft() {
         }
     }
     if (damaged) {
-        store.DeleteDraft(id);
+        drop();
         ZrkMessageBox(Translate(L"该模板未保存的修改记录已损坏,无法恢复,已打开保存的模板。", 0), m_strTitle,
                       MB_OK | MB_ICONWARNING);
         return;
     }
     if (!(base == m_draftBase)) {
-        store.DeleteDraft(id);
+        drop();
         ZrkMessageBox(Translate(L"该模板在上次编辑之后已被删除或被其他工位替换,未保存的修改已丢弃。", 0),
                       m_strTitle, MB_OK | MB_ICONWARNING);
         return;
     }
     if (ZrkMessageBox(Translate(L"发现该模板上次未保存的修改(程序异常退出),是否恢复?", 0), m_strTitle,
                       MB_YESNO | MB_ICONQUESTION) != IDYES) {
-        store.DeleteDraft(id);
+        drop();
         return;
     }
     RestoreModelBytes(data);
@@ -277,6 +308,8 @@ void CZRKDlg::OfferDraft() {
 void CZRKDlg::OnModelSaved() {
     // The saved model supersedes the draft; later drafts start from the new version. A kill between the
     // save and this leaves a draft of the old version: the next activation drops it with a message.
+    if (m_pModel && m_pModel->m_nID >= 1)
+        DeleteLocalDraft(m_pModel->m_nID);
     if (m_pModel && m_pModel->m_nID >= 1 && OpenDraftStore()) {
         m_pDraftStore->DeleteDraft(m_pModel->m_nID);
         if (m_pModel->GetBaseStamp())
@@ -287,6 +320,8 @@ void CZRKDlg::OnModelSaved() {
 }
 
 void CZRKDlg::DiscardDraft() {
+    if (m_pModel && m_pModel->m_nID >= 1)
+        DeleteLocalDraft(m_pModel->m_nID);
     if (m_pModel && m_pModel->m_nID >= 1 && OpenDraftStore())
         m_pDraftStore->DeleteDraft(m_pModel->m_nID);
 }
