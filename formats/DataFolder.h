@@ -1,5 +1,6 @@
 #pragma once
-/// Where the system writes: the template store, exported inspection areas and drafts (kept in the store).
+/// Where the system writes: the template store, exported inspection areas and drafts (kept in the store;
+/// those of a server store that cannot be reached in "Home/LocalDrafts.db").
 /// By default the deployment folder itself (`GetExeFolder()`), as on a station. An installed deployment may
 /// be read-only for the operator: the host then chooses a folder of the user's own (`GetUserDataFolder`),
 /// laid out like the deployment ("Home/Templates.db", "InspAreaIni/"), with `SetDataFolder`.
