@@ -2,6 +2,7 @@
 // Every write here runs inside a `BEGIN IMMEDIATE` transaction, which makes writers of the file take turns:
 // an image is never removed as unused while another program maps a path to it.
 
+#include "datastruct/SqliteStatement.h"
 #include "datastruct/SqliteTemplateStore.h"
 
 #include "formats/CodePage.h"
@@ -28,36 +29,6 @@ CREATE TABLE IF NOT EXISTS model_image(
 CREATE INDEX IF NOT EXISTS model_image_hash ON model_image(hash);
 )sql";
 
-class CImageStatement {
-public:
-    CImageStatement(sqlite3* db, const char* sql) { m_rc = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr); }
-    ~CImageStatement() { sqlite3_finalize(m_stmt); }
-    CImageStatement(const CImageStatement&) = delete;
-    CImageStatement& operator=(const CImageStatement&) = delete;
-    bool Ok() const { return m_rc == SQLITE_OK && m_stmt; }
-    sqlite3_stmt* Get() const { return m_stmt; }
-    void BindText(int i, const std::wstring& text) {
-        const std::string utf8 = WideToUtf8(text);
-        sqlite3_bind_text(m_stmt, i, utf8.data(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
-    }
-    void BindAscii(int i, const std::string& text) {
-        sqlite3_bind_text(m_stmt, i, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-    }
-    void BindInt(int i, int64_t v) { sqlite3_bind_int64(m_stmt, i, v); }
-    int Step() { return sqlite3_step(m_stmt); }
-    std::string ColumnBytes(int i) const {
-        const auto* p = static_cast<const char*>(sqlite3_column_blob(m_stmt, i));
-        const int size = sqlite3_column_bytes(m_stmt, i);
-        return p && size > 0 ? std::string(p, static_cast<size_t>(size)) : std::string();
-    }
-    std::wstring ColumnText(int i) const { return Utf8ToWide(ColumnBytes(i)); }
-    int64_t ColumnInt(int i) const { return sqlite3_column_int64(m_stmt, i); }
-
-private:
-    sqlite3_stmt* m_stmt = nullptr;
-    int m_rc = SQLITE_ERROR;
-};
-
 } // namespace
 
 void CSqliteTemplateStore::EnsureImageTables() {
@@ -66,7 +37,7 @@ void CSqliteTemplateStore::EnsureImageTables() {
         return;
     // A store that cannot be written (read-only media) is read without stored images.
     Exec(kImageSchema);
-    CImageStatement st(m_db, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
+    CSqliteStatement st(m_db, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
                              "name IN ('store_image', 'model_image')");
     m_bImageTables = st.Ok() && st.Step() == SQLITE_ROW && st.ColumnInt(0) == 2;
 }
@@ -81,7 +52,7 @@ bool CSqliteTemplateStore::WritePendingImages(int id) {
     if (!m_bImageTables)
         return true;
     if (m_nCopyImagesFrom > 0) {
-        CImageStatement st(m_db, "INSERT OR IGNORE INTO model_image(model_id, path, hash) "
+        CSqliteStatement st(m_db, "INSERT OR IGNORE INTO model_image(model_id, path, hash) "
                                  "SELECT ?1, path, hash FROM model_image WHERE model_id = ?2");
         if (!st.Ok())
             return false;
@@ -100,7 +71,7 @@ bool CSqliteTemplateStore::WritePendingImages(int id) {
 bool CSqliteTemplateStore::WriteImageRows(int id, const std::vector<CStoreImageRef>& images, bool replace) {
     std::map<std::wstring, std::string> existing;
     {
-        CImageStatement st(m_db, "SELECT path, hash FROM model_image WHERE model_id = ?");
+        CSqliteStatement st(m_db, "SELECT path, hash FROM model_image WHERE model_id = ?");
         if (!st.Ok())
             return false;
         st.BindInt(1, id);
@@ -121,7 +92,7 @@ bool CSqliteTemplateStore::WriteImageRows(int id, const std::vector<CStoreImageR
             continue;
         bool stored = false;
         {
-            CImageStatement st(m_db, "SELECT 1 FROM store_image WHERE hash = ?");
+            CSqliteStatement st(m_db, "SELECT 1 FROM store_image WHERE hash = ?");
             if (!st.Ok())
                 return false;
             st.BindAscii(1, image.m_strHash);
@@ -134,7 +105,7 @@ bool CSqliteTemplateStore::WriteImageRows(int id, const std::vector<CStoreImageR
             std::string bytes;
             if (!ReadStoreImageBytes(image, bytes))
                 continue;  // gone or changed since it was hashed: keep what the path has
-            CImageStatement st(m_db, "INSERT OR IGNORE INTO store_image(hash, bytes, size) VALUES(?, ?, ?)");
+            CSqliteStatement st(m_db, "INSERT OR IGNORE INTO store_image(hash, bytes, size) VALUES(?, ?, ?)");
             if (!st.Ok())
                 return false;
             st.BindAscii(1, image.m_strHash);
@@ -143,7 +114,7 @@ bool CSqliteTemplateStore::WriteImageRows(int id, const std::vector<CStoreImageR
             if (st.Step() != SQLITE_DONE)
                 return false;
         }
-        CImageStatement st(m_db, replace ? "INSERT INTO model_image(model_id, path, hash) VALUES(?1, ?2, ?3) "
+        CSqliteStatement st(m_db, replace ? "INSERT INTO model_image(model_id, path, hash) VALUES(?1, ?2, ?3) "
                                            "ON CONFLICT(model_id, path) DO UPDATE SET hash = excluded.hash"
                                          : "INSERT OR IGNORE INTO model_image(model_id, path, hash) VALUES(?1, ?2, ?3)");
         if (!st.Ok())
@@ -159,7 +130,7 @@ bool CSqliteTemplateStore::WriteImageRows(int id, const std::vector<CStoreImageR
         for (const auto& [path, hash] : existing) {
             if (current.count(path))
                 continue;
-            CImageStatement st(m_db, "DELETE FROM model_image WHERE model_id = ? AND path = ?");
+            CSqliteStatement st(m_db, "DELETE FROM model_image WHERE model_id = ? AND path = ?");
             if (!st.Ok())
                 return false;
             st.BindInt(1, id);
@@ -180,7 +151,7 @@ bool CSqliteTemplateStore::RemoveUnusedImages() {
 bool CSqliteTemplateStore::DeleteModelImages(int id) {
     if (!m_bImageTables)
         return true;
-    CImageStatement st(m_db, "DELETE FROM model_image WHERE model_id = ?");
+    CSqliteStatement st(m_db, "DELETE FROM model_image WHERE model_id = ?");
     if (!st.Ok())
         return false;
     st.BindInt(1, id);
@@ -195,7 +166,7 @@ bool CSqliteTemplateStore::LoadModelImages(int id, std::vector<CStoredImage>& ou
         ClearError();
         return true;
     }
-    CImageStatement st(m_db, "SELECT m.path, m.hash, s.size FROM model_image m "
+    CSqliteStatement st(m_db, "SELECT m.path, m.hash, s.size FROM model_image m "
                              "JOIN store_image s ON s.hash = m.hash WHERE m.model_id = ? ORDER BY m.path");
     if (!st.Ok())
         return FailSql(L"模板图像无法读取");
@@ -218,7 +189,7 @@ bool CSqliteTemplateStore::LoadImageBytes(const std::string& hash, std::string& 
         ClearError();
         return true;
     }
-    CImageStatement st(m_db, "SELECT bytes FROM store_image WHERE hash = ?");
+    CSqliteStatement st(m_db, "SELECT bytes FROM store_image WHERE hash = ?");
     if (!st.Ok())
         return FailSql(L"模板图像无法读取");
     st.BindAscii(1, hash);
@@ -243,7 +214,7 @@ bool CSqliteTemplateStore::AddMissingModelImages(int id, const std::vector<CStor
     bool ok = false;
     {
         // A model deleted meanwhile gets no mappings.
-        CImageStatement st(m_db, "SELECT 1 FROM model WHERE id = ?");
+        CSqliteStatement st(m_db, "SELECT 1 FROM model WHERE id = ?");
         if (st.Ok()) {
             st.BindInt(1, id);
             const int rc = st.Step();
@@ -267,7 +238,7 @@ bool CSqliteTemplateStore::CountStoredImages(int64_t& images, int64_t& bytes) {
         ClearError();
         return true;
     }
-    CImageStatement st(m_db, "SELECT count(*), coalesce(sum(size), 0) FROM store_image");
+    CSqliteStatement st(m_db, "SELECT count(*), coalesce(sum(size), 0) FROM store_image");
     if (!st.Ok() || st.Step() != SQLITE_ROW)
         return FailSql(L"模板图像无法读取");
     images = st.ColumnInt(0);
