@@ -202,7 +202,15 @@ int CHostWindow::OnOpenModel() { return RunCatalogueDialog(CDlgChooseModel::Mode
 int CHostWindow::OnCopyModel() { return RunCatalogueDialog(CDlgChooseModel::Mode::Copy); }
 
 int CHostWindow::OnModelLoaded(std::wstring name) {
-    if (s_pInstance)
-        s_pInstance->SetLoadedName(name);
+    if (!s_pInstance)
+        return 0;
+    // The editor may have switched to another template by itself (a save as a copy): follow it.
+    const CZRKDlg* dlg = s_pInstance->m_pManager->GetDialog();
+    if (dlg && dlg->m_pModel && dlg->m_pModel->m_nID != s_pInstance->m_nCurrentModel) {
+        s_pInstance->m_nCurrentModel = dlg->m_pModel->m_nID;
+        s_pInstance->m_pCatalogue->Refresh();
+        s_pInstance->m_pCatalogue->SelectID(s_pInstance->m_nCurrentModel);
+    }
+    s_pInstance->SetLoadedName(name);
     return 0;
 }

@@ -90,5 +90,7 @@ bool CZRKDlg::SaveEditsAsCopy() {
     }
     RebuildTree(m_pModel);
     UpdateTitle();
+    if (m_pfnModelLoaded)  // the host shows which template is open
+        m_pfnModelLoaded(m_pModel->GetName());
     return true;
 }

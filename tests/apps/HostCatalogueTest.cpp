@@ -105,6 +105,29 @@ TEST_F(HostCatalogueTest, TheModelOpenInTheEditorStaysOpenWhenAnotherStationDele
     dlg->DestroyWindow();
 }
 
+TEST_F(HostCatalogueTest, AnEditorSavingItsEditsAsACopyAfterAConflictMakesTheCopyTheHostsCurrentModel) {
+    WriteProfileInt(L"ZRKDll", L"PreModeID", m_nSample);
+    CHostWindow host;
+    ASSERT_TRUE(host.StartEditor());
+    CZRKDlg* dlg = CZRKProManager::GetZRKProManagerPtr()->GetDialog();
+    ASSERT_NE(dlg->m_pModel, nullptr);
+    {  // another station saves the model after it was opened here
+        CModelInfo other;
+        ASSERT_TRUE(other.Load(m_nSample)) << WideToUtf8(other.GetLastError());
+        other.m_strTitle = L"其他工位的版本";
+        ASSERT_TRUE(other.Save()) << WideToUtf8(other.GetLastError());
+    }
+    EXPECT_TRUE(dlg->Save());  // refused, then "是": saved as a copy (the prompter's default answer)
+    const int copy = dlg->m_pModel->m_nID;
+    ASSERT_NE(copy, m_nSample);
+    EXPECT_EQ(host.GetCurrentModel(), copy);
+    EXPECT_EQ(host.GetCatalogue()->count(), 3);
+    EXPECT_EQ(host.GetCatalogue()->SelectedID(), copy);
+    EXPECT_NE(LoadedText(host).indexOf(QString::fromStdWString(dlg->m_pModel->GetName())), -1)
+        << LoadedText(host).toStdString();
+    dlg->DestroyWindow();
+}
+
 TEST_F(HostCatalogueTest, AServerStoreRefreshesWhenTheServerTellsIt) {
     std::string reason;
     CPgTestServer* server = SharedPgTestServer(reason);
