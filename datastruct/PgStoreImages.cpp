@@ -2,7 +2,7 @@
 // Every transaction that maps paths to images or removes unused images first takes one advisory lock, so
 // stations take turns there: an image is never removed as unused while another station maps a path to it.
 
-#include "datastruct/PgTemplateStore.h"
+#include "datastruct/PgStoreSupport.h"
 
 #include "formats/CodePage.h"
 
@@ -11,6 +11,8 @@
 #include <map>
 #include <memory>
 #include <set>
+
+using namespace pgstore;
 
 namespace {
 
@@ -29,49 +31,18 @@ CREATE TABLE IF NOT EXISTS model_image(
 CREATE INDEX IF NOT EXISTS model_image_hash ON model_image(hash);
 )sql";
 
-// The lock the image writers take ("ZRKI"); the schema's creation takes the store's own lock ("ZRKT").
+// The lock the image writers take ("ZRKI"); the schema's creation takes the store's own (`kSchemaLockKey`).
 const char* const kImageLock = "SELECT pg_advisory_xact_lock(1515342665)";
-const char* const kSchemaLock = "SELECT pg_advisory_xact_lock(1515342676)";
-
-using ImageResult = std::unique_ptr<PGresult, decltype(&PQclear)>;
-
-ImageResult HoldImageResult(PGresult* r) {
-    return ImageResult(r, &PQclear);
-}
-
-std::string ImageBytesAt(const PGresult* r, int row, int col) {
-    if (PQgetisnull(r, row, col))
-        return std::string();
-    return std::string(PQgetvalue(r, row, col), static_cast<size_t>(PQgetlength(r, row, col)));
-}
-
-// Integer columns arrive in binary form; every query here casts them to int8.
-int64_t ImageInt8At(const PGresult* r, int row, int col) {
-    if (PQgetisnull(r, row, col) || PQgetlength(r, row, col) != 8)
-        return 0;
-    const char* p = PQgetvalue(r, row, col);
-    uint64_t v = 0;
-    for (int i = 0; i < 8; ++i)
-        v = (v << 8) | static_cast<unsigned char>(p[i]);
-    return static_cast<int64_t>(v);
-}
-
-CPgTemplateStore::Param ImageTextParam(const std::wstring& text) {
-    return {WideToUtf8(text), false};
-}
-CPgTemplateStore::Param ImageIntParam(int64_t v) {
-    return {std::to_string(v), false};
-}
 
 } // namespace
 
 void CPgTemplateStore::EnsureImageTables() {
     m_bImageTables = false;
     const auto present = [this] {
-        auto r = HoldImageResult(Run("SELECT ((to_regclass('store_image') IS NOT NULL) AND "
-                                     "(to_regclass('model_image') IS NOT NULL))::int::int8",
-                                     {}, L"模板库无法打开"));
-        return r && PQntuples(r.get()) == 1 && ImageInt8At(r.get(), 0, 0) == 1;
+        auto r = Hold(Run("SELECT ((to_regclass('store_image') IS NOT NULL) AND "
+                          "(to_regclass('model_image') IS NOT NULL))::int::int8",
+                          {}, L"模板库无法打开"));
+        return r && PQntuples(r.get()) == 1 && GetInt(r.get(), 0, 0) == 1;
     };
     if (!m_conn || PQstatus(m_conn) != CONNECTION_OK)
         return;
@@ -79,7 +50,7 @@ void CPgTemplateStore::EnsureImageTables() {
         // Two stations creating them at once: the second waits for the lock, then finds them. A user who may
         // not create tables goes on without stored images.
         if (RunCommand("BEGIN", {}, L"模板库无法打开")) {
-            if (!RunCommand(kSchemaLock, {}, L"模板库无法打开") || !RunCommand(kImageSchema, {}, L"模板库无法打开") ||
+            if (!RunCommand((std::string("SELECT pg_advisory_xact_lock(") + kSchemaLockKey + ")").c_str(), {}, L"模板库无法打开") || !RunCommand(kImageSchema, {}, L"模板库无法打开") ||
                 !RunCommand("COMMIT", {}, L"模板库无法打开"))
                 PQclear(PQexec(m_conn, "ROLLBACK"));
         }
@@ -101,7 +72,7 @@ bool CPgTemplateStore::WritePendingImages(int id) {
         return RunCommand(kImageLock, {}, L"模板无法创建") &&
                RunCommand("INSERT INTO model_image(model_id, path, hash) SELECT $1, path, hash FROM model_image "
                           "WHERE model_id = $2 ON CONFLICT DO NOTHING",
-                          {ImageIntParam(id), ImageIntParam(m_nCopyImagesFrom)}, L"模板无法创建");
+                          {IntParam(id), IntParam(m_nCopyImagesFrom)}, L"模板无法创建");
     if (!m_bImagesPending || (m_nPendingImagesID != 0 && m_nPendingImagesID != id))
         return true;
     m_bImagesPending = false;
@@ -116,11 +87,11 @@ bool CPgTemplateStore::WriteImageRows(int id, const std::vector<CStoreImageRef>&
         return false;
     std::map<std::wstring, std::string> existing;
     {
-        auto r = HoldImageResult(Run("SELECT path, hash FROM model_image WHERE model_id = $1", {ImageIntParam(id)}, what));
+        auto r = Hold(Run("SELECT path, hash FROM model_image WHERE model_id = $1", {IntParam(id)}, what));
         if (!r)
             return false;
         for (int row = 0; row < PQntuples(r.get()); ++row)
-            existing[Utf8ToWide(ImageBytesAt(r.get(), row, 0))] = ImageBytesAt(r.get(), row, 1);
+            existing[Utf8ToWide(GetBytes(r.get(), row, 0))] = GetBytes(r.get(), row, 1);
     }
     std::set<std::wstring> current;
     bool unmapped = false;
@@ -131,7 +102,7 @@ bool CPgTemplateStore::WriteImageRows(int id, const std::vector<CStoreImageRef>&
         const auto known = existing.find(image.m_strPath);
         if (known != existing.end() && (!replace || known->second == image.m_strHash))
             continue;
-        auto r = HoldImageResult(Run("SELECT 1 FROM store_image WHERE hash = $1", {{image.m_strHash, false}}, what));
+        auto r = Hold(Run("SELECT 1 FROM store_image WHERE hash = $1", {{image.m_strHash, false}}, what));
         if (!r)
             return false;
         if (PQntuples(r.get()) == 0) {
@@ -140,14 +111,14 @@ bool CPgTemplateStore::WriteImageRows(int id, const std::vector<CStoreImageRef>&
                 continue;  // gone or changed since it was hashed: keep what the path has
             const auto size = static_cast<int64_t>(bytes.size());
             if (!RunCommand("INSERT INTO store_image(hash, bytes, size) VALUES($1, $2, $3) ON CONFLICT DO NOTHING",
-                            {{image.m_strHash, false}, {std::move(bytes), true}, ImageIntParam(size)}, what))
+                            {{image.m_strHash, false}, {std::move(bytes), true}, IntParam(size)}, what))
                 return false;
         }
         if (!RunCommand(replace ? "INSERT INTO model_image(model_id, path, hash) VALUES($1, $2, $3) "
                                   "ON CONFLICT(model_id, path) DO UPDATE SET hash = EXCLUDED.hash"
                                 : "INSERT INTO model_image(model_id, path, hash) VALUES($1, $2, $3) "
                                   "ON CONFLICT DO NOTHING",
-                        {ImageIntParam(id), ImageTextParam(image.m_strPath), {image.m_strHash, false}}, what))
+                        {IntParam(id), TextParam(image.m_strPath), {image.m_strHash, false}}, what))
             return false;
         unmapped = unmapped || known != existing.end();
     }
@@ -156,7 +127,7 @@ bool CPgTemplateStore::WriteImageRows(int id, const std::vector<CStoreImageRef>&
             if (current.count(path))
                 continue;
             if (!RunCommand("DELETE FROM model_image WHERE model_id = $1 AND path = $2",
-                            {ImageIntParam(id), ImageTextParam(path)}, what))
+                            {IntParam(id), TextParam(path)}, what))
                 return false;
             unmapped = true;
         }
@@ -175,7 +146,7 @@ bool CPgTemplateStore::DeleteModelImages(int id) {
         return true;
     const std::wstring what = L"模板无法删除";
     return RunCommand(kImageLock, {}, what) &&
-           RunCommand("DELETE FROM model_image WHERE model_id = $1", {ImageIntParam(id)}, what) && RemoveUnusedImages();
+           RunCommand("DELETE FROM model_image WHERE model_id = $1", {IntParam(id)}, what) && RemoveUnusedImages();
 }
 
 bool CPgTemplateStore::LoadModelImages(int id, std::vector<CStoredImage>& out) {
@@ -186,14 +157,14 @@ bool CPgTemplateStore::LoadModelImages(int id, std::vector<CStoredImage>& out) {
         ClearError();
         return true;
     }
-    auto r = HoldImageResult(Run("SELECT m.path, m.hash, s.size::int8 FROM model_image m "
-                                 "JOIN store_image s ON s.hash = m.hash WHERE m.model_id = $1 ORDER BY m.path",
-                                 {ImageIntParam(id)}, L"模板图像无法读取"));
+    auto r = Hold(Run("SELECT m.path, m.hash, s.size::int8 FROM model_image m "
+                      "JOIN store_image s ON s.hash = m.hash WHERE m.model_id = $1 ORDER BY m.path",
+                      {IntParam(id)}, L"模板图像无法读取"));
     if (!r)
         return false;
     for (int row = 0; row < PQntuples(r.get()); ++row)
-        out.push_back({Utf8ToWide(ImageBytesAt(r.get(), row, 0)), ImageBytesAt(r.get(), row, 1),
-                       ImageInt8At(r.get(), row, 2)});
+        out.push_back({Utf8ToWide(GetBytes(r.get(), row, 0)), GetBytes(r.get(), row, 1),
+                       GetInt(r.get(), row, 2)});
     ClearError();
     return true;
 }
@@ -207,11 +178,11 @@ bool CPgTemplateStore::LoadImageBytes(const std::string& hash, std::string& byte
         ClearError();
         return true;
     }
-    auto r = HoldImageResult(Run("SELECT bytes FROM store_image WHERE hash = $1", {{hash, false}}, L"模板图像无法读取"));
+    auto r = Hold(Run("SELECT bytes FROM store_image WHERE hash = $1", {{hash, false}}, L"模板图像无法读取"));
     if (!r)
         return false;
     if (PQntuples(r.get()) == 1) {
-        bytes = ImageBytesAt(r.get(), 0, 0);
+        bytes = GetBytes(r.get(), 0, 0);
         found = true;
     }
     ClearError();
@@ -229,7 +200,7 @@ bool CPgTemplateStore::AddMissingModelImages(int id, const std::vector<CStoreIma
     bool ok = false;
     {
         // A model deleted meanwhile gets no mappings.
-        auto r = HoldImageResult(Run("SELECT 1 FROM model WHERE id = $1", {ImageIntParam(id)}, what));
+        auto r = Hold(Run("SELECT 1 FROM model WHERE id = $1", {IntParam(id)}, what));
         ok = r && (PQntuples(r.get()) == 0 || WriteImageRows(id, images, false));
     }
     if (!ok || !RunCommand("COMMIT", {}, what)) {
@@ -249,12 +220,12 @@ bool CPgTemplateStore::CountStoredImages(int64_t& images, int64_t& bytes) {
         ClearError();
         return true;
     }
-    auto r = HoldImageResult(Run("SELECT count(*)::int8, coalesce(sum(size), 0)::int8 FROM store_image", {},
-                                 L"模板图像无法读取"));
+    auto r = Hold(Run("SELECT count(*)::int8, coalesce(sum(size), 0)::int8 FROM store_image", {},
+                      L"模板图像无法读取"));
     if (!r)
         return false;
-    images = ImageInt8At(r.get(), 0, 0);
-    bytes = ImageInt8At(r.get(), 0, 1);
+    images = GetInt(r.get(), 0, 0);
+    bytes = GetInt(r.get(), 0, 1);
     ClearError();
     return true;
 }

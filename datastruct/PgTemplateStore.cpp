@@ -1,6 +1,7 @@
 #include "datastruct/PgTemplateStore.h"
 
 #include "datastruct/ByteStream.h"
+#include "datastruct/PgStoreSupport.h"
 #include "formats/CodePage.h"
 
 #include <libpq-fe.h>
@@ -8,6 +9,8 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
+
+using namespace pgstore;
 
 namespace {
 
@@ -48,54 +51,7 @@ CREATE TABLE model_draft(
 ALTER TABLE model_draft ALTER COLUMN data SET STORAGE EXTERNAL;
 )sql";
 
-// The advisory lock that makes two stations opening an empty database create its tables once.
-const char* const kSchemaLockKey = "1515342676"; // "ZRKT"
-
-using ResultPtr = std::unique_ptr<PGresult, decltype(&PQclear)>;
-
-ResultPtr Hold(PGresult* r) {
-    return ResultPtr(r, &PQclear);
-}
-
 void IgnoreNotice(void*, const char*) {}
-
-int64_t ReadBigEndian(const char* p, int length) {
-    uint64_t v = 0;
-    for (int i = 0; i < length; ++i)
-        v = (v << 8) | static_cast<unsigned char>(p[i]);
-    if (length == 4)
-        return static_cast<int32_t>(static_cast<uint32_t>(v));
-    if (length == 2)
-        return static_cast<int16_t>(static_cast<uint16_t>(v));
-    return static_cast<int64_t>(v);
-}
-
-// Integer columns are read in binary form (8, 4 or 2 bytes, or a boolean's 1).
-int64_t GetInt(const PGresult* r, int row, int col) {
-    if (PQgetisnull(r, row, col))
-        return 0;
-    return ReadBigEndian(PQgetvalue(r, row, col), PQgetlength(r, row, col));
-}
-
-std::string GetBytes(const PGresult* r, int row, int col) {
-    if (PQgetisnull(r, row, col))
-        return std::string();
-    return std::string(PQgetvalue(r, row, col), static_cast<size_t>(PQgetlength(r, row, col)));
-}
-
-std::wstring GetText(const PGresult* r, int row, int col) {
-    return Utf8ToWide(GetBytes(r, row, col));
-}
-
-CPgTemplateStore::Param TextParam(const std::wstring& text) {
-    return {WideToUtf8(text), false};
-}
-CPgTemplateStore::Param IntParam(int64_t v) {
-    return {std::to_string(v), false};
-}
-CPgTemplateStore::Param BlobParam(const std::string& bytes) {
-    return {bytes, true};
-}
 
 std::wstring ServerText(const char* message) {
     std::string text = message ? message : "";
@@ -106,30 +62,6 @@ std::wstring ServerText(const char* message) {
 
 } // namespace
 
-// Rolls back an open transaction unless it was committed.
-class CPgTransaction {
-public:
-    CPgTransaction(CPgTemplateStore& store, const std::wstring& what) : m_store(store) {
-        m_open = store.RunCommand("BEGIN", {}, what);
-    }
-    ~CPgTransaction() {
-        if (m_open && m_store.m_conn && PQstatus(m_store.m_conn) == CONNECTION_OK)
-            PQclear(PQexec(m_store.m_conn, "ROLLBACK"));
-    }
-    CPgTransaction(const CPgTransaction&) = delete;
-    CPgTransaction& operator=(const CPgTransaction&) = delete;
-    bool Began() const { return m_open; }
-    bool Commit(const std::wstring& what) {
-        if (!m_open)
-            return false;
-        m_open = false;  // a failed COMMIT ends the transaction as well
-        return m_store.RunCommand("COMMIT", {}, what);
-    }
-
-private:
-    CPgTemplateStore& m_store;
-    bool m_open = false;
-};
 
 std::wstring CPgTemplateStore::ShownAddress(const std::wstring& address) {
     const size_t scheme = address.find(L"://");
@@ -581,81 +513,6 @@ bool CPgTemplateStore::SaveSystemValues(const std::map<std::wstring, std::wstrin
     return true;
 }
 
-bool CPgTemplateStore::GetModelStamp(int id, CModelStamp& stamp) {
-    stamp = CModelStamp();
-    if (!EnsureConnected())
-        return false;
-    auto r = Hold(Run("SELECT m.revision, d.crc32 FROM model m LEFT JOIN model_data d ON d.model_id = m.id "
-                      "WHERE m.id = $1",
-                      {IntParam(id)}, L"模板目录无法读取"));
-    if (!r)
-        return false;
-    if (PQntuples(r.get()) == 1) {
-        stamp.m_bExists = true;
-        stamp.m_nRevision = GetInt(r.get(), 0, 0);
-        stamp.m_nCrc = static_cast<uint32_t>(GetInt(r.get(), 0, 1));
-    }
-    ClearError();
-    return true;
-}
-
-bool CPgTemplateStore::SaveDraft(int id, const CModelStamp& base, const std::string& data) {
-    if (id < 1)
-        return Fail(L"模板编号必须大于 0: " + std::to_wstring(id));
-    if (!EnsureConnected())
-        return false;
-    // One statement is one transaction.
-    if (!RunCommand("INSERT INTO model_draft(model_id, base_exists, base_revision, base_crc32, crc32, data, "
-                    "written_at, station) VALUES($1, $2, $3, $4, $5, $6, now(), $7) "
-                    "ON CONFLICT(model_id, station) DO UPDATE SET base_exists = EXCLUDED.base_exists, "
-                    "base_revision = EXCLUDED.base_revision, base_crc32 = EXCLUDED.base_crc32, "
-                    "crc32 = EXCLUDED.crc32, data = EXCLUDED.data, written_at = now()",
-                    {IntParam(id), {base.m_bExists ? "true" : "false", false}, IntParam(base.m_nRevision), IntParam(base.m_nCrc),
-                     IntParam(Crc32(data)), BlobParam(data), TextParam(CTemplateStore::GetStationName())},
-                    L"修改记录无法写入"))
-        return false;
-    ClearError();
-    return true;
-}
-
-bool CPgTemplateStore::LoadDraft(int id, std::string& data, bool& found, CModelStamp& base) {
-    data.clear();
-    found = false;
-    base = CModelStamp();
-    if (!EnsureConnected())
-        return false;
-    auto r = Hold(Run("SELECT base_exists::int::int8, base_revision, base_crc32, crc32, data FROM model_draft "
-                      "WHERE model_id = $1 AND station = $2",
-                      {IntParam(id), TextParam(CTemplateStore::GetStationName())}, L"修改记录无法读取"));
-    if (!r)
-        return false;
-    if (PQntuples(r.get()) == 0) {
-        ClearError();
-        return true;
-    }
-    found = true;
-    base.m_bExists = GetInt(r.get(), 0, 0) != 0;
-    base.m_nRevision = GetInt(r.get(), 0, 1);
-    base.m_nCrc = static_cast<uint32_t>(GetInt(r.get(), 0, 2));
-    data = GetBytes(r.get(), 0, 4);
-    if (static_cast<uint32_t>(GetInt(r.get(), 0, 3)) != Crc32(data)) {
-        data.clear();
-        return Fail(L"模板 " + std::to_wstring(id) + L" 的修改记录已损坏 (校验和不符)", StoreFailure::Damaged);
-    }
-    ClearError();
-    return true;
-}
-
-bool CPgTemplateStore::DeleteDraft(int id) {
-    if (!EnsureConnected())
-        return false;
-    if (!RunCommand("DELETE FROM model_draft WHERE model_id = $1 AND station = $2",
-                    {IntParam(id), TextParam(CTemplateStore::GetStationName())}, L"修改记录无法删除"))
-        return false;
-    ClearError();
-    return true;
-}
-
 bool CPgTemplateStore::SetQueryOnly(bool queryOnly) {
     if (!EnsureConnected())
         return false;
@@ -666,110 +523,9 @@ bool CPgTemplateStore::SetQueryOnly(bool queryOnly) {
     return true;
 }
 
-bool CPgTemplateStore::NotifyCatalogueChange(int id, const std::wstring& name, const std::wstring& title) {
-    return RunCommand("SELECT pg_notify('zrk_catalogue', $1::text) WHERE NOT EXISTS "
-                      "(SELECT 1 FROM model WHERE id = $1::int AND name = $2 AND title = $3)",
-                      {IntParam(id), TextParam(name), TextParam(title)}, L"模板无法保存");
-}
-
-bool CPgTemplateStore::NotifyCatalogueDeleted(int id) {
-    return RunCommand("SELECT pg_notify('zrk_catalogue', $1)", {IntParam(id)}, L"模板无法删除");
-}
-
 void CPgTemplateStore::NoticeLostConnection() {
     // Twice: a server going away sends its last message, then closes; the close is seen on the second read.
     for (int read = 0; read < 2 && PQstatus(m_conn) == CONNECTION_OK && !PQisBusy(m_conn); ++read)
         if (!PQconsumeInput(m_conn))
             break;
-}
-
-// ---- one station among several ----
-
-bool CPgTemplateStore::UpgradeSchemaTo3() {
-    // The drafts already kept become this station's.
-    const std::wstring what = L"模板库无法升级";
-    return RunCommand("ALTER TABLE model ADD COLUMN IF NOT EXISTS saved_by TEXT; "
-                      "ALTER TABLE model_draft ADD COLUMN station TEXT NOT NULL DEFAULT ''",
-                      {}, what) &&
-           RunCommand("UPDATE model_draft SET station = $1", {TextParam(CTemplateStore::GetStationName())}, what) &&
-           RunCommand("ALTER TABLE model_draft ALTER COLUMN station DROP DEFAULT; "
-                      "ALTER TABLE model_draft DROP CONSTRAINT model_draft_pkey; "
-                      "ALTER TABLE model_draft ADD PRIMARY KEY (model_id, station)",
-                      {}, what);
-}
-
-bool CPgTemplateStore::CheckSaveBase(int id) {
-    if (!m_pSaveBase)
-        return true;
-    const std::wstring what = L"模板无法保存";
-    const char* const select = "SELECT m.revision, d.crc32, m.saved_by, "
-                               "to_char(m.saved_at AT TIME ZONE 'UTC', 'YYYY-MM-DD HH24:MI:SS') FROM model m "
-                               "LEFT JOIN model_data d ON d.model_id = m.id WHERE m.id = $1 FOR UPDATE OF m";
-    auto r = Hold(Run(select, {IntParam(id)}, what));
-    if (!r)
-        return false;
-    if (PQntuples(r.get()) == 0) {
-        // Nothing to lock yet: the catalogue is locked as creating a model locks it, so that a station
-        // creating this identifier meanwhile is seen.
-        if (!RunCommand("LOCK TABLE model IN SHARE ROW EXCLUSIVE MODE", {}, what))
-            return false;
-        r = Hold(Run(select, {IntParam(id)}, what));
-        if (!r)
-            return false;
-    }
-    CModelStamp stored;
-    CModelSaveRecord record;
-    if (PQntuples(r.get()) == 1) {
-        stored.m_bExists = record.m_bExists = true;
-        stored.m_nRevision = GetInt(r.get(), 0, 0);
-        stored.m_nCrc = static_cast<uint32_t>(GetInt(r.get(), 0, 1));
-        record.m_strSavedBy = GetText(r.get(), 0, 2);
-        record.m_strSavedAt = GetText(r.get(), 0, 3);
-    }
-    if (stored == *m_pSaveBase)
-        return true;
-    m_lastConflict = record;
-    if (!record.m_bExists)
-        return Fail(L"模板 " + std::to_wstring(id) + L" 在打开之后已被其他程序或工位删除, 没有保存: " + m_strShown,
-                    StoreFailure::Conflict);
-    return Fail(L"模板 " + std::to_wstring(id) + L" 在打开之后已被工位 \"" +
-                    (record.m_strSavedBy.empty() ? std::wstring(L"?") : record.m_strSavedBy) + L"\" 于 " +
-                    StoreTimeAsLocal(record.m_strSavedAt) + L" 保存, 没有覆盖: " + m_strShown,
-                StoreFailure::Conflict);
-}
-
-bool CPgTemplateStore::SaveModelDataFrom(int id, const std::wstring& name, const std::wstring& title,
-                                         const std::string& data, const CModelStamp& expected) {
-    m_pSaveBase = &expected;
-    const bool saved = SaveModelData(id, name, title, data);
-    m_pSaveBase = nullptr;
-    return saved;
-}
-
-// ---- a connection kept for the next opening ----
-
-bool CPgTemplateStore::IsReusable() const {
-    return m_conn && PQstatus(m_conn) == CONNECTION_OK && PQtransactionStatus(m_conn) == PQTRANS_IDLE &&
-           !m_bQueryOnly;
-}
-
-bool CPgTemplateStore::PrepareReuse() {
-    ClearError();
-    m_pSaveBase = nullptr;
-    m_bImagesPending = false;
-    m_pendingImages.clear();
-    m_nPendingImagesID = 0;
-    m_nCopyImagesFrom = 0;
-    // A connection the server dropped meanwhile is not re-established here: a fresh opening does that.
-    NoticeLostConnection();
-    // A store another program migrated meanwhile is opened afresh, which checks its schema again.
-    const int version = m_nSchemaVersion;
-    if (PQstatus(m_conn) != CONNECTION_OK ||
-        (m_nLockTimeout != CTemplateStore::GetBusyTimeout() && !ApplySessionSettings()) ||
-        GetSchemaVersion() != version) {
-        Close();
-        return false;
-    }
-    ClearError();
-    return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
-/// A prepared statement of the SQLite store, finalised when it goes out of scope (the store's own files only).
+/// A prepared statement of the SQLite store, finalised when it goes out of scope, and its transaction guard
+/// (the store's own files only).
 
 #include "formats/CodePage.h"
 
@@ -47,4 +48,32 @@ public:
 private:
     sqlite3_stmt* m_stmt = nullptr;
     int m_rc = SQLITE_ERROR;
+};
+
+/// Rolls back an open transaction unless it was committed.
+class CSqliteTransaction {
+public:
+    explicit CSqliteTransaction(sqlite3* db) : m_db(db) {
+        m_open = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    ~CSqliteTransaction() {
+        if (m_open)
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    CSqliteTransaction(const CSqliteTransaction&) = delete;
+    CSqliteTransaction& operator=(const CSqliteTransaction&) = delete;
+
+    bool Began() const { return m_open; }
+    bool Commit() {
+        if (!m_open)
+            return false;
+        if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+            return false;
+        m_open = false;
+        return true;
+    }
+
+private:
+    sqlite3* m_db;
+    bool m_open = false;
 };

@@ -122,3 +122,11 @@ std::wstring StoreTimeAsLocal(const std::wstring& utc) {
     std::strftime(out, sizeof out, "%Y-%m-%d %H:%M:%S", &local);
     return Utf8ToWide(out);
 }
+
+std::wstring SaveConflictText(int id, const CModelSaveRecord& met, const std::wstring& shown) {
+    if (!met.m_bExists)
+        return L"模板 " + std::to_wstring(id) + L" 在打开之后已被其他程序或工位删除, 没有保存: " + shown;
+    return L"模板 " + std::to_wstring(id) + L" 在打开之后已被工位 \"" +
+           (met.m_strSavedBy.empty() ? std::wstring(L"?") : met.m_strSavedBy) + L"\" 于 " +
+           StoreTimeAsLocal(met.m_strSavedAt) + L" 保存, 没有覆盖: " + shown;
+}

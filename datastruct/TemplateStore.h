@@ -250,3 +250,6 @@ void SetTemplateStoreAddress(const std::wstring& address);
 /// A time the store recorded ("YYYY-MM-DD HH:MM:SS", UTC) as this machine's local time in the same form;
 /// the text unchanged when it is not such a time.
 std::wstring StoreTimeAsLocal(const std::wstring& utc);
+/// The text of a save of model `id` refused because the stored version is `met` (saved by another station,
+/// or deleted); `shown` names the store.
+std::wstring SaveConflictText(int id, const CModelSaveRecord& met, const std::wstring& shown);
