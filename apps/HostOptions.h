@@ -18,8 +18,10 @@ struct HostOptions {
 /// missing value, an option given twice, or --open without --screenshot.
 bool ParseHostOptions(const std::vector<std::string>& args, HostOptions& options, std::string& error);
 
-/// The usage text of --help.
+/// The usage text of --help. Options start in column 2 and their descriptions in column
+/// `kHelpDescriptionColumn`, where the list of dialog names under --open starts too.
 std::string HostUsage();
+inline constexpr int kHelpDescriptionColumn = 23;
 
 /// Makes "the template store" the one at this address for the rest of the run. A `postgresql://` address
 /// names a store on a server, which must answer now (its tables are made on first use). Any other address

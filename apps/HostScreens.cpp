@@ -1,6 +1,7 @@
 // The host's pictures of single dialogs: `zrk-host --screenshot FILE --open WHAT` opens the named dialog of
 // the editor on the start model, the way its command or a double-click would, and paints it into a PNG.
 
+#include "HostOptions.h"
 #include "HostWindow.h"
 
 #include "datastruct/InspType.h"
@@ -135,7 +136,8 @@ const std::vector<Opener>& Openers() {
 QString CHostWindow::DialogNamesHelp() {
     QString text;
     for (const Opener& opener : Openers())
-        text += QStringLiteral("  %1%2\n").arg(QString::fromLatin1(opener.name), -18).arg(QString::fromLatin1(opener.meaning));
+        text += QString(kHelpDescriptionColumn, ' ') +
+                QStringLiteral("%1%2\n").arg(QString::fromLatin1(opener.name), -18).arg(QString::fromLatin1(opener.meaning));
     return text;
 }
 

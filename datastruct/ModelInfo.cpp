@@ -80,7 +80,7 @@ bool CModelInfo::Load(int id) {
         m_nFailure = StoreFailure::Damaged;
         return false;
     }
-    UseStoreImages(store, *this, true);
+    UseStoreImages(store, *this, m_bTakeInImages);
     return true;
 }
 

@@ -32,6 +32,9 @@ public:
     /// The store file used by `Load` and `Save`; empty means `GetTemplateStorePath()`.
     void SetStorePath(const std::wstring& path) { m_strStorePath = path; }
     const std::wstring& GetStorePath() const { return m_strStorePath; }
+    /// Whether `Load` may take the model's camera files into a store that does not hold them yet (on by
+    /// default). Off, a load writes nothing: a run without an operator leaves the store as it found it.
+    void SetTakeInImagesOnLoad(bool takeIn) { m_bTakeInImages = takeIn; }
     const std::wstring& GetLastError() const { return m_strError; }
     /// The kind of the store's failure behind the last failed `Load` or `Save` (`Other` for one of the
     /// model itself, `None` after a success).
@@ -57,6 +60,7 @@ public:
 
 private:
     std::wstring m_strStorePath;
+    bool m_bTakeInImages = true;
     std::wstring m_strError;
     StoreFailure m_nFailure = StoreFailure::None;
     std::optional<CModelStamp> m_baseStamp;

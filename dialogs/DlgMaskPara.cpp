@@ -64,11 +64,7 @@ CDlgMaskPara::CDlgMaskPara(const CInspType* type, const CSide* side, CMaskArea* 
         m_bDelete = true;
         done(Accepted);
     });
-    connect(m_pClone, &QPushButton::clicked, this, [this] {
-        m_bClone = true;
-        m_strLabel = m_pLabel->text().toStdWString();
-        done(Accepted);
-    });
+    connect(m_pClone, &QPushButton::clicked, this, &CDlgMaskPara::OnClone);
     connect(ok, &QPushButton::clicked, this, &CDlgMaskPara::accept);
     connect(cancel, &QPushButton::clicked, this, &CDlgMaskPara::reject);
 
@@ -94,6 +90,7 @@ int CDlgMaskPara::DoModal() {
 void CDlgMaskPara::Initialise() {
     setWindowTitle(TrQ(L"掩模属性"));
     m_pLabel->setText(QString::fromStdWString(m_strLabel));
+    m_strOpenedLabel = m_strLabel;
     m_pDelete->setEnabled(m_bAllowDeleteClone);
     m_pClone->setEnabled(m_bAllowDeleteClone);
 
@@ -118,6 +115,25 @@ void CDlgMaskPara::Initialise() {
                 m_bMultiChannel = node->m_para.m_strValue == L"1";
         }
     }
+}
+
+void CDlgMaskPara::OnClone() {
+    std::wstring label = m_pLabel->text().toStdWString();
+    if (m_cloneTagTaken && m_cloneTagTaken(label)) {
+        const std::wstring free = NextFreeTag(label, m_cloneTagTaken);
+        if (label != m_strOpenedLabel) {
+            // Typed by the operator: not replaced behind their back. The free tag is offered, selected.
+            ZrkMessageBox(Translate(L"该标识已经存在!"), windowTitle().toStdWString(), MB_OK | MB_ICONWARNING);
+            m_pLabel->setText(QString::fromStdWString(free));
+            m_pLabel->selectAll();
+            m_pLabel->setFocus();
+            return;
+        }
+        label = free;  // the area's own tag, untouched: the clone takes the next free one
+    }
+    m_bClone = true;
+    m_strLabel = label;
+    done(Accepted);
 }
 
 void CDlgMaskPara::showEvent(QShowEvent* event) {

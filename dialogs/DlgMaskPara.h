@@ -18,11 +18,16 @@
 /// carries it). When the script cannot be read the grid is empty and the area keeps its text.
 ///
 /// "删除(&D)" sets `m_bDelete`; "克隆(&L)" sets `m_bClone` and takes the label into `m_strLabel`; both close
-/// with OK and write nothing into the area. Without `allowDeleteClone` both buttons are disabled.
+/// with OK and write nothing into the area. Without `allowDeleteClone` both buttons are disabled. When the
+/// opener names the tags a clone may not take (`m_cloneTagTaken`), "克隆" with such a tag does not close:
+/// the tag the dialog opened with (left as it was) is replaced by the next free one and the clone goes
+/// ahead with it; a tag the operator typed is refused with "该标识已经存在!" and stays selected for
+/// retyping, with the next free tag offered in its place.
 ///
 /// Controls by name: "parameterGrid", "label", "delete", "clone", "1" (OK), "2" (Cancel).
 
 #include <QDialog>
+#include <functional>
 #include <string>
 
 class CGridCtrlEx;
@@ -45,6 +50,8 @@ public:
     std::wstring m_strLabel; ///< set by the opener before running; the label typed, after OK or clone
     bool m_bDelete = false;
     bool m_bClone = false;
+    /// Set by the opener: whether a clone may not take this tag (already used on its small sheet).
+    std::function<bool(const std::wstring&)> m_cloneTagTaken;
 
     /// Whether the side lets the area use a channel other than "L" (known once the dialog was shown).
     bool IsMultiChannelAllowed() const { return m_bMultiChannel; }
@@ -58,6 +65,7 @@ protected:
 
 private:
     void Initialise();
+    void OnClone();
 
     const CInspType* m_pType;
     const CSide* m_pSide;
@@ -67,6 +75,7 @@ private:
     bool m_bInitialised = false;
     bool m_bScriptLoaded = false;
     bool m_bMultiChannel = true;
+    std::wstring m_strOpenedLabel; ///< the label as the dialog showed it first
     CGridCtrlEx* m_pGrid;
     QLineEdit* m_pLabel;
     QPushButton* m_pDelete;

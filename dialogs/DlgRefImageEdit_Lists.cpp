@@ -9,7 +9,7 @@
 #include "dialogs/DlgSelPos.h"
 #include "dialogs/DlgSplitAreaParaEdit.h"
 #include "dialogs/ModalRunner.h"
-#include "editor/ImgWnd.h"
+#include "view/ImgWnd.h"
 #include "formats/Format.h"
 #include "formats/LanguagePack.h"
 #include "host/GlobalPara.h"

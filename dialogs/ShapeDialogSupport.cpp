@@ -39,3 +39,28 @@ double ReadDecimal(const std::wstring& text, bool* finite) {
 QString TrQ(const wchar_t* text) {
     return QString::fromStdWString(Translate(text, 0));
 }
+
+std::wstring NextFreeTag(const std::wstring& tag, const std::function<bool(const std::wstring&)>& taken) {
+    if (!taken(tag))
+        return tag;
+    size_t digits = tag.size();
+    while (digits > 0 && tag[digits - 1] >= L'0' && tag[digits - 1] <= L'9')
+        --digits;
+    const std::wstring stem = tag.substr(0, digits);
+    const std::wstring number = tag.substr(digits);
+    const size_t width = number.size();
+    // Counted in a wide integer: a tag ending in many digits never overflows, it only grows longer.
+    unsigned long long next = tag.empty() ? 1 : 2;  // an area without a tag: its clone is "1"
+    if (!number.empty() && number.size() < 18)
+        next = std::stoull(number) + 1;
+    else if (!number.empty())
+        return NextFreeTag(tag + L"_2", taken);
+    for (;; ++next) {
+        std::wstring count = std::to_wstring(next);
+        if (count.size() < width)
+            count.insert(0, width - count.size(), L'0');
+        const std::wstring candidate = stem + count;
+        if (!taken(candidate))
+            return candidate;
+    }
+}

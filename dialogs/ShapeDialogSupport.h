@@ -1,6 +1,7 @@
 #pragma once
 /// Small helpers the kernel, mask, threshold-mask and note dialogs share.
 
+#include <functional>
 #include <string>
 
 class CInspType;
@@ -17,3 +18,8 @@ double ReadDecimal(const std::wstring& text, bool* finite = nullptr);
 
 /// The translated text as a QString.
 QString TrQ(const wchar_t* text);
+
+/// The first tag after `tag` that `taken` does not refuse: a trailing number counts on ("区域9" gives
+/// "区域10", "A07" gives "A08"), other tags get "2", "3", ... appended, an empty tag counts from "1". `tag`
+/// itself when it is free.
+std::wstring NextFreeTag(const std::wstring& tag, const std::function<bool(const std::wstring&)>& taken);

@@ -2,7 +2,7 @@
 
 #include "datastruct/Phase.h"
 #include "datastruct/Side.h"
-#include "editor/MyImageWnd.h"
+#include "view/MyImageWnd.h"
 #include "editor/ZRKDlg.h"
 #include "geometry/GetBlobPoints.h"
 #include "geometry/ImgBuffer.h"

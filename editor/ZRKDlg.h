@@ -5,15 +5,22 @@
 /// modified flag, saves the model and writes the last selection to the profile when it closes.
 ///
 /// The class is split by concern: ZRKDlg.cpp (construction, start-up, controls, layout, exit),
-/// ZRKDlg_Model.cpp (activation, opening, saving, host callbacks), ZRKDlg_Tree.cpp (tree, selection),
-/// ZRKDlg_View.cpp (display chain, channels, zoom, overlays), ZRKDlg_Sheet.cpp (small sheets, chooser,
-/// note generation), ZRKDlg_ToolBar.cpp (toolbar), ZRKDlg_Commands.cpp (the tree's context menu and its
-/// commands), ZRKDlg_Mouse.cpp (the image window's mouse, wheel and keys, finishing drawn items; the tools
-/// themselves are in DrawTools.cpp), ZRKDlg_Compose.cpp (composing the display buffer where the view shows it).
+/// ZRKDlg_Model.cpp (activation, opening, saving, host callbacks), ZRKDlg_Conflict.cpp (a save refused
+/// because another station saved meanwhile), ZRKDlg_Edit.cpp (the edit journal, drafts, undo and redo),
+/// ZRKDlg_LocalDraft.cpp (drafts kept on the station while a server store is out of reach),
+/// ZRKDlg_Tree.cpp (tree, selection), ZRKDlg_Commands.cpp (the tree's context menu and its commands),
+/// ZRKDlg_ToolBar.cpp (toolbar), ZRKDlg_View.cpp (display chain, channels, zoom, overlays),
+/// ZRKDlg_Sheet.cpp (small sheets, chooser, note generation), ZRKDlg_Compose.cpp (composing the display
+/// buffer where the view shows it), ZRKDlg_Mouse.cpp (the image window's mouse, wheel and keys, finishing
+/// drawn items; the tools themselves are in DrawTools.cpp and SelectTools.cpp), ZRKDlg_Select.cpp
+/// (selecting, dragging, nudging, deleting), ZRKDlg_ItemDialogs.cpp (what a double-click opens, locking),
+/// ZRKDlg_Associate.cpp (kernel association and its lines), ZRKDlg_CopyData.cpp and ZRKDlg_AreaFile.cpp
+/// (copy data, area files), ZRKDlg_MaskPaint.cpp (mask painting), ZRKDlg_RefImages.cpp (the
+/// reference-image command).
 
 #include "datastruct/TemplateStore.h"
 #include "editor/EditJournal.h"
-#include "editor/ImgDisplay.h"
+#include "view/ImgDisplay.h"
 #include "editor/KernelLinks.h"
 #include "geometry/ImgGraphic.h"
 #include "geometry/PolygonEx.h"
@@ -547,6 +554,10 @@ private:
     std::unique_ptr<CTemplateStore> m_pDraftStore;
     CModelStamp m_draftBase;        ///< the saved version the active model's draft starts from
     bool m_bDraftFailShown = false; ///< the failure to keep a draft was told; told again after a success
+    /// A draft found while nobody could be asked (the prompter has no operator): kept as it is, never
+    /// replaced or removed by this activation.
+    bool m_bDraftLeftForOperator = false;
+    bool m_bHostToldOfSave = false; ///< the save in progress already told the host which model is loaded
     QAction* m_pUndoAction = nullptr;
     QAction* m_pRedoAction = nullptr;
     bool m_bWindowCreated = false;

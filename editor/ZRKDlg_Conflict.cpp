@@ -35,6 +35,8 @@ bool CZRKDlg::ResolveSaveConflict() {
         const int id = m_pModel->m_nID;
         DiscardDraft();
         m_bModified = false;  // the edits are given up: reopening asks nothing
+        // When the other version cannot be read (the store busy, the data damaged) the load says so and no
+        // model is open afterwards: callers look at `m_pModel` again before using it.
         OpenByID(id);
         return false;
     }
@@ -90,7 +92,9 @@ bool CZRKDlg::SaveEditsAsCopy() {
     }
     RebuildTree(m_pModel);
     UpdateTitle();
-    if (m_pfnModelLoaded)  // the host shows which template is open
+    if (m_pfnModelLoaded) {  // the host shows which template is open; told once per save
         m_pfnModelLoaded(m_pModel->GetName());
+        m_bHostToldOfSave = true;
+    }
     return true;
 }

@@ -204,6 +204,8 @@ bool CZRKDlg::OpenDraftStore() {
 void CZRKDlg::WriteDraft(const std::string& bytes) {
     if (!m_pModel || m_pModel->m_nID < 1)
         return;  // a model the store cannot hold has no draft either
+    if (m_bDraftLeftForOperator)
+        return;  // the draft of a crash that nobody was asked about is not replaced
     std::wstring detail;
     StoreFailure failure = StoreFailure::None;
     if (!OpenDraftStore()) {
@@ -244,6 +246,7 @@ void CZRKDlg::OfferDraft() {
     m_strDraftOpenError.clear();
     m_draftBase = CModelStamp();
     m_bDraftFailShown = false;
+    m_bDraftLeftForOperator = false;
     UpdateUndoActions();
     if (!m_pModel || m_pModel->m_nID < 1 || !OpenDraftStore())
         return;
@@ -261,14 +264,20 @@ void CZRKDlg::OfferDraft() {
     // A draft kept on this station while the server was out of reach is offered when the store holds none;
     // when both exist the store's wins and the local one goes without a word.
     bool local = false;
-    if (found)
-        DeleteLocalDraft(id);
-    else if (read) {
+    if (!found && read) {
         read = LoadLocalDraft(id, data, found, base);
         local = found;
     }
     if (!found)
         return;
+    if (!PrompterHasOperator()) {
+        // Nobody would see the question (a screenshot, a batch run): every draft stays as it is, and the
+        // question waits for the next start that has an operator.
+        m_bDraftLeftForOperator = true;
+        return;
+    }
+    if (!local)
+        DeleteLocalDraft(id);
     const auto drop = [&] {
         if (local)
             DeleteLocalDraft(id);
@@ -308,6 +317,8 @@ void CZRKDlg::OfferDraft() {
 void CZRKDlg::OnModelSaved() {
     // The saved model supersedes the draft; later drafts start from the new version. A kill between the
     // save and this leaves a draft of the old version: the next activation drops it with a message.
+    if (m_bDraftLeftForOperator)
+        return;  // not this session's draft: its operator decides about it
     if (m_pModel && m_pModel->m_nID >= 1)
         DeleteLocalDraft(m_pModel->m_nID);
     if (m_pModel && m_pModel->m_nID >= 1 && OpenDraftStore()) {
@@ -320,6 +331,9 @@ void CZRKDlg::OnModelSaved() {
 }
 
 void CZRKDlg::DiscardDraft() {
+    // A "no" that nobody gave, or a draft nobody was asked about, removes nothing.
+    if (m_bDraftLeftForOperator || !PrompterHasOperator())
+        return;
     if (m_pModel && m_pModel->m_nID >= 1)
         DeleteLocalDraft(m_pModel->m_nID);
     if (m_pModel && m_pModel->m_nID >= 1 && OpenDraftStore())

@@ -7,7 +7,7 @@
 #include "dialogs/DlgSelPos.h"
 #include "editor/ModelTreeCtrl.h"
 #include "editor/StoreFailureText.h"
-#include "editor/WaitCursor.h"
+#include "view/WaitCursor.h"
 #include "formats/CodePage.h"
 #include "formats/LanguagePack.h"
 #include "formats/Utility.h"
@@ -73,6 +73,7 @@ bool CZRKDlg::LoadSelectedModel(int modelID) {
     m_pModel = m_pSysPara->GetModel();
     if (m_pModel) {
         m_pModel->Reset();
+        m_pModel->SetTakeInImagesOnLoad(PrompterHasOperator());  // a run nobody sees writes nothing
         if (!m_pModel->Load(modelID)) {
             // A model that cannot be read is not shown: the empty model left in its place, once saved, would
             // overwrite what the store still holds.
@@ -215,8 +216,14 @@ bool CZRKDlg::Save() {
 
 void CZRKDlg::OnSaveAndLoad() {
     if (m_pModel) {
+        m_bHostToldOfSave = false;
         Save();  // a failed save does not stop the notification; the exit path asks again
-        if (m_pfnModelLoaded)
+        if (!m_pModel) {
+            // The save met another station's version and reloading it failed: the reload said why. Nothing
+            // is handed to the host, and the editor stays open for opening a template again.
+            return;
+        }
+        if (m_pfnModelLoaded && !m_bHostToldOfSave)
             m_pfnModelLoaded(m_pModel->GetName());
     }
     Exit();

@@ -1,5 +1,6 @@
-// The editor window: selecting, dragging, nudging, locking, editing and deleting what is drawn on the
-// current small sheet. Linking kernels and the association lines are in ZRKDlg_Associate.cpp.
+// The editor window: selecting, dragging, nudging and deleting what is drawn on the current small sheet.
+// The dialogs a double-click opens and locking are in ZRKDlg_ItemDialogs.cpp; linking kernels and the
+// association lines in ZRKDlg_Associate.cpp.
 //
 // Groups and their switches: note items (side or deeper), kernels of the selected phase on the current
 // sheet (kernels shown), the phase's inspection areas (a phase selected, areas shown), the side's shielded
@@ -22,9 +23,9 @@
 #include "dialogs/DlgMaskPara.h"
 #include "dialogs/DlgThreshMaskPara.h"
 #include "editor/EditStep.h"
-#include "editor/ImgView.h"
+#include "view/ImgView.h"
 #include "editor/ModelTreeCtrl.h"
-#include "editor/MyImageWnd.h"
+#include "view/MyImageWnd.h"
 #include "editor/ShapeGroups.h"
 #include "editor/SheetFit.h"
 #include "editor/ShapeReach.h"
@@ -41,20 +42,6 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
-
-namespace {
-
-/// Whether another mask of the list on the same note carries the tag.
-bool TagTaken(CItemList& list, const CMaskArea& self, const std::wstring& tag) {
-    for (int i = 0; i < list.GetSize(); ++i) {
-        auto* other = dynamic_cast<CMaskArea*>(list.GetAt(i));
-        if (other && other != &self && other->m_nSheetID == self.m_nSheetID && other->m_strTag == tag)
-            return true;
-    }
-    return false;
-}
-
-} // namespace
 
 // ---- groups ----
 
@@ -330,133 +317,6 @@ void CZRKDlg::RedrawChanged(CRect dirty, const std::vector<CLinkLine>& linesBefo
     ComposeRect(shown);
     m_pImageWnd->update(
         m_pView->ImageToWindow(QRect(shown.left, shown.top, shown.Width(), shown.Height())).adjusted(-1, -1, 1, 1));
-}
-
-// ---- double-clicks ----
-
-void CZRKDlg::SelectDoubleClick(const CToolEvent& event) {
-    if (!m_pModel || !m_pRefImage)
-        return;
-    if (m_bDragStep) {  // the press of the double-click moved nothing: its step ends here
-        m_bDragStep = false;
-        EndEdit();
-    }
-    const int depth = CModelTreeCtrl::GetItemDepth(m_pTree->GetCaretItem());
-    if (depth < 2)
-        return;
-    CNote* note = GetCurNote();
-    const CPoint at = event.image;
-    const CPoint origin = GetCurSheetOrigin();
-    CPhase* phase = GetCurPhase();
-    CSide* side = GetCurSide();
-    bool opened = false;
-
-    if (m_bShowKernel && phase) {
-        CKernel* kernel = m_pRefImage->FindKernel(at.x + origin.x, at.y + origin.y);
-        if (kernel && kernel->m_nPhaseID == phase->m_nID && !kernel->m_bLocked) {
-            opened = true;
-            kernel->OnLButtonDblClk(event.flags, at.x, at.y);
-            const int kernelID = kernel->m_nID;
-            CEditStep step(*this, L"编辑定位核");
-            CDlgKernelPara dialog(kernel, &m_pModel->m_phaseTypes, this);
-            if (dialog.DoModal() == QDialog::Accepted) {
-                m_bModified = true;
-                if (dialog.m_bDelete) {
-                    RelabelEdit(L"删除定位核");
-                    m_pSelShape = nullptr;
-                    if (!DeleteKernel(kernelID))
-                        ZrkMessageBox(Translate(L"删除失败!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
-                } else if (dialog.m_bClone) {
-                    RelabelEdit(L"克隆定位核");
-                    std::unique_ptr<CIDItem> made(kernel->NewInstance());
-                    if (auto* clone = dynamic_cast<CKernel*>(made.get()); clone && clone->CopyFrom(kernel)) {
-                        clone->m_nID = m_pRefImage->m_kernels.GetMaxID() + 1;
-                        clone->Move(10, 10, -1);
-                        clone->SetSelected(true);
-                        kernel->SetSelected(false);
-                        if (m_pRefImage->m_kernels.Add(clone)) {
-                            made.release();
-                            m_pSelShape = clone;
-                        }
-                    }
-                }
-            }
-            RedrawOverlays(255);
-        }
-    }
-
-    if (!opened && depth == 3 && phase && m_bShowPhaseMask) {
-        CItemList& list = phase->m_areas;
-        for (int i = list.GetSize() - 1; i >= 0; --i) {
-            CMaskArea* area = MaskOnNote(list, i, note);
-            if (!area || area->m_bLocked || !area->HitTest(at.x, at.y))
-                continue;
-            opened = true;
-            CEditStep step(*this, L"编辑检测区");
-            CDlgMaskPara dialog(GetCurType(), side, area, L"PhaseMaskPara.ini", true, this);
-            dialog.m_strLabel = area->m_strTag;
-            if (dialog.DoModal() == QDialog::Accepted) {
-                m_bModified = true;
-                if (dialog.m_bDelete) {
-                    RelabelEdit(L"删除检测区");
-                    if (m_pSelShape == area)
-                        m_pSelShape = nullptr;
-                    list.RemoveAt(i);
-                } else if (dialog.m_bClone) {
-                    RelabelEdit(L"克隆检测区");
-                    // A clone carries the label typed; like a new area, it may not take one already used.
-                    if (TagTaken(list, *area, dialog.m_strLabel) || area->m_strTag == dialog.m_strLabel) {
-                        ZrkMessageBox(Translate(L"该标识已经存在!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
-                    } else {
-                        std::unique_ptr<CIDItem> made(area->NewInstance());
-                        auto* clone = dynamic_cast<CMaskArea*>(made.get());
-                        if (clone && clone->CopyFrom(area)) {
-                            clone->Move(5, 5, -1);
-                            clone->m_nID = list.GetMaxID() + 1;
-                            clone->m_strTag = dialog.m_strLabel;
-                            if (list.Add(clone))
-                                made.release();
-                        }
-                    }
-                } else if (TagTaken(list, *area, dialog.m_strLabel)) {
-                    ZrkMessageBox(Translate(L"该标识已经存在!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
-                } else {
-                    area->m_strTag = dialog.m_strLabel;
-                }
-            }
-            RedrawOverlays(255);
-            break;
-        }
-    }
-
-    if (!opened && side && m_bShowThreshMask) {
-        CItemList& list = side->m_threshMasks;
-        for (int i = list.GetSize() - 1; i >= 0; --i) {
-            auto* area = dynamic_cast<CThreshMaskArea*>(MaskOnNote(list, i, note));
-            if (!area || area->m_bLocked || !area->HitTest(at.x, at.y))
-                continue;
-            CEditStep step(*this, L"编辑屏蔽区");
-            const std::wstring tag = area->m_strTag;
-            CDlgThreshMaskPara dialog(&m_pModel->m_maskCoeffTypes, area, this);
-            if (dialog.DoModal() == QDialog::Accepted)
-                m_bModified = true;
-            if (TagTaken(list, *area, area->m_strTag)) {
-                area->m_strTag = tag;
-                ZrkMessageBox(Translate(L"该标识已经存在!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
-            }
-            RedrawOverlays(255);
-            break;
-        }
-    }
-}
-
-void CZRKDlg::ToggleSelectedLock() {
-    if (!m_pModel || !m_pSelShape)
-        return;
-    CEditStep step(*this, m_pSelShape->m_bLocked ? L"解锁" : L"锁定");
-    m_pSelShape->m_bLocked = m_pSelShape->m_bLocked ? 0 : 1;
-    m_bModified = true;
-    RedrawOverlays(255);
 }
 
 // ---- keys ----

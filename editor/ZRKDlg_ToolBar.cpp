@@ -4,8 +4,9 @@
 
 #include "formats/LanguagePack.h"
 #include "geometry/ImgBuffer.h"
-#include "editor/MyImageWnd.h"
+#include "view/MyImageWnd.h"
 
+#include <QKeySequence>
 #include <QPainter>
 #include <QToolBar>
 #include <QToolButton>
@@ -17,26 +18,41 @@ namespace {
 struct ToolPlace {
     int command;          ///< 0 for a separator
     const wchar_t* label;
-    const wchar_t* tip;   ///< the part after the line feed of the command's string resource
+    const wchar_t* tip;   ///< what the command does, shown as the button's tooltip
     QColor color;         ///< of the drawn button image
+    QKeyCombination key = {};  ///< the command's shortcut, none when empty
 };
 
 // The 28 places of the bar; places 6, 12, 14, 18, 20 and 24 are separators.
 const ToolPlace kPlaces[28] = {
-    {32784, L"新建", L"AAAA", QColor(60, 120, 200)},   {32785, L"打开", L"打开", QColor(60, 120, 200)},
-    {32786, L"复制", L"复制", QColor(60, 120, 200)},   {32790, L"暂无", L"AAAA", QColor(150, 150, 150)},
-    {32787, L"保存", L"保存", QColor(40, 150, 70)},    {32788, L"暂无", L"AAAA", QColor(150, 150, 150)},
-    {0, nullptr, nullptr, {}},                          {32804, L"检测面", L"AAAA", QColor(170, 110, 40)},
-    {32803, L"分层", L"AAAA", QColor(170, 110, 40)},   {32805, L"掩模", L"AAAA", QColor(170, 110, 40)},
-    {32806, L"自定义", L"AAAA", QColor(170, 110, 40)}, {32807, L"参考图", L"AAAA", QColor(170, 110, 40)},
-    {0, nullptr, nullptr, {}},                          {32789, L"掩模", L"AAAA", QColor(150, 60, 160)},
-    {0, nullptr, nullptr, {}},                          {32802, L"水平", L"AAAA", QColor(30, 140, 150)},
-    {32810, L"垂直", L"AAAA", QColor(30, 140, 150)},   {32801, L"原图", L"AAAA", QColor(30, 140, 150)},
-    {0, nullptr, nullptr, {}},                          {32791, L"导出", L"AAAA", QColor(100, 100, 180)},
-    {0, nullptr, nullptr, {}},                          {32814, L"多边形", L"AAAA", QColor(200, 90, 40)},
-    {32812, L"矩形", L"AAAA", QColor(200, 90, 40)},    {32813, L"椭圆", L"AAAA", QColor(200, 90, 40)},
-    {0, nullptr, nullptr, {}},                          {32783, L"全选", L"AAAA", QColor(90, 90, 90)},
-    {32811, L"全否", L"AAAA", QColor(90, 90, 90)},     {32815, L"复制", L"AAAA", QColor(90, 90, 90)},
+    {32784, L"新建", L"新建模板", QColor(60, 120, 200)},
+    {32785, L"打开", L"打开模板", QColor(60, 120, 200)},
+    {32786, L"复制", L"复制模板", QColor(60, 120, 200)},
+    {32790, L"暂无", L"暂无功能", QColor(150, 150, 150)},
+    {32787, L"保存", L"保存模板", QColor(40, 150, 70), Qt::CTRL | Qt::Key_S},
+    {32788, L"暂无", L"暂无功能", QColor(150, 150, 150)},
+    {0, nullptr, nullptr, {}},
+    {32804, L"检测面", L"编辑检测面类型", QColor(170, 110, 40)},
+    {32803, L"分层", L"编辑分层类型", QColor(170, 110, 40)},
+    {32805, L"掩模", L"编辑掩模系数类型", QColor(170, 110, 40)},
+    {32806, L"自定义", L"编辑自定义参数类型", QColor(170, 110, 40)},
+    {32807, L"参考图", L"管理参考图", QColor(170, 110, 40)},
+    {0, nullptr, nullptr, {}},
+    {32789, L"掩模", L"绘制所选检测区的掩模", QColor(150, 60, 160)},
+    {0, nullptr, nullptr, {}},
+    {32802, L"水平", L"图像适合窗口宽度", QColor(30, 140, 150)},
+    {32810, L"垂直", L"图像适合窗口高度", QColor(30, 140, 150)},
+    {32801, L"原图", L"图像原始大小", QColor(30, 140, 150)},
+    {0, nullptr, nullptr, {}},
+    {32791, L"导出", L"导出检测区", QColor(100, 100, 180)},
+    {0, nullptr, nullptr, {}},
+    {32814, L"多边形", L"以多边形绘制", QColor(200, 90, 40)},
+    {32812, L"矩形", L"以矩形绘制", QColor(200, 90, 40)},
+    {32813, L"椭圆", L"以椭圆绘制", QColor(200, 90, 40)},
+    {0, nullptr, nullptr, {}},
+    {32783, L"全选", L"选择全部图形", QColor(90, 90, 90)},
+    {32811, L"全否", L"取消全部选择", QColor(90, 90, 90)},
+    {32815, L"复制", L"复制数据到其他小张", QColor(90, 90, 90)},
 };
 
 // A 25 x 25 button image: the label's first character on a coloured tile.
@@ -73,7 +89,13 @@ void CZRKDlg::BuildToolBar() {
         }
         QString label = QString::fromStdWString(Translate(place.label, 0));
         QAction* action = m_pToolBar->addAction(MakeButtonImage(label, place.color), label);
-        action->setToolTip(QString::fromStdWString(Translate(place.tip, 0)));
+        QString tip = QString::fromStdWString(Translate(place.tip, 0));
+        if (place.key != QKeyCombination()) {
+            action->setShortcut(QKeySequence(place.key));
+            action->setShortcutContext(Qt::WindowShortcut);
+            tip += QStringLiteral(" (") + action->shortcut().toString(QKeySequence::NativeText) + ')';
+        }
+        action->setToolTip(tip);
         const int command = place.command;
         connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
         if (auto* button = qobject_cast<QToolButton*>(m_pToolBar->widgetForAction(action))) {

@@ -1,6 +1,6 @@
 #include "host/GlobalPara.h"
 
-#include "editor/ImgDisplay.h"
+#include "view/ImgDisplay.h"
 #include "formats/Format.h"
 #include "formats/Utility.h"
 #include "host/CustomFindFile.h"

@@ -7,8 +7,12 @@
 #include "formats/LanguagePack.h"
 #include "support/Prompter.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QLocale>
+#include <QTranslator>
 #include <cwctype>
+#include <memory>
 
 std::wstring ReadConfiguredLanguage(const std::wstring& exeFolder) {
     std::wstring path = exeFolder + L"Home/Config/system.ini";
@@ -43,6 +47,26 @@ std::wstring& LanguageOverride() {
 
 void SetLanguageOverride(const std::wstring& language) { LanguageOverride() = language; }
 
+bool InstallQtTranslations(const std::wstring& language) {
+    static QTranslator* installed = nullptr;
+    if (!QCoreApplication::instance())
+        return false;
+    if (installed) {
+        QCoreApplication::removeTranslator(installed);
+        delete installed;
+        installed = nullptr;
+    }
+    // The interface languages whose packs Qt has its own texts for; English is Qt's own language.
+    if (LocaleForLanguage(language) != ZRK_LOCALE_CHINESE)
+        return false;
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+        !QCoreApplication::installTranslator(translator.get()))
+        return false;  // without Qt's translations installed its texts stay English
+    installed = translator.release();
+    return true;
+}
+
 CZRKDllApp::CZRKDllApp() {
     m_strLanguage = LanguageOverride().empty() ? ReadConfiguredLanguage(GetExeFolder()) : LanguageOverride();
     m_nLocaleID = LocaleForLanguage(m_strLanguage);
@@ -57,6 +81,7 @@ bool CZRKDllApp::InitInstance() {
     static CQtPrompter qtPrompter;
     IPrompter* current = SetPrompter(nullptr);
     SetPrompter(current ? current : &qtPrompter);
+    InstallQtTranslations(m_strLanguage);
     return true;
 }
 

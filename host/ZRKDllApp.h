@@ -20,8 +20,8 @@ public:
     CZRKDllApp(const CZRKDllApp&) = delete;
     CZRKDllApp& operator=(const CZRKDllApp&) = delete;
 
-    /// Initialisation: sets the profile's company key "Veltranox" and installs the Qt prompter when no
-    /// other prompter is in force. True.
+    /// Initialisation: sets the profile's company key "Veltranox", installs the Qt prompter when no
+    /// other prompter is in force and Qt's own translation for the language. True.
     virtual bool InitInstance();
 
     /// The locale identifier chosen at start (0x404 or 0x409).
@@ -46,3 +46,7 @@ void SetLanguageOverride(const std::wstring& language);
 std::wstring ReadConfiguredLanguage(const std::wstring& exeFolder);
 /// 0x404 for a name whose lower case is "chinese", 0x409 otherwise.
 int LocaleForLanguage(const std::wstring& language);
+/// Qt's own texts (message-box buttons, file-dialog labels) in the language of the pack in use: installs
+/// Qt's translation for a Chinese pack (replacing one installed before) and none for any other. True when
+/// one is installed; false without an application object or without Qt's translation files.
+bool InstallQtTranslations(const std::wstring& language);

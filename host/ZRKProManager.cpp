@@ -1,7 +1,7 @@
 #include "host/ZRKProManager.h"
 
 #include "datastruct/ModelInfo.h"
-#include "editor/MyImageWnd.h"
+#include "view/MyImageWnd.h"
 #include "host/AppProfile.h"
 #include "host/ModuleState.h"
 

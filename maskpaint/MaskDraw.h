@@ -10,6 +10,11 @@
 /// brush tool only), "恢复数据", "确定", "取消". Right: the image window in its frame (35146) with the scroll
 /// bars 35144 (vertical) and 35145 (horizontal).
 ///
+/// The copy tool: a rubber band remembers its rectangle as the source (one narrower than 5 pixels forgets
+/// it). A later band with the source's width or its height copies the source's content to the band's
+/// top-left corner, and becomes the source in turn. Dragging the source's tracker copies it to where it is
+/// dropped.
+///
 /// Painting is limited to the bounding box the mask had when the dialog opened (clipped to the image).
 /// Ctrl+Z undoes the last stroke, rectangle, circle, copy or restore, Ctrl+Y (or Ctrl+Shift+Z) redoes it;
 /// the wheel scrolls, Ctrl+wheel zooms about the pointer.

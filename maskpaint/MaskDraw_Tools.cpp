@@ -276,6 +276,12 @@ void CMaskDraw::OnLButtonUp(unsigned /*flags*/, const QPoint& point) {
             m_bCopyValid = false; // too narrow to be a source
             m_pView->SetTracker(QRect());
         } else {
+            // A band with the remembered source's width or height takes a copy of the source at its top-left
+            // corner; any band becomes the source from now on.
+            if (m_bCopyValid && (r.Width() == m_rcCopySource.Width() || r.Height() == m_rcCopySource.Height())) {
+                const CRect source = m_rcCopySource;
+                PaintStep([&] { return m_canvas.CopyRect(source, CPoint{r.left, r.top}); });
+            }
             m_bCopyValid = true;
             m_rcCopySource = r;
             m_pView->SetTracker(WindowRect(r));

@@ -8,7 +8,7 @@ set -euo pipefail
 
 PACKAGES=(
     cmake g++ ninja-build ccache pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
     libopencv-core-dev libopencv-imgproc-dev libopencv-imgcodecs-dev
     libsqlite3-dev libstb-dev
     libpq-dev postgresql

@@ -22,6 +22,7 @@ public:
     bool GetOpenFileNames(const FileDialogRequest&, std::vector<std::wstring>&) override { return false; }
     bool GetSaveFileName(const FileDialogRequest&, std::wstring&) override { return false; }
     bool ChooseColor(COLORREF, COLORREF&) override { return false; }
+    bool HasOperator() const override { return false; }
 };
 
 CConsolePrompter g_consolePrompter;
@@ -40,6 +41,8 @@ IPrompter* SetPrompter(IPrompter* prompter) {
 int ZrkMessageBox(const std::wstring& text, const std::wstring& caption, unsigned type) {
     return GetPrompter().MessageBox(text, caption, type);
 }
+
+bool PrompterHasOperator() { return GetPrompter().HasOperator(); }
 
 int CRecordingPrompter::MessageBox(const std::wstring& text, const std::wstring& caption, unsigned type) {
     int answer;

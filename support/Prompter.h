@@ -51,17 +51,23 @@ public:
     virtual bool GetSaveFileName(const FileDialogRequest& request, std::wstring& path) = 0;
     /// Asks for a colour starting from `initial`; false when cancelled.
     virtual bool ChooseColor(COLORREF initial, COLORREF& chosen) = 0;
+    /// Whether a person sees the questions and answers them. A run without one (a screenshot, a batch
+    /// program) still gets answers, but never acts on an answer that deletes, replaces or saves the
+    /// operator's work: such questions are left for the next run that has an operator.
+    virtual bool HasOperator() const { return true; }
 };
 
 /// The prompter in force: the one installed last, or a fallback that writes messages to standard error
 /// and answers as a person who declines would (IDOK for MB_OK, IDCANCEL or IDNO otherwise; file and
-/// colour dialogs cancelled).
+/// colour dialogs cancelled). The fallback has no operator.
 IPrompter& GetPrompter();
 /// Installs a prompter (not owned); null restores the fallback. Returns the previous one, or null.
 IPrompter* SetPrompter(IPrompter* prompter);
 
 /// Shortcuts through the prompter in force.
 int ZrkMessageBox(const std::wstring& text, const std::wstring& caption = L"", unsigned type = MB_OK);
+/// Whether the prompter in force has a person answering it.
+bool PrompterHasOperator();
 
 /// Installs a prompter for the lifetime of the guard and restores the previous one afterwards.
 class ScopedPrompter {

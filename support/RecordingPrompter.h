@@ -20,6 +20,7 @@ public:
     bool GetOpenFileNames(const FileDialogRequest& request, std::vector<std::wstring>& paths) override;
     bool GetSaveFileName(const FileDialogRequest& request, std::wstring& path) override;
     bool ChooseColor(COLORREF initial, COLORREF& chosen) override;
+    bool HasOperator() const override { return m_bHasOperator; }
 
     /// The texts of the message boxes shown, in order.
     std::vector<std::wstring> Texts() const;
@@ -33,4 +34,5 @@ public:
     std::deque<COLORREF> m_colors;                ///< next colour-dialog results
     int m_defaultAnswer = 0;                      ///< 0: the rule above
     int m_colorRequests = 0;
+    bool m_bHasOperator = true;                   ///< false: answers as a run nobody sees
 };

@@ -4,7 +4,7 @@
 
 #include "EditorDeployment.h"
 
-#include "editor/MyImageWnd.h"
+#include "view/MyImageWnd.h"
 #include "editor/ZRKDlg.h"
 #include "geometry/ImgBuffer.h"
 #include "support/RecordingPrompter.h"

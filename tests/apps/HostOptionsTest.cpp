@@ -93,6 +93,46 @@ TEST(HostOptions, AReadOnlyDeploymentWritesToTheUsersDataFolderSeededWithItsStor
     fs::permissions(deploy.Path() / "Home", fs::perms::owner_all);
 }
 
+TEST(HostOptions, HelpListsTheDialogNamesInTheColumnOfTheDescriptions) {
+    FILE* pipe = popen("'" ZRK_DEPLOY_DIR "zrk-host' --help", "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string help;
+    char buffer[512];
+    while (size_t n = fread(buffer, 1, sizeof buffer, pipe))
+        help.append(buffer, n);
+    ASSERT_EQ(pclose(pipe), 0);
+    std::vector<std::string> lines;
+    for (size_t at = 0, end; at < help.size(); at = end + 1) {
+        end = help.find('\n', at);
+        if (end == std::string::npos)
+            end = help.size();
+        lines.push_back(help.substr(at, end - at));
+    }
+    const auto indent = [](const std::string& line) { return static_cast<int>(line.find_first_not_of(' ')); };
+    // Where an option's description starts: after the option and at least two blanks.
+    const auto description = [](const std::string& line) {
+        const size_t gap = line.find("  ", 2);
+        return gap == std::string::npos ? -1 : static_cast<int>(line.find_first_not_of(' ', gap));
+    };
+    size_t open = 0;
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].rfind("  --open", 0) == 0)
+            open = i;
+    ASSERT_GT(open, 0u) << help;
+    EXPECT_EQ(description(lines[open]), kHelpDescriptionColumn);
+    for (size_t i = 0; i < open; ++i) {
+        if (lines[i].rfind("  --", 0) == 0) {
+            EXPECT_EQ(description(lines[i]), kHelpDescriptionColumn) << lines[i];
+        }
+    }
+    ASSERT_GT(lines.size(), open + 10);  // the names of the dialogs follow
+    for (size_t i = open + 1; i < lines.size(); ++i) {
+        if (!lines[i].empty()) {
+            EXPECT_EQ(indent(lines[i]), kHelpDescriptionColumn) << lines[i];
+        }
+    }
+}
+
 TEST(HostOptions, TheProgramAnswersItsOptionsAndRendersADialogInEnglish) {
     EXPECT_EQ(RunHost("--help"), 0);
     EXPECT_EQ(RunHost("--version"), 0);

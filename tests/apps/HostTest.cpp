@@ -4,9 +4,13 @@
 #include "EditorDeployment.h"
 #include "HostWindow.h"
 
+#include "datastruct/ModelCodec.h"
 #include "datastruct/ModelInfo.h"
 #include "datastruct/SysPara.h"
+#include "datastruct/TemplateStore.h"
 #include "dialogs/ModalRunner.h"
+#include "editor/ZRKDlg.h"
+#include "formats/CodePage.h"
 #include "host/AppProfile.h"
 #include "host/ZRKProManager.h"
 #include "support/RecordingPrompter.h"
@@ -16,6 +20,7 @@
 #include <QListWidget>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 
 namespace {
@@ -31,6 +36,11 @@ protected:
     ScopedPrompter m_scoped{&m_prompter};
     int m_nSample = 0, m_nOther = 0;
 };
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 int CatalogueSize() {
     CSysPara sysPara;
@@ -128,6 +138,55 @@ TEST_F(HostTest, ScreenshotRendersTheEditorWithTheLastSelectionIntoAPng) {
         std::filesystem::copy_file(png, keep, std::filesystem::copy_options::overwrite_existing);
     EXPECT_EQ(image.pixelColor(600, 130), QColor(250, 240, 230));  // the sheet's paper
     EXPECT_EQ(image.pixelColor(500, 300), QColor(200, 60, 0));     // its print block, in colour
+}
+
+TEST_F(HostTest, RunsThatCannotAskLeaveACrashsDraftAndTheStoreForTheNextInteractiveStart) {
+    WriteProfileInt(L"ZRKDll", L"PreModeID", m_nSample);
+    // What a crash left: the only copy of the operator's edits, as the draft of the model.
+    std::string draft;
+    {
+        CModelInfo edited;
+        ASSERT_TRUE(edited.Load(m_nSample));
+        ASSERT_GT(edited.m_inspTypes.GetSize(), 1);
+        edited.m_inspTypes.RemoveAt(edited.m_inspTypes.GetSize() - 1);  // the operator deleted a type
+        draft = EncodeModel(edited);
+        CTemplateStore store;
+        ASSERT_TRUE(store.Open(GetTemplateStorePath()));
+        CModelStamp base;
+        ASSERT_TRUE(store.GetModelStamp(m_nSample, base));
+        ASSERT_TRUE(store.SaveDraft(m_nSample, base, draft));
+    }
+    const auto storedDraft = [this] {
+        CTemplateStore store;
+        EXPECT_TRUE(store.Open(GetTemplateStorePath()));
+        std::string data;
+        bool found = false;
+        CModelStamp base;
+        EXPECT_TRUE(store.LoadDraft(m_nSample, data, found, base));
+        return data;
+    };
+    const std::string storeFile = WideToUtf8(GetTemplateStorePath());
+    const std::string before = ReadWholeFile(storeFile);
+    ASSERT_FALSE(before.empty());
+    const std::string png = (m_deploy.Dir().Path() / "shot.png").string();
+    for (const std::string extra : {"", " --open type"}) {
+        const std::string command = "env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY '" ZRK_DEPLOY_DIR
+                                    "zrk-host' --screenshot '" + png + "'" + extra + " 2>/dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        EXPECT_EQ(storedDraft(), draft) << extra;
+        EXPECT_EQ(ReadWholeFile(storeFile), before) << "the store changed" << extra;
+    }
+    // The next start with an operator asks, and "yes" brings the edits back.
+    m_prompter.m_answers = {IDYES};
+    CHostWindow host;
+    ASSERT_TRUE(host.StartEditor());
+    CZRKDlg* dlg = CZRKProManager::GetZRKProManagerPtr()->GetDialog();
+    ASSERT_EQ(m_prompter.Texts().size(), 1u);
+    EXPECT_EQ(m_prompter.Texts()[0], L"发现该模板上次未保存的修改(程序异常退出),是否恢复?");
+    ASSERT_NE(dlg->m_pModel, nullptr);
+    EXPECT_EQ(EncodeModel(*dlg->m_pModel), draft);
+    EXPECT_TRUE(dlg->m_bModified);
+    dlg->DestroyWindow();
 }
 
 TEST_F(HostTest, ASwitchThatDidNotHappenIsNotTakenAsLoaded) {

@@ -3,12 +3,14 @@
 #include "ShapeDialogTest.h"
 
 #include "datastruct/InspType.h"
+#include "dialogs/ShapeDialogSupport.h"
 #include "datastruct/Phase.h"
 #include "datastruct/Side.h"
 #include "geometry/MaskArea.h"
 #include "grid/GridCtrlEx.h"
 
 #include <QLineEdit>
+#include <set>
 
 namespace {
 
@@ -180,3 +182,59 @@ TEST_F(DlgMaskParaTest, WithoutItsScriptTheAreaKeepsItsParameters) {
 }
 
 } // namespace
+
+TEST_F(DlgMaskParaTest, CloneWithATakenTagTakesTheNextFreeOneOrKeepsTheDialogOpenWhenTyped) {
+    CPhaseMaskArea* area = Stripes();
+    ASSERT_NE(area, nullptr);
+    const std::set<std::wstring> used = {L"条纹", L"条纹2", L"A1", L"A2"};
+    const auto taken = [&](const std::wstring& tag) { return used.count(tag) > 0; };
+    {
+        // The tag the dialog opened with, left as it was: one press clones with the next free tag.
+        CDlgMaskPara dialog(Type(), Side(), area, L"PhaseMaskPara.ini", true);
+        dialog.m_strLabel = L"条纹";
+        dialog.m_cloneTagTaken = taken;
+        ScopedModalHandler handler([&](QDialog& d) { return Press(d, "clone"); });
+        EXPECT_EQ(dialog.DoModal(), QDialog::Accepted);
+        EXPECT_TRUE(dialog.m_bClone);
+        EXPECT_EQ(dialog.m_strLabel, L"条纹3");
+    }
+    {
+        // A taken tag the operator typed: refused in the dialog, which offers the next free one selected.
+        m_prompter.Clear();
+        CDlgMaskPara dialog(Type(), Side(), area, L"PhaseMaskPara.ini", true);
+        dialog.m_strLabel = L"条纹";
+        dialog.m_cloneTagTaken = taken;
+        QString offered;
+        bool stayed = false, selected = false;
+        ScopedModalHandler handler([&](QDialog& d) {
+            auto* label = Find<QLineEdit>(d, "label");
+            label->setText(QStringLiteral("A1"));
+            Press(d, "clone");
+            stayed = d.isVisible();
+            offered = label->text();
+            selected = label->selectedText() == offered;
+            return Press(d, "clone");  // accepted as offered: no retyping
+        });
+        EXPECT_EQ(dialog.DoModal(), QDialog::Accepted);
+        EXPECT_TRUE(stayed);
+        EXPECT_TRUE(selected);
+        EXPECT_EQ(offered, QStringLiteral("A3"));
+        EXPECT_EQ(m_prompter.Texts(), std::vector<std::wstring>{L"该标识已经存在!"});
+        EXPECT_EQ(dialog.m_strLabel, L"A3");
+    }
+}
+
+TEST(NextFreeTag, CountsOnTrailingNumbersKeepingTheirWidthAndAppendsOtherwise) {
+    std::set<std::wstring> used = {L"A07", L"A08", L"区域", L"区域9", L"x"};
+    const auto taken = [&](const std::wstring& tag) { return used.count(tag) > 0; };
+    EXPECT_EQ(NextFreeTag(L"A07", taken), L"A09");
+    EXPECT_EQ(NextFreeTag(L"区域", taken), L"区域2");
+    EXPECT_EQ(NextFreeTag(L"区域9", taken), L"区域10");
+    EXPECT_EQ(NextFreeTag(L"free", taken), L"free");
+    used.insert(L"");
+    EXPECT_EQ(NextFreeTag(L"", taken), L"1");
+    used.insert(L"99999999999999999999");
+    const std::wstring huge = NextFreeTag(L"99999999999999999999", taken);
+    EXPECT_FALSE(taken(huge));
+    EXPECT_EQ(huge.rfind(L"99999999999999999999", 0), 0u);
+}

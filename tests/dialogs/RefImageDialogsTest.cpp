@@ -13,9 +13,9 @@
 
 #include "datastruct/CameraRefImage.h"
 #include "datastruct/RefImage.h"
-#include "editor/ImgDisplay.h"
-#include "editor/ImgView.h"
-#include "editor/ImgWnd.h"
+#include "view/ImgDisplay.h"
+#include "view/ImgView.h"
+#include "view/ImgWnd.h"
 #include "geometry/BmpFile.h"
 #include "geometry/ImgBuffer.h"
 #include "model/ParaTypes.h"

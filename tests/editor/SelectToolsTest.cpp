@@ -19,9 +19,9 @@
 #include "dialogs/DlgThreshMaskPara.h"
 #include "dialogs/ModalRunner.h"
 #include "dialogs/ToleranceSetting.h"
-#include "editor/ImgView.h"
+#include "view/ImgView.h"
 #include "editor/KernelLinks.h"
-#include "editor/MyImageWnd.h"
+#include "view/MyImageWnd.h"
 #include "editor/SheetFit.h"
 #include "formats/TreeTextNode.h"
 #include "geometry/ImgBuffer.h"
@@ -35,6 +35,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <set>
 
 namespace {
 
@@ -429,6 +430,28 @@ TEST_F(SelectToolsTest, DoubleClickEditsAreasWithTheTagCheckAndClones) {
     button = "delete";
     DoubleClick(250, 50);
     EXPECT_NE(Area(2), nullptr);
+}
+
+TEST_F(SelectToolsTest, CloningAnAreaWithoutRetypingItsTagGivesEachCloneAFreeTag) {
+    ScopedModalHandler handler([](QDialog& dialog) {
+        dialog.findChild<QPushButton*>("clone")->click();  // the tag field left as it opened
+        return dialog.result();
+    });
+    const std::wstring tag = Area(1)->m_strTag;
+    DoubleClick(50, 50);
+    DoubleClick(50, 50);  // now on the clone, which lies on top: cloned in turn
+    EXPECT_TRUE(m_prompter.Texts().empty());
+    ASSERT_EQ(Phase()->m_areas.GetSize(), 3);
+    std::set<std::wstring> tags;
+    for (int id = 1; id <= 3; ++id) {
+        ASSERT_NE(Area(id), nullptr);
+        tags.insert(Area(id)->m_strTag);
+    }
+    EXPECT_EQ(tags.size(), 3u);  // every tag on the small sheet differs
+    EXPECT_EQ(Area(1)->m_strTag, tag);
+    EXPECT_EQ(m_dlg->GetJournal().GetUndoLabel(), L"克隆检测区");
+    ASSERT_TRUE(m_dlg->Undo());
+    EXPECT_EQ(Phase()->m_areas.GetSize(), 2);
 }
 
 TEST_F(SelectToolsTest, ShieldedAreaDialogKeepsTheOldTagWhenTheNewOneIsTaken) {

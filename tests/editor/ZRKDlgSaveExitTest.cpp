@@ -6,7 +6,7 @@
 #include "datastruct/SysPara.h"
 #include "datastruct/TemplateStore.h"
 #include "dialogs/DlgSelPos.h"
-#include "editor/WaitCursor.h"
+#include "view/WaitCursor.h"
 #include "host/AppProfile.h"
 #include "host/GlobalPara.h"
 

@@ -10,8 +10,8 @@
 #include "datastruct/Side.h"
 #include "dialogs/DlgSelPos.h"
 #include "dialogs/ModalRunner.h"
-#include "editor/ImgView.h"
-#include "editor/MyImageWnd.h"
+#include "view/ImgView.h"
+#include "view/MyImageWnd.h"
 #include "geometry/GraphBase.h"
 #include "geometry/ImgBuffer.h"
 #include "host/AppProfile.h"
@@ -28,6 +28,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <filesystem>
+#include <set>
 
 TEST_F(EditorTest, TreeShowsTypesSidesAndPhasesOfTheModel) {
     ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
@@ -334,8 +335,8 @@ TEST_F(EditorTest, StartUpLabelsTheWindowAndTheToolbar) {
     EXPECT_EQ(actions[0]->text(), QStringLiteral("新建"));
     EXPECT_EQ(actions[13]->text(), QStringLiteral("掩模"));
     EXPECT_EQ(actions[27]->text(), QStringLiteral("复制"));
-    EXPECT_EQ(actions[1]->toolTip(), QStringLiteral("打开"));
-    EXPECT_EQ(actions[4]->toolTip(), QStringLiteral("保存"));
+    EXPECT_EQ(actions[1]->toolTip(), QStringLiteral("打开模板"));
+    EXPECT_EQ(actions[4]->toolTip(), QStringLiteral("保存模板 (Ctrl+S)"));
     EXPECT_EQ(m_dlg->GetToolButton(32784)->size(), QSize(50, 50));
     EXPECT_EQ(m_dlg->m_pToolBar->iconSize(), QSize(25, 25));
     for (int disabled : {32807, 32804, 32805, 32814})
@@ -358,14 +359,22 @@ TEST_F(EditorTest, EveryToolbarPlaceAndCaptionCarriesItsIdentifierAndText) {
                             {26, 32811, "全否"},  {27, 32815, "复制"}};
     QList<QAction*> actions = m_dlg->m_pToolBar->actions();
     ASSERT_EQ(actions.size(), 28);
+    std::set<QString> tips;
     for (const Place& p : places) {
         EXPECT_EQ(actions[p.place]->text(), QString::fromUtf8(p.label)) << p.place;
         QToolButton* button = m_dlg->GetToolButton(p.command);
         ASSERT_NE(button, nullptr) << p.command;
         EXPECT_EQ(button->defaultAction(), actions[p.place]) << p.command;
-        const char* tip = p.command == 32785 ? "打开" : p.command == 32786 ? "复制" : p.command == 32787 ? "保存" : "AAAA";
-        EXPECT_EQ(actions[p.place]->toolTip(), QString::fromUtf8(tip)) << p.command;
+        // Every tooltip says what the command does: none is a placeholder or merely repeats the label.
+        const QString tip = actions[p.place]->toolTip();
+        EXPECT_FALSE(tip.isEmpty()) << p.command;
+        EXPECT_NE(tip, QString::fromUtf8(p.label)) << p.command;
+        EXPECT_FALSE(tip.contains(QStringLiteral("AAAA"))) << p.command;
+        tips.insert(tip);
     }
+    EXPECT_EQ(tips.size(), std::size(places) - 1);  // one tip per command ("暂无" twice)
+    EXPECT_EQ(m_dlg->GetToolButton(32791)->toolTip(), QStringLiteral("导出检测区"));
+    EXPECT_EQ(m_dlg->GetToolButton(32815)->toolTip(), QStringLiteral("复制数据到其他小张"));
     const std::pair<int, const char*> captions[] = {
         {1504, "选择"},   {1505, "漫游"},       {1506, "放大"},       {1507, "缩小"},     {1508, "增加屏蔽区"},
         {1509, "增加检测区"}, {1510, "增加定位核"}, {1511, "关联定位核"}, {1011, "检测区"}, {1012, "定位核"},

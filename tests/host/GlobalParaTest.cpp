@@ -1,6 +1,6 @@
 #include "host/GlobalPara.h"
 
-#include "editor/ImgDisplay.h"
+#include "view/ImgDisplay.h"
 #include "support/RecordingPrompter.h"
 #include "testsupport/TempDir.h"
 

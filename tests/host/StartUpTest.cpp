@@ -8,7 +8,10 @@
 
 #include "testsupport/TempDir.h"
 
+#include <QFileDialog>
 #include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -93,4 +96,21 @@ TEST(MyFont, CreatesTheFaceAtTheHeight) {
     EXPECT_FALSE(font.italic());
     EXPECT_FALSE(font.underline());
     EXPECT_EQ(font.weight(), QFont::Normal);
+}
+
+TEST(StartUp, QtsOwnButtonsSpeakTheInterfaceLanguage) {
+    auto yes = [] {
+        QMessageBox box;
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        return box.button(QMessageBox::Yes)->text();
+    };
+    ASSERT_TRUE(InstallQtTranslations(L"Chinese")) << "Qt's translations are not installed";
+    EXPECT_TRUE(yes().contains(QStringLiteral("是"))) << yes().toStdString();
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    EXPECT_NE(dialog.labelText(QFileDialog::LookIn), QStringLiteral("Look in:"));
+    EXPECT_NE(dialog.labelText(QFileDialog::FileName), QStringLiteral("File &name:"));
+    // The English pack loads none: Qt's own words again.
+    EXPECT_FALSE(InstallQtTranslations(L"english"));
+    EXPECT_EQ(yes(), QStringLiteral("&Yes"));
 }

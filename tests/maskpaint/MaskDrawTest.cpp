@@ -285,6 +285,36 @@ TEST_F(MaskDrawTest, CtrlZUndoesStrokesCirclesAndCopiesOneAtATimeAndCtrlYRedoes)
     EXPECT_EQ(Diff(Layer(*dlg), states[1]), 0);
 }
 
+TEST_F(MaskDrawTest, ACopyBandWithTheSourcesWidthOrHeightCopiesTheSourceAndEveryBandBecomesTheSource) {
+    auto dlg = Open();
+    Click(dlg.get(), kRectTool);
+    Click(dlg.get(), kLabelRemove);
+    Drag(*dlg, {At(*dlg, 2, 2), At(*dlg, 8, 12)});  // something to copy, in both sources below
+    Drag(*dlg, {At(*dlg, 52, 32), At(*dlg, 58, 42)});
+    Click(dlg.get(), kCopyTool);
+    Drag(*dlg, {At(*dlg, 0, 0), At(*dlg, 20, 20)});  // the first band: remembered, nothing copied
+    const cv::Mat before = Layer(*dlg);
+    // Neither the source's width nor its height: nothing copied, but this band is the source now.
+    Drag(*dlg, {At(*dlg, 50, 30), At(*dlg, 60, 50)});
+    EXPECT_EQ(Diff(Layer(*dlg), before), 0);
+    // Of its height (20): the band at (70, 0) gets a copy of (50, 30, 10 x 20).
+    Drag(*dlg, {At(*dlg, 70, 0), At(*dlg, 75, 20)});
+    cv::Mat after = Layer(*dlg);
+    EXPECT_EQ(Diff(after(cv::Rect(70, 0, 10, 20)), before(cv::Rect(50, 30, 10, 20))), 0);
+    EXPECT_GT(Diff(after, before), 0);
+    // Back to the painted corner; then a band of its width copies it, whatever its own height.
+    Drag(*dlg, {At(*dlg, 0, 0), At(*dlg, 20, 20)});
+    const cv::Mat middle = Layer(*dlg);
+    EXPECT_EQ(Diff(middle, after), 0);
+    Drag(*dlg, {At(*dlg, 30, 40), At(*dlg, 50, 44)});
+    after = Layer(*dlg);
+    EXPECT_EQ(Diff(after(cv::Rect(30, 40, 20, 20)), after(cv::Rect(0, 0, 20, 20))), 0);
+    EXPECT_GT(Diff(after, middle), 0);
+    // Each copy is one step of the dialog's history.
+    QTest::keyClick(dlg->GetView(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Diff(Layer(*dlg), middle), 0);
+}
+
 TEST_F(MaskDrawTest, RestoreGivesBackTheInitialMask) {
     auto dlg = Open();
     Click(dlg.get(), kRectTool);

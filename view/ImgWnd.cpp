@@ -1,6 +1,6 @@
-#include "editor/ImgWnd.h"
+#include "view/ImgWnd.h"
 
-#include "editor/ImgView.h"
+#include "view/ImgView.h"
 
 #include <QPaintEvent>
 #include <QPainter>

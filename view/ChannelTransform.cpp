@@ -1,4 +1,4 @@
-#include "editor/ChannelTransform.h"
+#include "view/ChannelTransform.h"
 
 #include "geometry/ImgBuffer.h"
 

@@ -1,6 +1,6 @@
-#include "editor/ImgView.h"
+#include "view/ImgView.h"
 
-#include "editor/ImgDisplay.h"
+#include "view/ImgDisplay.h"
 
 #include <QPainter>
 #include <QWidget>

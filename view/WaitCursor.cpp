@@ -1,4 +1,4 @@
-#include "editor/WaitCursor.h"
+#include "view/WaitCursor.h"
 
 #include <QApplication>
 #include <QCursor>

@@ -2,7 +2,7 @@
 /// The editor's image window: an image window on the image frame (control 1002) with the editor's two
 /// scroll bars (1001 horizontal, 1000 vertical) and the editor as owner (the frame when none is given).
 
-#include "editor/ImgWnd.h"
+#include "view/ImgWnd.h"
 
 class CMyImageWnd : public CImgWnd {
     Q_OBJECT

@@ -1,4 +1,4 @@
-#include "editor/MyImageWnd.h"
+#include "view/MyImageWnd.h"
 
 CMyImageWnd::CMyImageWnd(CImgView* view, QWidget* frame, QScrollBar* horz, QScrollBar* vert, QWidget* owner)
     : CImgWnd(view, frame, horz, vert), m_pOwner(owner ? owner : frame) {

@@ -1,6 +1,6 @@
-#include "editor/ImgDisplay.h"
-#include "editor/ImgView.h"
-#include "editor/MyImageWnd.h"
+#include "view/ImgDisplay.h"
+#include "view/ImgView.h"
+#include "view/MyImageWnd.h"
 
 #include <QPainter>
 #include <QScrollBar>
