@@ -160,10 +160,12 @@ bool CHostWindow::ScreenshotDialog(const QString& what, const QString& file) {
     dlg->resize(1400, 900);
     {
         // The start-up's own questions are declined, as in the editor's picture.
-        ScopedModalHandler cancel([](QDialog& dialog) {
-            dialog.reject();
-            return static_cast<int>(QDialog::Rejected);
-        });
+        ScopedModalHandler cancel(
+            [](QDialog& dialog) {
+                dialog.reject();
+                return static_cast<int>(QDialog::Rejected);
+            },
+            ScopedModalHandler::Optional);
         if (!StartEditor())
             return false;
     }
@@ -178,16 +180,18 @@ bool CHostWindow::ScreenshotDialog(const QString& what, const QString& file) {
         QApplication::processEvents();
     }
     bool saved = false;
-    ScopedModalHandler grab([&](QDialog& dialog) {
-        // The first dialog the command opens is the one asked for; any after it is declined unseen.
-        if (!saved) {
-            dialog.show();
-            QApplication::processEvents();
-            saved = dialog.grab().save(file, "PNG");
-        }
-        dialog.reject();
-        return static_cast<int>(QDialog::Rejected);
-    });
+    ScopedModalHandler grab(
+        [&](QDialog& dialog) {
+            // The first dialog the command opens is the one asked for; any after it is declined unseen.
+            if (!saved) {
+                dialog.show();
+                QApplication::processEvents();
+                saved = dialog.grab().save(file, "PNG");
+            }
+            dialog.reject();
+            return static_cast<int>(QDialog::Rejected);
+        },
+        ScopedModalHandler::Optional);  // a command that opens nothing is told by `saved`
     // Inside the module, as its exported calls are: its own texts are looked up in its section.
     CModuleStateGuard module;
     const bool opened = opener->open(*dlg);

@@ -178,10 +178,12 @@ bool CHostWindow::Screenshot(const QString& file) {
     // Nobody can answer offscreen: messages go to standard error with the declining answers of the
     // fallback prompter, and a modal dialog is cancelled at once instead of waiting forever.
     SetPrompter(nullptr);
-    ScopedModalHandler cancel([](QDialog& dialog) {
-        dialog.reject();
-        return static_cast<int>(QDialog::Rejected);
-    });
+    ScopedModalHandler cancel(
+        [](QDialog& dialog) {
+            dialog.reject();
+            return static_cast<int>(QDialog::Rejected);
+        },
+        ScopedModalHandler::Optional);
     CZRKDlg* dlg = static_cast<CZRKDlg*>(m_pManager->GetZRKDialog());
     dlg->resize(1400, 900);  // the offscreen screen is small; a desktop-sized editor shows more
     if (!StartEditor())

@@ -1,6 +1,10 @@
 #include "dialogs/ModalRunner.h"
 
+#include "support/Prompter.h"
+
 #include <QDialog>
+
+#include <string>
 
 namespace {
 ModalHandler& Handler() {
@@ -31,3 +35,19 @@ ModalHandler SetModalHandler(ModalHandler handler) {
 }
 
 int GetModalRunCount() { return g_nRuns; }
+
+ScopedModalHandler::ScopedModalHandler(ModalHandler handler, Use use, std::source_location where)
+    : m_pRuns(std::make_shared<int>(0)), m_use(use), m_where(where) {
+    // The runner copies the handler it calls: the count is shared with every copy.
+    m_previous = SetModalHandler([runs = m_pRuns, handler = std::move(handler)](QDialog& dialog) {
+        ++*runs;
+        return handler(dialog);
+    });
+}
+
+ScopedModalHandler::~ScopedModalHandler() {
+    SetModalHandler(std::move(m_previous));
+    if (m_use == Required && *m_pRuns == 0)
+        ReportUnusedAnswer(std::string("the modal handler installed at ") + m_where.file_name() + ":" +
+                           std::to_string(m_where.line()) + " was never given a dialog");
+}

@@ -8,6 +8,8 @@
 /// `done` was given.
 
 #include <functional>
+#include <memory>
+#include <source_location>
 
 class QDialog;
 
@@ -20,14 +22,25 @@ ModalHandler SetModalHandler(ModalHandler handler);
 /// How many dialogs `RunModal` has run since the process started.
 int GetModalRunCount();
 
-/// Installs a handler for the lifetime of the guard and restores the previous one afterwards.
+/// Installs a handler for the lifetime of the guard and restores the previous one afterwards. A handler
+/// that never ran is reported as unused (`ReportUnusedAnswer`: in the test programs, a failure) unless it
+/// was installed as `Optional`: one that watches for a dialog that should not open, or answers whatever
+/// dialogs a command may bring.
 class ScopedModalHandler {
 public:
-    explicit ScopedModalHandler(ModalHandler handler) : m_previous(SetModalHandler(std::move(handler))) {}
-    ~ScopedModalHandler() { SetModalHandler(std::move(m_previous)); }
+    enum Use { Required, Optional };
+    explicit ScopedModalHandler(ModalHandler handler, Use use = Required,
+                                std::source_location where = std::source_location::current());
+    ~ScopedModalHandler();
     ScopedModalHandler(const ScopedModalHandler&) = delete;
     ScopedModalHandler& operator=(const ScopedModalHandler&) = delete;
 
+    /// How many dialogs the handler has been given.
+    int GetRunCount() const { return *m_pRuns; }
+
 private:
+    std::shared_ptr<int> m_pRuns;
+    Use m_use;
+    std::source_location m_where;  ///< where the test installed it, for the report
     ModalHandler m_previous;
 };

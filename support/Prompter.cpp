@@ -44,6 +44,35 @@ int ZrkMessageBox(const std::wstring& text, const std::wstring& caption, unsigne
 
 bool PrompterHasOperator() { return GetPrompter().HasOperator(); }
 
+namespace {
+UnusedAnswerReporter g_unusedReporter = nullptr;
+} // namespace
+
+UnusedAnswerReporter SetUnusedAnswerReporter(UnusedAnswerReporter reporter) {
+    UnusedAnswerReporter previous = g_unusedReporter;
+    g_unusedReporter = reporter;
+    return previous;
+}
+
+void ReportUnusedAnswer(const std::string& what) {
+    if (g_unusedReporter)
+        g_unusedReporter(what);
+}
+
+CRecordingPrompter::~CRecordingPrompter() { ReportUnused(); }
+
+void CRecordingPrompter::ReportUnused() const {
+    const auto count = [](size_t n, const char* what) {
+        if (n > 0)
+            ReportUnusedAnswer("the recording prompter was given " + std::to_string(n) + " " + what +
+                               " that no dialog asked for");
+    };
+    count(m_answers.size(), "message-box answer(s)");
+    count(m_openPaths.size(), "open-file answer(s)");
+    count(m_savePaths.size(), "save-file answer(s)");
+    count(m_colors.size(), "colour answer(s)");
+}
+
 int CRecordingPrompter::MessageBox(const std::wstring& text, const std::wstring& caption, unsigned type) {
     int answer;
     if (!m_answers.empty()) {
@@ -96,6 +125,7 @@ std::vector<std::wstring> CRecordingPrompter::Texts() const {
 }
 
 void CRecordingPrompter::Clear() {
+    ReportUnused();
     m_messages.clear();
     m_fileRequests.clear();
     m_answers.clear();

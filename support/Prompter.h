@@ -69,6 +69,14 @@ int ZrkMessageBox(const std::wstring& text, const std::wstring& caption = L"", u
 /// Whether the prompter in force has a person answering it.
 bool PrompterHasOperator();
 
+/// Test programs' check of their own answers: called when answers queued for questions, or handlers
+/// installed for dialogs, were never used (a test that asserts inside a handler would otherwise pass when
+/// the dialog never opened). A test program installs a reporter that fails the running test; without one
+/// nothing happens. Returns the previous reporter.
+using UnusedAnswerReporter = void (*)(const std::string& what);
+UnusedAnswerReporter SetUnusedAnswerReporter(UnusedAnswerReporter reporter);
+void ReportUnusedAnswer(const std::string& what);
+
 /// Installs a prompter for the lifetime of the guard and restores the previous one afterwards.
 class ScopedPrompter {
 public:

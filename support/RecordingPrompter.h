@@ -1,7 +1,8 @@
 #pragma once
 /// A prompter for tests: records every text it is shown and returns answers queued beforehand.
 /// With an empty queue a message box answers IDOK for MB_OK and MB_OKCANCEL, IDYES for the yes/no
-/// styles unless `m_defaultAnswer` is set; file and colour dialogs are cancelled.
+/// styles unless `m_defaultAnswer` is set; file and colour dialogs are cancelled. Answers queued and never
+/// asked for are reported when the prompter is cleared or destroyed: a test whose question never came fails.
 
 #include "support/Prompter.h"
 
@@ -22,8 +23,15 @@ public:
     bool ChooseColor(COLORREF initial, COLORREF& chosen) override;
     bool HasOperator() const override { return m_bHasOperator; }
 
+    CRecordingPrompter() = default;
+    /// Reports answers that were queued and never asked for (see `SetUnusedAnswerReporter`).
+    ~CRecordingPrompter() override;
+    CRecordingPrompter(const CRecordingPrompter&) = delete;
+    CRecordingPrompter& operator=(const CRecordingPrompter&) = delete;
+
     /// The texts of the message boxes shown, in order.
     std::vector<std::wstring> Texts() const;
+    /// Forgets what was shown and what was queued (answers still queued are reported as unused first).
     void Clear();
 
     std::vector<Message> m_messages;
@@ -35,4 +43,7 @@ public:
     int m_defaultAnswer = 0;                      ///< 0: the rule above
     int m_colorRequests = 0;
     bool m_bHasOperator = true;                   ///< false: answers as a run nobody sees
+
+private:
+    void ReportUnused() const;
 };

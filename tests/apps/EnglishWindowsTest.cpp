@@ -158,10 +158,12 @@ protected:
         m_dlg->resize(1400, 900);
         m_dlg->show();
         {
-            ScopedModalHandler decline([](QDialog& dialog) {
-                dialog.reject();
-                return static_cast<int>(QDialog::Rejected);
-            });
+            ScopedModalHandler decline(
+                [](QDialog& dialog) {
+                    dialog.reject();
+                    return static_cast<int>(QDialog::Rejected);
+                },
+                ScopedModalHandler::Optional);  // whatever the activation may ask
             ASSERT_TRUE(m_dlg->ActivateByID(1));
         }
         // The template's own names: the tree's items, and what the model calls its types and sides.
@@ -205,7 +207,7 @@ protected:
             }
             dialog.reject();
             return static_cast<int>(QDialog::Rejected);
-        });
+        }, ScopedModalHandler::Optional);  // the caller checks what showed
         open();
         return shown;
     }

@@ -132,7 +132,7 @@ TEST_F(HostCatalogueTest, AServerStoreRefreshesWhenTheServerTellsIt) {
     std::string reason;
     CPgTestServer* server = SharedPgTestServer(reason);
     if (!server)
-        GTEST_SKIP() << reason;
+        ZRK_SKIP_WITHOUT_SERVER(reason);
     static int counter = 0;
     const std::wstring address =
         Utf8ToWide(server->CreateDatabase("h" + std::to_string(getpid()) + "_" + std::to_string(++counter)));

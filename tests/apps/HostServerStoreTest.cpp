@@ -18,7 +18,7 @@ TEST(HostServerStore, AServerAddressOpensTheServersStoreAndBadOnesAreToldAtStart
     std::string reason;
     CPgTestServer* server = SharedPgTestServer(reason);
     if (!server)
-        GTEST_SKIP() << reason;
+        ZRK_SKIP_WITHOUT_SERVER(reason);
     const std::string address = server->CreateDatabase("host_" + std::to_string(getpid()));
     ASSERT_FALSE(address.empty());
     struct Restore {

@@ -28,7 +28,7 @@ protected:
         std::string reason;
         m_server = SharedPgTestServer(reason);
         if (!m_server)
-            GTEST_SKIP() << reason;
+            ZRK_SKIP_WITHOUT_SERVER(reason);
         static int counter = 0;
         m_address = Utf8ToWide(m_server->CreateDatabase("w" + std::to_string(getpid()) + "_" +
                                                         std::to_string(++counter)));

@@ -46,7 +46,7 @@ protected:
         std::string reason;
         m_server = SharedPgTestServer(reason);
         if (!m_server)
-            GTEST_SKIP() << reason;
+            ZRK_SKIP_WITHOUT_SERVER(reason);
         static int counter = 0;
         const std::string address = m_server->CreateDatabase("t" + std::to_string(getpid()) + "_" +
                                                              std::to_string(++counter));
@@ -301,7 +301,7 @@ protected:
         std::string reason;
         m_server = SharedPgTestServer(reason);
         if (!m_server)
-            GTEST_SKIP() << reason;
+            ZRK_SKIP_WITHOUT_SERVER(reason);
         ASSERT_TRUE(m_server->IsRunning());
         static int counter = 0;
         m_database = "s" + std::to_string(getpid()) + "_" + std::to_string(++counter);

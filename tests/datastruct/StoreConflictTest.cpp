@@ -38,7 +38,7 @@ protected:
         std::string reason;
         m_server = SharedPgTestServer(reason);
         if (!m_server)
-            GTEST_SKIP() << reason;
+            ZRK_SKIP_WITHOUT_SERVER(reason);
         static int counter = 0;
         m_database = "c" + std::to_string(getpid()) + "_" + std::to_string(++counter);
         const std::string address = m_server->CreateDatabase(m_database);

@@ -40,7 +40,7 @@ protected:
         std::string reason;
         CPgTestServer* server = SharedPgTestServer(reason);
         if (!server)
-            GTEST_SKIP() << reason;
+            ZRK_SKIP_WITHOUT_SERVER(reason);
         static int counter = 0;
         const std::string address =
             server->CreateDatabase("img" + std::to_string(getpid()) + "_" + std::to_string(++counter));

@@ -1,7 +1,10 @@
 #include "dialogs/ModalRunner.h"
 
+#include "support/RecordingPrompter.h"
+
 #include <QDialog>
 #include <QLineEdit>
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -57,4 +60,40 @@ TEST(ModalRunner, ScopedHandlersRestoreThePreviousOne) {
     QDialog dialog;
     EXPECT_EQ(RunModal(dialog), 7);
     EXPECT_EQ(outerCalls, 1);
+}
+
+// ---- answers a test prepared and never used ----
+
+TEST(ModalRunner, AHandlerNoDialogRanThroughFailsTheTestUnlessOptional) {
+    EXPECT_NONFATAL_FAILURE(
+        { ScopedModalHandler unused([](QDialog& dialog) { return dialog.result(); }); }, "was never given a dialog");
+    {
+        ScopedModalHandler watch([](QDialog& dialog) { return dialog.result(); }, ScopedModalHandler::Optional);
+        EXPECT_EQ(watch.GetRunCount(), 0);
+    }
+    // Used once, from a copy the runner made: no failure, and the count says so.
+    ScopedModalHandler used([](QDialog&) { return static_cast<int>(QDialog::Accepted); });
+    InitDialog dialog;
+    EXPECT_EQ(RunModal(dialog), QDialog::Accepted);
+    EXPECT_EQ(used.GetRunCount(), 1);
+}
+
+TEST(RecordingPrompter, AnswersNoQuestionAskedForFailTheTest) {
+    EXPECT_NONFATAL_FAILURE(
+        {
+            CRecordingPrompter prompter;
+            prompter.m_answers.push_back(IDYES);
+            prompter.m_answers.push_back(IDNO);
+        },
+        "2 message-box answer(s)");
+    EXPECT_NONFATAL_FAILURE(
+        {
+            CRecordingPrompter prompter;
+            prompter.m_savePaths.push_back(L"/tmp/x.ini");
+            prompter.Clear();  // dropped by a clear before any dialog asked
+        },
+        "save-file answer");
+    CRecordingPrompter used;
+    used.m_answers = {IDNO};
+    EXPECT_EQ(used.MessageBox(L"?", L"", MB_YESNO), IDNO);
 }

@@ -63,10 +63,18 @@ void SaveScreenshot(QWidget& widget, const char* name) {
 }
 
 /// Answers the nested dialogs in order, one step each; records their class names. A dialog that comes
-/// with no step left is cancelled.
+/// with no step left is cancelled; steps left when the script ends were prepared for dialogs that never
+/// came, and fail the test.
 class DialogScript {
 public:
     using Step = std::function<int(QDialog&)>;
+    DialogScript() = default;
+    ~DialogScript() {
+        if (!m_steps.empty())
+            ReportUnusedAnswer(std::to_string(m_steps.size()) + " step(s) of a dialog script were never given a dialog");
+    }
+    DialogScript(const DialogScript&) = delete;
+    DialogScript& operator=(const DialogScript&) = delete;
     DialogScript& Then(Step step) {
         m_steps.push_back(std::move(step));
         return *this;
@@ -76,15 +84,16 @@ public:
 private:
     std::deque<Step> m_steps;
     ScopedModalHandler m_handler{[this](QDialog& dialog) {
-        m_opened.push_back(dialog.metaObject()->className());
-        if (m_steps.empty()) {
-            dialog.reject();
-            return dialog.result();
-        }
-        Step step = std::move(m_steps.front());
-        m_steps.pop_front();
-        return step(dialog);
-    }};
+                                     m_opened.push_back(dialog.metaObject()->className());
+                                     if (m_steps.empty()) {
+                                         dialog.reject();
+                                         return dialog.result();
+                                     }
+                                     Step step = std::move(m_steps.front());
+                                     m_steps.pop_front();
+                                     return step(dialog);
+                                 },
+                                 ScopedModalHandler::Optional};  // the steps are what is checked
 };
 
 /// Picks a cell of the cell picker.

@@ -51,12 +51,14 @@ protected:
     bool Import(const std::wstring& path, const QString& label = QStringLiteral("导入"), bool ok = true) {
         m_prompter.m_openPaths.push_back({path});
         bool opened = false;
-        ScopedModalHandler handler([&](QDialog& d) {
-            opened = true;
-            d.findChild<QLineEdit*>(QStringLiteral("label"))->setText(label);
-            d.findChild<QPushButton*>(QString::fromLatin1(ok ? "1" : "2"))->click();
-            return d.result();
-        });
+        ScopedModalHandler handler(
+            [&](QDialog& d) {
+                opened = true;
+                d.findChild<QLineEdit*>(QStringLiteral("label"))->setText(label);
+                d.findChild<QPushButton*>(QString::fromLatin1(ok ? "1" : "2"))->click();
+                return d.result();
+            },
+            ScopedModalHandler::Optional);  // the result tells whether it opened
         m_dlg->OnCommand(zrkid::ID_IMPORT_AREA);
         return opened;
     }

@@ -42,16 +42,18 @@ protected:
     /// Returns the dialog's result (-1: no dialog opened); `depth` gets the journal's depth seen in OK.
     int Copy(std::initializer_list<const char*> options, std::initializer_list<int> cells, const char* button = "1") {
         int result = -1;
-        ScopedModalHandler handler([&](QDialog& d) {
-            for (const char* name : options)
-                d.findChild<QCheckBox*>(QString::fromLatin1(name))->setChecked(true);
-            for (int cell : cells)
-                d.findChild<QCheckBox*>(QString::number(1000 + cell))->setChecked(true);
-            m_nDepthInDialog = m_dlg->GetEditDepth();
-            d.findChild<QPushButton*>(QString::fromLatin1(button))->click();
-            result = d.result();
-            return result;
-        });
+        ScopedModalHandler handler(
+            [&](QDialog& d) {
+                for (const char* name : options)
+                    d.findChild<QCheckBox*>(QString::fromLatin1(name))->setChecked(true);
+                for (int cell : cells)
+                    d.findChild<QCheckBox*>(QString::number(1000 + cell))->setChecked(true);
+                m_nDepthInDialog = m_dlg->GetEditDepth();
+                d.findChild<QPushButton*>(QString::fromLatin1(button))->click();
+                result = d.result();
+                return result;
+            },
+            ScopedModalHandler::Optional);  // -1 tells that no dialog opened
         m_dlg->OnCommand(zrkid::ID_COPY_DATA);
         return result;
     }

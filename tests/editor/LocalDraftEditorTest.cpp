@@ -33,7 +33,7 @@ protected:
         std::string reason;
         m_server = SharedPgTestServer(reason);
         if (!m_server)
-            GTEST_SKIP() << reason;
+            ZRK_SKIP_WITHOUT_SERVER(reason);
         ASSERT_TRUE(m_server->IsRunning() || m_server->Start()) << m_server->Reason();
         static int counter = 0;
         const std::string database = "e" + std::to_string(getpid()) + "_" + std::to_string(++counter);

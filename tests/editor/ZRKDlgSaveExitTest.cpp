@@ -268,8 +268,9 @@ TEST_F(EditorSaveTest, EditsDeclinedAtExitAreNotOfferedAgainByTheNextActivation)
     m_prompter.m_answers = {IDNO};
     ASSERT_TRUE(m_dlg->Exit());
     EXPECT_EQ(m_prompter.Texts().size(), 1u);
-    // The host activates the hidden editor again: no question, nothing saved, the stored model shown.
-    m_prompter.m_answers = {IDYES};
+    // The host activates the hidden editor again: no question, nothing saved, the stored model shown. (A
+    // question would be answered "yes", and saving then would show.)
+    m_prompter.m_defaultAnswer = IDYES;
     ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
     EXPECT_EQ(m_prompter.Texts().size(), 1u);
     EXPECT_EQ(m_deploy.ReleasedTitles(), "");

@@ -96,17 +96,26 @@ bool CPgTestServer::Start() {
             return false;
         }
     }
-    if (m_nPort == 0)  // a restart keeps the port, so addresses handed out stay valid
-        m_nPort = FreePort();
-    // Loopback only, the socket in our folder, no fsync: the data of a test server need not survive a
-    // power cut.
-    if (!Run("'" + m_strBin + "/pg_ctl' -D '" + m_strFolder + "/data' -l '" + m_strFolder + "/server.log' -w -t 60 " +
-             "-o \"-h 127.0.0.1 -p " + std::to_string(m_nPort) + " -k '" + m_strFolder + "' -F\" start")) {
-        m_strReason = "the server did not start (see " + m_strFolder + "/server.log)";
-        return false;
+    // A port found free may be taken by another program before the server binds it: the first start tries
+    // again on another; a restart keeps its port (addresses handed out stay valid) and only waits a little.
+    const bool fixedPort = m_nPort != 0;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (!fixedPort)
+            m_nPort = FreePort();
+        else if (attempt > 0)
+            usleep(200 * 1000);
+        // Loopback only, the socket in our folder, no fsync: the data of a test server need not survive a
+        // power cut.
+        if (Run("'" + m_strBin + "/pg_ctl' -D '" + m_strFolder + "/data' -l '" + m_strFolder + "/server.log' -w -t 60 " +
+                "-o \"-h 127.0.0.1 -p " + std::to_string(m_nPort) + " -k '" + m_strFolder + "' -F\" start")) {
+            m_bRunning = true;
+            return true;
+        }
     }
-    m_bRunning = true;
-    return true;
+    if (!fixedPort)
+        m_nPort = 0;
+    m_strReason = "the server did not start (see " + m_strFolder + "/server.log)";
+    return false;
 }
 
 void CPgTestServer::Stop() {
@@ -132,6 +141,11 @@ std::string CPgTestServer::CreateDatabase(const std::string& name) {
     }
     PQfinish(conn);
     return address;
+}
+
+bool PgTestServerRequired() {
+    const char* ci = std::getenv("CI");
+    return ci && *ci && std::string(ci) != "0" && std::string(ci) != "false";
 }
 
 CPgTestServer* SharedPgTestServer(std::string& reason) {

@@ -2,6 +2,8 @@
 // list its tests, without CTest's environment), an application object, and a profile folder of its own
 // so that no test reads or writes the developer's settings.
 
+#include "support/Prompter.h"
+
 #include <QApplication>
 #include <QSettings>
 #include <gtest/gtest.h>
@@ -21,6 +23,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdString(profile));
     ::testing::InitGoogleTest(&argc, argv);
+    // Answers and dialog handlers a test prepared and never used fail that test.
+    SetUnusedAnswerReporter([](const std::string& what) { ADD_FAILURE() << what; });
     int result = RUN_ALL_TESTS();
     std::error_code ec;
     std::filesystem::remove_all(profile, ec);

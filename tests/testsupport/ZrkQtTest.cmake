@@ -4,7 +4,8 @@ find_package(Qt6 REQUIRED COMPONENTS Widgets)
 function(zrk_add_qt_test name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES} ${CMAKE_SOURCE_DIR}/tests/testsupport/QtTestMain.cpp)
-    target_link_libraries(${name} PRIVATE ${ARG_LIBS} Qt6::Widgets GTest::gtest)
+    # zrkcore: the main installs the check of unused answers (support/Prompter.h).
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} zrkcore Qt6::Widgets GTest::gtest)
     target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tests"
         AUTOMOC ON)
