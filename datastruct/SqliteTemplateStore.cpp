@@ -225,6 +225,7 @@ bool CSqliteTemplateStore::CreateSchema() {
 }
 
 void CSqliteTemplateStore::Close() {
+    m_pSaveTx.reset();  // a save's transaction ends before its connection
     if (m_db)
         sqlite3_close_v2(m_db);
     m_db = nullptr;
