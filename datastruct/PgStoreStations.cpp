@@ -1,5 +1,6 @@
-// Several stations on one server store: drafts per station, saves from a known version, the schema of
-// version 3, catalogue notifications, and connections kept for the next opening of the same address.
+// Several stations on one server store: drafts per station, the stored version a save from a known version
+// is compared with (locked), the schema of version 3, catalogue notifications, and connections kept for the
+// next opening of the same address.
 
 #include "datastruct/PgStoreSupport.h"
 
@@ -48,10 +49,8 @@ bool CPgTemplateStore::SaveDraft(int id, const CModelStamp& base, const std::str
     return true;
 }
 
-bool CPgTemplateStore::LoadDraft(int id, std::string& data, bool& found, CModelStamp& base) {
-    data.clear();
-    found = false;
-    base = CModelStamp();
+bool CPgTemplateStore::ReadDraft(int id, CStoredDraft& draft) {
+    draft = CStoredDraft();
     if (!EnsureConnected())
         return false;
     auto r = Hold(Run("SELECT base_exists::int::int8, base_revision, base_crc32, crc32, data FROM model_draft "
@@ -63,15 +62,12 @@ bool CPgTemplateStore::LoadDraft(int id, std::string& data, bool& found, CModelS
         ClearError();
         return true;
     }
-    found = true;
-    base.m_bExists = GetInt(r.get(), 0, 0) != 0;
-    base.m_nRevision = GetInt(r.get(), 0, 1);
-    base.m_nCrc = static_cast<uint32_t>(GetInt(r.get(), 0, 2));
-    data = GetBytes(r.get(), 0, 4);
-    if (static_cast<uint32_t>(GetInt(r.get(), 0, 3)) != Crc32(data)) {
-        data.clear();
-        return Fail(L"模板 " + std::to_wstring(id) + L" 的修改记录已损坏 (校验和不符)", StoreFailure::Damaged);
-    }
+    draft.m_bExists = true;
+    draft.m_base.m_bExists = GetInt(r.get(), 0, 0) != 0;
+    draft.m_base.m_nRevision = GetInt(r.get(), 0, 1);
+    draft.m_base.m_nCrc = static_cast<uint32_t>(GetInt(r.get(), 0, 2));
+    draft.m_nCrc = static_cast<uint32_t>(GetInt(r.get(), 0, 3));
+    draft.m_data = GetBytes(r.get(), 0, 4);
     ClearError();
     return true;
 }
@@ -113,9 +109,8 @@ bool CPgTemplateStore::UpgradeSchemaTo3() {
                       {}, what);
 }
 
-bool CPgTemplateStore::CheckSaveBase(int id) {
-    if (!m_pSaveBase)
-        return true;
+bool CPgTemplateStore::ReadModelForSave(int id, CStoredModel& stored) {
+    stored = CStoredModel();
     const std::wstring what = L"模板无法保存";
     const char* const select = "SELECT m.revision, d.crc32, m.saved_by, "
                                "to_char(m.saved_at AT TIME ZONE 'UTC', 'YYYY-MM-DD HH24:MI:SS') FROM model m "
@@ -132,27 +127,15 @@ bool CPgTemplateStore::CheckSaveBase(int id) {
         if (!r)
             return false;
     }
-    CModelStamp stored;
-    CModelSaveRecord record;
     if (PQntuples(r.get()) == 1) {
-        stored.m_bExists = record.m_bExists = true;
+        stored.m_bExists = true;
         stored.m_nRevision = GetInt(r.get(), 0, 0);
+        stored.m_bHasData = !PQgetisnull(r.get(), 0, 1);
         stored.m_nCrc = static_cast<uint32_t>(GetInt(r.get(), 0, 1));
-        record.m_strSavedBy = GetText(r.get(), 0, 2);
-        record.m_strSavedAt = GetText(r.get(), 0, 3);
+        stored.m_strSavedBy = GetText(r.get(), 0, 2);
+        stored.m_strSavedAt = GetText(r.get(), 0, 3);
     }
-    if (stored == *m_pSaveBase)
-        return true;
-    m_lastConflict = record;
-    return Fail(SaveConflictText(id, record, m_strShown), StoreFailure::Conflict);
-}
-
-bool CPgTemplateStore::SaveModelDataFrom(int id, const std::wstring& name, const std::wstring& title,
-                                         const std::string& data, const CModelStamp& expected) {
-    m_pSaveBase = &expected;
-    const bool saved = SaveModelData(id, name, title, data);
-    m_pSaveBase = nullptr;
-    return saved;
+    return true;
 }
 
 // ---- a connection kept for the next opening ----
@@ -164,7 +147,6 @@ bool CPgTemplateStore::IsReusable() const {
 
 bool CPgTemplateStore::PrepareReuse() {
     ClearError();
-    m_pSaveBase = nullptr;
     m_bImagesPending = false;
     m_pendingImages.clear();
     m_nPendingImagesID = 0;

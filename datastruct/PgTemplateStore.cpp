@@ -80,6 +80,8 @@ std::wstring CPgTemplateStore::ShownAddress(const std::wstring& address) {
     return address.substr(0, colon) + address.substr(at);
 }
 
+CPgTemplateStore::CPgTemplateStore() = default;
+
 CPgTemplateStore::~CPgTemplateStore() {
     Close();
 }
@@ -336,9 +338,7 @@ bool CPgTemplateStore::CheckIntegrity() {
     for (int row = 0; row < PQntuples(r.get()); ++row) {
         const std::string data = GetBytes(r.get(), row, 2);
         if (static_cast<uint32_t>(GetInt(r.get(), row, 1)) != Crc32(data))
-            return Fail(L"模板 " + std::to_wstring(GetInt(r.get(), row, 0)) + L" 的数据已损坏 (校验和不符): " +
-                            m_strShown,
-                        StoreFailure::Damaged);
+            return Fail(DamagedModelText(GetInt(r.get(), row, 0), m_strShown), StoreFailure::Damaged);
     }
     ClearError();
     return true;
@@ -365,9 +365,8 @@ bool CPgTemplateStore::HasModel(int id) {
     return r && PQntuples(r.get()) == 1;
 }
 
-bool CPgTemplateStore::LoadModelData(int id, std::string& data, bool& found, CModelCatalogEntry* entry) {
-    data.clear();
-    found = false;
+bool CPgTemplateStore::ReadModel(int id, CStoredModel& stored) {
+    stored = CStoredModel();
     if (!EnsureConnected())
         return false;
     auto r = Hold(Run("SELECT d.crc32, d.data, m.name, m.title FROM model m "
@@ -379,16 +378,12 @@ bool CPgTemplateStore::LoadModelData(int id, std::string& data, bool& found, CMo
         ClearError();
         return true;
     }
-    data = GetBytes(r.get(), 0, 1);
-    // A catalogue entry without data is a model created empty.
-    if (!PQgetisnull(r.get(), 0, 0) && static_cast<uint32_t>(GetInt(r.get(), 0, 0)) != Crc32(data)) {
-        data.clear();
-        return Fail(L"模板 " + std::to_wstring(id) + L" 的数据已损坏 (校验和不符): " + m_strShown,
-                    StoreFailure::Damaged);
-    }
-    if (entry)
-        *entry = {id, GetText(r.get(), 0, 2), GetText(r.get(), 0, 3)};
-    found = true;
+    stored.m_bExists = true;
+    stored.m_bHasData = !PQgetisnull(r.get(), 0, 0);
+    stored.m_nCrc = static_cast<uint32_t>(GetInt(r.get(), 0, 0));
+    stored.m_data = GetBytes(r.get(), 0, 1);
+    stored.m_strName = GetText(r.get(), 0, 2);
+    stored.m_strTitle = GetText(r.get(), 0, 3);
     ClearError();
     return true;
 }
@@ -408,18 +403,35 @@ bool CPgTemplateStore::InsertOrUpdateModel(int id, const std::wstring& name, con
                       {IntParam(id), IntParam(Crc32(data)), BlobParam(data)}, what);
 }
 
-bool CPgTemplateStore::SaveModelData(int id, const std::wstring& name, const std::wstring& title,
-                                     const std::string& data) {
+bool CPgTemplateStore::BeginModelSave(int id) {
     if (id < 1)
         return Fail(L"模板编号必须大于 0: " + std::to_wstring(id));
     if (!EnsureConnected())
         return false;
-    CPgTransaction tx(*this, L"模板无法保存");
-    if (!tx.Began() || !CheckSaveBase(id) || !InsertOrUpdateModel(id, name, title, data) || !WritePendingImages(id) ||
-        !tx.Commit(L"模板无法保存"))
+    m_pSaveTx = std::make_unique<CPgTransaction>(*this, L"模板无法保存");
+    if (!m_pSaveTx->Began()) {
+        m_pSaveTx.reset();
+        return false;
+    }
+    return true;
+}
+
+bool CPgTemplateStore::WriteModel(int id, const std::wstring& name, const std::wstring& title,
+                                  const std::string& data) {
+    return InsertOrUpdateModel(id, name, title, data) && WritePendingImages(id);
+}
+
+bool CPgTemplateStore::CommitModelSave() {
+    const bool committed = m_pSaveTx && m_pSaveTx->Commit(L"模板无法保存");
+    m_pSaveTx.reset();
+    if (!committed)
         return false;
     ClearError();
     return true;
+}
+
+void CPgTemplateStore::RollbackModelSave() {
+    m_pSaveTx.reset();
 }
 
 int CPgTemplateStore::CreateModel(const std::wstring& name, const std::wstring& title, const std::string& data) {
@@ -449,15 +461,8 @@ int CPgTemplateStore::CreateModel(const std::wstring& name, const std::wstring& 
     return id;
 }
 
-int CPgTemplateStore::CopyModel(int sourceID, const std::wstring& name, const std::wstring& title) {
-    std::string data;
-    bool found = false;
-    if (!LoadModelData(sourceID, data, found, nullptr))
-        return -1;
-    if (!found) {
-        Fail(L"模板 " + std::to_wstring(sourceID) + L" 不存在");
-        return -1;
-    }
+int CPgTemplateStore::CreateCopy(int sourceID, const std::wstring& name, const std::wstring& title,
+                                 const std::string& data) {
     m_nCopyImagesFrom = sourceID;  // the copy maps the source's images: no image bytes are copied
     const int id = CreateModel(name, title, data);
     m_nCopyImagesFrom = 0;

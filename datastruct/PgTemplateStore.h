@@ -14,10 +14,11 @@
 
 struct pg_conn;
 struct pg_result;
+class CPgTransaction;
 
 class CPgTemplateStore final : public ITemplateStoreBackend {
 public:
-    CPgTemplateStore() = default;
+    CPgTemplateStore();
     CPgTemplateStore(const CPgTemplateStore&) = delete;
     CPgTemplateStore& operator=(const CPgTemplateStore&) = delete;
     ~CPgTemplateStore() override;
@@ -27,13 +28,14 @@ public:
     bool IsOpen() const override { return m_conn != nullptr; }
     const std::wstring& GetLastError() const override { return m_strError; }
     StoreFailure GetLastFailure() const override { return m_nFailure; }
+    bool Fail(const std::wstring& what, StoreFailure kind = StoreFailure::Other) override;
+    const std::wstring& GetShownAddress() const override { return m_strShown; }
     bool ListModels(std::vector<CModelCatalogEntry>& out) override;
     bool HasModel(int id) override;
-    bool LoadModelData(int id, std::string& data, bool& found, CModelCatalogEntry* entry) override;
-    bool SaveModelData(int id, const std::wstring& name, const std::wstring& title,
-                       const std::string& data) override;
+    bool ReadModel(int id, CStoredModel& stored) override;
     int CreateModel(const std::wstring& name, const std::wstring& title, const std::string& data) override;
-    int CopyModel(int sourceID, const std::wstring& name, const std::wstring& title) override;
+    int CreateCopy(int sourceID, const std::wstring& name, const std::wstring& title,
+                   const std::string& data) override;
     bool DeleteModel(int id) override;
     bool LoadSystemValues(std::map<std::wstring, std::wstring>& values) override;
     bool SaveSystemValues(const std::map<std::wstring, std::wstring>& values) override;
@@ -41,12 +43,14 @@ public:
     int GetSchemaVersion() override;
     bool GetModelStamp(int id, CModelStamp& stamp) override;
     bool SaveDraft(int id, const CModelStamp& base, const std::string& data) override;
-    bool LoadDraft(int id, std::string& data, bool& found, CModelStamp& base) override;
+    bool ReadDraft(int id, CStoredDraft& draft) override;
     bool DeleteDraft(int id) override;
     bool SetQueryOnly(bool queryOnly) override;
-    bool SaveModelDataFrom(int id, const std::wstring& name, const std::wstring& title, const std::string& data,
-                           const CModelStamp& expected) override;
-    const CModelSaveRecord& GetLastConflict() const override { return m_lastConflict; }
+    bool BeginModelSave(int id) override;
+    bool ReadModelForSave(int id, CStoredModel& stored) override;
+    bool WriteModel(int id, const std::wstring& name, const std::wstring& title, const std::string& data) override;
+    bool CommitModelSave() override;
+    void RollbackModelSave() override;
     // ---- images (PgStoreImages.cpp) ----
     void SetPendingImages(int id, const std::vector<CStoreImageRef>& images) override;
     bool LoadModelImages(int id, std::vector<CStoredImage>& out) override;
@@ -76,7 +80,6 @@ private:
     // recorded with `what`) when it failed; the caller frees the result with `PQclear`.
     pg_result* Run(const char* sql, const std::vector<Param>& params, const std::wstring& what);
     bool RunCommand(const char* sql, const std::vector<Param>& params, const std::wstring& what);
-    bool Fail(const std::wstring& what, StoreFailure kind = StoreFailure::Other);
     // Classifies a failed statement (or connection) and words its text.
     bool FailServer(const std::wstring& what, pg_result* result);
     void ClearError();
@@ -106,11 +109,8 @@ private:
     // Schema version 3 (saved_by, drafts per station), inside the caller's transaction; the caller writes
     // the version.
     bool UpgradeSchemaTo3();
-    // Inside a save's transaction: locks the model's row (or, for a model not stored yet, the catalogue)
-    // and refuses, recorded as a conflict, a save that names another version than the stored one.
-    bool CheckSaveBase(int id);
-    const CModelStamp* m_pSaveBase = nullptr;
-    CModelSaveRecord m_lastConflict;
+    // The transaction of a model's save, from `BeginModelSave` to its end.
+    std::unique_ptr<CPgTransaction> m_pSaveTx;
     // ---- images ----
     // Creates the image tables when missing (a store that cannot be written goes on without them).
     void EnsureImageTables();

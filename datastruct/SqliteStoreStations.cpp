@@ -1,5 +1,5 @@
-// Several stations on one SQLite store: drafts per station, saves from a known version and the schema of
-// version 3.
+// Several stations on one SQLite store: drafts per station, the stored version a save from a known version
+// is compared with, and the schema of version 3.
 
 #include "datastruct/SqliteStatement.h"
 #include "datastruct/SqliteTemplateStore.h"
@@ -57,10 +57,8 @@ bool CSqliteTemplateStore::SaveDraft(int id, const CModelStamp& base, const std:
     return true;
 }
 
-bool CSqliteTemplateStore::LoadDraft(int id, std::string& data, bool& found, CModelStamp& base) {
-    data.clear();
-    found = false;
-    base = CModelStamp();
+bool CSqliteTemplateStore::ReadDraft(int id, CStoredDraft& draft) {
+    draft = CStoredDraft();
     if (!m_db)
         return Fail(L"模板库没有打开");
     CStatement st(m_db, "SELECT base_exists, base_revision, base_crc32, crc32, data FROM model_draft "
@@ -76,18 +74,12 @@ bool CSqliteTemplateStore::LoadDraft(int id, std::string& data, bool& found, CMo
     }
     if (rc != SQLITE_ROW)
         return FailSql(L"修改记录无法读取");
-    found = true;
-    base.m_bExists = st.ColumnInt(0) != 0;
-    base.m_nRevision = st.ColumnInt(1);
-    base.m_nCrc = static_cast<uint32_t>(st.ColumnInt(2));
-    const auto* blob = static_cast<const char*>(sqlite3_column_blob(*st, 4));
-    const int size = sqlite3_column_bytes(*st, 4);
-    if (blob && size > 0)
-        data.assign(blob, static_cast<size_t>(size));
-    if (static_cast<uint32_t>(st.ColumnInt(3)) != Crc32(data)) {
-        data.clear();
-        return Fail(L"模板 " + std::to_wstring(id) + L" 的修改记录已损坏 (校验和不符)", StoreFailure::Damaged);
-    }
+    draft.m_bExists = true;
+    draft.m_base.m_bExists = st.ColumnInt(0) != 0;
+    draft.m_base.m_nRevision = st.ColumnInt(1);
+    draft.m_base.m_nCrc = static_cast<uint32_t>(st.ColumnInt(2));
+    draft.m_nCrc = static_cast<uint32_t>(st.ColumnInt(3));
+    draft.m_data = st.ColumnBytes(4);
     ClearError();
     return true;
 }
@@ -130,9 +122,9 @@ bool CSqliteTemplateStore::UpgradeSchemaTo3() {
     return Exec("DROP TABLE model_draft") && Exec("ALTER TABLE model_draft_by_station RENAME TO model_draft");
 }
 
-bool CSqliteTemplateStore::CheckSaveBase(int id) {
-    if (!m_pSaveBase)
-        return true;
+bool CSqliteTemplateStore::ReadModelForSave(int id, CStoredModel& stored) {
+    // The save's transaction holds the write lock already: no other program writes until it ends.
+    stored = CStoredModel();
     CStatement st(m_db, "SELECT m.revision, d.crc32, m.saved_by, m.saved_at FROM model m "
                         "LEFT JOIN model_data d ON d.model_id = m.id WHERE m.id = ?");
     if (!st.Ok())
@@ -141,19 +133,15 @@ bool CSqliteTemplateStore::CheckSaveBase(int id) {
     const int rc = st.Step();
     if (rc != SQLITE_ROW && rc != SQLITE_DONE)
         return FailSql(L"模板无法保存");
-    CModelStamp stored;
-    CModelSaveRecord record;
     if (rc == SQLITE_ROW) {
-        stored.m_bExists = record.m_bExists = true;
+        stored.m_bExists = true;
         stored.m_nRevision = st.ColumnInt(0);
+        stored.m_bHasData = sqlite3_column_type(*st, 1) != SQLITE_NULL;
         stored.m_nCrc = static_cast<uint32_t>(st.ColumnInt(1));
-        record.m_strSavedBy = st.ColumnText(2);
-        record.m_strSavedAt = st.ColumnText(3);
+        stored.m_strSavedBy = st.ColumnText(2);
+        stored.m_strSavedAt = st.ColumnText(3);
     }
-    if (stored == *m_pSaveBase)
-        return true;
-    m_lastConflict = record;
-    return Fail(SaveConflictText(id, record, m_strPath), StoreFailure::Conflict);
+    return true;
 }
 
 bool CSqliteTemplateStore::MarkSavedBy(int id) {
@@ -163,12 +151,4 @@ bool CSqliteTemplateStore::MarkSavedBy(int id) {
     st.BindText(1, CTemplateStore::GetStationName());
     st.BindInt(2, id);
     return st.Step() == SQLITE_DONE;
-}
-
-bool CSqliteTemplateStore::SaveModelDataFrom(int id, const std::wstring& name, const std::wstring& title,
-                                             const std::string& data, const CModelStamp& expected) {
-    m_pSaveBase = &expected;
-    const bool saved = SaveModelData(id, name, title, data);
-    m_pSaveBase = nullptr;
-    return saved;
 }

@@ -53,6 +53,8 @@ CREATE TABLE IF NOT EXISTS model_draft(
 
 } // namespace
 
+CSqliteTemplateStore::CSqliteTemplateStore() = default;
+
 CSqliteTemplateStore::~CSqliteTemplateStore() {
     Close();
 }
@@ -223,6 +225,7 @@ bool CSqliteTemplateStore::CreateSchema() {
 }
 
 void CSqliteTemplateStore::Close() {
+    m_pSaveTx.reset();  // a save's transaction ends before its connection
     if (m_db)
         sqlite3_close_v2(m_db);
     m_db = nullptr;
@@ -269,9 +272,8 @@ bool CSqliteTemplateStore::HasModel(int id) {
     return st.Step() == SQLITE_ROW;
 }
 
-bool CSqliteTemplateStore::LoadModelData(int id, std::string& data, bool& found, CModelCatalogEntry* entry) {
-    data.clear();
-    found = false;
+bool CSqliteTemplateStore::ReadModel(int id, CStoredModel& stored) {
+    stored = CStoredModel();
     if (!m_db)
         return Fail(L"模板库没有打开");
     CStatement st(m_db, "SELECT d.crc32, d.data, m.name, m.title FROM model m "
@@ -286,18 +288,12 @@ bool CSqliteTemplateStore::LoadModelData(int id, std::string& data, bool& found,
     }
     if (rc != SQLITE_ROW)
         return FailSql(L"模板无法读取");
-    const auto* blob = static_cast<const char*>(sqlite3_column_blob(*st, 1));
-    const int size = sqlite3_column_bytes(*st, 1);
-    if (blob && size > 0)
-        data.assign(blob, static_cast<size_t>(size));
-    // A catalogue entry without data is a model created empty.
-    if (sqlite3_column_type(*st, 0) != SQLITE_NULL && static_cast<uint32_t>(st.ColumnInt(0)) != Crc32(data)) {
-        data.clear();
-        return Fail(L"模板 " + std::to_wstring(id) + L" 的数据已损坏 (校验和不符): " + m_strPath, StoreFailure::Damaged);
-    }
-    if (entry)
-        *entry = {id, st.ColumnText(2), st.ColumnText(3)};
-    found = true;
+    stored.m_bExists = true;
+    stored.m_bHasData = sqlite3_column_type(*st, 0) != SQLITE_NULL;
+    stored.m_nCrc = static_cast<uint32_t>(st.ColumnInt(0));
+    stored.m_data = st.ColumnBytes(1);
+    stored.m_strName = st.ColumnText(2);
+    stored.m_strTitle = st.ColumnText(3);
     ClearError();
     return true;
 }
@@ -329,21 +325,40 @@ bool WriteModelRows(sqlite3* db, int id, const std::wstring& name, const std::ws
 
 } // namespace
 
-bool CSqliteTemplateStore::SaveModelData(int id, const std::wstring& name, const std::wstring& title,
-                                   const std::string& data) {
+bool CSqliteTemplateStore::BeginModelSave(int id) {
     if (!m_db)
         return Fail(L"模板库没有打开");
     if (id < 1)
         return Fail(L"模板编号必须大于 0: " + std::to_wstring(id));
-    CTransaction tx(m_db);
-    if (!tx.Began())
-        return FailSql(L"模板无法保存");
-    if (!CheckSaveBase(id))
+    m_pSaveTx = std::make_unique<CTransaction>(m_db);
+    if (!m_pSaveTx->Began()) {
+        FailSql(L"模板无法保存");
+        m_pSaveTx.reset();
         return false;
-    if (!WriteModelRows(m_db, id, name, title, data) || !MarkSavedBy(id) || !WritePendingImages(id) || !tx.Commit())
+    }
+    return true;
+}
+
+bool CSqliteTemplateStore::WriteModel(int id, const std::wstring& name, const std::wstring& title,
+                                      const std::string& data) {
+    if (!WriteModelRows(m_db, id, name, title, data) || !MarkSavedBy(id) || !WritePendingImages(id))
         return FailSql(L"模板无法保存");
+    return true;
+}
+
+bool CSqliteTemplateStore::CommitModelSave() {
+    if (!m_pSaveTx || !m_pSaveTx->Commit()) {
+        FailSql(L"模板无法保存");
+        m_pSaveTx.reset();  // rolls back what the failed commit left open
+        return false;
+    }
+    m_pSaveTx.reset();
     ClearError();
     return true;
+}
+
+void CSqliteTemplateStore::RollbackModelSave() {
+    m_pSaveTx.reset();
 }
 
 int CSqliteTemplateStore::CreateModel(const std::wstring& name, const std::wstring& title,
@@ -376,15 +391,8 @@ int CSqliteTemplateStore::CreateModel(const std::wstring& name, const std::wstri
     return id;
 }
 
-int CSqliteTemplateStore::CopyModel(int sourceID, const std::wstring& name, const std::wstring& title) {
-    std::string data;
-    bool found = false;
-    if (!LoadModelData(sourceID, data, found, nullptr))
-        return -1;
-    if (!found) {
-        Fail(L"模板 " + std::to_wstring(sourceID) + L" 不存在");
-        return -1;
-    }
+int CSqliteTemplateStore::CreateCopy(int sourceID, const std::wstring& name, const std::wstring& title,
+                                     const std::string& data) {
     m_nCopyImagesFrom = sourceID;  // the copy maps the source's images: no image bytes are copied
     const int id = CreateModel(name, title, data);
     m_nCopyImagesFrom = 0;

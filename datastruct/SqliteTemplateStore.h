@@ -5,10 +5,11 @@
 #include "datastruct/TemplateStore.h"
 
 struct sqlite3;
+class CSqliteTransaction;
 
 class CSqliteTemplateStore final : public ITemplateStoreBackend {
 public:
-    CSqliteTemplateStore() = default;
+    CSqliteTemplateStore();
     CSqliteTemplateStore(const CSqliteTemplateStore&) = delete;
     CSqliteTemplateStore& operator=(const CSqliteTemplateStore&) = delete;
     ~CSqliteTemplateStore() override;
@@ -18,13 +19,14 @@ public:
     bool IsOpen() const override { return m_db != nullptr; }
     const std::wstring& GetLastError() const override { return m_strError; }
     StoreFailure GetLastFailure() const override { return m_nFailure; }
+    bool Fail(const std::wstring& what, StoreFailure kind = StoreFailure::Other) override;
+    const std::wstring& GetShownAddress() const override { return m_strPath; }
     bool ListModels(std::vector<CModelCatalogEntry>& out) override;
     bool HasModel(int id) override;
-    bool LoadModelData(int id, std::string& data, bool& found, CModelCatalogEntry* entry) override;
-    bool SaveModelData(int id, const std::wstring& name, const std::wstring& title,
-                       const std::string& data) override;
+    bool ReadModel(int id, CStoredModel& stored) override;
     int CreateModel(const std::wstring& name, const std::wstring& title, const std::string& data) override;
-    int CopyModel(int sourceID, const std::wstring& name, const std::wstring& title) override;
+    int CreateCopy(int sourceID, const std::wstring& name, const std::wstring& title,
+                   const std::string& data) override;
     bool DeleteModel(int id) override;
     bool LoadSystemValues(std::map<std::wstring, std::wstring>& values) override;
     bool SaveSystemValues(const std::map<std::wstring, std::wstring>& values) override;
@@ -32,12 +34,14 @@ public:
     int GetSchemaVersion() override;
     bool GetModelStamp(int id, CModelStamp& stamp) override;
     bool SaveDraft(int id, const CModelStamp& base, const std::string& data) override;
-    bool LoadDraft(int id, std::string& data, bool& found, CModelStamp& base) override;
+    bool ReadDraft(int id, CStoredDraft& draft) override;
     bool DeleteDraft(int id) override;
     bool SetQueryOnly(bool queryOnly) override;
-    bool SaveModelDataFrom(int id, const std::wstring& name, const std::wstring& title, const std::string& data,
-                           const CModelStamp& expected) override;
-    const CModelSaveRecord& GetLastConflict() const override { return m_lastConflict; }
+    bool BeginModelSave(int id) override;
+    bool ReadModelForSave(int id, CStoredModel& stored) override;
+    bool WriteModel(int id, const std::wstring& name, const std::wstring& title, const std::string& data) override;
+    bool CommitModelSave() override;
+    void RollbackModelSave() override;
     // ---- images (SqliteStoreImages.cpp) ----
     void SetPendingImages(int id, const std::vector<CStoreImageRef>& images) override;
     bool LoadModelImages(int id, std::vector<CStoredImage>& out) override;
@@ -47,7 +51,6 @@ public:
 
 private:
     bool Exec(const char* sql);
-    bool Fail(const std::wstring& what, StoreFailure kind = StoreFailure::Other);
     void ClearError();
     bool FailSql(const std::wstring& what);
     bool CreateSchema();
@@ -60,13 +63,10 @@ private:
 
     // Schema version 3 (saved_by, drafts per station), inside the caller's transaction.
     bool UpgradeSchemaTo3();
-    // Inside a save's transaction: false (recorded as a conflict) when a save names the version it started
-    // from and the store holds another.
-    bool CheckSaveBase(int id);
     // Inside a save's transaction: records this station as the model's last saver.
     bool MarkSavedBy(int id);
-    const CModelStamp* m_pSaveBase = nullptr;
-    CModelSaveRecord m_lastConflict;
+    // The transaction of a model's save, from `BeginModelSave` to its end.
+    std::unique_ptr<CSqliteTransaction> m_pSaveTx;
     // ---- images ----
     // Creates the image tables when missing (a store that cannot be written goes on without them).
     void EnsureImageTables();

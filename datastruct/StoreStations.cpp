@@ -1,5 +1,5 @@
-// The store among several stations: the station's name, saves that start from a known version, and loads
-// that tell which version they read.
+// The store among several stations: the station's name, saves that start from a known version (the check
+// and the write in one transaction of the backend's), and loads that tell which version they read.
 
 #include "datastruct/TemplateStore.h"
 
@@ -75,17 +75,44 @@ void CTemplateStore::SetStationName(const std::wstring& name) {
 
 bool CTemplateStore::SaveModelDataFrom(int id, const std::wstring& name, const std::wstring& title,
                                        const std::string& data, const CModelStamp& expected) {
-    if (!m_pBackend) {
-        m_strError = L"模板库没有打开";
-        m_nFailure = StoreFailure::Other;
+    return SaveModel(id, name, title, data, &expected);
+}
+
+bool CTemplateStore::SaveModel(int id, const std::wstring& name, const std::wstring& title, const std::string& data,
+                               const CModelStamp* expected) {
+    if (!m_pBackend)
+        return FailNotOpen();
+    if (!m_pBackend->BeginModelSave(id))
         return false;
-    }
-    return m_pBackend->SaveModelDataFrom(id, name, title, data, expected);
+    // Rolled back unless committed, whichever step fails (or throws).
+    struct Transaction {
+        ITemplateStoreBackend& backend;
+        bool committed = false;
+        ~Transaction() {
+            if (!committed)
+                backend.RollbackModelSave();
+        }
+    } transaction{*m_pBackend};
+    if ((expected && !CheckSaveBase(id, *expected)) || !m_pBackend->WriteModel(id, name, title, data) ||
+        !m_pBackend->CommitModelSave())
+        return false;
+    transaction.committed = true;
+    return true;
+}
+
+bool CTemplateStore::CheckSaveBase(int id, const CModelStamp& expected) {
+    CStoredModel stored;
+    if (!m_pBackend->ReadModelForSave(id, stored))
+        return false;
+    if (CModelStamp{stored.m_bExists, stored.m_nRevision, stored.m_nCrc} == expected)
+        return true;
+    m_lastConflict = {stored.m_bExists, stored.m_strSavedBy, stored.m_strSavedAt};
+    return m_pBackend->Fail(SaveConflictText(id, m_lastConflict, m_pBackend->GetShownAddress()),
+                            StoreFailure::Conflict);
 }
 
 const CModelSaveRecord& CTemplateStore::GetLastConflict() const {
-    static const CModelSaveRecord none;
-    return m_pBackend ? m_pBackend->GetLastConflict() : none;
+    return m_lastConflict;
 }
 
 bool CTemplateStore::LoadModelDataStamped(int id, std::string& data, bool& found, CModelCatalogEntry* entry,
@@ -129,4 +156,8 @@ std::wstring SaveConflictText(int id, const CModelSaveRecord& met, const std::ws
     return L"模板 " + std::to_wstring(id) + L" 在打开之后已被工位 \"" +
            (met.m_strSavedBy.empty() ? std::wstring(L"?") : met.m_strSavedBy) + L"\" 于 " +
            StoreTimeAsLocal(met.m_strSavedAt) + L" 保存, 没有覆盖: " + shown;
+}
+
+std::wstring DamagedModelText(int64_t id, const std::wstring& shown) {
+    return L"模板 " + std::to_wstring(id) + L" 的数据已损坏 (校验和不符): " + shown;
 }

@@ -1,5 +1,6 @@
 #include "datastruct/TemplateStore.h"
 
+#include "datastruct/ByteStream.h"
 #include "datastruct/PgTemplateStore.h"
 #include "datastruct/SqliteTemplateStore.h"
 #include "formats/DataFolder.h"
@@ -101,6 +102,7 @@ bool CTemplateStore::Open(const std::wstring& address) {
     m_strPath = address;
     m_strError.clear();
     m_nFailure = StoreFailure::None;
+    m_lastConflict = CModelSaveRecord();
     m_bServer = IsServerStoreAddress(address);
     if (m_bServer) {
         if (auto kept = CServerConnections::Get().Take(address); kept && kept->PrepareReuse()) {
@@ -136,11 +138,16 @@ StoreFailure CTemplateStore::GetLastFailure() const {
     return m_pBackend ? m_pBackend->GetLastFailure() : m_nFailure;
 }
 
+bool CTemplateStore::FailNotOpen() {
+    m_strError = L"模板库没有打开";
+    m_nFailure = StoreFailure::Other;
+    return false;
+}
+
 // Every operation before an `Open` fails as an operation on a closed store does.
 #define ZRK_STORE_FORWARD(call, failed)                                                                     \
     if (!m_pBackend) {                                                                                      \
-        m_strError = L"模板库没有打开";                                                                     \
-        m_nFailure = StoreFailure::Other;                                                                   \
+        FailNotOpen();                                                                                      \
         return failed;                                                                                      \
     }                                                                                                       \
     return m_pBackend->call
@@ -155,17 +162,39 @@ bool CTemplateStore::HasModel(int id) {
 bool CTemplateStore::LoadModelData(int id, std::string& data, bool& found, CModelCatalogEntry* entry) {
     data.clear();
     found = false;
-    ZRK_STORE_FORWARD(LoadModelData(id, data, found, entry), false);
+    if (!m_pBackend)
+        return FailNotOpen();
+    CStoredModel stored;
+    if (!m_pBackend->ReadModel(id, stored))
+        return false;
+    if (!stored.m_bExists)
+        return true;
+    // A catalogue entry without data is a model created empty.
+    if (stored.m_bHasData && stored.m_nCrc != Crc32(stored.m_data))
+        return m_pBackend->Fail(DamagedModelText(id, m_pBackend->GetShownAddress()), StoreFailure::Damaged);
+    data = std::move(stored.m_data);
+    if (entry)
+        *entry = {id, std::move(stored.m_strName), std::move(stored.m_strTitle)};
+    found = true;
+    return true;
 }
 bool CTemplateStore::SaveModelData(int id, const std::wstring& name, const std::wstring& title,
                                    const std::string& data) {
-    ZRK_STORE_FORWARD(SaveModelData(id, name, title, data), false);
+    return SaveModel(id, name, title, data, nullptr);
 }
 int CTemplateStore::CreateModel(const std::wstring& name, const std::wstring& title, const std::string& data) {
     ZRK_STORE_FORWARD(CreateModel(name, title, data), -1);
 }
 int CTemplateStore::CopyModel(int sourceID, const std::wstring& name, const std::wstring& title) {
-    ZRK_STORE_FORWARD(CopyModel(sourceID, name, title), -1);
+    std::string data;
+    bool found = false;
+    if (!LoadModelData(sourceID, data, found, nullptr))
+        return -1;
+    if (!found) {
+        m_pBackend->Fail(L"模板 " + std::to_wstring(sourceID) + L" 不存在", StoreFailure::Other);
+        return -1;
+    }
+    return m_pBackend->CreateCopy(sourceID, name, title, data);
 }
 bool CTemplateStore::DeleteModel(int id) {
     ZRK_STORE_FORWARD(DeleteModel(id), false);
@@ -194,7 +223,20 @@ bool CTemplateStore::LoadDraft(int id, std::string& data, bool& found, CModelSta
     data.clear();
     found = false;
     base = CModelStamp();
-    ZRK_STORE_FORWARD(LoadDraft(id, data, found, base), false);
+    if (!m_pBackend)
+        return FailNotOpen();
+    CStoredDraft draft;
+    if (!m_pBackend->ReadDraft(id, draft))
+        return false;
+    if (!draft.m_bExists)
+        return true;
+    found = true;
+    base = draft.m_base;
+    if (draft.m_nCrc != Crc32(draft.m_data))
+        return m_pBackend->Fail(L"模板 " + std::to_wstring(id) + L" 的修改记录已损坏 (校验和不符)",
+                                StoreFailure::Damaged);
+    data = std::move(draft.m_data);
+    return true;
 }
 bool CTemplateStore::DeleteDraft(int id) {
     ZRK_STORE_FORWARD(DeleteDraft(id), false);

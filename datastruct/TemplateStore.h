@@ -72,8 +72,35 @@ struct CModelStamp {
     bool operator==(const CModelStamp&) const = default;
 };
 
-/// One backend of the store (SQLite file or PostgreSQL server): the operations `CTemplateStore` hands on.
-/// Their contracts are those of `CTemplateStore`'s functions of the same names.
+/// A model's rows as a backend reads them (`ITemplateStoreBackend::ReadModel`, `ReadModelForSave`); what a
+/// read does not ask for stays empty.
+struct CStoredModel {
+    bool m_bExists = false;    ///< false: the catalogue does not hold the model
+    std::wstring m_strName;
+    std::wstring m_strTitle;
+    int64_t m_nRevision = 0;
+    bool m_bHasData = false;   ///< false: a catalogue entry without data (a model created empty)
+    uint32_t m_nCrc = 0;       ///< the CRC-32 stored beside the data
+    std::string m_data;
+    std::wstring m_strSavedBy; ///< the station of the last save; empty when unknown
+    std::wstring m_strSavedAt; ///< the time of the last save, "YYYY-MM-DD HH:MM:SS" in UTC; empty when unknown
+};
+
+/// This station's draft of a model as a backend reads it (`ITemplateStoreBackend::ReadDraft`).
+struct CStoredDraft {
+    bool m_bExists = false;
+    CModelStamp m_base;  ///< the saved version the draft started from
+    uint32_t m_nCrc = 0; ///< the CRC-32 stored beside the data
+    std::string m_data;
+};
+
+/// One backend of the store (SQLite file or PostgreSQL server): its tables and transactions. Where a
+/// function has the name of one of `CTemplateStore`, its contract is that function's. What both backends do
+/// alike is `CTemplateStore`'s: checking data against its CRC, and refusing a save from a version the store
+/// no longer holds.
+///
+/// Every function records its failure (`GetLastError`, `GetLastFailure`) and clears it on success, except
+/// those inside a save's transaction, which leave a success to `CommitModelSave`.
 class ITemplateStoreBackend {
 public:
     virtual ~ITemplateStoreBackend() = default;
@@ -82,13 +109,19 @@ public:
     virtual bool IsOpen() const = 0;
     virtual const std::wstring& GetLastError() const = 0;
     virtual StoreFailure GetLastFailure() const = 0;
+    /// Records a failure found above the backend; returns false.
+    virtual bool Fail(const std::wstring& text, StoreFailure kind) = 0;
+    /// The store's address as messages name it (a server's without its password).
+    virtual const std::wstring& GetShownAddress() const = 0;
     virtual bool ListModels(std::vector<CModelCatalogEntry>& out) = 0;
     virtual bool HasModel(int id) = 0;
-    virtual bool LoadModelData(int id, std::string& data, bool& found, CModelCatalogEntry* entry) = 0;
-    virtual bool SaveModelData(int id, const std::wstring& name, const std::wstring& title,
-                               const std::string& data) = 0;
+    /// The model's catalogue row and stored data with its CRC, unchecked; `m_bExists` false (result true)
+    /// when the store does not hold the model.
+    virtual bool ReadModel(int id, CStoredModel& stored) = 0;
     virtual int CreateModel(const std::wstring& name, const std::wstring& title, const std::string& data) = 0;
-    virtual int CopyModel(int sourceID, const std::wstring& name, const std::wstring& title) = 0;
+    /// A new model with the data (the source's, read and checked), mapped to the source's images.
+    virtual int CreateCopy(int sourceID, const std::wstring& name, const std::wstring& title,
+                           const std::string& data) = 0;
     virtual bool DeleteModel(int id) = 0;
     virtual bool LoadSystemValues(std::map<std::wstring, std::wstring>& values) = 0;
     virtual bool SaveSystemValues(const std::map<std::wstring, std::wstring>& values) = 0;
@@ -96,13 +129,24 @@ public:
     virtual int GetSchemaVersion() = 0;
     virtual bool GetModelStamp(int id, CModelStamp& stamp) = 0;
     virtual bool SaveDraft(int id, const CModelStamp& base, const std::string& data) = 0;
-    virtual bool LoadDraft(int id, std::string& data, bool& found, CModelStamp& base) = 0;
+    /// This station's draft of the model with its CRC, unchecked; `m_bExists` false (result true) when
+    /// there is none.
+    virtual bool ReadDraft(int id, CStoredDraft& draft) = 0;
     virtual bool DeleteDraft(int id) = 0;
     virtual bool SetQueryOnly(bool queryOnly) = 0;
-    /// `SaveModelData` refused with `Conflict` unless the stored stamp is `expected`.
-    virtual bool SaveModelDataFrom(int id, const std::wstring& name, const std::wstring& title,
-                                   const std::string& data, const CModelStamp& expected) = 0;
-    virtual const CModelSaveRecord& GetLastConflict() const = 0;
+    // ---- a model's save: one transaction, from `BeginModelSave` to `CommitModelSave` or `RollbackModelSave` ----
+    /// Opens the save's transaction; false when the identifier is below 1 or the transaction cannot begin.
+    virtual bool BeginModelSave(int id) = 0;
+    /// Inside the save: the model's stamp and last save (revision, CRC, saved-by, saved-at), locked so that
+    /// no other station saves, deletes or creates the model before the save's transaction ends.
+    virtual bool ReadModelForSave(int id, CStoredModel& stored) = 0;
+    /// Inside the save: the catalogue row and the data, this station as the last saver, and the images
+    /// pending for the model (`SetPendingImages`).
+    virtual bool WriteModel(int id, const std::wstring& name, const std::wstring& title, const std::string& data) = 0;
+    /// Ends the save's transaction, committed; true (the failure cleared) when it is.
+    virtual bool CommitModelSave() = 0;
+    /// Ends the save's transaction, nothing written; nothing when none is open.
+    virtual void RollbackModelSave() = 0;
     // ---- images ----
     virtual void SetPendingImages(int id, const std::vector<CStoreImageRef>& images) = 0;
     virtual bool LoadModelImages(int id, std::vector<CStoredImage>& out) = 0;
@@ -228,11 +272,21 @@ public:
     bool CountStoredImages(int64_t& images, int64_t& bytes);
 
 private:
+    // Fails as an operation on a closed store does (no backend chosen yet).
+    bool FailNotOpen();
+    // `SaveModelData`, or `SaveModelDataFrom` when `expected` is given: the stored version compared with it
+    // and the model written in one transaction of the backend's.
+    bool SaveModel(int id, const std::wstring& name, const std::wstring& title, const std::string& data,
+                   const CModelStamp* expected);
+    // Inside a save's transaction: false, recorded as a conflict, unless the store holds the version `expected`.
+    bool CheckSaveBase(int id, const CModelStamp& expected);
+
     std::unique_ptr<ITemplateStoreBackend> m_pBackend;
     std::wstring m_strPath;
     bool m_bServer = false;
     std::wstring m_strError;  // a failure before any backend was chosen
     StoreFailure m_nFailure = StoreFailure::None;
+    CModelSaveRecord m_lastConflict;
 };
 
 /// The store's address set by `SetTemplateStoreAddress`, else key `Address` of section `[Store]` in the
@@ -253,3 +307,5 @@ std::wstring StoreTimeAsLocal(const std::wstring& utc);
 /// The text of a save of model `id` refused because the stored version is `met` (saved by another station,
 /// or deleted); `shown` names the store.
 std::wstring SaveConflictText(int id, const CModelSaveRecord& met, const std::wstring& shown);
+/// The text of model `id`'s data found not to match its CRC; `shown` names the store.
+std::wstring DamagedModelText(int64_t id, const std::wstring& shown);

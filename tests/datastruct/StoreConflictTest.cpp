@@ -1,10 +1,12 @@
 // Several stations on one store, on both backends: a save that names the version it started from is
-// refused when another station saved, deleted or created the model since; drafts belong to one station;
-// a store of schema version 2 is migrated with its models and drafts. Two processes on one SQLite file
-// behave as two store objects do.
+// refused when another station saved, deleted or created the model since, recorded and worded alike on
+// both; drafts belong to one station; data or a draft that does not match its CRC is reported alike on
+// both; a store of schema version 2 is migrated with its models and drafts. Two processes on one SQLite
+// file behave as two store objects do.
 
 #include "datastruct/ByteStream.h"
 #include "datastruct/ModelInfo.h"
+#include "datastruct/PgTemplateStore.h"
 #include "datastruct/TemplateStore.h"
 #include "formats/CodePage.h"
 #include "testsupport/PgTestServer.h"
@@ -16,7 +18,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
+#include <future>
 
 namespace {
 
@@ -62,11 +69,85 @@ protected:
         return stamp;
     }
 
+    // The store's address as its messages name it.
+    std::wstring Shown() const {
+        return GetParam() == Backend::SQLite ? m_address : CPgTemplateStore::ShownAddress(m_address);
+    }
+    // Runs statements on the store's database through a connection of its own, as another program would.
+    void ExecRaw(const std::string& sqlite, const std::string& pg) {
+        if (GetParam() == Backend::SQLite) {
+            sqlite3* db = nullptr;
+            ASSERT_EQ(sqlite3_open(WideToUtf8(m_address).c_str(), &db), SQLITE_OK);
+            EXPECT_EQ(sqlite3_exec(db, sqlite.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+            sqlite3_close(db);
+            return;
+        }
+        PGconn* conn = PQconnectdb(WideToUtf8(m_address).c_str());
+        ASSERT_EQ(PQstatus(conn), CONNECTION_OK);
+        PGresult* r = PQexec(conn, pg.c_str());
+        EXPECT_EQ(PQresultStatus(r), PGRES_COMMAND_OK) << PQresultErrorMessage(r);
+        PQclear(r);
+        PQfinish(conn);
+    }
+
     std::wstring m_address;
     std::string m_database;
     TempDir m_dir;
     CPgTestServer* m_server = nullptr;
 };
+
+// Another program in the middle of a write: it holds the SQLite file's write lock, or model 1's row on a
+// server, until `Release`.
+class CHeldStore {
+public:
+    CHeldStore(Backend backend, const std::wstring& address) {
+        if (backend == Backend::SQLite) {
+            EXPECT_EQ(sqlite3_open(WideToUtf8(address).c_str(), &m_db), SQLITE_OK);
+            EXPECT_EQ(sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+            return;
+        }
+        m_conn = PQconnectdb(WideToUtf8(address).c_str());
+        EXPECT_EQ(PQstatus(m_conn), CONNECTION_OK);
+        PQclear(PQexec(m_conn, "BEGIN"));
+        PGresult* r = PQexec(m_conn, "SELECT * FROM model WHERE id = 1 FOR UPDATE");
+        EXPECT_EQ(PQntuples(r), 1);
+        PQclear(r);
+    }
+    ~CHeldStore() {
+        Release();
+        if (m_db)
+            sqlite3_close(m_db);
+        if (m_conn)
+            PQfinish(m_conn);
+    }
+    CHeldStore(const CHeldStore&) = delete;
+    CHeldStore& operator=(const CHeldStore&) = delete;
+    void Release() {
+        if (m_released)
+            return;
+        m_released = true;
+        if (m_db)
+            sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+        if (m_conn)
+            PQclear(PQexec(m_conn, "COMMIT"));
+    }
+
+private:
+    sqlite3* m_db = nullptr;
+    PGconn* m_conn = nullptr;
+    bool m_released = false;
+};
+
+// "YYYY-MM-DD HH:MM:SS" read as UTC; -1 when the text is not such a time.
+time_t ParseUtc(const std::wstring& text) {
+    std::tm t{};
+    if (std::sscanf(WideToUtf8(text).c_str(), "%4d-%2d-%2d %2d:%2d:%2d", &t.tm_year, &t.tm_mon, &t.tm_mday,
+                    &t.tm_hour, &t.tm_min, &t.tm_sec) != 6)
+        return -1;
+    t.tm_year -= 1900;
+    t.tm_mon -= 1;
+    return timegm(&t);
+}
 
 std::string Name(const ::testing::TestParamInfo<Backend>& info) {
     return info.param == Backend::SQLite ? "SQLite" : "PostgreSQL";
@@ -289,6 +370,127 @@ TEST_P(StoreConflictTest, AStoreOfVersionTwoIsMigratedWithItsModelsAndItsDraftsB
         ASSERT_TRUE(again.LoadDraft(1, data, found, base));
         EXPECT_FALSE(found);
     }
+}
+
+TEST_P(StoreConflictTest, DamagedDataAndADamagedDraftAreReportedAlikeOnBothBackends) {
+    CTemplateStore store;
+    ASSERT_TRUE(store.Open(m_address)) << WideToUtf8(store.GetLastError());
+    ASSERT_EQ(store.CreateModel(L"一", L"模板一", "model data"), 1);
+    const CModelStamp base = Loaded(store, 1);
+    ASSERT_TRUE(store.SaveDraft(1, base, "draft data"));
+    // Bytes changed behind the store's back, the CRCs beside them left as they were.
+    ExecRaw("UPDATE model_data SET data = CAST('model dat!' AS BLOB);"
+            "UPDATE model_draft SET data = CAST('draft dat!' AS BLOB)",
+            "UPDATE model_data SET data = 'model dat!'::bytea; UPDATE model_draft SET data = 'draft dat!'::bytea");
+
+    std::string data = "left over";
+    bool found = true;
+    CModelCatalogEntry entry;
+    EXPECT_FALSE(store.LoadModelData(1, data, found, &entry));
+    EXPECT_EQ(store.GetLastFailure(), StoreFailure::Damaged);
+    EXPECT_EQ(store.GetLastError(), L"模板 1 的数据已损坏 (校验和不符): " + Shown());
+    EXPECT_FALSE(found);
+    EXPECT_TRUE(data.empty());
+    CModelStamp stamp;
+    EXPECT_FALSE(store.LoadModelDataStamped(1, data, found, nullptr, stamp));
+    EXPECT_EQ(store.GetLastFailure(), StoreFailure::Damaged);
+    // A damaged model is not copied.
+    EXPECT_EQ(store.CopyModel(1, L"二", L"复制"), -1);
+    EXPECT_EQ(store.GetLastFailure(), StoreFailure::Damaged);
+    EXPECT_FALSE(store.HasModel(2));
+
+    CModelStamp draftBase;
+    EXPECT_FALSE(store.LoadDraft(1, data, found, draftBase));
+    EXPECT_EQ(store.GetLastFailure(), StoreFailure::Damaged);
+    EXPECT_EQ(store.GetLastError(), L"模板 1 的修改记录已损坏 (校验和不符)");
+    EXPECT_TRUE(found);
+    EXPECT_TRUE(data.empty());
+    EXPECT_EQ(draftBase, base);  // still told, so that the editor can name the version it started from
+
+    // The stamp is still the one loaded, so a save from it replaces the damaged data.
+    ASSERT_TRUE(store.GetModelStamp(1, stamp));
+    EXPECT_EQ(stamp, base);
+    ASSERT_TRUE(store.SaveModelDataFrom(1, L"一", L"模板一", "repaired", base)) << WideToUtf8(store.GetLastError());
+    ASSERT_TRUE(store.LoadModelData(1, data, found, &entry));
+    EXPECT_EQ(store.GetLastFailure(), StoreFailure::None);
+    EXPECT_EQ(data, "repaired");
+    EXPECT_EQ(entry.m_strTitle, L"模板一");
+
+    EXPECT_EQ(store.CopyModel(9, L"九", L"复制"), -1);
+    EXPECT_EQ(store.GetLastFailure(), StoreFailure::Other);
+    EXPECT_EQ(store.GetLastError(), L"模板 9 不存在");
+}
+
+TEST_P(StoreConflictTest, ARefusedSaveIsRecordedAndWordedAlikeOnBothBackends) {
+    CTemplateStore a, b;
+    OpenTwo(a, b);
+    ASSERT_EQ(a.CreateModel(L"一", L"模板一", "v1"), 1);
+    const CModelStamp seen = Loaded(b, 1);
+    {
+        StationScope station(L"工位 A");
+        ASSERT_TRUE(a.SaveModelData(1, L"一", L"模板一", "A's"));
+    }
+    EXPECT_FALSE(b.SaveModelDataFrom(1, L"一", L"B 的", "B's", seen));
+    EXPECT_EQ(b.GetLastFailure(), StoreFailure::Conflict);
+    const CModelSaveRecord met = b.GetLastConflict();
+    EXPECT_TRUE(met.m_bExists);
+    EXPECT_EQ(met.m_strSavedBy, L"工位 A");
+    // The time of A's save, in UTC on both backends.
+    const time_t savedAt = ParseUtc(met.m_strSavedAt);
+    ASSERT_NE(savedAt, -1) << WideToUtf8(met.m_strSavedAt);
+    EXPECT_LE(std::abs(static_cast<long>(savedAt - time(nullptr))), 120L) << WideToUtf8(met.m_strSavedAt);
+    EXPECT_EQ(b.GetLastError(), L"模板 1 在打开之后已被工位 \"工位 A\" 于 " + StoreTimeAsLocal(met.m_strSavedAt) +
+                                    L" 保存, 没有覆盖: " + Shown());
+    EXPECT_EQ(b.GetLastError().find(L"zrk-test-pw"), std::wstring::npos);  // never a server's password
+    // The refusal ended B's transaction: A writes at once, without waiting for B.
+    {
+        StationScope station(L"工位 A");
+        EXPECT_TRUE(a.SaveModelData(1, L"一", L"模板一", "A's again")) << WideToUtf8(a.GetLastError());
+    }
+
+    // The record belongs to the last refusal of this opening: a store opened again (on a server, with the
+    // connection it kept) starts without one.
+    b.Close();
+    ASSERT_TRUE(b.Open(m_address)) << WideToUtf8(b.GetLastError());
+    EXPECT_FALSE(b.GetLastConflict().m_bExists);
+    EXPECT_TRUE(b.GetLastConflict().m_strSavedBy.empty());
+
+    ASSERT_TRUE(a.DeleteModel(1)) << WideToUtf8(a.GetLastError());
+    EXPECT_FALSE(b.SaveModelDataFrom(1, L"一", L"B 的", "B's", seen));
+    EXPECT_EQ(b.GetLastFailure(), StoreFailure::Conflict);
+    EXPECT_FALSE(b.GetLastConflict().m_bExists);
+    EXPECT_TRUE(b.GetLastConflict().m_strSavedBy.empty());
+    EXPECT_TRUE(b.GetLastConflict().m_strSavedAt.empty());
+    EXPECT_EQ(b.GetLastError(), L"模板 1 在打开之后已被其他程序或工位删除, 没有保存: " + Shown());
+    EXPECT_FALSE(a.HasModel(1));
+}
+
+// Two stations save from the same version while another program holds the store (its write lock, or the
+// model's row): both wait, and the comparison and the write of each are one transaction holding the store
+// or the row, so the second to get through finds the first one's version and is refused. A comparison that
+// read without waiting for that hold would let both pass while they wait, and both write.
+TEST_P(StoreConflictTest, TwoStationsWaitingToSaveFromOneVersionWriteOnlyOnce) {
+    CTemplateStore a, b;
+    OpenTwo(a, b);
+    ASSERT_EQ(a.CreateModel(L"一", L"模板一", "v1"), 1);
+    const CModelStamp seen = Loaded(a, 1);
+    ASSERT_EQ(Loaded(b, 1), seen);
+    CHeldStore held(GetParam(), m_address);
+    auto saveA = std::async(std::launch::async, [&] { return a.SaveModelDataFrom(1, L"一", L"A", "from A", seen); });
+    auto saveB = std::async(std::launch::async, [&] { return b.SaveModelDataFrom(1, L"一", L"B", "from B", seen); });
+    EXPECT_EQ(saveA.wait_for(std::chrono::milliseconds(800)), std::future_status::timeout);  // both wait
+    EXPECT_EQ(saveB.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout);
+    held.Release();
+    const bool savedA = saveA.get();
+    const bool savedB = saveB.get();
+    ASSERT_NE(savedA, savedB) << WideToUtf8(a.GetLastError()) << " / " << WideToUtf8(b.GetLastError());
+    CTemplateStore& refused = savedA ? b : a;
+    EXPECT_EQ(refused.GetLastFailure(), StoreFailure::Conflict) << WideToUtf8(refused.GetLastError());
+    EXPECT_TRUE(refused.GetLastConflict().m_bExists);
+    std::string data;
+    const CModelStamp stored = Loaded(a, 1, &data);
+    EXPECT_EQ(data, savedA ? "from A" : "from B");
+    EXPECT_EQ(stored.m_nRevision, seen.m_nRevision + 1);
 }
 
 // Two processes on one SQLite file: both load version 1 and save at the same moment; exactly one save goes
