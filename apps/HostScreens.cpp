@@ -123,7 +123,7 @@ const std::vector<Opener>& Openers() {
              CPhaseMaskArea* area = phase ? FirstOf<CPhaseMaskArea>(phase->m_areas) : nullptr;
              if (!area)
                  return false;
-             d.m_pSelShape = area;
+             d.GetDocument().SetSelShape(area);
              d.PaintSelectedMask();
              return true;
          }},

@@ -100,27 +100,27 @@ std::vector<CPoint> EllipseOutline(const CRect& rect) {
 }
 
 bool COutlineTool::CanDraw() const {
-    if (m_nOperation == 8)
+    if (m_nOperation == zrkop::kInspectionArea)
         return m_dlg.GetCurPhase() && m_dlg.m_bShowPhaseMask;
     return m_dlg.GetCurSide() && m_dlg.m_bShowThreshMask;
 }
 
 void COutlineTool::AddVertex(const CPoint& at) {
     std::vector<CPoint> points;
-    if (!m_dlg.m_bDrawing)
-        m_dlg.m_drawPolygon.ClearPoints(); // a new outline
-    m_dlg.m_drawPolygon.GetPoints(points);
+    if (!m_dlg.GetDocument().IsDrawing())
+        m_dlg.GetDocument().GetDrawing().ClearPoints(); // a new outline
+    m_dlg.GetDocument().GetDrawing().GetPoints(points);
     if (std::find(points.begin(), points.end(), at) != points.end())
         return; // a point already in the outline adds nothing
     points.push_back(at);
-    m_dlg.m_drawPolygon.SetPoints(points);
-    m_dlg.m_bDrawing = true;
+    m_dlg.GetDocument().GetDrawing().SetPoints(points);
+    m_dlg.GetDocument().SetDrawing(true);
 }
 
 void COutlineTool::OnPress(const CToolEvent& event) {
     if (!CanDraw())
         return;
-    if (m_dlg.m_nShapeKind == 0) {
+    if (m_dlg.m_nShapeKind == zrkshape::kPolygon) {
         AddVertex(event.image);
         m_dlg.m_nLastImageX = event.image.x;
         m_dlg.m_nLastImageY = event.image.y;
@@ -135,9 +135,9 @@ void COutlineTool::OnMove(const CToolEvent& event) {
         m_tracker.Move(m_dlg, event.image);
         return;
     }
-    if (!m_dlg.m_bDrawing || m_dlg.m_nShapeKind != 0)
+    if (!m_dlg.GetDocument().IsDrawing() || m_dlg.m_nShapeKind != zrkshape::kPolygon)
         return;
-    if (event.flags & 1u) // MK_LBUTTON: a move with the button held draws freehand
+    if (event.flags & MK_LBUTTON) // a move with the button held draws freehand
         AddVertex(event.image);
     m_dlg.RedrawRubberBand();
 }
@@ -147,27 +147,27 @@ void COutlineTool::OnRelease(const CToolEvent& event) {
         return;
     CRect rect = m_dlg.CutToSplitArea(m_tracker.Finish(m_dlg, event.image));
     if (rect.Width() > kMinTrackedSide && rect.Height() > kMinTrackedSide) {
-        std::vector<CPoint> outline = m_dlg.m_nShapeKind == 1 ? RectangleOutline(rect) : EllipseOutline(rect);
+        std::vector<CPoint> outline = m_dlg.m_nShapeKind == zrkshape::kRectangle ? RectangleOutline(rect) : EllipseOutline(rect);
         if (outline.size() > 2) {
-            m_dlg.m_drawPolygon.ClearPoints();
-            m_dlg.m_drawPolygon.SetPoints(outline);
+            m_dlg.GetDocument().GetDrawing().ClearPoints();
+            m_dlg.GetDocument().GetDrawing().SetPoints(outline);
             m_dlg.FinishOutline();
         }
     }
     if (m_dlg.m_pImageWnd)
         m_dlg.m_pImageWnd->Invalidate();
-    m_dlg.RedrawOverlays(255);
+    m_dlg.RedrawOverlays();
 }
 
 void COutlineTool::OnDoubleClick(const CToolEvent&) {
-    if (m_dlg.m_bDrawing && m_dlg.m_nShapeKind == 0 && m_dlg.m_drawPolygon.GetPointCount() > 2)
+    if (m_dlg.GetDocument().IsDrawing() && m_dlg.m_nShapeKind == zrkshape::kPolygon && m_dlg.GetDocument().GetDrawing().GetPointCount() > 2)
         m_dlg.FinishOutline();
 }
 
 void COutlineTool::OnCancel() {
     m_tracker.Cancel(m_dlg);
-    m_dlg.m_drawPolygon.ClearPoints();
-    m_dlg.m_bDrawing = false;
+    m_dlg.GetDocument().GetDrawing().ClearPoints();
+    m_dlg.GetDocument().SetDrawing(false);
 }
 
 // ---- kernels ----
@@ -189,7 +189,7 @@ void CKernelTool::OnRelease(const CToolEvent& event) {
         m_dlg.AddKernel(rect);
     if (m_dlg.m_pImageWnd)
         m_dlg.m_pImageWnd->Invalidate();
-    m_dlg.RedrawOverlays(255);
+    m_dlg.RedrawOverlays();
 }
 
 void CKernelTool::OnCancel() {

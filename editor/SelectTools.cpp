@@ -28,6 +28,6 @@ void CAssociateTool::OnPress(const CToolEvent& event) {
 }
 
 void CAssociateTool::OnCancel() {
-    m_dlg.m_nAssocKernel = -1;
-    m_dlg.m_pAssocSource = nullptr;
+    m_dlg.GetDocument().SetAssocKernel(-1);
+    m_dlg.GetDocument().SetAssocSource(nullptr);
 }

@@ -73,7 +73,6 @@ CZRKDlg::CZRKDlg() : QDialog(nullptr) {
     setObjectName(QString::number(zrkid::IDD_ZRKDLG));
     m_pDisplay = std::make_unique<CImgDisplay>();
     m_pDisplay->Open();
-    m_graphic.Create();
     m_strStatus = Translate(L"您正在进行 选择 操作", 0);
 }
 

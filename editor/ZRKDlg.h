@@ -20,9 +20,9 @@
 
 #include "datastruct/TemplateStore.h"
 #include "editor/EditJournal.h"
+#include "editor/EditorDocument.h"
 #include "view/ImgDisplay.h"
 #include "editor/KernelLinks.h"
-#include "geometry/ImgGraphic.h"
 #include "geometry/PolygonEx.h"
 #include "host/DynamicLibrary.h"
 #include "support/Geometry.h"
@@ -136,6 +136,25 @@ inline constexpr int ID_EXPORT_AREA = 32791;
 inline constexpr int ID_COPY_DATA = 32815;
 } // namespace zrkid
 
+/// The operations of the image view's tools (`GetOperation`), as the tool buttons 1504 to 1511 choose them.
+namespace zrkop {
+inline constexpr int kSelect = 0;
+inline constexpr int kPan = 1;
+inline constexpr int kZoomIn = 2;
+inline constexpr int kZoomOut = 3;
+inline constexpr int kKernel = 6;
+inline constexpr int kInspectionArea = 8;
+inline constexpr int kShieldedArea = 9;
+inline constexpr int kAssociate = 11;
+} // namespace zrkop
+
+/// The shape new inspection and shielded areas are drawn as (toolbar 32814, 32812, 32813).
+namespace zrkshape {
+inline constexpr int kPolygon = 0;
+inline constexpr int kRectangle = 1;
+inline constexpr int kEllipse = 2;
+} // namespace zrkshape
+
 class CZRKDlg : public QDialog {
     Q_OBJECT
 public:
@@ -192,8 +211,8 @@ public:
     /// The reference image's origin of the current small sheet; (0, 0) without reference image.
     CPoint GetCurSheetOrigin() const;
 
-    /// Restores the display buffers from the source image and draws the overlays (every caller passes 255).
-    void RedrawOverlays(uint8_t flags = 255);
+    /// Restores the display buffers from the source image and draws the overlays.
+    void RedrawOverlays();
     /// Builds (after releasing any previous one) and releases the display chain.
     bool BuildDisplayChain();
     void ReleaseDisplayChain();
@@ -303,6 +322,9 @@ public:
     bool IsCommandEnabled(int command) const;
     /// The text of the window title as last set.
     const std::wstring& GetTitle() const { return m_strTitle; }
+    /// The document: the state that points into the open template (selection, association, drawing).
+    CEditorDocument& GetDocument() { return m_doc; }
+    const CEditorDocument& GetDocument() const { return m_doc; }
 
     // ---- members, in declaration order ----
     CModelInfo* m_pModel = nullptr;
@@ -323,8 +345,6 @@ public:
     std::unique_ptr<CImgView> m_pView;
     CMyImageWnd* m_pImageWnd = nullptr;
     std::unique_ptr<CImgDisplay> m_pDisplay;
-    CGraphBase* m_pSelShape = nullptr;
-    CImgGraphic m_graphic;
     int m_nChannelMode = 0;
     bool m_bShowSideOutline = true;
     bool m_bShowThreshMask = true;
@@ -333,14 +353,9 @@ public:
     bool m_bShowPhaseMask = true;
     bool m_bMaskFill = true;
     bool m_bModified = false;
-    int m_nNoteHit = -1;
-    int m_nKernelHit = -1;
-    int m_nMaskHit = -1;
     bool m_bPanning = false;
     int m_nPanStartX = 0, m_nPanStartY = 0, m_nPanScrollX = 0, m_nPanScrollY = 0;
     int m_nLastImageX = 0, m_nLastImageY = 0;
-    CPolygonEx m_drawPolygon;
-    bool m_bDrawing = false;
     int m_nZoomStep = 3;
     double m_dZoom = 1.0;
     /// Side memory: the remembered side's tree item (compared, never followed), its depth, and the
@@ -361,13 +376,6 @@ public:
     CDlgSelPos* m_pSelPos = nullptr;
     std::wstring m_strDefKernelPara;
     CParaAnalytic* m_pParaAnalytic = nullptr;
-    int m_nAssocKernel = -1;
-    struct IDTableEntry {
-        int nFirst = 0, nSecond = 0, nThird = 0;
-        std::wstring strText;
-    };
-    IDTableEntry m_idTable[9];
-    CIDItem* m_pAssocSource = nullptr;
 
     /// The "CSysPara" this dialog created (deleted when replaced); null for host objects.
     std::unique_ptr<CSysPara> m_pOwnSysPara;
@@ -462,6 +470,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    CEditorDocument m_doc;
     /// Draws every overlay into `buffer`, which holds the image rectangle `area` (its pixel (0, 0) is the
     /// image point (area.left, area.top)); shapes that do not reach `area` are skipped.
     void DrawOverlaysInto(CImgBuffer* buffer, const CRect& area);
@@ -491,8 +500,6 @@ private:
     void DrawLinkLines(CImgBuffer* buffer, const CRect& area);
     bool m_bDragStep = false;       ///< a step "移动" is open from a press of the select tool
     CAreaLinkReader m_linkReader;   ///< the kernel links of areas, by parameter text
-
-public:
 
 protected:
     void reject() override;

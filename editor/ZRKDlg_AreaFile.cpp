@@ -27,12 +27,12 @@ void CZRKDlg::ExportArea() {
     if (!m_pModel)
         return;
     const std::wstring caption = Translate(L"导出检测区", 0);
-    if (!m_pSelShape) {
+    if (!m_doc.GetSelShape()) {
         ZrkMessageBox(Translate(L"请选择一个检测区!", 0), caption);
         return;
     }
-    auto* area = dynamic_cast<CPhaseMaskArea*>(m_pSelShape);
-    if (!area || m_pSelShape->GetTypeName() != L"CPhaseMaskArea") {
+    auto* area = dynamic_cast<CPhaseMaskArea*>(m_doc.GetSelShape());
+    if (!area || m_doc.GetSelShape()->GetTypeName() != L"CPhaseMaskArea") {
         ZrkMessageBox(Translate(L"您选择的不是检测区!", 0), caption);
         return;
     }

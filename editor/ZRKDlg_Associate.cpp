@@ -52,8 +52,8 @@ void CZRKDlg::AssociateWithArea(const CToolEvent& event) {
     const CPoint origin = GetCurSheetOrigin();
     // The pick is followed only while it is still one of the phase's areas.
     CMaskArea* area = nullptr;
-    for (int i = 0; phase && m_pAssocSource && i < phase->m_areas.GetSize() && !area; ++i)
-        if (phase->m_areas.GetAt(i) == m_pAssocSource)
+    for (int i = 0; phase && m_doc.GetAssocSource() && i < phase->m_areas.GetSize() && !area; ++i)
+        if (phase->m_areas.GetAt(i) == m_doc.GetAssocSource())
             area = dynamic_cast<CMaskArea*>(phase->m_areas.GetAt(i));
     if (area) {
         CEditStep step(*this, L"关联定位核");
@@ -72,16 +72,16 @@ void CZRKDlg::AssociateWithArea(const CToolEvent& event) {
                 kernel->SetSelected(false);
             }
         }
-        m_pAssocSource = nullptr;
+        m_doc.SetAssocSource(nullptr);
     } else {
-        m_pAssocSource = nullptr;
+        m_doc.SetAssocSource(nullptr);
         if (phase) {
             const int position = PressList(phase->m_areas, flags, at);
             if (position >= 0)
-                m_pAssocSource = phase->m_areas.GetAt(position);
+                m_doc.SetAssocSource(phase->m_areas.GetAt(position));
         }
     }
-    RedrawOverlays(255);
+    RedrawOverlays();
 }
 
 void CZRKDlg::AssociateKernels(const CToolEvent& event) {
@@ -93,18 +93,18 @@ void CZRKDlg::AssociateKernels(const CToolEvent& event) {
     const CPoint origin = GetCurSheetOrigin();
     const CPoint whole(at.x + origin.x, at.y + origin.y);
     std::vector<CKernel*> kernels = PhaseKernels();
-    auto* first = m_nAssocKernel >= 0 ? m_pRefImage->m_kernels.FindByIDAs<CKernel>(m_nAssocKernel) : nullptr;
+    auto* first = m_doc.GetAssocKernel() >= 0 ? m_pRefImage->m_kernels.FindByIDAs<CKernel>(m_doc.GetAssocKernel()) : nullptr;
     if (!first) {
-        m_nAssocKernel = -1;
+        m_doc.SetAssocKernel(-1);
         for (int i = 0; i < m_pRefImage->m_kernels.GetSize(); ++i)
             if (auto* kernel = dynamic_cast<CGraphBase*>(m_pRefImage->m_kernels.GetAt(i)))
                 kernel->SetSelected(false);
         for (CKernel* kernel : kernels) {
             kernel->OnLButtonDown(flags, whole.x, whole.y);
             if (kernel->IsSelected())
-                m_nAssocKernel = kernel->m_nID;
+                m_doc.SetAssocKernel(kernel->m_nID);
         }
-        RedrawOverlays(255);
+        RedrawOverlays();
         return;
     }
     CKernel* second = nullptr;
@@ -116,7 +116,7 @@ void CZRKDlg::AssociateKernels(const CToolEvent& event) {
         }
     }
     if (!second || second == first) {
-        RedrawOverlays(255);
+        RedrawOverlays();
         return;  // nothing, or the first kernel itself
     }
     CKernelSlots sideSlots(*m_pParaAnalytic, side->m_strParameters);
@@ -125,9 +125,9 @@ void CZRKDlg::AssociateKernels(const CToolEvent& event) {
         ZrkMessageBox(Format(Translate(L"定位核%d 与 定位核%d 关联无效,或已存在.", 0).c_str(), first->m_nID,
                              second->m_nID),
                       m_strTitle, MB_OK | MB_ICONWARNING);
-        m_nAssocKernel = -1;
+        m_doc.SetAssocKernel(-1);
         second->SetSelected(false);
-        RedrawOverlays(255);
+        RedrawOverlays();
         return;
     }
     CToleranceSetting dialog(this);
@@ -135,9 +135,9 @@ void CZRKDlg::AssociateKernels(const CToolEvent& event) {
     dialog.m_strLabel.clear();
     for (;;) {
         if (dialog.DoModal() != QDialog::Accepted) {
-            m_nAssocKernel = -1;
+            m_doc.SetAssocKernel(-1);
             second->SetSelected(false);
-            RedrawOverlays(255);
+            RedrawOverlays();
             return;
         }
         if (!dialog.m_strLabel.empty())
@@ -150,9 +150,9 @@ void CZRKDlg::AssociateKernels(const CToolEvent& event) {
         side->m_strParameters = sideSlots.GetText();
         m_bModified = true;
     }
-    m_nAssocKernel = -1;
+    m_doc.SetAssocKernel(-1);
     second->SetSelected(false);
-    RedrawOverlays(255);
+    RedrawOverlays();
     LayoutControls();
 }
 

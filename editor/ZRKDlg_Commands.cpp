@@ -156,7 +156,7 @@ void CZRKDlg::EditCatalogue(int command) {
     // Names and colours of the catalogues show in the tree and the overlays: show them anew, in place.
     QTreeWidgetItem* caret = m_pTree->GetCaretItem();
     RebuildTreeAt(caret ? CModelTreeCtrl::GetItemData(caret) : nullptr);
-    RedrawOverlays(255);
+    RedrawOverlays();
 }
 
 void CZRKDlg::EditPhaseCustomType(bool high) {
@@ -317,14 +317,12 @@ void CZRKDlg::DeleteCaretItem() {
         else if (depth == 3)
             owner = &static_cast<CSide*>(static_cast<CIDItem*>(const_cast<void*>(parentData)))->m_phases;
         // The shown side, its memory and every shape pointer may lie inside what goes: forget them first.
-        m_pSelShape = nullptr;
-        m_pAssocSource = nullptr;
-        m_nAssocKernel = -1;
+        m_doc.ForgetModelPointers();
         ForgetSide();
         if (owner)
             owner->RemoveByID(object->m_nID);
     }
-    m_pSelShape = nullptr;
+    m_doc.SetSelShape(nullptr);
     m_bModified = true;
     RebuildTreeAt(depth == 0 ? static_cast<const void*>(m_pModel) : parentData);
 }

@@ -183,9 +183,9 @@ void CZRKDlg::ComposeRect(const CRect& imageRect) {
 }
 
 CRect CZRKDlg::BandRect() const {
-    if (!m_bDrawing || m_drawPolygon.GetPointCount() == 0)
+    if (!m_doc.IsDrawing() || m_doc.GetDrawing().GetPointCount() == 0)
         return CRect();
-    CRect box = m_drawPolygon.GetBoundRect(nullptr);
+    CRect box = m_doc.GetDrawing().GetBoundRect(nullptr);
     CRect last(m_nLastImageX, m_nLastImageY, m_nLastImageX + 1, m_nLastImageY + 1);
     CRect band;
     band.UnionRect(box, last);
@@ -195,7 +195,7 @@ CRect CZRKDlg::BandRect() const {
 
 void CZRKDlg::RedrawRubberBand() {
     if (!m_pDispBuffer || !m_pImageWnd) {
-        RedrawOverlays(255);
+        RedrawOverlays();
         return;
     }
     const CRect band = BandRect();
@@ -227,9 +227,9 @@ void CZRKDlg::DrawOverlaysInto(CImgBuffer* buffer, const CRect& area) {
             DrawShifted(*mask, buffer, area, size, line, maskFill, m_bMaskFill, 1, 150, true);
         }
         // The outline being drawn, with the last mouse point as its rubber-band vertex.
-        if (note && m_bDrawing && m_drawPolygon.GetPointCount() > 0) {
+        if (note && m_doc.IsDrawing() && m_doc.GetDrawing().GetPointCount() > 0) {
             CPolygonEx band;
-            band.CopyFrom(&m_drawPolygon);
+            band.CopyFrom(&m_doc.GetDrawing());
             std::vector<CPoint> points;
             band.GetPoints(points);
             points.push_back(CPoint{m_nLastImageX, m_nLastImageY});

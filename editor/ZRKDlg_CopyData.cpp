@@ -80,8 +80,6 @@ void CZRKDlg::CopySheetData() {
         return;
     m_bModified = true;
     // The copy may have removed shapes the editor pointed at.
-    m_pSelShape = nullptr;
-    m_pAssocSource = nullptr;
-    m_nMaskHit = m_nKernelHit = m_nNoteHit = -1;
+    m_doc.ForgetModelPointers();
     RedrawOverlays();
 }

@@ -132,12 +132,7 @@ void CZRKDlg::RestoreModelBytes(const std::string& bytes) {
 
     // Every pointer into the objects about to be replaced goes first: shapes, association, the shown
     // reference image and its buffers, the side memory and the tree's items.
-    m_pSelShape = nullptr;
-    m_pAssocSource = nullptr;
-    m_nAssocKernel = -1;
-    m_nNoteHit = m_nKernelHit = m_nMaskHit = -1;
-    m_drawPolygon.ClearPoints();
-    m_bDrawing = false;
+    m_doc.ForgetModelPointers();
     DropReferenceImage();
     ForgetSide();
     {
@@ -180,7 +175,7 @@ void CZRKDlg::RestoreModelBytes(const std::string& bytes) {
         m_pSelPos->m_nCurRow = m_pRefImage->m_nCurRow;
         m_pSelPos->update();
     }
-    RedrawOverlays(255);
+    RedrawOverlays();
 }
 
 // ---- drafts ----

@@ -68,7 +68,7 @@ void CZRKDlg::SelectDoubleClick(const CToolEvent& event) {
                 m_bModified = true;
                 if (dialog.m_bDelete) {
                     RelabelEdit(L"删除定位核");
-                    m_pSelShape = nullptr;
+                    m_doc.SetSelShape(nullptr);
                     if (!DeleteKernel(kernelID))
                         ZrkMessageBox(Translate(L"删除失败!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
                 } else if (dialog.m_bClone) {
@@ -81,12 +81,12 @@ void CZRKDlg::SelectDoubleClick(const CToolEvent& event) {
                         kernel->SetSelected(false);
                         if (m_pRefImage->m_kernels.Add(clone)) {
                             made.release();
-                            m_pSelShape = clone;
+                            m_doc.SetSelShape(clone);
                         }
                     }
                 }
             }
-            RedrawOverlays(255);
+            RedrawOverlays();
         }
     }
 
@@ -107,8 +107,8 @@ void CZRKDlg::SelectDoubleClick(const CToolEvent& event) {
                 m_bModified = true;
                 if (dialog.m_bDelete) {
                     RelabelEdit(L"删除检测区");
-                    if (m_pSelShape == area)
-                        m_pSelShape = nullptr;
+                    if (m_doc.GetSelShape() == area)
+                        m_doc.SetSelShape(nullptr);
                     list.RemoveAt(i);
                 } else if (dialog.m_bClone) {
                     RelabelEdit(L"克隆检测区");
@@ -132,7 +132,7 @@ void CZRKDlg::SelectDoubleClick(const CToolEvent& event) {
                     area->m_strTag = dialog.m_strLabel;
                 }
             }
-            RedrawOverlays(255);
+            RedrawOverlays();
             break;
         }
     }
@@ -152,17 +152,17 @@ void CZRKDlg::SelectDoubleClick(const CToolEvent& event) {
                 area->m_strTag = tag;
                 ZrkMessageBox(Translate(L"该标识已经存在!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
             }
-            RedrawOverlays(255);
+            RedrawOverlays();
             break;
         }
     }
 }
 
 void CZRKDlg::ToggleSelectedLock() {
-    if (!m_pModel || !m_pSelShape)
+    if (!m_pModel || !m_doc.GetSelShape())
         return;
-    CEditStep step(*this, m_pSelShape->m_bLocked ? L"解锁" : L"锁定");
-    m_pSelShape->m_bLocked = m_pSelShape->m_bLocked ? 0 : 1;
+    CEditStep step(*this, m_doc.GetSelShape()->m_bLocked ? L"解锁" : L"锁定");
+    m_doc.GetSelShape()->m_bLocked = m_doc.GetSelShape()->m_bLocked ? 0 : 1;
     m_bModified = true;
-    RedrawOverlays(255);
+    RedrawOverlays();
 }

@@ -12,11 +12,11 @@
 void CZRKDlg::PaintSelectedMask() {
     if (!m_pModel)
         return;
-    if (!m_pSelShape) {
+    if (!m_doc.GetSelShape()) {
         ZrkMessageBox(Translate(L"请选择一个掩模对象!"), Translate(L"掩模绘制"), MB_OK);
         return;
     }
-    const std::wstring type = m_pSelShape->GetTypeName();
+    const std::wstring type = m_doc.GetSelShape()->GetTypeName();
     if (type != L"CPhaseMaskArea" && type != L"CThreshMaskArea" && type != L"CCustomMaskArea")
         return;
 
@@ -30,12 +30,12 @@ void CZRKDlg::PaintSelectedMask() {
     int result = 0;
     {
         CEditStep step(*this, L"掩模绘制");
-        CMaskDraw dialog(m_pSrcImage, m_pSelShape, &brushes, false, true, this);
+        CMaskDraw dialog(m_pSrcImage, m_doc.GetSelShape(), &brushes, false, true, this);
         result = dialog.DoModal();
         // An OK on an untouched layer changes nothing and records nothing.
         if (result == QDialog::Accepted && dialog.HasChangedItem())
             m_bModified = true;
     }
     if (result == QDialog::Accepted)
-        RedrawOverlays(255); // repaints the image window
+        RedrawOverlays(); // repaints the image window
 }

@@ -191,27 +191,26 @@ bool CZRKDlg::Save() {
                                           m_pModel->GetLastError()),
                       m_strTitle, MB_OK | MB_ICONWARNING);
     }
-    if (saved) {
-        if (m_pSysPara)
-            m_pSysPara->End();
-        CDynamicLibrary& release = CGlobalPara::Get().m_hReleaseModel;
-        if (release.IsLoaded()) {
-            auto entry = release.SymbolAs<PFN_ReleaseModelExecute>("ReleaseModelExecuteFunction");
-            if (!entry) {
-                ZrkMessageBox(Translate(L"1027", 0), m_strTitle, MB_OK | MB_ICONWARNING);
-                return false;  // the modified flag stays; end is not called again
-            }
-            std::vector<std::wstring> record;
-            m_pModel->GetInformation(record);
-            std::vector<char> buffer = TitleBuffer(record.empty() ? std::wstring() : record[0]);
-            char* titles[1] = {buffer.data()};
-            entry(titles, 1);
-        }
-        m_bModified = false;
-    }
+    // The save's session ends here, whatever came of it.
     if (m_pSysPara)
         m_pSysPara->End();
-    return saved;
+    if (!saved)
+        return false;
+    CDynamicLibrary& release = CGlobalPara::Get().m_hReleaseModel;
+    if (release.IsLoaded()) {
+        auto entry = release.SymbolAs<PFN_ReleaseModelExecute>("ReleaseModelExecuteFunction");
+        if (!entry) {
+            ZrkMessageBox(Translate(L"1027", 0), m_strTitle, MB_OK | MB_ICONWARNING);
+            return false;  // the modified flag stays
+        }
+        std::vector<std::wstring> record;
+        m_pModel->GetInformation(record);
+        std::vector<char> buffer = TitleBuffer(record.empty() ? std::wstring() : record[0]);
+        char* titles[1] = {buffer.data()};
+        entry(titles, 1);
+    }
+    m_bModified = false;
+    return true;
 }
 
 void CZRKDlg::OnSaveAndLoad() {

@@ -76,26 +76,26 @@ CViewTool* CZRKDlg::GetTool(int operation) {
         return found->second.get();
     std::shared_ptr<CViewTool> tool;
     switch (operation) {
-    case 1:
+    case zrkop::kPan:
         tool = std::make_shared<CPanTool>(*this);
         break;
-    case 2:
+    case zrkop::kZoomIn:
         tool = std::make_shared<CZoomTool>(*this, true);
         break;
-    case 3:
+    case zrkop::kZoomOut:
         tool = std::make_shared<CZoomTool>(*this, false);
         break;
-    case 6:
+    case zrkop::kKernel:
         tool = std::make_shared<CKernelTool>(*this);
         break;
-    case 8:
-    case 9:
+    case zrkop::kInspectionArea:
+    case zrkop::kShieldedArea:
         tool = std::make_shared<COutlineTool>(*this, operation);
         break;
-    case 0:
+    case zrkop::kSelect:
         tool = std::make_shared<CSelectTool>(*this);
         break;
-    case 11:
+    case zrkop::kAssociate:
         tool = std::make_shared<CAssociateTool>(*this);
         break;
     default:
@@ -224,9 +224,9 @@ void CZRKDlg::OnImageRButtonDown(const QPoint& at) {
     m_nRButtonState = 1;
     if (CViewTool* tool = GetTool(GetOperation()))
         tool->OnCancel(); // abandons an outline or a rectangle being drawn
-    m_drawPolygon.ClearPoints();
-    m_bDrawing = false;
-    RedrawOverlays(255);
+    m_doc.GetDrawing().ClearPoints();
+    m_doc.SetDrawing(false);
+    RedrawOverlays();
 }
 
 void CZRKDlg::OnImageRButtonDblClk(const QPoint& at) {
@@ -268,7 +268,7 @@ void CZRKDlg::OnImageMouseMove(const QPoint& at, bool leftHeld) {
         ShowReadout(at);
     const bool space = m_bSpacePressed || m_bSpaceDown;
     m_bSpacePressed = false;
-    if (space || m_nRButtonState != 0 || GetOperation() == 1) {
+    if (space || m_nRButtonState != 0 || GetOperation() == zrkop::kPan) {
         m_pImageWnd->setCursor(Qt::SizeAllCursor);
         if (m_bPanning) {
             const int x = m_nPanScrollX - static_cast<int>((at.x() - m_nPanStartX) / m_dZoom);
@@ -332,10 +332,10 @@ bool CZRKDlg::FinishOutline() {
     CNote* note = GetCurNote();
     if (!note) {
         ZrkMessageBox(Translate(L"没有找到小张，请确认！", 0), m_strTitle, MB_OK | MB_ICONWARNING);
-        RedrawOverlays(255);
+        RedrawOverlays();
         return false;
     }
-    const bool area = GetOperation() == 8;
+    const bool area = GetOperation() == zrkop::kInspectionArea;
     CPhase* phase = GetCurPhase();
     CSide* side = GetCurSide();
     if (area ? !phase : !side)
@@ -344,7 +344,7 @@ bool CZRKDlg::FinishOutline() {
     CEditStep step(*this, area ? L"增加检测区" : L"增加屏蔽区");
     std::unique_ptr<CMaskArea> item(area ? static_cast<CMaskArea*>(new CPhaseMaskArea) : new CThreshMaskArea);
     std::vector<CPoint> outline;
-    m_drawPolygon.GetPoints(outline);
+    m_doc.GetDrawing().GetPoints(outline);
     item->SetPoints(outline);
     item->m_nID = list.GetMaxID() + 1;
     item->m_nSheetID = note->m_nID;
@@ -373,14 +373,14 @@ bool CZRKDlg::FinishOutline() {
         } else {
             list.Add(item.release());
             m_bModified = true;
-            m_drawPolygon.ClearPoints();
-            m_bDrawing = false;
+            m_doc.GetDrawing().ClearPoints();
+            m_doc.SetDrawing(false);
             added = true;
         }
     }
-    if (!m_bDrawing)
-        m_drawPolygon.ClearPoints(); // a tracked rectangle's outline is never kept for the next one
-    RedrawOverlays(255);
+    if (!m_doc.IsDrawing())
+        m_doc.GetDrawing().ClearPoints(); // a tracked rectangle's outline is never kept for the next one
+    RedrawOverlays();
     return added;
 }
 

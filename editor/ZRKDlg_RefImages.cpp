@@ -14,7 +14,7 @@ void CZRKDlg::EditRefImages() {
     CEditStep step(*this, L"编辑参考图");
     // The manager releases the pixels of every reference image it leaves, possibly the one shown here, and
     // may delete it: drop the shown image, its display chain and the side memory before it opens.
-    m_pSelShape = nullptr;
+    m_doc.ForgetModelPointers();  // kernels live in the reference images
     DropReferenceImage();
     ForgetSide();
     m_hLastItem = nullptr;

@@ -101,7 +101,7 @@ void CZRKDlg::SelectAllShapes(bool select) {
     if (!m_pModel)
         return;
     SetAllSelected(select);
-    RedrawOverlays(255);
+    RedrawOverlays();
 }
 
 int CZRKDlg::PressList(CItemList& list, unsigned flags, const CPoint& at) {
@@ -139,7 +139,7 @@ void CZRKDlg::SelectPress(const CToolEvent& event) {
     const unsigned flags = KeepingFlags(event.flags);
     if (!(flags & MK_SHIFT))
         SetAllSelected(false);
-    m_pSelShape = nullptr;
+    m_doc.SetSelShape(nullptr);
     const int depth = CModelTreeCtrl::GetItemDepth(m_pTree->GetCaretItem());
     CNote* note = GetCurNote();
     const CPoint at = event.image;
@@ -147,21 +147,21 @@ void CZRKDlg::SelectPress(const CToolEvent& event) {
     const CPoint whole(at.x + origin.x, at.y + origin.y);
 
     if (depth >= 2 && note && m_bShowNote) {
-        for (int i = note->m_areas.GetSize() - 1; i >= 0 && !m_pSelShape; --i) {
+        for (int i = note->m_areas.GetSize() - 1; i >= 0 && !m_doc.GetSelShape(); --i) {
             auto* item = dynamic_cast<CGraphBase*>(note->m_areas.GetAt(i));
             if (!item)
                 continue;
             item->OnLButtonDown(flags, at.x, at.y);
             if (item->HitTest(at.x, at.y))
-                m_pSelShape = item;
+                m_doc.SetSelShape(item);
         }
     }
-    if (!m_pSelShape && m_bShowKernel) {
+    if (!m_doc.GetSelShape() && m_bShowKernel) {
         std::vector<CKernel*> kernels = PhaseKernels();
-        for (auto k = kernels.rbegin(); k != kernels.rend() && !m_pSelShape; ++k) {
+        for (auto k = kernels.rbegin(); k != kernels.rend() && !m_doc.GetSelShape(); ++k) {
             (*k)->OnLButtonDown(flags, whole.x, whole.y);
             if ((*k)->HitTest(whole.x, whole.y))
-                m_pSelShape = *k;
+                m_doc.SetSelShape(*k);
         }
     }
     CPhase* phase = depth == 3 ? GetCurPhase() : nullptr;
@@ -169,15 +169,15 @@ void CZRKDlg::SelectPress(const CToolEvent& event) {
     auto press = [&](CItemList& list) {
         const int position = PressList(list, flags, at);
         if (position >= 0)
-            m_pSelShape = dynamic_cast<CGraphBase*>(list.GetAt(position));
+            m_doc.SetSelShape(dynamic_cast<CGraphBase*>(list.GetAt(position)));
     };
-    if (!m_pSelShape && phase && m_bShowPhaseMask)
+    if (!m_doc.GetSelShape() && phase && m_bShowPhaseMask)
         press(phase->m_areas);
-    if (!m_pSelShape && side && m_bShowThreshMask)
+    if (!m_doc.GetSelShape() && side && m_bShowThreshMask)
         press(side->m_threshMasks);
-    if (!m_pSelShape && side && m_bShowSideOutline)
+    if (!m_doc.GetSelShape() && side && m_bShowSideOutline)
         press(side->m_customMasks);
-    RedrawOverlays(255);
+    RedrawOverlays();
 }
 
 void CZRKDlg::SelectMove(const CToolEvent& event) {
@@ -206,14 +206,14 @@ void CZRKDlg::SelectMove(const CToolEvent& event) {
         }
     };
     auto selectedIs = [&](const wchar_t* typeName) {
-        return !m_pSelShape || m_pSelShape->GetTypeName() == typeName;
+        return !m_doc.GetSelShape() || m_doc.GetSelShape()->GetTypeName() == typeName;
     };
 
     bool hit = false;
     CPhase* phase = GetCurPhase();
     if (depth >= 2 && note && selectedIs(L"CArea")) {
-        m_nNoteHit = note->HitTestItems(at.x, at.y);
-        hit = m_nNoteHit >= 0;
+        m_doc.SetNoteHit(note->HitTestItems(at.x, at.y));
+        hit = m_doc.GetNoteHit() >= 0;
         for (int i = 0; i < note->m_areas.GetSize(); ++i) {
             auto* kernel = dynamic_cast<CKernel*>(note->m_areas.GetAt(i));
             if (kernel && phase && kernel->m_nPhaseID == phase->m_nID)
@@ -221,8 +221,8 @@ void CZRKDlg::SelectMove(const CToolEvent& event) {
         }
     }
     if (depth > 2 && m_bShowKernel && !hit && selectedIs(L"CKernel")) {
-        m_nKernelHit = m_pRefImage->HitTestKernel(whole.x, whole.y);
-        hit = m_nKernelHit >= 0;
+        m_doc.SetKernelHit(m_pRefImage->HitTestKernel(whole.x, whole.y));
+        hit = m_doc.GetKernelHit() >= 0;
         std::vector<CKernel*> kernels = PhaseKernels();
         for (auto k = kernels.rbegin(); k != kernels.rend(); ++k)
             receive(**k, whole);
@@ -236,14 +236,11 @@ void CZRKDlg::SelectMove(const CToolEvent& event) {
                     lowest = i;
             }
         }
-        if (lowest >= 0) {
-            m_nMaskHit = lowest;
+        if (lowest >= 0)
             hit = true;
-        }
     };
     CSide* side = GetCurSide();
     if (!hit) {
-        m_nMaskHit = -1;
         if (depth == 3 && phase && m_bShowPhaseMask && selectedIs(L"CPhaseMaskArea"))
             moveList(phase->m_areas);
         if (!hit && side && m_bShowThreshMask && selectedIs(L"CThreshMaskArea"))
@@ -279,7 +276,7 @@ void CZRKDlg::SelectRelease(const CToolEvent& event) {
                 if (auto* item = dynamic_cast<CGraphBase*>(note->m_areas.GetAt(i)))
                     item->OnLButtonUp(event.flags, at.x, at.y);
         }
-        RedrawOverlays(255);
+        RedrawOverlays();
     }
     if (m_bDragStep) {
         m_bDragStep = false;
@@ -308,7 +305,7 @@ void CZRKDlg::RedrawChanged(CRect dirty, const std::vector<CLinkLine>& linesBefo
     }
     if (!m_pDispBuffer || !m_pImageWnd || !m_pView) {
         if (!dirty.IsRectEmpty())
-            RedrawOverlays(255);
+            RedrawOverlays();
         return;
     }
     CRect shown;
@@ -355,7 +352,7 @@ bool CZRKDlg::OnShapeKey(uint16_t keyCode) {
         return false;
     if (!m_pModel || !m_pImageWnd || !m_pRefImage || GetOperation() != 0)
         return true;
-    if (m_pSelShape && m_pSelShape->m_bLocked)
+    if (m_doc.GetSelShape() && m_doc.GetSelShape()->m_bLocked)
         return true;
     const int depth = CModelTreeCtrl::GetItemDepth(m_pTree->GetCaretItem());
     CNote* note = GetCurNote();
@@ -420,7 +417,7 @@ bool CZRKDlg::OnShapeKey(uint16_t keyCode) {
         if (candidate && ask(question)) {
             RelabelEdit(label);
             list->RemoveAt(list->FindIndexByID(candidate->m_nID));
-            m_pSelShape = nullptr;
+            m_doc.SetSelShape(nullptr);
             m_bModified = true;
         }
     };
@@ -436,7 +433,7 @@ bool CZRKDlg::OnShapeKey(uint16_t keyCode) {
         CGraphBase* candidate = keyShapes(kernels);
         if (candidate && ask(L"确定要删除定位核吗?")) {
             RelabelEdit(L"删除定位核");
-            m_pSelShape = nullptr;
+            m_doc.SetSelShape(nullptr);
             m_bModified = true;
             if (!DeleteKernel(candidate->m_nID))
                 ZrkMessageBox(Translate(L"删除失败!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
@@ -452,11 +449,11 @@ bool CZRKDlg::OnShapeKey(uint16_t keyCode) {
         if (candidate && ask(L"确定要删除检测区吗?")) {
             RelabelEdit(L"删除检测区");
             note->m_areas.RemoveAt(note->m_areas.FindIndexByID(candidate->m_nID));
-            m_pSelShape = nullptr;
+            m_doc.SetSelShape(nullptr);
             m_bModified = true;
         }
     }
-    RedrawOverlays(255);
+    RedrawOverlays();
     LayoutControls();
     return true;
 }

@@ -90,7 +90,7 @@ void CZRKDlg::ApplySmallSheet(int column, int row, bool doubleClick) {
             kernel->m_nOffsetY = -origin.y;
         }
     }
-    RedrawOverlays(255);
+    RedrawOverlays();
     LayoutControls();
     if (doubleClick && GetCurPhase()) {
         if (CNote* note = GetCurNote()) {

@@ -169,8 +169,10 @@ bool CZRKDlg::OnCommand(int command) {
     case ID_SHAPE_POLYGON:
     case ID_SHAPE_RECT:
     case ID_SHAPE_ELLIPSE: {
-        m_nShapeKind = command == ID_SHAPE_POLYGON ? 0 : command == ID_SHAPE_RECT ? 1 : 2;
-        m_drawPolygon.ClearPoints();
+        m_nShapeKind = command == ID_SHAPE_POLYGON ? zrkshape::kPolygon
+                       : command == ID_SHAPE_RECT  ? zrkshape::kRectangle
+                                                   : zrkshape::kEllipse;
+        m_doc.GetDrawing().ClearPoints();
         for (int kind : {ID_SHAPE_POLYGON, ID_SHAPE_RECT, ID_SHAPE_ELLIPSE})
             EnableCommand(kind, kind != command);
         return true;

@@ -134,7 +134,7 @@ void CZRKDlg::OnSelChanged() {
     QTreeWidgetItem* item = m_pTree->GetCaretItem();
     if (!item)
         return;
-    m_pSelShape = nullptr;
+    m_doc.SetSelShape(nullptr);
     if (item == m_hLastItem)
         return;
     m_hLastItem = item;
@@ -157,7 +157,7 @@ void CZRKDlg::OnSelChanged() {
             m_pSelPos->update();
         }
     }
-    RedrawOverlays(255);
+    RedrawOverlays();
     if (isPhase && m_pRefImage) {
         CPhase* phase = GetCurPhase();
         CNote* note = GetCurNote();

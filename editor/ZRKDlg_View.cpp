@@ -101,12 +101,9 @@ void CZRKDlg::ReleaseDisplayChain() {
 }
 
 void CZRKDlg::ResetEditor() {
-    m_pSelShape = nullptr;
-    m_nNoteHit = m_nKernelHit = m_nMaskHit = -1;
+    m_doc.ForgetModelPointers();
     m_bPanning = false;
     m_nRButtonState = 0;
-    m_nAssocKernel = -1;
-    m_pAssocSource = nullptr;
     m_bShowSideOutline = m_bShowThreshMask = m_bShowKernel = m_bShowNote = m_bShowPhaseMask = true;
     // The boxes always show the switches: unticked boxes over overlays drawn again would lie.
     SyncDisplayBoxes();
@@ -114,8 +111,6 @@ void CZRKDlg::ResetEditor() {
     m_pRefImage = nullptr;
     m_hLastItem = nullptr;
     ForgetSide();
-    m_drawPolygon.ClearPoints();
-    m_bDrawing = false;
     m_pTree->DeleteAllItems();
     ReleaseDisplayChain();
     m_pSrcImage = nullptr;
@@ -140,7 +135,7 @@ void CZRKDlg::ShowSide() {
     QTreeWidgetItem* item = m_pTree->GetCaretItem();
     if (CModelTreeCtrl::GetItemDepth(item) < 2 || !m_pModel) {
         DropReferenceImage();
-        m_pSelShape = nullptr;
+        m_doc.SetSelShape(nullptr);
         ForgetSide();
         return;
     }
@@ -215,9 +210,9 @@ void CZRKDlg::DrawMaskList(CItemList& list, COLORREF lineColor, COLORREF fillCol
         mask->DrawSelection(m_pDispBuffer.get(), 0, 0);
     }
     // The outline being drawn, with the last mouse point as its rubber-band vertex.
-    if (m_bDrawing && m_drawPolygon.GetPointCount() > 0) {
+    if (m_doc.IsDrawing() && m_doc.GetDrawing().GetPointCount() > 0) {
         CPolygonEx band;
-        band.CopyFrom(&m_drawPolygon);
+        band.CopyFrom(&m_doc.GetDrawing());
         std::vector<CPoint> points;
         band.GetPoints(points);
         points.push_back(CPoint{m_nLastImageX, m_nLastImageY});
@@ -226,7 +221,7 @@ void CZRKDlg::DrawMaskList(CItemList& list, COLORREF lineColor, COLORREF fillCol
     }
 }
 
-void CZRKDlg::RedrawOverlays(uint8_t) {
+void CZRKDlg::RedrawOverlays() {
     if (!m_pRefImage)
         return;
     m_rcComposed = CRect();
@@ -296,7 +291,7 @@ void CZRKDlg::OnChannelBox(int mode, bool checked) {
             m_pChannelBoxes[i]->setChecked(false);
     if (m_pImageWnd) {
         ShowSide();
-        RedrawOverlays(255);  // applies the channel to the restored buffers
+        RedrawOverlays();  // applies the channel to the restored buffers
     }
 }
 
@@ -322,12 +317,13 @@ void CZRKDlg::OnDisplayBox(int control, bool checked) {
     }
     if (m_pImageWnd)
         m_pImageWnd->Invalidate();
-    RedrawOverlays(255);
+    RedrawOverlays();
 }
 
 int CZRKDlg::GetOperation() const {
-    static const int kOperations[8] = {0, 1, 2, 3, 9, 8, 6, 11};
-    return m_nToolMode >= 0 && m_nToolMode < 8 ? kOperations[m_nToolMode] : 1;
+    using namespace zrkop;
+    static const int kOperations[8] = {kSelect, kPan, kZoomIn, kZoomOut, kShieldedArea, kInspectionArea, kKernel, kAssociate};
+    return m_nToolMode >= 0 && m_nToolMode < 8 ? kOperations[m_nToolMode] : kPan;
 }
 
 void CZRKDlg::OnToolButton(int index) {
@@ -338,10 +334,10 @@ void CZRKDlg::OnToolButton(int index) {
     if (index != m_nToolMode) {
         if (CViewTool* previous = GetTool(GetOperation()))
             previous->OnCancel();
-        if (m_bDrawing) {
-            m_drawPolygon.ClearPoints();
-            m_bDrawing = false;
-            RedrawOverlays(255);
+        if (m_doc.IsDrawing()) {
+            m_doc.GetDrawing().ClearPoints();
+            m_doc.SetDrawing(false);
+            RedrawOverlays();
         }
     }
     m_nToolMode = index;

@@ -57,7 +57,7 @@ struct LargeSide {
         AddShapes();
         dlg.m_pSrcImage = &image;
         dlg.BuildDisplayChain();
-        dlg.RedrawOverlays(255);
+        dlg.RedrawOverlays();
         target = QImage(dlg.m_pImageWnd->size(), QImage::Format_ARGB32_Premultiplied);
         Paint();
     }
@@ -99,9 +99,9 @@ struct LargeSide {
     /// An outline of a few vertices being drawn in the middle of the view.
     void StartOutline() {
         dlg.OnToolButton(5); // "增加检测区"
-        dlg.m_drawPolygon.SetPoints({{500, 300}, {900, 350}, {1000, 700}});
-        dlg.m_bDrawing = true;
-        dlg.RedrawOverlays(255);
+        dlg.GetDocument().GetDrawing().SetPoints({{500, 300}, {900, 350}, {1000, 700}});
+        dlg.GetDocument().SetDrawing(true);
+        dlg.RedrawOverlays();
     }
 };
 
@@ -130,10 +130,10 @@ void RubberBand(benchmark::State& state, bool composed, int channel) {
         }
         side.Paint();
     }
-    side.dlg.m_bDrawing = false;
-    side.dlg.m_drawPolygon.ClearPoints();
+    side.dlg.GetDocument().SetDrawing(false);
+    side.dlg.GetDocument().GetDrawing().ClearPoints();
     side.dlg.m_nChannelMode = 0;
-    side.dlg.RedrawOverlays(255);
+    side.dlg.RedrawOverlays();
 }
 
 void BM_RubberBand_FullRedrawBaseline(benchmark::State& state) {
@@ -165,7 +165,7 @@ void BM_ZoomStep(benchmark::State& state) {
     for (auto _ : state) {
         if (out) {
             state.PauseTiming();
-            side.dlg.RedrawOverlays(255);
+            side.dlg.RedrawOverlays();
             state.ResumeTiming();
         }
         side.dlg.ZoomAbout(out ? 2 : 3, centre);
@@ -195,7 +195,7 @@ void ShowSide(benchmark::State& state, bool composed) {
     for (auto _ : state) {
         side.dlg.BuildDisplayChain();
         if (composed)
-            side.dlg.RedrawOverlays(255);
+            side.dlg.RedrawOverlays();
         else
             side.dlg.RedrawOverlaysFull();
         side.target = QImage(side.dlg.m_pImageWnd->size(), QImage::Format_ARGB32_Premultiplied);
@@ -240,10 +240,10 @@ void Drag(benchmark::State& state, bool composed) {
     side.dlg.m_pVScroll->setValue(0);
     CPhaseMaskArea* area = DragTarget(side);
     side.dlg.OnToolButton(0);
-    side.dlg.RedrawOverlays(255);
+    side.dlg.RedrawOverlays();
     const QPoint start = side.dlg.m_pView->ImageToWindow(QRect(800, 500, 1, 1)).topLeft();
     side.dlg.OnImageLButtonDown(start, MK_LBUTTON);
-    if (!area->IsSelected() || side.dlg.m_pSelShape != area)
+    if (!area->IsSelected() || side.dlg.GetDocument().GetSelShape() != area)
         state.SkipWithError("the area was not picked");
     int step = 0;
     for (auto _ : state) {

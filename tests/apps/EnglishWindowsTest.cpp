@@ -271,7 +271,7 @@ TEST_F(EnglishWindows, TheDialogsOfTheEditorsCommandsShowEnglishTextsThatFit) {
         found));
     opened.push_back(WalkDialog(
         [&] {
-            m_dlg->m_pSelShape = area;
+            m_dlg->GetDocument().SetSelShape(area);
             m_dlg->PaintSelectedMask();
         },
         found));

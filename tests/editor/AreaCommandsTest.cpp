@@ -70,7 +70,7 @@ protected:
 
 TEST_F(AreaCommandsTest, ExportNeedsASelectedInspectionArea) {
     m_dlg->OnCommand(zrkid::ID_EXPORT_AREA);
-    m_dlg->m_pSelShape = m_dlg->m_pRefImage->m_kernels.GetAtAs<CKernel>(0);
+    m_dlg->GetDocument().SetSelShape(m_dlg->m_pRefImage->m_kernels.GetAtAs<CKernel>(0));
     m_dlg->OnCommand(zrkid::ID_EXPORT_AREA);
     EXPECT_EQ(m_prompter.Texts(), std::vector<std::wstring>({L"请选择一个检测区!", L"您选择的不是检测区!"}));
     EXPECT_EQ(m_prompter.m_messages[1].caption, L"导出检测区");
@@ -78,7 +78,7 @@ TEST_F(AreaCommandsTest, ExportNeedsASelectedInspectionArea) {
 }
 
 TEST_F(AreaCommandsTest, ExportWritesTheAreaTextIntoTheFolderItCreates) {
-    m_dlg->m_pSelShape = m_area;
+    m_dlg->GetDocument().SetSelShape(m_area);
     EXPECT_EQ(Export({QStringLiteral("区域A")}), 1);
     EXPECT_EQ(m_prompter.Texts(), std::vector<std::wstring>({L"导出成功!"}));
     EXPECT_EQ(m_deploy.Dir().ReadBytes("InspAreaIni/区域A.ini"), WideToAnsiString(GetAreaText(*m_area)));
@@ -86,7 +86,7 @@ TEST_F(AreaCommandsTest, ExportWritesTheAreaTextIntoTheFolderItCreates) {
 }
 
 TEST_F(AreaCommandsTest, ExportNamesThatLeaveTheFolderAreRefused) {
-    m_dlg->m_pSelShape = m_area;
+    m_dlg->GetDocument().SetSelShape(m_area);
     // The dialog keeps asking for "../x" and "/etc/x"; a name with "\" is refused once it is closed.
     EXPECT_EQ(Export({QStringLiteral("../x"), QStringLiteral("/etc/x"), QStringLiteral("..\\x")}), 3);
     EXPECT_EQ(m_prompter.Texts(),
@@ -96,7 +96,7 @@ TEST_F(AreaCommandsTest, ExportNamesThatLeaveTheFolderAreRefused) {
 }
 
 TEST_F(AreaCommandsTest, AFailedExportIsReportedNotAnnouncedAsSuccess) {
-    m_dlg->m_pSelShape = m_area;
+    m_dlg->GetDocument().SetSelShape(m_area);
     m_deploy.Dir().WriteBytes("InspAreaIni", "a file where the folder belongs");
     Export({QStringLiteral("a")});
     ASSERT_EQ(m_prompter.m_messages.size(), 1u);
@@ -112,7 +112,7 @@ TEST_F(AreaCommandsTest, AnExportedAreaImportsIntoAnotherPhaseWithItsHolesAndLin
     }
     m_area->m_strParameters = L"[检测参数]\r\n    Type=0\r\n    [定位核X]\r\n        Type=1\r\n        Value=1\r\n    [END]\r\n"
                               L"    [定位核Y]\r\n        Type=1\r\n        Value=2\r\n    [END]\r\n[END]";
-    m_dlg->m_pSelShape = m_area;
+    m_dlg->GetDocument().SetSelShape(m_area);
     Export({QStringLiteral("two holes")});
     ASSERT_TRUE(fs::exists(AreaFolder() / "two holes.ini"));
 
@@ -188,7 +188,7 @@ TEST_F(AreaCommandsTest, OddButValidFilesFollowTheReadingRules) {
 
 TEST_F(AreaCommandsTest, ATakenLabelOrCancelAddsNothing) {
     m_area->m_strTag = L"A";
-    m_dlg->m_pSelShape = m_area;
+    m_dlg->GetDocument().SetSelShape(m_area);
     Export({QStringLiteral("a")});
     const int before = m_phase->m_areas.GetSize();
     m_prompter.Clear();

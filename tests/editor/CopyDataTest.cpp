@@ -237,7 +237,7 @@ TEST_F(CopyDataTest, SelectedShapesAreCopiedOnlyWithoutTheOtherOptions) {
         EXPECT_EQ(KernelsOn(1, 0).size(), 1u);
         EXPECT_EQ(KernelsOn(2, 0).size(), 1u);
         EXPECT_FALSE(area->IsSelected());  // the source is unmarked
-        EXPECT_EQ(m_dlg->m_pSelShape, nullptr);
+        EXPECT_EQ(m_dlg->GetDocument().GetSelShape(), nullptr);
     }
 }
 
@@ -250,7 +250,7 @@ TEST_F(CopyDataTest, DeletingByLabelRemovesFromCheckedSheetsOnlyAndOnce) {
     AddMask<CThreshMaskArea>(m_side->m_threshMasks, 2, L"L");
     AddMask<CCustomMaskArea>(m_side->m_customMasks, 2, L"L");
     source->SetSelected(true);
-    m_dlg->m_pSelShape = source;
+    m_dlg->GetDocument().SetSelShape(source);
     for (int round = 0; round < 2; ++round) {  // the second pass removes nothing more
         SCOPED_TRACE(round);
         ASSERT_EQ(Copy({"deleteSelected"}, {1}), int(QDialog::Accepted));
@@ -263,9 +263,9 @@ TEST_F(CopyDataTest, DeletingByLabelRemovesFromCheckedSheetsOnlyAndOnce) {
     }
     // With the current sheet checked the selected mask itself goes; the editor forgets it.
     source->SetSelected(true);
-    m_dlg->m_pSelShape = source;
+    m_dlg->GetDocument().SetSelShape(source);
     ASSERT_EQ(Copy({"deleteSelected"}, {0, 1}), int(QDialog::Accepted));
-    EXPECT_EQ(m_dlg->m_pSelShape, nullptr);
+    EXPECT_EQ(m_dlg->GetDocument().GetSelShape(), nullptr);
     EXPECT_EQ(MasksOn(m_phase->m_areas, 1).size(), 0u);
     EXPECT_EQ(m_phase->m_areas.GetSize(), 2);
     // No mask selected: nothing is removed and the report is still shown.

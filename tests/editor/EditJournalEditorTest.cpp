@@ -208,8 +208,8 @@ TEST_F(JournalEditorTest, AfterUndoTheTreeAndTheSelectionShowTheRestoredTemplate
     ASSERT_NE(Item({L"缺陷检测", L"正面", L"第一印次"}), nullptr);
     auto* type = m_dlg->m_pModel->m_inspTypes.GetAtAs<CInspType>(0);
     EXPECT_EQ(CModelTreeCtrl::GetItemData(Item({L"缺陷检测"})), type);
-    EXPECT_EQ(m_dlg->m_pSelShape, nullptr);
-    EXPECT_EQ(m_dlg->m_pAssocSource, nullptr);
+    EXPECT_EQ(m_dlg->GetDocument().GetSelShape(), nullptr);
+    EXPECT_EQ(m_dlg->GetDocument().GetAssocSource(), nullptr);
     // The selection, found by identifiers: the root was selected when the type went, so it stays there.
     EXPECT_EQ(m_dlg->m_pTree->currentItem(), Item({}));
 

@@ -268,7 +268,7 @@ TEST_F(ImageToolsTest, ReadOutAndChannelsForOneThreeAndFourBytePixels) {
         image.GetMat().setTo(c.pixel);
         m_dlg->m_pSrcImage = &image;
         ASSERT_TRUE(m_dlg->BuildDisplayChain());
-        m_dlg->RedrawOverlays(255);
+        m_dlg->RedrawOverlays();
         QTest::mouseMove(Wnd(), At(30, 30));
         QTest::mouseMove(Wnd(), At(7, 9));
         EXPECT_TRUE(m_dlg->windowTitle().endsWith(QString::fromStdWString(c.readout)))
@@ -276,7 +276,7 @@ TEST_F(ImageToolsTest, ReadOutAndChannelsForOneThreeAndFourBytePixels) {
         // Every channel: blue, green, red and luminance into the first three bytes (grey images unchanged).
         for (int mode = 1; mode <= 4; ++mode) {
             m_dlg->m_nChannelMode = mode;
-            m_dlg->RedrawOverlays(255);
+            m_dlg->RedrawOverlays();
             const uint8_t* p = DisplayPixel(10, 10); // no overlay there
             const uint8_t expected = image.GetBytesPerPixel() == 1 ? 77
                                      : mode == 4                   ? c.luminance
@@ -289,7 +289,7 @@ TEST_F(ImageToolsTest, ReadOutAndChannelsForOneThreeAndFourBytePixels) {
             EXPECT_TRUE(m_dlg->windowTitle().endsWith(QString::fromStdWString(c.readout)));
         }
         m_dlg->m_nChannelMode = 0;
-        m_dlg->RedrawOverlays(255);
+        m_dlg->RedrawOverlays();
         EXPECT_EQ(DisplayPixel(10, 10)[0], uint8_t(c.pixel[0]));
         m_dlg->ReleaseDisplayChain();
         m_dlg->m_pSrcImage = nullptr;
@@ -325,9 +325,9 @@ TEST_F(ImageToolsTest, ComposedRedrawMatchesTheFullRedrawInsideTheView) {
             m_dlg->m_pVScroll->setValue(int(rng() % 150));
             m_dlg->m_nChannelMode = channel;
             // A rubber band being drawn, moved a few times.
-            m_dlg->m_drawPolygon.SetPoints({{60, 70}, {200, 90}});
-            m_dlg->m_bDrawing = true;
-            m_dlg->RedrawOverlays(255);
+            m_dlg->GetDocument().GetDrawing().SetPoints({{60, 70}, {200, 90}});
+            m_dlg->GetDocument().SetDrawing(true);
+            m_dlg->RedrawOverlays();
             for (int i = 0; i < 4; ++i) {
                 m_dlg->m_nLastImageX = int(rng() % 420) - 10;
                 m_dlg->m_nLastImageY = int(rng() % 420) - 10;
@@ -340,8 +340,8 @@ TEST_F(ImageToolsTest, ComposedRedrawMatchesTheFullRedrawInsideTheView) {
             m_dlg->RedrawOverlaysFull();
             cv::Mat full = m_dlg->m_pDispBuffer->GetMat()(roi);
             EXPECT_EQ(cv::norm(composed, full, cv::NORM_INF), 0.0);
-            m_dlg->m_bDrawing = false;
-            m_dlg->m_drawPolygon.ClearPoints();
+            m_dlg->GetDocument().SetDrawing(false);
+            m_dlg->GetDocument().GetDrawing().ClearPoints();
         }
     }
     Screenshot("image_tools_composed");
@@ -356,7 +356,7 @@ TEST_F(ImageToolsTest, PolygonAreaIsOneStepWithItsDialogAndRepeatedClicksAreIgno
     QTest::mouseClick(Wnd(), Qt::LeftButton, {}, At(200, 200));
     QTest::mouseClick(Wnd(), Qt::LeftButton, {}, At(200, 200)); // the same point: ignored
     DoubleClick(260, 200);
-    EXPECT_EQ(m_dlg->m_drawPolygon.GetPointCount(), 2); // two vertices do not finish
+    EXPECT_EQ(m_dlg->GetDocument().GetDrawing().GetPointCount(), 2); // two vertices do not finish
     EXPECT_TRUE(m_dialogs.empty());
     // A move shows the rubber band to the pointer.
     QTest::mouseMove(Wnd(), At(240, 300));
@@ -372,15 +372,15 @@ TEST_F(ImageToolsTest, PolygonAreaIsOneStepWithItsDialogAndRepeatedClicksAreIgno
     EXPECT_EQ(area->m_strTag, L"A1");
     EXPECT_EQ(area->m_nSheetID, m_dlg->GetCurNote()->m_nID);
     EXPECT_EQ(area->m_nID, 2);
-    EXPECT_FALSE(m_dlg->m_bDrawing);
-    EXPECT_EQ(m_dlg->m_drawPolygon.GetPointCount(), 0);
+    EXPECT_FALSE(m_dlg->GetDocument().IsDrawing());
+    EXPECT_EQ(m_dlg->GetDocument().GetDrawing().GetPointCount(), 0);
     EXPECT_TRUE(m_dlg->m_bModified);
     // A right press abandons an outline being drawn.
     QTest::mouseClick(Wnd(), Qt::LeftButton, {}, At(20, 300));
     QTest::mouseClick(Wnd(), Qt::LeftButton, {}, At(60, 300));
     QTest::mouseClick(Wnd(), Qt::RightButton, {}, At(60, 300));
-    EXPECT_FALSE(m_dlg->m_bDrawing);
-    EXPECT_EQ(m_dlg->m_drawPolygon.GetPointCount(), 0);
+    EXPECT_FALSE(m_dlg->GetDocument().IsDrawing());
+    EXPECT_EQ(m_dlg->GetDocument().GetDrawing().GetPointCount(), 0);
 }
 
 TEST_F(ImageToolsTest, RectanglesAndEllipsesLandWhereDrawnOnEverySmallSheet) {

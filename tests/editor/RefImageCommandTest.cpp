@@ -142,7 +142,7 @@ TEST_F(RefImageCommandTest, DeletingTheShownReferenceImageLeavesTheEditorNothing
     ASSERT_GE(texts.size(), 2u);
     EXPECT_EQ(texts[0], L"确定要删除吗?");
     EXPECT_EQ(texts[1], L"没有发现图像文件或没有足够的内存!");
-    m_dlg.RedrawOverlays(255);  // nothing left pointing at the deleted image's pixels
+    m_dlg.RedrawOverlays();  // nothing left pointing at the deleted image's pixels
     QApplication::processEvents();
 }
 

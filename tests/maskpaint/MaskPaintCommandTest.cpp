@@ -26,7 +26,7 @@ protected:
         CPhase* phase = m_dlg->GetCurPhase();
         EXPECT_NE(phase, nullptr);
         auto* area = phase ? dynamic_cast<CPhaseMaskArea*>(phase->m_areas.GetAt(0)) : nullptr;
-        m_dlg->m_pSelShape = area;
+        m_dlg->GetDocument().SetSelShape(area);
         return area;
     }
 };
@@ -42,7 +42,7 @@ TEST_F(MaskPaintCommandTest, IsEnabledAndAsksForAMaskWhenNoneIsSelected) {
     EXPECT_TRUE(m_dlg->IsCommandEnabled(zrkid::ID_MASK_PAINT));
     ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
     Select({L"缺陷检测", L"正面", L"第一印次"});
-    m_dlg->m_pSelShape = nullptr;
+    m_dlg->GetDocument().SetSelShape(nullptr);
     const int runs = GetModalRunCount();
     EXPECT_TRUE(m_dlg->OnCommand(zrkid::ID_MASK_PAINT));
     ASSERT_EQ(m_prompter.Texts(), std::vector<std::wstring>{L"请选择一个掩模对象!"});
@@ -56,12 +56,12 @@ TEST_F(MaskPaintCommandTest, AShapeThatIsNoMaskOpensNothing) {
     Select({L"缺陷检测", L"正面", L"第一印次"});
     CPolygonEx polygon;
     polygon.SetPoints({{0, 0}, {10, 0}, {10, 10}});
-    m_dlg->m_pSelShape = &polygon;
+    m_dlg->GetDocument().SetSelShape(&polygon);
     const int runs = GetModalRunCount();
     m_dlg->OnCommand(zrkid::ID_MASK_PAINT);
     EXPECT_EQ(GetModalRunCount(), runs);
     EXPECT_TRUE(m_prompter.Texts().empty());
-    m_dlg->m_pSelShape = nullptr;
+    m_dlg->GetDocument().SetSelShape(nullptr);
 }
 
 TEST_F(MaskPaintCommandTest, OkOnAPaintedHoleReplacesTheOutlineInOneStepAndMarksTheTemplateModified) {
