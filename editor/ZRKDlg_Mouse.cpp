@@ -281,7 +281,7 @@ void CZRKDlg::OnImageMouseMove(const QPoint& at, bool leftHeld) {
         return;
     }
     if (CViewTool* tool = GetTool(GetOperation())) {
-        if (m_pImageWnd->cursor().shape() == Qt::SizeAllCursor && GetOperation() != 1)
+        if (m_pImageWnd->cursor().shape() == Qt::SizeAllCursor && GetOperation() != zrkop::kPan)
             m_pImageWnd->setCursor(GetToolCursor());
         tool->OnMove(CToolEvent{at, m_pImageWnd->TranslateMousePos(at), leftHeld ? MK_LBUTTON : 0u});
     }

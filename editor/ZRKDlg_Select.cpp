@@ -350,7 +350,7 @@ bool CZRKDlg::OnShapeKey(uint16_t keyCode) {
     const bool arrow = keyCode >= VK_LEFT && keyCode <= VK_DOWN;
     if (!arrow && keyCode != VK_DELETE)
         return false;
-    if (!m_pModel || !m_pImageWnd || !m_pRefImage || GetOperation() != 0)
+    if (!m_pModel || !m_pImageWnd || !m_pRefImage || GetOperation() != zrkop::kSelect)
         return true;
     if (m_doc.GetSelShape() && m_doc.GetSelShape()->m_bLocked)
         return true;
