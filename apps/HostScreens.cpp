@@ -56,10 +56,10 @@ template <class T> T* FirstOf(const CItemList& list) {
 // Kernels belong to the reference image, each to one print pass: the first of the current pass.
 CKernel* FirstKernel(CZRKDlg& dlg) {
     CPhase* phase = dlg.GetCurPhase();
-    if (!phase || !dlg.m_pRefImage)
+    if (!phase || !dlg.GetDocument().GetRefImage())
         return nullptr;
-    for (int i = 0; i < dlg.m_pRefImage->m_kernels.GetSize(); ++i)
-        if (auto* kernel = dlg.m_pRefImage->m_kernels.GetAtAs<CKernel>(i); kernel && kernel->m_nPhaseID == phase->m_nID)
+    for (int i = 0; i < dlg.GetDocument().GetRefImage()->m_kernels.GetSize(); ++i)
+        if (auto* kernel = dlg.GetDocument().GetRefImage()->m_kernels.GetAtAs<CKernel>(i); kernel && kernel->m_nPhaseID == phase->m_nID)
             return kernel;
     return nullptr;
 }
@@ -74,9 +74,9 @@ const std::vector<Opener>& Openers() {
         {"kernel", "the kernel dialog of the first kernel",
          [](CZRKDlg& d) {
              CKernel* kernel = FirstKernel(d);
-             if (!kernel || !d.m_pModel)
+             if (!kernel || !d.GetDocument().GetModel())
                  return false;
-             CDlgKernelPara dialog(kernel, &d.m_pModel->m_phaseTypes, &d);
+             CDlgKernelPara dialog(kernel, &d.GetDocument().GetModel()->m_phaseTypes, &d);
              dialog.DoModal();
              return true;
          }},
@@ -95,9 +95,9 @@ const std::vector<Opener>& Openers() {
          [](CZRKDlg& d) {
              CSide* side = d.GetCurSide();
              CThreshMaskArea* area = side ? FirstOf<CThreshMaskArea>(side->m_threshMasks) : nullptr;
-             if (!area || !d.m_pModel)
+             if (!area || !d.GetDocument().GetModel())
                  return false;
-             CDlgThreshMaskPara dialog(&d.m_pModel->m_maskCoeffTypes, area, &d);
+             CDlgThreshMaskPara dialog(&d.GetDocument().GetModel()->m_maskCoeffTypes, area, &d);
              dialog.DoModal();
              return true;
          }},

@@ -144,12 +144,12 @@ bool CHostWindow::ShowEditorOn(int modelID) {
         m_nCurrentModel = modelID;
         m_pCatalogue->Refresh();  // a model this station just created or copied
         m_pCatalogue->SelectID(modelID);
-        if (dlg && dlg->m_pModel)
-            SetLoadedName(dlg->m_pModel->GetName());
+        if (dlg && dlg->GetDocument().GetModel())
+            SetLoadedName(dlg->GetDocument().GetModel()->GetName());
     }
     // Not switched: the model shown before (with the edits its failed save kept) stays current and in front,
     // so that the operator can save it again; the editor has already said why.
-    if (dlg && dlg->m_pModel) {
+    if (dlg && dlg->GetDocument().GetModel()) {
         dlg->show();
         dlg->raise();
     }
@@ -208,8 +208,8 @@ int CHostWindow::OnModelLoaded(std::wstring name) {
         return 0;
     // The editor may have switched to another template by itself (a save as a copy): follow it.
     const CZRKDlg* dlg = s_pInstance->m_pManager->GetDialog();
-    if (dlg && dlg->m_pModel && dlg->m_pModel->m_nID != s_pInstance->m_nCurrentModel) {
-        s_pInstance->m_nCurrentModel = dlg->m_pModel->m_nID;
+    if (dlg && dlg->GetDocument().GetModel() && dlg->GetDocument().GetModel()->m_nID != s_pInstance->m_nCurrentModel) {
+        s_pInstance->m_nCurrentModel = dlg->GetDocument().GetModel()->m_nID;
         s_pInstance->m_pCatalogue->Refresh();
         s_pInstance->m_pCatalogue->SelectID(s_pInstance->m_nCurrentModel);
     }

@@ -1,6 +1,25 @@
 #include "editor/EditorDocument.h"
 
+#include "datastruct/SysPara.h"
+
 #include <algorithm>
+
+CEditorDocument::CEditorDocument() = default;
+
+CEditorDocument::~CEditorDocument() {
+    m_pModel = nullptr;  // owned by the system parameters deleted with this object, or by the host
+}
+
+void CEditorDocument::AdoptSysPara(std::unique_ptr<CSysPara> sysPara) {
+    m_pSysPara = sysPara.get();
+    m_pOwnSysPara = std::move(sysPara);  // the previous own ones go now that nothing points into them
+}
+
+void CEditorDocument::DropOwnSysPara() {
+    if (m_pSysPara == m_pOwnSysPara.get())
+        m_pSysPara = nullptr;
+    m_pOwnSysPara.reset();
+}
 
 void CEditorDocument::ForgetModelPointers() {
     m_pSelShape = nullptr;

@@ -83,8 +83,8 @@ CZRKDlg::~CZRKDlg() {
     ReleaseDisplayChain();
     delete m_pParaAnalytic;
     delete m_pIcon;
-    m_pModel = nullptr;  // owned by the system parameters (or by the host)
-    m_pOwnSysPara.reset();
+    m_doc.SetModel(nullptr);  // owned by the system parameters (or by the host)
+    m_doc.DropOwnSysPara();
 }
 
 bool CZRKDlg::Create() {
@@ -114,7 +114,7 @@ void CZRKDlg::BuildControls() {
     connect(m_pTree, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { OnTreeContextMenu(m_pTree->viewport()->mapToGlobal(at)); });
     connect(m_pTree, &CModelTreeCtrl::deletePressed, this, [this] {
-        if (m_pModel && m_pTree->GetCaretItem())
+        if (m_doc.GetModel() && m_pTree->GetCaretItem())
             DeleteCaretItem();
     });
 
@@ -299,7 +299,7 @@ void CZRKDlg::LayoutControls() {
 }
 
 bool CZRKDlg::Exit() {
-    if (m_pModel && m_bModified) {
+    if (m_doc.GetModel() && m_doc.IsModified()) {
         int answer = ZrkMessageBox(Translate(L"模板数据已经被修改，是否保存修改?", 0), m_strTitle,
                                    MB_YESNOCANCEL | MB_ICONQUESTION);
         if (answer == IDCANCEL)
@@ -310,7 +310,7 @@ bool CZRKDlg::Exit() {
         // "No" discards the edits: the next activation reloads the model from the store and must not ask
         // again, let alone save what the operator just declined.
         if (answer == IDNO) {
-            m_bModified = false;
+            m_doc.SetModified(false);
             DiscardDraft();
         }
     }
@@ -318,10 +318,10 @@ bool CZRKDlg::Exit() {
     CInspType* type = GetCurType();
     CSide* side = GetCurSide();
     CPhase* phase = GetCurPhase();
-    if (m_pModel && type && side && phase) {
-        auto* sideType = m_pModel->m_sideTypes.FindByIDAs<CSideType>(side->m_nID);
-        auto* phaseType = m_pModel->m_phaseTypes.FindByIDAs<CPhaseType>(phase->m_nID);
-        WriteProfileInt(L"ZRKDll", L"PreModeID", m_pModel->m_nID);
+    if (m_doc.GetModel() && type && side && phase) {
+        auto* sideType = m_doc.GetModel()->m_sideTypes.FindByIDAs<CSideType>(side->m_nID);
+        auto* phaseType = m_doc.GetModel()->m_phaseTypes.FindByIDAs<CPhaseType>(phase->m_nID);
+        WriteProfileInt(L"ZRKDll", L"PreModeID", m_doc.GetModel()->m_nID);
         WriteProfileString(L"ZRKDll", L"PreInspType", type->GetName());
         WriteProfileString(L"ZRKDll", L"PreSide", sideType ? sideType->GetName() : std::wstring());
         WriteProfileString(L"ZRKDll", L"PrePhase", phaseType ? phaseType->GetName() : std::wstring());

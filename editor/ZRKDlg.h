@@ -322,13 +322,12 @@ public:
     bool IsCommandEnabled(int command) const;
     /// The text of the window title as last set.
     const std::wstring& GetTitle() const { return m_strTitle; }
-    /// The document: the state that points into the open template (selection, association, drawing).
+    /// The document: the open template, its system parameters and modified flag, the reference image shown,
+    /// the selection, an association in progress and the outline being drawn.
     CEditorDocument& GetDocument() { return m_doc; }
     const CEditorDocument& GetDocument() const { return m_doc; }
 
     // ---- members, in declaration order ----
-    CModelInfo* m_pModel = nullptr;
-    CRefImage* m_pRefImage = nullptr;
     CModelTreeCtrl* m_pTree = nullptr;
     QScrollBar* m_pVScroll = nullptr;
     QScrollBar* m_pHScroll = nullptr;
@@ -337,7 +336,6 @@ public:
     QIcon* m_pIcon = nullptr;
     QToolBar* m_pToolBar = nullptr;
     CRect m_rcImage;
-    CSysPara* m_pSysPara = nullptr;
     void* m_pImageAddress = nullptr;       ///< pixel (0, 0) of the source image
     CImgBuffer* m_pSrcImage = nullptr;     ///< the reference image's current small sheet
     std::unique_ptr<CImgBuffer> m_pDispBuffer;
@@ -352,7 +350,6 @@ public:
     bool m_bShowNote = true;
     bool m_bShowPhaseMask = true;
     bool m_bMaskFill = true;
-    bool m_bModified = false;
     bool m_bPanning = false;
     int m_nPanStartX = 0, m_nPanStartY = 0, m_nPanScrollX = 0, m_nPanScrollY = 0;
     int m_nLastImageX = 0, m_nLastImageY = 0;
@@ -377,8 +374,6 @@ public:
     std::wstring m_strDefKernelPara;
     CParaAnalytic* m_pParaAnalytic = nullptr;
 
-    /// The "CSysPara" this dialog created (deleted when replaced); null for host objects.
-    std::unique_ptr<CSysPara> m_pOwnSysPara;
 
     // ---- the image view's mouse, keys and tools (ZRKDlg_Mouse.cpp, DrawTools.cpp) ----
     /// Mouse handlers of the image window; `at` is in the image window's coordinates.

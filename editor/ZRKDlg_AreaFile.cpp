@@ -24,7 +24,7 @@ std::wstring AreaFolder() { return GetDataFolder() + L"InspAreaIni/"; }
 } // namespace
 
 void CZRKDlg::ExportArea() {
-    if (!m_pModel)
+    if (!m_doc.GetModel())
         return;
     const std::wstring caption = Translate(L"导出检测区", 0);
     if (!m_doc.GetSelShape()) {
@@ -57,7 +57,7 @@ void CZRKDlg::ExportArea() {
 
 void CZRKDlg::ImportArea() {
     QTreeWidgetItem* caret = m_pTree ? m_pTree->GetCaretItem() : nullptr;
-    if (!m_pModel || CModelTreeCtrl::GetItemDepth(caret) != 3)
+    if (!m_doc.GetModel() || CModelTreeCtrl::GetItemDepth(caret) != 3)
         return;
     auto* phase = static_cast<CPhase*>(static_cast<CIDItem*>(CModelTreeCtrl::GetItemData(caret)));
     if (!phase)
@@ -115,7 +115,7 @@ void CZRKDlg::ImportArea() {
             area->m_strTag = dialog.m_strLabel;
             if (phase->m_areas.Add(area.get())) {
                 area.release();
-                m_bModified = true;
+                m_doc.SetModified(true);
             }
         }
     }

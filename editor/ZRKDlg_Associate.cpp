@@ -32,7 +32,7 @@ constexpr COLORREF kLinkGreen = 0x00FF00;
 // ---- kernel association ----
 
 void CZRKDlg::AssociatePress(const CToolEvent& event) {
-    if (!m_pModel || !m_pRefImage)
+    if (!m_doc.GetModel() || !m_doc.GetRefImage())
         return;
     if (CModelTreeCtrl::GetItemDepth(m_pTree->GetCaretItem()) < 2)
         return;
@@ -58,8 +58,8 @@ void CZRKDlg::AssociateWithArea(const CToolEvent& event) {
     if (area) {
         CEditStep step(*this, L"关联定位核");
         std::vector<CKernel*> onSheet = PhaseKernels();
-        for (int i = 0; i < m_pRefImage->m_kernels.GetSize(); ++i) {
-            auto* kernel = m_pRefImage->m_kernels.GetAtAs<CKernel>(i);
+        for (int i = 0; i < m_doc.GetRefImage()->m_kernels.GetSize(); ++i) {
+            auto* kernel = m_doc.GetRefImage()->m_kernels.GetAtAs<CKernel>(i);
             if (!kernel)
                 continue;
             kernel->SetSelected(false);
@@ -68,7 +68,7 @@ void CZRKDlg::AssociateWithArea(const CToolEvent& event) {
             kernel->OnLButtonDown(flags, at.x + origin.x, at.y + origin.y);
             if (kernel->IsSelected()) {
                 if (CAreaLinkReader::Write(area->m_strParameters, kernel->m_nID))
-                    m_bModified = true;
+                    m_doc.SetModified(true);
                 kernel->SetSelected(false);
             }
         }
@@ -93,11 +93,11 @@ void CZRKDlg::AssociateKernels(const CToolEvent& event) {
     const CPoint origin = GetCurSheetOrigin();
     const CPoint whole(at.x + origin.x, at.y + origin.y);
     std::vector<CKernel*> kernels = PhaseKernels();
-    auto* first = m_doc.GetAssocKernel() >= 0 ? m_pRefImage->m_kernels.FindByIDAs<CKernel>(m_doc.GetAssocKernel()) : nullptr;
+    auto* first = m_doc.GetAssocKernel() >= 0 ? m_doc.GetRefImage()->m_kernels.FindByIDAs<CKernel>(m_doc.GetAssocKernel()) : nullptr;
     if (!first) {
         m_doc.SetAssocKernel(-1);
-        for (int i = 0; i < m_pRefImage->m_kernels.GetSize(); ++i)
-            if (auto* kernel = dynamic_cast<CGraphBase*>(m_pRefImage->m_kernels.GetAt(i)))
+        for (int i = 0; i < m_doc.GetRefImage()->m_kernels.GetSize(); ++i)
+            if (auto* kernel = dynamic_cast<CGraphBase*>(m_doc.GetRefImage()->m_kernels.GetAt(i)))
                 kernel->SetSelected(false);
         for (CKernel* kernel : kernels) {
             kernel->OnLButtonDown(flags, whole.x, whole.y);
@@ -148,7 +148,7 @@ void CZRKDlg::AssociateKernels(const CToolEvent& event) {
         CEditStep step(*this, L"关联定位核");
         sideSlots.WriteSlot(freeSlot, first->m_nID, second->m_nID, dialog.m_fTolerance, dialog.m_strLabel);
         side->m_strParameters = sideSlots.GetText();
-        m_bModified = true;
+        m_doc.SetModified(true);
     }
     m_doc.SetAssocKernel(-1);
     second->SetSelected(false);
@@ -160,11 +160,11 @@ void CZRKDlg::AssociateKernels(const CToolEvent& event) {
 
 std::vector<CLinkLine> CZRKDlg::GetLinkLines() {
     std::vector<CLinkLine> lines;
-    if (!m_pModel || !m_pRefImage)
+    if (!m_doc.GetModel() || !m_doc.GetRefImage())
         return lines;
     const CPoint origin = GetCurSheetOrigin();
     auto corner = [&](int kernelID, CPoint& point) {
-        auto* kernel = kernelID < 0 ? nullptr : m_pRefImage->m_kernels.FindByIDAs<CKernel>(kernelID);
+        auto* kernel = kernelID < 0 ? nullptr : m_doc.GetRefImage()->m_kernels.FindByIDAs<CKernel>(kernelID);
         if (!kernel || kernel->GetPointCount() == 0)
             return false;
         const CPoint p = kernel->GetPoint(0);

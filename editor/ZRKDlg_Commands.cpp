@@ -76,11 +76,11 @@ std::unique_ptr<QMenu> CZRKDlg::BuildTreeMenu() {
 }
 
 void CZRKDlg::OnTreeContextMenu(const QPoint& globalPos) {
-    if (!m_pModel)
+    if (!m_doc.GetModel())
         return;
     {
         CEditStep step(*this, L"模板");  // changes nothing by itself: no step is recorded
-        m_bModified = true;  // opening the menu counts as a change, whatever follows
+        m_doc.SetModified(true);  // opening the menu counts as a change, whatever follows
     }
     const int depth = CModelTreeCtrl::GetItemDepth(m_pTree->GetCaretItem());
     if (depth < 0 || depth > 3)
@@ -131,28 +131,28 @@ bool CZRKDlg::OnTreeCommand(int command) {
 
 void CZRKDlg::EditCatalogue(int command) {
     using namespace zrkid;
-    if (!m_pModel)
+    if (!m_doc.GetModel())
         return;
     CEditStep step(*this, command == ID_SIDE_TYPES        ? L"编辑检测面类型"
                           : command == ID_PHASE_TYPES     ? L"编辑分层类型"
                           : command == ID_MASK_COEFF_TYPES ? L"编辑掩模系数类型"
                                                            : L"编辑自定义参数类型");
     if (command == ID_SIDE_TYPES) {
-        CDlgSideParaEdit dialog(m_pModel->m_sideTypes, this);
+        CDlgSideParaEdit dialog(m_doc.GetModel()->m_sideTypes, this);
         dialog.DoModal();
     } else if (command == ID_PHASE_TYPES) {
-        CDlgPhaseParaEdit dialog(m_pModel->m_phaseTypes, this);
+        CDlgPhaseParaEdit dialog(m_doc.GetModel()->m_phaseTypes, this);
         dialog.DoModal();
     } else if (command == ID_MASK_COEFF_TYPES) {
-        CDlgMaskCoeffParaEdit dialog(m_pModel->m_maskCoeffTypes, this);
+        CDlgMaskCoeffParaEdit dialog(m_doc.GetModel()->m_maskCoeffTypes, this);
         dialog.DoModal();
     } else if (command == ID_CUSTOM_TYPES) {
-        CDlgCustomParaTypeList dialog(m_pModel->m_customParaTypes, this);
+        CDlgCustomParaTypeList dialog(m_doc.GetModel()->m_customParaTypes, this);
         dialog.DoModal();
     } else {
         return;
     }
-    m_bModified = true;  // the lists are edited in place, whatever the dialog's result
+    m_doc.SetModified(true);  // the lists are edited in place, whatever the dialog's result
     // Names and colours of the catalogues show in the tree and the overlays: show them anew, in place.
     QTreeWidgetItem* caret = m_pTree->GetCaretItem();
     RebuildTreeAt(caret ? CModelTreeCtrl::GetItemData(caret) : nullptr);
@@ -162,7 +162,7 @@ void CZRKDlg::EditCatalogue(int command) {
 void CZRKDlg::EditPhaseCustomType(bool high) {
     QTreeWidgetItem* caret = m_pTree->GetCaretItem();
     auto* phase = TreeObject<CPhase>(caret);
-    if (!m_pModel || !phase || CModelTreeCtrl::GetItemDepth(caret) != 3)
+    if (!m_doc.GetModel() || !phase || CModelTreeCtrl::GetItemDepth(caret) != 3)
         return;
     std::unique_ptr<CParaAnalytic> analyser(dynamic_cast<CParaAnalytic*>(CreateByName(L"CParaAnalytic")));
     if (!analyser)
@@ -171,17 +171,17 @@ void CZRKDlg::EditPhaseCustomType(bool high) {
     CTreeTextNode* node = analyser->FindNodeByName(high ? L"检测力度结构_高" : L"检测力度结构_低");
     if (!node)
         return;
-    auto* type = m_pModel->m_customParaTypes.FindByIDAs<CCustomParaType>(WideToInt(node->m_para.m_strValue));
+    auto* type = m_doc.GetModel()->m_customParaTypes.FindByIDAs<CCustomParaType>(WideToInt(node->m_para.m_strValue));
     if (!type)
         return;
     CEditStep step(*this, high ? L"修改高自定义参数" : L"修改低自定义参数");
-    CDlgCustomParaTypeEdit dialog(m_pModel->m_customParaTypes, *type, this);
+    CDlgCustomParaTypeEdit dialog(m_doc.GetModel()->m_customParaTypes, *type, this);
     if (dialog.DoModal() == QDialog::Accepted)
-        m_bModified = true;
+        m_doc.SetModified(true);
 }
 
 void CZRKDlg::AddInspType() {
-    if (!m_pModel)
+    if (!m_doc.GetModel())
         return;
     std::unique_ptr<CInspType> type(dynamic_cast<CInspType*>(CreateByName(L"CInspType")));
     if (!type)
@@ -192,29 +192,29 @@ void CZRKDlg::AddInspType() {
         return;  // the new object goes with `type`
     type->m_nID = -1;  // `Add` gives it the largest identifier + 1, and refuses where none is left
     CInspType* added = type.get();
-    if (!m_pModel->m_inspTypes.Add(added))
+    if (!m_doc.GetModel()->m_inspTypes.Add(added))
         return;
     type.release();
-    m_bModified = true;
+    m_doc.SetModified(true);
     RebuildTreeAt(added);
 }
 
 void CZRKDlg::AddSide() {
     auto* type = TreeObject<CInspType>(m_pTree->GetCaretItem());
-    if (!m_pModel || !type || CModelTreeCtrl::GetItemDepth(m_pTree->GetCaretItem()) != 1)
+    if (!m_doc.GetModel() || !type || CModelTreeCtrl::GetItemDepth(m_pTree->GetCaretItem()) != 1)
         return;
     std::unique_ptr<CSide> side(dynamic_cast<CSide*>(CreateByName(L"CSide")));
     if (!side)
         return;
     CEditStep step(*this, L"增加检测面");
-    CDlgInspSideEdit dialog(type, &m_pModel->m_sideTypes, &m_pModel->m_refImageSet.m_refImages, side.get(), this);
+    CDlgInspSideEdit dialog(type, &m_doc.GetModel()->m_sideTypes, &m_doc.GetModel()->m_refImageSet.m_refImages, side.get(), this);
     if (dialog.DoModal() != QDialog::Accepted)
         return;
     CSide* added = side.get();
     if (!type->m_sides.Add(added))
         return;
     side.release();
-    m_bModified = true;
+    m_doc.SetModified(true);
     RebuildTreeAt(added);
 }
 
@@ -222,18 +222,18 @@ void CZRKDlg::AddPhase() {
     QTreeWidgetItem* caret = m_pTree->GetCaretItem();
     auto* side = TreeObject<CSide>(caret);
     auto* type = TreeObject<CInspType>(CModelTreeCtrl::GetAncestorAt(caret, 1));
-    if (!m_pModel || !side || CModelTreeCtrl::GetItemDepth(caret) != 2)
+    if (!m_doc.GetModel() || !side || CModelTreeCtrl::GetItemDepth(caret) != 2)
         return;
     std::unique_ptr<CPhase> phase(dynamic_cast<CPhase*>(CreateByName(L"CPhase")));
     if (!phase)
         return;
     // One step: the dialog's immediate actions, the new phase and the notes its selection makes.
     CEditStep step(*this, L"增加分层");
-    CDlgPhaseEdit dialog(m_pModel, type, &m_pModel->m_maskCoeffTypes, &phase->m_coeffs, side,
-                         &m_pModel->m_phaseTypes, phase.get(), this);
+    CDlgPhaseEdit dialog(m_doc.GetModel(), type, &m_doc.GetModel()->m_maskCoeffTypes, &phase->m_coeffs, side,
+                         &m_doc.GetModel()->m_phaseTypes, phase.get(), this);
     const bool accepted = dialog.DoModal() == QDialog::Accepted;
     // The dialog's immediate actions may have added custom types to the template, even when cancelled.
-    m_bModified = true;
+    m_doc.SetModified(true);
     if (!accepted)
         return;
     CPhase* added = phase.get();
@@ -254,7 +254,7 @@ void CZRKDlg::AddPhase() {
 
 void CZRKDlg::EditCaretItem() {
     QTreeWidgetItem* caret = m_pTree->GetCaretItem();
-    if (!m_pModel || !caret)
+    if (!m_doc.GetModel() || !caret)
         return;
     CIDItem* object = static_cast<CIDItem*>(CModelTreeCtrl::GetItemData(caret));
     const int editDepth = CModelTreeCtrl::GetItemDepth(caret);
@@ -269,26 +269,26 @@ void CZRKDlg::EditCaretItem() {
         break;
     case 2:
         if (auto* side = dynamic_cast<CSide*>(object)) {
-            CDlgInspSideEdit dialog(TreeObject<CInspType>(caret->parent()), &m_pModel->m_sideTypes,
-                                    &m_pModel->m_refImageSet.m_refImages, side, this);
+            CDlgInspSideEdit dialog(TreeObject<CInspType>(caret->parent()), &m_doc.GetModel()->m_sideTypes,
+                                    &m_doc.GetModel()->m_refImageSet.m_refImages, side, this);
             result = dialog.DoModal();
         }
         break;
     case 3:
         if (auto* phase = dynamic_cast<CPhase*>(object)) {
             auto* side = TreeObject<CSide>(caret->parent());
-            CDlgPhaseEdit dialog(m_pModel, TreeObject<CInspType>(CModelTreeCtrl::GetAncestorAt(caret, 1)),
-                                 &m_pModel->m_maskCoeffTypes, &phase->m_coeffs, side, &m_pModel->m_phaseTypes,
+            CDlgPhaseEdit dialog(m_doc.GetModel(), TreeObject<CInspType>(CModelTreeCtrl::GetAncestorAt(caret, 1)),
+                                 &m_doc.GetModel()->m_maskCoeffTypes, &phase->m_coeffs, side, &m_doc.GetModel()->m_phaseTypes,
                                  phase, this);
             result = dialog.DoModal();
-            m_bModified = true;  // its immediate actions apply even when cancelled
+            m_doc.SetModified(true);  // its immediate actions apply even when cancelled
         }
         break;
     default: return;
     }
     if (result != QDialog::Accepted)
         return;
-    m_bModified = true;
+    m_doc.SetModified(true);
     // A side may now show another image or split: let the side memory see it as a new view.
     ForgetSide();
     RebuildTreeAt(object);
@@ -296,7 +296,7 @@ void CZRKDlg::EditCaretItem() {
 
 void CZRKDlg::DeleteCaretItem() {
     QTreeWidgetItem* caret = m_pTree->GetCaretItem();
-    if (!m_pModel || !caret)
+    if (!m_doc.GetModel() || !caret)
         return;
     std::wstring question = Format(Translate(L"确定要删除%s吗?", 0), CModelTreeCtrl::GetItemText(caret));
     if (ZrkMessageBox(question, m_strTitle, MB_YESNOCANCEL | MB_ICONQUESTION) != IDYES)
@@ -311,7 +311,7 @@ void CZRKDlg::DeleteCaretItem() {
     } else if (object) {
         CItemList* owner = nullptr;
         if (depth == 1)
-            owner = &m_pModel->m_inspTypes;
+            owner = &m_doc.GetModel()->m_inspTypes;
         else if (depth == 2)
             owner = &static_cast<CInspType*>(static_cast<CIDItem*>(const_cast<void*>(parentData)))->m_sides;
         else if (depth == 3)
@@ -323,8 +323,8 @@ void CZRKDlg::DeleteCaretItem() {
             owner->RemoveByID(object->m_nID);
     }
     m_doc.SetSelShape(nullptr);
-    m_bModified = true;
-    RebuildTreeAt(depth == 0 ? static_cast<const void*>(m_pModel) : parentData);
+    m_doc.SetModified(true);
+    RebuildTreeAt(depth == 0 ? static_cast<const void*>(m_doc.GetModel()) : parentData);
 }
 
 void CZRKDlg::RebuildTreeAt(const void* data) {
@@ -332,7 +332,7 @@ void CZRKDlg::RebuildTreeAt(const void* data) {
         // The rebuild would select the root and drop the shown side, only for the place to be selected
         // again below: fill quietly, then select once.
         QSignalBlocker quiet(m_pTree);
-        RebuildTree(m_pModel);
+        RebuildTree(m_doc.GetModel());
     }
     QTreeWidgetItem* target = m_pTree->FindItemByData(data);
     if (!target)

@@ -148,7 +148,7 @@ CRect CZRKDlg::GetVisibleImageRect() const {
 }
 
 void CZRKDlg::EnsureComposed(const CRect& imageRect) {
-    if (!m_pDispBuffer || !m_pRefImage)
+    if (!m_pDispBuffer || !m_doc.GetRefImage())
         return;
     CRect need;
     if (!need.IntersectRect(imageRect, CRect(0, 0, m_pDispBuffer->GetWidth(), m_pDispBuffer->GetHeight())))
@@ -219,9 +219,9 @@ void CZRKDlg::DrawOverlaysInto(CImgBuffer* buffer, const CRect& area) {
             if (!mask || mask->m_nSheetID != note->m_nID || !Reaches(*mask, area))
                 continue;
             COLORREF maskFill = fill;
-            if (auto* custom = dynamic_cast<CCustomMaskArea*>(mask); custom && m_pModel) {
+            if (auto* custom = dynamic_cast<CCustomMaskArea*>(mask); custom && m_doc.GetModel()) {
                 if (auto* type =
-                        m_pModel->m_customParaTypes.FindByIDAs<CCustomParaType>(custom->m_nCustomTypeID))
+                        m_doc.GetModel()->m_customParaTypes.FindByIDAs<CCustomParaType>(custom->m_nCustomTypeID))
                     maskFill = type->m_crRefColor;
             }
             DrawShifted(*mask, buffer, area, size, line, maskFill, m_bMaskFill, 1, 150, true);
@@ -244,19 +244,19 @@ void CZRKDlg::DrawOverlaysInto(CImgBuffer* buffer, const CRect& area) {
             drawMasks(side->m_threshMasks, kYellow, kPurple);
     }
     CPhase* phase = GetCurPhase();
-    if (!phase || !m_pModel || !m_pRefImage) {
+    if (!phase || !m_doc.GetModel() || !m_doc.GetRefImage()) {
         DrawLinkLines(buffer, area);
         return;
     }
     if (m_bShowKernel) {
         COLORREF colour = 0x0000FF;
-        if (auto* type = m_pModel->m_phaseTypes.FindByIDAs<CPhaseType>(phase->m_nID))
+        if (auto* type = m_doc.GetModel()->m_phaseTypes.FindByIDAs<CPhaseType>(phase->m_nID))
             colour = type->m_crRefColor;
-        for (int i = 0; i < m_pRefImage->m_kernels.GetSize(); ++i) {
-            auto* kernel = m_pRefImage->m_kernels.GetAtAs<CKernel>(i);
+        for (int i = 0; i < m_doc.GetRefImage()->m_kernels.GetSize(); ++i) {
+            auto* kernel = m_doc.GetRefImage()->m_kernels.GetAtAs<CKernel>(i);
             if (kernel && kernel->m_nPhaseID == phase->m_nID &&
-                kernel->m_nSheetCol == m_pRefImage->m_nCurCol &&
-                kernel->m_nSheetRow == m_pRefImage->m_nCurRow && Reaches(*kernel, area))
+                kernel->m_nSheetCol == m_doc.GetRefImage()->m_nCurCol &&
+                kernel->m_nSheetRow == m_doc.GetRefImage()->m_nCurRow && Reaches(*kernel, area))
                 DrawShifted(*kernel, buffer, area, size, colour, colour, false, 1, 0, true);
         }
     }
@@ -267,7 +267,7 @@ void CZRKDlg::DrawOverlaysInto(CImgBuffer* buffer, const CRect& area) {
                 DrawShifted(*item, buffer, area, size, kYellow, kYellow, false, 1, 0, true);
     }
     if (m_bShowPhaseMask) {
-        auto* phaseType = m_pModel->m_phaseTypes.FindByIDAs<CPhaseType>(phase->m_nID);
+        auto* phaseType = m_doc.GetModel()->m_phaseTypes.FindByIDAs<CPhaseType>(phase->m_nID);
         drawMasks(phase->m_areas, kYellow, phaseType ? phaseType->m_crMaskColor : 0);
     }
     DrawLinkLines(buffer, area);

@@ -11,7 +11,7 @@
 #include "support/Prompter.h"
 
 bool CZRKDlg::ResolveSaveConflict() {
-    const CModelSaveRecord other = m_pModel->GetLastConflict();
+    const CModelSaveRecord other = m_doc.GetModel()->GetLastConflict();
     std::wstring text;
     if (!other.m_bExists) {
         text = Translate(L"该模板在打开之后已被其他程序或工位删除, 没有保存。", 0);
@@ -32,11 +32,11 @@ bool CZRKDlg::ResolveSaveConflict() {
         if (ZrkMessageBox(Translate(L"放弃所有未保存的修改, 重新打开该模板保存的版本?", 0), m_strTitle,
                           MB_YESNO | MB_ICONQUESTION) != IDYES)
             continue;  // not confirmed: the choice is offered again
-        const int id = m_pModel->m_nID;
+        const int id = m_doc.GetModel()->m_nID;
         DiscardDraft();
-        m_bModified = false;  // the edits are given up: reopening asks nothing
+        m_doc.SetModified(false);  // the edits are given up: reopening asks nothing
         // When the other version cannot be read (the store busy, the data damaged) the load says so and no
-        // model is open afterwards: callers look at `m_pModel` again before using it.
+        // model is open afterwards: callers look at `m_doc.GetModel()` again before using it.
         OpenByID(id);
         return false;
     }
@@ -46,11 +46,11 @@ bool CZRKDlg::SaveEditsAsCopy() {
     // A new catalogue entry first (its identifier chosen by the store), then the operator's template saved
     // into it from that entry's version: the copy is the open model from now on.
     const std::wstring suffix = L" " + Translate(L"(副本)", 0);
-    const int oldID = m_pModel->m_nID;
-    const std::wstring oldName = m_pModel->m_strName, oldTitle = m_pModel->m_strTitle;
-    const std::optional<CModelStamp> oldBase = m_pModel->GetBaseStamp();
+    const int oldID = m_doc.GetModel()->m_nID;
+    const std::wstring oldName = m_doc.GetModel()->m_strName, oldTitle = m_doc.GetModel()->m_strTitle;
+    const std::optional<CModelStamp> oldBase = m_doc.GetModel()->GetBaseStamp();
     CTemplateStore store;
-    const std::wstring& path = m_pModel->GetStorePath();
+    const std::wstring& path = m_doc.GetModel()->GetStorePath();
     int newID = -1;
     CModelStamp created;
     if (store.Open(path.empty() ? GetTemplateStorePath() : path)) {
@@ -64,36 +64,36 @@ bool CZRKDlg::SaveEditsAsCopy() {
                       m_strTitle, MB_OK | MB_ICONWARNING);
         return false;
     }
-    m_pModel->m_nID = newID;
-    m_pModel->m_strName = oldName + suffix;
-    m_pModel->m_strTitle = oldTitle + suffix;
-    m_pModel->SetBaseStamp(created);
-    if (!m_pModel->Save()) {
-        const std::wstring error = m_pModel->GetLastError();
-        const StoreFailure failure = m_pModel->GetLastFailure();
+    m_doc.GetModel()->m_nID = newID;
+    m_doc.GetModel()->m_strName = oldName + suffix;
+    m_doc.GetModel()->m_strTitle = oldTitle + suffix;
+    m_doc.GetModel()->SetBaseStamp(created);
+    if (!m_doc.GetModel()->Save()) {
+        const std::wstring error = m_doc.GetModel()->GetLastError();
+        const StoreFailure failure = m_doc.GetModel()->GetLastFailure();
         store.DeleteModel(newID);  // no empty copy left behind
-        m_pModel->m_nID = oldID;
-        m_pModel->m_strName = oldName;
-        m_pModel->m_strTitle = oldTitle;
-        m_pModel->SetBaseStamp(oldBase);
+        m_doc.GetModel()->m_nID = oldID;
+        m_doc.GetModel()->m_strName = oldName;
+        m_doc.GetModel()->m_strTitle = oldTitle;
+        m_doc.GetModel()->SetBaseStamp(oldBase);
         ZrkMessageBox(StoreFailureMessage(Translate(L"另存为新模板失败, 修改仍保留在编辑器中。", 0), failure, error),
                       m_strTitle, MB_OK | MB_ICONWARNING);
         return false;
     }
     // The original's draft belongs to edits that now live in the copy.
-    m_pModel->m_nID = oldID;
+    m_doc.GetModel()->m_nID = oldID;
     DiscardDraft();
-    m_pModel->m_nID = newID;
+    m_doc.GetModel()->m_nID = newID;
     m_pDraftStore.reset();
     OnModelSaved();
-    if (m_pSysPara) {
-        m_pSysPara->m_nActiveModelID = newID;
-        m_pSysPara->SaveParameters();
+    if (m_doc.GetSysPara()) {
+        m_doc.GetSysPara()->m_nActiveModelID = newID;
+        m_doc.GetSysPara()->SaveParameters();
     }
-    RebuildTree(m_pModel);
+    RebuildTree(m_doc.GetModel());
     UpdateTitle();
     if (m_pfnModelLoaded) {  // the host shows which template is open; told once per save
-        m_pfnModelLoaded(m_pModel->GetName());
+        m_pfnModelLoaded(m_doc.GetModel()->GetName());
         m_bHostToldOfSave = true;
     }
     return true;

@@ -22,7 +22,7 @@ class CEditorCopyHost : public ICopyDataHost {
 public:
     explicit CEditorCopyHost(CZRKDlg& dlg) : m_dlg(dlg) {}
 
-    CRefImage* GetRefImage() override { return m_dlg.m_pRefImage; }
+    CRefImage* GetRefImage() override { return m_dlg.GetDocument().GetRefImage(); }
     CPhase* GetPhase() override { return m_dlg.GetCurPhase(); }
     CSide* GetSide() override { return m_dlg.GetCurSide(); }
 
@@ -53,7 +53,7 @@ public:
     }
 
     bool FitsSheet(const CGraphBase& item, int col, int row, int dx, int dy) override {
-        return m_dlg.m_pRefImage && ::FitsSheet(*m_dlg.m_pRefImage, item, col, row, dx, dy);
+        return m_dlg.GetDocument().GetRefImage() && ::FitsSheet(*m_dlg.GetDocument().GetRefImage(), item, col, row, dx, dy);
     }
 
 private:
@@ -63,9 +63,9 @@ private:
 } // namespace
 
 void CZRKDlg::CopySheetData() {
-    if (!m_pModel || !m_pRefImage)
+    if (!m_doc.GetModel() || !m_doc.GetRefImage())
         return;
-    if (m_pRefImage->m_nCols <= 1 && m_pRefImage->m_nRows <= 1) {
+    if (m_doc.GetRefImage()->m_nCols <= 1 && m_doc.GetRefImage()->m_nRows <= 1) {
         ZrkMessageBox(CopyDataText(L"1022"));
         return;
     }
@@ -78,7 +78,7 @@ void CZRKDlg::CopySheetData() {
     CEditStep step(*this, L"复制数据");
     if (dialog.DoModal() != QDialog::Accepted)
         return;
-    m_bModified = true;
+    m_doc.SetModified(true);
     // The copy may have removed shapes the editor pointed at.
     m_doc.ForgetModelPointers();
     RedrawOverlays();

@@ -50,13 +50,13 @@ void CZRKDlg::BeginEdit(const std::wstring& label, const std::string& mergeKey) 
         return;  // a nested step is part of the outermost one
     m_strEditLabel = label;
     m_strEditMergeKey = mergeKey;
-    m_pEditModel = m_pModel;
+    m_pEditModel = m_doc.GetModel();
     m_bEditEncoded = false;
     m_strEditBefore.clear();
-    if (!m_pModel)
+    if (!m_doc.GetModel())
         return;
     try {
-        m_strEditBefore = EncodeModel(*m_pModel);
+        m_strEditBefore = EncodeModel(*m_doc.GetModel());
         m_bEditEncoded = true;
     } catch (const std::exception&) {
         // A template that cannot be encoded cannot be saved either; the save says so. No step is recorded.
@@ -71,12 +71,12 @@ void CZRKDlg::EndEdit() {
     std::string before = std::move(m_strEditBefore);
     m_strEditBefore.clear();
     // A step that began on another model (an activation inside it) records nothing.
-    if (!m_bEditEncoded || !m_pModel || m_pModel != m_pEditModel)
+    if (!m_bEditEncoded || !m_doc.GetModel() || m_doc.GetModel() != m_pEditModel)
         return;
     m_bEditEncoded = false;
     std::string after;
     try {
-        after = EncodeModel(*m_pModel);
+        after = EncodeModel(*m_doc.GetModel());
         if (m_journal.Record(label, before, after, m_strEditMergeKey))
             WriteDraft(after);
     } catch (const std::exception&) {
@@ -102,7 +102,7 @@ bool CZRKDlg::Redo() {
 }
 
 bool CZRKDlg::StepJournal(bool redo) {
-    if (m_nEditDepth > 0 || !m_pModel || !(redo ? m_journal.CanRedo() : m_journal.CanUndo()))
+    if (m_nEditDepth > 0 || !m_doc.GetModel() || !(redo ? m_journal.CanRedo() : m_journal.CanUndo()))
         return false;
     std::string bytes;
     try {
@@ -114,14 +114,14 @@ bool CZRKDlg::StepJournal(bool redo) {
         return false;
     }
     RestoreModelBytes(bytes);
-    m_bModified = true;  // the template differs from what was there a moment ago
+    m_doc.SetModified(true);  // the template differs from what was there a moment ago
     WriteDraft(bytes);
     UpdateUndoActions();
     return true;
 }
 
 void CZRKDlg::RestoreModelBytes(const std::string& bytes) {
-    if (!m_pModel)
+    if (!m_doc.GetModel())
         return;
     SelectionIDs where;
     QTreeWidgetItem* caret = m_pTree->GetCaretItem();
@@ -141,24 +141,24 @@ void CZRKDlg::RestoreModelBytes(const std::string& bytes) {
     }
     m_hLastItem = nullptr;
 
-    const std::wstring name = m_pModel->m_strName;  // name and title live in the catalogue, not the bytes
-    const std::wstring title = m_pModel->m_strTitle;
-    m_pModel->Reset();
+    const std::wstring name = m_doc.GetModel()->m_strName;  // name and title live in the catalogue, not the bytes
+    const std::wstring title = m_doc.GetModel()->m_strTitle;
+    m_doc.GetModel()->Reset();
     try {
-        DecodeModel(bytes, *m_pModel);
+        DecodeModel(bytes, *m_doc.GetModel());
     } catch (const std::exception&) {
         // The bytes come from this program's own encoder; should they ever fail, the template is left empty
         // rather than half read, and the journal starts again.
-        m_pModel->Reset();
+        m_doc.GetModel()->Reset();
         m_journal.Reset();
     }
-    m_pModel->m_strName = name;
-    m_pModel->m_strTitle = title;
+    m_doc.GetModel()->m_strName = name;
+    m_doc.GetModel()->m_strTitle = title;
 
     // The deepest item that still exists is selected again; a phase without notes is not (selecting it
     // would make notes at once, a change behind the journal's back): its side is.
-    const void* target = m_pModel;
-    if (auto* type = m_pModel->m_inspTypes.FindByIDAs<CInspType>(where.typeID); type && where.depth >= 1) {
+    const void* target = m_doc.GetModel();
+    if (auto* type = m_doc.GetModel()->m_inspTypes.FindByIDAs<CInspType>(where.typeID); type && where.depth >= 1) {
         target = type;
         if (auto* side = type->m_sides.FindByIDAs<CSide>(where.sideID); side && where.depth >= 2) {
             target = side;
@@ -170,9 +170,9 @@ void CZRKDlg::RestoreModelBytes(const std::string& bytes) {
     RebuildTreeAt(target);
     // The small sheet shown is the one the restored template names (it is stored with the reference image):
     // the selection change above applied it, so the view shows the restored state.
-    if (m_pSelPos && m_pRefImage) {
-        m_pSelPos->m_nCurCol = m_pRefImage->m_nCurCol;
-        m_pSelPos->m_nCurRow = m_pRefImage->m_nCurRow;
+    if (m_pSelPos && m_doc.GetRefImage()) {
+        m_pSelPos->m_nCurCol = m_doc.GetRefImage()->m_nCurCol;
+        m_pSelPos->m_nCurRow = m_doc.GetRefImage()->m_nCurRow;
         m_pSelPos->update();
     }
     RedrawOverlays();
@@ -183,10 +183,10 @@ void CZRKDlg::RestoreModelBytes(const std::string& bytes) {
 bool CZRKDlg::OpenDraftStore() {
     if (m_pDraftStore)
         return true;
-    if (!m_pModel)
+    if (!m_doc.GetModel())
         return false;
     auto store = std::make_unique<CTemplateStore>();
-    const std::wstring& path = m_pModel->GetStorePath();
+    const std::wstring& path = m_doc.GetModel()->GetStorePath();
     if (!store->Open(path.empty() ? GetTemplateStorePath() : path)) {
         m_nDraftOpenFailure = store->GetLastFailure();
         m_strDraftOpenError = store->GetLastError();
@@ -197,7 +197,7 @@ bool CZRKDlg::OpenDraftStore() {
 }
 
 void CZRKDlg::WriteDraft(const std::string& bytes) {
-    if (!m_pModel || m_pModel->m_nID < 1)
+    if (!m_doc.GetModel() || m_doc.GetModel()->m_nID < 1)
         return;  // a model the store cannot hold has no draft either
     if (m_bDraftLeftForOperator)
         return;  // the draft of a crash that nobody was asked about is not replaced
@@ -207,9 +207,9 @@ void CZRKDlg::WriteDraft(const std::string& bytes) {
         detail = m_strDraftOpenError;
         failure = m_nDraftOpenFailure;
     } else {
-        if (m_pDraftStore->SaveDraft(m_pModel->m_nID, m_draftBase, bytes)) {
+        if (m_pDraftStore->SaveDraft(m_doc.GetModel()->m_nID, m_draftBase, bytes)) {
             if (m_bDraftFailShown)
-                DeleteLocalDraft(m_pModel->m_nID);  // the server has the draft again: the local one is stale
+                DeleteLocalDraft(m_doc.GetModel()->m_nID);  // the server has the draft again: the local one is stale
             m_bDraftFailShown = false;
             return;
         }
@@ -217,7 +217,7 @@ void CZRKDlg::WriteDraft(const std::string& bytes) {
         failure = m_pDraftStore->GetLastFailure();
     }
     // A server out of reach: the draft is kept on this station instead, and nothing is lost.
-    const bool kept = failure == StoreFailure::Unreachable && WriteLocalDraft(m_pModel->m_nID, m_draftBase, bytes);
+    const bool kept = failure == StoreFailure::Unreachable && WriteLocalDraft(m_doc.GetModel()->m_nID, m_draftBase, bytes);
     // Editing goes on; the next step tries again. Said once, not after every step.
     if (m_bDraftFailShown)
         return;
@@ -243,13 +243,13 @@ void CZRKDlg::OfferDraft() {
     m_bDraftFailShown = false;
     m_bDraftLeftForOperator = false;
     UpdateUndoActions();
-    if (!m_pModel || m_pModel->m_nID < 1 || !OpenDraftStore())
+    if (!m_doc.GetModel() || m_doc.GetModel()->m_nID < 1 || !OpenDraftStore())
         return;
     CTemplateStore& store = *m_pDraftStore;
-    const int id = m_pModel->m_nID;
+    const int id = m_doc.GetModel()->m_nID;
     // The version the model was loaded from, not whatever the store holds a moment later.
-    if (m_pModel->GetBaseStamp())
-        m_draftBase = *m_pModel->GetBaseStamp();
+    if (m_doc.GetModel()->GetBaseStamp())
+        m_draftBase = *m_doc.GetModel()->GetBaseStamp();
     else if (!store.GetModelStamp(id, m_draftBase))
         return;
     std::string data;
@@ -306,7 +306,7 @@ void CZRKDlg::OfferDraft() {
         return;
     }
     RestoreModelBytes(data);
-    m_bModified = true;  // recovered edits are unsaved edits; the draft stays until a save or a "no"
+    m_doc.SetModified(true);  // recovered edits are unsaved edits; the draft stays until a save or a "no"
 }
 
 void CZRKDlg::OnModelSaved() {
@@ -314,14 +314,14 @@ void CZRKDlg::OnModelSaved() {
     // save and this leaves a draft of the old version: the next activation drops it with a message.
     if (m_bDraftLeftForOperator)
         return;  // not this session's draft: its operator decides about it
-    if (m_pModel && m_pModel->m_nID >= 1)
-        DeleteLocalDraft(m_pModel->m_nID);
-    if (m_pModel && m_pModel->m_nID >= 1 && OpenDraftStore()) {
-        m_pDraftStore->DeleteDraft(m_pModel->m_nID);
-        if (m_pModel->GetBaseStamp())
-            m_draftBase = *m_pModel->GetBaseStamp();
+    if (m_doc.GetModel() && m_doc.GetModel()->m_nID >= 1)
+        DeleteLocalDraft(m_doc.GetModel()->m_nID);
+    if (m_doc.GetModel() && m_doc.GetModel()->m_nID >= 1 && OpenDraftStore()) {
+        m_pDraftStore->DeleteDraft(m_doc.GetModel()->m_nID);
+        if (m_doc.GetModel()->GetBaseStamp())
+            m_draftBase = *m_doc.GetModel()->GetBaseStamp();
         else
-            m_pDraftStore->GetModelStamp(m_pModel->m_nID, m_draftBase);
+            m_pDraftStore->GetModelStamp(m_doc.GetModel()->m_nID, m_draftBase);
     }
 }
 
@@ -329,10 +329,10 @@ void CZRKDlg::DiscardDraft() {
     // A "no" that nobody gave, or a draft nobody was asked about, removes nothing.
     if (m_bDraftLeftForOperator || !PrompterHasOperator())
         return;
-    if (m_pModel && m_pModel->m_nID >= 1)
-        DeleteLocalDraft(m_pModel->m_nID);
-    if (m_pModel && m_pModel->m_nID >= 1 && OpenDraftStore())
-        m_pDraftStore->DeleteDraft(m_pModel->m_nID);
+    if (m_doc.GetModel() && m_doc.GetModel()->m_nID >= 1)
+        DeleteLocalDraft(m_doc.GetModel()->m_nID);
+    if (m_doc.GetModel() && m_doc.GetModel()->m_nID >= 1 && OpenDraftStore())
+        m_pDraftStore->DeleteDraft(m_doc.GetModel()->m_nID);
 }
 
 // ---- the keys and the tree's context menu ----

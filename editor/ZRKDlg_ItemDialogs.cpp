@@ -40,7 +40,7 @@ bool TagTaken(CItemList& list, const CMaskArea& self, const std::wstring& tag) {
 // ---- double-clicks ----
 
 void CZRKDlg::SelectDoubleClick(const CToolEvent& event) {
-    if (!m_pModel || !m_pRefImage)
+    if (!m_doc.GetModel() || !m_doc.GetRefImage())
         return;
     if (m_bDragStep) {  // the press of the double-click moved nothing: its step ends here
         m_bDragStep = false;
@@ -57,15 +57,15 @@ void CZRKDlg::SelectDoubleClick(const CToolEvent& event) {
     bool opened = false;
 
     if (m_bShowKernel && phase) {
-        CKernel* kernel = m_pRefImage->FindKernel(at.x + origin.x, at.y + origin.y);
+        CKernel* kernel = m_doc.GetRefImage()->FindKernel(at.x + origin.x, at.y + origin.y);
         if (kernel && kernel->m_nPhaseID == phase->m_nID && !kernel->m_bLocked) {
             opened = true;
             kernel->OnLButtonDblClk(event.flags, at.x, at.y);
             const int kernelID = kernel->m_nID;
             CEditStep step(*this, L"编辑定位核");
-            CDlgKernelPara dialog(kernel, &m_pModel->m_phaseTypes, this);
+            CDlgKernelPara dialog(kernel, &m_doc.GetModel()->m_phaseTypes, this);
             if (dialog.DoModal() == QDialog::Accepted) {
-                m_bModified = true;
+                m_doc.SetModified(true);
                 if (dialog.m_bDelete) {
                     RelabelEdit(L"删除定位核");
                     m_doc.SetSelShape(nullptr);
@@ -75,11 +75,11 @@ void CZRKDlg::SelectDoubleClick(const CToolEvent& event) {
                     RelabelEdit(L"克隆定位核");
                     std::unique_ptr<CIDItem> made(kernel->NewInstance());
                     if (auto* clone = dynamic_cast<CKernel*>(made.get()); clone && clone->CopyFrom(kernel)) {
-                        clone->m_nID = m_pRefImage->m_kernels.GetMaxID() + 1;
+                        clone->m_nID = m_doc.GetRefImage()->m_kernels.GetMaxID() + 1;
                         clone->Move(10, 10, -1);
                         clone->SetSelected(true);
                         kernel->SetSelected(false);
-                        if (m_pRefImage->m_kernels.Add(clone)) {
+                        if (m_doc.GetRefImage()->m_kernels.Add(clone)) {
                             made.release();
                             m_doc.SetSelShape(clone);
                         }
@@ -104,7 +104,7 @@ void CZRKDlg::SelectDoubleClick(const CToolEvent& event) {
                 return TagTaken(list, *area, tag) || area->m_strTag == tag;
             };
             if (dialog.DoModal() == QDialog::Accepted) {
-                m_bModified = true;
+                m_doc.SetModified(true);
                 if (dialog.m_bDelete) {
                     RelabelEdit(L"删除检测区");
                     if (m_doc.GetSelShape() == area)
@@ -145,9 +145,9 @@ void CZRKDlg::SelectDoubleClick(const CToolEvent& event) {
                 continue;
             CEditStep step(*this, L"编辑屏蔽区");
             const std::wstring tag = area->m_strTag;
-            CDlgThreshMaskPara dialog(&m_pModel->m_maskCoeffTypes, area, this);
+            CDlgThreshMaskPara dialog(&m_doc.GetModel()->m_maskCoeffTypes, area, this);
             if (dialog.DoModal() == QDialog::Accepted)
-                m_bModified = true;
+                m_doc.SetModified(true);
             if (TagTaken(list, *area, area->m_strTag)) {
                 area->m_strTag = tag;
                 ZrkMessageBox(Translate(L"该标识已经存在!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
@@ -159,10 +159,10 @@ void CZRKDlg::SelectDoubleClick(const CToolEvent& event) {
 }
 
 void CZRKDlg::ToggleSelectedLock() {
-    if (!m_pModel || !m_doc.GetSelShape())
+    if (!m_doc.GetModel() || !m_doc.GetSelShape())
         return;
     CEditStep step(*this, m_doc.GetSelShape()->m_bLocked ? L"解锁" : L"锁定");
     m_doc.GetSelShape()->m_bLocked = m_doc.GetSelShape()->m_bLocked ? 0 : 1;
-    m_bModified = true;
+    m_doc.SetModified(true);
     RedrawOverlays();
 }

@@ -21,9 +21,9 @@ std::wstring LocalDraftFile() {
 } // namespace
 
 bool CZRKDlg::HasServerDraftStore() const {
-    if (!m_pModel)
+    if (!m_doc.GetModel())
         return false;
-    const std::wstring& path = m_pModel->GetStorePath();
+    const std::wstring& path = m_doc.GetModel()->GetStorePath();
     return IsServerStoreAddress(path.empty() ? GetTemplateStorePath() : path);
 }
 

@@ -10,7 +10,7 @@
 #include "support/Prompter.h"
 
 void CZRKDlg::PaintSelectedMask() {
-    if (!m_pModel)
+    if (!m_doc.GetModel())
         return;
     if (!m_doc.GetSelShape()) {
         ZrkMessageBox(Translate(L"请选择一个掩模对象!"), Translate(L"掩模绘制"), MB_OK);
@@ -34,7 +34,7 @@ void CZRKDlg::PaintSelectedMask() {
         result = dialog.DoModal();
         // An OK on an untouched layer changes nothing and records nothing.
         if (result == QDialog::Accepted && dialog.HasChangedItem())
-            m_bModified = true;
+            m_doc.SetModified(true);
     }
     if (result == QDialog::Accepted)
         RedrawOverlays(); // repaints the image window

@@ -57,7 +57,7 @@ void CZRKDlg::SetCallbacks(PFN_HOST_MODEL newModel, PFN_HOST_MODEL openModel, PF
 
 bool CZRKDlg::AskToSaveBeforeSwitching() {
     // Switching models used to drop unsaved edits without a word; ask as the exit path does.
-    if (!m_pModel || !m_bModified)
+    if (!m_doc.GetModel() || !m_doc.IsModified())
         return true;
     int answer = ZrkMessageBox(Translate(L"模板数据已经被修改，是否保存修改?", 0), m_strTitle, MB_YESNO | MB_ICONQUESTION);
     if (answer != IDYES) {
@@ -68,23 +68,23 @@ bool CZRKDlg::AskToSaveBeforeSwitching() {
 }
 
 bool CZRKDlg::LoadSelectedModel(int modelID) {
-    m_pSysPara->Load();
-    m_pSysPara->SelectModel(modelID);
-    m_pModel = m_pSysPara->GetModel();
-    if (m_pModel) {
-        m_pModel->Reset();
-        m_pModel->SetTakeInImagesOnLoad(PrompterHasOperator());  // a run nobody sees writes nothing
-        if (!m_pModel->Load(modelID)) {
+    m_doc.GetSysPara()->Load();
+    m_doc.GetSysPara()->SelectModel(modelID);
+    m_doc.SetModel(m_doc.GetSysPara()->GetModel());
+    if (m_doc.GetModel()) {
+        m_doc.GetModel()->Reset();
+        m_doc.GetModel()->SetTakeInImagesOnLoad(PrompterHasOperator());  // a run nobody sees writes nothing
+        if (!m_doc.GetModel()->Load(modelID)) {
             // A model that cannot be read is not shown: the empty model left in its place, once saved, would
             // overwrite what the store still holds.
             std::wstring text = Translate(L"模板数据读取失败!", 0);
-            if (!m_pModel->GetLastError().empty())
-                text += L"\n" + m_pModel->GetLastError();
+            if (!m_doc.GetModel()->GetLastError().empty())
+                text += L"\n" + m_doc.GetModel()->GetLastError();
             ZrkMessageBox(text, m_strTitle, MB_OK | MB_ICONERROR);
-            m_pModel = nullptr;
+            m_doc.SetModel(nullptr);
         }
     }
-    return m_pModel != nullptr;
+    return m_doc.GetModel() != nullptr;
 }
 
 bool CZRKDlg::ActivateByID(int modelID) {
@@ -105,17 +105,16 @@ bool CZRKDlg::ActivateByID(int modelID) {
     auto* sysPara = dynamic_cast<CSysPara*>(m_pfnCreate(L"CSysPara", std::wstring()));
     if (!sysPara)
         return false;
-    m_pModel = nullptr;  // it belongs to the system parameters about to be replaced
-    m_pOwnSysPara.reset(sysPara);
-    m_pSysPara = sysPara;
+    m_doc.SetModel(nullptr);  // it belongs to the system parameters about to be replaced
+    m_doc.AdoptSysPara(std::unique_ptr<CSysPara>(sysPara));
     bool loaded = false;
     {
         CWaitCursor wait;
-        m_pSysPara->Begin();
+        m_doc.GetSysPara()->Begin();
         loaded = LoadSelectedModel(modelID);
     }
-    RebuildTree(m_pModel);
-    m_pSysPara->End();
+    RebuildTree(m_doc.GetModel());
+    m_doc.GetSysPara()->End();
     OfferDraft();
     return loaded;
 }
@@ -126,12 +125,12 @@ bool CZRKDlg::ActivateByHost(CSysPara* sysPara, CModelInfo* model) {
     if (!AskToSaveBeforeSwitching())
         return false;
     ResetEditor();
-    m_pModel = model;
-    m_pSysPara = sysPara;
-    m_pOwnSysPara.reset();  // the host keeps ownership of what it handed over
-    RebuildTree(m_pModel);
-    if (m_pSysPara)
-        m_pSysPara->End();
+    m_doc.SetModel(model);
+    m_doc.DropOwnSysPara();  // the host keeps ownership of what it hands over
+    m_doc.SetSysPara(sysPara);
+    RebuildTree(m_doc.GetModel());
+    if (m_doc.GetSysPara())
+        m_doc.GetSysPara()->End();
     OfferDraft();
     return true;
 }
@@ -142,7 +141,7 @@ bool CZRKDlg::OpenByID(int modelID) {
     std::unique_ptr<CSysPara> created;
     if (ResolveDataLibrary())
         created.reset(dynamic_cast<CSysPara*>(m_pfnCreate(L"CSysPara", std::wstring())));
-    CSysPara* sysPara = created ? created.get() : m_pSysPara;
+    CSysPara* sysPara = created ? created.get() : m_doc.GetSysPara();
     if (!sysPara)
         return false;
     sysPara->Begin();
@@ -151,49 +150,48 @@ bool CZRKDlg::OpenByID(int modelID) {
         return false;  // a new object that was not used is deleted with `created`
     }
     sysPara->Load();
-    m_pModel = nullptr;
+    m_doc.SetModel(nullptr);
     RebuildTree(nullptr);
     if (m_pSelPos)
         m_pSelPos->hide();
     ResetEditor();
     if (created) {
         // The previous system parameters (and the model they owned) go now that nothing points into them.
-        m_pOwnSysPara = std::move(created);
-        m_pSysPara = m_pOwnSysPara.get();
+        m_doc.AdoptSysPara(std::move(created));
     }
     {
         CWaitCursor wait;
         LoadSelectedModel(modelID);
-        RebuildTree(m_pModel);
+        RebuildTree(m_doc.GetModel());
         repaint();
     }
-    m_pSysPara->End();
+    m_doc.GetSysPara()->End();
     OfferDraft();
     update();
-    return m_pModel != nullptr;
+    return m_doc.GetModel() != nullptr;
 }
 
 bool CZRKDlg::Save() {
-    if (!m_pModel)
+    if (!m_doc.GetModel())
         return false;
     CWaitCursor wait;  // ended on every way out
-    if (m_pSysPara) {
-        m_pSysPara->Begin();
-        m_pSysPara->SaveParameters();
+    if (m_doc.GetSysPara()) {
+        m_doc.GetSysPara()->Begin();
+        m_doc.GetSysPara()->SaveParameters();
     }
-    bool saved = m_pModel->Save();
+    bool saved = m_doc.GetModel()->Save();
     if (saved)
         OnModelSaved();
-    if (!saved && m_pModel->GetLastFailure() == StoreFailure::Conflict)
+    if (!saved && m_doc.GetModel()->GetLastFailure() == StoreFailure::Conflict)
         saved = ResolveSaveConflict();  // on to the end of a save when the edits went into a copy
     else if (!saved) {
-        ZrkMessageBox(StoreFailureMessage(Translate(L"没有保存成功,请重新保存一次!", 0), m_pModel->GetLastFailure(),
-                                          m_pModel->GetLastError()),
+        ZrkMessageBox(StoreFailureMessage(Translate(L"没有保存成功,请重新保存一次!", 0), m_doc.GetModel()->GetLastFailure(),
+                                          m_doc.GetModel()->GetLastError()),
                       m_strTitle, MB_OK | MB_ICONWARNING);
     }
     // The save's session ends here, whatever came of it.
-    if (m_pSysPara)
-        m_pSysPara->End();
+    if (m_doc.GetSysPara())
+        m_doc.GetSysPara()->End();
     if (!saved)
         return false;
     CDynamicLibrary& release = CGlobalPara::Get().m_hReleaseModel;
@@ -204,26 +202,26 @@ bool CZRKDlg::Save() {
             return false;  // the modified flag stays
         }
         std::vector<std::wstring> record;
-        m_pModel->GetInformation(record);
+        m_doc.GetModel()->GetInformation(record);
         std::vector<char> buffer = TitleBuffer(record.empty() ? std::wstring() : record[0]);
         char* titles[1] = {buffer.data()};
         entry(titles, 1);
     }
-    m_bModified = false;
+    m_doc.SetModified(false);
     return true;
 }
 
 void CZRKDlg::OnSaveAndLoad() {
-    if (m_pModel) {
+    if (m_doc.GetModel()) {
         m_bHostToldOfSave = false;
         Save();  // a failed save does not stop the notification; the exit path asks again
-        if (!m_pModel) {
+        if (!m_doc.GetModel()) {
             // The save met another station's version and reloading it failed: the reload said why. Nothing
             // is handed to the host, and the editor stays open for opening a template again.
             return;
         }
         if (m_pfnModelLoaded && !m_bHostToldOfSave)
-            m_pfnModelLoaded(m_pModel->GetName());
+            m_pfnModelLoaded(m_doc.GetModel()->GetName());
     }
     Exit();
 }
@@ -241,8 +239,8 @@ void CZRKDlg::RunHostModelCallback(int command) {
     if (modelID < 1)
         return;
     if (OpenByID(modelID)) {
-        if (m_pfnModelLoaded && m_pModel)
-            m_pfnModelLoaded(m_pModel->GetName());
+        if (m_pfnModelLoaded && m_doc.GetModel())
+            m_pfnModelLoaded(m_doc.GetModel()->GetName());
     } else {
         ZrkMessageBox(Translate(L"打开模板失败!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
     }

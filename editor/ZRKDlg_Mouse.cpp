@@ -183,7 +183,7 @@ bool CZRKDlg::eventFilter(QObject* watched, QEvent* event) {
 void CZRKDlg::OnImageLButtonDown(const QPoint& at, unsigned flags) {
     if (m_pKeyList)
         m_pKeyList->setFocus(); // the keys for the shapes go to the key list
-    if (!m_pModel || !m_pImageWnd || !GetCurNote() || !m_pTree->GetCaretItem() ||
+    if (!m_doc.GetModel() || !m_pImageWnd || !GetCurNote() || !m_pTree->GetCaretItem() ||
         !m_pImageWnd->rect().contains(at))
         return;
     m_nPanStartX = at.x();
@@ -192,7 +192,7 @@ void CZRKDlg::OnImageLButtonDown(const QPoint& at, unsigned flags) {
     m_nPanScrollY = m_pVScroll->value();
     m_bPanning = true;
     m_nRButtonState = 0;
-    m_bModified = true;
+    m_doc.SetModified(true);
     if (CViewTool* tool = GetTool(GetOperation()))
         tool->OnPress(CToolEvent{at, m_pImageWnd->TranslateMousePos(at), flags});
 }
@@ -206,14 +206,14 @@ void CZRKDlg::OnImageLButtonUp(const QPoint& at, unsigned flags) {
 }
 
 void CZRKDlg::OnImageLButtonDblClk(const QPoint& at, unsigned flags) {
-    if (!m_pModel || !m_pImageWnd || !m_pImageWnd->rect().contains(at))
+    if (!m_doc.GetModel() || !m_pImageWnd || !m_pImageWnd->rect().contains(at))
         return;
     if (CViewTool* tool = GetTool(GetOperation()))
         tool->OnDoubleClick(CToolEvent{at, m_pImageWnd->TranslateMousePos(at), flags});
 }
 
 void CZRKDlg::OnImageRButtonDown(const QPoint& at) {
-    if (!m_pModel || !m_pImageWnd || !m_pTree->GetCaretItem() || !GetCurNote() ||
+    if (!m_doc.GetModel() || !m_pImageWnd || !m_pTree->GetCaretItem() || !GetCurNote() ||
         !m_pImageWnd->rect().contains(at))
         return;
     m_nPanStartX = at.x();
@@ -230,7 +230,7 @@ void CZRKDlg::OnImageRButtonDown(const QPoint& at) {
 }
 
 void CZRKDlg::OnImageRButtonDblClk(const QPoint& at) {
-    if (!m_pModel || !m_pImageWnd || !m_pImageWnd->rect().contains(at))
+    if (!m_doc.GetModel() || !m_pImageWnd || !m_pImageWnd->rect().contains(at))
         return;
     ToggleSelectedLock();
 }
@@ -264,7 +264,7 @@ void CZRKDlg::OnImageMouseMove(const QPoint& at, bool leftHeld) {
     if (!m_pImageWnd)
         return;
     const bool inside = m_pImageWnd->rect().contains(at);
-    if (m_pModel && inside && m_pTree->GetCaretItem())
+    if (m_doc.GetModel() && inside && m_pTree->GetCaretItem())
         ShowReadout(at);
     const bool space = m_bSpacePressed || m_bSpaceDown;
     m_bSpacePressed = false;
@@ -315,12 +315,12 @@ void CZRKDlg::ZoomAbout(int step, const QPoint& at) {
 }
 
 CRect CZRKDlg::CutToSplitArea(const CRect& sheetRect) const {
-    if (!m_pRefImage)
+    if (!m_doc.GetRefImage())
         return sheetRect;
     const CPoint origin = GetCurSheetOrigin();
     CRect whole = sheetRect;
     whole.OffsetRect(origin.x, origin.y);
-    CRect split = m_pRefImage->GetSplitAreaOfRect(whole);
+    CRect split = m_doc.GetRefImage()->GetSplitAreaOfRect(whole);
     CRect cut;
     if (!cut.IntersectRect(whole, split))
         return CRect();
@@ -356,7 +356,7 @@ bool CZRKDlg::FinishOutline() {
         if (accepted)
             item->m_strTag = dialog.m_strLabel;
     } else {
-        CDlgThreshMaskPara dialog(m_pModel ? &m_pModel->m_maskCoeffTypes : nullptr,
+        CDlgThreshMaskPara dialog(m_doc.GetModel() ? &m_doc.GetModel()->m_maskCoeffTypes : nullptr,
                                   static_cast<CThreshMaskArea*>(item.get()), this);
         accepted = dialog.DoModal() == QDialog::Accepted;
     }
@@ -372,7 +372,7 @@ bool CZRKDlg::FinishOutline() {
             ZrkMessageBox(Translate(L"该标识已经存在!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
         } else {
             list.Add(item.release());
-            m_bModified = true;
+            m_doc.SetModified(true);
             m_doc.GetDrawing().ClearPoints();
             m_doc.SetDrawing(false);
             added = true;
@@ -386,7 +386,7 @@ bool CZRKDlg::FinishOutline() {
 
 bool CZRKDlg::AddKernel(const CRect& sheetRect) {
     CPhase* phase = GetCurPhase();
-    if (!phase || !m_pRefImage || !m_pModel)
+    if (!phase || !m_doc.GetRefImage() || !m_doc.GetModel())
         return false;
     CEditStep step(*this, L"增加定位核");
     std::unique_ptr<CKernel> kernel(dynamic_cast<CKernel*>(CreateByName(L"CKernel")));
@@ -394,9 +394,9 @@ bool CZRKDlg::AddKernel(const CRect& sheetRect) {
         return false;
     const CPoint origin = GetCurSheetOrigin();
     kernel->m_nPhaseID = phase->m_nID;
-    kernel->m_nSheetCol = m_pRefImage->m_nCurCol;
-    kernel->m_nSheetRow = m_pRefImage->m_nCurRow;
-    kernel->m_nID = m_pRefImage->m_kernels.GetMaxID() + 1;
+    kernel->m_nSheetCol = m_doc.GetRefImage()->m_nCurCol;
+    kernel->m_nSheetRow = m_doc.GetRefImage()->m_nCurRow;
+    kernel->m_nID = m_doc.GetRefImage()->m_kernels.GetMaxID() + 1;
     kernel->m_nOffsetX = -origin.x;
     kernel->m_nOffsetY = -origin.y;
     kernel->SetRect(sheetRect.left + origin.x, sheetRect.top + origin.y, sheetRect.right + origin.x,
@@ -411,19 +411,19 @@ bool CZRKDlg::AddKernel(const CRect& sheetRect) {
         if (method.m_nMethod == 0 && !CheckLineKernelEdges(*kernel))
             return false;
     }
-    CDlgKernelPara dialog(kernel.get(), &m_pModel->m_phaseTypes, this);
+    CDlgKernelPara dialog(kernel.get(), &m_doc.GetModel()->m_phaseTypes, this);
     if (dialog.DoModal() != QDialog::Accepted || dialog.m_bDelete)
         return false;
     if (sizeLocating)
         kernel->m_bLocked = 1;
-    m_pRefImage->m_kernels.Add(kernel.release());
-    m_bModified = true;
+    m_doc.GetRefImage()->m_kernels.Add(kernel.release());
+    m_doc.SetModified(true);
     return true;
 }
 
 bool CZRKDlg::CheckLineKernelEdges(CKernel& kernel) {
     CRect area;
-    if (!m_pRefImage || !m_pSrcImage || !m_pRefImage->FindSplitAreaByRemark(L"尺寸定位分区", area))
+    if (!m_doc.GetRefImage() || !m_pSrcImage || !m_doc.GetRefImage()->FindSplitAreaByRemark(L"尺寸定位分区", area))
         return true; // without the reference corner there is nothing to measure against
     CRect r = kernel.GetRect();
     r.OffsetRect(-area.left, -area.top);

@@ -9,7 +9,7 @@
 #include "editor/ModelTreeCtrl.h"
 
 void CZRKDlg::EditRefImages() {
-    if (!m_pModel)
+    if (!m_doc.GetModel())
         return;
     CEditStep step(*this, L"编辑参考图");
     // The manager releases the pixels of every reference image it leaves, possibly the one shown here, and
@@ -19,10 +19,10 @@ void CZRKDlg::EditRefImages() {
     ForgetSide();
     m_hLastItem = nullptr;
     {
-        CDlgRefImageEdit dialog(m_pModel->m_refImageSet.m_refImages, m_pDisplay.get(), this);
+        CDlgRefImageEdit dialog(m_doc.GetModel()->m_refImageSet.m_refImages, m_pDisplay.get(), this);
         dialog.DoModal();
     }
-    m_bModified = true;  // the lists are edited in place, whatever the dialog's result
+    m_doc.SetModified(true);  // the lists are edited in place, whatever the dialog's result
     QTreeWidgetItem* caret = m_pTree->GetCaretItem();
     RebuildTreeAt(caret ? CModelTreeCtrl::GetItemData(caret) : nullptr);
 }

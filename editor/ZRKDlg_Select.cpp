@@ -48,19 +48,19 @@
 std::vector<CKernel*> CZRKDlg::PhaseKernels() const {
     std::vector<CKernel*> kernels;
     CPhase* phase = GetCurPhase();
-    if (!phase || !m_pRefImage)
+    if (!phase || !m_doc.GetRefImage())
         return kernels;
-    for (int i = 0; i < m_pRefImage->m_kernels.GetSize(); ++i) {
-        auto* kernel = m_pRefImage->m_kernels.GetAtAs<CKernel>(i);
-        if (kernel && kernel->m_nPhaseID == phase->m_nID && kernel->m_nSheetCol == m_pRefImage->m_nCurCol &&
-            kernel->m_nSheetRow == m_pRefImage->m_nCurRow)
+    for (int i = 0; i < m_doc.GetRefImage()->m_kernels.GetSize(); ++i) {
+        auto* kernel = m_doc.GetRefImage()->m_kernels.GetAtAs<CKernel>(i);
+        if (kernel && kernel->m_nPhaseID == phase->m_nID && kernel->m_nSheetCol == m_doc.GetRefImage()->m_nCurCol &&
+            kernel->m_nSheetRow == m_doc.GetRefImage()->m_nCurRow)
             kernels.push_back(kernel);
     }
     return kernels;
 }
 
 void CZRKDlg::SetAllSelected(bool select) {
-    if (!m_pModel)
+    if (!m_doc.GetModel())
         return;
     std::vector<CGraphBase*> shapes;
     CNote* note = GetCurNote();
@@ -79,13 +79,13 @@ void CZRKDlg::SetAllSelected(bool select) {
         if (m_bShowSideOutline)
             collectMasks(side->m_customMasks);
     }
-    if (phase && m_bShowKernel && m_pRefImage) {
+    if (phase && m_bShowKernel && m_doc.GetRefImage()) {
         if (select) {
             for (CKernel* kernel : PhaseKernels())
                 shapes.push_back(kernel);
         } else {  // none stays selected out of sight
-            for (int i = 0; i < m_pRefImage->m_kernels.GetSize(); ++i)
-                if (auto* kernel = dynamic_cast<CGraphBase*>(m_pRefImage->m_kernels.GetAt(i)))
+            for (int i = 0; i < m_doc.GetRefImage()->m_kernels.GetSize(); ++i)
+                if (auto* kernel = dynamic_cast<CGraphBase*>(m_doc.GetRefImage()->m_kernels.GetAt(i)))
                     shapes.push_back(kernel);
         }
     }
@@ -98,7 +98,7 @@ void CZRKDlg::SetAllSelected(bool select) {
 }
 
 void CZRKDlg::SelectAllShapes(bool select) {
-    if (!m_pModel)
+    if (!m_doc.GetModel())
         return;
     SetAllSelected(select);
     RedrawOverlays();
@@ -128,7 +128,7 @@ int CZRKDlg::PressList(CItemList& list, unsigned flags, const CPoint& at) {
 // ---- press, move, release ----
 
 void CZRKDlg::SelectPress(const CToolEvent& event) {
-    if (!m_pModel || !m_pRefImage)
+    if (!m_doc.GetModel() || !m_doc.GetRefImage())
         return;
     if (m_bDragStep) {  // a press that never saw its release
         m_bDragStep = false;
@@ -181,7 +181,7 @@ void CZRKDlg::SelectPress(const CToolEvent& event) {
 }
 
 void CZRKDlg::SelectMove(const CToolEvent& event) {
-    if (!m_pModel || !m_pRefImage)
+    if (!m_doc.GetModel() || !m_doc.GetRefImage())
         return;
     const int depth = CModelTreeCtrl::GetItemDepth(m_pTree->GetCaretItem());
     CNote* note = GetCurNote();
@@ -221,7 +221,7 @@ void CZRKDlg::SelectMove(const CToolEvent& event) {
         }
     }
     if (depth > 2 && m_bShowKernel && !hit && selectedIs(L"CKernel")) {
-        m_doc.SetKernelHit(m_pRefImage->HitTestKernel(whole.x, whole.y));
+        m_doc.SetKernelHit(m_doc.GetRefImage()->HitTestKernel(whole.x, whole.y));
         hit = m_doc.GetKernelHit() >= 0;
         std::vector<CKernel*> kernels = PhaseKernels();
         for (auto k = kernels.rbegin(); k != kernels.rend(); ++k)
@@ -252,7 +252,7 @@ void CZRKDlg::SelectMove(const CToolEvent& event) {
 }
 
 void CZRKDlg::SelectRelease(const CToolEvent& event) {
-    if (m_pModel && m_pRefImage) {
+    if (m_doc.GetModel() && m_doc.GetRefImage()) {
         const int depth = CModelTreeCtrl::GetItemDepth(m_pTree->GetCaretItem());
         CNote* note = GetCurNote();
         const CPoint at = event.image;
@@ -269,8 +269,8 @@ void CZRKDlg::SelectRelease(const CToolEvent& event) {
             release(side->m_customMasks);
         }
         if (depth >= 2) {
-            for (int i = m_pRefImage->m_kernels.GetSize() - 1; i >= 0; --i)
-                if (auto* kernel = dynamic_cast<CGraphBase*>(m_pRefImage->m_kernels.GetAt(i)))
+            for (int i = m_doc.GetRefImage()->m_kernels.GetSize() - 1; i >= 0; --i)
+                if (auto* kernel = dynamic_cast<CGraphBase*>(m_doc.GetRefImage()->m_kernels.GetAt(i)))
                     kernel->OnLButtonUp(event.flags, at.x + origin.x, at.y + origin.y);
             for (int i = 0; note && i < note->m_areas.GetSize(); ++i)
                 if (auto* item = dynamic_cast<CGraphBase*>(note->m_areas.GetAt(i)))
@@ -319,7 +319,7 @@ void CZRKDlg::RedrawChanged(CRect dirty, const std::vector<CLinkLine>& linesBefo
 // ---- keys ----
 
 bool CZRKDlg::DeleteKernel(int kernelID) {
-    if (!m_pRefImage || m_pRefImage->m_kernels.FindIndexByID(kernelID) < 0)
+    if (!m_doc.GetRefImage() || m_doc.GetRefImage()->m_kernels.FindIndexByID(kernelID) < 0)
         return false;
     // A pair that names a kernel no longer there would link nothing: the side's pairs go with it, and so do
     // the links of the areas on the sides that show this reference image.
@@ -330,11 +330,11 @@ bool CZRKDlg::DeleteKernel(int kernelID) {
             side->m_strParameters = sideSlots.GetText();
     }
     // Areas linked to it link nothing now: a later kernel given the same identifier must not inherit them.
-    for (int t = 0; m_pModel && t < m_pModel->m_inspTypes.GetSize(); ++t) {
-        auto* type = m_pModel->m_inspTypes.GetAtAs<CInspType>(t);
+    for (int t = 0; m_doc.GetModel() && t < m_doc.GetModel()->m_inspTypes.GetSize(); ++t) {
+        auto* type = m_doc.GetModel()->m_inspTypes.GetAtAs<CInspType>(t);
         for (int s = 0; type && s < type->m_sides.GetSize(); ++s) {
             auto* other = type->m_sides.GetAtAs<CSide>(s);
-            if (!other || other->m_nRefImageID != m_pRefImage->m_nID)
+            if (!other || other->m_nRefImageID != m_doc.GetRefImage()->m_nID)
                 continue;
             for (int p = 0; p < other->m_phases.GetSize(); ++p)
                 if (auto* phase = other->m_phases.GetAtAs<CPhase>(p))
@@ -343,14 +343,14 @@ bool CZRKDlg::DeleteKernel(int kernelID) {
                             CAreaLinkReader::Forget(area->m_strParameters, kernelID);
         }
     }
-    return m_pRefImage->m_kernels.RemoveByID(kernelID);
+    return m_doc.GetRefImage()->m_kernels.RemoveByID(kernelID);
 }
 
 bool CZRKDlg::OnShapeKey(uint16_t keyCode) {
     const bool arrow = keyCode >= VK_LEFT && keyCode <= VK_DOWN;
     if (!arrow && keyCode != VK_DELETE)
         return false;
-    if (!m_pModel || !m_pImageWnd || !m_pRefImage || GetOperation() != zrkop::kSelect)
+    if (!m_doc.GetModel() || !m_pImageWnd || !m_doc.GetRefImage() || GetOperation() != zrkop::kSelect)
         return true;
     if (m_doc.GetSelShape() && m_doc.GetSelShape()->m_bLocked)
         return true;
@@ -386,7 +386,7 @@ bool CZRKDlg::OnShapeKey(uint16_t keyCode) {
 
     // Each shape takes the key only when it stays inside its sheet and split area. Delete always reaches
     // it: a shape that already sticks out can still be deleted.
-    auto allowed = [&](const CGraphBase& shape) { return !arrow || KeyKeepsInside(*m_pRefImage, shape, keyCode); };
+    auto allowed = [&](const CGraphBase& shape) { return !arrow || KeyKeepsInside(*m_doc.GetRefImage(), shape, keyCode); };
     auto ask = [&](const wchar_t* question) {
         return ZrkMessageBox(Translate(question, 0), m_strTitle, MB_YESNOCANCEL | MB_ICONQUESTION) == IDYES;
     };
@@ -396,7 +396,7 @@ bool CZRKDlg::OnShapeKey(uint16_t keyCode) {
             if (!allowed(*shape))
                 continue;
             if (shape->IsSelected() && !shape->m_bLocked)
-                m_bModified = true;
+                m_doc.SetModified(true);
             shape->OnKeyDown(keyCode);
             if (shape->IsSelected() && shape->GetSelectedHandle() < 0)
                 candidate = shape;
@@ -418,7 +418,7 @@ bool CZRKDlg::OnShapeKey(uint16_t keyCode) {
             RelabelEdit(label);
             list->RemoveAt(list->FindIndexByID(candidate->m_nID));
             m_doc.SetSelShape(nullptr);
-            m_bModified = true;
+            m_doc.SetModified(true);
         }
     };
     keyList(phase ? &phase->m_areas : nullptr, m_bShowPhaseMask, L"确定要删除该检测区吗?", L"删除检测区");
@@ -434,7 +434,7 @@ bool CZRKDlg::OnShapeKey(uint16_t keyCode) {
         if (candidate && ask(L"确定要删除定位核吗?")) {
             RelabelEdit(L"删除定位核");
             m_doc.SetSelShape(nullptr);
-            m_bModified = true;
+            m_doc.SetModified(true);
             if (!DeleteKernel(candidate->m_nID))
                 ZrkMessageBox(Translate(L"删除失败!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
         }
@@ -450,7 +450,7 @@ bool CZRKDlg::OnShapeKey(uint16_t keyCode) {
             RelabelEdit(L"删除检测区");
             note->m_areas.RemoveAt(note->m_areas.FindIndexByID(candidate->m_nID));
             m_doc.SetSelShape(nullptr);
-            m_bModified = true;
+            m_doc.SetModified(true);
         }
     }
     RedrawOverlays();
@@ -459,5 +459,5 @@ bool CZRKDlg::OnShapeKey(uint16_t keyCode) {
 }
 
 bool CZRKDlg::FitsSheet(const CGraphBase& item, int col, int row, int dx, int dy) const {
-    return m_pRefImage && ::FitsSheet(*m_pRefImage, item, col, row, dx, dy);
+    return m_doc.GetRefImage() && ::FitsSheet(*m_doc.GetRefImage(), item, col, row, dx, dy);
 }

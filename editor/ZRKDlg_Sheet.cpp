@@ -20,7 +20,7 @@
 #include <new>
 
 bool CZRKDlg::ShowChooser() {
-    if (!m_pRefImage)
+    if (!m_doc.GetRefImage())
         return false;
     if (!m_pSelPos) {
         try {
@@ -38,10 +38,10 @@ bool CZRKDlg::ShowChooser() {
         m_pSelPos->m_pfnCallback = &CZRKDlg::OnChooserPick;
         m_pSelPos->m_pUser = this;
     }
-    m_pSelPos->m_nCols = m_pRefImage->m_nCols;
-    m_pSelPos->m_nRows = m_pRefImage->m_nRows;
-    m_pSelPos->m_nCurCol = m_pRefImage->m_nCurCol;
-    m_pSelPos->m_nCurRow = m_pRefImage->m_nCurRow;
+    m_pSelPos->m_nCols = m_doc.GetRefImage()->m_nCols;
+    m_pSelPos->m_nRows = m_doc.GetRefImage()->m_nRows;
+    m_pSelPos->m_nCurCol = m_doc.GetRefImage()->m_nCurCol;
+    m_pSelPos->m_nCurRow = m_doc.GetRefImage()->m_nCurRow;
     QSize size = m_pSelPos->GetPickerSize();
     m_pSelPos->resize(size);
     m_pSelPos->show();
@@ -61,20 +61,20 @@ void CZRKDlg::OnChooserPick(int column, int row, void* user, int doubleClick) {
 }
 
 void CZRKDlg::ApplySmallSheet(int column, int row, bool doubleClick) {
-    if (!m_pRefImage)
+    if (!m_doc.GetRefImage())
         return;
-    m_pRefImage->m_nCurCol = column;
-    m_pRefImage->m_nCurRow = row;
+    m_doc.GetRefImage()->m_nCurCol = column;
+    m_doc.GetRefImage()->m_nCurRow = row;
     CImgBuffer* before = m_pSrcImage;
-    m_pRefImage->Recompute();
+    m_doc.GetRefImage()->Recompute();
     InvalidateChannelImage();  // the sheet's pixels were refilled in place
     ShowSide();
-    if (!m_pRefImage)
+    if (!m_doc.GetRefImage())
         return;
     if (CSide* side = GetCurSide())
-        m_pRefImage->ApplySplit(side->m_nSplitID);
+        m_doc.GetRefImage()->ApplySplit(side->m_nSplitID);
     // The sheet buffer is refilled in place; should the library ever hand out another one, rebuild.
-    CImgBuffer* now = m_pRefImage->GetImage();
+    CImgBuffer* now = m_doc.GetRefImage()->GetImage();
     if (now != before || !m_pDispBuffer || (now && now->GetWidth() != m_pDispBuffer->GetWidth()) ||
         (now && now->GetHeight() != m_pDispBuffer->GetHeight())) {
         m_pSrcImage = now;
@@ -83,9 +83,9 @@ void CZRKDlg::ApplySmallSheet(int column, int row, bool doubleClick) {
             m_pSrcImage->GetAddress(&m_pImageAddress);
         BuildDisplayChain();
     }
-    for (int i = 0; i < m_pRefImage->m_kernels.GetSize(); ++i) {
-        if (auto* kernel = m_pRefImage->m_kernels.GetAtAs<CKernel>(i)) {
-            CPoint origin = m_pRefImage->GetSheetOrigin(kernel->m_nSheetCol, kernel->m_nSheetRow);
+    for (int i = 0; i < m_doc.GetRefImage()->m_kernels.GetSize(); ++i) {
+        if (auto* kernel = m_doc.GetRefImage()->m_kernels.GetAtAs<CKernel>(i)) {
+            CPoint origin = m_doc.GetRefImage()->GetSheetOrigin(kernel->m_nSheetCol, kernel->m_nSheetRow);
             kernel->m_nOffsetX = -origin.x;
             kernel->m_nOffsetY = -origin.y;
         }
@@ -98,13 +98,13 @@ void CZRKDlg::ApplySmallSheet(int column, int row, bool doubleClick) {
             const std::wstring before = note->m_strParameters;
             CDlgNotePara dialog(GetCurType(), note, this);
             if (dialog.DoModal() == QDialog::Accepted && note->m_strParameters != before)
-                m_bModified = true;
+                m_doc.SetModified(true);
         }
     }
 }
 
 void CZRKDlg::GenerateSmallSheetData() {
-    if (!m_pRefImage)
+    if (!m_doc.GetRefImage())
         return;
     QTreeWidgetItem* caret = m_pTree->GetCaretItem();
     if (CModelTreeCtrl::GetItemDepth(caret) != 3)
@@ -118,8 +118,8 @@ void CZRKDlg::GenerateSmallSheetData() {
     auto* phase = static_cast<CPhase*>(static_cast<CIDItem*>(CModelTreeCtrl::GetItemData(caret)));
     CEditStep step(*this, L"生成小张数据");
     phase->m_notes.RemoveAll();
-    for (int row = 0; row < m_pRefImage->m_nRows; ++row) {
-        for (int column = 0; column < m_pRefImage->m_nCols; ++column) {
+    for (int row = 0; row < m_doc.GetRefImage()->m_nRows; ++row) {
+        for (int column = 0; column < m_doc.GetRefImage()->m_nCols; ++column) {
             CIDItem* note = CreateByName(L"CNote");
             if (!note)
                 continue;
@@ -127,6 +127,6 @@ void CZRKDlg::GenerateSmallSheetData() {
             phase->m_notes.Add(note);
         }
     }
-    m_bModified = true;  // new notes are a change to save like any other
+    m_doc.SetModified(true);  // new notes are a change to save like any other
     RebuildTreeAt(phase);  // the operator stays on the phase
 }

@@ -84,21 +84,21 @@ CInspType* CZRKDlg::GetCurType() const {
 }
 
 CSide* CZRKDlg::GetCurSide() const {
-    if (!m_pRefImage)
+    if (!m_doc.GetRefImage())
         return nullptr;
     auto* item = CModelTreeCtrl::GetAncestorAt(m_pTree->GetCaretItem(), 2);
     return static_cast<CSide*>(static_cast<CIDItem*>(CModelTreeCtrl::GetItemData(item)));
 }
 
 CPhase* CZRKDlg::GetCurPhase() const {
-    if (!m_pRefImage)
+    if (!m_doc.GetRefImage())
         return nullptr;
     auto* item = CModelTreeCtrl::GetAncestorAt(m_pTree->GetCaretItem(), 3);
     return static_cast<CPhase*>(static_cast<CIDItem*>(CModelTreeCtrl::GetItemData(item)));
 }
 
 CNote* CZRKDlg::GetCurNote() const {
-    if (!m_pRefImage)
+    if (!m_doc.GetRefImage())
         return nullptr;
     CPhase* phase = GetCurPhase();
     if (!phase) {
@@ -107,7 +107,7 @@ CNote* CZRKDlg::GetCurNote() const {
     }
     if (!phase)
         return nullptr;
-    int index = m_pRefImage->m_nCurRow * m_pRefImage->m_nCols + m_pRefImage->m_nCurCol;
+    int index = m_doc.GetRefImage()->m_nCurRow * m_doc.GetRefImage()->m_nCols + m_doc.GetRefImage()->m_nCurCol;
     return phase->m_notes.GetAtAs<CNote>(index);
 }
 
@@ -139,15 +139,15 @@ void CZRKDlg::OnSelChanged() {
         return;
     m_hLastItem = item;
     CRefImage* sheetMoved = nullptr;
-    if (m_pRefImage) {
-        if (m_pRefImage->m_nCurCol != 0 || m_pRefImage->m_nCurRow != 0)
-            sheetMoved = m_pRefImage;
-        m_pRefImage->m_nCurCol = 0;
-        m_pRefImage->m_nCurRow = 0;
+    if (m_doc.GetRefImage()) {
+        if (m_doc.GetRefImage()->m_nCurCol != 0 || m_doc.GetRefImage()->m_nCurRow != 0)
+            sheetMoved = m_doc.GetRefImage();
+        m_doc.GetRefImage()->m_nCurCol = 0;
+        m_doc.GetRefImage()->m_nCurRow = 0;
     }
     ShowSide();
     const bool isPhase = CModelTreeCtrl::GetItemDepth(item) == 3;
-    if (sheetMoved && sheetMoved == m_pRefImage && (!isPhase || !GetCurNote())) {
+    if (sheetMoved && sheetMoved == m_doc.GetRefImage() && (!isPhase || !GetCurNote())) {
         // The same image stays loaded: show sheet (0, 0) itself, or the pixels of the sheet picked before
         // would carry the overlays (and new areas) of sheet (0, 0). A phase with notes applies its own below.
         ApplySmallSheet(0, 0, false);
@@ -158,17 +158,17 @@ void CZRKDlg::OnSelChanged() {
         }
     }
     RedrawOverlays();
-    if (isPhase && m_pRefImage) {
+    if (isPhase && m_doc.GetRefImage()) {
         CPhase* phase = GetCurPhase();
         CNote* note = GetCurNote();
         int index = phase && note ? phase->m_notes.FindIndexByID(note->m_nID) : -1;
-        if (index >= 0 && m_pRefImage->m_nCols > 0) {
-            m_pRefImage->m_nCurCol = index % m_pRefImage->m_nCols;
-            m_pRefImage->m_nCurRow = index / m_pRefImage->m_nCols;
-            ApplySmallSheet(m_pRefImage->m_nCurCol, m_pRefImage->m_nCurRow, false);
+        if (index >= 0 && m_doc.GetRefImage()->m_nCols > 0) {
+            m_doc.GetRefImage()->m_nCurCol = index % m_doc.GetRefImage()->m_nCols;
+            m_doc.GetRefImage()->m_nCurRow = index / m_doc.GetRefImage()->m_nCols;
+            ApplySmallSheet(m_doc.GetRefImage()->m_nCurCol, m_doc.GetRefImage()->m_nCurRow, false);
             if (m_pSelPos) {
-                m_pSelPos->m_nCurCol = m_pRefImage->m_nCurCol;
-                m_pSelPos->m_nCurRow = m_pRefImage->m_nCurRow;
+                m_pSelPos->m_nCurCol = m_doc.GetRefImage()->m_nCurCol;
+                m_pSelPos->m_nCurRow = m_doc.GetRefImage()->m_nCurRow;
                 m_pSelPos->update();
             }
         }

@@ -108,20 +108,20 @@ void CZRKDlg::ResetEditor() {
     // The boxes always show the switches: unticked boxes over overlays drawn again would lie.
     SyncDisplayBoxes();
     // The reference image belongs to the model being replaced, which may already be gone: forget it only.
-    m_pRefImage = nullptr;
+    m_doc.SetRefImage(nullptr);
     m_hLastItem = nullptr;
     ForgetSide();
     m_pTree->DeleteAllItems();
     ReleaseDisplayChain();
     m_pSrcImage = nullptr;
     m_pImageAddress = nullptr;
-    m_bModified = false;
+    m_doc.SetModified(false);
 }
 
 void CZRKDlg::DropReferenceImage() {
-    if (m_pRefImage)
-        m_pRefImage->Release();
-    m_pRefImage = nullptr;
+    if (m_doc.GetRefImage())
+        m_doc.GetRefImage()->Release();
+    m_doc.SetRefImage(nullptr);
     DestroyChooser();
     ReleaseDisplayChain();
     m_pSrcImage = nullptr;
@@ -133,7 +133,7 @@ void CZRKDlg::DropReferenceImage() {
 void CZRKDlg::ShowSide() {
     CWaitCursor wait;
     QTreeWidgetItem* item = m_pTree->GetCaretItem();
-    if (CModelTreeCtrl::GetItemDepth(item) < 2 || !m_pModel) {
+    if (CModelTreeCtrl::GetItemDepth(item) < 2 || !m_doc.GetModel()) {
         DropReferenceImage();
         m_doc.SetSelShape(nullptr);
         ForgetSide();
@@ -143,7 +143,7 @@ void CZRKDlg::ShowSide() {
     auto* side = static_cast<CSide*>(static_cast<CIDItem*>(CModelTreeCtrl::GetItemData(sideItem)));
     auto* type = static_cast<CInspType*>(
         static_cast<CIDItem*>(CModelTreeCtrl::GetItemData(CModelTreeCtrl::GetAncestorAt(item, 1))));
-    CRefImage* refImage = side ? m_pModel->m_refImageSet.FindRefImage(side->m_nRefImageID) : nullptr;
+    CRefImage* refImage = side ? m_doc.GetModel()->m_refImageSet.FindRefImage(side->m_nRefImageID) : nullptr;
     if (!refImage) {
         // A side whose reference image is not in the list shows nothing, as a failed load does.
         DropReferenceImage();
@@ -151,7 +151,7 @@ void CZRKDlg::ShowSide() {
         ZrkMessageBox(Translate(L"没有发现图像文件或没有足够的内存!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
         return;
     }
-    if (m_pRefImage && refImage->m_nID == m_pRefImage->m_nID) {
+    if (m_doc.GetRefImage() && refImage->m_nID == m_doc.GetRefImage()->m_nID) {
         bool usableMemory = m_hLastSide && m_pLastType && m_nLastSideDepth > 1;
         bool sameSide = side->m_nID == m_nLastSideID && type && type->m_nID == m_nLastTypeID;
         bool sameView = side->m_nRefImageID == m_nLastSideRefID && side->m_nSplitID == m_nLastSideSplitID;
@@ -164,24 +164,24 @@ void CZRKDlg::ShowSide() {
         refImage->ApplySplit(side->m_nSplitID);
     }
     RememberSide(sideItem);
-    if (m_pRefImage) {
+    if (m_doc.GetRefImage()) {
         ReleaseDisplayChain();  // the chain copies the old pixels; drop it before they go
         m_pSrcImage = nullptr;
         m_pImageAddress = nullptr;
-        m_pRefImage->Release();
+        m_doc.GetRefImage()->Release();
         DestroyChooser();
     }
-    m_pRefImage = refImage;
-    m_pRefImage->ApplySplit(side->m_nSplitID);
-    if (!m_pRefImage->Load()) {
-        m_pRefImage = nullptr;
+    m_doc.SetRefImage(refImage);
+    m_doc.GetRefImage()->ApplySplit(side->m_nSplitID);
+    if (!m_doc.GetRefImage()->Load()) {
+        m_doc.SetRefImage(nullptr);
         ReleaseDisplayChain();
         m_pSrcImage = nullptr;
         ZrkMessageBox(Translate(L"没有发现图像文件或没有足够的内存!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
         return;
     }
-    m_pRefImage->Prepare();
-    m_pSrcImage = m_pRefImage->GetImage();
+    m_doc.GetRefImage()->Prepare();
+    m_pSrcImage = m_doc.GetRefImage()->GetImage();
     m_pImageAddress = nullptr;
     if (m_pSrcImage)
         m_pSrcImage->GetAddress(&m_pImageAddress);
@@ -190,7 +190,7 @@ void CZRKDlg::ShowSide() {
 }
 
 CPoint CZRKDlg::GetCurSheetOrigin() const {
-    return m_pRefImage ? m_pRefImage->GetCurSheetOrigin() : CPoint{0, 0};
+    return m_doc.GetRefImage() ? m_doc.GetRefImage()->GetCurSheetOrigin() : CPoint{0, 0};
 }
 
 void CZRKDlg::DrawMaskList(CItemList& list, COLORREF lineColor, COLORREF fillColor) {
@@ -202,8 +202,8 @@ void CZRKDlg::DrawMaskList(CItemList& list, COLORREF lineColor, COLORREF fillCol
         if (!mask || mask->m_nSheetID != note->m_nID)
             continue;
         COLORREF fill = fillColor;
-        if (auto* custom = dynamic_cast<CCustomMaskArea*>(mask); custom && m_pModel) {
-            if (auto* customType = m_pModel->m_customParaTypes.FindByIDAs<CCustomParaType>(custom->m_nCustomTypeID))
+        if (auto* custom = dynamic_cast<CCustomMaskArea*>(mask); custom && m_doc.GetModel()) {
+            if (auto* customType = m_doc.GetModel()->m_customParaTypes.FindByIDAs<CCustomParaType>(custom->m_nCustomTypeID))
                 fill = customType->m_crRefColor;
         }
         mask->Draw(m_pDispBuffer.get(), 0, 0, lineColor, fill, m_bMaskFill, 1, 150);
@@ -222,7 +222,7 @@ void CZRKDlg::DrawMaskList(CItemList& list, COLORREF lineColor, COLORREF fillCol
 }
 
 void CZRKDlg::RedrawOverlays() {
-    if (!m_pRefImage)
+    if (!m_doc.GetRefImage())
         return;
     m_rcComposed = CRect();
     m_rcBand = BandRect();
@@ -239,7 +239,7 @@ void CZRKDlg::RedrawOverlays() {
 }
 
 void CZRKDlg::RedrawOverlaysFull() {
-    if (!m_pRefImage)
+    if (!m_doc.GetRefImage())
         return;
     if (m_pDispBuffer && m_pChannelBuffer && m_pSrcImage) {
         // The channel buffer may share the source's pixels (colour display): give it its own first.
@@ -254,17 +254,17 @@ void CZRKDlg::RedrawOverlaysFull() {
         if (m_bShowThreshMask)
             DrawMaskList(side->m_threshMasks, kYellow, kPurple);
     }
-    if (CPhase* phase = GetCurPhase(); phase && m_pDispBuffer && m_pModel) {
+    if (CPhase* phase = GetCurPhase(); phase && m_pDispBuffer && m_doc.GetModel()) {
         if (m_bShowKernel)
-            m_pRefImage->DrawKernels(m_pDispBuffer.get(), &m_pModel->m_phaseTypes, phase->m_nID);
+            m_doc.GetRefImage()->DrawKernels(m_pDispBuffer.get(), &m_doc.GetModel()->m_phaseTypes, phase->m_nID);
         if (m_bShowNote) {
             if (CNote* note = GetCurNote()) {
                 CPoint origin = GetCurSheetOrigin();
-                note->DrawItems(m_pDispBuffer.get(), -origin.x, -origin.y, &m_pRefImage->m_kernels, kYellow);
+                note->DrawItems(m_pDispBuffer.get(), -origin.x, -origin.y, &m_doc.GetRefImage()->m_kernels, kYellow);
             }
         }
         if (m_bShowPhaseMask) {
-            auto* phaseType = m_pModel->m_phaseTypes.FindByIDAs<CPhaseType>(phase->m_nID);
+            auto* phaseType = m_doc.GetModel()->m_phaseTypes.FindByIDAs<CPhaseType>(phase->m_nID);
             DrawMaskList(phase->m_areas, kYellow, phaseType ? phaseType->m_crMaskColor : 0);
         }
     }

@@ -89,7 +89,7 @@ struct LargeSide {
             kernel->m_nPhaseID = phase->m_nID;
             const int x = int(rng() % (kWidth - 200)), y = int(rng() % (kHeight - 200));
             kernel->SetRect(x, y, x + 50 + int(rng() % 150), y + 50 + int(rng() % 150));
-            dlg.m_pRefImage->m_kernels.Add(kernel);
+            dlg.GetDocument().GetRefImage()->m_kernels.Add(kernel);
         }
     }
     void Paint() {
@@ -274,7 +274,7 @@ BENCHMARK(BM_DragArea_Composed)->Unit(benchmark::kMillisecond);
 void BM_HitTestAllShapes(benchmark::State& state) {
     LargeSide& side = Side();
     CItemList& areas = side.dlg.GetCurPhase()->m_areas;
-    CItemList& kernels = side.dlg.m_pRefImage->m_kernels;
+    CItemList& kernels = side.dlg.GetDocument().GetRefImage()->m_kernels;
     int step = 0, hits = 0;
     for (auto _ : state) {
         const int x = 300 + (step * 97) % (kWidth - 600), y = 300 + (step * 61) % (kHeight - 600);

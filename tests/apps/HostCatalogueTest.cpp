@@ -99,8 +99,8 @@ TEST_F(HostCatalogueTest, TheModelOpenInTheEditorStaysOpenWhenAnotherStationDele
     EXPECT_EQ(host.GetCatalogue()->count(), 1);
     EXPECT_NE(LoadedText(host).indexOf(deleted), -1);
     CZRKDlg* dlg = CZRKProManager::GetZRKProManagerPtr()->GetDialog();
-    ASSERT_NE(dlg->m_pModel, nullptr);  // not closed under the operator
-    EXPECT_EQ(dlg->m_pModel->m_nID, m_nSample);
+    ASSERT_NE(dlg->GetDocument().GetModel(), nullptr);  // not closed under the operator
+    EXPECT_EQ(dlg->GetDocument().GetModel()->m_nID, m_nSample);
     EXPECT_TRUE(m_prompter.Texts().empty());  // no message box thrown at the operator meanwhile
     dlg->DestroyWindow();
 }
@@ -110,7 +110,7 @@ TEST_F(HostCatalogueTest, AnEditorSavingItsEditsAsACopyAfterAConflictMakesTheCop
     CHostWindow host;
     ASSERT_TRUE(host.StartEditor());
     CZRKDlg* dlg = CZRKProManager::GetZRKProManagerPtr()->GetDialog();
-    ASSERT_NE(dlg->m_pModel, nullptr);
+    ASSERT_NE(dlg->GetDocument().GetModel(), nullptr);
     {  // another station saves the model after it was opened here
         CModelInfo other;
         ASSERT_TRUE(other.Load(m_nSample)) << WideToUtf8(other.GetLastError());
@@ -118,12 +118,12 @@ TEST_F(HostCatalogueTest, AnEditorSavingItsEditsAsACopyAfterAConflictMakesTheCop
         ASSERT_TRUE(other.Save()) << WideToUtf8(other.GetLastError());
     }
     EXPECT_TRUE(dlg->Save());  // refused, then "是": saved as a copy (the prompter's default answer)
-    const int copy = dlg->m_pModel->m_nID;
+    const int copy = dlg->GetDocument().GetModel()->m_nID;
     ASSERT_NE(copy, m_nSample);
     EXPECT_EQ(host.GetCurrentModel(), copy);
     EXPECT_EQ(host.GetCatalogue()->count(), 3);
     EXPECT_EQ(host.GetCatalogue()->SelectedID(), copy);
-    EXPECT_NE(LoadedText(host).indexOf(QString::fromStdWString(dlg->m_pModel->GetName())), -1)
+    EXPECT_NE(LoadedText(host).indexOf(QString::fromStdWString(dlg->GetDocument().GetModel()->GetName())), -1)
         << LoadedText(host).toStdString();
     dlg->DestroyWindow();
 }

@@ -183,9 +183,9 @@ TEST_F(HostTest, RunsThatCannotAskLeaveACrashsDraftAndTheStoreForTheNextInteract
     CZRKDlg* dlg = CZRKProManager::GetZRKProManagerPtr()->GetDialog();
     ASSERT_EQ(m_prompter.Texts().size(), 1u);
     EXPECT_EQ(m_prompter.Texts()[0], L"发现该模板上次未保存的修改(程序异常退出),是否恢复?");
-    ASSERT_NE(dlg->m_pModel, nullptr);
-    EXPECT_EQ(EncodeModel(*dlg->m_pModel), draft);
-    EXPECT_TRUE(dlg->m_bModified);
+    ASSERT_NE(dlg->GetDocument().GetModel(), nullptr);
+    EXPECT_EQ(EncodeModel(*dlg->GetDocument().GetModel()), draft);
+    EXPECT_TRUE(dlg->GetDocument().IsModified());
     dlg->DestroyWindow();
 }
 
@@ -197,12 +197,12 @@ TEST_F(HostTest, ASwitchThatDidNotHappenIsNotTakenAsLoaded) {
     CZRKProManager* manager = CZRKProManager::GetZRKProManagerPtr();
     std::unique_ptr<CModelInfo> bad = EditorDeployment::MakeSampleModel(0, L"坏", L"坏模板");
     ASSERT_NE(manager->SetActiveModel(nullptr, bad.get()), nullptr);
-    manager->GetDialog()->m_bModified = true;
+    manager->GetDialog()->GetDocument().SetModified(true);
     m_prompter.m_answers = {IDYES};
     EXPECT_FALSE(host.ShowEditorOn(m_nOther));
     EXPECT_EQ(host.GetCurrentModel(), m_nSample);
     EXPECT_EQ(host.GetLoadedName(), L"样张");
-    EXPECT_EQ(manager->GetDialog()->m_pModel, bad.get());
+    EXPECT_EQ(manager->GetDialog()->GetDocument().GetModel(), bad.get());
     EXPECT_TRUE(manager->GetDialog()->isVisible());  // the kept edits stay in front
     // Declined, the switch goes through and is recorded.
     m_prompter.m_answers = {IDNO};

@@ -70,7 +70,7 @@ protected:
 
 TEST_F(AreaCommandsTest, ExportNeedsASelectedInspectionArea) {
     m_dlg->OnCommand(zrkid::ID_EXPORT_AREA);
-    m_dlg->GetDocument().SetSelShape(m_dlg->m_pRefImage->m_kernels.GetAtAs<CKernel>(0));
+    m_dlg->GetDocument().SetSelShape(m_dlg->GetDocument().GetRefImage()->m_kernels.GetAtAs<CKernel>(0));
     m_dlg->OnCommand(zrkid::ID_EXPORT_AREA);
     EXPECT_EQ(m_prompter.Texts(), std::vector<std::wstring>({L"请选择一个检测区!", L"您选择的不是检测区!"}));
     EXPECT_EQ(m_prompter.m_messages[1].caption, L"导出检测区");
@@ -82,7 +82,7 @@ TEST_F(AreaCommandsTest, ExportWritesTheAreaTextIntoTheFolderItCreates) {
     EXPECT_EQ(Export({QStringLiteral("区域A")}), 1);
     EXPECT_EQ(m_prompter.Texts(), std::vector<std::wstring>({L"导出成功!"}));
     EXPECT_EQ(m_deploy.Dir().ReadBytes("InspAreaIni/区域A.ini"), WideToAnsiString(GetAreaText(*m_area)));
-    EXPECT_FALSE(m_dlg->m_bModified);  // exporting changes nothing in the template
+    EXPECT_FALSE(m_dlg->GetDocument().IsModified());  // exporting changes nothing in the template
 }
 
 TEST_F(AreaCommandsTest, ExportNamesThatLeaveTheFolderAreRefused) {
@@ -143,7 +143,7 @@ TEST_F(AreaCommandsTest, AnExportedAreaImportsIntoAnotherPhaseWithItsHolesAndLin
     EXPECT_EQ(imported->m_strParameters,
               L"    [检测参数]\r\n        Type=0\r\n        [定位核X]\r\n            Type=1\r\n            Value=0\r\n"
               L"        [END]\r\n        [定位核Y]\r\n            Type=1\r\n            Value=0\r\n        [END]\r\n    [END]");
-    EXPECT_TRUE(m_dlg->m_bModified);
+    EXPECT_TRUE(m_dlg->GetDocument().IsModified());
     EXPECT_EQ(m_dlg->GetEditDepth(), 0);
 }
 
@@ -172,7 +172,7 @@ TEST_F(AreaCommandsTest, BadFilesAreRefusedBeforeAnythingIsAdded) {
     m_prompter.Clear();
     EXPECT_FALSE(Import(m_deploy.Dir().File("missing.ini")));
     EXPECT_EQ(m_prompter.Texts(), std::vector<std::wstring>({L"无法读取文件!"}));
-    EXPECT_FALSE(m_dlg->m_bModified || m_phase->m_areas.GetSize() != before);
+    EXPECT_FALSE(m_dlg->GetDocument().IsModified() || m_phase->m_areas.GetSize() != before);
 }
 
 TEST_F(AreaCommandsTest, OddButValidFilesFollowTheReadingRules) {
@@ -196,7 +196,7 @@ TEST_F(AreaCommandsTest, ATakenLabelOrCancelAddsNothing) {
     EXPECT_EQ(m_prompter.Texts(), std::vector<std::wstring>({L"该标识已经存在!"}));
     EXPECT_TRUE(Import((AreaFolder() / "a.ini").wstring(), QStringLiteral("B"), false));
     EXPECT_EQ(m_phase->m_areas.GetSize(), before);
-    EXPECT_FALSE(m_dlg->m_bModified);
+    EXPECT_FALSE(m_dlg->GetDocument().IsModified());
     // Cancelling the file dialog does nothing at all.
     m_dlg->OnCommand(zrkid::ID_IMPORT_AREA);
     EXPECT_EQ(m_phase->m_areas.GetSize(), before);

@@ -30,9 +30,9 @@ protected:
         EditorTest::SetUp();
         ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
         Select({L"缺陷检测", L"正面", L"第一印次"});
-        ASSERT_NE(m_dlg->m_pRefImage, nullptr);
-        ASSERT_EQ(m_dlg->m_pRefImage->m_nCols, 3);
-        ASSERT_EQ(m_dlg->m_pRefImage->m_nRows, 2);
+        ASSERT_NE(m_dlg->GetDocument().GetRefImage(), nullptr);
+        ASSERT_EQ(m_dlg->GetDocument().GetRefImage()->m_nCols, 3);
+        ASSERT_EQ(m_dlg->GetDocument().GetRefImage()->m_nRows, 2);
         m_phase = m_dlg->GetCurPhase();
         m_side = m_dlg->GetCurSide();
         ASSERT_NE(m_phase, nullptr);
@@ -59,7 +59,7 @@ protected:
     }
     std::vector<CKernel*> KernelsOn(int col, int row) const {
         std::vector<CKernel*> found;
-        CItemList& list = m_dlg->m_pRefImage->m_kernels;
+        CItemList& list = m_dlg->GetDocument().GetRefImage()->m_kernels;
         for (int i = 0; i < list.GetSize(); ++i)
             if (auto* k = list.GetAtAs<CKernel>(i); k->m_nSheetCol == col && k->m_nSheetRow == row)
                 found.push_back(k);
@@ -126,7 +126,7 @@ TEST_F(CopyDataTest, TheGridNumbersSheetsRowByRowAndHeadersToggleTheirCells) {
     });
     m_dlg->OnCommand(zrkid::ID_COPY_DATA);
     EXPECT_TRUE(seen);
-    EXPECT_FALSE(m_dlg->m_bModified);
+    EXPECT_FALSE(m_dlg->GetDocument().IsModified());
 }
 
 TEST_F(CopyDataTest, NothingChosenOrNoTargetKeepsTheDialogOpen) {
@@ -134,7 +134,7 @@ TEST_F(CopyDataTest, NothingChosenOrNoTargetKeepsTheDialogOpen) {
     EXPECT_EQ(Copy({"copyAreas"}, {}), int(QDialog::Rejected));
     EXPECT_EQ(m_prompter.Texts(), std::vector<std::wstring>({L"请选择要复制的内容!", L"请选择要复制到的小张!"}));
     EXPECT_EQ(m_phase->m_areas.GetSize(), 1);
-    EXPECT_FALSE(m_dlg->m_bModified);
+    EXPECT_FALSE(m_dlg->GetDocument().IsModified());
 }
 
 TEST_F(CopyDataTest, KernelsAreMovedOntoEachTargetAndCopyingTwiceReplaces) {
@@ -144,7 +144,7 @@ TEST_F(CopyDataTest, KernelsAreMovedOntoEachTargetAndCopyingTwiceReplaces) {
         EXPECT_EQ(Copy({"copyKernels"}, {0, 1, 2, 3, 4, 5}), int(QDialog::Accepted));
         EXPECT_EQ(m_nDepthInDialog, 1);  // one journal step around the dialog
         EXPECT_EQ(m_dlg->GetEditDepth(), 0);
-        EXPECT_TRUE(m_dlg->m_bModified);
+        EXPECT_TRUE(m_dlg->GetDocument().IsModified());
         EXPECT_EQ(m_prompter.Texts(), std::vector<std::wstring>({L"复制数据完成:\r\n\r\n所有定位核都已复制."}));
         ASSERT_EQ(KernelsOn(0, 0).size(), 1u);  // the current sheet's own kernel stays alone
         for (int t = 1; t < 6; ++t) {
@@ -154,21 +154,21 @@ TEST_F(CopyDataTest, KernelsAreMovedOntoEachTargetAndCopyingTwiceReplaces) {
             EXPECT_EQ(on[0]->GetRect(), CRect(150 + 400 * col, 150 + 400 * row, 250 + 400 * col, 220 + 400 * row));
             EXPECT_EQ(on[0]->m_nPhaseID, 1);
         }
-        EXPECT_EQ(IDs(m_dlg->m_pRefImage->m_kernels).size(), 6u);  // identifiers stay unique
+        EXPECT_EQ(IDs(m_dlg->GetDocument().GetRefImage()->m_kernels).size(), 6u);  // identifiers stay unique
     }
 }
 
 TEST_F(CopyDataTest, AKernelThatWouldLeaveItsTargetIsReportedForThatTargetOnly) {
     // With an extension of 50 pixels, sheet (0, 0) reaches x = 450; a kernel at 380 ... 440 fits the
     // middle column (780 ... 840 within 350 ... 850) but would leave the image in the last (1180 ... 1240).
-    auto* split = m_dlg->m_pRefImage->m_splits.GetAtAs<CSplitAreaPara>(0);
+    auto* split = m_dlg->GetDocument().GetRefImage()->m_splits.GetAtAs<CSplitAreaPara>(0);
     split->m_nExtendX = 50;
-    m_dlg->m_pRefImage->ApplySplit(split->m_nID);
+    m_dlg->GetDocument().GetRefImage()->ApplySplit(split->m_nID);
     auto* edge = new CKernel;
     edge->m_nID = 7;
     edge->m_nPhaseID = 2;  // of another phase: copied all the same
     edge->SetRect(380, 300, 440, 340);
-    m_dlg->m_pRefImage->m_kernels.Add(edge);
+    m_dlg->GetDocument().GetRefImage()->m_kernels.Add(edge);
     EXPECT_EQ(Copy({"copyKernels"}, {1, 2}), int(QDialog::Accepted));
     EXPECT_EQ(m_prompter.Texts(),
               std::vector<std::wstring>({L"复制数据完成:\r\n\r\n定位核7 超出第3列第1行的小张, 没有复制.\r\n"}));
@@ -178,7 +178,7 @@ TEST_F(CopyDataTest, AKernelThatWouldLeaveItsTargetIsReportedForThatTargetOnly) 
 }
 
 TEST_F(CopyDataTest, FitTestTakesSheetRelativeItemsOntoTheTargetSheet) {
-    CRefImage& ref = *m_dlg->m_pRefImage;
+    CRefImage& ref = *m_dlg->GetDocument().GetRefImage();
     CPhaseMaskArea area;
     area.SetPoints({{20, 20}, {120, 20}, {120, 80}});
     EXPECT_TRUE(FitsSheet(ref, area, 2, 1, 0, 0));  // relative: placed on the target sheet as it stands
@@ -223,7 +223,7 @@ TEST_F(CopyDataTest, SelectedShapesAreCopiedOnlyWithoutTheOtherOptions) {
     EXPECT_EQ(KernelsOn(1, 0).size(), 1u);
     EXPECT_TRUE(area->IsSelected());
 
-    auto* kernel = m_dlg->m_pRefImage->m_kernels.GetAtAs<CKernel>(0);
+    auto* kernel = m_dlg->GetDocument().GetRefImage()->m_kernels.GetAtAs<CKernel>(0);
     kernel->SetSelected(true);
     for (int round = 0; round < 2; ++round) {
         area->SetSelected(true);
@@ -287,10 +287,10 @@ TEST_F(CopyDataTest, TargetsWithoutANoteAreSkippedAndCancelChangesNothing) {
     EXPECT_EQ(KernelsOn(2, 1)[0]->m_nID, 2);
 
     const int areas = m_phase->m_areas.GetSize();
-    m_dlg->m_bModified = false;
+    m_dlg->GetDocument().SetModified(false);
     EXPECT_EQ(Copy({"copyAreas"}, {1, 2}, "2"), int(QDialog::Rejected));
     EXPECT_EQ(m_phase->m_areas.GetSize(), areas);
-    EXPECT_FALSE(m_dlg->m_bModified);
+    EXPECT_FALSE(m_dlg->GetDocument().IsModified());
 }
 
 TEST_F(CopyDataTest, TheCommandNeedsSeveralSheetsAndAPhase) {
@@ -298,16 +298,16 @@ TEST_F(CopyDataTest, TheCommandNeedsSeveralSheetsAndAPhase) {
     EXPECT_EQ(Copy({"copyAreas"}, {1}), -1);
     EXPECT_EQ(m_prompter.Texts(), std::vector<std::wstring>({L"请先选择一个印次!"}));
     Select({L"缺陷检测", L"正面", L"第一印次"});
-    m_dlg->m_pRefImage->m_nCols = 1;
-    m_dlg->m_pRefImage->m_nRows = 1;
+    m_dlg->GetDocument().GetRefImage()->m_nCols = 1;
+    m_dlg->GetDocument().GetRefImage()->m_nRows = 1;
     m_prompter.Clear();
     EXPECT_EQ(Copy({"copyAreas"}, {0}), -1);
     EXPECT_EQ(m_prompter.Texts(), std::vector<std::wstring>({L"当前参考图只有一个小张, 不能复制数据!"}));
 }
 
 TEST_F(CopyDataTest, ALargeGridScrollsInsteadOfGrowingPastTheScreen) {
-    m_dlg->m_pRefImage->m_nCols = 20;
-    m_dlg->m_pRefImage->m_nRows = 20;
+    m_dlg->GetDocument().GetRefImage()->m_nCols = 20;
+    m_dlg->GetDocument().GetRefImage()->m_nRows = 20;
     ScopedModalHandler handler([&](QDialog& d) {
         auto& dlg = dynamic_cast<CDlgCopyData&>(d);
         EXPECT_NE(dlg.GetCell(399), nullptr);

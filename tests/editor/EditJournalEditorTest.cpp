@@ -61,7 +61,7 @@ protected:
         EditorTest::SetUp();
         ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
     }
-    std::string Bytes() const { return EncodeModel(*m_dlg->m_pModel); }
+    std::string Bytes() const { return EncodeModel(*m_dlg->GetDocument().GetModel()); }
     void RightClick(int command) {
         ScopedMenuHandler pick([&](QMenu& menu) -> QAction* {
             m_menuTexts.clear();
@@ -85,8 +85,8 @@ TEST_F(JournalEditorTest, EveryCommandIsOneStepAndUndoThenRedoGiveBackTheBytes) 
     auto* custom = new CCustomParaType;
     custom->m_nID = 7;
     custom->m_strName = L"正面-第一印次-高";
-    m_dlg->m_pModel->m_customParaTypes.Add(custom);
-    auto* firstPhase = m_dlg->m_pModel->m_inspTypes.GetAtAs<CInspType>(0)->m_sides.GetAtAs<CSide>(0)
+    m_dlg->GetDocument().GetModel()->m_customParaTypes.Add(custom);
+    auto* firstPhase = m_dlg->GetDocument().GetModel()->m_inspTypes.GetAtAs<CInspType>(0)->m_sides.GetAtAs<CSide>(0)
                            ->m_phases.GetAtAs<CPhase>(0);
     firstPhase->m_strParameters = L"[检测力度结构_高]\r\nvalue=7\r\n[END]\r\n";
 
@@ -151,7 +151,7 @@ TEST_F(JournalEditorTest, EveryCommandIsOneStepAndUndoThenRedoGiveBackTheBytes) 
     });
     step(L"修改高自定义参数", [&] {
         ScopedModalHandler edit([this](QDialog& dialog) {
-            m_dlg->m_pModel->m_customParaTypes.GetAtAs<CCustomParaType>(0)->m_strName = L"正面-第一印次-高2";
+            m_dlg->GetDocument().GetModel()->m_customParaTypes.GetAtAs<CCustomParaType>(0)->m_strName = L"正面-第一印次-高2";
             dialog.reject();
             return dialog.result();
         });
@@ -159,7 +159,7 @@ TEST_F(JournalEditorTest, EveryCommandIsOneStepAndUndoThenRedoGiveBackTheBytes) 
     });
     step(L"编辑分层类型", [&] {
         ScopedModalHandler edit([this](QDialog& dialog) {
-            m_dlg->m_pModel->m_phaseTypes.GetAtAs<CPhaseType>(0)->m_crMaskColor = 0x123456;
+            m_dlg->GetDocument().GetModel()->m_phaseTypes.GetAtAs<CPhaseType>(0)->m_crMaskColor = 0x123456;
             dialog.reject();
             return dialog.result();
         });
@@ -191,7 +191,7 @@ TEST_F(JournalEditorTest, EveryCommandIsOneStepAndUndoThenRedoGiveBackTheBytes) 
     EXPECT_EQ(Bytes(), after[n - 1]);
     EXPECT_FALSE(m_dlg->Redo());
     EXPECT_TRUE(m_prompter.Texts().empty());
-    EXPECT_TRUE(m_dlg->m_bModified);
+    EXPECT_TRUE(m_dlg->GetDocument().IsModified());
 }
 
 TEST_F(JournalEditorTest, AfterUndoTheTreeAndTheSelectionShowTheRestoredTemplate) {
@@ -202,11 +202,11 @@ TEST_F(JournalEditorTest, AfterUndoTheTreeAndTheSelectionShowTheRestoredTemplate
     m_prompter.m_answers.push_back(IDYES);
     RightClick(zrkid::ID_DELETE_TYPE);  // the type with everything below it
     ASSERT_EQ(Item({L"缺陷检测"}), nullptr);
-    EXPECT_EQ(m_dlg->m_pRefImage, nullptr);
+    EXPECT_EQ(m_dlg->GetDocument().GetRefImage(), nullptr);
     ASSERT_TRUE(m_dlg->Undo());
     // The type is back, in the tree too; the tree's items point at the restored objects.
     ASSERT_NE(Item({L"缺陷检测", L"正面", L"第一印次"}), nullptr);
-    auto* type = m_dlg->m_pModel->m_inspTypes.GetAtAs<CInspType>(0);
+    auto* type = m_dlg->GetDocument().GetModel()->m_inspTypes.GetAtAs<CInspType>(0);
     EXPECT_EQ(CModelTreeCtrl::GetItemData(Item({L"缺陷检测"})), type);
     EXPECT_EQ(m_dlg->GetDocument().GetSelShape(), nullptr);
     EXPECT_EQ(m_dlg->GetDocument().GetAssocSource(), nullptr);
@@ -226,9 +226,9 @@ TEST_F(JournalEditorTest, AfterUndoTheTreeAndTheSelectionShowTheRestoredTemplate
     }
     ASSERT_TRUE(m_dlg->Undo());
     EXPECT_EQ(m_dlg->m_pTree->currentItem(), Item({L"缺陷检测", L"正面", L"第一印次"}));
-    ASSERT_NE(m_dlg->m_pRefImage, nullptr);
-    EXPECT_EQ(m_dlg->m_pRefImage->m_nCurCol, 2);
-    EXPECT_EQ(m_dlg->m_pRefImage->m_nCurRow, 1);
+    ASSERT_NE(m_dlg->GetDocument().GetRefImage(), nullptr);
+    EXPECT_EQ(m_dlg->GetDocument().GetRefImage()->m_nCurCol, 2);
+    EXPECT_EQ(m_dlg->GetDocument().GetRefImage()->m_nCurRow, 1);
     EXPECT_NE(m_dlg->GetCurNote()->m_strParameters, L"x");
 }
 
@@ -243,18 +243,18 @@ TEST_F(JournalEditorTest, KeysAndTheTreeMenuUndoAndRedo) {
     RightClick(0);
     EXPECT_EQ(m_menuTexts, QStringList({"增加检测类型", "", "撤销 增加检测类型"}));
     RightClick(zrkid::ID_EDIT_UNDO);
-    EXPECT_EQ(m_dlg->m_pModel->m_inspTypes.GetSize(), 2);
+    EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_inspTypes.GetSize(), 2);
     RightClick(0);
     EXPECT_EQ(m_menuTexts, QStringList({"增加检测类型", "", "重做 增加检测类型"}));
 
     m_dlg->activateWindow();
     QApplication::setActiveWindow(m_dlg.get());
     QTest::keyClick(m_dlg->m_pTree, Qt::Key_Y, Qt::ControlModifier);
-    EXPECT_EQ(m_dlg->m_pModel->m_inspTypes.GetSize(), 3);
+    EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_inspTypes.GetSize(), 3);
     QTest::keyClick(m_dlg->m_pTree, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(m_dlg->m_pModel->m_inspTypes.GetSize(), 2);
+    EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_inspTypes.GetSize(), 2);
     QTest::keyClick(m_dlg->m_pTree, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(m_dlg->m_pModel->m_inspTypes.GetSize(), 3);
+    EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_inspTypes.GetSize(), 3);
     // A new step after an undo drops what could have been redone.
     ASSERT_TRUE(m_dlg->Undo());
     {
@@ -263,7 +263,7 @@ TEST_F(JournalEditorTest, KeysAndTheTreeMenuUndoAndRedo) {
         RightClick(zrkid::ID_ADD_TYPE);
     }
     EXPECT_FALSE(m_dlg->GetJournal().CanRedo());
-    EXPECT_EQ(m_dlg->m_pModel->m_inspTypes.GetAt(2)->GetName(), L"另一个");
+    EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_inspTypes.GetAt(2)->GetName(), L"另一个");
 }
 
 // ---- drafts and recovery ----
@@ -301,7 +301,7 @@ TEST_F(DraftTest, RecoveryYesShowsTheDraftAsModifiedAndNoDiscardsIt) {
     ASSERT_EQ(m_prompter.Texts().size(), 1u);
     EXPECT_EQ(m_prompter.Texts()[0], L"发现该模板上次未保存的修改(程序异常退出),是否恢复?");
     EXPECT_EQ(Bytes(), edited);
-    EXPECT_TRUE(m_dlg->m_bModified);
+    EXPECT_TRUE(m_dlg->GetDocument().IsModified());
     EXPECT_NE(Item({L"二"}), nullptr);
     EXPECT_FALSE(m_dlg->GetJournal().CanUndo());  // the journal starts empty at each activation
     EXPECT_EQ(StoredDraft(m_nModelID), edited);   // kept until a save or a "no"
@@ -314,7 +314,7 @@ TEST_F(DraftTest, RecoveryYesShowsTheDraftAsModifiedAndNoDiscardsIt) {
     ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
     EXPECT_EQ(m_prompter.Texts().size(), 1u);
     EXPECT_EQ(Bytes(), saved);
-    EXPECT_FALSE(m_dlg->m_bModified);
+    EXPECT_FALSE(m_dlg->GetDocument().IsModified());
     EXPECT_EQ(StoredDraft(m_nModelID), "");
     m_prompter.Clear();
     ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
@@ -366,7 +366,7 @@ TEST_F(DraftTest, ADamagedDraftIsReportedAndTheSavedModelOpens) {
     ASSERT_EQ(m_prompter.Texts().size(), 1u);
     EXPECT_EQ(m_prompter.Texts()[0], L"该模板未保存的修改记录已损坏,无法恢复,已打开保存的模板。");
     EXPECT_EQ(Bytes(), saved);
-    EXPECT_FALSE(m_dlg->m_bModified);
+    EXPECT_FALSE(m_dlg->GetDocument().IsModified());
     EXPECT_EQ(StoredDraft(m_nModelID), "");
 }
 
@@ -405,7 +405,7 @@ TEST_F(DraftTest, ADraftOfAModelReplacedOrDeletedSinceIsDiscardedWithAMessage) {
     m_dlg->ActivateByID(m_nModelID);
     ASSERT_EQ(m_prompter.Texts().size(), 1u);
     EXPECT_EQ(m_prompter.Texts()[0], L"该模板在上次编辑之后已被删除或被其他工位替换,未保存的修改已丢弃。");
-    EXPECT_EQ(m_dlg->m_pModel->m_inspTypes.GetSize(), 0);
+    EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_inspTypes.GetSize(), 0);
 }
 
 TEST_F(DraftTest, AStoreThatRefusesWritesIsToldOnceEditingGoesOnAndTheNextStepTriesAgain) {
@@ -427,7 +427,7 @@ TEST_F(DraftTest, AStoreThatRefusesWritesIsToldOnceEditingGoesOnAndTheNextStepTr
     }
     ASSERT_EQ(m_prompter.Texts().size(), 1u);
     EXPECT_NE(m_prompter.Texts()[0].find(L"修改记录无法写入模板库"), std::wstring::npos);
-    EXPECT_EQ(m_dlg->m_pModel->m_inspTypes.GetSize(), 4);  // editing went on
+    EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_inspTypes.GetSize(), 4);  // editing went on
     EXPECT_EQ(StoredDraft(m_nModelID), "");
     ASSERT_TRUE(m_dlg->GetDraftStore()->SetQueryOnly(false));
     ASSERT_TRUE(m_dlg->Undo());  // the next step writes

@@ -3,9 +3,12 @@
 
 #include "editor/EditorDocument.h"
 
+#include "datastruct/SysPara.h"
 #include "geometry/MaskArea.h"
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 namespace {
 struct CountingHolder : IModelPointerHolder {
@@ -52,4 +55,22 @@ TEST(EditorDocument, ForgetsItsOwnPointersAndTellsEachHolderOnce) {
     doc.ForgetModelPointers();
     EXPECT_EQ(first.forgotten, 2);
     EXPECT_EQ(third.forgotten, 1);
+}
+
+TEST(EditorDocument, OwnsTheSystemParametersItAdoptsAndNeverTheHosts) {
+    CEditorDocument doc;
+    auto first = std::make_unique<CSysPara>();
+    doc.AdoptSysPara(std::move(first));
+    auto second = std::make_unique<CSysPara>();
+    CSysPara* secondRaw = second.get();
+    doc.AdoptSysPara(std::move(second));  // the first is deleted (a leak under the sanitizer otherwise)
+    EXPECT_EQ(doc.GetSysPara(), secondRaw);
+    doc.DropOwnSysPara();
+    EXPECT_EQ(doc.GetSysPara(), nullptr);
+    CSysPara host;
+    doc.SetSysPara(&host);
+    doc.DropOwnSysPara();  // the host's stay in use
+    EXPECT_EQ(doc.GetSysPara(), &host);
+    doc.SetModified(true);
+    EXPECT_TRUE(doc.IsModified());
 }

@@ -143,9 +143,9 @@ TEST_F(ImageToolsTest, ToolButtonsSetOperationStatusTextAndCursor) {
 
 TEST_F(ImageToolsTest, ZoomClicksStepWithinTheTableAndMarkTheTemplateModified) {
     ChooseTool(kZoomIn);
-    m_dlg->m_bModified = false;
+    m_dlg->GetDocument().SetModified(false);
     Click(30, 40);
-    EXPECT_TRUE(m_dlg->m_bModified); // any press inside the image with a note, the zoom tools included
+    EXPECT_TRUE(m_dlg->GetDocument().IsModified()); // any press inside the image with a note, the zoom tools included
     EXPECT_EQ(m_dlg->m_nZoomStep, 4);
     EXPECT_EQ(m_dlg->m_dZoom, 2.0);
     // The point clicked stays under the pointer.
@@ -165,20 +165,20 @@ TEST_F(ImageToolsTest, PressesWithoutANoteOrOutsideTheImageDoNothing) {
     ChooseTool(kZoomIn);
     Phase()->m_notes.RemoveAll(); // no note for the current small sheet
     ASSERT_EQ(m_dlg->GetCurNote(), nullptr);
-    m_dlg->m_bModified = false;
+    m_dlg->GetDocument().SetModified(false);
     QTest::mouseClick(Wnd(), Qt::LeftButton, {}, QPoint(50, 50));
     QTest::mouseClick(Wnd(), Qt::RightButton, {}, QPoint(50, 50));
     EXPECT_EQ(m_dlg->m_nZoomStep, 3);
-    EXPECT_FALSE(m_dlg->m_bModified);
+    EXPECT_FALSE(m_dlg->GetDocument().IsModified());
     ChooseTool(kArea);
     EXPECT_FALSE(m_dlg->FinishOutline());
     EXPECT_EQ(m_prompter.Texts().back(), L"没有找到小张，请确认！");
     // Outside the frame (the handlers are called directly: no event lands there).
     m_dlg->ActivateByID(m_nModelID);
     Select({L"缺陷检测", L"正面", L"第一印次"});
-    m_dlg->m_bModified = false;
+    m_dlg->GetDocument().SetModified(false);
     m_dlg->OnImageLButtonDown(QPoint(-5, 10), MK_LBUTTON);
-    EXPECT_FALSE(m_dlg->m_bModified);
+    EXPECT_FALSE(m_dlg->GetDocument().IsModified());
     // With no image at all, every handler is harmless.
     CZRKDlg empty;
     empty.Create();
@@ -313,7 +313,7 @@ TEST_F(ImageToolsTest, ComposedRedrawMatchesTheFullRedrawInsideTheView) {
     shielded->SetPoints({{5, 200}, {140, 210}, {90, 395}});
     shielded->m_bLocked = 1;
     side->m_threshMasks.Add(shielded);
-    auto* kernel = m_dlg->m_pRefImage->m_kernels.GetAtAs<CKernel>(0);
+    auto* kernel = m_dlg->GetDocument().GetRefImage()->m_kernels.GetAtAs<CKernel>(0);
     kernel->m_bLocked = 1;
     kernel->SetSelected(true);
     std::mt19937 rng(7);
@@ -374,7 +374,7 @@ TEST_F(ImageToolsTest, PolygonAreaIsOneStepWithItsDialogAndRepeatedClicksAreIgno
     EXPECT_EQ(area->m_nID, 2);
     EXPECT_FALSE(m_dlg->GetDocument().IsDrawing());
     EXPECT_EQ(m_dlg->GetDocument().GetDrawing().GetPointCount(), 0);
-    EXPECT_TRUE(m_dlg->m_bModified);
+    EXPECT_TRUE(m_dlg->GetDocument().IsModified());
     // A right press abandons an outline being drawn.
     QTest::mouseClick(Wnd(), Qt::LeftButton, {}, At(20, 300));
     QTest::mouseClick(Wnd(), Qt::LeftButton, {}, At(60, 300));
@@ -462,7 +462,7 @@ TEST_F(ImageToolsTest, ShieldedAreasNeedTheirDisplaySwitchAndUseTheirDialog) {
 TEST_F(ImageToolsTest, KernelsAreKeptInWholeImageCoordinates) {
     ChooseTool(kKernel);
     ScopedModalHandler handler(Answer(""));
-    CItemList& kernels = m_dlg->m_pRefImage->m_kernels;
+    CItemList& kernels = m_dlg->GetDocument().GetRefImage()->m_kernels;
     const int before = kernels.GetSize();
     m_dlg->ApplySmallSheet(1, 0, false); // origin (400, 0)
     Drag(50, 60, 150, 120);
@@ -499,7 +499,7 @@ protected:
     void AddSizeSplit() {
         auto* split = new CSplitAreaPara;
         split->m_strRemark = L"尺寸定位分区"; // an all-zero crop: the whole image, corner (0, 0)
-        m_dlg->m_pRefImage->m_splits.Add(split);
+        m_dlg->GetDocument().GetRefImage()->m_splits.Add(split);
     }
     std::wstring Value(const CKernel& kernel, const wchar_t* name) {
         CParaAnalytic analyser;
@@ -512,7 +512,7 @@ protected:
 TEST_F(SizeLocatingKernelTest, LineKernelOnAnEdgeGetsItsThresholdAndIsLocked) {
     AddSizeSplit();
     ScopedModalHandler handler(Answer("", true, 0));
-    CItemList& kernels = m_dlg->m_pRefImage->m_kernels;
+    CItemList& kernels = m_dlg->GetDocument().GetRefImage()->m_kernels;
     const int before = kernels.GetSize();
     // Across the right edge of the dark block (100 ... 300) of sheet (0, 0): grey 94 left, 240 right.
     Drag(260, 120, 340, 200);
@@ -527,7 +527,7 @@ TEST_F(SizeLocatingKernelTest, LineKernelOnAnEdgeGetsItsThresholdAndIsLocked) {
 
 TEST_F(SizeLocatingKernelTest, FlatOrCornerLineKernelsAreRefusedOrAsked) {
     AddSizeSplit();
-    CItemList& kernels = m_dlg->m_pRefImage->m_kernels;
+    CItemList& kernels = m_dlg->GetDocument().GetRefImage()->m_kernels;
     const int before = kernels.GetSize();
     ScopedModalHandler handler(Answer("", true, 0));
     Drag(320, 300, 380, 380); // plain background
@@ -545,7 +545,7 @@ TEST_F(SizeLocatingKernelTest, FlatOrCornerLineKernelsAreRefusedOrAsked) {
 
 TEST_F(SizeLocatingKernelTest, WithoutTheSizeSplitAreaTheCheckIsSkipped) {
     ScopedModalHandler handler(Answer("", true, 0));
-    CItemList& kernels = m_dlg->m_pRefImage->m_kernels;
+    CItemList& kernels = m_dlg->GetDocument().GetRefImage()->m_kernels;
     const int before = kernels.GetSize();
     m_prompter.Clear();
     Drag(320, 300, 380, 380); // flat, but nothing to measure against
@@ -559,7 +559,7 @@ TEST_F(SizeLocatingKernelTest, WithoutTheSizeSplitAreaTheCheckIsSkipped) {
 
 TEST_F(ImageToolsTest, EachDrawingIsOneStepThatUndoesAndRedoesByteForByte) {
     ScopedModalHandler handler(Answer("*"));
-    auto bytes = [this] { return EncodeModel(*m_dlg->m_pModel); };
+    auto bytes = [this] { return EncodeModel(*m_dlg->GetDocument().GetModel()); };
     std::vector<std::string> states{bytes()};
     const size_t steps = m_dlg->GetJournal().GetStepCount();
     ChooseTool(kArea);

@@ -66,7 +66,7 @@ TEST_F(EditorTest, AKilledEditorOffersBackExactlyTheStateAfterItsLastCompletedSt
     // The states the script goes through, made here by the same commands.
     std::vector<std::string> expected;
     ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
-    expected.push_back(EncodeModel(*m_dlg->m_pModel));
+    expected.push_back(EncodeModel(*m_dlg->GetDocument().GetModel()));
     for (int i = 1; i <= kSteps; ++i) {
         ScopedModalHandler name([i](QDialog& dialog) {
             dialog.findChild<QLineEdit*>("name")->setText(QStringLiteral("T%1").arg(i));
@@ -74,7 +74,7 @@ TEST_F(EditorTest, AKilledEditorOffersBackExactlyTheStateAfterItsLastCompletedSt
             return dialog.result();
         });
         m_dlg->OnCommand(zrkid::ID_ADD_TYPE);
-        expected.push_back(EncodeModel(*m_dlg->m_pModel));
+        expected.push_back(EncodeModel(*m_dlg->GetDocument().GetModel()));
     }
     m_dlg.reset();
     {
@@ -109,12 +109,12 @@ TEST_F(EditorTest, AKilledEditorOffersBackExactlyTheStateAfterItsLastCompletedSt
         CZRKDlg dlg;
         dlg.Create();
         ASSERT_TRUE(dlg.ActivateByID(m_nModelID));
-        const std::string recovered = EncodeModel(*dlg.m_pModel);
-        const int types = dlg.m_pModel->m_inspTypes.GetSize() - 2;  // the sample's two come first
+        const std::string recovered = EncodeModel(*dlg.GetDocument().GetModel());
+        const int types = dlg.GetDocument().GetModel()->m_inspTypes.GetSize() - 2;  // the sample's two come first
         ASSERT_TRUE(types == last || types == last + 1) << types << " after " << last;
         ASSERT_LE(types, kSteps);
         EXPECT_EQ(recovered, expected[types]);
-        EXPECT_EQ(dlg.m_bModified, types > 0);
+        EXPECT_EQ(dlg.GetDocument().IsModified(), types > 0);
         recoveredSteps += types;
     }
     EXPECT_GT(recoveredSteps, 0);  // the kills did land after steps

@@ -42,7 +42,7 @@ protected:
         SetTemplateStoreAddress(Utf8ToWide(address));
         EditorTest::SetUp();  // the sample model goes into the server's store
         ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
-        m_saved = EncodeModel(*m_dlg->m_pModel);
+        m_saved = EncodeModel(*m_dlg->GetDocument().GetModel());
         m_prompter.Clear();
     }
     void TearDown() override {
@@ -111,7 +111,7 @@ protected:
     void CrashDuringOutage(std::string& edited) {
         m_server->Stop();
         AddType("甲");
-        edited = EncodeModel(*m_dlg->m_pModel);
+        edited = EncodeModel(*m_dlg->GetDocument().GetModel());
         ASSERT_NE(edited, m_saved);
         m_dlg.reset();
         ASSERT_TRUE(m_server->Start()) << m_server->Reason();
@@ -128,10 +128,10 @@ protected:
 } // namespace
 
 TEST_F(LocalDraftTest, WhileTheServerIsDownStepsAreKeptLocallyASaveFailsAndTheNextSaveAfterwardsSucceeds) {
-    const CModelStamp base = *m_dlg->m_pModel->GetBaseStamp();
+    const CModelStamp base = *m_dlg->GetDocument().GetModel()->GetBaseStamp();
     m_server->Stop();
     AddType("甲");
-    const std::string first = EncodeModel(*m_dlg->m_pModel);
+    const std::string first = EncodeModel(*m_dlg->GetDocument().GetModel());
     ASSERT_NE(first, m_saved);
     // The step's draft is on this station, from the version the model was opened at; said once, with why.
     std::string local;
@@ -143,7 +143,7 @@ TEST_F(LocalDraftTest, WhileTheServerIsDownStepsAreKeptLocallyASaveFailsAndTheNe
     EXPECT_TRUE(Mentions(m_prompter.m_messages[0].text, StoreFailureReason(StoreFailure::Unreachable)))
         << WideToUtf8(m_prompter.m_messages[0].text);
     AddType("乙");
-    const std::string second = EncodeModel(*m_dlg->m_pModel);
+    const std::string second = EncodeModel(*m_dlg->GetDocument().GetModel());
     EXPECT_EQ(m_prompter.m_messages.size(), 1u);  // not again at every step
     ASSERT_TRUE(LocalDraft(m_nModelID, local));
     EXPECT_EQ(local, second);
@@ -154,10 +154,10 @@ TEST_F(LocalDraftTest, WhileTheServerIsDownStepsAreKeptLocallyASaveFailsAndTheNe
     ASSERT_EQ(m_prompter.m_messages.size(), 1u);
     EXPECT_TRUE(Mentions(m_prompter.m_messages[0].text, StoreFailureReason(StoreFailure::Unreachable)))
         << WideToUtf8(m_prompter.m_messages[0].text);
-    EXPECT_TRUE(m_dlg->m_bModified);
-    EXPECT_EQ(EncodeModel(*m_dlg->m_pModel), second);
+    EXPECT_TRUE(m_dlg->GetDocument().IsModified());
+    EXPECT_EQ(EncodeModel(*m_dlg->GetDocument().GetModel()), second);
     ASSERT_TRUE(m_dlg->Undo());
-    EXPECT_EQ(EncodeModel(*m_dlg->m_pModel), first);
+    EXPECT_EQ(EncodeModel(*m_dlg->GetDocument().GetModel()), first);
     ASSERT_TRUE(LocalDraft(m_nModelID, local));
     EXPECT_EQ(local, first);  // the undone state is what a crash now would give back
     ASSERT_TRUE(m_dlg->Redo());
@@ -167,7 +167,7 @@ TEST_F(LocalDraftTest, WhileTheServerIsDownStepsAreKeptLocallyASaveFailsAndTheNe
     m_prompter.Clear();
     ASSERT_TRUE(m_dlg->Save());
     EXPECT_TRUE(m_prompter.m_messages.empty()) << WideToUtf8(m_prompter.m_messages[0].text);
-    EXPECT_FALSE(m_dlg->m_bModified);
+    EXPECT_FALSE(m_dlg->GetDocument().IsModified());
     EXPECT_EQ(Stored(m_nModelID), second);
     EXPECT_FALSE(LocalDraft(m_nModelID, local));
     EXPECT_FALSE(StoreDraft(m_nModelID));
@@ -180,8 +180,8 @@ TEST_F(LocalDraftTest, AfterACrashDuringTheOutageTheModelOpenedAgainOffersTheLoc
     Reopen();
     ASSERT_EQ(m_prompter.m_messages.size(), 1u);  // the one question, nothing else
     EXPECT_EQ(m_prompter.m_messages[0].type & MB_TYPEMASK, MB_YESNO);
-    EXPECT_EQ(EncodeModel(*m_dlg->m_pModel), edited);
-    EXPECT_TRUE(m_dlg->m_bModified);
+    EXPECT_EQ(EncodeModel(*m_dlg->GetDocument().GetModel()), edited);
+    EXPECT_TRUE(m_dlg->GetDocument().IsModified());
     std::string local;
     EXPECT_TRUE(LocalDraft(m_nModelID, local));  // kept until the edits are saved
     m_prompter.Clear();
@@ -197,8 +197,8 @@ TEST_F(LocalDraftTest, ALocalDraftDeclinedOrOfAReplacedVersionIsRemoved) {
     m_prompter.m_answers = {IDNO};
     Reopen();
     EXPECT_EQ(m_prompter.m_messages.size(), 1u);
-    EXPECT_EQ(EncodeModel(*m_dlg->m_pModel), m_saved);
-    EXPECT_FALSE(m_dlg->m_bModified);
+    EXPECT_EQ(EncodeModel(*m_dlg->GetDocument().GetModel()), m_saved);
+    EXPECT_FALSE(m_dlg->GetDocument().IsModified());
     EXPECT_FALSE(LocalDraft(m_nModelID, local));
 
     // Another station saves the model after the crash: the local draft's base is gone, so is the draft.
@@ -212,8 +212,8 @@ TEST_F(LocalDraftTest, ALocalDraftDeclinedOrOfAReplacedVersionIsRemoved) {
     Reopen();
     ASSERT_EQ(m_prompter.m_messages.size(), 1u);
     EXPECT_EQ(m_prompter.m_messages[0].type & MB_TYPEMASK, MB_OK);
-    EXPECT_EQ(m_dlg->m_pModel->m_strTitle, L"B 的版本");
-    EXPECT_FALSE(m_dlg->m_bModified);
+    EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_strTitle, L"B 的版本");
+    EXPECT_FALSE(m_dlg->GetDocument().IsModified());
     EXPECT_FALSE(LocalDraft(m_nModelID, local));
 }
 
@@ -236,7 +236,7 @@ TEST_F(LocalDraftTest, WhenTheStoreAlsoHoldsADraftItWinsAndTheLocalOneGoesWithou
     m_prompter.m_answers = {IDYES};
     Reopen();
     ASSERT_EQ(m_prompter.m_messages.size(), 1u);
-    EXPECT_EQ(EncodeModel(*m_dlg->m_pModel), laterBytes);
+    EXPECT_EQ(EncodeModel(*m_dlg->GetDocument().GetModel()), laterBytes);
     EXPECT_FALSE(LocalDraft(m_nModelID, local));
     EXPECT_TRUE(StoreDraft(m_nModelID));
 }

@@ -190,10 +190,10 @@ protected:
                 add(side->m_threshMasks);
                 add(side->m_customMasks);
             }
-            if (m_dlg->m_pRefImage) {
+            if (m_dlg->GetDocument().GetRefImage()) {
                 const CPoint origin = m_dlg->GetCurSheetOrigin();
-                for (int i = 0; i < m_dlg->m_pRefImage->m_kernels.GetSize(); ++i) {
-                    CRect box = m_dlg->m_pRefImage->m_kernels.GetAtAs<CKernel>(i)->GetRect();
+                for (int i = 0; i < m_dlg->GetDocument().GetRefImage()->m_kernels.GetSize(); ++i) {
+                    CRect box = m_dlg->GetDocument().GetRefImage()->m_kernels.GetAtAs<CKernel>(i)->GetRect();
                     box.OffsetRect(-origin.x, -origin.y);
                     boxes.push_back(box);
                 }
@@ -362,14 +362,14 @@ TEST_F(MonkeyTest, InvariantsHoldAfterEveryStepAndTheModelSavesAndReadsBackEqual
         m_prompter.m_answers.clear();
         for (int i = 0; i < 4; ++i)
             m_prompter.m_answers.push_back(answers[Random(4)]);
-        const std::string before = EncodeModel(*m_dlg->m_pModel);
+        const std::string before = EncodeModel(*m_dlg->GetDocument().GetModel());
         log.push_back(Step());
         QApplication::processEvents();
-        if (m_dlg->m_pModel && EncodeModel(*m_dlg->m_pModel) != before)
+        if (m_dlg->GetDocument().GetModel() && EncodeModel(*m_dlg->GetDocument().GetModel()) != before)
             ++changes[log.back().substr(0, log.back().find_first_of(" :"))];
-        ASSERT_NE(m_dlg->m_pModel, nullptr);
+        ASSERT_NE(m_dlg->GetDocument().GetModel(), nullptr);
         ASSERT_EQ(m_dlg->GetEditDepth(), 0) << "seed " << seed << ", step " << step << " (" << log.back() << ")";
-        const std::string problems = CInvariants(*m_dlg->m_pModel).Check();
+        const std::string problems = CInvariants(*m_dlg->GetDocument().GetModel()).Check();
         if (!problems.empty()) {
             std::string recent;
             for (size_t i = log.size() > 12 ? log.size() - 12 : 0; i < log.size(); ++i)
@@ -385,8 +385,8 @@ TEST_F(MonkeyTest, InvariantsHoldAfterEveryStepAndTheModelSavesAndReadsBackEqual
         summary += name + " " + std::to_string(count) + "; ";
     // What the run left in the template, to see that it did more than click on nothing.
     int areas = 0, masks = 0, kernels = 0, locked = 0;
-    for (int t = 0; t < m_dlg->m_pModel->m_inspTypes.GetSize(); ++t) {
-        auto* type = m_dlg->m_pModel->m_inspTypes.GetAtAs<CInspType>(t);
+    for (int t = 0; t < m_dlg->GetDocument().GetModel()->m_inspTypes.GetSize(); ++t) {
+        auto* type = m_dlg->GetDocument().GetModel()->m_inspTypes.GetAtAs<CInspType>(t);
         for (int sd = 0; sd < type->m_sides.GetSize(); ++sd) {
             auto* side = type->m_sides.GetAtAs<CSide>(sd);
             masks += side->m_threshMasks.GetSize() + side->m_customMasks.GetSize();
@@ -398,8 +398,8 @@ TEST_F(MonkeyTest, InvariantsHoldAfterEveryStepAndTheModelSavesAndReadsBackEqual
             }
         }
     }
-    for (int r = 0; r < m_dlg->m_pModel->m_refImageSet.m_refImages.GetSize(); ++r)
-        kernels += m_dlg->m_pModel->m_refImageSet.m_refImages.GetAtAs<CRefImage>(r)->m_kernels.GetSize();
+    for (int r = 0; r < m_dlg->GetDocument().GetModel()->m_refImageSet.m_refImages.GetSize(); ++r)
+        kernels += m_dlg->GetDocument().GetModel()->m_refImageSet.m_refImages.GetAtAs<CRefImage>(r)->m_kernels.GetSize();
     std::string changed;
     for (const auto& [name, count] : changes)
         changed += name + " " + std::to_string(count) + "; ";
@@ -411,9 +411,9 @@ TEST_F(MonkeyTest, InvariantsHoldAfterEveryStepAndTheModelSavesAndReadsBackEqual
     EXPECT_LT(counts["no"], steps / 4) << summary;
     m_prompter.m_answers.clear();
     ASSERT_TRUE(m_dlg->Save());
-    const std::string saved = EncodeModel(*m_dlg->m_pModel);
+    const std::string saved = EncodeModel(*m_dlg->GetDocument().GetModel());
     CModelInfo reread;
-    ASSERT_TRUE(reread.Load(m_dlg->m_pModel->m_nID));
+    ASSERT_TRUE(reread.Load(m_dlg->GetDocument().GetModel()->m_nID));
     EXPECT_EQ(EncodeModel(reread), saved) << "seed " << seed;
 }
 

@@ -71,14 +71,14 @@ TEST_F(NoteDialogTest, DoubleClickWithAPhaseEditsThatSheetsNote) {
         });
         DoubleClickSheet(1, 1);
         EXPECT_EQ(opened, 1);
-        EXPECT_EQ(m_dlg.m_pRefImage->m_nCurCol, 1);
-        EXPECT_EQ(m_dlg.m_pRefImage->m_nCurRow, 1);
+        EXPECT_EQ(m_dlg.GetDocument().GetRefImage()->m_nCurCol, 1);
+        EXPECT_EQ(m_dlg.GetDocument().GetRefImage()->m_nCurRow, 1);
         CNote* note = m_dlg.GetCurNote();
         ASSERT_NE(note, nullptr);
         EXPECT_EQ(note->m_nID, 5);
         const bool ok = button == std::string("1");
         EXPECT_EQ(Value(note->m_strParameters, L"小张编码"), ok ? L"B-07" : L"S5");
-        EXPECT_EQ(m_dlg.m_bModified, ok);
+        EXPECT_EQ(m_dlg.GetDocument().IsModified(), ok);
     }
     EXPECT_TRUE(m_prompter.Texts().empty());
 }
@@ -95,7 +95,7 @@ TEST_F(NoteDialogTest, SingleClickOrNoPhaseOpensNothing) {
     ASSERT_NE(m_dlg.m_pSelPos, nullptr);
     const CRect cell = m_dlg.m_pSelPos->GetCellRect(2, 0);
     QTest::mouseClick(m_dlg.m_pSelPos, Qt::LeftButton, {}, QPoint(cell.left + 3, cell.top + 3));
-    EXPECT_EQ(m_dlg.m_pRefImage->m_nCurCol, 2);
+    EXPECT_EQ(m_dlg.GetDocument().GetRefImage()->m_nCurCol, 2);
     EXPECT_EQ(opened, 0);
 
     // The side selected: the chooser stays, a double-click only picks the sheet.
@@ -104,9 +104,9 @@ TEST_F(NoteDialogTest, SingleClickOrNoPhaseOpensNothing) {
     m_dlg.m_pTree->setCurrentItem(phase->parent());
     ASSERT_EQ(m_dlg.GetCurPhase(), nullptr);
     DoubleClickSheet(0, 1);
-    EXPECT_EQ(m_dlg.m_pRefImage->m_nCurRow, 1);
+    EXPECT_EQ(m_dlg.GetDocument().GetRefImage()->m_nCurRow, 1);
     EXPECT_EQ(opened, 0);
-    EXPECT_FALSE(m_dlg.m_bModified);
+    EXPECT_FALSE(m_dlg.GetDocument().IsModified());
 }
 
 } // namespace

@@ -78,7 +78,7 @@ protected:
         });
         EXPECT_TRUE(m_dlg.OnCommand(zrkid::ID_REF_IMAGES));
     }
-    CRefImage* Ref(int id) const { return m_dlg.m_pModel->m_refImageSet.FindRefImage(id); }
+    CRefImage* Ref(int id) const { return m_dlg.GetDocument().GetModel()->m_refImageSet.FindRefImage(id); }
 
     EditorDeployment m_deploy;
     CRecordingPrompter m_prompter;
@@ -106,7 +106,7 @@ TEST_F(RefImageCommandTest, TheSessionIsOneJournalStepAndTheSideIsShownAgainWith
     auto pixel = [&](int x, int y) { return m_dlg.m_pSrcImage->GetMat().at<cv::Vec3b>(y, x); };
     const cv::Vec3b paper(230, 240, 250);
     EXPECT_NE(pixel(101, 120), paper);
-    m_dlg.m_bModified = false;
+    m_dlg.GetDocument().SetModified(false);
     RunCommand([](CDlgRefImageEdit& manager) {
         manager.SelectRefRow(0);
         manager.SelectCamRow(0);
@@ -117,10 +117,10 @@ TEST_F(RefImageCommandTest, TheSessionIsOneJournalStepAndTheSideIsShownAgainWith
     EXPECT_EQ(m_opened, std::vector<std::string>{"CDlgRefImageEdit"});
     EXPECT_EQ(m_nDepthInside, 1);
     EXPECT_EQ(m_dlg.GetEditDepth(), 0);
-    EXPECT_TRUE(m_dlg.m_bModified);
+    EXPECT_TRUE(m_dlg.GetDocument().IsModified());
     EXPECT_EQ(Ref(1)->m_cameras.GetAtAs<CCameraRefImage>(0)->m_nX, 2);
     // The side is shown again, composed from the camera's new place.
-    ASSERT_NE(m_dlg.m_pRefImage, nullptr);
+    ASSERT_NE(m_dlg.GetDocument().GetRefImage(), nullptr);
     ASSERT_NE(m_dlg.m_pSrcImage, nullptr);
     EXPECT_EQ(m_dlg.m_pTree->currentItem(), m_dlg.m_pTree->FindItemByData(m_dlg.GetCurPhase()));
     EXPECT_EQ(pixel(101, 120), paper);
@@ -130,13 +130,13 @@ TEST_F(RefImageCommandTest, TheSessionIsOneJournalStepAndTheSideIsShownAgainWith
 
 TEST_F(RefImageCommandTest, DeletingTheShownReferenceImageLeavesTheEditorNothingToFollow) {
     Select({L"缺陷检测", L"正面", L"第一印次"});
-    ASSERT_EQ(m_dlg.m_pRefImage, Ref(1));
+    ASSERT_EQ(m_dlg.GetDocument().GetRefImage(), Ref(1));
     RunCommand([](CDlgRefImageEdit& manager) {
         manager.SelectRefRow(0);
         manager.OnRefDelete();  // the prompter answers Yes
     });
     EXPECT_EQ(Ref(1), nullptr);
-    EXPECT_EQ(m_dlg.m_pRefImage, nullptr);
+    EXPECT_EQ(m_dlg.GetDocument().GetRefImage(), nullptr);
     EXPECT_EQ(m_dlg.m_pSrcImage, nullptr);
     const std::vector<std::wstring> texts = m_prompter.Texts();
     ASSERT_GE(texts.size(), 2u);
@@ -172,12 +172,12 @@ TEST_F(RefImageCommandTest, AReferenceImageBuiltInTheSessionCutsItsSideIntoTheSc
     EXPECT_EQ(added->m_cameras.GetAtAs<CCameraRefImage>(1)->m_nX, 1200);
     ASSERT_EQ(added->m_splits.GetSize(), 1);
     // The side "反面" (whose image had no file) takes the new image and scheme, as its dialog would set them.
-    CSide* back = m_dlg.m_pModel->m_inspTypes.GetAtAs<CInspType>(0)->m_sides.FindByIDAs<CSide>(2);
+    CSide* back = m_dlg.GetDocument().GetModel()->m_inspTypes.GetAtAs<CInspType>(0)->m_sides.FindByIDAs<CSide>(2);
     ASSERT_NE(back, nullptr);
     back->m_nRefImageID = 3;
     back->m_nSplitID = 1;
     Select({L"缺陷检测", L"反面", L"第一印次"});
-    ASSERT_EQ(m_dlg.m_pRefImage, added);
+    ASSERT_EQ(m_dlg.GetDocument().GetRefImage(), added);
     EXPECT_EQ(added->m_nCols, 4);
     EXPECT_EQ(added->m_nRows, 2);
     ASSERT_NE(m_dlg.m_pSrcImage, nullptr);

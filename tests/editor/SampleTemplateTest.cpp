@@ -32,9 +32,9 @@ TEST(SampleTemplate, TreeAndFirstSideOfTheDeployedSample) {
     EXPECT_EQ(CModelTreeCtrl::GetItemDepth(side->child(0)), 3);
     EXPECT_TRUE(dlg.SelectByNames(CModelTreeCtrl::GetItemText(root->child(0)), CModelTreeCtrl::GetItemText(side),
                                   CModelTreeCtrl::GetItemText(side->child(0))));
-    ASSERT_NE(dlg.m_pRefImage, nullptr);
-    EXPECT_EQ(dlg.m_pRefImage->m_nCols, 3);
-    EXPECT_EQ(dlg.m_pRefImage->m_nRows, 2);
+    ASSERT_NE(dlg.GetDocument().GetRefImage(), nullptr);
+    EXPECT_EQ(dlg.GetDocument().GetRefImage()->m_nCols, 3);
+    EXPECT_EQ(dlg.GetDocument().GetRefImage()->m_nRows, 2);
     ASSERT_NE(dlg.m_pSrcImage, nullptr);
     EXPECT_GT(dlg.m_pSrcImage->GetWidth(), 0);
     ASSERT_NE(dlg.m_pSelPos, nullptr);

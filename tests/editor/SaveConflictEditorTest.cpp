@@ -27,8 +27,8 @@ protected:
         EditorTest::SetUp();
         ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
         AddType("甲");
-        ASSERT_TRUE(m_dlg->m_bModified);
-        m_edited = EncodeModel(*m_dlg->m_pModel);
+        ASSERT_TRUE(m_dlg->GetDocument().IsModified());
+        m_edited = EncodeModel(*m_dlg->GetDocument().GetModel());
         // Another station saves the same template meanwhile.
         CTemplateStore::SetStationName(L"工位 B");
         CModelInfo other;
@@ -86,8 +86,8 @@ TEST_F(SaveConflictTest, GoingOnEditingKeepsTheEditsAndTheDraftAndOverwritesNoth
     const std::wstring& text = m_prompter.m_messages[0].text;
     EXPECT_NE(text.find(L"工位 B"), std::wstring::npos) << WideToUtf8(text);
     EXPECT_EQ(m_prompter.m_messages[0].type & MB_TYPEMASK, MB_YESNOCANCEL);
-    EXPECT_TRUE(m_dlg->m_bModified);
-    EXPECT_EQ(EncodeModel(*m_dlg->m_pModel), m_edited);
+    EXPECT_TRUE(m_dlg->GetDocument().IsModified());
+    EXPECT_EQ(EncodeModel(*m_dlg->GetDocument().GetModel()), m_edited);
     EXPECT_EQ(EncodeModel(*Stored(m_nModelID)), m_other);  // the other station's save stands
     EXPECT_TRUE(HasDraft(m_nModelID));
     // Saving again meets the same conflict: the refusal is no one-off.
@@ -101,44 +101,44 @@ TEST_F(SaveConflictTest, ReloadingAsksFirstThenShowsTheOtherStationsVersionAndDr
     m_prompter.m_answers = {IDNO, IDNO, IDCANCEL};
     EXPECT_FALSE(m_dlg->Save());
     EXPECT_EQ(m_prompter.m_messages.size(), 3u);
-    EXPECT_EQ(EncodeModel(*m_dlg->m_pModel), m_edited);
-    EXPECT_TRUE(m_dlg->m_bModified);
+    EXPECT_EQ(EncodeModel(*m_dlg->GetDocument().GetModel()), m_edited);
+    EXPECT_TRUE(m_dlg->GetDocument().IsModified());
 
     m_prompter.Clear();
     m_prompter.m_answers = {IDNO, IDYES};
     EXPECT_FALSE(m_dlg->Save());
-    ASSERT_NE(m_dlg->m_pModel, nullptr);
-    EXPECT_EQ(m_dlg->m_pModel->m_strTitle, L"B 的版本");
-    EXPECT_EQ(EncodeModel(*m_dlg->m_pModel), m_other);
-    EXPECT_FALSE(m_dlg->m_bModified);
+    ASSERT_NE(m_dlg->GetDocument().GetModel(), nullptr);
+    EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_strTitle, L"B 的版本");
+    EXPECT_EQ(EncodeModel(*m_dlg->GetDocument().GetModel()), m_other);
+    EXPECT_FALSE(m_dlg->GetDocument().IsModified());
     EXPECT_FALSE(HasDraft(m_nModelID));
     // The reloaded version is the base of the next save, which goes through.
     AddType("乙");
     m_prompter.Clear();
     ASSERT_TRUE(m_dlg->Save());
     EXPECT_TRUE(m_prompter.m_messages.empty());
-    EXPECT_EQ(Stored(m_nModelID)->m_inspTypes.GetSize(), m_dlg->m_pModel->m_inspTypes.GetSize());
+    EXPECT_EQ(Stored(m_nModelID)->m_inspTypes.GetSize(), m_dlg->GetDocument().GetModel()->m_inspTypes.GetSize());
 }
 
 TEST_F(SaveConflictTest, SavingAsACopyMakesANewTemplateWithTheEditsAndShowsIt) {
     m_prompter.m_answers = {IDYES};
     ASSERT_TRUE(m_dlg->Save());
-    const int copyID = m_dlg->m_pModel->m_nID;
+    const int copyID = m_dlg->GetDocument().GetModel()->m_nID;
     EXPECT_NE(copyID, m_nModelID);
-    EXPECT_FALSE(m_dlg->m_bModified);
-    EXPECT_NE(m_dlg->m_pModel->m_strName.find(L"(副本)"), std::wstring::npos);
+    EXPECT_FALSE(m_dlg->GetDocument().IsModified());
+    EXPECT_NE(m_dlg->GetDocument().GetModel()->m_strName.find(L"(副本)"), std::wstring::npos);
     const auto copy = Stored(copyID);
-    EXPECT_EQ(copy->m_strName, m_dlg->m_pModel->m_strName);
-    EXPECT_EQ(EncodeModel(*copy), EncodeModel(*m_dlg->m_pModel));
+    EXPECT_EQ(copy->m_strName, m_dlg->GetDocument().GetModel()->m_strName);
+    EXPECT_EQ(EncodeModel(*copy), EncodeModel(*m_dlg->GetDocument().GetModel()));
     EXPECT_EQ(EncodeModel(*Stored(m_nModelID)), m_other);  // the original keeps the other station's version
     EXPECT_FALSE(HasDraft(m_nModelID));
-    EXPECT_EQ(CModelTreeCtrl::GetItemText(m_dlg->m_pTree->topLevelItem(0)), m_dlg->m_pModel->m_strTitle);
+    EXPECT_EQ(CModelTreeCtrl::GetItemText(m_dlg->m_pTree->topLevelItem(0)), m_dlg->GetDocument().GetModel()->m_strTitle);
     // Further saves go to the copy, without conflict.
     AddType("丙");
     m_prompter.Clear();
     ASSERT_TRUE(m_dlg->Save());
     EXPECT_TRUE(m_prompter.m_messages.empty());
-    EXPECT_EQ(Stored(copyID)->m_inspTypes.GetSize(), m_dlg->m_pModel->m_inspTypes.GetSize());
+    EXPECT_EQ(Stored(copyID)->m_inspTypes.GetSize(), m_dlg->GetDocument().GetModel()->m_inspTypes.GetSize());
 
     QDir().mkpath(QStringLiteral(ZRK_SCREENSHOT_DIR));
     m_dlg->grab().save(QStringLiteral(ZRK_SCREENSHOT_DIR "save_conflict_copy.png"));
@@ -167,7 +167,7 @@ TEST_F(SaveConflictTest, SaveAndLoadWhoseReloadFailsSaysSoAndKeepsTheEditorOpen)
     m_dlg->SetCallbacks(nullptr, nullptr, nullptr, &RecordLoaded);
     m_prompter.m_answers = {IDNO, IDYES};  // reload the other version, confirmed
     m_dlg->OnSaveAndLoad();
-    EXPECT_EQ(m_dlg->m_pModel, nullptr);
+    EXPECT_EQ(m_dlg->GetDocument().GetModel(), nullptr);
     bool told = false;
     for (const std::wstring& text : m_prompter.Texts())
         told = told || text.find(L"模板数据读取失败!") != std::wstring::npos;
@@ -179,8 +179,8 @@ TEST_F(SaveConflictTest, SaveAndLoadWhoseReloadFailsSaysSoAndKeepsTheEditorOpen)
     ASSERT_TRUE(model->Save()) << WideToUtf8(model->GetLastError());
     m_prompter.Clear();
     ASSERT_TRUE(m_dlg->OpenByID(m_nModelID));
-    ASSERT_NE(m_dlg->m_pModel, nullptr);
-    EXPECT_EQ(m_dlg->m_pModel->m_strTitle, L"样张模板");
+    ASSERT_NE(m_dlg->GetDocument().GetModel(), nullptr);
+    EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_strTitle, L"样张模板");
 }
 
 TEST_F(SaveConflictTest, SaveAndLoadIntoACopyTellsTheHostOnce) {

@@ -141,9 +141,9 @@ protected:
     }
     CPhase* Phase() const { return m_dlg->GetCurPhase(); }
     CSide* Side() const { return m_dlg->GetCurSide(); }
-    CRefImage& Ref() const { return *m_dlg->m_pRefImage; }
+    CRefImage& Ref() const { return *m_dlg->GetDocument().GetRefImage(); }
     CMaskArea* Area(int id) const { return Phase()->m_areas.FindByIDAs<CMaskArea>(id); }
-    std::string Encoded() const { return EncodeModel(*m_dlg->m_pModel); }
+    std::string Encoded() const { return EncodeModel(*m_dlg->GetDocument().GetModel()); }
     const uint8_t* DisplayPixel(int x, int y) const {
         return m_dlg->m_pDispBuffer->GetMat().ptr<uint8_t>(y) + x * m_dlg->m_pDispBuffer->GetBytesPerPixel();
     }
@@ -271,7 +271,7 @@ TEST_F(SelectToolsTest, LockedShapeIsPickedAndToggledButNeverDraggedOrNudged) {
     DoubleClick(50, 50, Qt::RightButton);
     EXPECT_TRUE(area->m_bLocked);
     EXPECT_EQ(m_dlg->GetJournal().GetUndoLabel(), L"锁定");
-    EXPECT_TRUE(m_dlg->m_bModified);
+    EXPECT_TRUE(m_dlg->GetDocument().IsModified());
     const std::vector<CPoint> before = Points(*area);
     Drag(50, 50, 90, 90);
     EXPECT_EQ(Points(*area), before);

@@ -69,7 +69,7 @@ protected:
         m_vfs.Clear();
         m_dlg.reset();
     }
-    int Types() const { return m_dlg->m_pModel->m_inspTypes.GetSize(); }
+    int Types() const { return m_dlg->GetDocument().GetModel()->m_inspTypes.GetSize(); }
 
     CFaultVfs m_vfs;
     std::string m_saved;
@@ -87,7 +87,7 @@ TEST_F(FaultyStoreTest, AFailedSaveSaysWhyKeepsTheEditsAndTheSavedVersionAndTheN
     for (const Case& c : cases) {
         SCOPED_TRACE(WideToUtf8(c.reason));
         AddType(added++ % 2 ? "甲" : "乙");
-        const std::string edited = EncodeModel(*m_dlg->m_pModel);
+        const std::string edited = EncodeModel(*m_dlg->GetDocument().GetModel());
         m_prompter.Clear();
         m_vfs.FailAt(1, c.fault, c.sticky);
         EXPECT_FALSE(m_dlg->Save());
@@ -97,8 +97,8 @@ TEST_F(FaultyStoreTest, AFailedSaveSaysWhyKeepsTheEditsAndTheSavedVersionAndTheN
         EXPECT_TRUE(Contains(texts, StoreFailureReason(c.fault == CFaultVfs::Fault::DiskFull
                                                            ? StoreFailure::DiskFull
                                                            : StoreFailure::IoError)));
-        EXPECT_TRUE(m_dlg->m_bModified);
-        EXPECT_EQ(EncodeModel(*m_dlg->m_pModel), edited);  // the template in the editor is untouched
+        EXPECT_TRUE(m_dlg->GetDocument().IsModified());
+        EXPECT_EQ(EncodeModel(*m_dlg->GetDocument().GetModel()), edited);  // the template in the editor is untouched
 
         // Editing goes on under the fault (the draft write fails and is said once at most).
         const int before = Types();
@@ -112,9 +112,9 @@ TEST_F(FaultyStoreTest, AFailedSaveSaysWhyKeepsTheEditsAndTheSavedVersionAndTheN
         m_prompter.Clear();
         ASSERT_TRUE(m_dlg->Save());
         EXPECT_FALSE(Contains(m_prompter.Texts(), L"没有保存成功"));
-        EXPECT_FALSE(m_dlg->m_bModified);
+        EXPECT_FALSE(m_dlg->GetDocument().IsModified());
         m_saved = Saved(m_nModelID);
-        EXPECT_EQ(m_saved, EncodeModel(*m_dlg->m_pModel));
+        EXPECT_EQ(m_saved, EncodeModel(*m_dlg->GetDocument().GetModel()));
     }
 }
 
@@ -137,7 +137,7 @@ TEST_F(FaultyStoreTest, AFailingDraftWriteIsSaidOnceWithItsReasonAndDraftsResume
     CModelStamp base;
     ASSERT_TRUE(store.LoadDraft(m_nModelID, draft, found, base));
     ASSERT_TRUE(found);
-    EXPECT_EQ(draft, EncodeModel(*m_dlg->m_pModel));
+    EXPECT_EQ(draft, EncodeModel(*m_dlg->GetDocument().GetModel()));
 }
 
 TEST_F(FaultyStoreTest, ASaveWhileAnotherStationHoldsTheStoreWaitsThenSaysSoAndSucceedsLater) {
@@ -167,7 +167,7 @@ TEST_F(FaultyStoreTest, ASaveWhileAnotherStationHoldsTheStoreWaitsThenSaysSoAndS
     m_prompter.Clear();
     EXPECT_FALSE(m_dlg->Save());
     EXPECT_TRUE(Contains(m_prompter.Texts(), StoreFailureReason(StoreFailure::Busy)));
-    EXPECT_TRUE(m_dlg->m_bModified);
+    EXPECT_TRUE(m_dlg->GetDocument().IsModified());
     c = 'R';
     ASSERT_EQ(write(down[1], &c, 1), 1);
     int status = 0;
@@ -177,7 +177,7 @@ TEST_F(FaultyStoreTest, ASaveWhileAnotherStationHoldsTheStoreWaitsThenSaysSoAndS
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(Saved(m_nModelID), m_saved);
     EXPECT_TRUE(m_dlg->Save());
-    EXPECT_EQ(Saved(m_nModelID), EncodeModel(*m_dlg->m_pModel));
+    EXPECT_EQ(Saved(m_nModelID), EncodeModel(*m_dlg->GetDocument().GetModel()));
     CTemplateStore::SetBusyTimeout(oldTimeout);
 }
 

@@ -62,7 +62,7 @@ protected:
         return shown;
     }
     CPhase* Phase(int type, int side, int phase) const {
-        auto* t = m_dlg->m_pModel->m_inspTypes.GetAtAs<CInspType>(type);
+        auto* t = m_dlg->GetDocument().GetModel()->m_inspTypes.GetAtAs<CInspType>(type);
         auto* s = t ? t->m_sides.GetAtAs<CSide>(side) : nullptr;
         return s ? s->m_phases.GetAtAs<CPhase>(phase) : nullptr;
     }
@@ -70,9 +70,9 @@ protected:
 } // namespace
 
 TEST_F(TreeCommandsTest, EachDepthShowsItsSubmenuAndARightClickCountsAsAChange) {
-    EXPECT_FALSE(m_dlg->m_bModified);
+    EXPECT_FALSE(m_dlg->GetDocument().IsModified());
     ShownMenu root = RightClick(0);
-    EXPECT_TRUE(m_dlg->m_bModified);  // even without a command
+    EXPECT_TRUE(m_dlg->GetDocument().IsModified());  // even without a command
     EXPECT_EQ(root.texts, QStringList({"增加检测类型"}));
     EXPECT_EQ(root.commands, std::vector<int>({32772}));
     Select({L"缺陷检测"});
@@ -113,7 +113,7 @@ TEST_F(TreeCommandsTest, WithoutAModelNoMenuAndNoChange) {
     });
     emit dlg.m_pTree->customContextMenuRequested(QPoint(5, 5));
     EXPECT_EQ(shown, 0);
-    EXPECT_FALSE(dlg.m_bModified);
+    EXPECT_FALSE(dlg.GetDocument().IsModified());
 }
 
 TEST(TreeMenu, TextsComeFromThePacksPopUpNodeByPosition) {
@@ -145,25 +145,25 @@ TEST_F(TreeCommandsTest, DeletingAPhaseAsksOnceRemovesItAndStaysOnItsSide) {
     RightClick(zrkid::ID_DELETE_PHASE);
     EXPECT_EQ(m_prompter.Texts(), std::vector<std::wstring>({L"确定要删除第二印次吗?"}));
     EXPECT_NE(Item({L"缺陷检测", L"正面", L"第二印次"}), nullptr);  // "no" deletes nothing
-    m_dlg->m_bModified = false;
+    m_dlg->GetDocument().SetModified(false);
     m_prompter.m_answers = {IDYES};
     RightClick(zrkid::ID_DELETE_PHASE);
     EXPECT_EQ(Item({L"缺陷检测", L"正面", L"第二印次"}), nullptr);
-    auto* front = m_dlg->m_pModel->m_inspTypes.GetAtAs<CInspType>(0)->m_sides.GetAtAs<CSide>(0);
+    auto* front = m_dlg->GetDocument().GetModel()->m_inspTypes.GetAtAs<CInspType>(0)->m_sides.GetAtAs<CSide>(0);
     EXPECT_EQ(front->m_phases.FindByID(2), nullptr);
     EXPECT_EQ(front->m_phases.GetSize(), 2);  // the phase of the missing type stays
-    EXPECT_TRUE(m_dlg->m_bModified);
+    EXPECT_TRUE(m_dlg->GetDocument().IsModified());
     // The operator's place: the side the phase was under, with its image still shown.
     EXPECT_EQ(m_dlg->m_pTree->currentItem(), Item({L"缺陷检测", L"正面"}));
-    EXPECT_NE(m_dlg->m_pRefImage, nullptr);
+    EXPECT_NE(m_dlg->GetDocument().GetRefImage(), nullptr);
 }
 
 TEST_F(TreeCommandsTest, DeletingATypeWithSidesAndPhasesGoesWhole) {
     Select({L"缺陷检测"});
     m_prompter.m_answers = {IDYES};
     RightClick(zrkid::ID_DELETE_TYPE);
-    ASSERT_EQ(m_dlg->m_pModel->m_inspTypes.GetSize(), 1);
-    EXPECT_EQ(m_dlg->m_pModel->m_inspTypes.GetAt(0)->GetName(), L"尺寸定位");
+    ASSERT_EQ(m_dlg->GetDocument().GetModel()->m_inspTypes.GetSize(), 1);
+    EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_inspTypes.GetAt(0)->GetName(), L"尺寸定位");
     EXPECT_EQ(m_dlg->m_pTree->currentItem(), m_dlg->m_pTree->topLevelItem(0));
     EXPECT_EQ(m_dlg->m_pTree->topLevelItem(0)->childCount(), 1);
     // The last type too.
@@ -171,9 +171,9 @@ TEST_F(TreeCommandsTest, DeletingATypeWithSidesAndPhasesGoesWhole) {
     Select({L"尺寸定位"});
     m_prompter.m_answers = {IDYES};
     RightClick(zrkid::ID_DELETE_TYPE);
-    EXPECT_EQ(m_dlg->m_pModel->m_inspTypes.GetSize(), 0);
+    EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_inspTypes.GetSize(), 0);
     EXPECT_EQ(m_dlg->m_pTree->topLevelItem(0)->childCount(), 0);
-    EXPECT_EQ(m_dlg->m_pRefImage, nullptr);
+    EXPECT_EQ(m_dlg->GetDocument().GetRefImage(), nullptr);
     EXPECT_EQ(m_dlg->GetCurSide(), nullptr);
 }
 
@@ -185,15 +185,15 @@ TEST_F(TreeCommandsTest, TheDeleteKeyAsksAndTheModelRootIsRefused) {
     EXPECT_EQ(m_prompter.Texts()[0], L"确定要删除正面吗?");
     EXPECT_EQ(m_prompter.m_messages[0].type & MB_TYPEMASK, MB_YESNOCANCEL);
     EXPECT_NE(Item({L"缺陷检测", L"正面"}), nullptr);
-    EXPECT_FALSE(m_dlg->m_bModified);
+    EXPECT_FALSE(m_dlg->GetDocument().IsModified());
     Select({});
     m_prompter.m_answers = {IDYES};
     QTest::keyClick(m_dlg->m_pTree, Qt::Key_Delete);
     ASSERT_EQ(m_prompter.Texts().size(), 3u);
     EXPECT_EQ(m_prompter.Texts()[1], L"确定要删除样张模板吗?");
     EXPECT_EQ(m_prompter.Texts()[2], L"不能删除模板!");
-    EXPECT_EQ(m_dlg->m_pModel->m_inspTypes.GetSize(), 2);
-    EXPECT_TRUE(m_dlg->m_bModified);  // still counts as a change
+    EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_inspTypes.GetSize(), 2);
+    EXPECT_TRUE(m_dlg->GetDocument().IsModified());  // still counts as a change
 }
 
 TEST_F(TreeCommandsTest, GeneratingNotesGivesOnePerSmallSheetInRowMajorOrder) {
@@ -216,7 +216,7 @@ TEST_F(TreeCommandsTest, GeneratingNotesGivesOnePerSmallSheetInRowMajorOrder) {
 
 TEST_F(TreeCommandsTest, GeneratingNotesWithoutAReferenceImageDoesNothing) {
     Select({L"缺陷检测", L"反面", L"第一印次"});  // its image file is missing
-    ASSERT_EQ(m_dlg->m_pRefImage, nullptr);
+    ASSERT_EQ(m_dlg->GetDocument().GetRefImage(), nullptr);
     CPhase* phase = Phase(0, 1, 0);
     const int before = phase->m_notes.GetSize();
     m_prompter.Clear();
@@ -254,11 +254,11 @@ TEST_F(TreeCommandsTest, AddingATypeTakesTheNextIdentifierAndCancelLeavesNothing
         ScopedModalHandler cancel(NameType("白费", "2"));
         RightClick(zrkid::ID_ADD_TYPE);
     }
-    EXPECT_EQ(m_dlg->m_pModel->m_inspTypes.GetSize(), 2);
+    EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_inspTypes.GetSize(), 2);
     ScopedModalHandler name(NameType("新类型"));
     RightClick(zrkid::ID_ADD_TYPE);
-    ASSERT_EQ(m_dlg->m_pModel->m_inspTypes.GetSize(), 3);
-    CIDItem* added = m_dlg->m_pModel->m_inspTypes.GetAt(2);
+    ASSERT_EQ(m_dlg->GetDocument().GetModel()->m_inspTypes.GetSize(), 3);
+    CIDItem* added = m_dlg->GetDocument().GetModel()->m_inspTypes.GetAt(2);
     EXPECT_EQ(added->GetName(), L"新类型");
     EXPECT_EQ(added->m_nID, 3);
     EXPECT_EQ(m_dlg->m_pTree->currentItem(), Item({L"新类型"}));  // shown and selected
@@ -274,7 +274,7 @@ TEST_F(TreeCommandsTest, AddingASideAndAPhaseUnderTheSizeType) {
         return dialog.result();
     });
     RightClick(zrkid::ID_ADD_SIDE);
-    auto* sizeType = m_dlg->m_pModel->m_inspTypes.GetAtAs<CInspType>(1);
+    auto* sizeType = m_dlg->GetDocument().GetModel()->m_inspTypes.GetAtAs<CInspType>(1);
     ASSERT_EQ(sizeType->m_sides.GetSize(), 2);
     auto* back = sizeType->m_sides.GetAtAs<CSide>(1);
     EXPECT_EQ(back->m_nID, 2);
@@ -300,16 +300,16 @@ TEST_F(TreeCommandsTest, AddingASideAndAPhaseUnderTheSizeType) {
 
 TEST_F(TreeCommandsTest, APhaseWhoseTypeIsMissingIsInsertedButNotShown) {
     Select({L"尺寸定位", L"正面"});
-    m_dlg->m_pModel->m_phaseTypes.Add(new CPhaseType);  // a third phase type, id 3, then removed below
+    m_dlg->GetDocument().GetModel()->m_phaseTypes.Add(new CPhaseType);  // a third phase type, id 3, then removed below
     ScopedModalHandler phase([this](QDialog& dialog) {
         auto* combo = dialog.findChild<QComboBox*>("phaseType");
         combo->setCurrentIndex(combo->count() - 1);
         Press(dialog, "1");
-        m_dlg->m_pModel->m_phaseTypes.RemoveByID(3);  // gone from the catalogue before the tree is rebuilt
+        m_dlg->GetDocument().GetModel()->m_phaseTypes.RemoveByID(3);  // gone from the catalogue before the tree is rebuilt
         return dialog.result();
     });
     RightClick(zrkid::ID_ADD_PHASE);
-    auto* side = m_dlg->m_pModel->m_inspTypes.GetAtAs<CInspType>(1)->m_sides.GetAtAs<CSide>(0);
+    auto* side = m_dlg->GetDocument().GetModel()->m_inspTypes.GetAtAs<CInspType>(1)->m_sides.GetAtAs<CSide>(0);
     ASSERT_EQ(side->m_phases.GetSize(), 2);
     EXPECT_EQ(side->m_phases.GetAt(1)->m_nID, 3);
     EXPECT_EQ(Item({L"尺寸定位", L"正面"})->childCount(), 1);
@@ -322,10 +322,10 @@ TEST_F(TreeCommandsTest, EditingATypeRenamesItInPlaceAndCancelChangesNothing) {
         ScopedModalHandler cancel(NameType("不要", "2"));
         RightClick(zrkid::ID_EDIT_TYPE);
     }
-    EXPECT_EQ(m_dlg->m_pModel->m_inspTypes.GetAt(1)->GetName(), L"尺寸定位");
+    EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_inspTypes.GetAt(1)->GetName(), L"尺寸定位");
     ScopedModalHandler rename(NameType("尺寸"));
     RightClick(zrkid::ID_EDIT_TYPE);
-    EXPECT_EQ(m_dlg->m_pModel->m_inspTypes.GetAt(1)->GetName(), L"尺寸");
+    EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_inspTypes.GetAt(1)->GetName(), L"尺寸");
     EXPECT_EQ(m_dlg->m_pTree->currentItem(), Item({L"尺寸"}));
 }
 
@@ -339,7 +339,7 @@ TEST_F(TreeCommandsTest, CataloguesOpenFromTheToolbarAndCountAsAChange) {
         return dialog.result();
     });
     EXPECT_TRUE(m_dlg->OnCommand(zrkid::ID_PHASE_TYPES));
-    EXPECT_TRUE(m_dlg->m_bModified);
+    EXPECT_TRUE(m_dlg->GetDocument().IsModified());
     EXPECT_TRUE(m_dlg->OnCommand(zrkid::ID_CUSTOM_TYPES));
     EXPECT_EQ(opened, 2);
     EXPECT_EQ(titles, QStringLiteral("CDlgPhaseParaEdit CDlgCustomParaTypeList "));
@@ -374,11 +374,11 @@ TEST(CatalogueEditorsSwitch, TheConfigurationKeyEnablesTheDisabledEditors) {
             return dialog.result();
         });
         EXPECT_TRUE(dlg.OnCommand(zrkid::ID_SIDE_TYPES));
-        EXPECT_TRUE(dlg.m_bModified);
+        EXPECT_TRUE(dlg.GetDocument().IsModified());
         EXPECT_TRUE(dlg.OnCommand(zrkid::ID_MASK_COEFF_TYPES));
-        dlg.m_bModified = false;
+        dlg.GetDocument().SetModified(false);
         EXPECT_TRUE(dlg.OnCommand(zrkid::ID_REF_IMAGES));
-        EXPECT_TRUE(dlg.m_bModified);
+        EXPECT_TRUE(dlg.GetDocument().IsModified());
         EXPECT_EQ(opened, (std::vector<std::string>{"CDlgSideParaEdit", "CDlgMaskCoeffParaEdit", "CDlgRefImageEdit"}));
     }
 }
@@ -387,7 +387,7 @@ TEST_F(TreeCommandsTest, HighAndLowCustomParametersOpenTheNamedCustomType) {
     auto* custom = new CCustomParaType;
     custom->m_nID = 7;
     custom->m_strName = L"正面-第一印次-高";
-    m_dlg->m_pModel->m_customParaTypes.Add(custom);
+    m_dlg->GetDocument().GetModel()->m_customParaTypes.Add(custom);
     CPhase* phase = Phase(0, 0, 0);
     phase->m_strParameters = L"[检测力度结构_高]\r\nvalue=7\r\n[END]\r\n[检测力度结构_低]\r\nvalue=99\r\n[END]\r\n";
     Select({L"缺陷检测", L"正面", L"第一印次"});
@@ -458,7 +458,7 @@ TEST(TreeCommandsSession, BuildEditGenerateDeleteSaveAndReload) {
     }
     ASSERT_NE(item({L"套印检测", L"正面", L"印次1"}), nullptr);
     EXPECT_EQ(dlg.m_pTree->currentItem(), item({L"套印检测", L"正面", L"印次1"}));
-    auto* type = dlg.m_pModel->m_inspTypes.GetAtAs<CInspType>(2);
+    auto* type = dlg.GetDocument().GetModel()->m_inspTypes.GetAtAs<CInspType>(2);
     auto* phase = type->m_sides.GetAtAs<CSide>(0)->m_phases.GetAtAs<CPhase>(0);
     EXPECT_EQ(phase->m_notes.GetSize(), 6);  // generated on selection: the sample's sheet is 3 x 2
     {
@@ -475,7 +475,7 @@ TEST(TreeCommandsSession, BuildEditGenerateDeleteSaveAndReload) {
     command(zrkid::ID_DELETE_PHASE);
     EXPECT_EQ(item({L"套印", L"正面", L"印次1"}), nullptr);
     EXPECT_TRUE(dlg.OnCommand(zrkid::ID_SAVE));
-    EXPECT_FALSE(dlg.m_bModified);
+    EXPECT_FALSE(dlg.GetDocument().IsModified());
 
     // The store holds exactly what was done, and a new activation shows it.
     CModelInfo stored;

@@ -40,9 +40,9 @@ protected:
 } // namespace
 
 TEST_F(EditorSaveTest, SaveReleasesTheTitleAndClearsTheModifiedFlag) {
-    m_dlg->m_bModified = true;
+    m_dlg->GetDocument().SetModified(true);
     EXPECT_TRUE(m_dlg->Save());
-    EXPECT_FALSE(m_dlg->m_bModified);
+    EXPECT_FALSE(m_dlg->GetDocument().IsModified());
     EXPECT_EQ(m_deploy.ReleasedTitles(), "样张模板\n");
     EXPECT_EQ(CWaitCursor::GetDepth(), 0);
     EXPECT_TRUE(m_prompter.Texts().empty());
@@ -62,12 +62,12 @@ TEST_F(EditorSaveTest, SaveAndLoadNotifiesTheHostWithTheNameAndCloses) {
 TEST_F(EditorSaveTest, MissingReleaseEntryShows1027AndEndsTheWaitCursor) {
     CDynamicLibrary& release = CGlobalPara::Get().m_hReleaseModel;
     ASSERT_TRUE(release.Load(m_deploy.Dir().Folder() + L"libNewWizardDLL.so"));  // a library without it
-    m_dlg->m_bModified = true;
+    m_dlg->GetDocument().SetModified(true);
     EXPECT_FALSE(m_dlg->Save());
     release.Load(m_deploy.Dir().Folder() + L"libReleaseModelDLL.so");
     ASSERT_EQ(m_prompter.Texts().size(), 1u);
     EXPECT_EQ(m_prompter.Texts()[0], L"1027");
-    EXPECT_TRUE(m_dlg->m_bModified);
+    EXPECT_TRUE(m_dlg->GetDocument().IsModified());
     EXPECT_EQ(CWaitCursor::GetDepth(), 0);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
@@ -94,7 +94,7 @@ TEST_F(EditorSaveTest, ReopenedOnTheSameSideTheChooserComesBack) {
     // the small sheets must stay choosable.
     m_dlg->show();
     Select({L"缺陷检测", L"正面"});
-    ASSERT_NE(m_dlg->m_pRefImage, nullptr);
+    ASSERT_NE(m_dlg->GetDocument().GetRefImage(), nullptr);
     ASSERT_NE(m_dlg->m_pSelPos, nullptr);
     EXPECT_TRUE(m_dlg->m_pSelPos->isVisible());
     EXPECT_EQ(m_dlg->m_pSelPos->m_nCols, 3);
@@ -102,14 +102,14 @@ TEST_F(EditorSaveTest, ReopenedOnTheSameSideTheChooserComesBack) {
 
 TEST_F(EditorSaveTest, ExitOfAModifiedTemplateAsksAndCancelKeepsItOpen) {
     Select({L"缺陷检测", L"正面", L"第一印次"});
-    m_dlg->m_bModified = true;
+    m_dlg->GetDocument().SetModified(true);
     m_prompter.m_answers = {IDCANCEL};
     EXPECT_FALSE(m_dlg->Exit());
     ASSERT_EQ(m_prompter.Texts().size(), 1u);
     EXPECT_EQ(m_prompter.Texts()[0], L"模板数据已经被修改，是否保存修改?");
     EXPECT_EQ(m_prompter.m_messages[0].type & MB_TYPEMASK, MB_YESNOCANCEL);
     EXPECT_TRUE(m_dlg->isVisible());
-    EXPECT_TRUE(m_dlg->m_bModified);
+    EXPECT_TRUE(m_dlg->GetDocument().IsModified());
     EXPECT_NE(m_dlg->m_pSelPos, nullptr);
     EXPECT_FALSE(ProfileHasSelection());
     m_prompter.m_answers = {IDNO};
@@ -121,34 +121,34 @@ TEST_F(EditorSaveTest, ExitAnsweredYesWhoseSaveFailsStaysOpen) {
     // A model the store refuses (identifier 0) handed over by the host.
     std::unique_ptr<CModelInfo> model = EditorDeployment::MakeSampleModel(0, L"坏", L"坏模板");
     ASSERT_TRUE(m_dlg->ActivateByHost(nullptr, model.get()));
-    m_dlg->m_bModified = true;
+    m_dlg->GetDocument().SetModified(true);
     m_prompter.m_answers = {IDYES};
     EXPECT_FALSE(m_dlg->Exit());
     ASSERT_EQ(m_prompter.Texts().size(), 2u);
     EXPECT_EQ(m_prompter.Texts()[1], L"没有保存成功,请重新保存一次!");
     EXPECT_TRUE(m_dlg->isVisible());
-    EXPECT_TRUE(m_dlg->m_bModified);
+    EXPECT_TRUE(m_dlg->GetDocument().IsModified());
     EXPECT_EQ(CWaitCursor::GetDepth(), 0);
-    m_dlg->m_bModified = false;
+    m_dlg->GetDocument().SetModified(false);
 }
 
 TEST_F(EditorSaveTest, SwitchingModelsWithUnsavedEditsAsksFirst) {
     int other = m_deploy.AddSampleModel(L"第二", L"第二模板");
-    m_dlg->m_bModified = true;
+    m_dlg->GetDocument().SetModified(true);
     m_prompter.m_answers = {IDYES};
     ASSERT_TRUE(m_dlg->ActivateByID(other));
     ASSERT_EQ(m_prompter.Texts().size(), 1u);
     EXPECT_EQ(m_prompter.Texts()[0], L"模板数据已经被修改，是否保存修改?");
     EXPECT_EQ(m_prompter.m_messages[0].type & MB_TYPEMASK, MB_YESNO);
     EXPECT_EQ(m_deploy.ReleasedTitles(), "样张模板\n");  // saved before switching
-    EXPECT_EQ(m_dlg->m_pModel->m_nID, other);
-    EXPECT_FALSE(m_dlg->m_bModified);
+    EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_nID, other);
+    EXPECT_FALSE(m_dlg->GetDocument().IsModified());
     // Answered no: the switch goes on without saving.
-    m_dlg->m_bModified = true;
+    m_dlg->GetDocument().SetModified(true);
     m_prompter.m_answers = {IDNO};
     ASSERT_TRUE(m_dlg->OpenByID(m_nModelID));
     EXPECT_EQ(m_prompter.Texts().size(), 2u);
-    EXPECT_EQ(m_dlg->m_pModel->m_nID, m_nModelID);
+    EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_nID, m_nModelID);
     EXPECT_EQ(m_deploy.ReleasedTitles(), "样张模板\n");
 }
 
@@ -156,35 +156,35 @@ TEST_F(EditorSaveTest, SwitchingToHostObjectsAsksAndAFailedSaveKeepsTheEdits) {
     // The active model is one the store refuses, so "yes" cannot save it: the switch must not drop it.
     std::unique_ptr<CModelInfo> bad = EditorDeployment::MakeSampleModel(0, L"坏", L"坏模板");
     ASSERT_TRUE(m_dlg->ActivateByHost(nullptr, bad.get()));
-    m_dlg->m_bModified = true;
+    m_dlg->GetDocument().SetModified(true);
     std::unique_ptr<CModelInfo> other = EditorDeployment::MakeSampleModel(78, L"宿主", L"宿主模板");
     m_prompter.m_answers = {IDYES};
     EXPECT_FALSE(m_dlg->ActivateByHost(nullptr, other.get()));
     ASSERT_EQ(m_prompter.Texts().size(), 2u);
     EXPECT_EQ(m_prompter.Texts()[0], L"模板数据已经被修改，是否保存修改?");
     EXPECT_EQ(m_prompter.Texts()[1], L"没有保存成功,请重新保存一次!");
-    EXPECT_EQ(m_dlg->m_pModel, bad.get());
-    EXPECT_TRUE(m_dlg->m_bModified);
+    EXPECT_EQ(m_dlg->GetDocument().GetModel(), bad.get());
+    EXPECT_TRUE(m_dlg->GetDocument().IsModified());
     EXPECT_EQ(CModelTreeCtrl::GetItemText(m_dlg->m_pTree->topLevelItem(0)), L"坏模板");
     // Answered no: the host's objects are taken without saving.
     m_prompter.m_answers = {IDNO};
     EXPECT_TRUE(m_dlg->ActivateByHost(nullptr, other.get()));
-    EXPECT_EQ(m_dlg->m_pModel, other.get());
-    EXPECT_FALSE(m_dlg->m_bModified);
+    EXPECT_EQ(m_dlg->GetDocument().GetModel(), other.get());
+    EXPECT_FALSE(m_dlg->GetDocument().IsModified());
     EXPECT_EQ(m_prompter.Texts().size(), 3u);
     m_dlg.reset();  // before the host's objects go
 }
 
 TEST_F(EditorSaveTest, HostCallbacksBelowOneDoNothing) {
     Select({L"缺陷检测", L"正面", L"第一印次"});
-    CModelInfo* before = m_dlg->m_pModel;
+    CModelInfo* before = m_dlg->GetDocument().GetModel();
     for (int result : {0, -1, -5}) {
         g_nCallbackResult = result;
         for (int command : {zrkid::ID_NEW_MODEL, zrkid::ID_OPEN_MODEL, zrkid::ID_COPY_MODEL})
             EXPECT_TRUE(m_dlg->OnCommand(command));
     }
     EXPECT_EQ(g_nCallbackCalls, 9);
-    EXPECT_EQ(m_dlg->m_pModel, before);
+    EXPECT_EQ(m_dlg->GetDocument().GetModel(), before);
     EXPECT_EQ(m_dlg->m_pTree->currentItem(), Item({L"缺陷检测", L"正面", L"第一印次"}));
     EXPECT_TRUE(g_loadedNames.empty());
     EXPECT_TRUE(m_prompter.Texts().empty());
@@ -194,7 +194,7 @@ TEST_F(EditorSaveTest, HostCallbacksBelowOneDoNothing) {
 TEST_F(EditorSaveTest, HostCallbackResultOpensThatModelAndReportsItsName) {
     g_nCallbackResult = m_deploy.AddSampleModel(L"新样张", L"新样张模板");
     EXPECT_TRUE(m_dlg->OnCommand(zrkid::ID_COPY_MODEL));
-    EXPECT_EQ(m_dlg->m_pModel->m_nID, g_nCallbackResult);
+    EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_nID, g_nCallbackResult);
     ASSERT_EQ(g_loadedNames.size(), 1u);
     EXPECT_EQ(g_loadedNames[0], L"新样张");
     EXPECT_EQ(CModelTreeCtrl::GetItemText(m_dlg->m_pTree->topLevelItem(0)), L"新样张模板");
@@ -202,9 +202,9 @@ TEST_F(EditorSaveTest, HostCallbackResultOpensThatModelAndReportsItsName) {
 }
 
 TEST_F(EditorSaveTest, OpeningBelowOneFailsAndKeepsTheModel) {
-    CModelInfo* before = m_dlg->m_pModel;
+    CModelInfo* before = m_dlg->GetDocument().GetModel();
     EXPECT_FALSE(m_dlg->OpenByID(0));
-    EXPECT_EQ(m_dlg->m_pModel, before);
+    EXPECT_EQ(m_dlg->GetDocument().GetModel(), before);
     EXPECT_EQ(m_dlg->m_pTree->topLevelItemCount(), 1);
 }
 
@@ -214,8 +214,8 @@ TEST_F(EditorSaveTest, HostObjectsAreKeptNotOwnedAndANullModelIsRefused) {
     EXPECT_FALSE(m_dlg->ActivateByHost(&sysPara, nullptr));
     EXPECT_EQ(CModelTreeCtrl::GetItemText(m_dlg->m_pTree->topLevelItem(0)), L"样张模板");
     ASSERT_TRUE(m_dlg->ActivateByHost(&sysPara, model.get()));
-    EXPECT_EQ(m_dlg->m_pModel, model.get());
-    EXPECT_EQ(m_dlg->m_pSysPara, &sysPara);
+    EXPECT_EQ(m_dlg->GetDocument().GetModel(), model.get());
+    EXPECT_EQ(m_dlg->GetDocument().GetSysPara(), &sysPara);
     EXPECT_EQ(CModelTreeCtrl::GetItemText(m_dlg->m_pTree->topLevelItem(0)), L"宿主模板");
     m_dlg.reset();  // the dialog must not delete the host's objects
     EXPECT_EQ(model->m_strName, L"宿主");
@@ -233,7 +233,7 @@ TEST(EditorLibrary, ActivationWithoutTheDataLibraryFailsAndSaysSoOnce) {
     ASSERT_EQ(prompter.Texts().size(), 1u);
     EXPECT_EQ(prompter.Texts()[0],
               L"调用失败，可能是加载 DataStruct.dll 失败或者没有找到 CreateDllInstance() 接口函数！");
-    EXPECT_EQ(dlg.m_pModel, nullptr);
+    EXPECT_EQ(dlg.GetDocument().GetModel(), nullptr);
 }
 
 TEST_F(EditorSaveTest, ModelWhoseDataCannotBeReadIsNotShownAndNotSavedOver) {
@@ -245,7 +245,7 @@ TEST_F(EditorSaveTest, ModelWhoseDataCannotBeReadIsNotShownAndNotSavedOver) {
     }
     m_prompter.Clear();
     EXPECT_FALSE(m_dlg->ActivateByID(damaged));
-    EXPECT_EQ(m_dlg->m_pModel, nullptr);
+    EXPECT_EQ(m_dlg->GetDocument().GetModel(), nullptr);
     ASSERT_EQ(m_prompter.Texts().size(), 1u);
     EXPECT_EQ(m_prompter.Texts()[0].rfind(L"模板数据读取失败!", 0), 0u);
     EXPECT_FALSE(m_dlg->Save());
@@ -259,12 +259,12 @@ TEST_F(EditorSaveTest, ModelWhoseDataCannotBeReadIsNotShownAndNotSavedOver) {
     EXPECT_EQ(data, std::string("\x01garbage", 8));
     // A good model opens again afterwards.
     EXPECT_TRUE(m_dlg->ActivateByID(m_nModelID));
-    EXPECT_NE(m_dlg->m_pModel, nullptr);
+    EXPECT_NE(m_dlg->GetDocument().GetModel(), nullptr);
 }
 
 TEST_F(EditorSaveTest, EditsDeclinedAtExitAreNotOfferedAgainByTheNextActivation) {
     Select({L"缺陷检测", L"正面", L"第一印次"});
-    m_dlg->m_bModified = true;
+    m_dlg->GetDocument().SetModified(true);
     m_prompter.m_answers = {IDNO};
     ASSERT_TRUE(m_dlg->Exit());
     EXPECT_EQ(m_prompter.Texts().size(), 1u);
@@ -274,6 +274,6 @@ TEST_F(EditorSaveTest, EditsDeclinedAtExitAreNotOfferedAgainByTheNextActivation)
     ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
     EXPECT_EQ(m_prompter.Texts().size(), 1u);
     EXPECT_EQ(m_deploy.ReleasedTitles(), "");
-    EXPECT_FALSE(m_dlg->m_bModified);
-    EXPECT_EQ(m_dlg->m_pModel->m_nID, m_nModelID);
+    EXPECT_FALSE(m_dlg->GetDocument().IsModified());
+    EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_nID, m_nModelID);
 }

@@ -36,7 +36,7 @@ TEST_F(EditorTest, TreeShowsTypesSidesAndPhasesOfTheModel) {
     ASSERT_EQ(tree->topLevelItemCount(), 1);
     QTreeWidgetItem* root = tree->topLevelItem(0);
     EXPECT_EQ(CModelTreeCtrl::GetItemText(root), L"样张模板");
-    EXPECT_EQ(CModelTreeCtrl::GetItemData(root), m_dlg->m_pModel);
+    EXPECT_EQ(CModelTreeCtrl::GetItemData(root), m_dlg->GetDocument().GetModel());
     ASSERT_EQ(root->childCount(), 2);
     EXPECT_EQ(CModelTreeCtrl::GetItemText(root->child(0)), L"缺陷检测");
     EXPECT_EQ(CModelTreeCtrl::GetItemText(root->child(1)), L"尺寸定位");
@@ -54,7 +54,7 @@ TEST_F(EditorTest, TreeShowsTypesSidesAndPhasesOfTheModel) {
     EXPECT_TRUE(front->isExpanded());
     EXPECT_TRUE(root->isExpanded());
     EXPECT_EQ(tree->currentItem(), root);
-    EXPECT_FALSE(m_dlg->m_bModified);
+    EXPECT_FALSE(m_dlg->GetDocument().IsModified());
     EXPECT_TRUE(m_prompter.Texts().empty());
 }
 
@@ -71,10 +71,10 @@ TEST_F(EditorTest, SelectByNamesMatchesExactlyAndKeepsTheSelectionOtherwise) {
 TEST_F(EditorTest, SelectingAPhaseShowsItsSideWithTheDisplayChain) {
     ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
     Select({L"缺陷检测", L"正面", L"第一印次"});
-    ASSERT_NE(m_dlg->m_pRefImage, nullptr);
-    EXPECT_EQ(m_dlg->m_pRefImage->m_nID, 1);
-    EXPECT_EQ(m_dlg->m_pRefImage->m_nCols, 3);
-    EXPECT_EQ(m_dlg->m_pRefImage->m_nRows, 2);
+    ASSERT_NE(m_dlg->GetDocument().GetRefImage(), nullptr);
+    EXPECT_EQ(m_dlg->GetDocument().GetRefImage()->m_nID, 1);
+    EXPECT_EQ(m_dlg->GetDocument().GetRefImage()->m_nCols, 3);
+    EXPECT_EQ(m_dlg->GetDocument().GetRefImage()->m_nRows, 2);
     ASSERT_NE(m_dlg->m_pSrcImage, nullptr);
     EXPECT_EQ(m_dlg->m_pSrcImage->GetWidth(), 400);  // one small sheet of the 1200 x 800 image
     EXPECT_EQ(m_dlg->m_pSrcImage->GetHeight(), 400);
@@ -141,15 +141,15 @@ TEST_F(EditorTest, PhaseWithoutNotesGeneratesThemOnSelection) {
         EXPECT_EQ(second->m_notes.GetAt(i)->m_nID, i + 1);
         EXPECT_EQ(second->m_notes.GetAt(i)->GetTypeName(), L"CNote");
     }
-    EXPECT_TRUE(m_dlg->m_bModified);
+    EXPECT_TRUE(m_dlg->GetDocument().IsModified());
 }
 
 TEST_F(EditorTest, SelectingTheSameItemAgainDoesNothing) {
     ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
     Select({L"缺陷检测", L"正面", L"第一印次"});
-    m_dlg->m_pRefImage->m_nCurCol = 2;
+    m_dlg->GetDocument().GetRefImage()->m_nCurCol = 2;
     m_dlg->OnSelChanged();  // the same caret item: the small sheet is not reset
-    EXPECT_EQ(m_dlg->m_pRefImage->m_nCurCol, 2);
+    EXPECT_EQ(m_dlg->GetDocument().GetRefImage()->m_nCurCol, 2);
 }
 
 TEST_F(EditorTest, ChooserPicksArrowKeysAndDoubleClick) {
@@ -171,8 +171,8 @@ TEST_F(EditorTest, ChooserPicksArrowKeysAndDoubleClick) {
     EXPECT_EQ(chooser->size(), chooser->GetPickerSize());
 
     QTest::mouseClick(chooser, Qt::LeftButton, {}, QPoint(10 + 55 + 5, 10 + 33 + 5));  // column 1, row 1
-    EXPECT_EQ(m_dlg->m_pRefImage->m_nCurCol, 1);
-    EXPECT_EQ(m_dlg->m_pRefImage->m_nCurRow, 1);
+    EXPECT_EQ(m_dlg->GetDocument().GetRefImage()->m_nCurCol, 1);
+    EXPECT_EQ(m_dlg->GetDocument().GetRefImage()->m_nCurRow, 1);
     ASSERT_NE(m_dlg->GetCurNote(), nullptr);
     EXPECT_EQ(m_dlg->GetCurNote()->m_nID, 5);
     EXPECT_EQ(m_dlg->GetCurSheetOrigin(), (CPoint{400, 400}));
@@ -181,8 +181,8 @@ TEST_F(EditorTest, ChooserPicksArrowKeysAndDoubleClick) {
     EXPECT_EQ(print[0], 40);
     EXPECT_EQ(print[2], 150);
     // Every kernel is offset to minus the origin of its own small sheet, whichever sheet is shown.
-    auto* near = dynamic_cast<CGraphBase*>(m_dlg->m_pRefImage->m_kernels.GetAt(0));
-    auto* far = dynamic_cast<CGraphBase*>(m_dlg->m_pRefImage->m_kernels.GetAt(1));
+    auto* near = dynamic_cast<CGraphBase*>(m_dlg->GetDocument().GetRefImage()->m_kernels.GetAt(0));
+    auto* far = dynamic_cast<CGraphBase*>(m_dlg->GetDocument().GetRefImage()->m_kernels.GetAt(1));
     ASSERT_NE(near, nullptr);
     ASSERT_NE(far, nullptr);
     EXPECT_EQ(near->m_nOffsetX, 0);
@@ -190,11 +190,11 @@ TEST_F(EditorTest, ChooserPicksArrowKeysAndDoubleClick) {
     EXPECT_EQ(far->m_nOffsetY, -400);
 
     QTest::keyClick(chooser, Qt::Key_Right);
-    EXPECT_EQ(m_dlg->m_pRefImage->m_nCurCol, 2);
+    EXPECT_EQ(m_dlg->GetDocument().GetRefImage()->m_nCurCol, 2);
     QTest::keyClick(chooser, Qt::Key_Right);  // at the edge: stays
-    EXPECT_EQ(m_dlg->m_pRefImage->m_nCurCol, 2);
+    EXPECT_EQ(m_dlg->GetDocument().GetRefImage()->m_nCurCol, 2);
     QTest::keyClick(chooser, Qt::Key_Up);
-    EXPECT_EQ(m_dlg->m_pRefImage->m_nCurRow, 0);
+    EXPECT_EQ(m_dlg->GetDocument().GetRefImage()->m_nCurRow, 0);
     EXPECT_EQ(m_dlg->GetCurNote()->m_nID, 3);
 
     // A double-click picks the sheet and, with the phase selected, opens its note's dialog (cancelled here).
@@ -204,8 +204,8 @@ TEST_F(EditorTest, ChooserPicksArrowKeysAndDoubleClick) {
         return static_cast<int>(QDialog::Rejected);
     });
     QTest::mouseDClick(chooser, Qt::LeftButton, {}, QPoint(15, 15));
-    EXPECT_EQ(m_dlg->m_pRefImage->m_nCurCol, 0);
-    EXPECT_EQ(m_dlg->m_pRefImage->m_nCurRow, 0);
+    EXPECT_EQ(m_dlg->GetDocument().GetRefImage()->m_nCurCol, 0);
+    EXPECT_EQ(m_dlg->GetDocument().GetRefImage()->m_nCurRow, 0);
     EXPECT_EQ(notesOpened, 1);
     EXPECT_TRUE(chooser->isVisible());
     EXPECT_TRUE(m_prompter.Texts().empty());
@@ -216,7 +216,7 @@ TEST_F(EditorTest, SelectingTheModelDropsTheSideAndTheChooser) {
     Select({L"缺陷检测", L"正面", L"第一印次"});
     ASSERT_NE(m_dlg->m_pSelPos, nullptr);
     Select({});
-    EXPECT_EQ(m_dlg->m_pRefImage, nullptr);
+    EXPECT_EQ(m_dlg->GetDocument().GetRefImage(), nullptr);
     EXPECT_EQ(m_dlg->m_pSelPos, nullptr);
     EXPECT_EQ(m_dlg->m_pImageWnd, nullptr);
     EXPECT_EQ(m_dlg->m_pDispBuffer, nullptr);
@@ -229,7 +229,7 @@ TEST_F(EditorTest, ActivationHidesTheChooserOfTheSideItForgets) {
     ASSERT_NE(m_dlg->m_pSelPos, nullptr);
     ASSERT_TRUE(m_dlg->m_pSelPos->isVisible());
     ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
-    EXPECT_EQ(m_dlg->m_pRefImage, nullptr);
+    EXPECT_EQ(m_dlg->GetDocument().GetRefImage(), nullptr);
     // No side is shown: a chooser still on screen would offer small sheets of nothing.
     EXPECT_TRUE(m_dlg->m_pSelPos == nullptr || !m_dlg->m_pSelPos->isVisible());
     Select({L"缺陷检测", L"正面", L"第一印次"});
@@ -248,8 +248,8 @@ TEST_F(EditorTest, SelectingTheSideAfterAPickShowsTheFirstSmallSheetAgain) {
     // The selection change puts the current small sheet back to (0, 0): what is shown, the chooser's mark
     // and the overlays must then all be sheet (0, 0), not the pixels of the sheet picked before.
     Select({L"缺陷检测", L"正面"});
-    EXPECT_EQ(m_dlg->m_pRefImage->m_nCurCol, 0);
-    EXPECT_EQ(m_dlg->m_pRefImage->m_nCurRow, 0);
+    EXPECT_EQ(m_dlg->GetDocument().GetRefImage()->m_nCurCol, 0);
+    EXPECT_EQ(m_dlg->GetDocument().GetRefImage()->m_nCurRow, 0);
     ASSERT_NE(m_dlg->m_pSrcImage, nullptr);
     EXPECT_EQ(cv::norm(m_dlg->m_pSrcImage->GetMat(), first, cv::NORM_INF), 0);
     ASSERT_NE(m_dlg->m_pSelPos, nullptr);
@@ -263,7 +263,7 @@ TEST_F(EditorTest, ASideWhoseImageCannotBeLoadedSaysSo) {
     Select({L"缺陷检测", L"反面"});
     ASSERT_FALSE(m_prompter.Texts().empty());
     EXPECT_EQ(m_prompter.Texts()[0], L"没有发现图像文件或没有足够的内存!");
-    EXPECT_EQ(m_dlg->m_pRefImage, nullptr);
+    EXPECT_EQ(m_dlg->GetDocument().GetRefImage(), nullptr);
     EXPECT_EQ(m_dlg->m_pImageWnd, nullptr);
 }
 
@@ -484,7 +484,7 @@ TEST_F(EditorTest, DisplayBoxesShowTheSwitchesAfterReactivation) {
 TEST_F(EditorTest, ASideOnTheImageAlreadyShownReloadsNothing) {
     ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
     Select({L"缺陷检测", L"正面", L"第一印次"});
-    CRefImage* shown = m_dlg->m_pRefImage;
+    CRefImage* shown = m_dlg->GetDocument().GetRefImage();
     ASSERT_NE(shown, nullptr);
     QPointer<CDlgSelPos> chooser = m_dlg->m_pSelPos;
     ASSERT_FALSE(chooser.isNull());
@@ -493,21 +493,21 @@ TEST_F(EditorTest, ASideOnTheImageAlreadyShownReloadsNothing) {
     std::filesystem::remove(m_deploy.Dir().Path() / "Home" / "cam1.bmp");
     Select({L"尺寸定位", L"正面", L"第一印次"});
     EXPECT_TRUE(m_prompter.Texts().empty());
-    EXPECT_EQ(m_dlg->m_pRefImage, shown);
+    EXPECT_EQ(m_dlg->GetDocument().GetRefImage(), shown);
     ASSERT_NE(m_dlg->m_pSrcImage, nullptr);
     EXPECT_FALSE(chooser.isNull());  // the same chooser, not one made for a reload
-    EXPECT_EQ(m_dlg->GetCurSide(), m_dlg->m_pModel->m_inspTypes.GetAtAs<CInspType>(1)->m_sides.GetAt(0));
+    EXPECT_EQ(m_dlg->GetCurSide(), m_dlg->GetDocument().GetModel()->m_inspTypes.GetAtAs<CInspType>(1)->m_sides.GetAt(0));
 }
 
 TEST_F(EditorTest, AnotherSplitSchemeOnTheSameImageReloadsIt) {
     ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
-    CRefImage* image = m_dlg->m_pModel->m_refImageSet.FindRefImage(1);
+    CRefImage* image = m_dlg->GetDocument().GetModel()->m_refImageSet.FindRefImage(1);
     auto* split = new CSplitAreaPara;
     split->m_nID = 2;
     split->m_nCols = 2;
     split->m_nRows = 2;
     image->m_splits.Add(split);
-    auto* sizeType = m_dlg->m_pModel->m_inspTypes.GetAtAs<CInspType>(1);
+    auto* sizeType = m_dlg->GetDocument().GetModel()->m_inspTypes.GetAtAs<CInspType>(1);
     static_cast<CSide*>(sizeType->m_sides.GetAt(0))->m_nSplitID = 2;
     Select({L"缺陷检测", L"正面", L"第一印次"});
     ASSERT_NE(m_dlg->m_pSelPos, nullptr);
@@ -519,9 +519,9 @@ TEST_F(EditorTest, AnotherSplitSchemeOnTheSameImageReloadsIt) {
     ASSERT_NE(m_dlg->m_pSelPos, nullptr);
     EXPECT_EQ(m_dlg->m_pSelPos->m_nCols, 2);
     EXPECT_EQ(m_dlg->m_pSelPos->m_nRows, 2);
-    EXPECT_EQ(m_dlg->m_pRefImage->m_nCols, 2);
+    EXPECT_EQ(m_dlg->GetDocument().GetRefImage()->m_nCols, 2);
     ASSERT_NE(m_dlg->m_pSrcImage, nullptr);
     // Back on the first side, the first scheme is loaded again.
     Select({L"缺陷检测", L"正面", L"第一印次"});
-    EXPECT_EQ(m_dlg->m_pRefImage->m_nCols, 3);
+    EXPECT_EQ(m_dlg->GetDocument().GetRefImage()->m_nCols, 3);
 }

@@ -54,7 +54,7 @@ TEST_F(ProManagerTest, TheExportedSequenceOfAHost) {
     EXPECT_EQ(CaretText(), L"样张模板");  // no last selection for this model
     EXPECT_EQ(m_manager.SetActiveInspItem(L"缺陷检测", L"正面", L"第一印次"), dialog);
     EXPECT_EQ(CaretText(), L"第一印次");
-    EXPECT_NE(Dlg()->m_pRefImage, nullptr);
+    EXPECT_NE(Dlg()->GetDocument().GetRefImage(), nullptr);
     EXPECT_EQ(m_manager.SetActiveInspItem(L"缺陷检测", L"", L"第一印次"), dialog);  // selects nothing
     EXPECT_EQ(CaretText(), L"第一印次");
     EXPECT_EQ(CModuleStateGuard::GetDepth(), 0);
@@ -82,11 +82,11 @@ TEST_F(ProManagerTest, HostObjectsAreComparedByTheModelsOwnIdentifier) {
     CSysPara sysPara;
     WriteLastSelection(42);
     m_manager.SetActiveModel(&sysPara, model.get());
-    EXPECT_EQ(Dlg()->m_pModel, model.get());
+    EXPECT_EQ(Dlg()->GetDocument().GetModel(), model.get());
     EXPECT_EQ(CaretText(), L"第一印次");
     // A null model is refused; the dialog is still returned and keeps what it shows.
     EXPECT_EQ(m_manager.SetActiveModel(&sysPara, nullptr), Dlg());
-    EXPECT_EQ(Dlg()->m_pModel, model.get());
+    EXPECT_EQ(Dlg()->GetDocument().GetModel(), model.get());
     m_manager.GetZRKDialog();
     delete Dlg();  // before `model` goes
     m_manager = CZRKProManager();
@@ -96,10 +96,10 @@ TEST_F(ProManagerTest, SecondInspItemCallWithAnotherIdentifierKeepsTheModel) {
     int other = m_deploy.AddSampleModel(L"另一个", L"另一个模板");
     QDialog* dialog = m_manager.SetActiveInspItem(m_nModelID, L"缺陷检测", L"正面", L"第一印次");
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(Dlg()->m_pModel->m_nID, m_nModelID);
+    EXPECT_EQ(Dlg()->GetDocument().GetModel()->m_nID, m_nModelID);
     EXPECT_EQ(CaretText(), L"第一印次");
     EXPECT_EQ(m_manager.SetActiveInspItem(other, L"尺寸定位", L"正面", L"第一印次"), dialog);
-    EXPECT_EQ(Dlg()->m_pModel->m_nID, m_nModelID);
+    EXPECT_EQ(Dlg()->GetDocument().GetModel()->m_nID, m_nModelID);
     EXPECT_EQ(CModelTreeCtrl::GetItemText(Dlg()->m_pTree->currentItem()->parent()->parent()), L"尺寸定位");
 }
 
@@ -145,18 +145,18 @@ TEST_F(ProManagerTest, ASwitchWhoseSaveFailsReportsNoDialogAndKeepsTheModel) {
     std::unique_ptr<CModelInfo> bad = EditorDeployment::MakeSampleModel(0, L"坏", L"坏模板");
     QDialog* dialog = m_manager.SetActiveModel(nullptr, bad.get());
     ASSERT_NE(dialog, nullptr);
-    Dlg()->m_bModified = true;
+    Dlg()->GetDocument().SetModified(true);
     m_prompter.m_answers = {IDYES};
     EXPECT_EQ(m_manager.SetActiveModel(m_nModelID), nullptr);
-    EXPECT_EQ(Dlg()->m_pModel, bad.get());
-    EXPECT_TRUE(Dlg()->m_bModified);
+    EXPECT_EQ(Dlg()->GetDocument().GetModel(), bad.get());
+    EXPECT_TRUE(Dlg()->GetDocument().IsModified());
     std::unique_ptr<CModelInfo> other = EditorDeployment::MakeSampleModel(78, L"宿主", L"宿主模板");
     m_prompter.m_answers = {IDYES};
     EXPECT_EQ(m_manager.SetActiveModel(nullptr, other.get()), nullptr);
-    EXPECT_EQ(Dlg()->m_pModel, bad.get());
+    EXPECT_EQ(Dlg()->GetDocument().GetModel(), bad.get());
     // Declined: the switch happens and the dialog is returned.
     m_prompter.m_answers = {IDNO};
     EXPECT_EQ(m_manager.SetActiveModel(m_nModelID), dialog);
-    EXPECT_EQ(Dlg()->m_pModel->m_nID, m_nModelID);
+    EXPECT_EQ(Dlg()->GetDocument().GetModel()->m_nID, m_nModelID);
     EXPECT_EQ(CModuleStateGuard::GetDepth(), 0);
 }

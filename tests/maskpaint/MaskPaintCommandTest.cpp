@@ -48,7 +48,7 @@ TEST_F(MaskPaintCommandTest, IsEnabledAndAsksForAMaskWhenNoneIsSelected) {
     ASSERT_EQ(m_prompter.Texts(), std::vector<std::wstring>{L"请选择一个掩模对象!"});
     EXPECT_EQ(m_prompter.m_messages[0].caption, L"掩模绘制");
     EXPECT_EQ(GetModalRunCount(), runs);
-    EXPECT_FALSE(m_dlg->m_bModified);
+    EXPECT_FALSE(m_dlg->GetDocument().IsModified());
 }
 
 TEST_F(MaskPaintCommandTest, AShapeThatIsNoMaskOpensNothing) {
@@ -67,7 +67,7 @@ TEST_F(MaskPaintCommandTest, AShapeThatIsNoMaskOpensNothing) {
 TEST_F(MaskPaintCommandTest, OkOnAPaintedHoleReplacesTheOutlineInOneStepAndMarksTheTemplateModified) {
     CPhaseMaskArea* area = SelectArea();
     ASSERT_NE(area, nullptr);
-    m_dlg->m_bModified = false;
+    m_dlg->GetDocument().SetModified(false);
     int depthInside = -1;
     ScopedModalHandler handler([&](QDialog& dialog) {
         auto& draw = dynamic_cast<CMaskDraw&>(dialog);
@@ -88,7 +88,7 @@ TEST_F(MaskPaintCommandTest, OkOnAPaintedHoleReplacesTheOutlineInOneStepAndMarks
     EXPECT_TRUE(m_dlg->OnCommand(zrkid::ID_MASK_PAINT));
     EXPECT_EQ(depthInside, 1);
     EXPECT_EQ(m_dlg->GetEditDepth(), 0);
-    EXPECT_TRUE(m_dlg->m_bModified);
+    EXPECT_TRUE(m_dlg->GetDocument().IsModified());
     ASSERT_EQ(area->m_children.GetSize(), 1);
     auto* hole = dynamic_cast<CPolygonEx*>(area->m_children.GetAt(0));
     ASSERT_NE(hole, nullptr);
@@ -104,7 +104,7 @@ TEST_F(MaskPaintCommandTest, OkWithoutPaintingNeitherMovesTheOutlineNorMarksTheT
     ASSERT_NE(area, nullptr);
     std::vector<CPoint> before;
     area->GetPoints(before);
-    m_dlg->m_bModified = false;
+    m_dlg->GetDocument().SetModified(false);
     ScopedModalHandler handler([](QDialog& dialog) {
         dialog.accept();
         return dialog.result();
@@ -113,5 +113,5 @@ TEST_F(MaskPaintCommandTest, OkWithoutPaintingNeitherMovesTheOutlineNorMarksTheT
     std::vector<CPoint> after;
     area->GetPoints(after);
     EXPECT_EQ(after, before);
-    EXPECT_FALSE(m_dlg->m_bModified);
+    EXPECT_FALSE(m_dlg->GetDocument().IsModified());
 }
