@@ -45,12 +45,13 @@ bool CZRKDlg::ResolveSaveConflict() {
 bool CZRKDlg::SaveEditsAsCopy() {
     // A new catalogue entry first (its identifier chosen by the store), then the operator's template saved
     // into it from that entry's version: the copy is the open model from now on.
+    CModelInfo& model = *m_doc.GetModel();
     const std::wstring suffix = L" " + Translate(L"(副本)", 0);
-    const int oldID = m_doc.GetModel()->m_nID;
-    const std::wstring oldName = m_doc.GetModel()->m_strName, oldTitle = m_doc.GetModel()->m_strTitle;
-    const std::optional<CModelStamp> oldBase = m_doc.GetModel()->GetBaseStamp();
+    const int oldID = model.m_nID;
+    const std::wstring oldName = model.m_strName, oldTitle = model.m_strTitle;
+    const std::optional<CModelStamp> oldBase = model.GetBaseStamp();
     CTemplateStore store;
-    const std::wstring& path = m_doc.GetModel()->GetStorePath();
+    const std::wstring& path = model.GetStorePath();
     int newID = -1;
     CModelStamp created;
     if (store.Open(path.empty() ? GetTemplateStorePath() : path)) {
@@ -64,36 +65,36 @@ bool CZRKDlg::SaveEditsAsCopy() {
                       m_strTitle, MB_OK | MB_ICONWARNING);
         return false;
     }
-    m_doc.GetModel()->m_nID = newID;
-    m_doc.GetModel()->m_strName = oldName + suffix;
-    m_doc.GetModel()->m_strTitle = oldTitle + suffix;
-    m_doc.GetModel()->SetBaseStamp(created);
-    if (!m_doc.GetModel()->Save()) {
-        const std::wstring error = m_doc.GetModel()->GetLastError();
-        const StoreFailure failure = m_doc.GetModel()->GetLastFailure();
+    model.m_nID = newID;
+    model.m_strName = oldName + suffix;
+    model.m_strTitle = oldTitle + suffix;
+    model.SetBaseStamp(created);
+    if (!model.Save()) {
+        const std::wstring error = model.GetLastError();
+        const StoreFailure failure = model.GetLastFailure();
         store.DeleteModel(newID);  // no empty copy left behind
-        m_doc.GetModel()->m_nID = oldID;
-        m_doc.GetModel()->m_strName = oldName;
-        m_doc.GetModel()->m_strTitle = oldTitle;
-        m_doc.GetModel()->SetBaseStamp(oldBase);
+        model.m_nID = oldID;
+        model.m_strName = oldName;
+        model.m_strTitle = oldTitle;
+        model.SetBaseStamp(oldBase);
         ZrkMessageBox(StoreFailureMessage(Translate(L"另存为新模板失败, 修改仍保留在编辑器中。", 0), failure, error),
                       m_strTitle, MB_OK | MB_ICONWARNING);
         return false;
     }
     // The original's draft belongs to edits that now live in the copy.
-    m_doc.GetModel()->m_nID = oldID;
+    model.m_nID = oldID;
     DiscardDraft();
-    m_doc.GetModel()->m_nID = newID;
+    model.m_nID = newID;
     m_pDraftStore.reset();
     OnModelSaved();
     if (m_doc.GetSysPara()) {
         m_doc.GetSysPara()->m_nActiveModelID = newID;
         m_doc.GetSysPara()->SaveParameters();
     }
-    RebuildTree(m_doc.GetModel());
+    RebuildTree(&model);
     UpdateTitle();
     if (m_pfnModelLoaded) {  // the host shows which template is open; told once per save
-        m_pfnModelLoaded(m_doc.GetModel()->GetName());
+        m_pfnModelLoaded(model.GetName());
         m_bHostToldOfSave = true;
     }
     return true;

@@ -123,6 +123,7 @@ bool CZRKDlg::StepJournal(bool redo) {
 void CZRKDlg::RestoreModelBytes(const std::string& bytes) {
     if (!m_doc.GetModel())
         return;
+    CModelInfo& model = *m_doc.GetModel();  // the object stays; its content is replaced
     SelectionIDs where;
     QTreeWidgetItem* caret = m_pTree->GetCaretItem();
     where.depth = CModelTreeCtrl::GetItemDepth(caret);
@@ -141,24 +142,24 @@ void CZRKDlg::RestoreModelBytes(const std::string& bytes) {
     }
     m_hLastItem = nullptr;
 
-    const std::wstring name = m_doc.GetModel()->m_strName;  // name and title live in the catalogue, not the bytes
-    const std::wstring title = m_doc.GetModel()->m_strTitle;
-    m_doc.GetModel()->Reset();
+    const std::wstring name = model.m_strName;  // name and title live in the catalogue, not the bytes
+    const std::wstring title = model.m_strTitle;
+    model.Reset();
     try {
-        DecodeModel(bytes, *m_doc.GetModel());
+        DecodeModel(bytes, model);
     } catch (const std::exception&) {
         // The bytes come from this program's own encoder; should they ever fail, the template is left empty
         // rather than half read, and the journal starts again.
-        m_doc.GetModel()->Reset();
+        model.Reset();
         m_journal.Reset();
     }
-    m_doc.GetModel()->m_strName = name;
-    m_doc.GetModel()->m_strTitle = title;
+    model.m_strName = name;
+    model.m_strTitle = title;
 
     // The deepest item that still exists is selected again; a phase without notes is not (selecting it
     // would make notes at once, a change behind the journal's back): its side is.
-    const void* target = m_doc.GetModel();
-    if (auto* type = m_doc.GetModel()->m_inspTypes.FindByIDAs<CInspType>(where.typeID); type && where.depth >= 1) {
+    const void* target = &model;
+    if (auto* type = model.m_inspTypes.FindByIDAs<CInspType>(where.typeID); type && where.depth >= 1) {
         target = type;
         if (auto* side = type->m_sides.FindByIDAs<CSide>(where.sideID); side && where.depth >= 2) {
             target = side;

@@ -156,15 +156,6 @@ TEST_F(HostTest, RunsThatCannotAskLeaveACrashsDraftAndTheStoreForTheNextInteract
         ASSERT_TRUE(store.GetModelStamp(m_nSample, base));
         ASSERT_TRUE(store.SaveDraft(m_nSample, base, draft));
     }
-    const auto storedDraft = [this] {
-        CTemplateStore store;
-        EXPECT_TRUE(store.Open(GetTemplateStorePath()));
-        std::string data;
-        bool found = false;
-        CModelStamp base;
-        EXPECT_TRUE(store.LoadDraft(m_nSample, data, found, base));
-        return data;
-    };
     const std::string storeFile = WideToUtf8(GetTemplateStorePath());
     const std::string before = ReadWholeFile(storeFile);
     ASSERT_FALSE(before.empty());
@@ -173,7 +164,7 @@ TEST_F(HostTest, RunsThatCannotAskLeaveACrashsDraftAndTheStoreForTheNextInteract
         const std::string command = "env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY '" ZRK_DEPLOY_DIR
                                     "zrk-host' --screenshot '" + png + "'" + extra + " 2>/dev/null";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
-        EXPECT_EQ(storedDraft(), draft) << extra;
+        EXPECT_EQ(StoredDraft(m_nSample), draft) << extra;
         EXPECT_EQ(ReadWholeFile(storeFile), before) << "the store changed" << extra;
     }
     // The next start with an operator asks, and "yes" brings the edits back.

@@ -44,17 +44,6 @@ ModalHandler NameType(const QString& name) {
 
 std::wstring StorePath() { return GetTemplateStorePath(); }
 
-// The draft the store holds for the model; empty when there is none.
-std::string StoredDraft(int id) {
-    CTemplateStore store;
-    EXPECT_TRUE(store.Open(StorePath()));
-    std::string data;
-    bool found = false;
-    CModelStamp base;
-    EXPECT_TRUE(store.LoadDraft(id, data, found, base));
-    return found ? data : std::string();
-}
-
 class JournalEditorTest : public EditorTest {
 protected:
     void SetUp() override {

@@ -9,6 +9,7 @@
 #include "datastruct/RefImage.h"
 #include "datastruct/Side.h"
 #include "datastruct/SysPara.h"
+#include "datastruct/TemplateStore.h"
 #include "geometry/BmpFile.h"
 #include "geometry/ImgBuffer.h"
 #include "geometry/MaskArea.h"
@@ -192,4 +193,14 @@ void ClearProfile() {
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, "Veltranox", "ZRKDll");
     settings.remove("ZRKDll");
     settings.sync();
+}
+
+std::string StoredDraft(int id) {
+    CTemplateStore store;
+    std::string data;
+    bool found = false;
+    CModelStamp base;
+    if (!store.Open(GetTemplateStorePath()) || !store.LoadDraft(id, data, found, base))
+        return "<the store cannot be read>";  // neither a draft nor none: a comparison fails and shows it
+    return found ? data : std::string();
 }

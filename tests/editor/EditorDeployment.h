@@ -38,3 +38,7 @@ private:
 
 /// Removes every key of the profile's "ZRKDll" group.
 void ClearProfile();
+
+/// The draft the template store in force holds for the model; empty when there is none, and a text that
+/// says so when the store cannot be read.
+std::string StoredDraft(int id);
