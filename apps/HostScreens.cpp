@@ -37,12 +37,12 @@ struct Opener {
 
 // Moves the tree's caret up to the depth (1 type, 2 side, 3 phase) of the current selection.
 bool CaretAtDepth(CZRKDlg& dlg, int depth) {
-    QTreeWidgetItem* item = dlg.m_pTree ? dlg.m_pTree->GetCaretItem() : nullptr;
+    QTreeWidgetItem* item = dlg.GetTree() ? dlg.GetTree()->GetCaretItem() : nullptr;
     while (item && CModelTreeCtrl::GetItemDepth(item) > depth)
         item = item->parent();
     if (!item || CModelTreeCtrl::GetItemDepth(item) != depth)
         return false;
-    dlg.m_pTree->setCurrentItem(item);
+    dlg.GetTree()->setCurrentItem(item);
     return true;
 }
 
@@ -171,12 +171,12 @@ bool CHostWindow::ScreenshotDialog(const QString& what, const QString& file) {
     }
     QApplication::processEvents();
     // Without a selection kept in the profile, the first print pass of the tree is chosen, as a click would.
-    if (dlg->m_pTree && CModelTreeCtrl::GetItemDepth(dlg->m_pTree->GetCaretItem()) != 3) {
-        QTreeWidgetItem* item = dlg->m_pTree->topLevelItemCount() ? dlg->m_pTree->topLevelItem(0) : nullptr;
+    if (dlg->GetTree() && CModelTreeCtrl::GetItemDepth(dlg->GetTree()->GetCaretItem()) != 3) {
+        QTreeWidgetItem* item = dlg->GetTree()->topLevelItemCount() ? dlg->GetTree()->topLevelItem(0) : nullptr;
         while (item && CModelTreeCtrl::GetItemDepth(item) < 3 && item->childCount())
             item = item->child(0);
         if (item)
-            dlg->m_pTree->setCurrentItem(item);
+            dlg->GetTree()->setCurrentItem(item);
         QApplication::processEvents();
     }
     bool saved = false;

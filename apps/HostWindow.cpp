@@ -190,11 +190,11 @@ bool CHostWindow::Screenshot(const QString& file) {
         return false;
     QApplication::processEvents();
     QPixmap shot = dlg->grab();
-    if (dlg->m_pSelPos && dlg->m_pSelPos->isVisible()) {
+    if (dlg->GetSheetChooser() && dlg->GetSheetChooser()->isVisible()) {
         // The chooser is a window of its own on the editor's bottom edge: paint it where it stands.
         QPainter painter(&shot);
-        QPoint at = dlg->mapFromGlobal(dlg->m_pSelPos->geometry().topLeft());  // its client area
-        painter.drawPixmap(at, dlg->m_pSelPos->grab());
+        QPoint at = dlg->mapFromGlobal(dlg->GetSheetChooser()->geometry().topLeft());  // its client area
+        painter.drawPixmap(at, dlg->GetSheetChooser()->grab());
     }
     return shot.save(file, "PNG");
 }

@@ -2,8 +2,7 @@
 
 #include "datastruct/Phase.h"
 #include "datastruct/Side.h"
-#include "view/MyImageWnd.h"
-#include "editor/ZRKDlg.h"
+#include "editor/EditorDocument.h"
 #include "geometry/GetBlobPoints.h"
 #include "geometry/ImgBuffer.h"
 
@@ -23,7 +22,7 @@ CRect Normalised(const CPoint& a, const CPoint& b) {
 // ---- zoom ----
 
 void CZoomTool::OnPress(const CToolEvent& event) {
-    m_dlg.ZoomAbout(m_dlg.m_nZoomStep + (m_bZoomIn ? 1 : -1), event.window);
+    m_view.ZoomAbout(m_view.GetZoomStep() + (m_bZoomIn ? 1 : -1), event.window);
 }
 
 QCursor CZoomTool::GetCursor() const {
@@ -46,30 +45,28 @@ QCursor CZoomTool::GetCursor() const {
 
 // ---- the rectangle tracker ----
 
-void CRectTracker::Start(CZRKDlg& dlg, const CPoint& at) {
+void CRectTracker::Start(IToolView& view, const CPoint& at) {
     m_bTracking = true;
     m_start = at;
-    if (dlg.m_pImageWnd)
-        dlg.m_pImageWnd->DisplayRoiTracker(CRect(at.x, at.y, at.x, at.y));
+    view.ShowTracker(CRect(at.x, at.y, at.x, at.y));
 }
 
-void CRectTracker::Move(CZRKDlg& dlg, const CPoint& at) {
-    if (m_bTracking && dlg.m_pImageWnd)
-        dlg.m_pImageWnd->DisplayRoiTracker(Normalised(m_start, at));
+void CRectTracker::Move(IToolView& view, const CPoint& at) {
+    if (m_bTracking)
+        view.ShowTracker(Normalised(m_start, at));
 }
 
-CRect CRectTracker::Finish(CZRKDlg& dlg, const CPoint& at) {
+CRect CRectTracker::Finish(IToolView& view, const CPoint& at) {
     if (!m_bTracking)
         return CRect();
     m_bTracking = false;
-    if (dlg.m_pImageWnd)
-        dlg.m_pImageWnd->HideRoiTracker();
+    view.HideTracker();
     return Normalised(m_start, at);
 }
 
-void CRectTracker::Cancel(CZRKDlg& dlg) {
-    if (m_bTracking && dlg.m_pImageWnd)
-        dlg.m_pImageWnd->HideRoiTracker();
+void CRectTracker::Cancel(IToolView& view) {
+    if (m_bTracking)
+        view.HideTracker();
     m_bTracking = false;
 }
 
@@ -101,97 +98,91 @@ std::vector<CPoint> EllipseOutline(const CRect& rect) {
 
 bool COutlineTool::CanDraw() const {
     if (m_nOperation == zrkop::kInspectionArea)
-        return m_dlg.GetCurPhase() && m_dlg.m_bShowPhaseMask;
-    return m_dlg.GetCurSide() && m_dlg.m_bShowThreshMask;
+        return m_view.GetCurPhase() && m_view.IsGroupShown(IToolView::Group::PhaseMask);
+    return m_view.GetCurSide() && m_view.IsGroupShown(IToolView::Group::ThreshMask);
 }
 
 void COutlineTool::AddVertex(const CPoint& at) {
     std::vector<CPoint> points;
-    if (!m_dlg.GetDocument().IsDrawing())
-        m_dlg.GetDocument().GetDrawing().ClearPoints(); // a new outline
-    m_dlg.GetDocument().GetDrawing().GetPoints(points);
+    if (!m_doc.IsDrawing())
+        m_doc.GetDrawing().ClearPoints(); // a new outline
+    m_doc.GetDrawing().GetPoints(points);
     if (std::find(points.begin(), points.end(), at) != points.end())
         return; // a point already in the outline adds nothing
     points.push_back(at);
-    m_dlg.GetDocument().GetDrawing().SetPoints(points);
-    m_dlg.GetDocument().SetDrawing(true);
+    m_doc.GetDrawing().SetPoints(points);
+    m_doc.SetDrawing(true);
 }
 
 void COutlineTool::OnPress(const CToolEvent& event) {
     if (!CanDraw())
         return;
-    if (m_dlg.m_nShapeKind == zrkshape::kPolygon) {
+    if (m_view.GetShapeKind() == zrkshape::kPolygon) {
         AddVertex(event.image);
-        m_dlg.m_nLastImageX = event.image.x;
-        m_dlg.m_nLastImageY = event.image.y;
-        m_dlg.RedrawRubberBand();
+        m_view.MoveRubberBand(event.image);
         return;
     }
-    m_tracker.Start(m_dlg, event.image);
+    m_tracker.Start(m_view, event.image);
 }
 
 void COutlineTool::OnMove(const CToolEvent& event) {
     if (m_tracker.IsTracking()) {
-        m_tracker.Move(m_dlg, event.image);
+        m_tracker.Move(m_view, event.image);
         return;
     }
-    if (!m_dlg.GetDocument().IsDrawing() || m_dlg.m_nShapeKind != zrkshape::kPolygon)
+    if (!m_doc.IsDrawing() || m_view.GetShapeKind() != zrkshape::kPolygon)
         return;
     if (event.flags & MK_LBUTTON) // a move with the button held draws freehand
         AddVertex(event.image);
-    m_dlg.RedrawRubberBand();
+    m_view.MoveRubberBand(event.image);
 }
 
 void COutlineTool::OnRelease(const CToolEvent& event) {
     if (!m_tracker.IsTracking())
         return;
-    CRect rect = m_dlg.CutToSplitArea(m_tracker.Finish(m_dlg, event.image));
+    CRect rect = m_view.CutToSplitArea(m_tracker.Finish(m_view, event.image));
     if (rect.Width() > kMinTrackedSide && rect.Height() > kMinTrackedSide) {
-        std::vector<CPoint> outline = m_dlg.m_nShapeKind == zrkshape::kRectangle ? RectangleOutline(rect) : EllipseOutline(rect);
+        std::vector<CPoint> outline = m_view.GetShapeKind() == zrkshape::kRectangle ? RectangleOutline(rect) : EllipseOutline(rect);
         if (outline.size() > 2) {
-            m_dlg.GetDocument().GetDrawing().ClearPoints();
-            m_dlg.GetDocument().GetDrawing().SetPoints(outline);
-            m_dlg.FinishOutline();
+            m_doc.GetDrawing().ClearPoints();
+            m_doc.GetDrawing().SetPoints(outline);
+            m_view.FinishOutline();
         }
     }
-    if (m_dlg.m_pImageWnd)
-        m_dlg.m_pImageWnd->Invalidate();
-    m_dlg.RedrawOverlays();
+    m_view.Redraw();
 }
 
 void COutlineTool::OnDoubleClick(const CToolEvent&) {
-    if (m_dlg.GetDocument().IsDrawing() && m_dlg.m_nShapeKind == zrkshape::kPolygon && m_dlg.GetDocument().GetDrawing().GetPointCount() > 2)
-        m_dlg.FinishOutline();
+    if (m_doc.IsDrawing() && m_view.GetShapeKind() == zrkshape::kPolygon && m_doc.GetDrawing().GetPointCount() > 2)
+        m_view.FinishOutline();
 }
 
 void COutlineTool::OnCancel() {
-    m_tracker.Cancel(m_dlg);
-    m_dlg.GetDocument().GetDrawing().ClearPoints();
-    m_dlg.GetDocument().SetDrawing(false);
+    m_tracker.Cancel(m_view);
+    m_doc.GetDrawing().ClearPoints();
+    m_doc.SetDrawing(false);
 }
 
 // ---- kernels ----
 
 void CKernelTool::OnPress(const CToolEvent& event) {
-    if (m_dlg.GetCurPhase() && m_dlg.m_bShowKernel)
-        m_tracker.Start(m_dlg, event.image);
+    if (m_view.GetCurPhase() && m_view.IsGroupShown(IToolView::Group::Kernel))
+        m_tracker.Start(m_view, event.image);
 }
 
 void CKernelTool::OnMove(const CToolEvent& event) {
-    m_tracker.Move(m_dlg, event.image);
+    m_tracker.Move(m_view, event.image);
 }
 
 void CKernelTool::OnRelease(const CToolEvent& event) {
     if (!m_tracker.IsTracking())
         return;
-    CRect rect = m_dlg.CutToSplitArea(m_tracker.Finish(m_dlg, event.image));
+    CRect rect = m_view.CutToSplitArea(m_tracker.Finish(m_view, event.image));
     if (rect.Width() > kMinTrackedSide && rect.Height() > kMinTrackedSide)
-        m_dlg.AddKernel(rect);
-    if (m_dlg.m_pImageWnd)
-        m_dlg.m_pImageWnd->Invalidate();
-    m_dlg.RedrawOverlays();
+        m_view.AddKernel(rect);
+    m_view.Redraw();
 }
 
 void CKernelTool::OnCancel() {
-    m_tracker.Cancel(m_dlg);
+    m_tracker.Cancel(m_view);
 }

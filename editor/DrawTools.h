@@ -10,7 +10,7 @@
 /// Operation 2 (zoom in) or 3 (zoom out): each press changes the zoom step by one about the point pressed.
 class CZoomTool : public CViewTool {
 public:
-    CZoomTool(CZRKDlg& dlg, bool zoomIn) : CViewTool(dlg), m_bZoomIn(zoomIn) {}
+    CZoomTool(CEditorDocument& doc, IToolView& view, bool zoomIn) : CViewTool(doc, view), m_bZoomIn(zoomIn) {}
     void OnPress(const CToolEvent& event) override;
     /// A magnifier with "+" (in) or "-" (out), its hot spot at the lens centre.
     QCursor GetCursor() const override;
@@ -30,11 +30,11 @@ public:
 /// receives it (small-sheet coordinates, corners in any order normalised) when the button goes up.
 class CRectTracker {
 public:
-    void Start(CZRKDlg& dlg, const CPoint& at);
-    void Move(CZRKDlg& dlg, const CPoint& at);
+    void Start(IToolView& view, const CPoint& at);
+    void Move(IToolView& view, const CPoint& at);
     /// Ends the tracking; the tracked rectangle (right and bottom exclusive), or empty when none was tracked.
-    CRect Finish(CZRKDlg& dlg, const CPoint& at);
-    void Cancel(CZRKDlg& dlg);
+    CRect Finish(IToolView& view, const CPoint& at);
+    void Cancel(IToolView& view);
     bool IsTracking() const { return m_bTracking; }
 
 private:
@@ -48,7 +48,7 @@ private:
 /// release; more than 5 pixels wide and high they become the outline and the item is finished at once.
 class COutlineTool : public CViewTool {
 public:
-    COutlineTool(CZRKDlg& dlg, int operation) : CViewTool(dlg), m_nOperation(operation) {}
+    COutlineTool(CEditorDocument& doc, IToolView& view, int operation) : CViewTool(doc, view), m_nOperation(operation) {}
     void OnPress(const CToolEvent& event) override;
     void OnMove(const CToolEvent& event) override;
     void OnRelease(const CToolEvent& event) override;

@@ -1,20 +1,20 @@
 #pragma once
 /// One step of the edit journal for the length of a scope: `BeginEdit` on construction, `EndEdit` on every
-/// way out. Write `CEditStep step(*this, L"增加检测区");` before changing the template.
+/// way out. Write `CEditStep step(m_doc, L"增加检测区");` before changing the template.
 
-#include "editor/ZRKDlg.h"
+#include "editor/EditorDocument.h"
 
 class CEditStep {
 public:
-    CEditStep(CZRKDlg& dlg, const std::wstring& label) : m_dlg(dlg) { m_dlg.BeginEdit(label); }
-    /// A step that may join the previous one carrying the same non-empty key (see `CZRKDlg::BeginEdit`).
-    CEditStep(CZRKDlg& dlg, const std::wstring& label, const std::string& mergeKey) : m_dlg(dlg) {
-        m_dlg.BeginEdit(label, mergeKey);
+    CEditStep(CEditorDocument& doc, const std::wstring& label) : m_doc(doc) { m_doc.BeginEdit(label); }
+    /// A step that may join the previous one carrying the same non-empty key (see `CEditorDocument::BeginEdit`).
+    CEditStep(CEditorDocument& doc, const std::wstring& label, const std::string& mergeKey) : m_doc(doc) {
+        m_doc.BeginEdit(label, mergeKey);
     }
-    ~CEditStep() { m_dlg.EndEdit(); }
+    ~CEditStep() { m_doc.EndEdit(); }
     CEditStep(const CEditStep&) = delete;
     CEditStep& operator=(const CEditStep&) = delete;
 
 private:
-    CZRKDlg& m_dlg;
+    CEditorDocument& m_doc;
 };

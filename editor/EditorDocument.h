@@ -3,15 +3,19 @@
 /// one place so that it is forgotten in one place. The window owns it; tools and panels work on it.
 ///
 /// It holds the open template (model) with the system-parameter object that supplied it and the modified
-/// flag, the reference image shown, the selected shape, the source and kernel of an association in progress, the hit indices of a
-/// drag, and the outline being drawn. Anything else that keeps a pointer into the template (a tool, a
+/// flag, the reference image shown and the side memory, the selected shape, the source and kernel of an
+/// association in progress, the hit indices of a drag, the outline being drawn, and the edit journal with
+/// its entry point (`BeginEdit`, `EndEdit`) and the drafts kept after every step. Anything else that keeps a pointer into the template (a tool, a
 /// panel) registers as a holder: `ForgetModelPointers` clears the document's own pointers and tells every
 /// holder, and it is the only place that does, called whenever the template's objects are replaced,
 /// restored, deleted behind a selection, or the model itself changes. No Qt.
 
+#include "editor/DraftKeeper.h"
+#include "editor/EditJournal.h"
 #include "geometry/PolygonEx.h"
 
 #include <memory>
+#include <string>
 #include <vector>
 
 class CGraphBase;
@@ -26,6 +30,23 @@ public:
     virtual ~IModelPointerHolder() = default;
     /// Drops every pointer into the template: the objects may be gone when this returns.
     virtual void ForgetModelPointers() = 0;
+};
+
+/// Told when the journal changed (a step recorded, the journal started again), so that undo and redo
+/// commands can follow.
+class IJournalListener {
+public:
+    virtual ~IJournalListener() = default;
+    virtual void OnJournalChanged() = 0;
+};
+
+/// The side shown last, by what it was: the tree item (compared, never followed) and identifiers, so that
+/// a rebuilt tree or a deleted object is never read through.
+struct CSideMemory {
+    const void* item = nullptr;
+    int depth = -1;
+    bool typeKnown = false;
+    int typeID = -1, sideID = -1, refImageID = -1, splitID = -1;
 };
 
 class CEditorDocument {
@@ -58,6 +79,11 @@ public:
     CRefImage* GetRefImage() const { return m_pRefImage; }
     void SetRefImage(CRefImage* refImage) { m_pRefImage = refImage; }
 
+    /// The side memory (see `CSideMemory`); empty after `ForgetSide`.
+    const CSideMemory& GetSideMemory() const { return m_side; }
+    void RememberSide(const CSideMemory& side) { m_side = side; }
+    void ForgetSide() { m_side = CSideMemory(); }
+
     // ---- the selection ----
     /// The shape pressed last (the one a double-click, a lock or mask painting acts on); null for none.
     CGraphBase* GetSelShape() const { return m_pSelShape; }
@@ -84,6 +110,30 @@ public:
     bool IsDrawing() const { return m_bDrawing; }
     void SetDrawing(bool drawing) { m_bDrawing = drawing; }
 
+    // ---- the edit journal ----
+    /// Opens a step of the edit journal with its label (a literal, translated for display), for example
+    /// "增加检测区". Every change of the template happens between `BeginEdit` and `EndEdit`. Steps nest; only
+    /// the outermost is recorded, and only when the template changed; a recorded step is kept as the draft.
+    /// With a non-empty `mergeKey` equal to the previous step's the step may join it (the arrow-key nudges
+    /// of one shape: "nudge:" + the shape's identifier).
+    void BeginEdit(const std::wstring& label, const std::string& mergeKey = std::string());
+    /// Closes the step opened last.
+    void EndEdit();
+    /// Renames the outermost open step (a key that turned out to delete).
+    void RelabelEdit(const std::wstring& label);
+    /// How many steps are open now (0 outside every change).
+    int GetEditDepth() const { return m_nEditDepth; }
+    CEditJournal& GetJournal() { return m_journal; }
+    const CEditJournal& GetJournal() const { return m_journal; }
+    /// A fresh journal (a new activation, or one out of step with the template).
+    void ResetJournal();
+    /// The listener told of journal changes (not owned; null for none).
+    void SetJournalListener(IJournalListener* listener) { m_pJournalListener = listener; }
+    void NotifyJournalChanged();
+    /// The drafts of the open template.
+    CDraftKeeper& GetDrafts() { return m_drafts; }
+    const CDraftKeeper& GetDrafts() const { return m_drafts; }
+
     // ---- forgetting ----
     /// Clears the selection, the association in progress, the hit indices and the outline being drawn,
     /// then tells every registered holder to drop its pointers.
@@ -98,6 +148,7 @@ private:
     std::unique_ptr<CSysPara> m_pOwnSysPara;
     bool m_bModified = false;
     CRefImage* m_pRefImage = nullptr;
+    CSideMemory m_side;
     CGraphBase* m_pSelShape = nullptr;
     int m_nNoteHit = -1;
     int m_nKernelHit = -1;
@@ -106,4 +157,13 @@ private:
     CPolygonEx m_drawing;
     bool m_bDrawing = false;
     std::vector<IModelPointerHolder*> m_holders;
+    CEditJournal m_journal;
+    int m_nEditDepth = 0;
+    std::wstring m_strEditLabel;    ///< the label of the outermost open step
+    std::string m_strEditBefore;    ///< the encoded template as the outermost step began
+    std::string m_strEditMergeKey;
+    const CModelInfo* m_pEditModel = nullptr;  ///< compared only: the model the open step began on
+    bool m_bEditEncoded = false;
+    IJournalListener* m_pJournalListener = nullptr;
+    CDraftKeeper m_drafts;
 };

@@ -74,9 +74,11 @@ CZRKDlg::CZRKDlg() : QDialog(nullptr) {
     m_pDisplay = std::make_unique<CImgDisplay>();
     m_pDisplay->Open();
     m_strStatus = Translate(L"您正在进行 选择 操作", 0);
+    m_doc.SetJournalListener(this);
 }
 
 CZRKDlg::~CZRKDlg() {
+    m_doc.SetJournalListener(nullptr);
     if (m_pTree)
         disconnect(m_pTree, nullptr, this, nullptr);  // the tree dies after this object's own part
     DestroyChooser();
@@ -219,6 +221,7 @@ void CZRKDlg::InitDialog() {
 
 void CZRKDlg::ApplyTexts() {
     m_strTitle = Translate(L"模板管理", 0);
+    m_doc.GetDrafts().SetCaption(m_strTitle);
     setWindowTitle(QString::fromStdWString(m_strTitle));
     m_pGroupTools->setTitle(Tr(L"操作"));
     m_pGroupShow->setTitle(Tr(L"显示"));
@@ -311,7 +314,7 @@ bool CZRKDlg::Exit() {
         // again, let alone save what the operator just declined.
         if (answer == IDNO) {
             m_doc.SetModified(false);
-            DiscardDraft();
+            m_doc.GetDrafts().Discard(m_doc.GetModel());
         }
     }
     DestroyChooser();

@@ -6,8 +6,7 @@
 ///
 /// The class is split by concern: ZRKDlg.cpp (construction, start-up, controls, layout, exit),
 /// ZRKDlg_Model.cpp (activation, opening, saving, host callbacks), ZRKDlg_Conflict.cpp (a save refused
-/// because another station saved meanwhile), ZRKDlg_Edit.cpp (the edit journal, drafts, undo and redo),
-/// ZRKDlg_LocalDraft.cpp (drafts kept on the station while a server store is out of reach),
+/// because another station saved meanwhile), ZRKDlg_Edit.cpp (undo and redo, the offer of a draft),
 /// ZRKDlg_Tree.cpp (tree, selection), ZRKDlg_Commands.cpp (the tree's context menu and its commands),
 /// ZRKDlg_ToolBar.cpp (toolbar), ZRKDlg_View.cpp (display chain, channels, zoom, overlays),
 /// ZRKDlg_Sheet.cpp (small sheets, chooser, note generation), ZRKDlg_Compose.cpp (composing the display
@@ -23,6 +22,7 @@
 #include "editor/EditorDocument.h"
 #include "view/ImgDisplay.h"
 #include "editor/KernelLinks.h"
+#include "editor/SelectTools.h"
 #include "geometry/PolygonEx.h"
 #include "host/DynamicLibrary.h"
 #include "support/Geometry.h"
@@ -43,8 +43,6 @@ class CImgBuffer;
 class CImgView;
 class CInspType;
 class CKernel;
-class CViewTool;
-struct CToolEvent;
 class CMaskArea;
 class CItemList;
 class CModelInfo;
@@ -136,26 +134,7 @@ inline constexpr int ID_EXPORT_AREA = 32791;
 inline constexpr int ID_COPY_DATA = 32815;
 } // namespace zrkid
 
-/// The operations of the image view's tools (`GetOperation`), as the tool buttons 1504 to 1511 choose them.
-namespace zrkop {
-inline constexpr int kSelect = 0;
-inline constexpr int kPan = 1;
-inline constexpr int kZoomIn = 2;
-inline constexpr int kZoomOut = 3;
-inline constexpr int kKernel = 6;
-inline constexpr int kInspectionArea = 8;
-inline constexpr int kShieldedArea = 9;
-inline constexpr int kAssociate = 11;
-} // namespace zrkop
-
-/// The shape new inspection and shielded areas are drawn as (toolbar 32814, 32812, 32813).
-namespace zrkshape {
-inline constexpr int kPolygon = 0;
-inline constexpr int kRectangle = 1;
-inline constexpr int kEllipse = 2;
-} // namespace zrkshape
-
-class CZRKDlg : public QDialog {
+class CZRKDlg : public QDialog, public IToolView, private IShapeRules, private IJournalListener {
     Q_OBJECT
 public:
     static constexpr int kZoomSteps = 10;
@@ -205,8 +184,8 @@ public:
     void OnSaveAndLoad();
 
     CInspType* GetCurType() const;
-    CSide* GetCurSide() const;
-    CPhase* GetCurPhase() const;
+    CSide* GetCurSide() const override;
+    CPhase* GetCurPhase() const override;
     CNote* GetCurNote() const;
     /// The reference image's origin of the current small sheet; (0, 0) without reference image.
     CPoint GetCurSheetOrigin() const;
@@ -229,27 +208,13 @@ public:
     void GenerateSmallSheetData();
     /// Lays the controls out for the current client size.
     void LayoutControls();
-    // ---- the edit journal's entry point (ZRKDlg_Edit.cpp) ----
-    /// Opens a step of the edit journal with its label (a literal, translated for display), for example
-    /// "增加检测区". Every change of the template happens between `BeginEdit` and `EndEdit`. Steps nest; only
-    /// the outermost is recorded, and only when the template changed.
-    void BeginEdit(const std::wstring& label);
-    /// Closes the step opened last (see `BeginEdit`).
-    void EndEdit();
-    /// How many steps are open now (0 outside every change).
-    int GetEditDepth() const { return m_nEditDepth; }
-    /// `BeginEdit` for a step that may join the previous one when both carry the same non-empty key (the
-    /// arrow-key nudges of one shape: "nudge:" + the shape's identifier).
-    void BeginEdit(const std::wstring& label, const std::string& mergeKey);
+    // ---- undo and redo (ZRKDlg_Edit.cpp; the steps are opened and closed on the document) ----
     /// Undo (Ctrl+Z, "撤销" in the tree's context menu) and redo (Ctrl+Y, Ctrl+Shift+Z, "重做") of the last step: the
     /// template gets back its bytes of before (after) the step, the tree is rebuilt and the selection found
     /// again by identifiers. False, with nothing done and nothing said, when there is nothing to undo
     /// (redo) or a step is open.
     bool Undo();
     bool Redo();
-    const CEditJournal& GetJournal() const { return m_journal; }
-    /// The connection that keeps the active model's draft (null until the first draft or offer).
-    CTemplateStore* GetDraftStore() const { return m_pDraftStore.get(); }
     // ---- copy data and area files (ZRKDlg_CopyData.cpp, ZRKDlg_AreaFile.cpp) ----
     /// Toolbar "复制" (32815): the copy-data dialog on the selected phase, one journal step ("复制数据").
     void CopySheetData();
@@ -327,6 +292,126 @@ public:
     CEditorDocument& GetDocument() { return m_doc; }
     const CEditorDocument& GetDocument() const { return m_doc; }
 
+
+    // ---- the image view's mouse, keys and tools (ZRKDlg_Mouse.cpp, DrawTools.cpp) ----
+    /// Mouse handlers of the image window; `at` is in the image window's coordinates.
+    void OnImageLButtonDown(const QPoint& at, unsigned flags);
+    void OnImageLButtonUp(const QPoint& at, unsigned flags);
+    void OnImageLButtonDblClk(const QPoint& at, unsigned flags);
+    void OnImageRButtonDown(const QPoint& at);
+    void OnImageRButtonUp(const QPoint& at);
+    /// Right double-click: the lock of the selected shape is toggled (operation aside).
+    void OnImageRButtonDblClk(const QPoint& at);
+    void OnImageMouseMove(const QPoint& at, bool leftHeld);
+    /// One wheel event: `delta` in eighths of a degree (120 a notch). Scrolls rows; with Ctrl zooms one step
+    /// per notch about the pointer.
+    void OnImageWheel(const QPoint& at, int delta, bool control);
+    /// Sets the zoom step and keeps the image point under the window point `at` where it is.
+    void ZoomAbout(int step, const QPoint& at) override;
+    /// Finishes the outline being drawn as an inspection area (operation 8) or a shielded area (9): its
+    /// property dialog, the tag check, and on OK one step "增加检测区" or "增加屏蔽区". False when nothing
+    /// was added.
+    bool FinishOutline() override;
+    /// A new kernel over `sheetRect` (small-sheet coordinates, already cut to its split area); one step
+    /// "增加定位核" when added. False when nothing was added.
+    bool AddKernel(const CRect& sheetRect) override;
+    /// The edge check of a line-locating kernel; false (kernel not to be added) when it fails.
+    bool CheckLineKernelEdges(CKernel& kernel);
+    /// A tracked rectangle (small-sheet coordinates) cut to the split area of the reference image that
+    /// contains its centre; stays in small-sheet coordinates.
+    CRect CutToSplitArea(const CRect& sheetRect) const override;
+    /// The shape of the cursor the current tool shows over the image.
+    QCursor GetToolCursor();
+    /// The tool of an operation.
+    CViewTool* GetTool(int operation);
+
+    // ---- selection, editing and kernel association (ZRKDlg_Select.cpp, ZRKDlg_Associate.cpp, SelectTools.cpp) ----
+    /// Right double-click: locks or unlocks the selected shape (one step).
+    void ToggleSelectedLock();
+    /// A key for the shapes of the current small sheet (through the key list 1025): the arrows nudge the
+    /// selected shapes by a pixel where they stay inside their sheet and split area (a run of nudges of the
+    /// same shapes is one step), Delete asks before deleting the selected item. True when the key was one
+    /// the shapes take.
+    bool OnShapeKey(uint16_t keyCode);
+    /// Whether a trial copy of the item fits small sheet (col, row) when moved by (dx, dy) (copy data).
+    bool FitsSheet(const CGraphBase& item, int col, int row, int dx, int dy) const;
+    /// The association lines of the current view (small-sheet coordinates).
+    std::vector<CLinkLine> GetLinkLines();
+
+    // ---- composing the display buffer (ZRKDlg_View.cpp) ----
+    /// The image rectangle the view shows now (empty without a view).
+    CRect GetVisibleImageRect() const;
+    /// Makes the display buffer hold the kept channel image with the overlays inside `imageRect`
+    /// (cut to the image), drawing only shapes that reach it.
+    void ComposeRect(const CRect& imageRect);
+    /// Composes what `imageRect` needs unless it has been composed since the last redraw.
+    void EnsureComposed(const CRect& imageRect);
+    /// The source pixels changed in place: the kept channel image is computed again at the next redraw.
+    void InvalidateChannelImage() { m_nChannelImageMode = -1; }
+    /// Recomposes only the rubber band's old and new bounding rectangles.
+    void RedrawRubberBand();
+    /// Moves the rubber band's free end without drawing it (the full redraw's baseline draws it).
+    void SetRubberBandEnd(const CPoint& imagePoint) {
+        m_nLastImageX = imagePoint.x;
+        m_nLastImageY = imagePoint.y;
+    }
+    /// The full redraw as the overlays were first drawn: source copied into the channel and display buffers,
+    /// channel transform, every overlay drawn over the whole buffer. Kept as the reference that the
+    /// composed redraw must match, and as a benchmark baseline.
+    void RedrawOverlaysFull();
+
+    // ---- the view as the tools see it (ZRKDlg_Mouse.cpp) ----
+    bool IsGroupShown(Group group) const override;
+    int GetZoomStep() const override { return m_nZoomStep; }
+    int GetShapeKind() const override { return m_nShapeKind; }
+    void MoveRubberBand(const CPoint& imagePoint) override;
+    void ShowTracker(const CRect& rect) override;
+    void HideTracker() override;
+    void Redraw() override;
+
+    // ---- the widgets and the view, for the host program, the benchmarks and the tests ----
+    CModelTreeCtrl* GetTree() const { return m_pTree; }
+    /// The small-sheet chooser (null while none is shown).
+    CDlgSelPos* GetSheetChooser() const { return m_pSelPos; }
+    CMyImageWnd* GetImageWnd() const { return m_pImageWnd; }
+    CImgView* GetView() const { return m_pView.get(); }
+    QScrollBar* GetScrollBar(bool vertical) const { return vertical ? m_pVScroll : m_pHScroll; }
+    QToolBar* GetToolBar() const { return m_pToolBar; }
+    /// The frame's rectangle the image window fills (client coordinates).
+    const CRect& GetImageRect() const { return m_rcImage; }
+    /// The small sheet shown (the source of the display chain) and the composed display buffer.
+    CImgBuffer* GetSourceImage() const { return m_pSrcImage; }
+    CImgBuffer* GetDisplayBuffer() const { return m_pDispBuffer.get(); }
+    /// Shows `image` (owned by the caller) as the small sheet until the side is shown again or null is
+    /// given: the display chain, the read-out, the channels and the overlays work on it (the benchmarks and
+    /// pictures of formats no template holds). Build the display chain afterwards.
+    void SetSourceImage(CImgBuffer* image);
+    double GetZoom() const { return m_dZoom; }
+    /// The channel shown: 0 all, 1 blue, 2 green, 3 red, 4 luminance (the channel boxes 1017 to 1020).
+    int GetChannelMode() const { return m_nChannelMode; }
+    /// Shows a channel of the small sheet shown, as the channel boxes do, without reading it again.
+    void SetChannelMode(int mode);
+    /// The status text ("您正在进行 ... 操作").
+    const std::wstring& GetStatusText() const { return m_strStatus; }
+    /// The parameter text new kernels take (from the parameter script).
+    const std::wstring& GetDefaultKernelPara() const { return m_strDefKernelPara; }
+    /// Whether a mask is drawn filled (box 1014).
+    bool IsMaskFilled() const { return m_bMaskFill; }
+    /// Whether the view follows the mouse (a pan in progress).
+    bool IsPanning() const { return m_bPanning; }
+    /// The host callback of command 32784, 32785 or 32786 (null for another command), and callback 4.
+    PFN_HOST_MODEL GetHostCallback(int command) const {
+        return command == zrkid::ID_NEW_MODEL    ? m_pfnNewModel
+               : command == zrkid::ID_OPEN_MODEL ? m_pfnOpenModel
+               : command == zrkid::ID_COPY_MODEL ? m_pfnCopyModel
+                                                 : nullptr;
+    }
+    PFN_MODEL_LOADED GetModelLoadedCallback() const { return m_pfnModelLoaded; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
     // ---- members, in declaration order ----
     CModelTreeCtrl* m_pTree = nullptr;
     QScrollBar* m_pVScroll = nullptr;
@@ -355,13 +440,7 @@ public:
     int m_nLastImageX = 0, m_nLastImageY = 0;
     int m_nZoomStep = 3;
     double m_dZoom = 1.0;
-    /// Side memory: the remembered side's tree item (compared, never followed), its depth, and the
-    /// identifiers it had, so that a rebuilt tree or a deleted object is never read through.
-    QTreeWidgetItem* m_hLastSide = nullptr;
-    int m_nLastSideDepth = -1;
-    QTreeWidgetItem* m_hLastItem = nullptr;
-    CInspType* m_pLastType = nullptr;
-    int m_nLastTypeID = -1, m_nLastSideID = -1, m_nLastSideRefID = -1, m_nLastSideSplitID = -1;
+    QTreeWidgetItem* m_hLastItem = nullptr;  ///< the tree item selected last (compared, never followed)
     PFN_HOST_MODEL m_pfnNewModel = nullptr;
     PFN_HOST_MODEL m_pfnCopyModel = nullptr;
     PFN_HOST_MODEL m_pfnOpenModel = nullptr;
@@ -373,86 +452,6 @@ public:
     CDlgSelPos* m_pSelPos = nullptr;
     std::wstring m_strDefKernelPara;
     CParaAnalytic* m_pParaAnalytic = nullptr;
-
-
-    // ---- the image view's mouse, keys and tools (ZRKDlg_Mouse.cpp, DrawTools.cpp) ----
-    /// Mouse handlers of the image window; `at` is in the image window's coordinates.
-    void OnImageLButtonDown(const QPoint& at, unsigned flags);
-    void OnImageLButtonUp(const QPoint& at, unsigned flags);
-    void OnImageLButtonDblClk(const QPoint& at, unsigned flags);
-    void OnImageRButtonDown(const QPoint& at);
-    void OnImageRButtonUp(const QPoint& at);
-    /// Right double-click: the lock of the selected shape is toggled (operation aside).
-    void OnImageRButtonDblClk(const QPoint& at);
-    void OnImageMouseMove(const QPoint& at, bool leftHeld);
-    /// One wheel event: `delta` in eighths of a degree (120 a notch). Scrolls rows; with Ctrl zooms one step
-    /// per notch about the pointer.
-    void OnImageWheel(const QPoint& at, int delta, bool control);
-    /// Sets the zoom step and keeps the image point under the window point `at` where it is.
-    void ZoomAbout(int step, const QPoint& at);
-    /// Finishes the outline being drawn as an inspection area (operation 8) or a shielded area (9): its
-    /// property dialog, the tag check, and on OK one step "增加检测区" or "增加屏蔽区". False when nothing
-    /// was added.
-    bool FinishOutline();
-    /// A new kernel over `sheetRect` (small-sheet coordinates, already cut to its split area); one step
-    /// "增加定位核" when added. False when nothing was added.
-    bool AddKernel(const CRect& sheetRect);
-    /// The edge check of a line-locating kernel; false (kernel not to be added) when it fails.
-    bool CheckLineKernelEdges(CKernel& kernel);
-    /// A tracked rectangle (small-sheet coordinates) cut to the split area of the reference image that
-    /// contains its centre; stays in small-sheet coordinates.
-    CRect CutToSplitArea(const CRect& sheetRect) const;
-    /// The shape of the cursor the current tool shows over the image.
-    QCursor GetToolCursor();
-    /// The tool of an operation.
-    CViewTool* GetTool(int operation);
-
-    // ---- selection, editing and kernel association (ZRKDlg_Select.cpp, ZRKDlg_Associate.cpp, SelectTools.cpp) ----
-    /// The "选择" tool (operation 0). A press selects what lies under the point (note items, then kernels of
-    /// the selected phase, then inspection areas, shielded areas and custom masks of the current note, each
-    /// group only while shown); Shift or Ctrl keeps the other selections. A drag from the press to the
-    /// release is one step "移动".
-    void SelectPress(const CToolEvent& event);
-    void SelectMove(const CToolEvent& event);
-    void SelectRelease(const CToolEvent& event);
-    /// Ends a drag in progress where it is (a right press, another tool), as one step.
-    void CancelDrag();
-    /// Opens the dialog of the kernel, inspection area or shielded area under the point (unlocked ones only).
-    void SelectDoubleClick(const CToolEvent& event);
-    /// The "关联定位核" tool (operation 11): links kernels to inspection areas ("缺陷检测") or kernel pairs
-    /// with a tolerance ("尺寸定位"); one step "关联定位核" for each link stored.
-    void AssociatePress(const CToolEvent& event);
-    /// Right double-click: locks or unlocks the selected shape (one step).
-    void ToggleSelectedLock();
-    /// A key for the shapes of the current small sheet (through the key list 1025): the arrows nudge the
-    /// selected shapes by a pixel where they stay inside their sheet and split area (a run of nudges of the
-    /// same shapes is one step), Delete asks before deleting the selected item. True when the key was one
-    /// the shapes take.
-    bool OnShapeKey(uint16_t keyCode);
-    /// Whether a trial copy of the item fits small sheet (col, row) when moved by (dx, dy) (copy data).
-    bool FitsSheet(const CGraphBase& item, int col, int row, int dx, int dy) const;
-    /// The association lines of the current view (small-sheet coordinates).
-    std::vector<CLinkLine> GetLinkLines();
-    /// Renames the outermost open step (a key that turned out to delete).
-    void RelabelEdit(const std::wstring& label);
-
-    // ---- composing the display buffer (ZRKDlg_View.cpp) ----
-    /// The image rectangle the view shows now (empty without a view).
-    CRect GetVisibleImageRect() const;
-    /// Makes the display buffer hold the kept channel image with the overlays inside `imageRect`
-    /// (cut to the image), drawing only shapes that reach it.
-    void ComposeRect(const CRect& imageRect);
-    /// Composes what `imageRect` needs unless it has been composed since the last redraw.
-    void EnsureComposed(const CRect& imageRect);
-    /// The source pixels changed in place: the kept channel image is computed again at the next redraw.
-    void InvalidateChannelImage() { m_nChannelImageMode = -1; }
-    /// Recomposes only the rubber band's old and new bounding rectangles.
-    void RedrawRubberBand();
-    /// The full redraw as the overlays were first drawn: source copied into the channel and display buffers,
-    /// channel transform, every overlay drawn over the whole buffer. Kept as the reference that the
-    /// composed redraw must match, and as a benchmark baseline.
-    void RedrawOverlaysFull();
-
     bool m_bSpaceDown = false;       ///< the space bar is held (panning)
     bool m_bSpacePressed = false;    ///< the space bar went down since the last move looked
     int m_nChannelImageMode = -1;    ///< the channel mode the kept channel image holds; -1 none
@@ -461,10 +460,21 @@ public:
     bool m_bTracking = false;        ///< a rectangle is being tracked
     CPoint m_ptTrackStart;           ///< where the tracked rectangle started (image point)
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
+    // ---- the rules of the select and associate tools (ZRKDlg_Select.cpp, ZRKDlg_Associate.cpp) ----
+    /// The "选择" tool (operation 0). A press selects what lies under the point (note items, then kernels of
+    /// the selected phase, then inspection areas, shielded areas and custom masks of the current note, each
+    /// group only while shown); Shift or Ctrl keeps the other selections. A drag from the press to the
+    /// release is one step "移动".
+    void SelectPress(const CToolEvent& event) override;
+    void SelectMove(const CToolEvent& event) override;
+    void SelectRelease(const CToolEvent& event) override;
+    /// Ends a drag in progress where it is (a right press, another tool), as one step.
+    void CancelDrag() override;
+    /// Opens the dialog of the kernel, inspection area or shielded area under the point (unlocked ones only).
+    void SelectDoubleClick(const CToolEvent& event) override;
+    /// The "关联定位核" tool (operation 11): links kernels to inspection areas ("缺陷检测") or kernel pairs
+    /// with a tolerance ("尺寸定位"); one step "关联定位核" for each link stored.
+    void AssociatePress(const CToolEvent& event) override;
     CEditorDocument m_doc;
     /// Draws every overlay into `buffer`, which holds the image rectangle `area` (its pixel (0, 0) is the
     /// image point (area.left, area.top)); shapes that do not reach `area` are skipped.
@@ -514,7 +524,6 @@ private:
     /// Tells the reference image to release its pixels, forgets it, drops the chooser and the chain.
     void DropReferenceImage();
     void RememberSide(QTreeWidgetItem* sideItem);
-    void ForgetSide();
     void DestroyChooser();
     bool ShowChooser();
     /// The commands of the tree's context menu; false for another command.
@@ -525,17 +534,11 @@ private:
     void UpdateTitle();
     static void OnChooserPick(int column, int row, void* user, int doubleClick);
 
-    int m_nEditDepth = 0;
-    std::wstring m_strEditLabel;  ///< the label of the outermost open step
     // ---- the edit journal (ZRKDlg_Edit.cpp) ----
     /// Called at the end of every activation: a fresh journal, then the offer of the model's draft.
     void OfferDraft();
-    /// After a successful save: the draft goes, and the next one starts from the new saved version.
-    void OnModelSaved();
-    /// The operator declined to save: the draft goes too.
-    void DiscardDraft();
-    void WriteDraft(const std::string& bytes);
-    bool OpenDraftStore();
+    /// The journal changed: the undo and redo commands follow.
+    void OnJournalChanged() override;
     /// A save refused because another station saved, deleted or created the model since it was opened
     /// (ZRKDlg_Conflict.cpp): says who and when, then saves the edits as a copy, reloads the stored
     /// version, or goes on editing, as the operator chooses. True when the edits were saved as a copy.
@@ -548,17 +551,6 @@ private:
     void UpdateUndoActions();
     /// Appends "撤销 <step>" and "重做 <step>" to a context menu when there is something to undo or redo.
     void AppendUndoEntries(QMenu& menu) const;
-    CEditJournal m_journal;
-    std::string m_strEditBefore;    ///< the encoded template as the outermost step began
-    std::string m_strEditMergeKey;
-    const CModelInfo* m_pEditModel = nullptr;  ///< compared only: the model the open step began on
-    bool m_bEditEncoded = false;
-    std::unique_ptr<CTemplateStore> m_pDraftStore;
-    CModelStamp m_draftBase;        ///< the saved version the active model's draft starts from
-    bool m_bDraftFailShown = false; ///< the failure to keep a draft was told; told again after a success
-    /// A draft found while nobody could be asked (the prompter has no operator): kept as it is, never
-    /// replaced or removed by this activation.
-    bool m_bDraftLeftForOperator = false;
     bool m_bHostToldOfSave = false; ///< the save in progress already told the host which model is loaded
     QAction* m_pUndoAction = nullptr;
     QAction* m_pRedoAction = nullptr;
@@ -575,19 +567,4 @@ private:
     QCheckBox* m_pChannelBoxes[4] = {};
     QPushButton* m_pSaveLoadButton = nullptr;
     QPushButton* m_pExitButton = nullptr;
-    // ---- the local draft (ZRKDlg_LocalDraft.cpp) ----
-    /// Whether the active model's store is on a server: only such a model ever has a local draft.
-    bool HasServerDraftStore() const;
-    /// The station's own file of drafts kept while the server cannot be reached, opened (created when
-    /// `create`) on first use; null when it does not exist (and `create` is false) or cannot be opened.
-    CTemplateStore* OpenLocalDraftStore(bool create);
-    /// Writes the draft to the local file; true when it was written.
-    bool WriteLocalDraft(int id, const CModelStamp& base, const std::string& bytes);
-    /// The model's local draft, as `CTemplateStore::LoadDraft` gives it; `found` false when there is none.
-    bool LoadLocalDraft(int id, std::string& data, bool& found, CModelStamp& base);
-    /// Removes the model's local draft, if any (the file is not created for that).
-    void DeleteLocalDraft(int id);
-    std::unique_ptr<CTemplateStore> m_pLocalDraftStore;
-    StoreFailure m_nDraftOpenFailure = StoreFailure::None; ///< why the last opening of the draft store failed
-    std::wstring m_strDraftOpenError;
 };

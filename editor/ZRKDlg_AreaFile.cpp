@@ -111,7 +111,7 @@ void CZRKDlg::ImportArea() {
         if (taken) {
             ZrkMessageBox(Translate(L"该标识已经存在!", 0));
         } else {
-            CEditStep step(*this, L"文件导入检测区");
+            CEditStep step(m_doc, L"文件导入检测区");
             area->m_strTag = dialog.m_strLabel;
             if (phase->m_areas.Add(area.get())) {
                 area.release();

@@ -56,7 +56,7 @@ void CZRKDlg::AssociateWithArea(const CToolEvent& event) {
         if (phase->m_areas.GetAt(i) == m_doc.GetAssocSource())
             area = dynamic_cast<CMaskArea*>(phase->m_areas.GetAt(i));
     if (area) {
-        CEditStep step(*this, L"关联定位核");
+        CEditStep step(m_doc, L"关联定位核");
         std::vector<CKernel*> onSheet = PhaseKernels();
         for (int i = 0; i < m_doc.GetRefImage()->m_kernels.GetSize(); ++i) {
             auto* kernel = m_doc.GetRefImage()->m_kernels.GetAtAs<CKernel>(i);
@@ -145,7 +145,7 @@ void CZRKDlg::AssociateKernels(const CToolEvent& event) {
         ZrkMessageBox(Translate(L"标识不唯一,请重新填写", 0), m_strTitle, MB_OK | MB_ICONWARNING);
     }
     {
-        CEditStep step(*this, L"关联定位核");
+        CEditStep step(m_doc, L"关联定位核");
         sideSlots.WriteSlot(freeSlot, first->m_nID, second->m_nID, dialog.m_fTolerance, dialog.m_strLabel);
         side->m_strParameters = sideSlots.GetText();
         m_doc.SetModified(true);

@@ -79,7 +79,7 @@ void CZRKDlg::OnTreeContextMenu(const QPoint& globalPos) {
     if (!m_doc.GetModel())
         return;
     {
-        CEditStep step(*this, L"模板");  // changes nothing by itself: no step is recorded
+        CEditStep step(m_doc, L"模板");  // changes nothing by itself: no step is recorded
         m_doc.SetModified(true);  // opening the menu counts as a change, whatever follows
     }
     const int depth = CModelTreeCtrl::GetItemDepth(m_pTree->GetCaretItem());
@@ -133,7 +133,7 @@ void CZRKDlg::EditCatalogue(int command) {
     using namespace zrkid;
     if (!m_doc.GetModel())
         return;
-    CEditStep step(*this, command == ID_SIDE_TYPES        ? L"编辑检测面类型"
+    CEditStep step(m_doc, command == ID_SIDE_TYPES        ? L"编辑检测面类型"
                           : command == ID_PHASE_TYPES     ? L"编辑分层类型"
                           : command == ID_MASK_COEFF_TYPES ? L"编辑掩模系数类型"
                                                            : L"编辑自定义参数类型");
@@ -174,7 +174,7 @@ void CZRKDlg::EditPhaseCustomType(bool high) {
     auto* type = m_doc.GetModel()->m_customParaTypes.FindByIDAs<CCustomParaType>(WideToInt(node->m_para.m_strValue));
     if (!type)
         return;
-    CEditStep step(*this, high ? L"修改高自定义参数" : L"修改低自定义参数");
+    CEditStep step(m_doc, high ? L"修改高自定义参数" : L"修改低自定义参数");
     CDlgCustomParaTypeEdit dialog(m_doc.GetModel()->m_customParaTypes, *type, this);
     if (dialog.DoModal() == QDialog::Accepted)
         m_doc.SetModified(true);
@@ -186,7 +186,7 @@ void CZRKDlg::AddInspType() {
     std::unique_ptr<CInspType> type(dynamic_cast<CInspType*>(CreateByName(L"CInspType")));
     if (!type)
         return;
-    CEditStep step(*this, L"增加检测类型");
+    CEditStep step(m_doc, L"增加检测类型");
     CDlgInspTypeEdit dialog(type.get(), this);
     if (dialog.DoModal() != QDialog::Accepted)
         return;  // the new object goes with `type`
@@ -206,7 +206,7 @@ void CZRKDlg::AddSide() {
     std::unique_ptr<CSide> side(dynamic_cast<CSide*>(CreateByName(L"CSide")));
     if (!side)
         return;
-    CEditStep step(*this, L"增加检测面");
+    CEditStep step(m_doc, L"增加检测面");
     CDlgInspSideEdit dialog(type, &m_doc.GetModel()->m_sideTypes, &m_doc.GetModel()->m_refImageSet.m_refImages, side.get(), this);
     if (dialog.DoModal() != QDialog::Accepted)
         return;
@@ -228,7 +228,7 @@ void CZRKDlg::AddPhase() {
     if (!phase)
         return;
     // One step: the dialog's immediate actions, the new phase and the notes its selection makes.
-    CEditStep step(*this, L"增加分层");
+    CEditStep step(m_doc, L"增加分层");
     CDlgPhaseEdit dialog(m_doc.GetModel(), type, &m_doc.GetModel()->m_maskCoeffTypes, &phase->m_coeffs, side,
                          &m_doc.GetModel()->m_phaseTypes, phase.get(), this);
     const bool accepted = dialog.DoModal() == QDialog::Accepted;
@@ -258,7 +258,7 @@ void CZRKDlg::EditCaretItem() {
         return;
     CIDItem* object = static_cast<CIDItem*>(CModelTreeCtrl::GetItemData(caret));
     const int editDepth = CModelTreeCtrl::GetItemDepth(caret);
-    CEditStep step(*this, editDepth == 1 ? L"编辑检测类型" : editDepth == 2 ? L"编辑检测面" : L"编辑分层");
+    CEditStep step(m_doc, editDepth == 1 ? L"编辑检测类型" : editDepth == 2 ? L"编辑检测面" : L"编辑分层");
     int result = QDialog::Rejected;
     switch (CModelTreeCtrl::GetItemDepth(caret)) {
     case 1:
@@ -290,7 +290,7 @@ void CZRKDlg::EditCaretItem() {
         return;
     m_doc.SetModified(true);
     // A side may now show another image or split: let the side memory see it as a new view.
-    ForgetSide();
+    m_doc.ForgetSide();
     RebuildTreeAt(object);
 }
 
@@ -302,7 +302,7 @@ void CZRKDlg::DeleteCaretItem() {
     if (ZrkMessageBox(question, m_strTitle, MB_YESNOCANCEL | MB_ICONQUESTION) != IDYES)
         return;
     const int depth = CModelTreeCtrl::GetItemDepth(caret);
-    CEditStep step(*this, depth == 1 ? L"删除检测类型" : depth == 2 ? L"删除检测面" : L"删除分层");
+    CEditStep step(m_doc, depth == 1 ? L"删除检测类型" : depth == 2 ? L"删除检测面" : L"删除分层");
     QTreeWidgetItem* parentItem = caret->parent();
     const void* parentData = parentItem ? CModelTreeCtrl::GetItemData(parentItem) : nullptr;
     auto* object = static_cast<CIDItem*>(CModelTreeCtrl::GetItemData(caret));
@@ -318,7 +318,7 @@ void CZRKDlg::DeleteCaretItem() {
             owner = &static_cast<CSide*>(static_cast<CIDItem*>(const_cast<void*>(parentData)))->m_phases;
         // The shown side, its memory and every shape pointer may lie inside what goes: forget them first.
         m_doc.ForgetModelPointers();
-        ForgetSide();
+        m_doc.ForgetSide();
         if (owner)
             owner->RemoveByID(object->m_nID);
     }

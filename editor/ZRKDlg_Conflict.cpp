@@ -33,7 +33,7 @@ bool CZRKDlg::ResolveSaveConflict() {
                           MB_YESNO | MB_ICONQUESTION) != IDYES)
             continue;  // not confirmed: the choice is offered again
         const int id = m_doc.GetModel()->m_nID;
-        DiscardDraft();
+        m_doc.GetDrafts().Discard(m_doc.GetModel());
         m_doc.SetModified(false);  // the edits are given up: reopening asks nothing
         // When the other version cannot be read (the store busy, the data damaged) the load says so and no
         // model is open afterwards: callers look at `m_doc.GetModel()` again before using it.
@@ -83,10 +83,10 @@ bool CZRKDlg::SaveEditsAsCopy() {
     }
     // The original's draft belongs to edits that now live in the copy.
     model.m_nID = oldID;
-    DiscardDraft();
+    m_doc.GetDrafts().Discard(m_doc.GetModel());
     model.m_nID = newID;
-    m_pDraftStore.reset();
-    OnModelSaved();
+    m_doc.GetDrafts().CloseStore();
+    m_doc.GetDrafts().OnSaved(m_doc.GetModel());
     if (m_doc.GetSysPara()) {
         m_doc.GetSysPara()->m_nActiveModelID = newID;
         m_doc.GetSysPara()->SaveParameters();

@@ -75,7 +75,7 @@ void CZRKDlg::CopySheetData() {
     }
     CEditorCopyHost host(*this);
     CDlgCopyData dialog(host, this);
-    CEditStep step(*this, L"复制数据");
+    CEditStep step(m_doc, L"复制数据");
     if (dialog.DoModal() != QDialog::Accepted)
         return;
     m_doc.SetModified(true);

@@ -1,6 +1,6 @@
-// The editor window: the edit journal. Every change of the template is one step, opened and closed here;
-// undo and redo restore the template's bytes; after every step the working state is kept as a draft in the
-// template store, offered back when the model is activated again after a crash.
+// The editor window: undo and redo of the edit journal's steps (the steps themselves are opened and closed
+// on the document) restore the template's bytes and find the selection again; the draft kept after every
+// step is offered back when the model is activated again after a crash.
 
 #include "editor/ZRKDlg.h"
 
@@ -39,58 +39,6 @@ int ItemID(QTreeWidgetItem* item) {
 
 } // namespace
 
-// ---- steps ----
-
-void CZRKDlg::BeginEdit(const std::wstring& label) {
-    BeginEdit(label, std::string());
-}
-
-void CZRKDlg::BeginEdit(const std::wstring& label, const std::string& mergeKey) {
-    if (m_nEditDepth++ > 0)
-        return;  // a nested step is part of the outermost one
-    m_strEditLabel = label;
-    m_strEditMergeKey = mergeKey;
-    m_pEditModel = m_doc.GetModel();
-    m_bEditEncoded = false;
-    m_strEditBefore.clear();
-    if (!m_doc.GetModel())
-        return;
-    try {
-        m_strEditBefore = EncodeModel(*m_doc.GetModel());
-        m_bEditEncoded = true;
-    } catch (const std::exception&) {
-        // A template that cannot be encoded cannot be saved either; the save says so. No step is recorded.
-    }
-}
-
-void CZRKDlg::EndEdit() {
-    if (m_nEditDepth == 0 || --m_nEditDepth > 0)
-        return;
-    const std::wstring label = std::move(m_strEditLabel);
-    m_strEditLabel.clear();
-    std::string before = std::move(m_strEditBefore);
-    m_strEditBefore.clear();
-    // A step that began on another model (an activation inside it) records nothing.
-    if (!m_bEditEncoded || !m_doc.GetModel() || m_doc.GetModel() != m_pEditModel)
-        return;
-    m_bEditEncoded = false;
-    std::string after;
-    try {
-        after = EncodeModel(*m_doc.GetModel());
-        if (m_journal.Record(label, before, after, m_strEditMergeKey))
-            WriteDraft(after);
-    } catch (const std::exception&) {
-        // Out of memory, or a journal out of step with the template: start it again from here.
-        m_journal.Reset();
-    }
-    UpdateUndoActions();
-}
-
-void CZRKDlg::RelabelEdit(const std::wstring& label) {
-    if (m_nEditDepth > 0)
-        m_strEditLabel = label;
-}
-
 // ---- undo and redo ----
 
 bool CZRKDlg::Undo() {
@@ -102,20 +50,20 @@ bool CZRKDlg::Redo() {
 }
 
 bool CZRKDlg::StepJournal(bool redo) {
-    if (m_nEditDepth > 0 || !m_doc.GetModel() || !(redo ? m_journal.CanRedo() : m_journal.CanUndo()))
+    if (m_doc.GetEditDepth() > 0 || !m_doc.GetModel() || !(redo ? m_doc.GetJournal().CanRedo() : m_doc.GetJournal().CanUndo()))
         return false;
     std::string bytes;
     try {
-        if (!(redo ? m_journal.Redo(bytes) : m_journal.Undo(bytes)))
+        if (!(redo ? m_doc.GetJournal().Redo(bytes) : m_doc.GetJournal().Undo(bytes)))
             return false;
     } catch (const std::exception&) {
-        m_journal.Reset();
+        m_doc.GetJournal().Reset();
         UpdateUndoActions();
         return false;
     }
     RestoreModelBytes(bytes);
     m_doc.SetModified(true);  // the template differs from what was there a moment ago
-    WriteDraft(bytes);
+    m_doc.GetDrafts().Write(m_doc.GetModel(), bytes);
     UpdateUndoActions();
     return true;
 }
@@ -135,7 +83,7 @@ void CZRKDlg::RestoreModelBytes(const std::string& bytes) {
     // reference image and its buffers, the side memory and the tree's items.
     m_doc.ForgetModelPointers();
     DropReferenceImage();
-    ForgetSide();
+    m_doc.ForgetSide();
     {
         QSignalBlocker quiet(m_pTree);
         m_pTree->DeleteAllItems();
@@ -151,7 +99,7 @@ void CZRKDlg::RestoreModelBytes(const std::string& bytes) {
         // The bytes come from this program's own encoder; should they ever fail, the template is left empty
         // rather than half read, and the journal starts again.
         model.Reset();
-        m_journal.Reset();
+        m_doc.GetJournal().Reset();
     }
     model.m_strName = name;
     model.m_strTitle = title;
@@ -181,159 +129,18 @@ void CZRKDlg::RestoreModelBytes(const std::string& bytes) {
 
 // ---- drafts ----
 
-bool CZRKDlg::OpenDraftStore() {
-    if (m_pDraftStore)
-        return true;
-    if (!m_doc.GetModel())
-        return false;
-    auto store = std::make_unique<CTemplateStore>();
-    const std::wstring& path = m_doc.GetModel()->GetStorePath();
-    if (!store->Open(path.empty() ? GetTemplateStorePath() : path)) {
-        m_nDraftOpenFailure = store->GetLastFailure();
-        m_strDraftOpenError = store->GetLastError();
-        return false;
-    }
-    m_pDraftStore = std::move(store);
-    return true;
-}
-
-void CZRKDlg::WriteDraft(const std::string& bytes) {
-    if (!m_doc.GetModel() || m_doc.GetModel()->m_nID < 1)
-        return;  // a model the store cannot hold has no draft either
-    if (m_bDraftLeftForOperator)
-        return;  // the draft of a crash that nobody was asked about is not replaced
-    std::wstring detail;
-    StoreFailure failure = StoreFailure::None;
-    if (!OpenDraftStore()) {
-        detail = m_strDraftOpenError;
-        failure = m_nDraftOpenFailure;
-    } else {
-        if (m_pDraftStore->SaveDraft(m_doc.GetModel()->m_nID, m_draftBase, bytes)) {
-            if (m_bDraftFailShown)
-                DeleteLocalDraft(m_doc.GetModel()->m_nID);  // the server has the draft again: the local one is stale
-            m_bDraftFailShown = false;
-            return;
-        }
-        detail = m_pDraftStore->GetLastError();
-        failure = m_pDraftStore->GetLastFailure();
-    }
-    // A server out of reach: the draft is kept on this station instead, and nothing is lost.
-    const bool kept = failure == StoreFailure::Unreachable && WriteLocalDraft(m_doc.GetModel()->m_nID, m_draftBase, bytes);
-    // Editing goes on; the next step tries again. Said once, not after every step.
-    if (m_bDraftFailShown)
-        return;
-    m_bDraftFailShown = true;
-    const std::wstring headline =
-        kept ? Translate(L"修改记录暂时写入本工位的本地文件,程序异常退出时未保存的修改不会丢失。"
-                         L"编辑可以继续,服务器恢复后保存即可。",
-                         0)
-             : Translate(L"修改记录无法写入模板库(磁盘已满或只读),程序异常退出时未保存的修改将会丢失。"
-                         L"编辑可以继续,每一步都会再次尝试写入。",
-                         0);
-    const std::wstring text = StoreFailureMessage(headline, failure, detail);
-    ZrkMessageBox(text, m_strTitle, MB_OK | MB_ICONWARNING);
-}
-
 void CZRKDlg::OfferDraft() {
-    m_journal.Reset();
-    m_pDraftStore.reset();
-    m_pLocalDraftStore.reset();
-    m_nDraftOpenFailure = StoreFailure::None;
-    m_strDraftOpenError.clear();
-    m_draftBase = CModelStamp();
-    m_bDraftFailShown = false;
-    m_bDraftLeftForOperator = false;
+    m_doc.ResetJournal();
+    m_doc.GetDrafts().SetCaption(m_strTitle);
+    std::string restore;
+    if (m_doc.GetDrafts().Offer(m_doc.GetModel(), restore)) {
+        RestoreModelBytes(restore);
+        m_doc.SetModified(true);  // recovered edits are unsaved edits; the draft stays until a save or a "no"
+    }
+}
+
+void CZRKDlg::OnJournalChanged() {
     UpdateUndoActions();
-    if (!m_doc.GetModel() || m_doc.GetModel()->m_nID < 1 || !OpenDraftStore())
-        return;
-    CTemplateStore& store = *m_pDraftStore;
-    const int id = m_doc.GetModel()->m_nID;
-    // The version the model was loaded from, not whatever the store holds a moment later.
-    if (m_doc.GetModel()->GetBaseStamp())
-        m_draftBase = *m_doc.GetModel()->GetBaseStamp();
-    else if (!store.GetModelStamp(id, m_draftBase))
-        return;
-    std::string data;
-    bool found = false;
-    CModelStamp base;
-    bool read = store.LoadDraft(id, data, found, base);
-    // A draft kept on this station while the server was out of reach is offered when the store holds none;
-    // when both exist the store's wins and the local one goes without a word.
-    bool local = false;
-    if (!found && read) {
-        read = LoadLocalDraft(id, data, found, base);
-        local = found;
-    }
-    if (!found)
-        return;
-    if (!PrompterHasOperator()) {
-        // Nobody would see the question (a screenshot, a batch run): every draft stays as it is, and the
-        // question waits for the next start that has an operator.
-        m_bDraftLeftForOperator = true;
-        return;
-    }
-    if (!local)
-        DeleteLocalDraft(id);
-    const auto drop = [&] {
-        if (local)
-            DeleteLocalDraft(id);
-        else
-            store.DeleteDraft(id);
-    };
-    bool damaged = !read;
-    if (!damaged) {
-        try {
-            CModelInfo probe;
-            DecodeModel(data, probe);
-        } catch (const std::exception&) {
-            damaged = true;
-        }
-    }
-    if (damaged) {
-        drop();
-        ZrkMessageBox(Translate(L"该模板未保存的修改记录已损坏,无法恢复,已打开保存的模板。", 0), m_strTitle,
-                      MB_OK | MB_ICONWARNING);
-        return;
-    }
-    if (!(base == m_draftBase)) {
-        drop();
-        ZrkMessageBox(Translate(L"该模板在上次编辑之后已被删除或被其他工位替换,未保存的修改已丢弃。", 0),
-                      m_strTitle, MB_OK | MB_ICONWARNING);
-        return;
-    }
-    if (ZrkMessageBox(Translate(L"发现该模板上次未保存的修改(程序异常退出),是否恢复?", 0), m_strTitle,
-                      MB_YESNO | MB_ICONQUESTION) != IDYES) {
-        drop();
-        return;
-    }
-    RestoreModelBytes(data);
-    m_doc.SetModified(true);  // recovered edits are unsaved edits; the draft stays until a save or a "no"
-}
-
-void CZRKDlg::OnModelSaved() {
-    // The saved model supersedes the draft; later drafts start from the new version. A kill between the
-    // save and this leaves a draft of the old version: the next activation drops it with a message.
-    if (m_bDraftLeftForOperator)
-        return;  // not this session's draft: its operator decides about it
-    if (m_doc.GetModel() && m_doc.GetModel()->m_nID >= 1)
-        DeleteLocalDraft(m_doc.GetModel()->m_nID);
-    if (m_doc.GetModel() && m_doc.GetModel()->m_nID >= 1 && OpenDraftStore()) {
-        m_pDraftStore->DeleteDraft(m_doc.GetModel()->m_nID);
-        if (m_doc.GetModel()->GetBaseStamp())
-            m_draftBase = *m_doc.GetModel()->GetBaseStamp();
-        else
-            m_pDraftStore->GetModelStamp(m_doc.GetModel()->m_nID, m_draftBase);
-    }
-}
-
-void CZRKDlg::DiscardDraft() {
-    // A "no" that nobody gave, or a draft nobody was asked about, removes nothing.
-    if (m_bDraftLeftForOperator || !PrompterHasOperator())
-        return;
-    if (m_doc.GetModel() && m_doc.GetModel()->m_nID >= 1)
-        DeleteLocalDraft(m_doc.GetModel()->m_nID);
-    if (m_doc.GetModel() && m_doc.GetModel()->m_nID >= 1 && OpenDraftStore())
-        m_pDraftStore->DeleteDraft(m_doc.GetModel()->m_nID);
 }
 
 // ---- the keys and the tree's context menu ----
@@ -360,21 +167,21 @@ void CZRKDlg::BuildUndoActions() {
 void CZRKDlg::UpdateUndoActions() {
     if (!m_pUndoAction || !m_pRedoAction)
         return;
-    m_pUndoAction->setEnabled(m_journal.CanUndo());
-    m_pRedoAction->setEnabled(m_journal.CanRedo());
+    m_pUndoAction->setEnabled(m_doc.GetJournal().CanUndo());
+    m_pRedoAction->setEnabled(m_doc.GetJournal().CanRedo());
 }
 
 void CZRKDlg::AppendUndoEntries(QMenu& menu) const {
     // Shown when there is something to take back or do again, with the step's name.
-    if (!m_journal.CanUndo() && !m_journal.CanRedo())
+    if (!m_doc.GetJournal().CanUndo() && !m_doc.GetJournal().CanRedo())
         return;
     menu.addSeparator();
-    if (m_journal.CanUndo())
-        CQtMenu::AddCommand(&menu, Translate(L"撤销", 0) + L" " + Translate(m_journal.GetUndoLabel(), 0),
+    if (m_doc.GetJournal().CanUndo())
+        CQtMenu::AddCommand(&menu, Translate(L"撤销", 0) + L" " + Translate(m_doc.GetJournal().GetUndoLabel(), 0),
                             zrkid::ID_EDIT_UNDO)
             ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    if (m_journal.CanRedo())
-        CQtMenu::AddCommand(&menu, Translate(L"重做", 0) + L" " + Translate(m_journal.GetRedoLabel(), 0),
+    if (m_doc.GetJournal().CanRedo())
+        CQtMenu::AddCommand(&menu, Translate(L"重做", 0) + L" " + Translate(m_doc.GetJournal().GetRedoLabel(), 0),
                             zrkid::ID_EDIT_REDO)
             ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
 }

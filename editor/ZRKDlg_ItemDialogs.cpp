@@ -44,7 +44,7 @@ void CZRKDlg::SelectDoubleClick(const CToolEvent& event) {
         return;
     if (m_bDragStep) {  // the press of the double-click moved nothing: its step ends here
         m_bDragStep = false;
-        EndEdit();
+        m_doc.EndEdit();
     }
     const int depth = CModelTreeCtrl::GetItemDepth(m_pTree->GetCaretItem());
     if (depth < 2)
@@ -62,17 +62,17 @@ void CZRKDlg::SelectDoubleClick(const CToolEvent& event) {
             opened = true;
             kernel->OnLButtonDblClk(event.flags, at.x, at.y);
             const int kernelID = kernel->m_nID;
-            CEditStep step(*this, L"编辑定位核");
+            CEditStep step(m_doc, L"编辑定位核");
             CDlgKernelPara dialog(kernel, &m_doc.GetModel()->m_phaseTypes, this);
             if (dialog.DoModal() == QDialog::Accepted) {
                 m_doc.SetModified(true);
                 if (dialog.m_bDelete) {
-                    RelabelEdit(L"删除定位核");
+                    m_doc.RelabelEdit(L"删除定位核");
                     m_doc.SetSelShape(nullptr);
                     if (!DeleteKernel(kernelID))
                         ZrkMessageBox(Translate(L"删除失败!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
                 } else if (dialog.m_bClone) {
-                    RelabelEdit(L"克隆定位核");
+                    m_doc.RelabelEdit(L"克隆定位核");
                     std::unique_ptr<CIDItem> made(kernel->NewInstance());
                     if (auto* clone = dynamic_cast<CKernel*>(made.get()); clone && clone->CopyFrom(kernel)) {
                         clone->m_nID = m_doc.GetRefImage()->m_kernels.GetMaxID() + 1;
@@ -97,7 +97,7 @@ void CZRKDlg::SelectDoubleClick(const CToolEvent& event) {
             if (!area || area->m_bLocked || !area->HitTest(at.x, at.y))
                 continue;
             opened = true;
-            CEditStep step(*this, L"编辑检测区");
+            CEditStep step(m_doc, L"编辑检测区");
             CDlgMaskPara dialog(GetCurType(), side, area, L"PhaseMaskPara.ini", true, this);
             dialog.m_strLabel = area->m_strTag;
             dialog.m_cloneTagTaken = [&list, area](const std::wstring& tag) {
@@ -106,12 +106,12 @@ void CZRKDlg::SelectDoubleClick(const CToolEvent& event) {
             if (dialog.DoModal() == QDialog::Accepted) {
                 m_doc.SetModified(true);
                 if (dialog.m_bDelete) {
-                    RelabelEdit(L"删除检测区");
+                    m_doc.RelabelEdit(L"删除检测区");
                     if (m_doc.GetSelShape() == area)
                         m_doc.SetSelShape(nullptr);
                     list.RemoveAt(i);
                 } else if (dialog.m_bClone) {
-                    RelabelEdit(L"克隆检测区");
+                    m_doc.RelabelEdit(L"克隆检测区");
                     // A clone carries the label typed; like a new area, it may not take one already used.
                     if (TagTaken(list, *area, dialog.m_strLabel) || area->m_strTag == dialog.m_strLabel) {
                         ZrkMessageBox(Translate(L"该标识已经存在!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
@@ -143,7 +143,7 @@ void CZRKDlg::SelectDoubleClick(const CToolEvent& event) {
             auto* area = dynamic_cast<CThreshMaskArea*>(MaskOnNote(list, i, note));
             if (!area || area->m_bLocked || !area->HitTest(at.x, at.y))
                 continue;
-            CEditStep step(*this, L"编辑屏蔽区");
+            CEditStep step(m_doc, L"编辑屏蔽区");
             const std::wstring tag = area->m_strTag;
             CDlgThreshMaskPara dialog(&m_doc.GetModel()->m_maskCoeffTypes, area, this);
             if (dialog.DoModal() == QDialog::Accepted)
@@ -161,7 +161,7 @@ void CZRKDlg::SelectDoubleClick(const CToolEvent& event) {
 void CZRKDlg::ToggleSelectedLock() {
     if (!m_doc.GetModel() || !m_doc.GetSelShape())
         return;
-    CEditStep step(*this, m_doc.GetSelShape()->m_bLocked ? L"解锁" : L"锁定");
+    CEditStep step(m_doc, m_doc.GetSelShape()->m_bLocked ? L"解锁" : L"锁定");
     m_doc.GetSelShape()->m_bLocked = m_doc.GetSelShape()->m_bLocked ? 0 : 1;
     m_doc.SetModified(true);
     RedrawOverlays();

@@ -29,7 +29,7 @@ void CZRKDlg::PaintSelectedMask() {
 
     int result = 0;
     {
-        CEditStep step(*this, L"掩模绘制");
+        CEditStep step(m_doc, L"掩模绘制");
         CMaskDraw dialog(m_pSrcImage, m_doc.GetSelShape(), &brushes, false, true, this);
         result = dialog.DoModal();
         // An OK on an untouched layer changes nothing and records nothing.

@@ -61,7 +61,7 @@ bool CZRKDlg::AskToSaveBeforeSwitching() {
         return true;
     int answer = ZrkMessageBox(Translate(L"模板数据已经被修改，是否保存修改?", 0), m_strTitle, MB_YESNO | MB_ICONQUESTION);
     if (answer != IDYES) {
-        DiscardDraft();  // the edits are declined: nothing of them is offered back later
+        m_doc.GetDrafts().Discard(m_doc.GetModel());  // the edits are declined: nothing of them is offered back later
         return true;
     }
     return Save();
@@ -181,7 +181,7 @@ bool CZRKDlg::Save() {
     }
     bool saved = m_doc.GetModel()->Save();
     if (saved)
-        OnModelSaved();
+        m_doc.GetDrafts().OnSaved(m_doc.GetModel());
     if (!saved && m_doc.GetModel()->GetLastFailure() == StoreFailure::Conflict)
         saved = ResolveSaveConflict();  // on to the end of a save when the edits went into a copy
     else if (!saved) {

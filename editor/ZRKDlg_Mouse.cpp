@@ -70,33 +70,68 @@ uint8_t MeanGrey(const CImgBuffer& image, CRect rect) {
 }
 } // namespace
 
+bool CZRKDlg::IsGroupShown(Group group) const {
+    switch (group) {
+    case Group::PhaseMask:
+        return m_bShowPhaseMask;
+    case Group::ThreshMask:
+        return m_bShowThreshMask;
+    case Group::Kernel:
+        return m_bShowKernel;
+    }
+    return false;
+}
+
+void CZRKDlg::MoveRubberBand(const CPoint& imagePoint) {
+    SetRubberBandEnd(imagePoint);
+    RedrawRubberBand();
+}
+
+void CZRKDlg::ShowTracker(const CRect& rect) {
+    if (m_pImageWnd)
+        m_pImageWnd->DisplayRoiTracker(rect);
+}
+
+void CZRKDlg::HideTracker() {
+    if (m_pImageWnd)
+        m_pImageWnd->HideRoiTracker();
+}
+
+void CZRKDlg::Redraw() {
+    if (m_pImageWnd)
+        m_pImageWnd->Invalidate();
+    RedrawOverlays();
+}
+
 CViewTool* CZRKDlg::GetTool(int operation) {
     auto found = m_tools.find(operation);
     if (found != m_tools.end())
         return found->second.get();
+    IToolView& view = *this;
+    IShapeRules& rules = *this;
     std::shared_ptr<CViewTool> tool;
     switch (operation) {
     case zrkop::kPan:
-        tool = std::make_shared<CPanTool>(*this);
+        tool = std::make_shared<CPanTool>(m_doc, view);
         break;
     case zrkop::kZoomIn:
-        tool = std::make_shared<CZoomTool>(*this, true);
+        tool = std::make_shared<CZoomTool>(m_doc, view, true);
         break;
     case zrkop::kZoomOut:
-        tool = std::make_shared<CZoomTool>(*this, false);
+        tool = std::make_shared<CZoomTool>(m_doc, view, false);
         break;
     case zrkop::kKernel:
-        tool = std::make_shared<CKernelTool>(*this);
+        tool = std::make_shared<CKernelTool>(m_doc, view);
         break;
     case zrkop::kInspectionArea:
     case zrkop::kShieldedArea:
-        tool = std::make_shared<COutlineTool>(*this, operation);
+        tool = std::make_shared<COutlineTool>(m_doc, view, operation);
         break;
     case zrkop::kSelect:
-        tool = std::make_shared<CSelectTool>(*this);
+        tool = std::make_shared<CSelectTool>(m_doc, view, rules);
         break;
     case zrkop::kAssociate:
-        tool = std::make_shared<CAssociateTool>(*this);
+        tool = std::make_shared<CAssociateTool>(m_doc, view, rules);
         break;
     default:
         return nullptr;
@@ -341,7 +376,7 @@ bool CZRKDlg::FinishOutline() {
     if (area ? !phase : !side)
         return false;
     CItemList& list = area ? phase->m_areas : side->m_threshMasks;
-    CEditStep step(*this, area ? L"增加检测区" : L"增加屏蔽区");
+    CEditStep step(m_doc, area ? L"增加检测区" : L"增加屏蔽区");
     std::unique_ptr<CMaskArea> item(area ? static_cast<CMaskArea*>(new CPhaseMaskArea) : new CThreshMaskArea);
     std::vector<CPoint> outline;
     m_doc.GetDrawing().GetPoints(outline);
@@ -388,7 +423,7 @@ bool CZRKDlg::AddKernel(const CRect& sheetRect) {
     CPhase* phase = GetCurPhase();
     if (!phase || !m_doc.GetRefImage() || !m_doc.GetModel())
         return false;
-    CEditStep step(*this, L"增加定位核");
+    CEditStep step(m_doc, L"增加定位核");
     std::unique_ptr<CKernel> kernel(dynamic_cast<CKernel*>(CreateByName(L"CKernel")));
     if (!kernel)
         return false;

@@ -11,12 +11,12 @@
 void CZRKDlg::EditRefImages() {
     if (!m_doc.GetModel())
         return;
-    CEditStep step(*this, L"编辑参考图");
+    CEditStep step(m_doc, L"编辑参考图");
     // The manager releases the pixels of every reference image it leaves, possibly the one shown here, and
     // may delete it: drop the shown image, its display chain and the side memory before it opens.
     m_doc.ForgetModelPointers();  // kernels live in the reference images
     DropReferenceImage();
-    ForgetSide();
+    m_doc.ForgetSide();
     m_hLastItem = nullptr;
     {
         CDlgRefImageEdit dialog(m_doc.GetModel()->m_refImageSet.m_refImages, m_pDisplay.get(), this);

@@ -132,9 +132,9 @@ void CZRKDlg::SelectPress(const CToolEvent& event) {
         return;
     if (m_bDragStep) {  // a press that never saw its release
         m_bDragStep = false;
-        EndEdit();
+        m_doc.EndEdit();
     }
-    BeginEdit(L"移动");
+    m_doc.BeginEdit(L"移动");
     m_bDragStep = true;
     const unsigned flags = KeepingFlags(event.flags);
     if (!(flags & MK_SHIFT))
@@ -280,7 +280,7 @@ void CZRKDlg::SelectRelease(const CToolEvent& event) {
     }
     if (m_bDragStep) {
         m_bDragStep = false;
-        EndEdit();  // the drag, if anything moved, is one step
+        m_doc.EndEdit();  // the drag, if anything moved, is one step
     }
 }
 
@@ -382,7 +382,7 @@ bool CZRKDlg::OnShapeKey(uint16_t keyCode) {
         if (!mergeKey.empty())
             mergeKey = "nudge:" + mergeKey;
     }
-    CEditStep step(*this, arrow ? L"移动" : L"删除顶点", mergeKey);
+    CEditStep step(m_doc, arrow ? L"移动" : L"删除顶点", mergeKey);
 
     // Each shape takes the key only when it stays inside its sheet and split area. Delete always reaches
     // it: a shape that already sticks out can still be deleted.
@@ -415,7 +415,7 @@ bool CZRKDlg::OnShapeKey(uint16_t keyCode) {
             return;
         CGraphBase* candidate = keyShapes(masksOf(*list));
         if (candidate && ask(question)) {
-            RelabelEdit(label);
+            m_doc.RelabelEdit(label);
             list->RemoveAt(list->FindIndexByID(candidate->m_nID));
             m_doc.SetSelShape(nullptr);
             m_doc.SetModified(true);
@@ -432,7 +432,7 @@ bool CZRKDlg::OnShapeKey(uint16_t keyCode) {
             kernels.push_back(kernel);
         CGraphBase* candidate = keyShapes(kernels);
         if (candidate && ask(L"确定要删除定位核吗?")) {
-            RelabelEdit(L"删除定位核");
+            m_doc.RelabelEdit(L"删除定位核");
             m_doc.SetSelShape(nullptr);
             m_doc.SetModified(true);
             if (!DeleteKernel(candidate->m_nID))
@@ -447,7 +447,7 @@ bool CZRKDlg::OnShapeKey(uint16_t keyCode) {
                 items.push_back(item);
         CGraphBase* candidate = keyShapes(items);
         if (candidate && ask(L"确定要删除检测区吗?")) {
-            RelabelEdit(L"删除检测区");
+            m_doc.RelabelEdit(L"删除检测区");
             note->m_areas.RemoveAt(note->m_areas.FindIndexByID(candidate->m_nID));
             m_doc.SetSelShape(nullptr);
             m_doc.SetModified(true);

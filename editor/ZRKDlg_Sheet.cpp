@@ -94,7 +94,7 @@ void CZRKDlg::ApplySmallSheet(int column, int row, bool doubleClick) {
     LayoutControls();
     if (doubleClick && GetCurPhase()) {
         if (CNote* note = GetCurNote()) {
-            CEditStep step(*this, L"编辑小张参数");
+            CEditStep step(m_doc, L"编辑小张参数");
             const std::wstring before = note->m_strParameters;
             CDlgNotePara dialog(GetCurType(), note, this);
             if (dialog.DoModal() == QDialog::Accepted && note->m_strParameters != before)
@@ -116,7 +116,7 @@ void CZRKDlg::GenerateSmallSheetData() {
             return;
     }
     auto* phase = static_cast<CPhase*>(static_cast<CIDItem*>(CModelTreeCtrl::GetItemData(caret)));
-    CEditStep step(*this, L"生成小张数据");
+    CEditStep step(m_doc, L"生成小张数据");
     phase->m_notes.RemoveAll();
     for (int row = 0; row < m_doc.GetRefImage()->m_nRows; ++row) {
         for (int column = 0; column < m_doc.GetRefImage()->m_nCols; ++column) {

@@ -113,21 +113,16 @@ CNote* CZRKDlg::GetCurNote() const {
 
 void CZRKDlg::RememberSide(QTreeWidgetItem* sideItem) {
     auto* side = static_cast<CSide*>(static_cast<CIDItem*>(CModelTreeCtrl::GetItemData(sideItem)));
-    QTreeWidgetItem* typeItem = CModelTreeCtrl::GetAncestorAt(sideItem, 1);
-    m_hLastSide = sideItem;
-    m_nLastSideDepth = CModelTreeCtrl::GetItemDepth(sideItem);
-    m_pLastType = static_cast<CInspType*>(static_cast<CIDItem*>(CModelTreeCtrl::GetItemData(typeItem)));
-    m_nLastTypeID = m_pLastType ? m_pLastType->m_nID : -1;
-    m_nLastSideID = side ? side->m_nID : -1;
-    m_nLastSideRefID = side ? side->m_nRefImageID : -1;
-    m_nLastSideSplitID = side ? side->m_nSplitID : -1;
-}
-
-void CZRKDlg::ForgetSide() {
-    m_hLastSide = nullptr;
-    m_nLastSideDepth = -1;
-    m_pLastType = nullptr;
-    m_nLastTypeID = m_nLastSideID = m_nLastSideRefID = m_nLastSideSplitID = -1;
+    auto* type = static_cast<CIDItem*>(CModelTreeCtrl::GetItemData(CModelTreeCtrl::GetAncestorAt(sideItem, 1)));
+    CSideMemory memory;
+    memory.item = sideItem;
+    memory.depth = CModelTreeCtrl::GetItemDepth(sideItem);
+    memory.typeKnown = type != nullptr;
+    memory.typeID = type ? type->m_nID : -1;
+    memory.sideID = side ? side->m_nID : -1;
+    memory.refImageID = side ? side->m_nRefImageID : -1;
+    memory.splitID = side ? side->m_nSplitID : -1;
+    m_doc.RememberSide(memory);
 }
 
 void CZRKDlg::OnSelChanged() {

@@ -110,7 +110,7 @@ void CZRKDlg::ResetEditor() {
     // The reference image belongs to the model being replaced, which may already be gone: forget it only.
     m_doc.SetRefImage(nullptr);
     m_hLastItem = nullptr;
-    ForgetSide();
+    m_doc.ForgetSide();
     m_pTree->DeleteAllItems();
     ReleaseDisplayChain();
     m_pSrcImage = nullptr;
@@ -136,7 +136,7 @@ void CZRKDlg::ShowSide() {
     if (CModelTreeCtrl::GetItemDepth(item) < 2 || !m_doc.GetModel()) {
         DropReferenceImage();
         m_doc.SetSelShape(nullptr);
-        ForgetSide();
+        m_doc.ForgetSide();
         return;
     }
     QTreeWidgetItem* sideItem = CModelTreeCtrl::GetAncestorAt(item, 2);
@@ -152,9 +152,10 @@ void CZRKDlg::ShowSide() {
         return;
     }
     if (m_doc.GetRefImage() && refImage->m_nID == m_doc.GetRefImage()->m_nID) {
-        bool usableMemory = m_hLastSide && m_pLastType && m_nLastSideDepth > 1;
-        bool sameSide = side->m_nID == m_nLastSideID && type && type->m_nID == m_nLastTypeID;
-        bool sameView = side->m_nRefImageID == m_nLastSideRefID && side->m_nSplitID == m_nLastSideSplitID;
+        const CSideMemory& last = m_doc.GetSideMemory();
+        bool usableMemory = last.item && last.typeKnown && last.depth > 1;
+        bool sameSide = side->m_nID == last.sideID && type && type->m_nID == last.typeID;
+        bool sameView = side->m_nRefImageID == last.refImageID && side->m_nSplitID == last.splitID;
         if (!usableMemory || sameSide || sameView) {
             RememberSide(sideItem);
             if (!m_pSelPos && m_pImageWnd)
@@ -347,3 +348,20 @@ void CZRKDlg::OnToolButton(int index) {
     UpdateTitle();
 }
 
+
+void CZRKDlg::SetSourceImage(CImgBuffer* image) {
+    ReleaseDisplayChain();  // the chain copies the old pixels
+    m_pSrcImage = image;
+    m_pImageAddress = nullptr;
+    if (image)
+        image->GetAddress(&m_pImageAddress);
+    m_nChannelImageMode = -1;
+}
+
+void CZRKDlg::SetChannelMode(int mode) {
+    m_nChannelMode = mode >= 1 && mode <= 4 ? mode : 0;
+    for (int i = 0; i < 4; ++i)
+        if (m_pChannelBoxes[i])
+            m_pChannelBoxes[i]->setChecked(i + 1 == m_nChannelMode);
+    RedrawOverlays();
+}

@@ -40,8 +40,8 @@ void CZRKProManager::RestoreLastSelection(int modelID) {
 }
 
 void CZRKProManager::Repaint() {
-    if (m_pDlg->m_pImageWnd)
-        m_pDlg->m_pImageWnd->Invalidate();
+    if (CMyImageWnd* imageWnd = m_pDlg->GetImageWnd())
+        imageWnd->Invalidate();
     m_pDlg->update();
 }
 

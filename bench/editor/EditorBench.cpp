@@ -37,9 +37,9 @@ void BM_OpenSampleAndShowFirstSide(benchmark::State& state) {
     for (auto _ : state) {
         editor.dlg.ActivateByID(editor.modelID);
         editor.dlg.SelectByNames(L"缺陷检测", L"正面", L"第一印次");
-        benchmark::DoNotOptimize(editor.dlg.m_pDispBuffer.get());
+        benchmark::DoNotOptimize(editor.dlg.GetDisplayBuffer());
     }
-    if (!editor.dlg.m_pImageWnd)
+    if (!editor.dlg.GetImageWnd())
         state.SkipWithError("the side was not shown");
 }
 BENCHMARK(BM_OpenSampleAndShowFirstSide)->Unit(benchmark::kMillisecond);
@@ -54,15 +54,15 @@ std::unique_ptr<CImgBuffer> LargeImage() {
 void BM_ShowLargeSide(benchmark::State& state) {
     Editor editor;
     std::unique_ptr<CImgBuffer> source = LargeImage();
-    editor.dlg.m_pSrcImage = source.get();
-    QImage target(editor.dlg.m_pImageFrame->size(), QImage::Format_ARGB32_Premultiplied);
+    editor.dlg.SetSourceImage(source.get());
+    QImage target(editor.dlg.GetControl(zrkid::IDC_IMAGE_FRAME)->size(), QImage::Format_ARGB32_Premultiplied);
     for (auto _ : state) {
         editor.dlg.BuildDisplayChain();
-        editor.dlg.m_pImageWnd->render(&target);  // one paint of what the frame shows
+        editor.dlg.GetImageWnd()->render(&target);  // one paint of what the frame shows
         benchmark::DoNotOptimize(target.constBits());
     }
     editor.dlg.ReleaseDisplayChain();
-    editor.dlg.m_pSrcImage = nullptr;
+    editor.dlg.SetSourceImage(nullptr);
 }
 BENCHMARK(BM_ShowLargeSide)->Unit(benchmark::kMillisecond);
 

@@ -50,20 +50,20 @@ struct LargeSide {
         dlg.SelectByNames(L"缺陷检测", L"正面", L"第一印次");
         // The frame is 1600 x 1000: the dialog's width less the left column and margins, and so on.
         dlg.resize(1600 + 270, dlg.height());
-        const int extra = dlg.height() - dlg.m_pImageFrame->height();
+        const int extra = dlg.height() - dlg.GetControl(zrkid::IDC_IMAGE_FRAME)->height();
         dlg.resize(1600 + 270, 1000 + extra);
         image.Create();
         cv::randu(image.GetMat(), cv::Scalar::all(0), cv::Scalar::all(255));
         AddShapes();
-        dlg.m_pSrcImage = &image;
+        dlg.SetSourceImage(&image);
         dlg.BuildDisplayChain();
         dlg.RedrawOverlays();
-        target = QImage(dlg.m_pImageWnd->size(), QImage::Format_ARGB32_Premultiplied);
+        target = QImage(dlg.GetImageWnd()->size(), QImage::Format_ARGB32_Premultiplied);
         Paint();
     }
     ~LargeSide() {
         dlg.ReleaseDisplayChain();
-        dlg.m_pSrcImage = nullptr;
+        dlg.SetSourceImage(nullptr);
     }
     void AddShapes() {
         std::mt19937 rng(42);
@@ -93,7 +93,7 @@ struct LargeSide {
         }
     }
     void Paint() {
-        dlg.m_pImageWnd->render(&target);
+        dlg.GetImageWnd()->render(&target);
         benchmark::DoNotOptimize(target.constBits());
     }
     /// An outline of a few vertices being drawn in the middle of the view.
@@ -115,7 +115,7 @@ LargeSide& Side() {
 
 void RubberBand(benchmark::State& state, bool composed, int channel) {
     LargeSide& side = Side();
-    side.dlg.m_nChannelMode = channel;
+    side.dlg.SetChannelMode(channel);
     side.StartOutline();
     int step = 0;
     for (auto _ : state) {
@@ -124,15 +124,14 @@ void RubberBand(benchmark::State& state, bool composed, int channel) {
         if (composed) {
             side.dlg.OnImageMouseMove(at, false); // the read-out, then the rubber band
         } else {
-            side.dlg.m_nLastImageX = at.x();
-            side.dlg.m_nLastImageY = at.y();
+            side.dlg.SetRubberBandEnd(CPoint(at.x(), at.y()));
             side.dlg.RedrawOverlaysFull();
         }
         side.Paint();
     }
     side.dlg.GetDocument().SetDrawing(false);
     side.dlg.GetDocument().GetDrawing().ClearPoints();
-    side.dlg.m_nChannelMode = 0;
+    side.dlg.SetChannelMode(0);
     side.dlg.RedrawOverlays();
 }
 
@@ -159,8 +158,8 @@ BENCHMARK(BM_RubberBandLuminance_Composed)->Unit(benchmark::kMillisecond);
 void BM_ZoomStep(benchmark::State& state) {
     LargeSide& side = Side();
     const QPoint centre(800, 500);
-    side.dlg.m_pHScroll->setValue(2000);
-    side.dlg.m_pVScroll->setValue(2000);
+    side.dlg.GetScrollBar(false)->setValue(2000);
+    side.dlg.GetScrollBar(true)->setValue(2000);
     bool out = true;
     for (auto _ : state) {
         if (out) {
@@ -181,8 +180,8 @@ void BM_ScrollToFarCorner(benchmark::State& state) {
     LargeSide& side = Side();
     bool far = true;
     for (auto _ : state) {
-        side.dlg.m_pHScroll->setValue(far ? side.dlg.m_pHScroll->maximum() : 0);
-        side.dlg.m_pVScroll->setValue(far ? side.dlg.m_pVScroll->maximum() : 0);
+        side.dlg.GetScrollBar(false)->setValue(far ? side.dlg.GetScrollBar(false)->maximum() : 0);
+        side.dlg.GetScrollBar(true)->setValue(far ? side.dlg.GetScrollBar(true)->maximum() : 0);
         side.Paint();
         far = !far;
     }
@@ -198,7 +197,7 @@ void ShowSide(benchmark::State& state, bool composed) {
             side.dlg.RedrawOverlays();
         else
             side.dlg.RedrawOverlaysFull();
-        side.target = QImage(side.dlg.m_pImageWnd->size(), QImage::Format_ARGB32_Premultiplied);
+        side.target = QImage(side.dlg.GetImageWnd()->size(), QImage::Format_ARGB32_Premultiplied);
         side.Paint();
     }
 }
@@ -236,12 +235,12 @@ void Drag(benchmark::State& state, bool composed) {
     LargeSide& side = Side();
     CSysConfig::Get().m_nPressDelay = 0;
     side.dlg.SetZoomStep(3);
-    side.dlg.m_pHScroll->setValue(0);
-    side.dlg.m_pVScroll->setValue(0);
+    side.dlg.GetScrollBar(false)->setValue(0);
+    side.dlg.GetScrollBar(true)->setValue(0);
     CPhaseMaskArea* area = DragTarget(side);
     side.dlg.OnToolButton(0);
     side.dlg.RedrawOverlays();
-    const QPoint start = side.dlg.m_pView->ImageToWindow(QRect(800, 500, 1, 1)).topLeft();
+    const QPoint start = side.dlg.GetView()->ImageToWindow(QRect(800, 500, 1, 1)).topLeft();
     side.dlg.OnImageLButtonDown(start, MK_LBUTTON);
     if (!area->IsSelected() || side.dlg.GetDocument().GetSelShape() != area)
         state.SkipWithError("the area was not picked");
@@ -252,7 +251,7 @@ void Drag(benchmark::State& state, bool composed) {
         if (composed) {
             side.dlg.OnImageMouseMove(at, true);
         } else {
-            const CPoint image = side.dlg.m_pImageWnd->TranslateMousePos(at);
+            const CPoint image = side.dlg.GetImageWnd()->TranslateMousePos(at);
             area->OnMouseMove(MK_LBUTTON, image.x, image.y, 0);
             side.dlg.RedrawOverlaysFull();
         }

@@ -167,7 +167,7 @@ protected:
             ASSERT_TRUE(m_dlg->ActivateByID(1));
         }
         // The template's own names: the tree's items, and what the model calls its types and sides.
-        for (QTreeWidgetItemIterator it(m_dlg->m_pTree); *it; ++it)
+        for (QTreeWidgetItemIterator it(m_dlg->GetTree()); *it; ++it)
             m_allowed.insert((*it)->text(0));
         for (const QString& name : ParameterNames(m_deploy.Dir().Path() / "PlugIns"))
             m_allowed.insert(name);
@@ -180,17 +180,17 @@ protected:
     }
 
     void SelectFirstPhase() {
-        QTreeWidgetItem* item = m_dlg->m_pTree->topLevelItem(0);
+        QTreeWidgetItem* item = m_dlg->GetTree()->topLevelItem(0);
         while (item && CModelTreeCtrl::GetItemDepth(item) < 3 && item->childCount())
             item = item->child(0);
-        m_dlg->m_pTree->setCurrentItem(item);
+        m_dlg->GetTree()->setCurrentItem(item);
         QApplication::processEvents();
     }
     void CaretAt(int depth) {
-        QTreeWidgetItem* item = m_dlg->m_pTree->GetCaretItem();
+        QTreeWidgetItem* item = m_dlg->GetTree()->GetCaretItem();
         while (item && CModelTreeCtrl::GetItemDepth(item) > depth)
             item = item->parent();
-        m_dlg->m_pTree->setCurrentItem(item);
+        m_dlg->GetTree()->setCurrentItem(item);
     }
 
     /// Runs `open` and walks the first dialog it shows; the dialog's class name, or empty when none showed.
@@ -291,14 +291,14 @@ TEST_F(EnglishWindows, TheChineseEditorKeepsItsNarrowLayout) {
     chinese.resize(1400, 900);
     chinese.show();
     QApplication::processEvents();
-    EXPECT_EQ(chinese.m_pTree->width(), 240);
-    for (QToolButton* button : chinese.m_pToolBar->findChildren<QToolButton*>()) {
+    EXPECT_EQ(chinese.GetTree()->width(), 240);
+    for (QToolButton* button : chinese.GetToolBar()->findChildren<QToolButton*>()) {
         if (button->objectName().toInt() > 0) {
             EXPECT_EQ(button->width(), 50) << button->text().toStdString();
         }
     }
     // In English both grew to hold their texts.
-    EXPECT_GT(m_dlg->m_pTree->width(), 240);
+    EXPECT_GT(m_dlg->GetTree()->width(), 240);
 }
 
 TEST_F(EnglishWindows, CustomParametersStayOfferedForTheDefectInspectionTypeUnderItsStoredName) {
@@ -311,6 +311,6 @@ TEST_F(EnglishWindows, CustomParametersStayOfferedForTheDefectInspectionTypeUnde
                 enabled.push_back(action->isEnabled());
         return nullptr;
     });
-    emit m_dlg->m_pTree->customContextMenuRequested(QPoint(5, 5));
+    emit m_dlg->GetTree()->customContextMenuRequested(QPoint(5, 5));
     EXPECT_EQ(enabled, (std::vector<bool>{true, true}));
 }

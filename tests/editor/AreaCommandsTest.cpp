@@ -144,7 +144,7 @@ TEST_F(AreaCommandsTest, AnExportedAreaImportsIntoAnotherPhaseWithItsHolesAndLin
               L"    [检测参数]\r\n        Type=0\r\n        [定位核X]\r\n            Type=1\r\n            Value=0\r\n"
               L"        [END]\r\n        [定位核Y]\r\n            Type=1\r\n            Value=0\r\n        [END]\r\n    [END]");
     EXPECT_TRUE(m_dlg->GetDocument().IsModified());
-    EXPECT_EQ(m_dlg->GetEditDepth(), 0);
+    EXPECT_EQ(m_dlg->GetDocument().GetEditDepth(), 0);
 }
 
 TEST_F(AreaCommandsTest, BadFilesAreRefusedBeforeAnythingIsAdded) {

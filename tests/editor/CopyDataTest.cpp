@@ -48,7 +48,7 @@ protected:
                     d.findChild<QCheckBox*>(QString::fromLatin1(name))->setChecked(true);
                 for (int cell : cells)
                     d.findChild<QCheckBox*>(QString::number(1000 + cell))->setChecked(true);
-                m_nDepthInDialog = m_dlg->GetEditDepth();
+                m_nDepthInDialog = m_dlg->GetDocument().GetEditDepth();
                 d.findChild<QPushButton*>(QString::fromLatin1(button))->click();
                 result = d.result();
                 return result;
@@ -143,7 +143,7 @@ TEST_F(CopyDataTest, KernelsAreMovedOntoEachTargetAndCopyingTwiceReplaces) {
         m_prompter.Clear();
         EXPECT_EQ(Copy({"copyKernels"}, {0, 1, 2, 3, 4, 5}), int(QDialog::Accepted));
         EXPECT_EQ(m_nDepthInDialog, 1);  // one journal step around the dialog
-        EXPECT_EQ(m_dlg->GetEditDepth(), 0);
+        EXPECT_EQ(m_dlg->GetDocument().GetEditDepth(), 0);
         EXPECT_TRUE(m_dlg->GetDocument().IsModified());
         EXPECT_EQ(m_prompter.Texts(), std::vector<std::wstring>({L"复制数据完成:\r\n\r\n所有定位核都已复制."}));
         ASSERT_EQ(KernelsOn(0, 0).size(), 1u);  // the current sheet's own kernel stays alone

@@ -62,7 +62,7 @@ protected:
             }
             return found;
         });
-        emit m_dlg->m_pTree->customContextMenuRequested(QPoint(5, 5));
+        emit m_dlg->GetTree()->customContextMenuRequested(QPoint(5, 5));
     }
     QStringList m_menuTexts;
 };
@@ -84,7 +84,7 @@ TEST_F(JournalEditorTest, EveryCommandIsOneStepAndUndoThenRedoGiveBackTheBytes) 
     const std::string beforeNotes = Bytes();
     m_prompter.m_answers.push_back(IDYES);
     RightClick(zrkid::ID_GENERATE_NOTES);
-    EXPECT_EQ(m_dlg->GetJournal().GetStepCount(), 0u);
+    EXPECT_EQ(m_dlg->GetDocument().GetJournal().GetStepCount(), 0u);
     EXPECT_EQ(Bytes(), beforeNotes);
 
     std::vector<std::string> before, after;
@@ -95,14 +95,14 @@ TEST_F(JournalEditorTest, EveryCommandIsOneStepAndUndoThenRedoGiveBackTheBytes) 
         if (prepare)
             prepare();
         before.push_back(Bytes());
-        const size_t steps = m_dlg->GetJournal().GetStepCount();
+        const size_t steps = m_dlg->GetDocument().GetJournal().GetStepCount();
         action();
         after.push_back(Bytes());
         labels.push_back(label);
-        EXPECT_EQ(m_dlg->GetJournal().GetStepCount(), steps + 1) << label;
-        EXPECT_EQ(m_dlg->GetJournal().GetUndoLabel(), label);
+        EXPECT_EQ(m_dlg->GetDocument().GetJournal().GetStepCount(), steps + 1) << label;
+        EXPECT_EQ(m_dlg->GetDocument().GetJournal().GetUndoLabel(), label);
         EXPECT_NE(before.back(), after.back()) << label;
-        EXPECT_EQ(m_dlg->GetEditDepth(), 0);
+        EXPECT_EQ(m_dlg->GetDocument().GetEditDepth(), 0);
     };
 
     step(L"增加检测类型", [&] {
@@ -200,7 +200,7 @@ TEST_F(JournalEditorTest, AfterUndoTheTreeAndTheSelectionShowTheRestoredTemplate
     EXPECT_EQ(m_dlg->GetDocument().GetSelShape(), nullptr);
     EXPECT_EQ(m_dlg->GetDocument().GetAssocSource(), nullptr);
     // The selection, found by identifiers: the root was selected when the type went, so it stays there.
-    EXPECT_EQ(m_dlg->m_pTree->currentItem(), Item({}));
+    EXPECT_EQ(m_dlg->GetTree()->currentItem(), Item({}));
 
     // Undo of a step taken on a phase comes back to that phase and its small sheet.
     Select({L"缺陷检测", L"正面", L"第一印次"});
@@ -214,7 +214,7 @@ TEST_F(JournalEditorTest, AfterUndoTheTreeAndTheSelectionShowTheRestoredTemplate
         m_dlg->ApplySmallSheet(2, 1, true);
     }
     ASSERT_TRUE(m_dlg->Undo());
-    EXPECT_EQ(m_dlg->m_pTree->currentItem(), Item({L"缺陷检测", L"正面", L"第一印次"}));
+    EXPECT_EQ(m_dlg->GetTree()->currentItem(), Item({L"缺陷检测", L"正面", L"第一印次"}));
     ASSERT_NE(m_dlg->GetDocument().GetRefImage(), nullptr);
     EXPECT_EQ(m_dlg->GetDocument().GetRefImage()->m_nCurCol, 2);
     EXPECT_EQ(m_dlg->GetDocument().GetRefImage()->m_nCurRow, 1);
@@ -238,11 +238,11 @@ TEST_F(JournalEditorTest, KeysAndTheTreeMenuUndoAndRedo) {
 
     m_dlg->activateWindow();
     QApplication::setActiveWindow(m_dlg.get());
-    QTest::keyClick(m_dlg->m_pTree, Qt::Key_Y, Qt::ControlModifier);
+    QTest::keyClick(m_dlg->GetTree(), Qt::Key_Y, Qt::ControlModifier);
     EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_inspTypes.GetSize(), 3);
-    QTest::keyClick(m_dlg->m_pTree, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(m_dlg->GetTree(), Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_inspTypes.GetSize(), 2);
-    QTest::keyClick(m_dlg->m_pTree, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(m_dlg->GetTree(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_inspTypes.GetSize(), 3);
     // A new step after an undo drops what could have been redone.
     ASSERT_TRUE(m_dlg->Undo());
@@ -251,7 +251,7 @@ TEST_F(JournalEditorTest, KeysAndTheTreeMenuUndoAndRedo) {
         Select({});
         RightClick(zrkid::ID_ADD_TYPE);
     }
-    EXPECT_FALSE(m_dlg->GetJournal().CanRedo());
+    EXPECT_FALSE(m_dlg->GetDocument().GetJournal().CanRedo());
     EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_inspTypes.GetAt(2)->GetName(), L"另一个");
 }
 
@@ -292,7 +292,7 @@ TEST_F(DraftTest, RecoveryYesShowsTheDraftAsModifiedAndNoDiscardsIt) {
     EXPECT_EQ(Bytes(), edited);
     EXPECT_TRUE(m_dlg->GetDocument().IsModified());
     EXPECT_NE(Item({L"二"}), nullptr);
-    EXPECT_FALSE(m_dlg->GetJournal().CanUndo());  // the journal starts empty at each activation
+    EXPECT_FALSE(m_dlg->GetDocument().GetJournal().CanUndo());  // the journal starts empty at each activation
     EXPECT_EQ(StoredDraft(m_nModelID), edited);   // kept until a save or a "no"
 
     // Killed again: this time "no". The saved model opens and the draft is gone for good.
@@ -406,8 +406,8 @@ TEST_F(DraftTest, AStoreThatRefusesWritesIsToldOnceEditingGoesOnAndTheNextStepTr
         store.LoadModelData(m_nModelID, data, found);
         return data;
     }();
-    ASSERT_NE(m_dlg->GetDraftStore(), nullptr);
-    ASSERT_TRUE(m_dlg->GetDraftStore()->SetQueryOnly(true));  // every write refused
+    ASSERT_NE(m_dlg->GetDocument().GetDrafts().GetStore(), nullptr);
+    ASSERT_TRUE(m_dlg->GetDocument().GetDrafts().GetStore()->SetQueryOnly(true));  // every write refused
     m_prompter.Clear();
     for (const char* name : {"一", "二"}) {
         ScopedModalHandler handler(NameType(QString::fromUtf8(name)));
@@ -418,7 +418,7 @@ TEST_F(DraftTest, AStoreThatRefusesWritesIsToldOnceEditingGoesOnAndTheNextStepTr
     EXPECT_NE(m_prompter.Texts()[0].find(L"修改记录无法写入模板库"), std::wstring::npos);
     EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_inspTypes.GetSize(), 4);  // editing went on
     EXPECT_EQ(StoredDraft(m_nModelID), "");
-    ASSERT_TRUE(m_dlg->GetDraftStore()->SetQueryOnly(false));
+    ASSERT_TRUE(m_dlg->GetDocument().GetDrafts().GetStore()->SetQueryOnly(false));
     ASSERT_TRUE(m_dlg->Undo());  // the next step writes
     EXPECT_EQ(StoredDraft(m_nModelID), Bytes());
     EXPECT_EQ(m_prompter.Texts().size(), 1u);

@@ -3,6 +3,8 @@
 
 #include "editor/EditorDocument.h"
 
+#include "datastruct/InspType.h"
+#include "datastruct/ModelInfo.h"
 #include "datastruct/SysPara.h"
 #include "geometry/MaskArea.h"
 
@@ -73,4 +75,87 @@ TEST(EditorDocument, OwnsTheSystemParametersItAdoptsAndNeverTheHosts) {
     EXPECT_EQ(doc.GetSysPara(), &host);
     doc.SetModified(true);
     EXPECT_TRUE(doc.IsModified());
+}
+
+namespace {
+struct JournalCounter : IJournalListener {
+    int changes = 0;
+    void OnJournalChanged() override { ++changes; }
+};
+} // namespace
+
+// The journal's entry point: nested steps are one, a step that changed nothing or began on another template
+// records nothing, a renamed step keeps its new name, and steps of the same key join.
+TEST(EditorDocument, StepsNestJoinByKeyAndRecordOnlyChangesOfTheTemplateTheyBeganOn) {
+    CEditorDocument doc;
+    CModelInfo model;  // no identifier: no draft is written for it
+    doc.SetModel(&model);
+    JournalCounter counter;
+    doc.SetJournalListener(&counter);
+
+    doc.BeginEdit(L"增加检测类型");
+    doc.BeginEdit(L"内层");
+    EXPECT_EQ(doc.GetEditDepth(), 2);
+    model.m_inspTypes.Add(new CInspType);
+    doc.EndEdit();
+    EXPECT_EQ(doc.GetJournal().GetStepCount(), 0u);  // the outer step is still open
+    doc.EndEdit();
+    EXPECT_EQ(doc.GetEditDepth(), 0);
+    ASSERT_EQ(doc.GetJournal().GetStepCount(), 1u);
+    EXPECT_EQ(doc.GetJournal().GetUndoLabel(), L"增加检测类型");
+    EXPECT_EQ(counter.changes, 1);
+
+    doc.BeginEdit(L"无变化");
+    doc.EndEdit();
+    EXPECT_EQ(doc.GetJournal().GetStepCount(), 1u);
+    doc.EndEdit();  // one too many: ignored
+    EXPECT_EQ(doc.GetEditDepth(), 0);
+
+    doc.BeginEdit(L"编辑定位核");
+    doc.RelabelEdit(L"删除检测类型");
+    model.m_inspTypes.RemoveAt(0);
+    doc.EndEdit();
+    EXPECT_EQ(doc.GetJournal().GetUndoLabel(), L"删除检测类型");
+
+    // A step that began on one template and ended on another records nothing.
+    CModelInfo other;
+    doc.BeginEdit(L"切换");
+    doc.SetModel(&other);
+    other.m_inspTypes.Add(new CInspType);
+    doc.EndEdit();
+    EXPECT_EQ(doc.GetJournal().GetStepCount(), 2u);
+    doc.SetModel(&model);
+
+    // Two nudges with the same key are one step.
+    for (int i = 0; i < 2; ++i) {
+        doc.BeginEdit(L"移动", "nudge:1");
+        model.m_inspTypes.Add(new CInspType);
+        doc.EndEdit();
+    }
+    EXPECT_EQ(doc.GetJournal().GetStepCount(), 3u);
+    doc.ResetJournal();
+    EXPECT_EQ(doc.GetJournal().GetStepCount(), 0u);
+    doc.SetJournalListener(nullptr);
+    doc.SetModel(nullptr);
+}
+
+TEST(EditorDocument, RemembersASideByIdentifiersUntilItIsForgotten) {
+    CEditorDocument doc;
+    int item = 0;
+    CSideMemory side;
+    side.item = &item;
+    side.depth = 2;
+    side.typeKnown = true;
+    side.typeID = 1;
+    side.sideID = 3;
+    side.refImageID = 4;
+    side.splitID = 5;
+    doc.RememberSide(side);
+    EXPECT_EQ(doc.GetSideMemory().sideID, 3);
+    EXPECT_EQ(doc.GetSideMemory().item, &item);
+    doc.ForgetSide();
+    EXPECT_EQ(doc.GetSideMemory().item, nullptr);
+    EXPECT_EQ(doc.GetSideMemory().depth, -1);
+    EXPECT_FALSE(doc.GetSideMemory().typeKnown);
+    EXPECT_EQ(doc.GetSideMemory().splitID, -1);
 }

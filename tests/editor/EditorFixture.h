@@ -24,7 +24,7 @@ protected:
 
     /// The tree item at the path of texts below the root (empty: the root); null when missing.
     QTreeWidgetItem* Item(std::initializer_list<std::wstring> path) const {
-        QTreeWidgetItem* item = m_dlg->m_pTree->topLevelItem(0);
+        QTreeWidgetItem* item = m_dlg->GetTree()->topLevelItem(0);
         for (const std::wstring& text : path) {
             QTreeWidgetItem* next = nullptr;
             for (int i = 0; item && i < item->childCount(); ++i)
@@ -34,7 +34,7 @@ protected:
         }
         return item;
     }
-    void Select(std::initializer_list<std::wstring> path) const { m_dlg->m_pTree->setCurrentItem(Item(path)); }
+    void Select(std::initializer_list<std::wstring> path) const { m_dlg->GetTree()->setCurrentItem(Item(path)); }
 
     EditorDeployment m_deploy;
     CRecordingPrompter m_prompter;

@@ -46,14 +46,14 @@ protected:
         EditorTest::SetUp();
         ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
         Select({L"缺陷检测", L"正面", L"第一印次"});
-        ASSERT_NE(m_dlg->m_pImageWnd, nullptr);
+        ASSERT_NE(m_dlg->GetImageWnd(), nullptr);
     }
 
-    QWidget* Wnd() const { return m_dlg->m_pImageWnd; }
+    QWidget* Wnd() const { return m_dlg->GetImageWnd(); }
     void ChooseTool(Tool tool) { static_cast<QRadioButton*>(m_dlg->GetControl(1504 + tool))->click(); }
     void ChooseShape(int command) { ASSERT_TRUE(m_dlg->OnCommand(command)); }
     /// The window point that shows image point (x, y) of the current view.
-    QPoint At(int x, int y) const { return m_dlg->m_pView->ImageToWindow(QRect(x, y, 1, 1)).topLeft(); }
+    QPoint At(int x, int y) const { return m_dlg->GetView()->ImageToWindow(QRect(x, y, 1, 1)).topLeft(); }
     void Click(int x, int y) {
         QTest::mousePress(Wnd(), Qt::LeftButton, {}, At(x, y));
         QTest::mouseRelease(Wnd(), Qt::LeftButton, {}, At(x, y));
@@ -74,7 +74,7 @@ protected:
     /// method chosen (0 line, 1 area).
     ModalHandler Answer(const QString& tag, bool ok = true, int kernelMethod = 0) {
         return [this, tag, ok, kernelMethod](QDialog& dialog) {
-            m_depths.push_back(m_dlg->GetEditDepth());
+            m_depths.push_back(m_dlg->GetDocument().GetEditDepth());
             m_dialogs.push_back(dialog.metaObject()->className());
             if (auto* label = dialog.findChild<QLineEdit*>("label"))
                 label->setText(tag == "*" ? QStringLiteral("T%1").arg(m_dialogs.size()) : tag);
@@ -99,7 +99,7 @@ protected:
         return points;
     }
     const uint8_t* DisplayPixel(int x, int y) const {
-        return m_dlg->m_pDispBuffer->GetMat().ptr<uint8_t>(y) + x * m_dlg->m_pDispBuffer->GetBytesPerPixel();
+        return m_dlg->GetDisplayBuffer()->GetMat().ptr<uint8_t>(y) + x * m_dlg->GetDisplayBuffer()->GetBytesPerPixel();
     }
     void Screenshot(const char* name) {
         const QString folder = QStringLiteral(ZRK_SCREENSHOT_DIR);
@@ -122,7 +122,7 @@ TEST_F(ImageToolsTest, ToolButtonsSetOperationStatusTextAndCursor) {
         SCOPED_TRACE(i);
         ChooseTool(Tool(i));
         EXPECT_EQ(m_dlg->GetOperation(), operations[i]);
-        EXPECT_EQ(m_dlg->m_strStatus, std::wstring(L"您正在进行 ") + names[i] + L" 操作");
+        EXPECT_EQ(m_dlg->GetStatusText(), std::wstring(L"您正在进行 ") + names[i] + L" 操作");
     }
     ChooseTool(kArea);
     EXPECT_EQ(Wnd()->cursor().shape(), Qt::CrossCursor);
@@ -146,19 +146,19 @@ TEST_F(ImageToolsTest, ZoomClicksStepWithinTheTableAndMarkTheTemplateModified) {
     m_dlg->GetDocument().SetModified(false);
     Click(30, 40);
     EXPECT_TRUE(m_dlg->GetDocument().IsModified()); // any press inside the image with a note, the zoom tools included
-    EXPECT_EQ(m_dlg->m_nZoomStep, 4);
-    EXPECT_EQ(m_dlg->m_dZoom, 2.0);
+    EXPECT_EQ(m_dlg->GetZoomStep(), 4);
+    EXPECT_EQ(m_dlg->GetZoom(), 2.0);
     // The point clicked stays under the pointer.
-    EXPECT_EQ(m_dlg->m_pImageWnd->TranslateMousePos(QPoint(30, 40)), (CPoint{30, 40}));
+    EXPECT_EQ(m_dlg->GetImageWnd()->TranslateMousePos(QPoint(30, 40)), (CPoint{30, 40}));
     for (int i = 0; i < 8; ++i)
         Click(60, 60);
-    EXPECT_EQ(m_dlg->m_nZoomStep, 9);
+    EXPECT_EQ(m_dlg->GetZoomStep(), 9);
     ChooseTool(kZoomOut);
     EXPECT_EQ(Wnd()->cursor().shape(), Qt::BitmapCursor);
     for (int i = 0; i < 12; ++i)
         QTest::mouseClick(Wnd(), Qt::LeftButton, {}, QPoint(10, 10));
-    EXPECT_EQ(m_dlg->m_nZoomStep, 0);
-    EXPECT_EQ(m_dlg->m_dZoom, 0.125);
+    EXPECT_EQ(m_dlg->GetZoomStep(), 0);
+    EXPECT_EQ(m_dlg->GetZoom(), 0.125);
 }
 
 TEST_F(ImageToolsTest, PressesWithoutANoteOrOutsideTheImageDoNothing) {
@@ -168,7 +168,7 @@ TEST_F(ImageToolsTest, PressesWithoutANoteOrOutsideTheImageDoNothing) {
     m_dlg->GetDocument().SetModified(false);
     QTest::mouseClick(Wnd(), Qt::LeftButton, {}, QPoint(50, 50));
     QTest::mouseClick(Wnd(), Qt::RightButton, {}, QPoint(50, 50));
-    EXPECT_EQ(m_dlg->m_nZoomStep, 3);
+    EXPECT_EQ(m_dlg->GetZoomStep(), 3);
     EXPECT_FALSE(m_dlg->GetDocument().IsModified());
     ChooseTool(kArea);
     EXPECT_FALSE(m_dlg->FinishOutline());
@@ -193,8 +193,8 @@ TEST_F(ImageToolsTest, PressesWithoutANoteOrOutsideTheImageDoNothing) {
 
 TEST_F(ImageToolsTest, PanningWithTheRightButtonTheSpaceBarOrThePanTool) {
     m_dlg->SetZoomStep(5); // 3.0: the 400 x 400 sheet is larger than the frame
-    QScrollBar* h = m_dlg->m_pHScroll;
-    QScrollBar* v = m_dlg->m_pVScroll;
+    QScrollBar* h = m_dlg->GetScrollBar(false);
+    QScrollBar* v = m_dlg->GetScrollBar(true);
     ASSERT_GT(h->maximum(), 0);
     ASSERT_GT(v->maximum(), 0);
     h->setValue(100);
@@ -213,14 +213,14 @@ TEST_F(ImageToolsTest, PanningWithTheRightButtonTheSpaceBarOrThePanTool) {
     EXPECT_EQ(h->value(), 110);
     EXPECT_EQ(v->value(), 100);
     QTest::mouseRelease(Wnd(), Qt::LeftButton, {}, QPoint(700, 40));
-    EXPECT_FALSE(m_dlg->m_bPanning);
+    EXPECT_FALSE(m_dlg->IsPanning());
     // The space bar pans the selection tool too, and the view follows the bars.
     ChooseTool(kSelect);
     QTest::keyPress(m_dlg.get(), Qt::Key_Space);
     QTest::mousePress(Wnd(), Qt::LeftButton, {}, QPoint(100, 100));
     QTest::mouseMove(Wnd(), QPoint(40, 100));
     EXPECT_EQ(h->value(), 130);
-    EXPECT_EQ(m_dlg->m_pView->GetOrigin().x(), 130);
+    EXPECT_EQ(m_dlg->GetView()->GetOrigin().x(), 130);
     QTest::mouseRelease(Wnd(), Qt::LeftButton, {}, QPoint(40, 100));
     QTest::keyRelease(m_dlg.get(), Qt::Key_Space);
     EXPECT_EQ(Wnd()->cursor().shape(), Qt::ArrowCursor);
@@ -228,7 +228,7 @@ TEST_F(ImageToolsTest, PanningWithTheRightButtonTheSpaceBarOrThePanTool) {
 
 TEST_F(ImageToolsTest, WheelScrollsRowsAndCtrlWheelZoomsAboutThePointer) {
     m_dlg->SetZoomStep(5);
-    QScrollBar* v = m_dlg->m_pVScroll;
+    QScrollBar* v = m_dlg->GetScrollBar(true);
     auto wheel = [&](int delta, Qt::KeyboardModifiers modifiers, QPoint at) {
         QWheelEvent event(at, Wnd()->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, modifiers,
                           Qt::NoScrollPhase, false);
@@ -240,12 +240,12 @@ TEST_F(ImageToolsTest, WheelScrollsRowsAndCtrlWheelZoomsAboutThePointer) {
     EXPECT_EQ(v->value(), 60);
     wheel(720, Qt::NoModifier, QPoint(50, 50));
     EXPECT_EQ(v->value(), 0); // never below 0
-    const CPoint under = m_dlg->m_pImageWnd->TranslateMousePos(QPoint(300, 200));
+    const CPoint under = m_dlg->GetImageWnd()->TranslateMousePos(QPoint(300, 200));
     wheel(120, Qt::ControlModifier, QPoint(300, 200));
-    EXPECT_EQ(m_dlg->m_nZoomStep, 6);
-    EXPECT_EQ(m_dlg->m_pImageWnd->TranslateMousePos(QPoint(300, 200)), under);
+    EXPECT_EQ(m_dlg->GetZoomStep(), 6);
+    EXPECT_EQ(m_dlg->GetImageWnd()->TranslateMousePos(QPoint(300, 200)), under);
     wheel(-240, Qt::ControlModifier, QPoint(300, 200));
-    EXPECT_EQ(m_dlg->m_nZoomStep, 4);
+    EXPECT_EQ(m_dlg->GetZoomStep(), 4);
 }
 
 // ---- pixel read-out and channels for every format ----
@@ -266,7 +266,7 @@ TEST_F(ImageToolsTest, ReadOutAndChannelsForOneThreeAndFourBytePixels) {
         CImgBuffer image(1, 64, 48, c.format);
         ASSERT_TRUE(image.Create());
         image.GetMat().setTo(c.pixel);
-        m_dlg->m_pSrcImage = &image;
+        m_dlg->SetSourceImage(&image);
         ASSERT_TRUE(m_dlg->BuildDisplayChain());
         m_dlg->RedrawOverlays();
         QTest::mouseMove(Wnd(), At(30, 30));
@@ -275,7 +275,7 @@ TEST_F(ImageToolsTest, ReadOutAndChannelsForOneThreeAndFourBytePixels) {
             << m_dlg->windowTitle().toStdString();
         // Every channel: blue, green, red and luminance into the first three bytes (grey images unchanged).
         for (int mode = 1; mode <= 4; ++mode) {
-            m_dlg->m_nChannelMode = mode;
+            m_dlg->SetChannelMode(mode);
             m_dlg->RedrawOverlays();
             const uint8_t* p = DisplayPixel(10, 10); // no overlay there
             const uint8_t expected = image.GetBytesPerPixel() == 1 ? 77
@@ -288,11 +288,11 @@ TEST_F(ImageToolsTest, ReadOutAndChannelsForOneThreeAndFourBytePixels) {
             QTest::mouseMove(Wnd(), At(7, 9));
             EXPECT_TRUE(m_dlg->windowTitle().endsWith(QString::fromStdWString(c.readout)));
         }
-        m_dlg->m_nChannelMode = 0;
+        m_dlg->SetChannelMode(0);
         m_dlg->RedrawOverlays();
         EXPECT_EQ(DisplayPixel(10, 10)[0], uint8_t(c.pixel[0]));
         m_dlg->ReleaseDisplayChain();
-        m_dlg->m_pSrcImage = nullptr;
+        m_dlg->SetSourceImage(nullptr);
     }
 }
 
@@ -321,24 +321,23 @@ TEST_F(ImageToolsTest, ComposedRedrawMatchesTheFullRedrawInsideTheView) {
         for (int channel : {0, 4, 2}) {
             SCOPED_TRACE(testing::Message() << "zoom step " << zoomStep << " channel " << channel);
             m_dlg->SetZoomStep(zoomStep);
-            m_dlg->m_pHScroll->setValue(int(rng() % 150));
-            m_dlg->m_pVScroll->setValue(int(rng() % 150));
-            m_dlg->m_nChannelMode = channel;
+            m_dlg->GetScrollBar(false)->setValue(int(rng() % 150));
+            m_dlg->GetScrollBar(true)->setValue(int(rng() % 150));
+            m_dlg->SetChannelMode(channel);
             // A rubber band being drawn, moved a few times.
             m_dlg->GetDocument().GetDrawing().SetPoints({{60, 70}, {200, 90}});
             m_dlg->GetDocument().SetDrawing(true);
             m_dlg->RedrawOverlays();
             for (int i = 0; i < 4; ++i) {
-                m_dlg->m_nLastImageX = int(rng() % 420) - 10;
-                m_dlg->m_nLastImageY = int(rng() % 420) - 10;
-                m_dlg->RedrawRubberBand();
+                const int x = int(rng() % 420) - 10;
+                m_dlg->MoveRubberBand(CPoint(x, int(rng() % 420) - 10));
             }
             const CRect view = m_dlg->GetVisibleImageRect();
             ASSERT_FALSE(view.IsRectEmpty());
             const cv::Rect roi(view.left, view.top, view.Width(), view.Height());
-            cv::Mat composed = m_dlg->m_pDispBuffer->GetMat()(roi).clone();
+            cv::Mat composed = m_dlg->GetDisplayBuffer()->GetMat()(roi).clone();
             m_dlg->RedrawOverlaysFull();
-            cv::Mat full = m_dlg->m_pDispBuffer->GetMat()(roi);
+            cv::Mat full = m_dlg->GetDisplayBuffer()->GetMat()(roi);
             EXPECT_EQ(cv::norm(composed, full, cv::NORM_INF), 0.0);
             m_dlg->GetDocument().SetDrawing(false);
             m_dlg->GetDocument().GetDrawing().ClearPoints();
@@ -365,7 +364,7 @@ TEST_F(ImageToolsTest, PolygonAreaIsOneStepWithItsDialogAndRepeatedClicksAreIgno
     DoubleClick(240, 300);
     ASSERT_EQ(m_dialogs, std::vector<std::string>{"CDlgMaskPara"});
     EXPECT_EQ(m_depths, std::vector<int>{1}); // the dialog and the insertion are one step
-    EXPECT_EQ(m_dlg->GetEditDepth(), 0);
+    EXPECT_EQ(m_dlg->GetDocument().GetEditDepth(), 0);
     ASSERT_EQ(Phase()->m_areas.GetSize(), before + 1);
     CMaskArea* area = LastArea(Phase()->m_areas);
     EXPECT_EQ(Points(*area), (std::vector<CPoint>{{200, 200}, {260, 200}, {240, 300}}));
@@ -391,7 +390,7 @@ TEST_F(ImageToolsTest, RectanglesAndEllipsesLandWhereDrawnOnEverySmallSheet) {
         SCOPED_TRACE(testing::Message() << "sheet " << col << ", " << row);
         m_dlg->ApplySmallSheet(col, row, false);
         ASSERT_NE(m_dlg->GetCurNote(), nullptr);
-        m_dlg->m_nShapeKind = 1;
+        EXPECT_EQ(m_dlg->GetShapeKind(), zrkshape::kRectangle);  // another small sheet keeps the shape
         Drag(220, 40, 300, 90);
         CMaskArea* area = LastArea(Phase()->m_areas);
         ASSERT_NE(area, nullptr);
@@ -478,7 +477,7 @@ TEST_F(ImageToolsTest, KernelsAreKeptInWholeImageCoordinates) {
     EXPECT_EQ(kernel->m_nPhaseID, Phase()->m_nID);
     EXPECT_EQ(kernel->m_nID, 3);
     EXPECT_FALSE(kernel->m_bLocked);
-    EXPECT_EQ(kernel->m_strParameters, m_dlg->m_strDefKernelPara);
+    EXPECT_EQ(kernel->m_strParameters, m_dlg->GetDefaultKernelPara());
     EXPECT_EQ(DisplayPixel(50, 60)[2], 255); // drawn in the phase type's red where it was tracked
     // Kernels need their display switch; tiny ones are not made.
     m_dlg->OnDisplayBox(zrkid::IDC_SHOW_KERNEL, false);
@@ -493,7 +492,7 @@ protected:
     void SetUp() override {
         ImageToolsTest::SetUp();
         Select({L"尺寸定位", L"正面", L"第一印次"});
-        ASSERT_NE(m_dlg->m_pImageWnd, nullptr);
+        ASSERT_NE(m_dlg->GetImageWnd(), nullptr);
         ChooseTool(kKernel);
     }
     void AddSizeSplit() {
@@ -561,7 +560,7 @@ TEST_F(ImageToolsTest, EachDrawingIsOneStepThatUndoesAndRedoesByteForByte) {
     ScopedModalHandler handler(Answer("*"));
     auto bytes = [this] { return EncodeModel(*m_dlg->GetDocument().GetModel()); };
     std::vector<std::string> states{bytes()};
-    const size_t steps = m_dlg->GetJournal().GetStepCount();
+    const size_t steps = m_dlg->GetDocument().GetJournal().GetStepCount();
     ChooseTool(kArea);
     ChooseShape(zrkid::ID_SHAPE_RECT);
     Drag(220, 40, 300, 90);
@@ -573,13 +572,13 @@ TEST_F(ImageToolsTest, EachDrawingIsOneStepThatUndoesAndRedoesByteForByte) {
     Drag(50, 160, 150, 220);
     states.push_back(bytes());
     EXPECT_EQ(m_dialogs, (std::vector<std::string>{"CDlgMaskPara", "CDlgThreshMaskPara", "CDlgKernelPara"}));
-    ASSERT_EQ(m_dlg->GetJournal().GetStepCount(), steps + 3);
-    EXPECT_EQ(m_dlg->GetJournal().GetUndoLabel(), L"增加定位核");
+    ASSERT_EQ(m_dlg->GetDocument().GetJournal().GetStepCount(), steps + 3);
+    EXPECT_EQ(m_dlg->GetDocument().GetJournal().GetUndoLabel(), L"增加定位核");
     for (int i = 3; i > 0; --i) {
         ASSERT_TRUE(m_dlg->Undo());
         EXPECT_EQ(bytes(), states[size_t(i) - 1]) << "undo of drawing " << i;
     }
-    EXPECT_EQ(m_dlg->GetJournal().GetRedoLabel(), L"增加检测区");
+    EXPECT_EQ(m_dlg->GetDocument().GetJournal().GetRedoLabel(), L"增加检测区");
     for (int i = 1; i <= 3; ++i) {
         ASSERT_TRUE(m_dlg->Redo());
         EXPECT_EQ(bytes(), states[size_t(i)]) << "redo of drawing " << i;

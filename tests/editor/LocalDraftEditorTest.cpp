@@ -65,7 +65,7 @@ protected:
             return nullptr;
         });
         Select({});
-        emit m_dlg->m_pTree->customContextMenuRequested(QPoint(5, 5));
+        emit m_dlg->GetTree()->customContextMenuRequested(QPoint(5, 5));
     }
     static std::wstring LocalFile() { return GetDataFolder() + L"Home/LocalDrafts.db"; }
     /// The local draft of the model: false when there is none (the file is not made to look).

@@ -173,10 +173,10 @@ protected:
     }
 
     int Random(int n) { return n <= 1 ? 0 : int(m_rng() % unsigned(n)); }
-    QWidget* Wnd() const { return m_dlg->m_pImageWnd; }
+    QWidget* Wnd() const { return m_dlg->GetImageWnd(); }
     QPoint RandomPoint() {
         // Half the time on or near something drawn on the current sheet, as an operator works.
-        if (Random(2) == 0 && m_dlg->m_pView) {
+        if (Random(2) == 0 && m_dlg->GetView()) {
             std::vector<CRect> boxes;
             CNote* note = m_dlg->GetCurNote();
             auto add = [&](CItemList& list) {
@@ -202,7 +202,7 @@ protected:
                 const CRect box = boxes[Random(int(boxes.size()))];
                 const int x = box.left - 4 + Random(std::max(1, box.Width() + 8));
                 const int y = box.top - 4 + Random(std::max(1, box.Height() + 8));
-                return m_dlg->m_pView->ImageToWindow(QRect(x, y, 1, 1)).topLeft();
+                return m_dlg->GetView()->ImageToWindow(QRect(x, y, 1, 1)).topLeft();
             }
         }
         const QRect r = Wnd() ? Wnd()->rect() : QRect(0, 0, 1, 1);
@@ -230,8 +230,8 @@ protected:
             for (int i = 0; i < item->childCount(); ++i)
                 walk(item->child(i));
         };
-        for (int i = 0; i < m_dlg->m_pTree->topLevelItemCount(); ++i)
-            walk(m_dlg->m_pTree->topLevelItem(i));
+        for (int i = 0; i < m_dlg->GetTree()->topLevelItemCount(); ++i)
+            walk(m_dlg->GetTree()->topLevelItem(i));
         if (items.empty())
             return;
         // Mostly phases and sides, where the image is shown.
@@ -241,9 +241,9 @@ protected:
                 deep.push_back(item);
         const std::vector<QTreeWidgetItem*>& from = !deep.empty() && Random(4) != 0 ? deep : items;
         QTreeWidgetItem* item = from[Random(int(from.size()))];
-        m_dlg->m_pTree->scrollToItem(item);
-        const QRect rect = m_dlg->m_pTree->visualItemRect(item);
-        QTest::mouseClick(m_dlg->m_pTree->viewport(), Qt::LeftButton, {}, rect.center());
+        m_dlg->GetTree()->scrollToItem(item);
+        const QRect rect = m_dlg->GetTree()->visualItemRect(item);
+        QTest::mouseClick(m_dlg->GetTree()->viewport(), Qt::LeftButton, {}, rect.center());
     }
     void Move(const QPoint& at, Qt::MouseButtons buttons) {
         QMouseEvent move(QEvent::MouseMove, at, Wnd()->mapToGlobal(at), Qt::NoButton, buttons, Qt::NoModifier);
@@ -368,7 +368,7 @@ TEST_F(MonkeyTest, InvariantsHoldAfterEveryStepAndTheModelSavesAndReadsBackEqual
         if (m_dlg->GetDocument().GetModel() && EncodeModel(*m_dlg->GetDocument().GetModel()) != before)
             ++changes[log.back().substr(0, log.back().find_first_of(" :"))];
         ASSERT_NE(m_dlg->GetDocument().GetModel(), nullptr);
-        ASSERT_EQ(m_dlg->GetEditDepth(), 0) << "seed " << seed << ", step " << step << " (" << log.back() << ")";
+        ASSERT_EQ(m_dlg->GetDocument().GetEditDepth(), 0) << "seed " << seed << ", step " << step << " (" << log.back() << ")";
         const std::string problems = CInvariants(*m_dlg->GetDocument().GetModel()).Check();
         if (!problems.empty()) {
             std::string recent;
@@ -406,7 +406,7 @@ TEST_F(MonkeyTest, InvariantsHoldAfterEveryStepAndTheModelSavesAndReadsBackEqual
     std::printf("changed the template: %s\n", changed.c_str());
     std::printf("monkey, seed %d: %s\nleft: %d areas (%d locked), %d shielded areas and masks, %d kernels, "
                 "%zu steps in the journal\n",
-                seed, summary.c_str(), areas, locked, masks, kernels, m_dlg->GetJournal().GetStepCount());
+                seed, summary.c_str(), areas, locked, masks, kernels, m_dlg->GetDocument().GetJournal().GetStepCount());
     // Most steps must have reached the image, or the run proves little.
     EXPECT_LT(counts["no"], steps / 4) << summary;
     m_prompter.m_answers.clear();

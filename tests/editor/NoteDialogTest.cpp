@@ -31,9 +31,9 @@ protected:
     }
     /// Double-clicks the chooser's cell (column, row).
     void DoubleClickSheet(int column, int row) {
-        ASSERT_NE(m_dlg.m_pSelPos, nullptr);
-        const CRect cell = m_dlg.m_pSelPos->GetCellRect(column, row);
-        QTest::mouseDClick(m_dlg.m_pSelPos, Qt::LeftButton, {},
+        ASSERT_NE(m_dlg.GetSheetChooser(), nullptr);
+        const CRect cell = m_dlg.GetSheetChooser()->GetCellRect(column, row);
+        QTest::mouseDClick(m_dlg.GetSheetChooser(), Qt::LeftButton, {},
                            QPoint((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2));
     }
     static std::wstring Value(const std::wstring& text, const std::wstring& name) {
@@ -92,16 +92,16 @@ TEST_F(NoteDialogTest, SingleClickOrNoPhaseOpensNothing) {
             return d.result();
         },
         ScopedModalHandler::Optional);  // watches for a dialog that must not open
-    ASSERT_NE(m_dlg.m_pSelPos, nullptr);
-    const CRect cell = m_dlg.m_pSelPos->GetCellRect(2, 0);
-    QTest::mouseClick(m_dlg.m_pSelPos, Qt::LeftButton, {}, QPoint(cell.left + 3, cell.top + 3));
+    ASSERT_NE(m_dlg.GetSheetChooser(), nullptr);
+    const CRect cell = m_dlg.GetSheetChooser()->GetCellRect(2, 0);
+    QTest::mouseClick(m_dlg.GetSheetChooser(), Qt::LeftButton, {}, QPoint(cell.left + 3, cell.top + 3));
     EXPECT_EQ(m_dlg.GetDocument().GetRefImage()->m_nCurCol, 2);
     EXPECT_EQ(opened, 0);
 
     // The side selected: the chooser stays, a double-click only picks the sheet.
-    QTreeWidgetItem* phase = m_dlg.m_pTree->currentItem();
+    QTreeWidgetItem* phase = m_dlg.GetTree()->currentItem();
     ASSERT_NE(phase, nullptr);
-    m_dlg.m_pTree->setCurrentItem(phase->parent());
+    m_dlg.GetTree()->setCurrentItem(phase->parent());
     ASSERT_EQ(m_dlg.GetCurPhase(), nullptr);
     DoubleClickSheet(0, 1);
     EXPECT_EQ(m_dlg.GetDocument().GetRefImage()->m_nCurRow, 1);

@@ -45,7 +45,7 @@ protected:
         ASSERT_TRUE(m_dlg.ActivateByID(m_nModelID));
     }
     void Select(std::initializer_list<std::wstring> path) {
-        QTreeWidgetItem* item = m_dlg.m_pTree->topLevelItem(0);
+        QTreeWidgetItem* item = m_dlg.GetTree()->topLevelItem(0);
         for (const std::wstring& text : path) {
             QTreeWidgetItem* next = nullptr;
             for (int i = 0; item && i < item->childCount(); ++i)
@@ -54,7 +54,7 @@ protected:
             item = next;
         }
         ASSERT_NE(item, nullptr);
-        m_dlg.m_pTree->setCurrentItem(item);
+        m_dlg.GetTree()->setCurrentItem(item);
     }
     /// Runs the command; the manager's session is `session`, nested dialogs are answered by class.
     void RunCommand(std::function<void(CDlgRefImageEdit&)> session) {
@@ -62,7 +62,7 @@ protected:
             const std::string name = dialog.metaObject()->className();
             m_opened.push_back(name);
             if (auto* manager = dynamic_cast<CDlgRefImageEdit*>(&dialog)) {
-                m_nDepthInside = m_dlg.GetEditDepth();
+                m_nDepthInside = m_dlg.GetDocument().GetEditDepth();
                 session(*manager);
                 manager->findChild<QPushButton*>(QStringLiteral("1"))->click();
                 return manager->result();
@@ -101,9 +101,9 @@ Step Fill(std::vector<std::pair<const char*, QString>> fields) {
 
 TEST_F(RefImageCommandTest, TheSessionIsOneJournalStepAndTheSideIsShownAgainWithTheMovedCamera) {
     Select({L"缺陷检测", L"正面", L"第一印次"});
-    ASSERT_NE(m_dlg.m_pSrcImage, nullptr);
+    ASSERT_NE(m_dlg.GetSourceImage(), nullptr);
     // Pixel (101, 120) of sheet (0, 0) lies in the sample's first print block, which starts at x = 100.
-    auto pixel = [&](int x, int y) { return m_dlg.m_pSrcImage->GetMat().at<cv::Vec3b>(y, x); };
+    auto pixel = [&](int x, int y) { return m_dlg.GetSourceImage()->GetMat().at<cv::Vec3b>(y, x); };
     const cv::Vec3b paper(230, 240, 250);
     EXPECT_NE(pixel(101, 120), paper);
     m_dlg.GetDocument().SetModified(false);
@@ -116,13 +116,13 @@ TEST_F(RefImageCommandTest, TheSessionIsOneJournalStepAndTheSideIsShownAgainWith
     });
     EXPECT_EQ(m_opened, std::vector<std::string>{"CDlgRefImageEdit"});
     EXPECT_EQ(m_nDepthInside, 1);
-    EXPECT_EQ(m_dlg.GetEditDepth(), 0);
+    EXPECT_EQ(m_dlg.GetDocument().GetEditDepth(), 0);
     EXPECT_TRUE(m_dlg.GetDocument().IsModified());
     EXPECT_EQ(Ref(1)->m_cameras.GetAtAs<CCameraRefImage>(0)->m_nX, 2);
     // The side is shown again, composed from the camera's new place.
     ASSERT_NE(m_dlg.GetDocument().GetRefImage(), nullptr);
-    ASSERT_NE(m_dlg.m_pSrcImage, nullptr);
-    EXPECT_EQ(m_dlg.m_pTree->currentItem(), m_dlg.m_pTree->FindItemByData(m_dlg.GetCurPhase()));
+    ASSERT_NE(m_dlg.GetSourceImage(), nullptr);
+    EXPECT_EQ(m_dlg.GetTree()->currentItem(), m_dlg.GetTree()->FindItemByData(m_dlg.GetCurPhase()));
     EXPECT_EQ(pixel(101, 120), paper);
     EXPECT_NE(pixel(102, 120), paper);
     EXPECT_TRUE(m_prompter.Texts().empty());
@@ -137,7 +137,7 @@ TEST_F(RefImageCommandTest, DeletingTheShownReferenceImageLeavesTheEditorNothing
     });
     EXPECT_EQ(Ref(1), nullptr);
     EXPECT_EQ(m_dlg.GetDocument().GetRefImage(), nullptr);
-    EXPECT_EQ(m_dlg.m_pSrcImage, nullptr);
+    EXPECT_EQ(m_dlg.GetSourceImage(), nullptr);
     const std::vector<std::wstring> texts = m_prompter.Texts();
     ASSERT_GE(texts.size(), 2u);
     EXPECT_EQ(texts[0], L"确定要删除吗?");
@@ -180,9 +180,9 @@ TEST_F(RefImageCommandTest, AReferenceImageBuiltInTheSessionCutsItsSideIntoTheSc
     ASSERT_EQ(m_dlg.GetDocument().GetRefImage(), added);
     EXPECT_EQ(added->m_nCols, 4);
     EXPECT_EQ(added->m_nRows, 2);
-    ASSERT_NE(m_dlg.m_pSrcImage, nullptr);
-    EXPECT_EQ(m_dlg.m_pSrcImage->GetWidth(), 600);  // 2400 / 4
-    EXPECT_EQ(m_dlg.m_pSrcImage->GetHeight(), 400); // 800 / 2
+    ASSERT_NE(m_dlg.GetSourceImage(), nullptr);
+    EXPECT_EQ(m_dlg.GetSourceImage()->GetWidth(), 600);  // 2400 / 4
+    EXPECT_EQ(m_dlg.GetSourceImage()->GetHeight(), 400); // 800 / 2
 }
 
 } // namespace

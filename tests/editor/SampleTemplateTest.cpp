@@ -20,7 +20,7 @@ TEST(SampleTemplate, TreeAndFirstSideOfTheDeployedSample) {
     dlg.resize(1200, 800);
     dlg.show();
     ASSERT_TRUE(dlg.ActivateByID(1));
-    QTreeWidgetItem* root = dlg.m_pTree->topLevelItem(0);
+    QTreeWidgetItem* root = dlg.GetTree()->topLevelItem(0);
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(CModelTreeCtrl::GetItemText(root), L"样例模板 (3x2 小张)");
     ASSERT_EQ(root->childCount(), 2);
@@ -35,10 +35,10 @@ TEST(SampleTemplate, TreeAndFirstSideOfTheDeployedSample) {
     ASSERT_NE(dlg.GetDocument().GetRefImage(), nullptr);
     EXPECT_EQ(dlg.GetDocument().GetRefImage()->m_nCols, 3);
     EXPECT_EQ(dlg.GetDocument().GetRefImage()->m_nRows, 2);
-    ASSERT_NE(dlg.m_pSrcImage, nullptr);
-    EXPECT_GT(dlg.m_pSrcImage->GetWidth(), 0);
-    ASSERT_NE(dlg.m_pSelPos, nullptr);
-    EXPECT_EQ(dlg.m_pSelPos->m_nCols, 3);
+    ASSERT_NE(dlg.GetSourceImage(), nullptr);
+    EXPECT_GT(dlg.GetSourceImage()->GetWidth(), 0);
+    ASSERT_NE(dlg.GetSheetChooser(), nullptr);
+    EXPECT_EQ(dlg.GetSheetChooser()->m_nCols, 3);
     EXPECT_NE(dlg.GetCurNote(), nullptr);
     EXPECT_TRUE(prompter.Texts().empty());
 }

@@ -56,7 +56,7 @@ protected:
             return nullptr;
         });
         Select({});
-        emit m_dlg->m_pTree->customContextMenuRequested(QPoint(5, 5));
+        emit m_dlg->GetTree()->customContextMenuRequested(QPoint(5, 5));
     }
     static std::unique_ptr<CModelInfo> Stored(int id) {
         auto model = std::make_unique<CModelInfo>();
@@ -132,7 +132,7 @@ TEST_F(SaveConflictTest, SavingAsACopyMakesANewTemplateWithTheEditsAndShowsIt) {
     EXPECT_EQ(EncodeModel(*copy), EncodeModel(*m_dlg->GetDocument().GetModel()));
     EXPECT_EQ(EncodeModel(*Stored(m_nModelID)), m_other);  // the original keeps the other station's version
     EXPECT_FALSE(HasDraft(m_nModelID));
-    EXPECT_EQ(CModelTreeCtrl::GetItemText(m_dlg->m_pTree->topLevelItem(0)), m_dlg->GetDocument().GetModel()->m_strTitle);
+    EXPECT_EQ(CModelTreeCtrl::GetItemText(m_dlg->GetTree()->topLevelItem(0)), m_dlg->GetDocument().GetModel()->m_strTitle);
     // Further saves go to the copy, without conflict.
     AddType("丙");
     m_prompter.Clear();

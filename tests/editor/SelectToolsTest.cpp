@@ -105,7 +105,7 @@ protected:
         CSysConfig::Get().m_nPressDelay = 0;  // drags follow at once
         ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
         Select({L"缺陷检测", L"正面", L"第一印次"});
-        ASSERT_NE(m_dlg->m_pImageWnd, nullptr);
+        ASSERT_NE(m_dlg->GetImageWnd(), nullptr);
         ChooseTool(kSelect);
     }
     void TearDown() override {
@@ -113,10 +113,10 @@ protected:
         EditorTest::TearDown();
     }
 
-    QWidget* Wnd() const { return m_dlg->m_pImageWnd; }
+    QWidget* Wnd() const { return m_dlg->GetImageWnd(); }
     QWidget* Keys() const { return m_dlg->findChild<QWidget*>(QStringLiteral("1025")); }
     void ChooseTool(Tool tool) { static_cast<QRadioButton*>(m_dlg->GetControl(1504 + tool))->click(); }
-    QPoint At(int x, int y) const { return m_dlg->m_pView->ImageToWindow(QRect(x, y, 1, 1)).topLeft(); }
+    QPoint At(int x, int y) const { return m_dlg->GetView()->ImageToWindow(QRect(x, y, 1, 1)).topLeft(); }
     void Click(int x, int y, Qt::KeyboardModifiers mods = {}) {
         QTest::mousePress(Wnd(), Qt::LeftButton, mods, At(x, y));
         QTest::mouseRelease(Wnd(), Qt::LeftButton, mods, At(x, y));
@@ -145,15 +145,15 @@ protected:
     CMaskArea* Area(int id) const { return Phase()->m_areas.FindByIDAs<CMaskArea>(id); }
     std::string Encoded() const { return EncodeModel(*m_dlg->GetDocument().GetModel()); }
     const uint8_t* DisplayPixel(int x, int y) const {
-        return m_dlg->m_pDispBuffer->GetMat().ptr<uint8_t>(y) + x * m_dlg->m_pDispBuffer->GetBytesPerPixel();
+        return m_dlg->GetDisplayBuffer()->GetMat().ptr<uint8_t>(y) + x * m_dlg->GetDisplayBuffer()->GetBytesPerPixel();
     }
     /// The composed display inside the view equals the full redraw of the overlays.
     void ExpectComposedEqualsFull() {
         const CRect view = m_dlg->GetVisibleImageRect();
         const cv::Rect roi(view.left, view.top, view.Width(), view.Height());
-        cv::Mat composed = m_dlg->m_pDispBuffer->GetMat()(roi).clone();
+        cv::Mat composed = m_dlg->GetDisplayBuffer()->GetMat()(roi).clone();
         m_dlg->RedrawOverlaysFull();
-        cv::Mat full = m_dlg->m_pDispBuffer->GetMat()(roi);
+        cv::Mat full = m_dlg->GetDisplayBuffer()->GetMat()(roi);
         EXPECT_EQ(cv::norm(composed, full, cv::NORM_INF), 0.0);
         m_dlg->RedrawOverlays();
     }
@@ -235,12 +235,12 @@ TEST_F(SelectToolsTest, DragMovesTheShapeAsOneStepThatUndoesAndRedoes) {
     CMaskArea* area = Area(1);
     const std::vector<CPoint> before = Points(*area);
     const std::string bytesBefore = Encoded();
-    const size_t steps = m_dlg->GetJournal().GetStepCount();
+    const size_t steps = m_dlg->GetDocument().GetJournal().GetStepCount();
     Drag(50, 50, 80, 70);
     EXPECT_EQ(Points(*area), Moved(before, 30, 20));
-    EXPECT_EQ(m_dlg->GetJournal().GetStepCount(), steps + 1);
-    EXPECT_EQ(m_dlg->GetJournal().GetUndoLabel(), L"移动");
-    EXPECT_EQ(m_dlg->GetEditDepth(), 0);
+    EXPECT_EQ(m_dlg->GetDocument().GetJournal().GetStepCount(), steps + 1);
+    EXPECT_EQ(m_dlg->GetDocument().GetJournal().GetUndoLabel(), L"移动");
+    EXPECT_EQ(m_dlg->GetDocument().GetEditDepth(), 0);
     ExpectComposedEqualsFull();
     const std::string bytesAfter = Encoded();
 
@@ -251,10 +251,10 @@ TEST_F(SelectToolsTest, DragMovesTheShapeAsOneStepThatUndoesAndRedoes) {
     EXPECT_EQ(Encoded(), bytesAfter);
 
     // A click that moves nothing records nothing.
-    const size_t now = m_dlg->GetJournal().GetStepCount();
+    const size_t now = m_dlg->GetDocument().GetJournal().GetStepCount();
     Click(300, 300);
     Click(90, 60);
-    EXPECT_EQ(m_dlg->GetJournal().GetStepCount(), now);
+    EXPECT_EQ(m_dlg->GetDocument().GetJournal().GetStepCount(), now);
 
     // A kernel drags in whole-image coordinates.
     CKernel* kernel = Ref().m_kernels.FindByIDAs<CKernel>(1);
@@ -270,7 +270,7 @@ TEST_F(SelectToolsTest, LockedShapeIsPickedAndToggledButNeverDraggedOrNudged) {
     Click(50, 50);
     DoubleClick(50, 50, Qt::RightButton);
     EXPECT_TRUE(area->m_bLocked);
-    EXPECT_EQ(m_dlg->GetJournal().GetUndoLabel(), L"锁定");
+    EXPECT_EQ(m_dlg->GetDocument().GetJournal().GetUndoLabel(), L"锁定");
     EXPECT_TRUE(m_dlg->GetDocument().IsModified());
     const std::vector<CPoint> before = Points(*area);
     Drag(50, 50, 90, 90);
@@ -285,7 +285,7 @@ TEST_F(SelectToolsTest, LockedShapeIsPickedAndToggledButNeverDraggedOrNudged) {
 
     DoubleClick(50, 50, Qt::RightButton);
     EXPECT_FALSE(area->m_bLocked);
-    EXPECT_EQ(m_dlg->GetJournal().GetUndoLabel(), L"解锁");
+    EXPECT_EQ(m_dlg->GetDocument().GetJournal().GetUndoLabel(), L"解锁");
     ASSERT_TRUE(m_dlg->Undo());
     EXPECT_TRUE(Area(1)->m_bLocked);
 }
@@ -296,11 +296,11 @@ TEST_F(SelectToolsTest, ArrowsNudgeSelectedShapesInsideTheirSheetAsOneMergedStep
     CMaskArea* area = Area(1);
     const std::vector<CPoint> before = Points(*area);
     Click(50, 50);
-    const size_t steps = m_dlg->GetJournal().GetStepCount();
+    const size_t steps = m_dlg->GetDocument().GetJournal().GetStepCount();
     Key(Qt::Key_Right, 3);
     Key(Qt::Key_Down);
     EXPECT_EQ(Points(*area), Moved(before, 3, 1));
-    EXPECT_EQ(m_dlg->GetJournal().GetStepCount(), steps + 1);
+    EXPECT_EQ(m_dlg->GetDocument().GetJournal().GetStepCount(), steps + 1);
     ASSERT_TRUE(m_dlg->Undo());
     EXPECT_EQ(Points(*Area(1)), before);
 
@@ -329,7 +329,7 @@ TEST_F(SelectToolsTest, DeleteAsksForEachKindAndUndoBringsTheShapeBack) {
     m_prompter.m_answers = {IDYES};
     Key(Qt::Key_Delete);
     EXPECT_EQ(Area(1), nullptr);
-    EXPECT_EQ(m_dlg->GetJournal().GetUndoLabel(), L"删除检测区");
+    EXPECT_EQ(m_dlg->GetDocument().GetJournal().GetUndoLabel(), L"删除检测区");
     Click(230, 230);
     m_prompter.m_answers = {IDYES};
     Key(Qt::Key_Delete);
@@ -375,7 +375,7 @@ TEST_F(SelectToolsTest, DoubleClickOpensTheKernelDialogWhoseCloneAndDeleteAct) {
     EXPECT_EQ(clone->GetRect(), moved);
     EXPECT_TRUE(clone->IsSelected());
     EXPECT_FALSE(kernel->IsSelected());
-    EXPECT_EQ(m_dlg->GetJournal().GetUndoLabel(), L"克隆定位核");
+    EXPECT_EQ(m_dlg->GetDocument().GetJournal().GetUndoLabel(), L"克隆定位核");
 
     action = 2;
     DoubleClick(255, 225);  // only the clone is there
@@ -383,7 +383,7 @@ TEST_F(SelectToolsTest, DoubleClickOpensTheKernelDialogWhoseCloneAndDeleteAct) {
     action = 1;
     DoubleClick(152, 152);  // kernel 1 alone
     EXPECT_EQ(Ref().m_kernels.FindByID(1), nullptr);
-    EXPECT_EQ(m_dlg->GetJournal().GetUndoLabel(), L"删除定位核");
+    EXPECT_EQ(m_dlg->GetDocument().GetJournal().GetUndoLabel(), L"删除定位核");
     ASSERT_TRUE(m_dlg->Undo());
     EXPECT_NE(Ref().m_kernels.FindByID(1), nullptr);
 }
@@ -404,7 +404,7 @@ TEST_F(SelectToolsTest, DoubleClickEditsAreasWithTheTagCheckAndClones) {
     label = "A";
     DoubleClick(50, 50);
     EXPECT_EQ(Area(1)->m_strTag, L"A");
-    EXPECT_EQ(m_dlg->GetJournal().GetUndoLabel(), L"编辑检测区");
+    EXPECT_EQ(m_dlg->GetDocument().GetJournal().GetUndoLabel(), L"编辑检测区");
 
     button = "clone";
     label = "A2";
@@ -450,7 +450,7 @@ TEST_F(SelectToolsTest, CloningAnAreaWithoutRetypingItsTagGivesEachCloneAFreeTag
     }
     EXPECT_EQ(tags.size(), 3u);  // every tag on the small sheet differs
     EXPECT_EQ(Area(1)->m_strTag, tag);
-    EXPECT_EQ(m_dlg->GetJournal().GetUndoLabel(), L"克隆检测区");
+    EXPECT_EQ(m_dlg->GetDocument().GetJournal().GetUndoLabel(), L"克隆检测区");
     ASSERT_TRUE(m_dlg->Undo());
     EXPECT_EQ(Phase()->m_areas.GetSize(), 2);
 }
@@ -471,7 +471,7 @@ TEST_F(SelectToolsTest, ShieldedAreaDialogKeepsTheOldTagWhenTheNewOneIsTaken) {
     label = "S3";
     DoubleClick(330, 330);
     EXPECT_EQ(Side()->m_threshMasks.FindByIDAs<CMaskArea>(2)->m_strTag, L"S3");
-    EXPECT_EQ(m_dlg->GetJournal().GetUndoLabel(), L"编辑屏蔽区");
+    EXPECT_EQ(m_dlg->GetDocument().GetJournal().GetUndoLabel(), L"编辑屏蔽区");
 }
 
 // ---- association ----
@@ -531,7 +531,7 @@ TEST_F(SizeLocatingTest, PairsAreLinkedWithATolerancePairsInUseAndSelfLinksAreRe
     EXPECT_EQ(m_dlg->GetDocument().GetAssocKernel(), 1);
     // Kernel 1 with kernel 12: the empty label is refused, then the pair is stored.
     m_prompter.Clear();
-    const size_t steps = m_dlg->GetJournal().GetStepCount();
+    const size_t steps = m_dlg->GetDocument().GetJournal().GetStepCount();
     Click(70, 320);
     EXPECT_EQ(runs, 2);
     EXPECT_EQ(m_prompter.Texts(), std::vector<std::wstring>{L"标识不唯一,请重新填写"});
@@ -540,8 +540,8 @@ TEST_F(SizeLocatingTest, PairsAreLinkedWithATolerancePairsInUseAndSelfLinksAreRe
     analyser.LoadText(Side()->m_strParameters);
     EXPECT_EQ(analyser.GetNode(2)->m_para.m_strRemark, L"0.60;P1");
     EXPECT_EQ(m_dlg->GetDocument().GetAssocKernel(), -1);
-    EXPECT_EQ(m_dlg->GetJournal().GetStepCount(), steps + 1);
-    EXPECT_EQ(m_dlg->GetJournal().GetUndoLabel(), L"关联定位核");
+    EXPECT_EQ(m_dlg->GetDocument().GetJournal().GetStepCount(), steps + 1);
+    EXPECT_EQ(m_dlg->GetDocument().GetJournal().GetUndoLabel(), L"关联定位核");
 
     // The green lines join the first vertices of each pair.
     const std::vector<CLinkLine> lines = m_dlg->GetLinkLines();
@@ -600,7 +600,7 @@ TEST_F(SelectToolsTest, AreasLinkToKernelsAndTheLinesEndWhereTheKernelIsOnAnothe
     Click(200, 200);  // kernel 1
     CAreaLinkReader reader;
     EXPECT_EQ(reader.Read(Area(1)->m_strParameters), std::make_pair(1, 1));
-    EXPECT_EQ(m_dlg->GetJournal().GetUndoLabel(), L"关联定位核");
+    EXPECT_EQ(m_dlg->GetDocument().GetJournal().GetUndoLabel(), L"关联定位核");
     EXPECT_EQ(m_dlg->GetDocument().GetAssocSource(), nullptr);
     // Red to the kernel's first vertex for "定位核X", yellow for "定位核Y".
     std::vector<CLinkLine> lines = m_dlg->GetLinkLines();

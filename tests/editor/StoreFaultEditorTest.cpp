@@ -63,7 +63,7 @@ protected:
             return nullptr;
         });
         Select({});
-        emit m_dlg->m_pTree->customContextMenuRequested(QPoint(5, 5));
+        emit m_dlg->GetTree()->customContextMenuRequested(QPoint(5, 5));
     }
     void TearDown() override {
         m_vfs.Clear();

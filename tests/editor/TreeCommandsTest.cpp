@@ -58,7 +58,7 @@ protected:
             shown = Describe(menu);
             return command ? FindCommand(menu, command) : nullptr;
         });
-        emit m_dlg->m_pTree->customContextMenuRequested(QPoint(5, 5));
+        emit m_dlg->GetTree()->customContextMenuRequested(QPoint(5, 5));
         return shown;
     }
     CPhase* Phase(int type, int side, int phase) const {
@@ -95,7 +95,7 @@ TEST_F(TreeCommandsTest, EachDepthShowsItsSubmenuAndARightClickCountsAsAChange) 
             menu.grab().save(QStringLiteral(ZRK_SCREENSHOT_DIR "tree_menu_phase.png"));
             return nullptr;
         });
-        emit m_dlg->m_pTree->customContextMenuRequested(QPoint(5, 5));
+        emit m_dlg->GetTree()->customContextMenuRequested(QPoint(5, 5));
     }
     phase = RightClick(0);
     EXPECT_FALSE(phase.enabled[5]);
@@ -111,7 +111,7 @@ TEST_F(TreeCommandsTest, WithoutAModelNoMenuAndNoChange) {
         ++shown;
         return nullptr;
     });
-    emit dlg.m_pTree->customContextMenuRequested(QPoint(5, 5));
+    emit dlg.GetTree()->customContextMenuRequested(QPoint(5, 5));
     EXPECT_EQ(shown, 0);
     EXPECT_FALSE(dlg.GetDocument().IsModified());
 }
@@ -154,7 +154,7 @@ TEST_F(TreeCommandsTest, DeletingAPhaseAsksOnceRemovesItAndStaysOnItsSide) {
     EXPECT_EQ(front->m_phases.GetSize(), 2);  // the phase of the missing type stays
     EXPECT_TRUE(m_dlg->GetDocument().IsModified());
     // The operator's place: the side the phase was under, with its image still shown.
-    EXPECT_EQ(m_dlg->m_pTree->currentItem(), Item({L"缺陷检测", L"正面"}));
+    EXPECT_EQ(m_dlg->GetTree()->currentItem(), Item({L"缺陷检测", L"正面"}));
     EXPECT_NE(m_dlg->GetDocument().GetRefImage(), nullptr);
 }
 
@@ -164,15 +164,15 @@ TEST_F(TreeCommandsTest, DeletingATypeWithSidesAndPhasesGoesWhole) {
     RightClick(zrkid::ID_DELETE_TYPE);
     ASSERT_EQ(m_dlg->GetDocument().GetModel()->m_inspTypes.GetSize(), 1);
     EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_inspTypes.GetAt(0)->GetName(), L"尺寸定位");
-    EXPECT_EQ(m_dlg->m_pTree->currentItem(), m_dlg->m_pTree->topLevelItem(0));
-    EXPECT_EQ(m_dlg->m_pTree->topLevelItem(0)->childCount(), 1);
+    EXPECT_EQ(m_dlg->GetTree()->currentItem(), m_dlg->GetTree()->topLevelItem(0));
+    EXPECT_EQ(m_dlg->GetTree()->topLevelItem(0)->childCount(), 1);
     // The last type too.
     Select({L"尺寸定位", L"正面", L"第一印次"});
     Select({L"尺寸定位"});
     m_prompter.m_answers = {IDYES};
     RightClick(zrkid::ID_DELETE_TYPE);
     EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_inspTypes.GetSize(), 0);
-    EXPECT_EQ(m_dlg->m_pTree->topLevelItem(0)->childCount(), 0);
+    EXPECT_EQ(m_dlg->GetTree()->topLevelItem(0)->childCount(), 0);
     EXPECT_EQ(m_dlg->GetDocument().GetRefImage(), nullptr);
     EXPECT_EQ(m_dlg->GetCurSide(), nullptr);
 }
@@ -180,7 +180,7 @@ TEST_F(TreeCommandsTest, DeletingATypeWithSidesAndPhasesGoesWhole) {
 TEST_F(TreeCommandsTest, TheDeleteKeyAsksAndTheModelRootIsRefused) {
     Select({L"缺陷检测", L"正面"});
     m_prompter.m_answers = {IDCANCEL};
-    QTest::keyClick(m_dlg->m_pTree, Qt::Key_Delete);
+    QTest::keyClick(m_dlg->GetTree(), Qt::Key_Delete);
     ASSERT_EQ(m_prompter.Texts().size(), 1u);
     EXPECT_EQ(m_prompter.Texts()[0], L"确定要删除正面吗?");
     EXPECT_EQ(m_prompter.m_messages[0].type & MB_TYPEMASK, MB_YESNOCANCEL);
@@ -188,7 +188,7 @@ TEST_F(TreeCommandsTest, TheDeleteKeyAsksAndTheModelRootIsRefused) {
     EXPECT_FALSE(m_dlg->GetDocument().IsModified());
     Select({});
     m_prompter.m_answers = {IDYES};
-    QTest::keyClick(m_dlg->m_pTree, Qt::Key_Delete);
+    QTest::keyClick(m_dlg->GetTree(), Qt::Key_Delete);
     ASSERT_EQ(m_prompter.Texts().size(), 3u);
     EXPECT_EQ(m_prompter.Texts()[1], L"确定要删除样张模板吗?");
     EXPECT_EQ(m_prompter.Texts()[2], L"不能删除模板!");
@@ -211,7 +211,7 @@ TEST_F(TreeCommandsTest, GeneratingNotesGivesOnePerSmallSheetInRowMajorOrder) {
     ASSERT_EQ(phase->m_notes.GetSize(), 6);  // 3 x 2 small sheets
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(phase->m_notes.GetAt(i)->m_nID, i + 1);
-    EXPECT_EQ(m_dlg->m_pTree->currentItem(), Item({L"缺陷检测", L"正面", L"第一印次"}));
+    EXPECT_EQ(m_dlg->GetTree()->currentItem(), Item({L"缺陷检测", L"正面", L"第一印次"}));
 }
 
 TEST_F(TreeCommandsTest, GeneratingNotesWithoutAReferenceImageDoesNothing) {
@@ -261,7 +261,7 @@ TEST_F(TreeCommandsTest, AddingATypeTakesTheNextIdentifierAndCancelLeavesNothing
     CIDItem* added = m_dlg->GetDocument().GetModel()->m_inspTypes.GetAt(2);
     EXPECT_EQ(added->GetName(), L"新类型");
     EXPECT_EQ(added->m_nID, 3);
-    EXPECT_EQ(m_dlg->m_pTree->currentItem(), Item({L"新类型"}));  // shown and selected
+    EXPECT_EQ(m_dlg->GetTree()->currentItem(), Item({L"新类型"}));  // shown and selected
 }
 
 TEST_F(TreeCommandsTest, AddingASideAndAPhaseUnderTheSizeType) {
@@ -280,7 +280,7 @@ TEST_F(TreeCommandsTest, AddingASideAndAPhaseUnderTheSizeType) {
     EXPECT_EQ(back->m_nID, 2);
     EXPECT_EQ(back->m_nRefImageID, 1);
     EXPECT_EQ(back->m_nSplitID, 1);
-    EXPECT_EQ(m_dlg->m_pTree->currentItem(), Item({L"尺寸定位", L"反面"}));
+    EXPECT_EQ(m_dlg->GetTree()->currentItem(), Item({L"尺寸定位", L"反面"}));
 
     m_prompter.Clear();
     ScopedModalHandler phase([](QDialog& dialog) {
@@ -313,7 +313,7 @@ TEST_F(TreeCommandsTest, APhaseWhoseTypeIsMissingIsInsertedButNotShown) {
     ASSERT_EQ(side->m_phases.GetSize(), 2);
     EXPECT_EQ(side->m_phases.GetAt(1)->m_nID, 3);
     EXPECT_EQ(Item({L"尺寸定位", L"正面"})->childCount(), 1);
-    EXPECT_EQ(m_dlg->m_pTree->currentItem(), Item({L"尺寸定位", L"正面"}));
+    EXPECT_EQ(m_dlg->GetTree()->currentItem(), Item({L"尺寸定位", L"正面"}));
 }
 
 TEST_F(TreeCommandsTest, EditingATypeRenamesItInPlaceAndCancelChangesNothing) {
@@ -326,7 +326,7 @@ TEST_F(TreeCommandsTest, EditingATypeRenamesItInPlaceAndCancelChangesNothing) {
     ScopedModalHandler rename(NameType("尺寸"));
     RightClick(zrkid::ID_EDIT_TYPE);
     EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_inspTypes.GetAt(1)->GetName(), L"尺寸");
-    EXPECT_EQ(m_dlg->m_pTree->currentItem(), Item({L"尺寸"}));
+    EXPECT_EQ(m_dlg->GetTree()->currentItem(), Item({L"尺寸"}));
 }
 
 TEST_F(TreeCommandsTest, CataloguesOpenFromTheToolbarAndCountAsAChange) {
@@ -416,7 +416,7 @@ TEST(TreeCommandsSession, BuildEditGenerateDeleteSaveAndReload) {
     dlg.show();
     ASSERT_TRUE(dlg.ActivateByID(1));
     auto item = [&dlg](std::initializer_list<std::wstring> path) {
-        QTreeWidgetItem* at = dlg.m_pTree->topLevelItem(0);
+        QTreeWidgetItem* at = dlg.GetTree()->topLevelItem(0);
         for (const std::wstring& text : path) {
             QTreeWidgetItem* next = nullptr;
             for (int i = 0; at && i < at->childCount(); ++i)
@@ -428,14 +428,14 @@ TEST(TreeCommandsSession, BuildEditGenerateDeleteSaveAndReload) {
     };
     auto command = [&dlg](int id) {
         ScopedMenuHandler pick([id](QMenu& menu) { return FindCommand(menu, id); });
-        emit dlg.m_pTree->customContextMenuRequested(QPoint(5, 5));
+        emit dlg.GetTree()->customContextMenuRequested(QPoint(5, 5));
     };
     {
         ScopedModalHandler name(NameType("套印检测"));
         command(zrkid::ID_ADD_TYPE);
     }
     ASSERT_NE(item({L"套印检测"}), nullptr);
-    dlg.m_pTree->setCurrentItem(item({L"套印检测"}));
+    dlg.GetTree()->setCurrentItem(item({L"套印检测"}));
     {
         ScopedModalHandler side([](QDialog& dialog) {
             Choose(dialog, "sideType", 0);
@@ -457,17 +457,17 @@ TEST(TreeCommandsSession, BuildEditGenerateDeleteSaveAndReload) {
         command(zrkid::ID_ADD_PHASE);
     }
     ASSERT_NE(item({L"套印检测", L"正面", L"印次1"}), nullptr);
-    EXPECT_EQ(dlg.m_pTree->currentItem(), item({L"套印检测", L"正面", L"印次1"}));
+    EXPECT_EQ(dlg.GetTree()->currentItem(), item({L"套印检测", L"正面", L"印次1"}));
     auto* type = dlg.GetDocument().GetModel()->m_inspTypes.GetAtAs<CInspType>(2);
     auto* phase = type->m_sides.GetAtAs<CSide>(0)->m_phases.GetAtAs<CPhase>(0);
     EXPECT_EQ(phase->m_notes.GetSize(), 6);  // generated on selection: the sample's sheet is 3 x 2
     {
         ScopedModalHandler rename(NameType("套印"));
-        dlg.m_pTree->setCurrentItem(item({L"套印检测"}));
+        dlg.GetTree()->setCurrentItem(item({L"套印检测"}));
         command(zrkid::ID_EDIT_TYPE);
     }
     EXPECT_EQ(type->GetName(), L"套印");
-    dlg.m_pTree->setCurrentItem(item({L"套印", L"正面", L"印次1"}));
+    dlg.GetTree()->setCurrentItem(item({L"套印", L"正面", L"印次1"}));
     prompter.m_answers = {IDYES};
     command(zrkid::ID_GENERATE_NOTES);
     EXPECT_EQ(phase->m_notes.GetSize(), 6);

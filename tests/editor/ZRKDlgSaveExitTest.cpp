@@ -56,7 +56,7 @@ TEST_F(EditorSaveTest, SaveAndLoadNotifiesTheHostWithTheNameAndCloses) {
     EXPECT_EQ(m_deploy.ReleasedTitles(), "样张模板\n");
     EXPECT_FALSE(m_dlg->isVisible());
     EXPECT_TRUE(m_dlg->HasWindow());  // hidden, not destroyed
-    EXPECT_EQ(m_dlg->m_pSelPos, nullptr);
+    EXPECT_EQ(m_dlg->GetSheetChooser(), nullptr);
 }
 
 TEST_F(EditorSaveTest, MissingReleaseEntryShows1027AndEndsTheWaitCursor) {
@@ -89,15 +89,15 @@ TEST_F(EditorSaveTest, ExitWritesTheProfileOnlyWithTypeSideAndPhase) {
 TEST_F(EditorSaveTest, ReopenedOnTheSameSideTheChooserComesBack) {
     m_dlg->SelectByNames(L"缺陷检测", L"正面", L"第一印次");
     ASSERT_TRUE(m_dlg->Exit());
-    EXPECT_EQ(m_dlg->m_pSelPos, nullptr);
+    EXPECT_EQ(m_dlg->GetSheetChooser(), nullptr);
     // The host shows the editor again and selects within the side still shown: the image is kept, and so
     // the small sheets must stay choosable.
     m_dlg->show();
     Select({L"缺陷检测", L"正面"});
     ASSERT_NE(m_dlg->GetDocument().GetRefImage(), nullptr);
-    ASSERT_NE(m_dlg->m_pSelPos, nullptr);
-    EXPECT_TRUE(m_dlg->m_pSelPos->isVisible());
-    EXPECT_EQ(m_dlg->m_pSelPos->m_nCols, 3);
+    ASSERT_NE(m_dlg->GetSheetChooser(), nullptr);
+    EXPECT_TRUE(m_dlg->GetSheetChooser()->isVisible());
+    EXPECT_EQ(m_dlg->GetSheetChooser()->m_nCols, 3);
 }
 
 TEST_F(EditorSaveTest, ExitOfAModifiedTemplateAsksAndCancelKeepsItOpen) {
@@ -110,7 +110,7 @@ TEST_F(EditorSaveTest, ExitOfAModifiedTemplateAsksAndCancelKeepsItOpen) {
     EXPECT_EQ(m_prompter.m_messages[0].type & MB_TYPEMASK, MB_YESNOCANCEL);
     EXPECT_TRUE(m_dlg->isVisible());
     EXPECT_TRUE(m_dlg->GetDocument().IsModified());
-    EXPECT_NE(m_dlg->m_pSelPos, nullptr);
+    EXPECT_NE(m_dlg->GetSheetChooser(), nullptr);
     EXPECT_FALSE(ProfileHasSelection());
     m_prompter.m_answers = {IDNO};
     EXPECT_TRUE(m_dlg->Exit());
@@ -165,7 +165,7 @@ TEST_F(EditorSaveTest, SwitchingToHostObjectsAsksAndAFailedSaveKeepsTheEdits) {
     EXPECT_EQ(m_prompter.Texts()[1], L"没有保存成功,请重新保存一次!");
     EXPECT_EQ(m_dlg->GetDocument().GetModel(), bad.get());
     EXPECT_TRUE(m_dlg->GetDocument().IsModified());
-    EXPECT_EQ(CModelTreeCtrl::GetItemText(m_dlg->m_pTree->topLevelItem(0)), L"坏模板");
+    EXPECT_EQ(CModelTreeCtrl::GetItemText(m_dlg->GetTree()->topLevelItem(0)), L"坏模板");
     // Answered no: the host's objects are taken without saving.
     m_prompter.m_answers = {IDNO};
     EXPECT_TRUE(m_dlg->ActivateByHost(nullptr, other.get()));
@@ -185,7 +185,7 @@ TEST_F(EditorSaveTest, HostCallbacksBelowOneDoNothing) {
     }
     EXPECT_EQ(g_nCallbackCalls, 9);
     EXPECT_EQ(m_dlg->GetDocument().GetModel(), before);
-    EXPECT_EQ(m_dlg->m_pTree->currentItem(), Item({L"缺陷检测", L"正面", L"第一印次"}));
+    EXPECT_EQ(m_dlg->GetTree()->currentItem(), Item({L"缺陷检测", L"正面", L"第一印次"}));
     EXPECT_TRUE(g_loadedNames.empty());
     EXPECT_TRUE(m_prompter.Texts().empty());
     EXPECT_TRUE(m_dlg->isEnabled());
@@ -197,7 +197,7 @@ TEST_F(EditorSaveTest, HostCallbackResultOpensThatModelAndReportsItsName) {
     EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_nID, g_nCallbackResult);
     ASSERT_EQ(g_loadedNames.size(), 1u);
     EXPECT_EQ(g_loadedNames[0], L"新样张");
-    EXPECT_EQ(CModelTreeCtrl::GetItemText(m_dlg->m_pTree->topLevelItem(0)), L"新样张模板");
+    EXPECT_EQ(CModelTreeCtrl::GetItemText(m_dlg->GetTree()->topLevelItem(0)), L"新样张模板");
     EXPECT_TRUE(m_dlg->isEnabled());
 }
 
@@ -205,18 +205,18 @@ TEST_F(EditorSaveTest, OpeningBelowOneFailsAndKeepsTheModel) {
     CModelInfo* before = m_dlg->GetDocument().GetModel();
     EXPECT_FALSE(m_dlg->OpenByID(0));
     EXPECT_EQ(m_dlg->GetDocument().GetModel(), before);
-    EXPECT_EQ(m_dlg->m_pTree->topLevelItemCount(), 1);
+    EXPECT_EQ(m_dlg->GetTree()->topLevelItemCount(), 1);
 }
 
 TEST_F(EditorSaveTest, HostObjectsAreKeptNotOwnedAndANullModelIsRefused) {
     std::unique_ptr<CModelInfo> model = EditorDeployment::MakeSampleModel(77, L"宿主", L"宿主模板");
     CSysPara sysPara;
     EXPECT_FALSE(m_dlg->ActivateByHost(&sysPara, nullptr));
-    EXPECT_EQ(CModelTreeCtrl::GetItemText(m_dlg->m_pTree->topLevelItem(0)), L"样张模板");
+    EXPECT_EQ(CModelTreeCtrl::GetItemText(m_dlg->GetTree()->topLevelItem(0)), L"样张模板");
     ASSERT_TRUE(m_dlg->ActivateByHost(&sysPara, model.get()));
     EXPECT_EQ(m_dlg->GetDocument().GetModel(), model.get());
     EXPECT_EQ(m_dlg->GetDocument().GetSysPara(), &sysPara);
-    EXPECT_EQ(CModelTreeCtrl::GetItemText(m_dlg->m_pTree->topLevelItem(0)), L"宿主模板");
+    EXPECT_EQ(CModelTreeCtrl::GetItemText(m_dlg->GetTree()->topLevelItem(0)), L"宿主模板");
     m_dlg.reset();  // the dialog must not delete the host's objects
     EXPECT_EQ(model->m_strName, L"宿主");
 }

@@ -32,7 +32,7 @@
 
 TEST_F(EditorTest, TreeShowsTypesSidesAndPhasesOfTheModel) {
     ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
-    CModelTreeCtrl* tree = m_dlg->m_pTree;
+    CModelTreeCtrl* tree = m_dlg->GetTree();
     ASSERT_EQ(tree->topLevelItemCount(), 1);
     QTreeWidgetItem* root = tree->topLevelItem(0);
     EXPECT_EQ(CModelTreeCtrl::GetItemText(root), L"样张模板");
@@ -61,11 +61,11 @@ TEST_F(EditorTest, TreeShowsTypesSidesAndPhasesOfTheModel) {
 TEST_F(EditorTest, SelectByNamesMatchesExactlyAndKeepsTheSelectionOtherwise) {
     ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
     EXPECT_TRUE(m_dlg->SelectByNames(L"缺陷检测", L"正面", L"第一印次"));
-    EXPECT_EQ(m_dlg->m_pTree->currentItem(), Item({L"缺陷检测", L"正面", L"第一印次"}));
+    EXPECT_EQ(m_dlg->GetTree()->currentItem(), Item({L"缺陷检测", L"正面", L"第一印次"}));
     EXPECT_FALSE(m_dlg->SelectByNames(L"缺陷检测", L"正面", L""));
     EXPECT_FALSE(m_dlg->SelectByNames(L"缺陷检测", L"侧面", L"第一印次"));
     EXPECT_FALSE(m_dlg->SelectByNames(L"尺寸定位 ", L"正面", L"第一印次"));
-    EXPECT_EQ(m_dlg->m_pTree->currentItem(), Item({L"缺陷检测", L"正面", L"第一印次"}));
+    EXPECT_EQ(m_dlg->GetTree()->currentItem(), Item({L"缺陷检测", L"正面", L"第一印次"}));
 }
 
 TEST_F(EditorTest, SelectingAPhaseShowsItsSideWithTheDisplayChain) {
@@ -75,30 +75,29 @@ TEST_F(EditorTest, SelectingAPhaseShowsItsSideWithTheDisplayChain) {
     EXPECT_EQ(m_dlg->GetDocument().GetRefImage()->m_nID, 1);
     EXPECT_EQ(m_dlg->GetDocument().GetRefImage()->m_nCols, 3);
     EXPECT_EQ(m_dlg->GetDocument().GetRefImage()->m_nRows, 2);
-    ASSERT_NE(m_dlg->m_pSrcImage, nullptr);
-    EXPECT_EQ(m_dlg->m_pSrcImage->GetWidth(), 400);  // one small sheet of the 1200 x 800 image
-    EXPECT_EQ(m_dlg->m_pSrcImage->GetHeight(), 400);
-    ASSERT_NE(m_dlg->m_pDispBuffer, nullptr);
-    ASSERT_NE(m_dlg->m_pChannelBuffer, nullptr);
-    ASSERT_NE(m_dlg->m_pView, nullptr);
-    ASSERT_NE(m_dlg->m_pImageWnd, nullptr);
+    ASSERT_NE(m_dlg->GetSourceImage(), nullptr);
+    EXPECT_EQ(m_dlg->GetSourceImage()->GetWidth(), 400);  // one small sheet of the 1200 x 800 image
+    EXPECT_EQ(m_dlg->GetSourceImage()->GetHeight(), 400);
+    ASSERT_NE(m_dlg->GetDisplayBuffer(), nullptr);
+    ASSERT_NE(m_dlg->GetView(), nullptr);
+    ASSERT_NE(m_dlg->GetImageWnd(), nullptr);
     void* display = nullptr;
-    m_dlg->m_pDispBuffer->GetAddress(&display);
-    EXPECT_EQ(m_dlg->m_pView->GetImage().constBits(), display);
+    m_dlg->GetDisplayBuffer()->GetAddress(&display);
+    EXPECT_EQ(m_dlg->GetView()->GetImage().constBits(), display);
     double zx = 0, zy = 0;
-    m_dlg->m_pView->GetScaleParamsSrc(zx, zy);
+    m_dlg->GetView()->GetScaleParamsSrc(zx, zy);
     EXPECT_EQ(zx, 1.0);
     EXPECT_EQ(zy, 1.0);
-    EXPECT_FALSE(m_dlg->m_pView->GetScalingMode());
-    EXPECT_EQ(m_dlg->m_pImageWnd->parentWidget(), m_dlg->m_pImageFrame);
+    EXPECT_FALSE(m_dlg->GetView()->GetScalingMode());
+    EXPECT_EQ(m_dlg->GetImageWnd()->parentWidget(), m_dlg->GetControl(zrkid::IDC_IMAGE_FRAME));
     EXPECT_NE(m_dlg->GetCurNote(), nullptr);
     EXPECT_EQ(m_dlg->GetCurNote()->m_nID, 1);
     // The inspection area of note 1 is drawn: its outline is yellow on the display buffer only.
-    const uint8_t* edge = m_dlg->m_pDispBuffer->GetMat().ptr<uint8_t>(20) + 60 * 3;
+    const uint8_t* edge = m_dlg->GetDisplayBuffer()->GetMat().ptr<uint8_t>(20) + 60 * 3;
     EXPECT_EQ(edge[0], 0);
     EXPECT_EQ(edge[1], 255);
     EXPECT_EQ(edge[2], 255);
-    const uint8_t* source = m_dlg->m_pSrcImage->GetMat().ptr<uint8_t>(20) + 60 * 3;
+    const uint8_t* source = m_dlg->GetSourceImage()->GetMat().ptr<uint8_t>(20) + 60 * 3;
     EXPECT_EQ(source[0], 230);
     EXPECT_TRUE(m_prompter.Texts().empty());
 }
@@ -106,25 +105,25 @@ TEST_F(EditorTest, SelectingAPhaseShowsItsSideWithTheDisplayChain) {
 TEST_F(EditorTest, ScrollBarsFollowTheZoom) {
     ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
     Select({L"缺陷检测", L"正面", L"第一印次"});
-    ASSERT_NE(m_dlg->m_pImageWnd, nullptr);
-    EXPECT_EQ(m_dlg->m_pHScroll->maximum(), std::max(0, 400 - m_dlg->m_rcImage.Width()));
+    ASSERT_NE(m_dlg->GetImageWnd(), nullptr);
+    EXPECT_EQ(m_dlg->GetScrollBar(false)->maximum(), std::max(0, 400 - m_dlg->GetImageRect().Width()));
     m_dlg->SetZoomStep(5);  // 3.0
-    EXPECT_EQ(m_dlg->m_dZoom, 3.0);
-    EXPECT_GT(m_dlg->m_pHScroll->maximum(), 0);
-    EXPECT_GT(m_dlg->m_pVScroll->maximum(), 0);
-    m_dlg->m_pVScroll->setValue(20);
-    EXPECT_EQ(m_dlg->m_pView->GetOrigin().y(), 20);
+    EXPECT_EQ(m_dlg->GetZoom(), 3.0);
+    EXPECT_GT(m_dlg->GetScrollBar(false)->maximum(), 0);
+    EXPECT_GT(m_dlg->GetScrollBar(true)->maximum(), 0);
+    m_dlg->GetScrollBar(true)->setValue(20);
+    EXPECT_EQ(m_dlg->GetView()->GetOrigin().y(), 20);
     m_dlg->SetZoomStep(12);
-    EXPECT_EQ(m_dlg->m_nZoomStep, 9);
+    EXPECT_EQ(m_dlg->GetZoomStep(), 9);
     m_dlg->SetZoomStep(-1);
-    EXPECT_EQ(m_dlg->m_nZoomStep, 0);
+    EXPECT_EQ(m_dlg->GetZoomStep(), 0);
     EXPECT_TRUE(m_dlg->OnCommand(zrkid::ID_ZOOM_ORIGINAL));
-    EXPECT_EQ(m_dlg->m_dZoom, 1.0);
-    EXPECT_EQ(m_dlg->m_nZoomStep, 3);
+    EXPECT_EQ(m_dlg->GetZoom(), 1.0);
+    EXPECT_EQ(m_dlg->GetZoomStep(), 3);
     EXPECT_TRUE(m_dlg->OnCommand(zrkid::ID_FIT_WIDTH));
-    EXPECT_DOUBLE_EQ(m_dlg->m_dZoom, m_dlg->m_rcImage.Width() / 400.0);
-    EXPECT_GE(CZRKDlg::kZoomTable[m_dlg->m_nZoomStep], m_dlg->m_dZoom);
-    EXPECT_LT(CZRKDlg::kZoomTable[m_dlg->m_nZoomStep - 1], m_dlg->m_dZoom);
+    EXPECT_DOUBLE_EQ(m_dlg->GetZoom(), m_dlg->GetImageRect().Width() / 400.0);
+    EXPECT_GE(CZRKDlg::kZoomTable[m_dlg->GetZoomStep()], m_dlg->GetZoom());
+    EXPECT_LT(CZRKDlg::kZoomTable[m_dlg->GetZoomStep() - 1], m_dlg->GetZoom());
 }
 
 TEST_F(EditorTest, PhaseWithoutNotesGeneratesThemOnSelection) {
@@ -155,7 +154,7 @@ TEST_F(EditorTest, SelectingTheSameItemAgainDoesNothing) {
 TEST_F(EditorTest, ChooserPicksArrowKeysAndDoubleClick) {
     ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
     Select({L"缺陷检测", L"正面", L"第一印次"});
-    CDlgSelPos* chooser = m_dlg->m_pSelPos;
+    CDlgSelPos* chooser = m_dlg->GetSheetChooser();
     ASSERT_NE(chooser, nullptr);
     EXPECT_TRUE(chooser->isVisible());
     EXPECT_EQ(chooser->m_nCols, 3);
@@ -177,7 +176,7 @@ TEST_F(EditorTest, ChooserPicksArrowKeysAndDoubleClick) {
     EXPECT_EQ(m_dlg->GetCurNote()->m_nID, 5);
     EXPECT_EQ(m_dlg->GetCurSheetOrigin(), (CPoint{400, 400}));
     // The small sheet shows the sheet's own pixels: the print block of sheet (1, 1) starts at (100, 100).
-    const uint8_t* print = m_dlg->m_pSrcImage->GetMat().ptr<uint8_t>(120) + 120 * 3;
+    const uint8_t* print = m_dlg->GetSourceImage()->GetMat().ptr<uint8_t>(120) + 120 * 3;
     EXPECT_EQ(print[0], 40);
     EXPECT_EQ(print[2], 150);
     // Every kernel is offset to minus the origin of its own small sheet, whichever sheet is shown.
@@ -214,47 +213,47 @@ TEST_F(EditorTest, ChooserPicksArrowKeysAndDoubleClick) {
 TEST_F(EditorTest, SelectingTheModelDropsTheSideAndTheChooser) {
     ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
     Select({L"缺陷检测", L"正面", L"第一印次"});
-    ASSERT_NE(m_dlg->m_pSelPos, nullptr);
+    ASSERT_NE(m_dlg->GetSheetChooser(), nullptr);
     Select({});
     EXPECT_EQ(m_dlg->GetDocument().GetRefImage(), nullptr);
-    EXPECT_EQ(m_dlg->m_pSelPos, nullptr);
-    EXPECT_EQ(m_dlg->m_pImageWnd, nullptr);
-    EXPECT_EQ(m_dlg->m_pDispBuffer, nullptr);
+    EXPECT_EQ(m_dlg->GetSheetChooser(), nullptr);
+    EXPECT_EQ(m_dlg->GetImageWnd(), nullptr);
+    EXPECT_EQ(m_dlg->GetDisplayBuffer(), nullptr);
     EXPECT_EQ(m_dlg->GetCurSide(), nullptr);
 }
 
 TEST_F(EditorTest, ActivationHidesTheChooserOfTheSideItForgets) {
     ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
     Select({L"缺陷检测", L"正面", L"第一印次"});
-    ASSERT_NE(m_dlg->m_pSelPos, nullptr);
-    ASSERT_TRUE(m_dlg->m_pSelPos->isVisible());
+    ASSERT_NE(m_dlg->GetSheetChooser(), nullptr);
+    ASSERT_TRUE(m_dlg->GetSheetChooser()->isVisible());
     ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
     EXPECT_EQ(m_dlg->GetDocument().GetRefImage(), nullptr);
     // No side is shown: a chooser still on screen would offer small sheets of nothing.
-    EXPECT_TRUE(m_dlg->m_pSelPos == nullptr || !m_dlg->m_pSelPos->isVisible());
+    EXPECT_TRUE(m_dlg->GetSheetChooser() == nullptr || !m_dlg->GetSheetChooser()->isVisible());
     Select({L"缺陷检测", L"正面", L"第一印次"});
-    ASSERT_NE(m_dlg->m_pSelPos, nullptr);
-    EXPECT_TRUE(m_dlg->m_pSelPos->isVisible());
+    ASSERT_NE(m_dlg->GetSheetChooser(), nullptr);
+    EXPECT_TRUE(m_dlg->GetSheetChooser()->isVisible());
 }
 
 TEST_F(EditorTest, SelectingTheSideAfterAPickShowsTheFirstSmallSheetAgain) {
     ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
     Select({L"缺陷检测", L"正面", L"第一印次"});
-    ASSERT_NE(m_dlg->m_pSrcImage, nullptr);
-    cv::Mat first = m_dlg->m_pSrcImage->GetMat().clone();
-    ASSERT_NE(m_dlg->m_pSelPos, nullptr);
-    m_dlg->m_pSelPos->Pick(1, 1, 0);
-    ASSERT_GT(cv::norm(m_dlg->m_pSrcImage->GetMat(), first, cv::NORM_INF), 0);  // another sheet's pixels
+    ASSERT_NE(m_dlg->GetSourceImage(), nullptr);
+    cv::Mat first = m_dlg->GetSourceImage()->GetMat().clone();
+    ASSERT_NE(m_dlg->GetSheetChooser(), nullptr);
+    m_dlg->GetSheetChooser()->Pick(1, 1, 0);
+    ASSERT_GT(cv::norm(m_dlg->GetSourceImage()->GetMat(), first, cv::NORM_INF), 0);  // another sheet's pixels
     // The selection change puts the current small sheet back to (0, 0): what is shown, the chooser's mark
     // and the overlays must then all be sheet (0, 0), not the pixels of the sheet picked before.
     Select({L"缺陷检测", L"正面"});
     EXPECT_EQ(m_dlg->GetDocument().GetRefImage()->m_nCurCol, 0);
     EXPECT_EQ(m_dlg->GetDocument().GetRefImage()->m_nCurRow, 0);
-    ASSERT_NE(m_dlg->m_pSrcImage, nullptr);
-    EXPECT_EQ(cv::norm(m_dlg->m_pSrcImage->GetMat(), first, cv::NORM_INF), 0);
-    ASSERT_NE(m_dlg->m_pSelPos, nullptr);
-    EXPECT_EQ(m_dlg->m_pSelPos->m_nCurCol, 0);
-    EXPECT_EQ(m_dlg->m_pSelPos->m_nCurRow, 0);
+    ASSERT_NE(m_dlg->GetSourceImage(), nullptr);
+    EXPECT_EQ(cv::norm(m_dlg->GetSourceImage()->GetMat(), first, cv::NORM_INF), 0);
+    ASSERT_NE(m_dlg->GetSheetChooser(), nullptr);
+    EXPECT_EQ(m_dlg->GetSheetChooser()->m_nCurCol, 0);
+    EXPECT_EQ(m_dlg->GetSheetChooser()->m_nCurRow, 0);
     EXPECT_EQ(m_dlg->GetCurNote()->m_nID, 1);
 }
 
@@ -264,7 +263,7 @@ TEST_F(EditorTest, ASideWhoseImageCannotBeLoadedSaysSo) {
     ASSERT_FALSE(m_prompter.Texts().empty());
     EXPECT_EQ(m_prompter.Texts()[0], L"没有发现图像文件或没有足够的内存!");
     EXPECT_EQ(m_dlg->GetDocument().GetRefImage(), nullptr);
-    EXPECT_EQ(m_dlg->m_pImageWnd, nullptr);
+    EXPECT_EQ(m_dlg->GetImageWnd(), nullptr);
 }
 
 TEST_F(EditorTest, ChannelBoxesFormAGroupThatMayBeEmpty) {
@@ -274,17 +273,17 @@ TEST_F(EditorTest, ChannelBoxesFormAGroupThatMayBeEmpty) {
     auto* blue = static_cast<QCheckBox*>(m_dlg->GetControl(1017));
     ASSERT_NE(red, nullptr);
     blue->click();
-    EXPECT_EQ(m_dlg->m_nChannelMode, 1);
+    EXPECT_EQ(m_dlg->GetChannelMode(), 1);
     red->click();
-    EXPECT_EQ(m_dlg->m_nChannelMode, 3);
+    EXPECT_EQ(m_dlg->GetChannelMode(), 3);
     EXPECT_FALSE(blue->isChecked());
     // The display shows the red byte in every channel (outside the overlays).
-    const uint8_t* p = m_dlg->m_pDispBuffer->GetMat().ptr<uint8_t>(300) + 300 * 3;
+    const uint8_t* p = m_dlg->GetDisplayBuffer()->GetMat().ptr<uint8_t>(300) + 300 * 3;
     EXPECT_EQ(p[0], 250);
     EXPECT_EQ(p[1], 250);
     red->click();  // unchecking the checked box returns to colour
-    EXPECT_EQ(m_dlg->m_nChannelMode, 0);
-    p = m_dlg->m_pDispBuffer->GetMat().ptr<uint8_t>(300) + 300 * 3;
+    EXPECT_EQ(m_dlg->GetChannelMode(), 0);
+    p = m_dlg->GetDisplayBuffer()->GetMat().ptr<uint8_t>(300) + 300 * 3;
     EXPECT_EQ(p[0], 230);
 }
 
@@ -292,7 +291,7 @@ TEST_F(EditorTest, MaskFillBoxWritesTheProfile) {
     auto* fill = static_cast<QCheckBox*>(m_dlg->GetControl(zrkid::IDC_MASK_FILL));
     ASSERT_TRUE(fill->isChecked());  // profile without the key: 1
     fill->click();
-    EXPECT_FALSE(m_dlg->m_bMaskFill);
+    EXPECT_FALSE(m_dlg->IsMaskFilled());
     EXPECT_EQ(GetProfileInt(L"ZRKDll", L"BMaskFillColor", -1), 0);
     fill->click();
     EXPECT_EQ(GetProfileInt(L"ZRKDll", L"BMaskFillColor", -1), 1);
@@ -300,7 +299,7 @@ TEST_F(EditorTest, MaskFillBoxWritesTheProfile) {
 
 TEST_F(EditorTest, LayoutFollowsTheClientSize) {
     m_dlg->resize(1200, 800);
-    QWidget* tree = m_dlg->m_pTree;
+    QWidget* tree = m_dlg->GetTree();
     EXPECT_EQ(tree->geometry().bottom() + 1, 800 - 50);
     QWidget* saveLoad = m_dlg->GetControl(zrkid::IDC_SAVE_LOAD);
     QWidget* exit = m_dlg->GetControl(zrkid::IDC_EXIT);
@@ -308,13 +307,13 @@ TEST_F(EditorTest, LayoutFollowsTheClientSize) {
     EXPECT_EQ(saveLoad->geometry().bottom() + 1, 750 + 25);
     EXPECT_EQ(exit->geometry().top(), 750 + 25 + 2);
     EXPECT_EQ(exit->geometry().bottom() + 1, 800 - 2);
-    EXPECT_EQ(m_dlg->m_rcImage.right, 1200 - 20);
-    EXPECT_EQ(m_dlg->m_rcImage.bottom, 800 - 20);
-    EXPECT_EQ(m_dlg->m_pImageFrame->geometry().right() + 1, 1180);
-    EXPECT_EQ(m_dlg->m_pVScroll->geometry().left(), 1185);
-    EXPECT_EQ(m_dlg->m_pVScroll->geometry().right() + 1, 1200);
-    EXPECT_EQ(m_dlg->m_pHScroll->geometry().top(), 785);
-    EXPECT_EQ(m_dlg->m_pToolBar->geometry().width(), 1200);
+    EXPECT_EQ(m_dlg->GetImageRect().right, 1200 - 20);
+    EXPECT_EQ(m_dlg->GetImageRect().bottom, 800 - 20);
+    EXPECT_EQ(m_dlg->GetControl(zrkid::IDC_IMAGE_FRAME)->geometry().right() + 1, 1180);
+    EXPECT_EQ(m_dlg->GetScrollBar(true)->geometry().left(), 1185);
+    EXPECT_EQ(m_dlg->GetScrollBar(true)->geometry().right() + 1, 1200);
+    EXPECT_EQ(m_dlg->GetScrollBar(false)->geometry().top(), 785);
+    EXPECT_EQ(m_dlg->GetToolBar()->geometry().width(), 1200);
     EXPECT_LT(m_dlg->GetControl(zrkid::IDC_KEY_LIST)->geometry().right(), 0);  // out of sight
 }
 
@@ -322,13 +321,13 @@ TEST_F(EditorTest, StartUpLabelsTheWindowAndTheToolbar) {
     EXPECT_EQ(m_dlg->windowTitle(), QStringLiteral("模板管理"));
     EXPECT_EQ(m_dlg->objectName(), QStringLiteral("134"));
     EXPECT_EQ(static_cast<QPushButton*>(m_dlg->GetControl(1015))->text(), QStringLiteral("保存并加载"));
-    EXPECT_EQ(m_dlg->m_strStatus, L"您正在进行 选择 操作");
-    EXPECT_EQ(m_dlg->m_nZoomStep, 3);
-    EXPECT_NE(m_dlg->m_strDefKernelPara.find(L"[定位方式]"), std::wstring::npos);
-    EXPECT_NE(m_dlg->m_strDefKernelPara.find(L"Value=区域定位"), std::wstring::npos);
+    EXPECT_EQ(m_dlg->GetStatusText(), L"您正在进行 选择 操作");
+    EXPECT_EQ(m_dlg->GetZoomStep(), 3);
+    EXPECT_NE(m_dlg->GetDefaultKernelPara().find(L"[定位方式]"), std::wstring::npos);
+    EXPECT_NE(m_dlg->GetDefaultKernelPara().find(L"Value=区域定位"), std::wstring::npos);
     for (int box : {1011, 1012, 1013})
         EXPECT_TRUE(static_cast<QCheckBox*>(m_dlg->GetControl(box))->isChecked());
-    QList<QAction*> actions = m_dlg->m_pToolBar->actions();
+    QList<QAction*> actions = m_dlg->GetToolBar()->actions();
     ASSERT_EQ(actions.size(), 28);
     for (int separator : {6, 12, 14, 18, 20, 24})
         EXPECT_TRUE(actions[separator]->isSeparator()) << separator;
@@ -338,7 +337,7 @@ TEST_F(EditorTest, StartUpLabelsTheWindowAndTheToolbar) {
     EXPECT_EQ(actions[1]->toolTip(), QStringLiteral("打开模板"));
     EXPECT_EQ(actions[4]->toolTip(), QStringLiteral("保存模板 (Ctrl+S)"));
     EXPECT_EQ(m_dlg->GetToolButton(32784)->size(), QSize(50, 50));
-    EXPECT_EQ(m_dlg->m_pToolBar->iconSize(), QSize(25, 25));
+    EXPECT_EQ(m_dlg->GetToolBar()->iconSize(), QSize(25, 25));
     for (int disabled : {32807, 32804, 32805, 32814})
         EXPECT_FALSE(m_dlg->IsCommandEnabled(disabled)) << disabled;
     for (int enabled : {32784, 32785, 32786, 32787, 32812, 32813, 32801, 32802, 32810})
@@ -357,7 +356,7 @@ TEST_F(EditorTest, EveryToolbarPlaceAndCaptionCarriesItsIdentifierAndText) {
                             {15, 32802, "水平"},  {16, 32810, "垂直"},  {17, 32801, "原图"},  {19, 32791, "导出"},
                             {21, 32814, "多边形"}, {22, 32812, "矩形"},  {23, 32813, "椭圆"},  {25, 32783, "全选"},
                             {26, 32811, "全否"},  {27, 32815, "复制"}};
-    QList<QAction*> actions = m_dlg->m_pToolBar->actions();
+    QList<QAction*> actions = m_dlg->GetToolBar()->actions();
     ASSERT_EQ(actions.size(), 28);
     std::set<QString> tips;
     for (const Place& p : places) {
@@ -397,21 +396,20 @@ TEST_F(EditorTest, EveryToolbarPlaceAndCaptionCarriesItsIdentifierAndText) {
 
 TEST_F(EditorTest, ShapeKindButtonsEnableEachOther) {
     EXPECT_TRUE(m_dlg->OnCommand(zrkid::ID_SHAPE_RECT));
-    EXPECT_EQ(m_dlg->m_nShapeKind, 1);
+    EXPECT_EQ(m_dlg->GetShapeKind(), 1);
     EXPECT_FALSE(m_dlg->IsCommandEnabled(zrkid::ID_SHAPE_RECT));
     EXPECT_TRUE(m_dlg->IsCommandEnabled(zrkid::ID_SHAPE_POLYGON));
     EXPECT_TRUE(m_dlg->OnCommand(zrkid::ID_SHAPE_ELLIPSE));
-    EXPECT_EQ(m_dlg->m_nShapeKind, 2);
+    EXPECT_EQ(m_dlg->GetShapeKind(), 2);
     EXPECT_TRUE(m_dlg->IsCommandEnabled(zrkid::ID_SHAPE_RECT));
     EXPECT_TRUE(m_dlg->OnCommand(zrkid::ID_SHAPE_POLYGON));
-    EXPECT_EQ(m_dlg->m_nShapeKind, 0);
+    EXPECT_EQ(m_dlg->GetShapeKind(), 0);
 }
 
 TEST_F(EditorTest, ToolButtonsSetTheModeAndStatusText) {
     static_cast<QRadioButton*>(m_dlg->GetControl(1510))->click();
-    EXPECT_EQ(m_dlg->m_nToolMode, 6);
     EXPECT_EQ(m_dlg->GetOperation(), 6);
-    EXPECT_EQ(m_dlg->m_strStatus, L"您正在进行 增加定位核 操作");
+    EXPECT_EQ(m_dlg->GetStatusText(), L"您正在进行 增加定位核 操作");
     static_cast<QRadioButton*>(m_dlg->GetControl(1508))->click();
     EXPECT_EQ(m_dlg->GetOperation(), 9);
 }
@@ -430,8 +428,8 @@ std::vector<std::pair<QString, QRect>> VisibleControls(CZRKDlg& dlg) {
         QString name = widget->objectName().isEmpty() ? widget->metaObject()->className() : widget->objectName();
         controls.emplace_back(name, rect);
     }
-    if (dlg.m_pSelPos && dlg.m_pSelPos->isVisible())
-        controls.emplace_back(QStringLiteral("chooser"), dlg.m_pSelPos->frameGeometry());
+    if (dlg.GetSheetChooser() && dlg.GetSheetChooser()->isVisible())
+        controls.emplace_back(QStringLiteral("chooser"), dlg.GetSheetChooser()->frameGeometry());
     return controls;
 }
 } // namespace
@@ -442,8 +440,8 @@ TEST_F(EditorTest, NoControlCoversAnotherWithTheChooserShown) {
         SCOPED_TRACE(size.width());
         m_dlg->resize(size);
         Select({L"缺陷检测", L"正面", L"第一印次"});
-        ASSERT_NE(m_dlg->m_pSelPos, nullptr);
-        ASSERT_TRUE(m_dlg->m_pSelPos->isVisible());
+        ASSERT_NE(m_dlg->GetSheetChooser(), nullptr);
+        ASSERT_TRUE(m_dlg->GetSheetChooser()->isVisible());
         std::vector<std::pair<QString, QRect>> controls = VisibleControls(*m_dlg);
         ASSERT_GE(controls.size(), 10u);
         for (size_t i = 0; i < controls.size(); ++i)
@@ -451,13 +449,13 @@ TEST_F(EditorTest, NoControlCoversAnotherWithTheChooserShown) {
                 EXPECT_FALSE(controls[i].second.intersects(controls[j].second))
                     << controls[i].first.toStdString() << " covers " << controls[j].first.toStdString();
         // The chooser sits between the tree and "保存并加载", in the left column.
-        QRect chooser = m_dlg->m_pSelPos->frameGeometry();
+        QRect chooser = m_dlg->GetSheetChooser()->frameGeometry();
         QRect saveLoad = m_dlg->GetControl(zrkid::IDC_SAVE_LOAD)->geometry();
-        QRect tree = m_dlg->m_pTree->geometry();
+        QRect tree = m_dlg->GetTree()->geometry();
         EXPECT_EQ(m_dlg->mapFromGlobal(chooser.bottomLeft()).y() + 1, saveLoad.top() - 4);
         EXPECT_EQ(tree.bottom() + 1, m_dlg->mapFromGlobal(chooser.topLeft()).y() - 4);
         Select({});  // the chooser goes and the tree takes its place back
-        EXPECT_EQ(m_dlg->m_pTree->geometry().bottom() + 1, size.height() - 50);
+        EXPECT_EQ(m_dlg->GetTree()->geometry().bottom() + 1, size.height() - 50);
     }
 }
 
@@ -466,18 +464,18 @@ TEST_F(EditorTest, DisplayBoxesShowTheSwitchesAfterReactivation) {
     auto box = [this](int id) { return static_cast<QCheckBox*>(m_dlg->GetControl(id)); };
     for (int id : {zrkid::IDC_SHOW_PHASEMASK, zrkid::IDC_SHOW_KERNEL, zrkid::IDC_SHOW_THRESHMASK})
         box(id)->click();
-    EXPECT_FALSE(m_dlg->m_bShowPhaseMask);
-    EXPECT_FALSE(m_dlg->m_bShowKernel);
-    EXPECT_FALSE(m_dlg->m_bShowThreshMask);
+    EXPECT_FALSE(m_dlg->IsGroupShown(IToolView::Group::PhaseMask));
+    EXPECT_FALSE(m_dlg->IsGroupShown(IToolView::Group::Kernel));
+    EXPECT_FALSE(m_dlg->IsGroupShown(IToolView::Group::ThreshMask));
     box(zrkid::IDC_MASK_FILL)->click();  // the fill switch is kept by the reset
     ASSERT_TRUE(m_dlg->ActivateByID(m_nModelID));
-    EXPECT_TRUE(m_dlg->m_bShowPhaseMask);
-    EXPECT_TRUE(m_dlg->m_bShowKernel);
-    EXPECT_TRUE(m_dlg->m_bShowThreshMask);
-    EXPECT_EQ(box(zrkid::IDC_SHOW_PHASEMASK)->isChecked(), m_dlg->m_bShowPhaseMask);
-    EXPECT_EQ(box(zrkid::IDC_SHOW_KERNEL)->isChecked(), m_dlg->m_bShowKernel);
-    EXPECT_EQ(box(zrkid::IDC_SHOW_THRESHMASK)->isChecked(), m_dlg->m_bShowThreshMask);
-    EXPECT_FALSE(m_dlg->m_bMaskFill);
+    EXPECT_TRUE(m_dlg->IsGroupShown(IToolView::Group::PhaseMask));
+    EXPECT_TRUE(m_dlg->IsGroupShown(IToolView::Group::Kernel));
+    EXPECT_TRUE(m_dlg->IsGroupShown(IToolView::Group::ThreshMask));
+    EXPECT_EQ(box(zrkid::IDC_SHOW_PHASEMASK)->isChecked(), m_dlg->IsGroupShown(IToolView::Group::PhaseMask));
+    EXPECT_EQ(box(zrkid::IDC_SHOW_KERNEL)->isChecked(), m_dlg->IsGroupShown(IToolView::Group::Kernel));
+    EXPECT_EQ(box(zrkid::IDC_SHOW_THRESHMASK)->isChecked(), m_dlg->IsGroupShown(IToolView::Group::ThreshMask));
+    EXPECT_FALSE(m_dlg->IsMaskFilled());
     EXPECT_FALSE(box(zrkid::IDC_MASK_FILL)->isChecked());
 }
 
@@ -486,7 +484,7 @@ TEST_F(EditorTest, ASideOnTheImageAlreadyShownReloadsNothing) {
     Select({L"缺陷检测", L"正面", L"第一印次"});
     CRefImage* shown = m_dlg->GetDocument().GetRefImage();
     ASSERT_NE(shown, nullptr);
-    QPointer<CDlgSelPos> chooser = m_dlg->m_pSelPos;
+    QPointer<CDlgSelPos> chooser = m_dlg->GetSheetChooser();
     ASSERT_FALSE(chooser.isNull());
     // Without its camera file the image could not be loaded again: showing the other type's side on the
     // same image and split must not try.
@@ -494,7 +492,7 @@ TEST_F(EditorTest, ASideOnTheImageAlreadyShownReloadsNothing) {
     Select({L"尺寸定位", L"正面", L"第一印次"});
     EXPECT_TRUE(m_prompter.Texts().empty());
     EXPECT_EQ(m_dlg->GetDocument().GetRefImage(), shown);
-    ASSERT_NE(m_dlg->m_pSrcImage, nullptr);
+    ASSERT_NE(m_dlg->GetSourceImage(), nullptr);
     EXPECT_FALSE(chooser.isNull());  // the same chooser, not one made for a reload
     EXPECT_EQ(m_dlg->GetCurSide(), m_dlg->GetDocument().GetModel()->m_inspTypes.GetAtAs<CInspType>(1)->m_sides.GetAt(0));
 }
@@ -510,17 +508,17 @@ TEST_F(EditorTest, AnotherSplitSchemeOnTheSameImageReloadsIt) {
     auto* sizeType = m_dlg->GetDocument().GetModel()->m_inspTypes.GetAtAs<CInspType>(1);
     static_cast<CSide*>(sizeType->m_sides.GetAt(0))->m_nSplitID = 2;
     Select({L"缺陷检测", L"正面", L"第一印次"});
-    ASSERT_NE(m_dlg->m_pSelPos, nullptr);
-    EXPECT_EQ(m_dlg->m_pSelPos->m_nCols, 3);
-    QPointer<CDlgSelPos> chooser = m_dlg->m_pSelPos;
+    ASSERT_NE(m_dlg->GetSheetChooser(), nullptr);
+    EXPECT_EQ(m_dlg->GetSheetChooser()->m_nCols, 3);
+    QPointer<CDlgSelPos> chooser = m_dlg->GetSheetChooser();
     Select({L"尺寸定位", L"正面", L"第一印次"});
     EXPECT_TRUE(m_prompter.Texts().empty());
     EXPECT_TRUE(chooser.isNull());  // dropped with the old pixels
-    ASSERT_NE(m_dlg->m_pSelPos, nullptr);
-    EXPECT_EQ(m_dlg->m_pSelPos->m_nCols, 2);
-    EXPECT_EQ(m_dlg->m_pSelPos->m_nRows, 2);
+    ASSERT_NE(m_dlg->GetSheetChooser(), nullptr);
+    EXPECT_EQ(m_dlg->GetSheetChooser()->m_nCols, 2);
+    EXPECT_EQ(m_dlg->GetSheetChooser()->m_nRows, 2);
     EXPECT_EQ(m_dlg->GetDocument().GetRefImage()->m_nCols, 2);
-    ASSERT_NE(m_dlg->m_pSrcImage, nullptr);
+    ASSERT_NE(m_dlg->GetSourceImage(), nullptr);
     // Back on the first side, the first scheme is loaded again.
     Select({L"缺陷检测", L"正面", L"第一印次"});
     EXPECT_EQ(m_dlg->GetDocument().GetRefImage()->m_nCols, 3);

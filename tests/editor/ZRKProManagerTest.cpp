@@ -24,7 +24,7 @@ protected:
         m_nModelID = m_deploy.AddSampleModel();
     }
     CZRKDlg* Dlg() { return m_manager.GetDialog(); }
-    std::wstring CaretText() { return CModelTreeCtrl::GetItemText(Dlg()->m_pTree->currentItem()); }
+    std::wstring CaretText() { return CModelTreeCtrl::GetItemText(Dlg()->GetTree()->currentItem()); }
     void WriteLastSelection(int modelID) {
         WriteProfileInt(L"ZRKDll", L"PreModeID", modelID);
         WriteProfileString(L"ZRKDll", L"PreInspType", L"缺陷检测");
@@ -49,7 +49,7 @@ TEST_F(ProManagerTest, TheExportedSequenceOfAHost) {
     EXPECT_EQ(m_manager.GetZRKDialog(), dialog);  // reused
     EXPECT_FALSE(m_manager.RegeditCallback(nullptr, &ReturnZero, &ReturnZero, &Loaded));
     EXPECT_TRUE(m_manager.RegeditCallback(&ReturnZero, &ReturnZero, &ReturnZero, nullptr));
-    EXPECT_EQ(Dlg()->m_pfnModelLoaded, nullptr);
+    EXPECT_EQ(Dlg()->GetModelLoadedCallback(), nullptr);
     EXPECT_EQ(m_manager.SetActiveModel(m_nModelID), dialog);
     EXPECT_EQ(CaretText(), L"样张模板");  // no last selection for this model
     EXPECT_EQ(m_manager.SetActiveInspItem(L"缺陷检测", L"正面", L"第一印次"), dialog);
@@ -68,7 +68,7 @@ TEST_F(ProManagerTest, LastSelectionIsRestoredOnlyForTheMatchingModel) {
     EXPECT_EQ(CaretText(), L"样张模板");
     m_manager.SetActiveModel(other);
     EXPECT_EQ(CaretText(), L"第一印次");
-    EXPECT_EQ(CModelTreeCtrl::GetItemText(Dlg()->m_pTree->currentItem()->parent()), L"正面");
+    EXPECT_EQ(CModelTreeCtrl::GetItemText(Dlg()->GetTree()->currentItem()->parent()), L"正面");
 }
 
 TEST_F(ProManagerTest, AProfileWithoutTheKeyRestoresOnlyForModelMinusTwo) {
@@ -100,14 +100,14 @@ TEST_F(ProManagerTest, SecondInspItemCallWithAnotherIdentifierKeepsTheModel) {
     EXPECT_EQ(CaretText(), L"第一印次");
     EXPECT_EQ(m_manager.SetActiveInspItem(other, L"尺寸定位", L"正面", L"第一印次"), dialog);
     EXPECT_EQ(Dlg()->GetDocument().GetModel()->m_nID, m_nModelID);
-    EXPECT_EQ(CModelTreeCtrl::GetItemText(Dlg()->m_pTree->currentItem()->parent()->parent()), L"尺寸定位");
+    EXPECT_EQ(CModelTreeCtrl::GetItemText(Dlg()->GetTree()->currentItem()->parent()->parent()), L"尺寸定位");
 }
 
 TEST_F(ProManagerTest, RegisteringBeforeTheDialogExistsCreatesItFirst) {
     EXPECT_TRUE(m_manager.RegeditCallback(&ReturnZero, &ReturnZero, &ReturnZero, &Loaded));
     ASSERT_NE(Dlg(), nullptr);
-    EXPECT_EQ(Dlg()->m_pfnNewModel, &ReturnZero);
-    EXPECT_EQ(Dlg()->m_pfnModelLoaded, &Loaded);
+    EXPECT_EQ(Dlg()->GetHostCallback(zrkid::ID_NEW_MODEL), &ReturnZero);
+    EXPECT_EQ(Dlg()->GetModelLoadedCallback(), &Loaded);
     EXPECT_EQ(m_manager.GetZRKDialog(), Dlg());  // the same dialog keeps them
 }
 

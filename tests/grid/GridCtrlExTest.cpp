@@ -447,16 +447,32 @@ TEST(GridCtrlEx, TheDefaultGridTakesItsAnalyserFromTheModulesDataLibrary) {
 }
 
 // A picture of every cell kind with Chinese texts, for a reviewer to look at.
-TEST(GridCtrlEx, ScreenshotOfEveryCellKind) {
+TEST(GridCtrlEx, ScreenshotOfEveryCellKindShowsATickOnlyInsideItsCell) {
     GridDialog d;
     d.dialog.setWindowTitle(QStringLiteral("参数"));
     d.Open(kEveryKind + Lines({L"[是否报警]", L"    Type=2", L"    Value=0", L"[END]", L"[备注]",
                                L"    Type=0", L"    Value=这是一段很长的说明文字，单元格放不下时显示在提示中",
                                L"    Remark=这是一段很长的说明文字，单元格放不下时显示在提示中", L"[END]"}),
            L"");
-    d.grid->SetCheck(2, 2, true);
     d.grid->SetCurrentCell(1, 2);
+    d.grid->SetCheck(2, 2, false);
     QApplication::processEvents();
+    const QImage unchecked = d.grid->viewport()->grab().toImage();
+    d.grid->SetCheck(2, 2, true);
+    QApplication::processEvents();
+    const QImage checked = d.grid->viewport()->grab().toImage();
+    // The tick shows inside its own cell and nowhere else.
+    ASSERT_EQ(unchecked.size(), checked.size());
+    const int dpr = int(checked.devicePixelRatio());
+    const QRect cell = d.grid->GetCellRect(2, 2);
+    ASSERT_FALSE(cell.isEmpty());
+    int inside = 0, outside = 0;
+    for (int y = 0; y < checked.height(); ++y)
+        for (int x = 0; x < checked.width(); ++x)
+            if (checked.pixel(x, y) != unchecked.pixel(x, y))
+                ++(cell.contains(QPoint(x, y) / dpr) ? inside : outside);
+    EXPECT_GT(inside, 0);
+    EXPECT_EQ(outside, 0);
     QDir().mkpath(QStringLiteral(ZRK_SCREENSHOT_DIR));
     const QString path = QStringLiteral(ZRK_SCREENSHOT_DIR) + QStringLiteral("grid_cell_kinds.png");
     ASSERT_TRUE(d.dialog.grab().save(path));

@@ -395,13 +395,28 @@ TEST_F(MaskDrawTest, MasksWithoutOutlineOrOutsideTheImageAreRefusedWithAMessage)
     EXPECT_EQ(dlg3.GetCanvas().GetMaskValue(49, 49), 0);
 }
 
-TEST_F(MaskDrawTest, Screenshot) {
+// The picture a reviewer looks at must show the stroke: the view changes along it and nowhere far from it.
+TEST_F(MaskDrawTest, ScreenshotShowsTheStrokeWhereItWasPainted) {
     auto dlg = Open();
     Click(dlg.get(), kBrushTool);
     Click(dlg.get(), kLabelRemove);
     dlg->SetZoom(4, QPoint(0, 0));
+    Send(dlg->GetView(), QEvent::MouseMove, At(*dlg, 50, 50), Qt::NoButton, Qt::NoButton);
+    const QImage before = dlg->GetView()->grab().toImage();
     Drag(*dlg, {At(*dlg, 20, 20), At(*dlg, 60, 30), At(*dlg, 70, 60)});
     Send(dlg->GetView(), QEvent::MouseMove, At(*dlg, 50, 50), Qt::NoButton, Qt::NoButton);
+    const QImage after = dlg->GetView()->grab().toImage();
+    ASSERT_EQ(before.size(), after.size());
+    QRect changed;
+    for (int y = 0; y < after.height(); ++y)
+        for (int x = 0; x < after.width(); ++x)
+            if (before.pixel(x, y) != after.pixel(x, y))
+                changed |= QRect(x, y, 1, 1);
+    const int dpr = int(after.devicePixelRatio());
+    ASSERT_FALSE(changed.isEmpty());
+    EXPECT_TRUE(changed.contains(At(*dlg, 40, 25) * dpr));  // on the stroke
+    EXPECT_TRUE(changed.contains(At(*dlg, 70, 60) * dpr));
+    EXPECT_FALSE(changed.contains(At(*dlg, 5, 90) * dpr));  // far from it
     QDir().mkpath(ZRK_SCREENSHOT_DIR);
     EXPECT_TRUE(dlg->grab().save(QStringLiteral(ZRK_SCREENSHOT_DIR "mask_draw.png")));
 }

@@ -71,7 +71,7 @@ TEST_F(MaskPaintCommandTest, OkOnAPaintedHoleReplacesTheOutlineInOneStepAndMarks
     int depthInside = -1;
     ScopedModalHandler handler([&](QDialog& dialog) {
         auto& draw = dynamic_cast<CMaskDraw&>(dialog);
-        depthInside = m_dlg->GetEditDepth();
+        depthInside = m_dlg->GetDocument().GetEditDepth();
         // The editor's brush set: two labels, the background 0.
         EXPECT_EQ(draw.GetCanvas().GetRegion(), CRect(20, 20, 121, 81));
         QTest::mouseClick(&draw, Qt::LeftButton, {}, QPoint(70, 35 + 2 * 22 + 11)); // rectangle
@@ -87,7 +87,7 @@ TEST_F(MaskPaintCommandTest, OkOnAPaintedHoleReplacesTheOutlineInOneStepAndMarks
     });
     EXPECT_TRUE(m_dlg->OnCommand(zrkid::ID_MASK_PAINT));
     EXPECT_EQ(depthInside, 1);
-    EXPECT_EQ(m_dlg->GetEditDepth(), 0);
+    EXPECT_EQ(m_dlg->GetDocument().GetEditDepth(), 0);
     EXPECT_TRUE(m_dlg->GetDocument().IsModified());
     ASSERT_EQ(area->m_children.GetSize(), 1);
     auto* hole = dynamic_cast<CPolygonEx*>(area->m_children.GetAt(0));
