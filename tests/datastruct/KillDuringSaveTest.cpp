@@ -8,6 +8,7 @@
 #include "datastruct/ModelInfo.h"
 #include "formats/CodePage.h"
 #include "testsupport/TempDir.h"
+#include "testsupport/TestSize.h"
 
 #include <gtest/gtest.h>
 
@@ -73,7 +74,7 @@ TEST(KillDuringSave, HundredKillsLeaveTheOldOrTheNewVersionWhole) {
 
     std::mt19937 rng(2024);
     int seen[2] = {0, 0};
-    for (int round = 0; round < 100; ++round) {
+    for (int round = 0; round < RoundsFor(100, 30); ++round) {
         SCOPED_TRACE(round);
         int progress[2];
         ASSERT_EQ(pipe(progress), 0);

@@ -12,6 +12,8 @@
 
 #include <chrono>
 #include <csignal>
+#include "testsupport/TestSize.h"
+
 #include <random>
 #include <thread>
 #include <sys/wait.h>
@@ -19,11 +21,7 @@
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int kKills = 12;  // each start of the child costs several times more under the sanitizers
-#else
-constexpr int kKills = 50;
-#endif
+constexpr int kKills = RoundsFor(50, 8);  // each start of the child costs several times more under the sanitizers
 constexpr int kSteps = 300;
 
 struct Child {

@@ -26,6 +26,7 @@
 #include "formats/TreeTextNode.h"
 #include "geometry/MaskArea.h"
 #include "host/SysConfig.h"
+#include "testsupport/TestSize.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -349,7 +350,7 @@ protected:
 };
 
 TEST_F(MonkeyTest, InvariantsHoldAfterEveryStepAndTheModelSavesAndReadsBackEqual) {
-    const int steps = EnvInt("ZRK_MONKEY_STEPS", 400);
+    const int steps = EnvInt("ZRK_MONKEY_STEPS", RoundsFor(400, 150));
     const int seed = EnvInt("ZRK_MONKEY_SEED", 20261208);
     m_rng.seed(unsigned(seed));
     m_prompter.m_defaultAnswer = 0;
