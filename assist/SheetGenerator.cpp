@@ -139,6 +139,14 @@ void LightAndNoise(cv::Mat& image, const cv::Mat& clean, double lighting, cv::Po
     }
 }
 
+/// The whole pixels a camera's samples fall on (one more column and row when its position is fractional).
+cv::Rect CameraRect(const CSheetTruth& truth, int index) {
+    const CSheetCameraTruth& cam = truth.m_cameras[index];
+    const int x = static_cast<int>(std::floor(cam.m_dX)), y = static_cast<int>(std::floor(cam.m_dY));
+    return cv::Rect(x, y, truth.m_cameraSize.width + (cam.m_dX > x ? 1 : 0),
+                    truth.m_cameraSize.height + (cam.m_dY > y ? 1 : 0));
+}
+
 void CheckRecipe(const CSheetRecipe& r) {
     const auto bad = [](const std::string& why) { throw std::invalid_argument("sheet recipe: " + why); };
     if (r.m_nWidth < kMinSide || r.m_nHeight < kMinSide || r.m_nWidth > kMaxSide || r.m_nHeight > kMaxSide)
@@ -303,6 +311,47 @@ CGeneratedSheet GenerateSheet(const CSheetRecipe& recipeIn) {
             picture(visible - place.tl()).copyTo(plane(visible));
         }
 
+    // The cameras' layout: positions (sub-pixel), overlaps, and the overlap left blank.
+    int cw = 0, ch = 0;
+    cv::Rect blankBand;
+    if (cameras) {
+        const int cc = recipe.m_nCamColumns, cr = recipe.m_nCamRows, jitter = std::max(0, recipe.m_nCamJitter);
+        cw = recipe.m_nCamWidth > 0 ? recipe.m_nCamWidth : (image.width - jitter + (cc - 1) * recipe.m_nCamOverlapX) / cc;
+        ch = recipe.m_nCamHeight > 0 ? recipe.m_nCamHeight : (image.height - jitter + (cr - 1) * recipe.m_nCamOverlapY) / cr;
+        if (cw < 16 || ch < 16 || cw > image.width || ch > image.height)
+            throw std::invalid_argument("sheet recipe: the cameras do not fit the image");
+        truth.m_cameraSize = cv::Size(cw, ch);
+        for (int r = 0; r < cr; ++r)
+            for (int col = 0; col < cc; ++col) {
+                CSheetCameraTruth cam;
+                cam.m_nColumn = col;
+                cam.m_nRow = r;
+                cam.m_dX = std::clamp(col * (cw - recipe.m_nCamOverlapX) + rng.Uniform(0.0, jitter), 0.0,
+                                      static_cast<double>(image.width - cw));
+                cam.m_dY = std::clamp(r * (ch - recipe.m_nCamOverlapY) + rng.Uniform(0.0, jitter), 0.0,
+                                      static_cast<double>(image.height - ch));
+                truth.m_cameras.push_back(cam);
+            }
+        for (int r = 0; r < cr; ++r)
+            for (int col = 0; col < cc; ++col) {
+                const int k = r * cc + col;
+                if (col + 1 < cc)
+                    truth.m_overlaps.push_back({k, k + 1, true, CameraRect(truth, k) & CameraRect(truth, k + 1), false});
+                if (r + 1 < cr)
+                    truth.m_overlaps.push_back({k, k + cc, false, CameraRect(truth, k) & CameraRect(truth, k + cc), false});
+            }
+        if (recipe.m_nBlankOverlap >= 0 && recipe.m_nBlankOverlap < static_cast<int>(truth.m_overlaps.size())) {
+            // Nothing printed where the two cameras overlap, nor a little beyond along the pair: both see
+            // plain paper there (and so does the reference image).
+            CSheetOverlapTruth& o = truth.m_overlaps[recipe.m_nBlankOverlap];
+            o.m_bBlank = true;
+            const int grow = (o.m_bHorizontal ? o.m_rect.width : o.m_rect.height) / 4 + 16;
+            blankBand = o.m_bHorizontal ? cv::Rect(o.m_rect.x - grow, o.m_rect.y, o.m_rect.width + 2 * grow, o.m_rect.height)
+                                        : cv::Rect(o.m_rect.x, o.m_rect.y - grow, o.m_rect.width, o.m_rect.height + 2 * grow);
+            blankBand &= cv::Rect(0, 0, image.width, image.height);
+        }
+    }
+
     // Onto the image: T maps the plane to the image; warpAffine takes the inverse (image to plane).
     const double det = map.m_a[0] * map.m_a[3] - map.m_a[1] * map.m_a[2];
     const double inv[4] = {map.m_a[3] / det, -map.m_a[1] / det, -map.m_a[2] / det, map.m_a[0] / det};
@@ -313,6 +362,8 @@ CGeneratedSheet GenerateSheet(const CSheetRecipe& recipeIn) {
     cv::warpAffine(plane, picture, toPlane, image, cv::INTER_LINEAR | cv::WARP_INVERSE_MAP, cv::BORDER_CONSTANT,
                    paper);
     plane.release();
+    if (!blankBand.empty())
+        picture(blankBand).setTo(paper);
     if (!recipe.m_bColour)
         cv::cvtColor(picture, picture, cv::COLOR_BGR2GRAY);
     if (recipe.m_dBlur > 0)
@@ -331,50 +382,19 @@ CGeneratedSheet GenerateSheet(const CSheetRecipe& recipeIn) {
         cv::merge(planes, out.m_image);
     }
 
-    // The cameras: cut from the clean picture, each with its own gain, offset and noise.
-    if (cameras) {
-        const int cc = recipe.m_nCamColumns, cr = recipe.m_nCamRows, jitter = std::max(0, recipe.m_nCamJitter);
-        const int cw = recipe.m_nCamWidth > 0 ? recipe.m_nCamWidth
-                                              : (image.width - jitter + (cc - 1) * recipe.m_nCamOverlapX) / cc;
-        const int ch = recipe.m_nCamHeight > 0 ? recipe.m_nCamHeight
-                                               : (image.height - jitter + (cr - 1) * recipe.m_nCamOverlapY) / cr;
-        if (cw < 16 || ch < 16 || cw > image.width || ch > image.height)
-            throw std::invalid_argument("sheet recipe: the cameras do not fit the image");
-        truth.m_cameraSize = cv::Size(cw, ch);
-        for (int r = 0; r < cr; ++r)
-            for (int col = 0; col < cc; ++col) {
-                CSheetCameraTruth cam;
-                cam.m_nColumn = col;
-                cam.m_nRow = r;
-                cam.m_nX = std::clamp(col * (cw - recipe.m_nCamOverlapX) + rng.UniformInt(0, jitter), 0, image.width - cw);
-                cam.m_nY = std::clamp(r * (ch - recipe.m_nCamOverlapY) + rng.UniformInt(0, jitter), 0, image.height - ch);
-                truth.m_cameras.push_back(cam);
-            }
-        for (int r = 0; r < cr; ++r)
-            for (int col = 0; col < cc; ++col) {
-                const int k = r * cc + col;
-                const auto rectOf = [&](int idx) {
-                    return cv::Rect(truth.m_cameras[idx].m_nX, truth.m_cameras[idx].m_nY, cw, ch);
-                };
-                if (col + 1 < cc)
-                    truth.m_overlaps.push_back({k, k + 1, true, rectOf(k) & rectOf(k + 1), false});
-                if (r + 1 < cr)
-                    truth.m_overlaps.push_back({k, k + cc, false, rectOf(k) & rectOf(k + cc), false});
-            }
-        if (recipe.m_nBlankOverlap >= 0 && recipe.m_nBlankOverlap < static_cast<int>(truth.m_overlaps.size()))
-            truth.m_overlaps[recipe.m_nBlankOverlap].m_bBlank = true;
-        for (size_t k = 0; k < truth.m_cameras.size(); ++k) {
-            const CSheetCameraTruth& cam = truth.m_cameras[k];
-            const cv::Rect rect(cam.m_nX, cam.m_nY, cw, ch);
-            cv::Mat shot;
-            picture(rect).convertTo(shot, picture.type(), rng.Uniform(0.96, 1.04), rng.Uniform(-4.0, 4.0));
-            const cv::Scalar blank = recipe.m_bColour ? paper : cv::Scalar(0.114 * paper[0] + 0.587 * paper[1] + 0.299 * paper[2]);
-            for (const CSheetOverlapTruth& o : truth.m_overlaps)
-                if (o.m_bBlank && (o.m_nFirst == static_cast<int>(k) || o.m_nSecond == static_cast<int>(k)))
-                    shot(o.m_rect - rect.tl()).setTo(blank);
-            LightAndNoise(shot, shot.clone(), 0.0, lightDir, recipe.m_dNoise, rng.Fork(), false);
-            out.m_cameras.push_back(shot);
-        }
+    // The cameras sample the clean picture at their sub-pixel positions (cubic interpolation of a region a
+    // little larger than the camera, so that the border does not matter), each with its own gain, offset
+    // and noise.
+    for (size_t k = 0; k < truth.m_cameras.size(); ++k) {
+        const CSheetCameraTruth& cam = truth.m_cameras[k];
+        const cv::Rect around = CameraRect(truth, static_cast<int>(k)) & cv::Rect(0, 0, image.width, image.height);
+        cv::Mat shot;
+        const cv::Matx23d shift(1, 0, cam.m_dX - around.x, 0, 1, cam.m_dY - around.y);
+        cv::warpAffine(picture(around), shot, shift, cv::Size(cw, ch), cv::INTER_CUBIC | cv::WARP_INVERSE_MAP,
+                       cv::BORDER_REPLICATE);
+        shot.convertTo(shot, picture.type(), rng.Uniform(0.96, 1.04), rng.Uniform(-4.0, 4.0));
+        LightAndNoise(shot, shot.clone(), 0.0, lightDir, recipe.m_dNoise, rng.Fork(), false);
+        out.m_cameras.push_back(shot);
     }
     out.m_recipe = recipe;
     return out;
@@ -568,13 +588,13 @@ std::string SheetTruthJson(const CGeneratedSheet& s, const std::vector<std::stri
         w.Key("row");
         w.Int(cam.m_nRow);
         w.Key("x");
-        w.Int(cam.m_nX - t.m_cameras[0].m_nX);
+        w.Number(cam.m_dX - t.m_cameras[0].m_dX, 3);
         w.Key("y");
-        w.Int(cam.m_nY - t.m_cameras[0].m_nY);
+        w.Number(cam.m_dY - t.m_cameras[0].m_dY, 3);
         w.Key("x_in_sheet");
-        w.Int(cam.m_nX);
+        w.Number(cam.m_dX, 3);
         w.Key("y_in_sheet");
-        w.Int(cam.m_nY);
+        w.Number(cam.m_dY, 3);
         if (k < cameraFiles.size()) {
             w.Key("file");
             w.String(cameraFiles[k]);

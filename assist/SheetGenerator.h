@@ -73,7 +73,7 @@ struct CSheetRecipe {
     int m_nCamRows = 0;
     int m_nCamOverlapX = 200;     ///< nominal overlap of neighbours, pixels
     int m_nCamOverlapY = 200;
-    int m_nCamJitter = 16;        ///< each camera moved by up to this many pixels right and down
+    int m_nCamJitter = 16;        ///< each camera moved by up to this many pixels right and down (sub-pixel)
     /// When > 0 the sheet's size follows from the cameras': m_nWidth and m_nHeight are replaced.
     int m_nCamWidth = 0;
     int m_nCamHeight = 0;
@@ -92,15 +92,15 @@ struct CSheetPass {
 struct CSheetCameraTruth {
     int m_nColumn = 0;
     int m_nRow = 0;
-    int m_nX = 0;  ///< top-left in the sheet image
-    int m_nY = 0;
+    double m_dX = 0.0;  ///< top-left in the sheet image (cameras sample it at sub-pixel offsets)
+    double m_dY = 0.0;
 };
 
 struct CSheetOverlapTruth {
     int m_nFirst = 0;   ///< camera indices (row-major)
     int m_nSecond = 0;
     bool m_bHorizontal = true;
-    cv::Rect m_rect;    ///< the overlap in the sheet image
+    cv::Rect m_rect;    ///< the overlap in the sheet image (whole pixels, rounded outwards)
     bool m_bBlank = false;
 };
 
