@@ -3,6 +3,8 @@
 #include "datastruct/CameraRefImage.h"
 #include "datastruct/RefImage.h"
 #include "dialogs/ModalRunner.h"
+#include "dialogs/ProposalBar.h"
+#include "dialogs/RefImageAssist.h"
 #include "view/ImgView.h"
 #include "view/ImgWnd.h"
 #include "view/WaitCursor.h"
@@ -49,18 +51,25 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override {
         CImgWnd::paintEvent(event);
-        const std::vector<CRect> overlay = m_pOwner->GetSplitOverlay();
-        if (overlay.empty() || !GetView())
+        if (!GetView())
             return;
         QPainter painter(this);
         painter.setClipRect(event->rect());
-        painter.setPen(QPen(QColor(0, 0, 255), 1));
         painter.setBrush(Qt::NoBrush);
-        for (const CRect& rect : overlay) {
+        DrawRects(painter, event->rect(), m_pOwner->GetSplitOverlay(), QPen(QColor(0, 0, 255), 1));
+        // The proposal of the assisted set-up, dashed in a colour of its own.
+        DrawRects(painter, event->rect(), m_pOwner->GetProposalOverlay(),
+                  QPen(QColor(255, 0, 255), 1, Qt::DashLine));
+    }
+
+private:
+    void DrawRects(QPainter& painter, const QRect& exposed, const std::vector<CRect>& rects, const QPen& pen) {
+        painter.setPen(pen);
+        for (const CRect& rect : rects) {
             if (rect.Width() < 1 || rect.Height() < 1)
                 continue;
             QRect shown = GetView()->ImageToWindow(QRect(rect.left, rect.top, rect.Width(), rect.Height()));
-            if (shown.intersects(event->rect().adjusted(-1, -1, 1, 1)))
+            if (shown.intersects(exposed.adjusted(-1, -1, 1, 1)))
                 painter.drawRect(shown.adjusted(0, 0, -1, -1));  // the outline on the rectangle's own pixels
         }
     }
@@ -93,9 +102,9 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const wchar_t* text) 
     return button;
 }
 
-// A group box with three buttons above a list.
+// A group box with three buttons above a list, and the button of the assisted set-up, if any, under them.
 QGroupBox* MakeGroup(QWidget* parent, const wchar_t* title, QPushButton* add, QPushButton* edit,
-                     QPushButton* remove, QTreeWidget* list) {
+                     QPushButton* remove, QTreeWidget* list, QPushButton* assist = nullptr) {
     auto* group = new QGroupBox(Tr(title), parent);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(add);
@@ -103,6 +112,8 @@ QGroupBox* MakeGroup(QWidget* parent, const wchar_t* title, QPushButton* add, QP
     buttons->addWidget(remove);
     auto* layout = new QVBoxLayout(group);
     layout->addLayout(buttons);
+    if (assist)
+        layout->addWidget(assist);
     layout->addWidget(list);
     return group;
 }
@@ -140,14 +151,18 @@ CDlgRefImageEdit::CDlgRefImageEdit(CItemList& refImages, CImgDisplay* display, Q
     };
     for (int i = 0; i < 9; ++i)
         connect(buttons[i], &QPushButton::clicked, this, actions[i]);
+    QPushButton* camAuto = MakeButton(m_pLeftPanel, "camAuto", L"自动拼接");
+    QPushButton* splitAuto = MakeButton(m_pLeftPanel, "splitAuto", L"自动分区");
+    connect(camAuto, &QPushButton::clicked, this, &CDlgRefImageEdit::OnCamAuto);
+    connect(splitAuto, &QPushButton::clicked, this, &CDlgRefImageEdit::OnSplitAuto);
     auto* ok = MakeButton(m_pLeftPanel, "1", L"确定(&O)");
     connect(ok, &QPushButton::clicked, this, &CDlgRefImageEdit::accept);
 
     auto* left = new QVBoxLayout(m_pLeftPanel);
     left->setContentsMargins(5, 5, 5, 5);
     left->addWidget(MakeGroup(m_pLeftPanel, L"大张参考图管理", buttons[0], buttons[1], buttons[2], m_pRefList), 2);
-    left->addWidget(MakeGroup(m_pLeftPanel, L"单相机管理", buttons[3], buttons[4], buttons[5], m_pCamList), 2);
-    left->addWidget(MakeGroup(m_pLeftPanel, L"分区方案管理", buttons[6], buttons[7], buttons[8], m_pSplitList), 2);
+    left->addWidget(MakeGroup(m_pLeftPanel, L"单相机管理", buttons[3], buttons[4], buttons[5], m_pCamList, camAuto), 2);
+    left->addWidget(MakeGroup(m_pLeftPanel, L"分区方案管理", buttons[6], buttons[7], buttons[8], m_pSplitList, splitAuto), 2);
     left->addWidget(ok);
 
     m_pFrame = new QFrame(this);
@@ -166,6 +181,11 @@ CDlgRefImageEdit::CDlgRefImageEdit(CItemList& refImages, CImgDisplay* display, Q
     m_pKeyList->setObjectName(QStringLiteral("keyList"));
     m_pKeyList->setGeometry(-1000, -1000, 20, 20);
     m_pKeyList->installEventFilter(this);
+    m_pAssist = new CRefImageAssist(this);
+    connect(m_pAssist, &CRefImageAssist::finished, this, &CDlgRefImageEdit::OnAssistFinished);
+    m_pProposalBar = new CProposalBar(this);
+    connect(m_pProposalBar, &CProposalBar::accepted, this, &CDlgRefImageEdit::AcceptProposal);
+    connect(m_pProposalBar, &CProposalBar::rejected, this, &CDlgRefImageEdit::RejectProposal);
 
     connect(m_pRefList, &QTreeWidget::itemSelectionChanged, this, [this] { SelectRefRow(SelectedRow(m_pRefList)); });
     connect(m_pSplitList, &QTreeWidget::itemSelectionChanged, this,
@@ -177,6 +197,7 @@ CDlgRefImageEdit::CDlgRefImageEdit(CItemList& refImages, CImgDisplay* display, Q
 }
 
 CDlgRefImageEdit::~CDlgRefImageEdit() {
+    m_pAssist->Wait(60000);  // an analysis still running ends before the pixels and lists go
     ReleaseImage();
 }
 
@@ -290,6 +311,7 @@ void CDlgRefImageEdit::SelectRefRow(int row) {
     ReleaseImage();
     m_pRef = nullptr;
     m_nSplitID = -1;
+    RejectProposal();  // a proposal belongs to the reference image it was made for
     if (row < 0) {
         update();
         return;
@@ -380,7 +402,11 @@ void CDlgRefImageEdit::resizeEvent(QResizeEvent* event) {
 void CDlgRefImageEdit::Layout() {
     const int width = this->width(), height = this->height();
     m_pLeftPanel->setGeometry(0, 0, 255, height);
-    m_pImageArea->setGeometry(260, 5, std::max(0, width - 280), std::max(0, height - 25));
+    // The proposal bar, when shown, takes the bottom of the image area.
+    const int bar = m_pProposalBar->isVisible() ? std::min(m_pProposalBar->sizeHint().height(), height / 3) : 0;
+    m_pImageArea->setGeometry(260, 5, std::max(0, width - 280), std::max(0, height - 25 - bar));
+    if (bar > 0)
+        m_pProposalBar->setGeometry(260, height - 20 - bar, std::max(0, width - 280), bar);
     m_pFrame->setGeometry(258, 3, std::max(0, width - 260), std::max(0, height - 5));
     m_pFrame->lower();
     m_pHScroll->setGeometry(260, height - 20, std::max(0, width - 280), 15);

@@ -21,13 +21,21 @@
 ///   (column × width, row × height) of the first camera's image. "删除" keeps the last camera ("必须保留一个
 ///   相机!") and deletes from the end only ("只能从最后一个开始删除!请确认!").
 /// - Split schemes need a camera ("请先设置相机图!"); every deletion asks "确定要删除吗?".
+/// - The assisted set-up (DlgRefImageEdit_Assist.cpp): "自动拼接" proposes the positions of the selected
+///   reference image's cameras from their overlaps, "自动分区" a split scheme from the repeat of the small
+///   sheets. The analysis runs off the interface thread (a busy cursor and a line under the image say so);
+///   its proposal is drawn dashed in magenta over the image, with its score and warnings in the bar under
+///   it. "接受" writes the positions into the cameras, or adds the scheme to the list with the remark
+///   "自动" and selects it; "拒绝" (or another reference image selected) drops it. Nothing is changed
+///   without "接受".
 ///
 /// The template's lists are changed in place and the dialog has only "确定(&O)": the opener makes the
 /// whole session one step of its edit journal, so that it can be undone there.
 ///
 /// Controls by name: lists "refList", "camList", "splitList"; buttons "refAdd", "refEdit", "refDelete",
 /// "camAdd", "camEdit", "camDelete", "splitAdd", "splitEdit", "splitDelete", "1" ("确定(&O)"); "imageFrame",
-/// "hscroll", "vscroll", and "keyList" (out of sight, takes the arrow keys).
+/// "hscroll", "vscroll", and "keyList" (out of sight, takes the arrow keys); "camAuto", "splitAuto" and the
+/// proposal bar "proposalBar" with "proposalAccept" and "proposalReject".
 
 #include "support/Geometry.h"
 
@@ -41,6 +49,8 @@ class CImgDisplay;
 class CImgView;
 class CImgWnd;
 class CItemList;
+class CProposalBar;
+class CRefImageAssist;
 class CRefImage;
 class CSplitAreaPara;
 class QFrame;
@@ -70,6 +80,17 @@ public:
     void OnSplitAdd();
     void OnSplitEdit();
     void OnSplitDelete();
+    /// "自动拼接" and "自动分区": start the analysis of the selected reference image (see above).
+    void OnCamAuto();
+    void OnSplitAuto();
+    /// The proposal bar's "接受" and "拒绝".
+    void AcceptProposal();
+    void RejectProposal();
+    /// The analyses and the proposal bar (for the tests).
+    CRefImageAssist& GetAssist() const { return *m_pAssist; }
+    CProposalBar& GetProposalBar() const { return *m_pProposalBar; }
+    /// The rectangles of the proposal shown (dashed over the image), in image pixels; empty without one.
+    std::vector<CRect> GetProposalOverlay() const;
 
     /// Selects the reference image in that row of its list and shows it (as a click does); -1 clears.
     void SelectRefRow(int row);
@@ -104,6 +125,8 @@ private:
     /// Drops the view and the image window (before the pixels they show go).
     void DropView();
     void ReleaseImage();
+    /// The analysis ended: its proposal is shown, unless it belongs to another reference image.
+    void OnAssistFinished();
     void Layout();
     void UpdateCaption(const QPoint& windowPos);
     void OnImagePress(const QPoint& windowPos, bool ctrl);
@@ -140,5 +163,8 @@ private:
     QScrollBar* m_pHScroll;
     QScrollBar* m_pVScroll;
     QListWidget* m_pKeyList;
+    CRefImageAssist* m_pAssist;
+    CProposalBar* m_pProposalBar;
+    bool m_bProposalShown = false;
     QString m_strTitle;
 };

@@ -3,6 +3,7 @@
 // with 3 x 2 small sheets (image/Sample/Camera1.bmp, Camera2.bmp), and the sample template (model 1) in
 // the template store Home/Templates.db, built from the deployment's parameter scripts.
 
+#include "assist/SheetGenerator.h"
 #include "datastruct/Area.h"
 #include "datastruct/CameraRefImage.h"
 #include "datastruct/CustomMaskArea.h"
@@ -23,6 +24,7 @@
 #include "geometry/MaskArea.h"
 #include "model/ParaTypes.h"
 
+#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <cstdio>
@@ -345,9 +347,70 @@ void BuildSizeType(CModelInfo& m) {
 
 } // namespace
 
+// ---- the 8K sample: a real-sized sheet to try the assisted set-up on ----
+
+constexpr int k8KCamCols = 4, k8KCamRows = 2;
+
+// A sheet of 6 x 5 labels, 8192 x 6000 pixels, seen by a 4 x 2 grid of overlapping cameras. The camera files
+// are PNG (print on flat paper compresses well); the model places the cameras where the rig is built to put
+// them (200 pixels of overlap), not where each camera really is, and has no split scheme, no kernel and no
+// area: the operator lets "自动拼接" and "自动分区" propose them.
+bool Make8KSample(const std::wstring& folder, CModelInfo& model) {
+    CSheetRecipe recipe;
+    recipe.m_nSeed = 8192;
+    recipe.m_nColumns = 6;
+    recipe.m_nRows = 5;
+    recipe.m_nGutterX = 48;
+    recipe.m_nGutterY = 40;
+    recipe.m_nCamColumns = k8KCamCols;
+    recipe.m_nCamRows = k8KCamRows;
+    recipe.m_nCamOverlapX = 200;
+    recipe.m_nCamOverlapY = 200;
+    recipe.m_nCamWidth = (8192 + (k8KCamCols - 1) * 200) / k8KCamCols;
+    recipe.m_nCamHeight = (6000 + (k8KCamRows - 1) * 200) / k8KCamRows;
+    recipe.m_dNoise = 0.0;  // keeps the files small; the lighting gradient and the blur stay
+    recipe.m_dAngle = 0.0;
+    CGeneratedSheet sheet;
+    try {
+        sheet = GenerateSheet(recipe);
+    } catch (const std::exception& e) {
+        return Fail(std::string("cannot make the 8K sample sheet: ") + e.what()), false;
+    }
+    std::filesystem::create_directories(std::filesystem::path(WideToUtf8(folder + L"image/Sample8K")));
+
+    AddCatalogues(model);
+    auto* ref = Add<CRefImage>(model.m_refImageSet.m_refImages, 1);
+    ref->m_strRemark = L"标签 8K";
+    ref->m_nCamCols = k8KCamCols;
+    ref->m_nCamRows = k8KCamRows;
+    for (int i = 0; i < k8KCamCols * k8KCamRows; ++i) {
+        const int col = i % k8KCamCols, row = i / k8KCamCols;
+        const std::wstring file = L"image/Sample8K/Camera" + std::to_wstring(i + 1) + L".png";
+        if (!cv::imwrite(WideToUtf8(folder + file), sheet.m_cameras[i], {cv::IMWRITE_PNG_COMPRESSION, 6}))
+            return Fail("cannot write " + WideToUtf8(file)), false;
+        auto* cam = Add<CCameraRefImage>(ref->m_cameras, i + 1);
+        cam->m_strName = CCameraRefImage::ToStoredPath(folder + file);
+        cam->m_nCamCol = col;
+        cam->m_nCamRow = row;
+        cam->m_nX = col * (sheet.m_cameras[i].cols - recipe.m_nCamOverlapX);
+        cam->m_nY = row * (sheet.m_cameras[i].rows - recipe.m_nCamOverlapY);
+    }
+    auto* type = Add<CInspType>(model.m_inspTypes, 1);
+    type->m_strName = L"缺陷检测";
+    type->m_strParameters = ScriptText(L"缺陷检测/InspTypePara.ini");
+    auto* side = Add<CSide>(type->m_sides, 1); // side type "正面"
+    side->m_nRefImageID = 1;
+    side->m_nSplitID = 1;  // the first split scheme the reference image gets: until then, the whole image
+    side->m_strParameters = ScriptText(L"缺陷检测/SidePara.ini", {{L"允许多通道检测", L"1"}});
+    AddPhase(*side, 1, L"缺陷检测", 0, L"无", 1, 2, model);
+    return true;
+}
+
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: MakeSample <deployment folder>\n");
+    // "--small-only": the 3 x 2 sample alone, for tests that look at it and need not wait for the 8K one.
+    const bool smallOnly = argc == 3 && std::string(argv[2]) == "--small-only";
+    if (argc != 2 && !smallOnly) {
+        std::fprintf(stderr, "usage: MakeSample <deployment folder> [--small-only]\n");
         return 2;
     }
     // Everything below reads and writes the given deployment, stores paths relative to it.
@@ -370,10 +433,19 @@ int main(int argc, char** argv) {
     if (!model.Save())
         return Fail("cannot save the sample: " + WideToUtf8(model.GetLastError())), 1;
 
+    CModelInfo large;
+    large.m_nID = 2;
+    large.m_strName = L"标签样例 8K";
+    large.m_strTitle = L"标签样例 8K (4x2 相机, 待设置)";
+    if (!smallOnly && !Make8KSample(folder, large))
+        return 1;
+    if (!smallOnly && !large.Save())
+        return Fail("cannot save the 8K sample: " + WideToUtf8(large.GetLastError())), 1;
+
     CSysPara sys;
     sys.m_nActiveModelID = 1;
     if (!sys.SaveParameters())
         return Fail("cannot save the system parameters: " + WideToUtf8(sys.GetLastError())), 1;
-    std::printf("MakeSample: model 1 written to %s\n", store.string().c_str());
+    std::printf("MakeSample: %s written to %s\n", smallOnly ? "model 1" : "models 1 and 2", store.string().c_str());
     return 0;
 }

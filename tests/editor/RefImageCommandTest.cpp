@@ -12,6 +12,7 @@
 #include "dialogs/DlgRefImageEdit.h"
 #include "dialogs/DlgSelPos.h"
 #include "dialogs/ModalRunner.h"
+#include "dialogs/RefImageAssist.h"
 #include "editor/ModelTreeCtrl.h"
 #include "editor/ZRKDlg.h"
 #include "geometry/ImgBuffer.h"
@@ -186,3 +187,26 @@ TEST_F(RefImageCommandTest, AReferenceImageBuiltInTheSessionCutsItsSideIntoTheSc
 }
 
 } // namespace
+
+TEST_F(RefImageCommandTest, AnAcceptedSplitProposalIsPartOfTheSessionsOneStepAndUndoTakesItBack) {
+    Select({L"缺陷检测", L"正面", L"第一印次"});
+    const int before = Ref(1)->m_splits.GetSize();
+    RunCommand([](CDlgRefImageEdit& manager) {
+        manager.SelectRefRow(0);
+        manager.findChild<QPushButton*>(QStringLiteral("splitAuto"))->click();
+        ASSERT_TRUE(manager.GetAssist().Wait(60000));
+        QApplication::processEvents();
+        manager.findChild<QPushButton*>(QStringLiteral("proposalAccept"))->click();
+    });
+    ASSERT_EQ(Ref(1)->m_splits.GetSize(), before + 1);
+    const auto* split = Ref(1)->m_splits.GetAtAs<CSplitAreaPara>(before);
+    EXPECT_EQ(split->m_strRemark, L"自动");
+    EXPECT_EQ(split->m_nCols, 3);  // the sample's 3 x 2 small sheets
+    EXPECT_EQ(split->m_nRows, 2);
+    EXPECT_EQ(m_dlg.GetDocument().GetJournal().GetUndoLabel(), L"编辑参考图");
+    ASSERT_TRUE(m_dlg.Undo());
+    EXPECT_EQ(Ref(1)->m_splits.GetSize(), before);
+    ASSERT_TRUE(m_dlg.Redo());
+    EXPECT_EQ(Ref(1)->m_splits.GetSize(), before + 1);
+    EXPECT_TRUE(m_prompter.Texts().empty());
+}
