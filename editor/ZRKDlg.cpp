@@ -1,6 +1,7 @@
 // The editor window: construction, start-up, controls, layout and the exit path.
 
 #include "editor/ZRKDlg.h"
+#include "host/ModuleState.h"
 
 #include "datastruct/InspType.h"
 #include "datastruct/ModelInfo.h"
@@ -111,11 +112,15 @@ void CZRKDlg::DestroyWindow() {
 void CZRKDlg::BuildControls() {
     using namespace zrkid;
     m_pTree = new CModelTreeCtrl(this);
-    connect(m_pTree, &QTreeWidget::currentItemChanged, this, [this] { OnSelChanged(); });
+    connect(m_pTree, &QTreeWidget::currentItemChanged, this, [this] { CModuleSectionGuard section; OnSelChanged(); });
     m_pTree->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_pTree, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { OnTreeContextMenu(m_pTree->viewport()->mapToGlobal(at)); });
+            [this](const QPoint& at) {
+                CModuleSectionGuard section;
+                OnTreeContextMenu(m_pTree->viewport()->mapToGlobal(at));
+            });
     connect(m_pTree, &CModelTreeCtrl::deletePressed, this, [this] {
+        CModuleSectionGuard section;
         if (m_doc.GetModel() && m_pTree->GetCaretItem())
             DeleteCaretItem();
     });
@@ -143,7 +148,7 @@ void CZRKDlg::BuildControls() {
         m_pToolButtons[i] = new QRadioButton(m_pGroupTools);
         m_pToolButtons[i]->setObjectName(QString::number(IDC_TOOL_FIRST + i));
         toolGrid->addWidget(m_pToolButtons[i], i / 2, i % 2);
-        connect(m_pToolButtons[i], &QRadioButton::clicked, this, [this, i] { OnToolButton(i); });
+        connect(m_pToolButtons[i], &QRadioButton::clicked, this, [this, i] { CModuleSectionGuard section; OnToolButton(i); });
     }
     m_pToolButtons[0]->setChecked(true);
 
@@ -157,7 +162,7 @@ void CZRKDlg::BuildControls() {
         m_pDisplayBoxes[i] = new QCheckBox(m_pGroupShow);
         m_pDisplayBoxes[i]->setObjectName(QString::number(id));
         showGrid->addWidget(m_pDisplayBoxes[i], i / 2, i % 2);
-        connect(m_pDisplayBoxes[i], &QCheckBox::clicked, this, [this, id](bool on) { OnDisplayBox(id, on); });
+        connect(m_pDisplayBoxes[i], &QCheckBox::clicked, this, [this, id](bool on) { CModuleSectionGuard section; OnDisplayBox(id, on); });
     }
 
     m_pGroupChannel = new QGroupBox(this);
@@ -168,17 +173,17 @@ void CZRKDlg::BuildControls() {
         m_pChannelBoxes[i] = new QCheckBox(m_pGroupChannel);
         m_pChannelBoxes[i]->setObjectName(QString::number(IDC_CHANNEL_B + i));
         channelRow->addWidget(m_pChannelBoxes[i]);
-        connect(m_pChannelBoxes[i], &QCheckBox::clicked, this, [this, i](bool on) { OnChannelBox(i + 1, on); });
+        connect(m_pChannelBoxes[i], &QCheckBox::clicked, this, [this, i](bool on) { CModuleSectionGuard section; OnChannelBox(i + 1, on); });
     }
 
     m_pSaveLoadButton = new QPushButton(this);
     m_pSaveLoadButton->setObjectName(QString::number(IDC_SAVE_LOAD));
     m_pSaveLoadButton->setAutoDefault(false);
-    connect(m_pSaveLoadButton, &QPushButton::clicked, this, [this] { OnSaveAndLoad(); });
+    connect(m_pSaveLoadButton, &QPushButton::clicked, this, [this] { CModuleSectionGuard section; OnSaveAndLoad(); });
     m_pExitButton = new QPushButton(this);
     m_pExitButton->setObjectName(QString::number(IDC_EXIT));
     m_pExitButton->setAutoDefault(false);
-    connect(m_pExitButton, &QPushButton::clicked, this, [this] { Exit(); });
+    connect(m_pExitButton, &QPushButton::clicked, this, [this] { CModuleSectionGuard section; Exit(); });
 
     m_pKeyList = new QListWidget(this);
     m_pKeyList->setObjectName(QString::number(IDC_KEY_LIST));

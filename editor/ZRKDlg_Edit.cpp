@@ -3,6 +3,7 @@
 // step is offered back when the model is activated again after a crash.
 
 #include "editor/ZRKDlg.h"
+#include "host/ModuleState.h"
 
 #include "datastruct/InspType.h"
 #include "datastruct/ModelCodec.h"
@@ -159,8 +160,8 @@ void CZRKDlg::BuildUndoActions() {
     m_pRedoAction = add(L"重做", {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     m_pUndoAction->setObjectName(QString::number(zrkid::ID_EDIT_UNDO));
     m_pRedoAction->setObjectName(QString::number(zrkid::ID_EDIT_REDO));
-    connect(m_pUndoAction, &QAction::triggered, this, [this] { Undo(); });
-    connect(m_pRedoAction, &QAction::triggered, this, [this] { Redo(); });
+    connect(m_pUndoAction, &QAction::triggered, this, [this] { CModuleSectionGuard section; Undo(); });
+    connect(m_pRedoAction, &QAction::triggered, this, [this] { CModuleSectionGuard section; Redo(); });
     UpdateUndoActions();
 }
 

@@ -2,6 +2,7 @@
 // what the drawing tools draw (areas, shielded areas, kernels).
 
 #include "editor/ZRKDlg.h"
+#include "host/ModuleState.h"
 
 #include "datastruct/InspType.h"
 #include "datastruct/Kernel.h"
@@ -35,6 +36,7 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <algorithm>
+#include <optional>
 #include <cmath>
 #include <cstdlib>
 
@@ -146,6 +148,10 @@ QCursor CZRKDlg::GetToolCursor() {
 }
 
 bool CZRKDlg::eventFilter(QObject* watched, QEvent* event) {
+    // What a press, a double-click or a key opens speaks the module's language (moves show no text).
+    std::optional<CModuleSectionGuard> section;
+    if (event->type() != QEvent::MouseMove && event->type() != QEvent::HoverMove && event->type() != QEvent::Paint)
+        section.emplace();
     const QEvent::Type type = event->type();
     if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space) {

@@ -1,6 +1,7 @@
 // The editor window: small sheets, the small-sheet chooser and the generation of small-sheet notes.
 
 #include "editor/ZRKDlg.h"
+#include "host/ModuleState.h"
 
 #include "datastruct/Kernel.h"
 #include "datastruct/ModelInfo.h"
@@ -57,6 +58,7 @@ void CZRKDlg::DestroyChooser() {
 }
 
 void CZRKDlg::OnChooserPick(int column, int row, void* user, int doubleClick) {
+    CModuleSectionGuard section;
     static_cast<CZRKDlg*>(user)->ApplySmallSheet(column, row, doubleClick != 0);
 }
 

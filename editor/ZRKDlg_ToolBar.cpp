@@ -1,6 +1,7 @@
 // The editor window: the toolbar (bar 1009) and its commands.
 
 #include "editor/ZRKDlg.h"
+#include "host/ModuleState.h"
 
 #include "formats/LanguagePack.h"
 #include "geometry/ImgBuffer.h"
@@ -97,7 +98,7 @@ void CZRKDlg::BuildToolBar() {
         }
         action->setToolTip(tip);
         const int command = place.command;
-        connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
+        connect(action, &QAction::triggered, this, [this, command] { CModuleSectionGuard section; OnCommand(command); });
         if (auto* button = qobject_cast<QToolButton*>(m_pToolBar->widgetForAction(action))) {
             button->setObjectName(QString::number(command));
             // 50 pixels square; wider only when a translated label would not fit under the image.

@@ -26,3 +26,16 @@ CModuleStateGuard::~CModuleStateGuard() {
 }
 
 int CModuleStateGuard::GetDepth() { return g_nDepth; }
+
+CModuleSectionGuard::CModuleSectionGuard() {
+    CLanguagePack* pack = GetLanguagePack();
+    if (g_nDepth > 0 || pack->GetSection() == L"ZRKDll.dll")
+        return;
+    m_strCallerSection = pack->SetSection(L"ZRKDll.dll");
+    m_bSwitched = true;
+}
+
+CModuleSectionGuard::~CModuleSectionGuard() {
+    if (m_bSwitched)
+        GetLanguagePack()->SetSection(m_strCallerSection);
+}

@@ -21,3 +21,19 @@ private:
     std::wstring m_strCallerSection;
     bool m_bOuter = false;
 };
+
+/// The module's language section for the length of a call that reaches the module through one of its own
+/// windows (a click, a key, a menu) rather than an exported entry point: the texts it shows are looked up
+/// where the module keeps them, and the section the caller had is given back on every way out. Inside an
+/// exported call (a `CModuleStateGuard` active) it does nothing.
+class CModuleSectionGuard {
+public:
+    CModuleSectionGuard();
+    ~CModuleSectionGuard();
+    CModuleSectionGuard(const CModuleSectionGuard&) = delete;
+    CModuleSectionGuard& operator=(const CModuleSectionGuard&) = delete;
+
+private:
+    std::wstring m_strCallerSection;
+    bool m_bSwitched = false;
+};

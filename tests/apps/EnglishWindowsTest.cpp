@@ -314,3 +314,25 @@ TEST_F(EnglishWindows, CustomParametersStayOfferedForTheDefectInspectionTypeUnde
     emit m_dlg->GetTree()->customContextMenuRequested(QPoint(5, 5));
     EXPECT_EQ(enabled, (std::vector<bool>{true, true}));
 }
+
+// In the host, clicks reach the editor through its own windows, outside every exported call, while the
+// host's own section of the pack is current: what they open must still speak English, and the host gets its
+// section back afterwards.
+TEST_F(EnglishWindows, WhatTheEditorsOwnControlsOpenOutsideAnExportedCallIsEnglishToo) {
+    m_module.reset();
+    GetLanguagePack()->SetSection(L"HostSection");
+    QToolButton* refImages = m_dlg->GetToolButton(zrkid::ID_REF_IMAGES);
+    ASSERT_NE(refImages, nullptr);
+    Findings found;
+    const std::string shown = WalkDialog([&] { refImages->click(); }, found);
+    EXPECT_EQ(shown, "CDlgRefImageEdit");
+    EXPECT_TRUE(found.chinese.empty()) << "Chinese texts left:\n" << Lines(found.chinese);
+    EXPECT_EQ(GetLanguagePack()->GetSection(), L"HostSection");
+    // A tool chosen by its button says so in English.
+    auto* kernelTool = qobject_cast<QAbstractButton*>(m_dlg->GetControl(zrkid::IDC_TOOL_FIRST + 6));
+    ASSERT_NE(kernelTool, nullptr);
+    kernelTool->click();
+    EXPECT_FALSE(HasCjk(QString::fromStdWString(m_dlg->GetStatusText()))) << m_dlg->GetStatusText().size();
+    EXPECT_EQ(GetLanguagePack()->GetSection(), L"HostSection");
+    GetLanguagePack()->SetSection(L"ZRKDll.dll");
+}
