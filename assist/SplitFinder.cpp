@@ -130,9 +130,9 @@ struct CRun {
     bool m_bOtherGap = false;  ///< another band of plain paper, nearly as wide, crosses the sheet
 };
 
-/// The sheet along one direction of the mean cell. A sample is plain paper when both the mean ink across
-/// the cell there is close to the lowest (a light tint shows in the mean) and its largest ink is too (a
-/// frame line crossing an inner margin shows in the largest). On a repeating direction the sheet is the
+/// The sheet along one direction of the mean cell. A sample is plain paper when both its largest ink
+/// across the cell is close to the lowest (a frame line crossing an inner margin shows in the largest) and
+/// its mean ink is close to the lowest of those (a light tint shows in the mean). On a repeating direction the sheet is the
 /// complement of the longest circular run of paper, the gutter; otherwise it runs from the first to the
 /// last sample that is not paper.
 CRun SheetRun(const std::vector<double>& meanProfile, const std::vector<double>& maxProfile, bool circular, int minBand) {
@@ -140,10 +140,15 @@ CRun SheetRun(const std::vector<double>& meanProfile, const std::vector<double>&
     const int n = static_cast<int>(meanProfile.size());
     if (n < 3)
         return run;
-    const double meanLow = *std::min_element(meanProfile.begin(), meanProfile.end());
+    // First by the largest ink, then, among those samples, by the mean: the lowest mean among them is the
+    // paper's (a narrow gutter between blurred frame lines keeps a little ink, uniformly).
     const double maxLow = *std::min_element(maxProfile.begin(), maxProfile.end());
-    const double meanLimit = meanLow + std::max(2.0, 0.03 * (Percentile(meanProfile, 0.9) - meanLow));
     const double maxLimit = maxLow + std::max(4.0, 0.2 * (Percentile(maxProfile, 0.9) - maxLow));
+    double meanLow = 1e9;
+    for (int i = 0; i < n; ++i)
+        if (maxProfile[i] < maxLimit)
+            meanLow = std::min(meanLow, meanProfile[i]);
+    const double meanLimit = meanLow + std::max(2.0, 0.03 * (Percentile(meanProfile, 0.9) - meanLow));
     std::vector<bool> paper(n);
     for (int i = 0; i < n; ++i)
         paper[i] = meanProfile[i] < meanLimit && maxProfile[i] < maxLimit;
@@ -506,6 +511,14 @@ CSplitProposal FindSplitScheme(const cv::Mat& image, const CSplitOptions& option
     if (!runA.m_bFound || !runB.m_bFound || clarity < 0.3) {
         p.m_warnings.push_back({"edges-unclear", "the sheets' edges do not show clearly (no plain paper between them): "
                                                  "check the crop and the extension",
+                                true});
+    }
+    if ((coarse.m_bOnceA && p.m_nCols >= 2) || (coarse.m_bOnceB && p.m_nRows >= 2)) {
+        score *= 0.6;
+        p.m_warnings.push_back({"repeat-seen-once",
+                                Format("the print repeats only once %s: two small sheets cannot be told from one "
+                                       "that holds its motif twice",
+                                       coarse.m_bOnceA && p.m_nCols >= 2 ? "across" : "down"),
                                 true});
     }
     if (runA.m_bOtherGap || runB.m_bOtherGap) {
