@@ -573,9 +573,9 @@ CParity TestParity(const cv::Mat& grey, int factor, cv::Point2d anchor, cv::Poin
     parity.m_dExcess = odd - even;
     if (getenv("ZRK_DEBUG_SPLIT")) fprintf(stderr, "parity %s: odd %.5f even %.5f ratio %.2f\n", alongB ? "b" : "a", odd, even, parity.m_dRatio);
     // Both relative (against the differences noise leaves) and absolute (a share of the print's contrast).
-    if (parity.m_dRatio >= 2.0 && parity.m_dExcess >= 0.02)
+    if (parity.m_dRatio >= 3.0 && parity.m_dExcess >= 0.003)
         parity.m_verdict = ParityVerdict::Double;
-    else if (parity.m_dRatio >= 1.5 && parity.m_dExcess >= 0.01)
+    else if (parity.m_dRatio >= 1.8 && parity.m_dExcess >= 0.002)
         parity.m_verdict = ParityVerdict::Unsure;
     else
         parity.m_verdict = ParityVerdict::Same;
