@@ -130,9 +130,9 @@ struct CRun {
     bool m_bOtherGap = false;  ///< another band of plain paper, nearly as wide, crosses the sheet
 };
 
-/// The sheet along one direction of the mean cell. A sample is plain paper when both the mean ink across
-/// the cell there is close to the lowest (a light tint shows in the mean) and its largest ink is too (a
-/// frame line crossing an inner margin shows in the largest). On a repeating direction the sheet is the
+/// The sheet along one direction of the mean cell. A sample is plain paper when both its largest ink
+/// across the cell is close to the lowest (a frame line crossing an inner margin shows in the largest) and
+/// its mean ink is close to the lowest of those (a light tint shows in the mean). On a repeating direction the sheet is the
 /// complement of the longest circular run of paper, the gutter; otherwise it runs from the first to the
 /// last sample that is not paper.
 CRun SheetRun(const std::vector<double>& meanProfile, const std::vector<double>& maxProfile, bool circular, int minBand) {
@@ -140,10 +140,15 @@ CRun SheetRun(const std::vector<double>& meanProfile, const std::vector<double>&
     const int n = static_cast<int>(meanProfile.size());
     if (n < 3)
         return run;
-    const double meanLow = *std::min_element(meanProfile.begin(), meanProfile.end());
+    // First by the largest ink, then, among those samples, by the mean: the lowest mean among them is the
+    // paper's (a narrow gutter between blurred frame lines keeps a little ink, uniformly).
     const double maxLow = *std::min_element(maxProfile.begin(), maxProfile.end());
-    const double meanLimit = meanLow + std::max(2.0, 0.03 * (Percentile(meanProfile, 0.9) - meanLow));
     const double maxLimit = maxLow + std::max(4.0, 0.2 * (Percentile(maxProfile, 0.9) - maxLow));
+    double meanLow = 1e9;
+    for (int i = 0; i < n; ++i)
+        if (maxProfile[i] < maxLimit)
+            meanLow = std::min(meanLow, meanProfile[i]);
+    const double meanLimit = meanLow + std::max(2.0, 0.03 * (Percentile(meanProfile, 0.9) - meanLow));
     std::vector<bool> paper(n);
     for (int i = 0; i < n; ++i)
         paper[i] = meanProfile[i] < meanLimit && maxProfile[i] < maxLimit;
@@ -238,24 +243,53 @@ CEdge RefineEdge(const std::vector<double>& profile, double start, int radius, b
     return edge;
 }
 
-/// One product, no repeat: its printed extent (ink above a threshold on the reduced image).
-CSplitProposal NoRepeat(const cv::Mat& image, const cv::Mat& grey, const cv::Mat& paper, int factor,
-                        const CSplitOptions& options) {
+/// One edge along a profile of mean signed derivatives: the outermost strong falling step from the start
+/// (paper to print, darker) or rising step from the end; -1 when there is none.
+int OuterStep(const std::vector<double>& profile, bool fromStart) {
+    double strongest = 0.0;
+    for (double v : profile)
+        strongest = std::max(strongest, std::abs(v));
+    if (strongest <= 0.0)
+        return -1;
+    const int n = static_cast<int>(profile.size());
+    const double limit = 0.25 * strongest;
+    for (int k = 0; k < n; ++k) {
+        const int i = fromStart ? k : n - 1 - k;
+        const double v = fromStart ? -profile[i] : profile[i];
+        const bool peak = v >= limit && (i == 0 || std::abs(profile[i - 1]) <= std::abs(profile[i])) &&
+                          (i + 1 >= n || std::abs(profile[i + 1]) <= std::abs(profile[i]));
+        if (peak)
+            return i;
+    }
+    return -1;
+}
+
+/// One product, no repeat: its printed extent, from the outermost long edges (a sheet's tint or frame
+/// makes a step that runs its whole length; the lighting, however uneven, makes none).
+CSplitProposal NoRepeat(const cv::Mat& image, const cv::Mat& grey, int factor, const CSplitOptions& options) {
     CSplitProposal p;
-    cv::Mat ink = paper - grey;
-    const double threshold = std::max(4.0, 0.35 * Percentile(ink, 0.99));
-    cv::Mat mask = ink > threshold;
-    const cv::Rect box = cv::boundingRect(mask);
     p.m_rcCrop = CRect(0, 0, image.cols, image.rows);
     p.m_dScore = 0.2;
-    if (box.area() > 0) {
+    cv::Mat smooth, dx, dy, colMean, rowMean;
+    cv::GaussianBlur(grey, smooth, cv::Size(), 1.0, 1.0, cv::BORDER_REPLICATE);
+    cv::Sobel(smooth, dx, CV_32F, 1, 0);
+    cv::Sobel(smooth, dy, CV_32F, 0, 1);
+    cv::reduce(dx, colMean, 0, cv::REDUCE_AVG);
+    cv::reduce(dy, rowMean, 1, cv::REDUCE_AVG);
+    const std::vector<double> cols(colMean.begin<float>(), colMean.end<float>());
+    const std::vector<double> rows(rowMean.begin<float>(), rowMean.end<float>());
+    const int left = OuterStep(cols, true), right = OuterStep(cols, false);
+    const int top = OuterStep(rows, true), bottom = OuterStep(rows, false);
+    if (left >= 0 && right > left && top >= 0 && bottom > top) {
+        // Reduced pixel u spans full pixels [u f, u f + f); the step lies between u - 1 and u.
+        const double x0 = left * factor - 0.5, x1 = (right + 1) * factor - 0.5;
+        const double y0 = top * factor - 0.5, y1 = (bottom + 1) * factor - 0.5;
         const int t = options.m_nPositionTolerance;
-        const int x0 = std::max(0, box.x * factor - t), y0 = std::max(0, box.y * factor - t);
-        const int x1 = std::min(image.cols, (box.x + box.width) * factor + t);
-        const int y1 = std::min(image.rows, (box.y + box.height) * factor + t);
-        p.m_rcCrop = CRect(x0, y0, x1, y1);
-        p.m_origin = {static_cast<double>(box.x * factor), static_cast<double>(box.y * factor)};
-        p.m_sheet = {static_cast<double>(box.width * factor), static_cast<double>(box.height * factor)};
+        p.m_rcCrop = CRect(std::max(0, static_cast<int>(std::floor(x0)) - t), std::max(0, static_cast<int>(std::floor(y0)) - t),
+                           std::min(image.cols, static_cast<int>(std::ceil(x1)) + t),
+                           std::min(image.rows, static_cast<int>(std::ceil(y1)) + t));
+        p.m_origin = {x0 + 0.5, y0 + 0.5};
+        p.m_sheet = {x1 - x0, y1 - y0};
     }
     p.m_warnings.push_back({"no-repeat", "no repeat of the print found: one product on the sheet", true});
     return p;
@@ -284,9 +318,10 @@ CSplitProposal FindSplitScheme(const cv::Mat& image, const CSplitOptions& option
     const cv::Mat grey = ToGreyFloat(Downsample(image, factor));
     // The fine blur takes out what the reduction aliases (dot screens finer than the reduced pixels).
     const cv::Mat bp = BandPass(grey, 1.0, 8.0);
-    cv::Scalar mean, dev;
-    cv::meanStdDev(bp, mean, dev);
-    if (Percentile(grey, 0.995) - Percentile(grey, 0.005) < 6.0 || dev[0] < 0.4) {
+    // Blank: the grey levels spread no wider than the noise does (its level from neighbours' differences).
+    const cv::Mat steps = cv::abs(grey(cv::Rect(1, 0, grey.cols - 1, grey.rows)) - grey(cv::Rect(0, 0, grey.cols - 1, grey.rows)));
+    const double noise = 1.4826 * Percentile(steps, 0.5) / std::sqrt(2.0);
+    if (Percentile(grey, 0.995) - Percentile(grey, 0.005) < std::max(6.0, 8.0 * noise)) {
         p.m_warnings.push_back({"blank", "the image is blank (no print to analyse): one small sheet over the whole image",
                                 true});
         return p;
@@ -296,7 +331,7 @@ CSplitProposal FindSplitScheme(const cv::Mat& image, const CSplitOptions& option
     const double longest = std::max(coarse.m_bHasA ? cv::norm(coarse.m_a) : 0.0, coarse.m_bHasB ? cv::norm(coarse.m_b) : 0.0);
     const cv::Mat paper = PaperField(grey, longest > 0 ? static_cast<int>(1.1 * longest) : std::max(grey.cols, grey.rows) / 4);
     if (!coarse.m_bHasA && !coarse.m_bHasB)
-        return NoRepeat(image, grey, paper, factor, options);
+        return NoRepeat(image, grey, factor, options);
 
     double scale = 1.0;
     const CLatticeFit fit = RefineLattice(image, bp, factor, coarse);
@@ -441,7 +476,7 @@ CSplitProposal FindSplitScheme(const cv::Mat& image, const CSplitOptions& option
                 whole.emplace_back(i, j);
         }
     if (whole.empty())
-        return NoRepeat(image, grey, paper, factor, options);
+        return NoRepeat(image, grey, factor, options);
     std::vector<bool> present(whole.size(), true);
     if (whole.size() >= 3) {
         const cv::Size sheetSamples(std::max(4, static_cast<int>((x1 - x0) / factor)), std::max(4, static_cast<int>((y1 - y0) / factor)));
@@ -474,7 +509,7 @@ CSplitProposal FindSplitScheme(const cv::Mat& image, const CSplitOptions& option
             jMax = std::max(jMax, whole[k].y);
         }
     if (iMin > iMax)
-        return NoRepeat(image, grey, paper, factor, options);
+        return NoRepeat(image, grey, factor, options);
     p.m_nCols = iMax - iMin + 1;
     p.m_nRows = jMax - jMin + 1;
     for (int j = jMin; j <= jMax; ++j)
@@ -508,6 +543,14 @@ CSplitProposal FindSplitScheme(const cv::Mat& image, const CSplitOptions& option
                                                  "check the crop and the extension",
                                 true});
     }
+    if ((coarse.m_bOnceA && p.m_nCols >= 2) || (coarse.m_bOnceB && p.m_nRows >= 2)) {
+        score *= 0.6;
+        p.m_warnings.push_back({"repeat-seen-once",
+                                Format("the print repeats only once %s: two small sheets cannot be told from one "
+                                       "that holds its motif twice",
+                                       coarse.m_bOnceA && p.m_nCols >= 2 ? "across" : "down"),
+                                true});
+    }
     if (runA.m_bOtherGap || runB.m_bOtherGap) {
         score *= 0.4;
         p.m_warnings.push_back({"cut-unclear", Format("more than one band of plain paper crosses the repeat %s: the "
@@ -533,9 +576,10 @@ CSplitProposal FindSplitScheme(const cv::Mat& image, const CSplitOptions& option
                                 strong});
         break;  // the strongest one says it
     }
+    // The extension a rotation needs takes in the neighbouring sheets' print once it passes half the gutter.
     const double rotationPx = std::max(scheme.m_dNeededX, scheme.m_dNeededY);
-    const double shortPeriod = std::min(hasA ? lengthA : 1e9, hasB ? lengthB : 1e9);
-    if (std::abs(p.m_dAngle) > 0.01 && rotationPx > options.m_dMaxExtensionShare * shortPeriod)
+    const double gutter = std::min(hasA ? lengthA - (x1 - x0) : 1e9, hasB ? lengthB - (y1 - y0) : 1e9);
+    if (std::abs(p.m_dAngle) >= 0.05 && rotationPx > std::max(2.0, 0.5 * gutter))
         p.m_warnings.push_back(
             {"rotation",
              Format("the sheets are turned by %.2f degrees: to hold them the extension grows by %.0f px, and the cells "
@@ -543,7 +587,7 @@ CSplitProposal FindSplitScheme(const cv::Mat& image, const CSplitOptions& option
                     p.m_dAngle, rotationPx),
              false});
     // Cross-check with projection profiles where they apply (a grid close to the axes).
-    if (std::abs(p.m_dAngle) < 0.3) {
+    if (std::abs(p.m_dAngle) < 0.15) {
         for (int axis = 0; axis < 2; ++axis) {
             const bool repeats = axis == 0 ? hasA && p.m_nCols >= 3 : hasB && p.m_nRows >= 3;
             if (!repeats)

@@ -16,9 +16,9 @@ namespace {
 constexpr double kMinPeak = 0.12;          // autocorrelation peaks below this are not looked at
 constexpr double kMinAgreement = 0.25;     // a lattice agreeing less than this is no repeat
 constexpr double kFinerTolerance = 0.16;   // a finer lattice within this of the best agreement is preferred
-constexpr size_t kCandidatesPerAxis = 8;
+constexpr size_t kCandidatesPerAxis = 12;
 constexpr double kOwnPeakShare = 0.45;     // a lattice vector's peak reaches this share of the strongest
-constexpr double kWedge = 0.5;             // |other component| <= kWedge × component: "near the axis"
+constexpr double kWedge = 0.2;             // |other component| <= kWedge × component: "near the axis" (11°)
 
 /// The autocorrelation over lags x in [-mx, mx], y in [0, my] with its lookup.
 struct CAutocorrelation {
@@ -215,6 +215,15 @@ CCoarseLattice FindCoarseLattice(const cv::Mat& bp) {
     for (const CCandidate& c : candidates)
         if (c.m_dArea < chosen->m_dArea * 0.98)
             result.m_dFinerAgreement = std::max(result.m_dFinerAgreement, c.m_dAgreement);
+
+    const auto once = [&](bool has, cv::Point2d v) {
+        if (!has)
+            return false;
+        const double twice = acf.Near(2.0 * v);
+        return std::isnan(twice) || twice < 0.5 * result.m_dAgreement;
+    };
+    result.m_bOnceA = once(result.m_bHasA, result.m_a);
+    result.m_bOnceB = once(result.m_bHasB, result.m_b);
 
     // Strong peaks off the lattice.
     for (const CLag& l : lags) {
@@ -541,8 +550,7 @@ CParity TestParity(const cv::Mat& grey, int factor, cv::Point2d anchor, cv::Poin
     const int lo = alongB ? jMin : iMin, hi = alongB ? jMax : iMax;
     if (hi - lo + 1 < 3)
         return parity;
-    double sumOdd = 0.0, sumEven = 0.0;
-    int nOdd = 0, nEven = 0;
+    std::vector<double> odds, evens;
     for (size_t k = 0; k < cells.size(); ++k)
         for (size_t l = k + 1; l < cells.size(); ++l) {
             if (line(cells[k]) != line(cells[l]))
@@ -551,25 +559,23 @@ CParity TestParity(const cv::Mat& grey, int factor, cv::Point2d anchor, cv::Poin
             if (distance < 1 || distance > 4)
                 continue;
             const cv::Mat d = pictures[k] - pictures[l];
-            const double difference = cv::mean(d.mul(d))[0];
-            if (distance % 2) {
-                sumOdd += difference;
-                ++nOdd;
-            } else {
-                sumEven += difference;
-                ++nEven;
-            }
+            (distance % 2 ? odds : evens).push_back(cv::mean(d.mul(d))[0]);
         }
-    if (nOdd < 2 || nEven < 1)
+    if (odds.size() < 2 || evens.empty())
         return parity;
-    const double odd = sumOdd / nOdd, even = sumEven / nEven;
+    // Medians: a missing or damaged sheet makes every pair it is in differ, most of them odd ones.
+    const auto median = [](std::vector<double> v) {
+        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+        return v[v.size() / 2];
+    };
+    const double odd = median(odds), even = median(evens);
     parity.m_dRatio = odd / std::max(1e-9, even);
     parity.m_dExcess = odd - even;
     if (getenv("ZRK_DEBUG_SPLIT")) fprintf(stderr, "parity %s: odd %.5f even %.5f ratio %.2f\n", alongB ? "b" : "a", odd, even, parity.m_dRatio);
     // Both relative (against the differences noise leaves) and absolute (a share of the print's contrast).
-    if (parity.m_dRatio >= 2.0 && parity.m_dExcess >= 0.02)
+    if (parity.m_dRatio >= 3.0 && parity.m_dExcess >= 0.003)
         parity.m_verdict = ParityVerdict::Double;
-    else if (parity.m_dRatio >= 1.5 && parity.m_dExcess >= 0.01)
+    else if (parity.m_dRatio >= 1.8 && parity.m_dExcess >= 0.002)
         parity.m_verdict = ParityVerdict::Unsure;
     else
         parity.m_verdict = ParityVerdict::Same;

@@ -21,6 +21,10 @@ struct CCoarseLattice {
     cv::Point2d m_b;
     double m_dAgreement = 0.0; ///< mean autocorrelation at the lattice's short vectors, sums and multiples
     double m_dFinerAgreement = 0.0; ///< the best agreement of a finer lattice that was turned down (0: none)
+    /// The image holds only two repeats along that vector (its double is out of range or weak): nothing
+    /// tells two small sheets from one that holds its motif twice.
+    bool m_bOnceA = false;
+    bool m_bOnceB = false;
     /// Strong autocorrelation peaks that are no lattice vector: the print repeats inside a sheet.
     std::vector<std::pair<cv::Point2d, double>> m_offLattice;
 };

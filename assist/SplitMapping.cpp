@@ -36,7 +36,8 @@ int ExtensionFor(const std::vector<CSpan>& spans, int start, int pitch, int tole
         worst = std::max(worst, over);
     }
     needed = std::max(0, worst);
-    return std::max(0, worst + tolerance);
+    // One pixel more: the sheets' edges are known to about a pixel.
+    return std::max(0, worst + tolerance + 1);
 }
 
 CAxisFit FitAxis(const std::vector<CSpan>& spans, int count, double period, int extent, int tolerance) {

@@ -97,7 +97,9 @@ CProfileAxis Axis(const std::vector<double>& ink) {
     }
     for (int b = 0; b < bins; ++b)
         fold[b] /= std::max(1, counts[b]);
-    const double foldThreshold = 0.35 * Percentile(fold, 0.9);
+    // Paper: within a little of the emptiest part of the fold (a light tint counts as print).
+    const double foldLow = *std::min_element(fold.begin(), fold.end());
+    const double foldThreshold = foldLow + std::max(1.0, 0.05 * (Percentile(fold, 0.9) - foldLow));
     int bestStart = 0, bestLength = 0;
     for (int b = 0; b < bins; ++b) {
         if (fold[b] >= foldThreshold || fold[(b + bins - 1) % bins] < foldThreshold)

@@ -20,7 +20,8 @@
 /// pitch = crop size / count (truncated), sheet (c, r) from crop left + c × pitch − extension, over pitch + 2 ×
 /// extension. The proposal's crop is chosen so that this pitch is the period rounded to whole pixels, the
 /// cell boundaries fall in the gutters, and the extension covers every whole sheet (its rotated extent
-/// included) plus the position tolerance.
+/// included) plus the position tolerance and a pixel for the edges' uncertainty. A rotation that needs an
+/// extension beyond half the gutter (the cells then take in the neighbouring sheets' print) is reported.
 ///
 /// Deterministic: the same image gives the same proposal (OpenCV's own threads split work by rows only).
 
@@ -35,9 +36,6 @@
 struct CSplitOptions {
     int m_nCoarseSide = 1024;          ///< longer side of the reduced image the lattice is first found on
     int m_nPositionTolerance = 8;      ///< pixels added to the extension: how far a sheet may move on the line
-    /// An extension beyond this share of the period, needed to follow a rotation, is reported: the cells
-    /// then take in the neighbouring sheets' print.
-    double m_dMaxExtensionShare = 0.05;
 };
 
 /// A proposed split scheme with the lattice it comes from.

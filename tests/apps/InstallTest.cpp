@@ -174,6 +174,19 @@ TEST_F(InstalledProgram, LaysOutTheDeploymentTheLinkTheMenuEntryAndTheIcon) {
     EXPECT_TRUE(fs::is_regular_file(root / "share/icons/hicolor/scalable/apps/zrk-host.svg"));
 }
 
+TEST_F(InstalledProgram, InstallsTheAnalysesProgramWithItsLinkAndItRunsFromThere) {
+    EXPECT_TRUE(fs::is_regular_file(deployment / "zrk-assist"));
+    EXPECT_FALSE(fs::exists(deployment / "zrk-make-sheets")) << "a build tool, not part of the deployment";
+    const fs::path link = root / "bin" / "zrk-assist";
+    ASSERT_TRUE(fs::is_symlink(link));
+    EXPECT_TRUE(fs::equivalent(link, deployment / "zrk-assist"));
+    EXPECT_TRUE(fs::read_symlink(link).is_relative());
+    // Its libraries are found beside it through the run path, wherever the prefix is.
+    const Outcome help = Shell(Quote(link) + " --help");
+    EXPECT_EQ(help.status, 0) << help.output;
+    EXPECT_NE(help.output.find("zrk-assist cameras --grid"), std::string::npos) << help.output;
+}
+
 TEST_F(InstalledProgram, RunsForAUserWhoCannotWriteThePrefixAndKeepsTheStoreInTheDataFolder) {
     Folder home;
     const std::map<std::string, std::string> before = Listing(root);

@@ -70,6 +70,13 @@ TEST(Layering, TheCoreTheDataLibraryAndTheAnalysesIncludeNoQtHeader) {
     }
 }
 
+TEST(Layering, TheAssistedSetUpsAnalysesIncludeNoQtHeaderAndNothingAboveTheCore) {
+    const auto breaches = Breaches("assist", {"Qt", "datastruct", "view", "grid", "dialogs", "maskpaint", "editor",
+                                              "host", "apps"});
+    EXPECT_TRUE(breaches.empty()) << Lines(breaches);
+    EXPECT_FALSE(IncludesOf("assist").empty());  // the scan reads the folder
+}
+
 TEST(Layering, TheImageViewIncludesNothingAboveIt) {
     const auto breaches = Breaches("view", {"datastruct", "host", "grid", "dialogs", "maskpaint", "editor", "apps"});
     EXPECT_TRUE(breaches.empty()) << Lines(breaches);
