@@ -60,6 +60,8 @@ std::wstring WarningText(const CAssistWarning& warning, const CRefImageProposal&
         return Translate(L"小张的边缘不清楚(小张之间没有空白纸),请核对裁剪区和扩展区", 0);
     if (code == "cut-unclear")
         return Translate(L"有多条空白纸带穿过重复的印刷,小张也可能沿另一条切分", 0);
+    if (code == "repeat-seen-once")
+        return Translate(L"印刷只重复了一次,无法区分两个小张和一个含两份图案的小张", 0);
     if (code == "repeat-inside")
         return Translate(L"印刷在一个小张之内也重复,请核对小张数", 0);
     return Translate(L"分析结果需要核对", 0) + L" (" + std::wstring(code.begin(), code.end()) + L")";

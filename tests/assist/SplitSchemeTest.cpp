@@ -40,10 +40,12 @@ void ExpectLatticeRight(const CGeneratedSheet& g, const CSplitProposal& p) {
     const CSheetTruth& t = g.m_truth;
     EXPECT_EQ(p.m_nCols, t.m_nColumns);
     EXPECT_EQ(p.m_nRows, t.m_nRows);
-    if (t.m_nColumns > 1)
+    if (t.m_nColumns > 1) {
         EXPECT_NEAR(p.m_dPeriodX, t.m_period.x, 0.5);
-    if (t.m_nRows > 1)
+    }
+    if (t.m_nRows > 1) {
         EXPECT_NEAR(p.m_dPeriodY, t.m_period.y, 0.5);
+    }
     EXPECT_NEAR(p.m_origin.x, t.m_origin.x, 2.0);
     EXPECT_NEAR(p.m_origin.y, t.m_origin.y, 2.0);
     EXPECT_NEAR(p.m_dAngle, t.m_dAngle, 0.05);
