@@ -36,8 +36,6 @@ std::wstring WarningText(const CAssistWarning& warning, const CRefImageProposal&
     if (code == "single-camera")
         return Translate(L"只有一个相机,无需拼接", 0);
     if (code == "rotation")
-        return Format(Translate(L"小张旋转了 %.2f°,分区方案不能旋转,扩展区已放大以包含整个小张", 0).c_str(), p.m_dAngle);
-    if (code == "rotation-beyond-extension")
         return Format(Translate(L"小张旋转了 %.2f°,超出扩展区可吸收的范围,小张会包含相邻小张的印刷", 0).c_str(),
                       p.m_dAngle);
     if (code == "no-repeat")
