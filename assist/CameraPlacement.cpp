@@ -14,6 +14,7 @@
 namespace {
 
 using assist::kNoCorrelation;
+using assist::ToGreyFloat;
 
 constexpr int kMinCameraSide = 32;
 constexpr int kMaxTileSide = 384;   // full-resolution templates are cut to tiles of at most this side
@@ -37,20 +38,6 @@ std::string CameraName(int index, int columns) {
 struct CPrepared {
     cv::Mat m_coarse;  ///< band-passed grey at the reduced scale
 };
-
-/// A grey 8-bit copy of a rectangle of the image.
-cv::Mat GreyCrop(const cv::Mat& image, const cv::Rect& rect) {
-    cv::Mat roi = image(rect), grey;
-    if (roi.channels() == 3)
-        cv::cvtColor(roi, grey, cv::COLOR_BGR2GRAY);
-    else if (roi.channels() == 4)
-        cv::cvtColor(roi, grey, cv::COLOR_BGRA2GRAY);
-    else
-        grey = roi;
-    if (grey.depth() != CV_32F)
-        grey.convertTo(grey, CV_32F, grey.depth() == CV_16U ? 1.0 / 257.0 : 1.0);
-    return grey;
-}
 
 /// The second camera's offset from the first at the reduced scale: the best peak, the peaks nearly as
 /// high (the candidates), and the best peak clear of the first one's slopes.
@@ -166,7 +153,7 @@ CFineMatch MatchTiles(const cv::Mat& first, const cv::Mat& second, const std::ve
     };
     std::vector<CTileFit> fits;
     for (const cv::Rect& tile : tiles) {
-        const cv::Mat templ = GreyCrop(second, tile);
+        const cv::Mat templ = ToGreyFloat(second(tile));
         cv::Scalar mean, dev;
         cv::meanStdDev(templ, mean, dev);
         if (dev[0] < 1.0)
@@ -176,7 +163,7 @@ CFineMatch MatchTiles(const cv::Mat& first, const cv::Mat& second, const std::ve
         if (search.width < tile.width + 2 || search.height < tile.height + 2)
             continue;
         cv::Mat result;
-        cv::matchTemplate(GreyCrop(first, search), templ, result, cv::TM_CCOEFF_NORMED);
+        cv::matchTemplate(ToGreyFloat(first(search)), templ, result, cv::TM_CCOEFF_NORMED);
         double peak = 0.0;
         cv::Point loc;
         cv::minMaxLoc(result, nullptr, &peak, nullptr, &loc);
@@ -204,10 +191,10 @@ CFineMatch MatchTiles(const cv::Mat& first, const cv::Mat& second, const std::ve
             // Both sides blurred first: what interpolation cannot reproduce (detail finer than a pixel)
             // would otherwise favour whichever place happens to fall on whole pixels.
             cv::Mat moved, score, fixed;
-            cv::GaussianBlur(GreyCrop(second, big), moved, cv::Size(), kMisfitBlur, kMisfitBlur, cv::BORDER_REPLICATE);
+            cv::GaussianBlur(ToGreyFloat(second(big)), moved, cv::Size(), kMisfitBlur, kMisfitBlur, cv::BORDER_REPLICATE);
             cv::warpAffine(moved, moved, shift, tile.size(), cv::INTER_CUBIC | cv::WARP_INVERSE_MAP, cv::BORDER_REPLICATE);
             const cv::Rect onFirst(search.x + loc.x, search.y + loc.y, tile.width, tile.height);
-            cv::GaussianBlur(GreyCrop(first, onFirst), fixed, cv::Size(), kMisfitBlur, kMisfitBlur, cv::BORDER_REPLICATE);
+            cv::GaussianBlur(ToGreyFloat(first(onFirst)), fixed, cv::Size(), kMisfitBlur, kMisfitBlur, cv::BORDER_REPLICATE);
             const cv::Rect inner(2, 2, tile.width - 4, tile.height - 4);
             cv::matchTemplate(fixed(inner), moved(inner), score, cv::TM_CCOEFF_NORMED);
             fit.m_dMisfit = 1.0 - std::clamp(static_cast<double>(score.at<float>(0, 0)), -1.0, 1.0);

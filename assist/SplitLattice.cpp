@@ -272,19 +272,6 @@ std::vector<cv::Point> CellsInside(cv::Size image, cv::Point2d anchor, cv::Point
 
 namespace {
 
-cv::Mat GreyPatch(const cv::Mat& image, const cv::Rect& rect) {
-    cv::Mat roi = image(rect), grey;
-    if (roi.channels() == 3)
-        cv::cvtColor(roi, grey, cv::COLOR_BGR2GRAY);
-    else if (roi.channels() == 4)
-        cv::cvtColor(roi, grey, cv::COLOR_BGRA2GRAY);
-    else
-        grey = roi;
-    cv::Mat out;
-    grey.convertTo(out, CV_32F, grey.depth() == CV_16U ? 1.0 / 257.0 : 1.0);
-    return out;
-}
-
 struct CMatch {
     int m_nTemplate;
     int m_nK, m_nL;
@@ -418,7 +405,7 @@ CLatticeFit RefineLattice(const cv::Mat& image, const cv::Mat& bp, int factor, c
         const cv::Rect r(c.x * factor, c.y * factor, side, side);
         if ((r & cv::Rect(0, 0, image.cols, image.rows)) != r)
             continue;
-        cv::Mat t = GreyPatch(image, r);
+        cv::Mat t = ToGreyFloat(image(r));
         cv::Scalar mean, dev;
         cv::meanStdDev(t, mean, dev);
         if (dev[0] < 2.0)
@@ -440,7 +427,7 @@ CLatticeFit RefineLattice(const cv::Mat& image, const cv::Mat& bp, int factor, c
             return;
         ++fit.m_nTried;
         cv::Mat result;
-        cv::matchTemplate(GreyPatch(image, clipped), templs[t], result, cv::TM_CCOEFF_NORMED);
+        cv::matchTemplate(ToGreyFloat(image(clipped)), templs[t], result, cv::TM_CCOEFF_NORMED);
         double peak = 0.0;
         cv::Point loc;
         cv::minMaxLoc(result, nullptr, &peak, nullptr, &loc);
