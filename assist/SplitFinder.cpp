@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <stdexcept>
 #include <string>
 
@@ -407,17 +406,8 @@ CSplitProposal FindSplitScheme(const cv::Mat& image, const CSplitOptions& option
     cv::reduce(meanInk, rowMean, 1, cv::REDUCE_AVG);
     const auto values = [](const cv::Mat& m) { return std::vector<double>(m.begin<float>(), m.end<float>()); };
     const int minBand = std::max(3, static_cast<int>(std::ceil(3.0 / step)));  // samples: 3 of them, 3 px at least
-    if (getenv("ZRK_DEBUG_PROFILE")) {
-        auto m = values(colMean), x = values(colMax);
-        for (size_t i = 0; i < m.size(); i += 4) fprintf(stderr, "%zu:%.1f/%.1f ", i, m[i], x[i]);
-        fprintf(stderr, "\n");
-    }
     const CRun runA = SheetRun(values(colMean), values(colMax), hasA, minBand);
     const CRun runB = SheetRun(values(rowMean), values(rowMax), hasB, minBand);
-    if (getenv("ZRK_DEBUG_SPLIT"))
-        fprintf(stderr, "F %d a(%.2f,%.2f) b(%.2f,%.2f) anchor(%.1f,%.1f) hasA %d hasB %d fit ok %d rms %.2f peak %.2f n %d/%d; runA %d %.3f-%.3f runB %d %.3f-%.3f cells %zu used %zu\n",
-                factor, frame.m_a.x, frame.m_a.y, frame.m_b.x, frame.m_b.y, frame.m_anchor.x, frame.m_anchor.y, hasA, hasB, fit.m_bOk, fit.m_dRms, fit.m_dMedianPeak, fit.m_nMatches, fit.m_nTried,
-                runA.m_bFound, runA.m_dStart, runA.m_dEnd, runB.m_bFound, runB.m_dStart, runB.m_dEnd, cells.size(), used.size());
     const double coverage = cv::countNonZero(meanInk > std::max(2.0, 0.35 * Percentile(meanInk, 0.99))) /
                             static_cast<double>(meanInk.total());
 
@@ -455,8 +445,6 @@ CSplitProposal FindSplitScheme(const cv::Mat& image, const CSplitOptions& option
         clarity = std::min({left.m_dClarity, right.m_dClarity, top.m_dClarity, bottom.m_dClarity});
     }
     const cv::Point2d extentA = (x1 - x0) * ua, extentB = (y1 - y0) * ub;
-    if (getenv("ZRK_DEBUG_SPLIT"))
-        fprintf(stderr, "edges x %.2f-%.2f y %.2f-%.2f clarity %.2f coverage %.3f\n", x0, x1, y0, y1, clarity, coverage);
     const cv::Point2d corner0 = x0 * ua + y0 * ub;  // the sheet's top-left edge from its cell's origin
     p.m_sheet = {x1 - x0, y1 - y0};
 

@@ -6,8 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 namespace assist {
 
@@ -119,7 +117,6 @@ CCoarseLattice FindCoarseLattice(const cv::Mat& bp) {
         if (lags.size() >= 1000)
             break;
     }
-    if (getenv("ZRK_DEBUG_LAGS")) for (const CLag& l : lags) if (std::abs(l.m_v.y) < 10) fprintf(stderr, "lag (%.1f,%.1f) %.2f\n", l.m_v.x, l.m_v.y, l.m_dValue);
     std::vector<CLag> xs, ys;
     for (const CLag& l : lags) {
         const CLag right = l.m_v.x < 0 ? CLag{-l.m_v, l.m_dValue} : l;  // the same lag, pointing right
@@ -172,19 +169,11 @@ CCoarseLattice FindCoarseLattice(const cv::Mat& bp) {
     double best = 0.0;
     for (const CCandidate& c : candidates)
         best = std::max(best, c.m_dAgreement);
-    if (getenv("ZRK_DEBUG_SPLIT")) {
-        fprintf(stderr, "lobe %d %d; xs:", rx, ry);
-        for (auto& l : xs) fprintf(stderr, " (%.1f,%.1f %.2f)", l.m_v.x, l.m_v.y, l.m_dValue);
-        fprintf(stderr, "\nys:");
-        for (auto& l : ys) fprintf(stderr, " (%.1f,%.1f %.2f)", l.m_v.x, l.m_v.y, l.m_dValue);
-        fprintf(stderr, "\n");
-        for (auto& c : candidates) fprintf(stderr, "  cand %d%d a(%.1f,%.1f) b(%.1f,%.1f) agree %.3f area %.0f\n", c.m_bA, c.m_bB, c.m_a.x, c.m_a.y, c.m_b.x, c.m_b.y, c.m_dAgreement, c.m_dArea);
-    }
     if (best < kMinAgreement)
         return result;
     const CCandidate* chosen = nullptr;
     for (const CCandidate& c : candidates) {
-        if (c.m_dAgreement < best - (getenv("FINER_TOL") ? atof(getenv("FINER_TOL")) : kFinerTolerance))
+        if (c.m_dAgreement < best - kFinerTolerance)
             continue;
         if (!chosen || c.m_dArea < chosen->m_dArea * 0.98 ||
             (c.m_dArea <= chosen->m_dArea * 1.02 && c.m_dAgreement > chosen->m_dAgreement))
@@ -461,13 +450,8 @@ CLatticeFit RefineLattice(const cv::Mat& image, const cv::Mat& bp, int factor, c
     }
     std::vector<cv::Point2d> q;
     double rms = 0.0;
-    if (getenv("ZRK_DEBUG_SPLIT")) fprintf(stderr, "refine start a(%.2f,%.2f) b(%.2f,%.2f) side %d templates %d matches %zu\n", a.x, a.y, b.x, b.y, side, templates, matches.size());
     if (!RobustFit(matches, templates, hasA, hasB, a, b, q, rms))
         return fit;
-    if (getenv("ZRK_DEBUG_SPLIT")) {
-        fprintf(stderr, "refine stage1 a(%.2f,%.2f) b(%.2f,%.2f) rms %.2f\n", a.x, a.y, b.x, b.y, rms);
-        for (auto& m : matches) { cv::Point2d p = q[m.m_nTemplate] + (double)m.m_nK * a + (double)m.m_nL * b; fprintf(stderr, "  t%d k%d l%d peak %.2f res %.2f,%.2f %s\n", m.m_nTemplate, m.m_nK, m.m_nL, m.m_dPeak, m.m_pos.x - p.x, m.m_pos.y - p.y, m.m_bKept ? "" : "DROP"); }
-    }
 
     // Every repeat in the image (at most about 48 per template, spread evenly), from the fitted lattice.
     std::vector<CMatch> all;
@@ -517,10 +501,10 @@ CParity TestParity(const cv::Mat& grey, int factor, cv::Point2d anchor, cv::Poin
         return parity;
     const cv::Size size(std::max(4, static_cast<int>(cv::norm(a) / factor)), std::max(4, static_cast<int>(cv::norm(b) / factor)));
     const cv::Point2d du = a * (1.0 / size.width), dv = b * (1.0 / size.height);
-    // Smoothed first: the cells start at different sub-pixel phases, and interpolation would otherwise
-    // blur every other one more when the period falls half-way between whole pixels.
+    // Smoothed first: the cells start at different sub-pixel phases, and sharp print sampled at a phase
+    // half-way between whole pixels looks different (interpolation, aliasing) every other cell.
     cv::Mat smoothGrey;
-    cv::GaussianBlur(grey, smoothGrey, cv::Size(), 1.0, 1.0, cv::BORDER_REPLICATE);
+    cv::GaussianBlur(grey, smoothGrey, cv::Size(), 2.0, 2.0, cv::BORDER_REPLICATE);
     std::vector<cv::Mat> pictures;
     int iMin = INT32_MAX, jMin = INT32_MAX, iMax = INT32_MIN, jMax = INT32_MIN;
     for (const cv::Point& c : cells) {
@@ -550,7 +534,13 @@ CParity TestParity(const cv::Mat& grey, int factor, cv::Point2d anchor, cv::Poin
     const int lo = alongB ? jMin : iMin, hi = alongB ? jMax : iMax;
     if (hi - lo + 1 < 3)
         return parity;
-    std::vector<double> odds, evens;
+    struct CPair {
+        size_t m_nFirst, m_nSecond;
+        int m_nDistance;
+        double m_dDifference;
+    };
+    std::vector<CPair> pairs;
+    std::vector<double> closest(cells.size(), 1e9);
     for (size_t k = 0; k < cells.size(); ++k)
         for (size_t l = k + 1; l < cells.size(); ++l) {
             if (line(cells[k]) != line(cells[l]))
@@ -559,23 +549,40 @@ CParity TestParity(const cv::Mat& grey, int factor, cv::Point2d anchor, cv::Poin
             if (distance < 1 || distance > 4)
                 continue;
             const cv::Mat d = pictures[k] - pictures[l];
-            (distance % 2 ? odds : evens).push_back(cv::mean(d.mul(d))[0]);
+            const double difference = cv::mean(d.mul(d))[0];
+            pairs.push_back({k, l, distance, difference});
+            closest[k] = std::min(closest[k], difference);
+            closest[l] = std::min(closest[l], difference);
         }
+    // A missing or damaged sheet differs from every other cell, whatever the distance: such cells are left
+    // out (in a sheet that holds its motif twice each cell still has an alike partner two cells away).
+    std::vector<double> sorted;
+    for (double c : closest)
+        if (c < 1e9)
+            sorted.push_back(c);
+    if (sorted.empty())
+        return parity;
+    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+    const double outlier = 5.0 * sorted[sorted.size() / 2] + 0.01;
+    std::vector<double> odds, evens;
+    for (const CPair& pair : pairs)
+        if (closest[pair.m_nFirst] <= outlier && closest[pair.m_nSecond] <= outlier)
+            (pair.m_nDistance % 2 ? odds : evens).push_back(pair.m_dDifference);
     if (odds.size() < 2 || evens.empty())
         return parity;
-    // Medians: a missing or damaged sheet makes every pair it is in differ, most of them odd ones.
+    // Lower medians, against what outliers are left.
     const auto median = [](std::vector<double> v) {
-        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
-        return v[v.size() / 2];
+        const size_t k = (v.size() - 1) / 2;
+        std::nth_element(v.begin(), v.begin() + k, v.end());
+        return v[k];
     };
     const double odd = median(odds), even = median(evens);
     parity.m_dRatio = odd / std::max(1e-9, even);
     parity.m_dExcess = odd - even;
-    if (getenv("ZRK_DEBUG_SPLIT")) fprintf(stderr, "parity %s: odd %.5f even %.5f ratio %.2f\n", alongB ? "b" : "a", odd, even, parity.m_dRatio);
     // Both relative (against the differences noise leaves) and absolute (a share of the print's contrast).
-    if (parity.m_dRatio >= 3.0 && parity.m_dExcess >= 0.003)
+    if (parity.m_dRatio >= 8.0 && parity.m_dExcess >= 0.005 && odds.size() >= 3 && evens.size() >= 2)
         parity.m_verdict = ParityVerdict::Double;
-    else if (parity.m_dRatio >= 1.8 && parity.m_dExcess >= 0.002)
+    else if ((parity.m_dRatio >= 3.0 && parity.m_dExcess >= 0.002) || (parity.m_dRatio >= 8.0 && parity.m_dExcess >= 0.001))
         parity.m_verdict = ParityVerdict::Unsure;
     else
         parity.m_verdict = ParityVerdict::Same;
