@@ -142,7 +142,7 @@ CRun SheetRun(const std::vector<double>& meanProfile, const std::vector<double>&
     // First by the largest ink, then, among those samples, by the mean: the lowest mean among them is the
     // paper's (a narrow gutter between blurred frame lines keeps a little ink, uniformly).
     const double maxLow = *std::min_element(maxProfile.begin(), maxProfile.end());
-    const double maxLimit = maxLow + std::max(4.0, 0.2 * (Percentile(maxProfile, 0.9) - maxLow));
+    const double maxLimit = maxLow + std::max(4.0, 0.1 * (Percentile(maxProfile, 0.9) - maxLow));
     double meanLow = 1e9;
     for (int i = 0; i < n; ++i)
         if (maxProfile[i] < maxLimit)

@@ -14,7 +14,9 @@ namespace {
 constexpr double kMinPeak = 0.12;          // autocorrelation peaks below this are not looked at
 constexpr double kMinAgreement = 0.25;     // a lattice agreeing less than this is no repeat
 constexpr double kFinerTolerance = 0.16;   // a finer lattice within this of the best agreement is preferred
+constexpr double kStrongFinerTolerance = 0.25;  // ... this when its vectors are as strong as the best one's
 constexpr size_t kCandidatesPerAxis = 12;
+constexpr size_t kStrongestPerAxis = 4;
 constexpr double kOwnPeakShare = 0.45;     // a lattice vector's peak reaches this share of the strongest
 constexpr double kWedge = 0.2;             // |other component| <= kWedge × component: "near the axis" (11°)
 
@@ -136,10 +138,21 @@ CCoarseLattice FindCoarseLattice(const cv::Mat& bp) {
         for (const CLag& l : v)
             if (l.m_dValue >= std::max(kMinAgreement, kOwnPeakShare * strongest))
                 kept.push_back(l);
+        // The shortest ones, and the strongest ones (short lags where the motif resembles itself may be
+        // many).
+        std::vector<CLag> byValue(kept);
+        std::stable_sort(byValue.begin(), byValue.end(), [](const CLag& a, const CLag& b) { return a.m_dValue > b.m_dValue; });
         std::stable_sort(kept.begin(), kept.end(),
                          [](const CLag& a, const CLag& b) { return cv::norm(a.m_v) < cv::norm(b.m_v); });
         if (kept.size() > kCandidatesPerAxis)
             kept.resize(kCandidatesPerAxis);
+        for (size_t k = 0; k < byValue.size() && k < kStrongestPerAxis; ++k) {
+            bool known = false;
+            for (const CLag& l : kept)
+                known = known || cv::norm(l.m_v - byValue[k].m_v) < 1.0;
+            if (!known)
+                kept.push_back(byValue[k]);
+        }
         v = kept;
     };
     shortest(xs);
@@ -149,6 +162,7 @@ CCoarseLattice FindCoarseLattice(const cv::Mat& bp) {
         bool m_bA, m_bB;
         cv::Point2d m_a, m_b;
         double m_dAgreement, m_dArea;
+        double m_dStrength;  // the weaker of its vectors' own peaks
     };
     std::vector<CCandidate> candidates;
     const double fullA = static_cast<double>(bp.rows), fullB = static_cast<double>(bp.cols);
@@ -164,16 +178,24 @@ CCoarseLattice FindCoarseLattice(const cv::Mat& bp) {
             const double area = hasA && hasB ? std::abs(a.x * b.y - a.y * b.x)
                                 : hasA       ? cv::norm(a) * fullA
                                              : cv::norm(b) * fullB;
-            candidates.push_back({hasA, hasB, a, b, agreement, area});
+            const double strength = std::min(hasA ? xs[i].m_dValue : 1.0, hasB ? ys[j].m_dValue : 1.0);
+            candidates.push_back({hasA, hasB, a, b, agreement, area, strength});
         }
-    double best = 0.0;
+    const CCandidate* top = nullptr;
     for (const CCandidate& c : candidates)
-        best = std::max(best, c.m_dAgreement);
-    if (best < kMinAgreement)
+        if (!top || c.m_dAgreement > top->m_dAgreement)
+            top = &c;
+    if (!top || top->m_dAgreement < kMinAgreement)
         return result;
+    const double best = top->m_dAgreement;
+    // A finer lattice than the best agreeing one is taken when it agrees nearly as well (a double period
+    // agrees as well as the period) and its own vectors are about as strong (a weak lag where the motif
+    // resembles itself makes no lattice); with vectors as strong as the best one's it may agree a little
+    // less (few sheets: their sums and multiples overlap little).
     const CCandidate* chosen = nullptr;
     for (const CCandidate& c : candidates) {
-        if (c.m_dAgreement < best - kFinerTolerance)
+        const double tolerance = c.m_dStrength >= 0.9 * top->m_dStrength ? kStrongFinerTolerance : kFinerTolerance;
+        if (c.m_dAgreement < best - tolerance || c.m_dStrength < 0.7 * top->m_dStrength)
             continue;
         if (!chosen || c.m_dArea < chosen->m_dArea * 0.98 ||
             (c.m_dArea <= chosen->m_dArea * 1.02 && c.m_dAgreement > chosen->m_dAgreement))
@@ -285,11 +307,19 @@ struct CMatch {
 /// Least squares of pos = q_t + k a + l b over the kept matches (x and y alike). False when too few.
 bool FitLattice(const std::vector<CMatch>& matches, int templates, bool hasA, bool hasB, cv::Point2d& a,
                 cv::Point2d& b, std::vector<cv::Point2d>& q) {
-    const int unknowns = templates + (hasA ? 1 : 0) + (hasB ? 1 : 0);
     std::vector<int> rows;
+    bool spanA = false, spanB = false;
     for (size_t m = 0; m < matches.size(); ++m)
-        if (matches[m].m_bKept)
+        if (matches[m].m_bKept) {
             rows.push_back(static_cast<int>(m));
+            spanA = spanA || matches[m].m_nK != 0;
+            spanB = spanB || matches[m].m_nL != 0;
+        }
+    // A vector no kept match repeats along (one row of sheets, the cut ones beyond it unmatched) keeps the
+    // value it has: only the others are fitted.
+    hasA = hasA && spanA;
+    hasB = hasB && spanB;
+    const int unknowns = templates + (hasA ? 1 : 0) + (hasB ? 1 : 0);
     if (static_cast<int>(rows.size()) < unknowns + 1)
         return false;
     cv::Mat A = cv::Mat::zeros(static_cast<int>(rows.size()), unknowns, CV_64F);
@@ -454,27 +484,61 @@ CLatticeFit RefineLattice(const cv::Mat& image, const cv::Mat& bp, int factor, c
         return fit;
 
     // Every repeat in the image (at most about 48 per template, spread evenly), from the fitted lattice.
-    std::vector<CMatch> all;
-    fit.m_nTried = 0;
-    matches.swap(all);
-    for (int t = 0; t < templates; ++t) {
-        matches.push_back({t, 0, 0, cv::Point2d(origins[t]), 1.0});
-        std::vector<cv::Point> cells;
-        const double reach = std::hypot(image.cols, image.rows);
-        const int ni = hasA ? static_cast<int>(reach / cv::norm(a)) + 1 : 0;
-        const int nj = hasB ? static_cast<int>(reach / cv::norm(b)) + 1 : 0;
-        for (int l = -nj; l <= nj; ++l)
-            for (int k = -ni; k <= ni; ++k) {
-                const cv::Point2d p = q[t] + static_cast<double>(k) * a + static_cast<double>(l) * b;
-                if ((k != 0 || l != 0) && p.x >= 2 && p.y >= 2 && p.x + side + 2 <= image.cols && p.y + side + 2 <= image.rows)
-                    cells.emplace_back(k, l);
-            }
-        const size_t stride = std::max<size_t>(1, (cells.size() + 47) / 48);
-        for (size_t c = 0; c < cells.size(); c += stride)
-            look(t, cells[c].x, cells[c].y, q[t] + static_cast<double>(cells[c].x) * a + static_cast<double>(cells[c].y) * b, 5);
-    }
-    if (!RobustFit(matches, templates, hasA, hasB, a, b, q, rms))
+    const auto matchAll = [&]() {
+        matches.clear();
+        fit.m_nTried = 0;
+        for (int t = 0; t < templates; ++t) {
+            matches.push_back({t, 0, 0, cv::Point2d(origins[t]), 1.0});
+            std::vector<cv::Point> cells;
+            const double reach = std::hypot(image.cols, image.rows);
+            const int ni = hasA ? static_cast<int>(reach / cv::norm(a)) + 1 : 0;
+            const int nj = hasB ? static_cast<int>(reach / cv::norm(b)) + 1 : 0;
+            for (int l = -nj; l <= nj; ++l)
+                for (int k = -ni; k <= ni; ++k) {
+                    const cv::Point2d p = q[t] + static_cast<double>(k) * a + static_cast<double>(l) * b;
+                    if ((k != 0 || l != 0) && p.x >= 2 && p.y >= 2 && p.x + side + 2 <= image.cols &&
+                        p.y + side + 2 <= image.rows)
+                        cells.emplace_back(k, l);
+                }
+            const size_t stride = std::max<size_t>(1, (cells.size() + 47) / 48);
+            for (size_t c = 0; c < cells.size(); c += stride)
+                look(t, cells[c].x, cells[c].y, q[t] + static_cast<double>(cells[c].x) * a + static_cast<double>(cells[c].y) * b, 5);
+        }
+        return RobustFit(matches, templates, hasA, hasB, a, b, q, rms);
+    };
+    if (!matchAll())
         return fit;
+    // Half a vector may be the period after all (the autocorrelation at the true period weakened by
+    // missing sheets): the patches are looked for half-way between their repeats too, and when they
+    // match there about as well, the vector is halved (a sheet holding its motif twice is told later by
+    // odd against even cells).
+    for (int axis = 0; axis < 2; ++axis) {
+        if ((axis == 0 && !hasA) || (axis == 1 && !hasB))
+            continue;
+        cv::Point2d& v = axis == 0 ? a : b;
+        std::vector<double> whole, half;
+        for (const CMatch& m : matches)
+            if (m.m_bKept && (m.m_nK != 0 || m.m_nL != 0))
+                whole.push_back(m.m_dPeak);
+        const size_t before = matches.size();
+        for (int t = 0; t < templates; ++t)
+            for (int k = -3; k <= 2; ++k) {
+                const cv::Point2d p = q[t] + (k + 0.5) * v;
+                look(t, 0, 0, p, 5);
+            }
+        for (size_t m = before; m < matches.size(); ++m)
+            half.push_back(matches[m].m_dPeak);
+        matches.resize(before);
+        if (whole.empty() || half.size() < 2)
+            continue;
+        std::nth_element(whole.begin(), whole.begin() + whole.size() / 2, whole.end());
+        std::nth_element(half.begin(), half.begin() + half.size() / 2, half.end());
+        if (half[half.size() / 2] >= std::max(0.6, 0.92 * whole[whole.size() / 2])) {
+            v *= 0.5;
+            if (!matchAll())
+                return fit;
+        }
+    }
     std::vector<double> peaks;
     for (const CMatch& m : matches)
         if (m.m_bKept && (m.m_nK != 0 || m.m_nL != 0)) {
