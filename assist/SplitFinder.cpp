@@ -217,13 +217,11 @@ CEdge RefineEdge(const std::vector<double>& profile, double start, int radius, b
         (isOut ? outside : inside).push_back(profile[k]);
     }
     const double out = Percentile(outside, 0.5);
-    double spread = 0.0;
-    for (double v : outside)
-        spread += (v - out) * (v - out);
-    spread = std::sqrt(spread / std::max<size_t>(1, outside.size()));
     const double peak = *std::max_element(inside.begin(), inside.end());
     const double half = 0.5 * (out + peak);
-    edge.m_dClarity = std::clamp((peak - out) / (6.0 * spread + 3.0), 0.0, 1.0);
+    // Clear: a step of five grey levels or more from the paper beside it (the profile is a mean of many
+    // samples: its noise is far below that).
+    edge.m_dClarity = std::clamp((peak - out - 1.0) / 4.0, 0.0, 1.0);
     // The crossing nearest to where the reduced image put the edge (a neighbour's frame line may lie in
     // the window too, beyond the gutter).
     edge.m_dPosition = start + radius;
@@ -544,6 +542,16 @@ CSplitProposal FindSplitScheme(const cv::Mat& image, const CSplitOptions& option
         p.m_warnings.push_back({"cut-unclear", Format("more than one band of plain paper crosses the repeat %s: the "
                                                       "sheets could be cut along another one",
                                                       runA.m_bOtherGap ? "across" : "down"),
+                                true});
+    }
+    // Paper wider than a third of the period between sheets: more likely the sheets' own edges are not
+    // printed (a small mark on blank paper) than so wide a gutter.
+    const double gutterShare = std::max(hasA ? 1.0 - (x1 - x0) / lengthA : 0.0, hasB ? 1.0 - (y1 - y0) / lengthB : 0.0);
+    if (gutterShare > 0.35) {
+        score *= 0.4;
+        p.m_warnings.push_back({"wide-gutter", Format("the paper between the sheets takes %.0f %% of the period: the "
+                                                      "sheets' edges may not be printed, check the crop",
+                                                      100.0 * gutterShare),
                                 true});
     }
     if (coverage < 0.03) {

@@ -240,14 +240,18 @@ CCoarseLattice FindCoarseLattice(const cv::Mat& bp) {
     for (const CLag& l : lags) {
         if (l.m_dValue < 0.5 * result.m_dAgreement)
             continue;
-        bool onLattice = false;
-        for (int i = -8; i <= 8 && !onLattice; ++i)
-            for (int j = -8; j <= 8 && !onLattice; ++j) {
-                if ((i != 0 && !result.m_bHasA) || (j != 0 && !result.m_bHasB))
-                    continue;
-                const cv::Point2d p = static_cast<double>(i) * result.m_a + static_cast<double>(j) * result.m_b;
-                onLattice = cv::norm(p - l.m_v) <= 2.0 || cv::norm(p + l.m_v) <= 2.0;
-            }
+        // The nearest lattice point: the lag in lattice coordinates, rounded (a missing vector: no steps).
+        cv::Point2d nearest;
+        if (result.m_bHasA && result.m_bHasB) {
+            const cv::Matx22d basis(result.m_a.x, result.m_b.x, result.m_a.y, result.m_b.y);
+            const cv::Vec2d ij = basis.inv() * cv::Vec2d(l.m_v.x, l.m_v.y);
+            nearest = std::round(ij[0]) * result.m_a + std::round(ij[1]) * result.m_b;
+        } else {
+            const cv::Point2d v = result.m_bHasA ? result.m_a : result.m_b;
+            nearest = std::round(l.m_v.dot(v) / v.dot(v)) * v;
+        }
+        // The coarse vectors are known to a fraction of a pixel: far multiples carry that error along.
+        const bool onLattice = cv::norm(nearest - l.m_v) <= 2.0 + 0.01 * cv::norm(l.m_v);
         if (!onLattice)
             result.m_offLattice.push_back({l.m_v, l.m_dValue});
     }
