@@ -137,11 +137,11 @@ struct CFineMatch {
     int m_nRepeating = 0;    // tiles left out because their print repeats within the search radius
 };
 
-/// Matches the tiles (second image's coordinates) in the first image within `radius` pixels of where the
-/// offset puts them. With `misfit`, also compares each tile, shifted by its sub-pixel remainder (cubic),
+/// Matches the tiles (second image's coordinates) in the first image within `radius` pixels (across,
+/// down) of where the offset puts them. With `misfit`, also compares each tile, shifted by its sub-pixel remainder (cubic),
 /// with the first image: what is left is noise and whatever differs between the two places.
 CFineMatch MatchTiles(const cv::Mat& first, const cv::Mat& second, const std::vector<cv::Rect>& tiles,
-                      cv::Point2d offset, int radius, bool misfit) {
+                      cv::Point2d offset, cv::Size radius, bool misfit) {
     CFineMatch fine;
     fine.m_offset = offset;
     const cv::Rect bounds(0, 0, first.cols, first.rows);
@@ -158,7 +158,8 @@ CFineMatch MatchTiles(const cv::Mat& first, const cv::Mat& second, const std::ve
         cv::meanStdDev(templ, mean, dev);
         if (dev[0] < 1.0)
             continue;  // blank paper: nothing to place
-        cv::Rect search(tile.x + d.x - radius, tile.y + d.y - radius, tile.width + 2 * radius, tile.height + 2 * radius);
+        cv::Rect search(tile.x + d.x - radius.width, tile.y + d.y - radius.height, tile.width + 2 * radius.width,
+                        tile.height + 2 * radius.height);
         search &= bounds;
         if (search.width < tile.width + 2 || search.height < tile.height + 2)
             continue;
@@ -240,6 +241,16 @@ COverlapResult RegisterPair(const std::vector<cv::Mat>& images, const std::vecto
     }
     const cv::Size size = images[first].size();
     const int radius = factor / 2 + 3;
+    // The search around a candidate: a few pixels; across the pair wider when the overlap is narrow (a
+    // strip a few reduced pixels wide places its print along the strip poorly).
+    const int crossFull = static_cast<int>(std::ceil(o.m_dMaxCrossShift * (horizontal ? size.height : size.width)));
+    const auto radiusFor = [&](cv::Point2d offset) {
+        const double along = horizontal ? size.width - std::abs(offset.x) : size.height - std::abs(offset.y);
+        const bool narrow = along < 16.0 * factor;
+        const int across = narrow ? radius + std::min(crossFull, 8 * factor) : radius;
+        const int lengthwise = narrow ? radius + factor : radius;
+        return horizontal ? cv::Size(lengthwise, across) : cv::Size(across, lengthwise);
+    };
     const auto deflate = [radius](cv::Rect a) {
         return cv::Rect(a.x + radius, a.y + radius, a.width - 2 * radius, a.height - 2 * radius);
     };
@@ -248,7 +259,7 @@ COverlapResult RegisterPair(const std::vector<cv::Mat>& images, const std::vecto
     if (coarse.m_candidates.size() == 1) {
         best = MatchTiles(images[first], images[second],
                           Tiles(deflate(OverlapInSecond(size, coarse.m_candidates[0])), horizontal),
-                          coarse.m_candidates[0], radius, false);
+                          coarse.m_candidates[0], radiusFor(coarse.m_candidates[0]), false);
         r.m_state = OverlapState::Used;
     } else {
         // Several places match nearly as well at the reduced scale (repeated print, or little print in the
@@ -260,13 +271,17 @@ COverlapResult RegisterPair(const std::vector<cv::Mat>& images, const std::vecto
         cv::Rect common = OverlapInSecond(size, coarse.m_candidates[0]);
         for (const cv::Point2d& c : coarse.m_candidates)
             common &= OverlapInSecond(size, c);
-        // Only a thin margin off the common part: the search may be clipped by the first image's border.
-        const std::vector<cv::Rect> tiles = Tiles(cv::Rect(common.x + 2, common.y + 2, common.width - 4, common.height - 4),
+        // A thin margin off the common part: enough that the true place, where the overlap meets the first
+        // image's border, still has a neighbour on each side for its sub-pixel fit.
+        const std::vector<cv::Rect> tiles = Tiles(cv::Rect(common.x + 4, common.y + 4, common.width - 8, common.height - 8),
                                                   horizontal);
         std::vector<std::pair<double, size_t>> misfits;
+        std::vector<cv::Point2d> refined;
         for (size_t i = 0; i < n; ++i) {
-            const CFineMatch fit = MatchTiles(images[first], images[second], tiles, coarse.m_candidates[i], radius, true);
+            const CFineMatch fit = MatchTiles(images[first], images[second], tiles, coarse.m_candidates[i],
+                                              radiusFor(coarse.m_candidates[i]), true);
             misfits.push_back({fit.m_dPeak > 0.0 ? fit.m_dMisfit : 2.0, i});
+            refined.push_back(fit.m_offset);
         }
         std::stable_sort(misfits.begin(), misfits.end());
         const double m1 = misfits[0].first, m2 = misfits[1].first;
@@ -274,9 +289,9 @@ COverlapResult RegisterPair(const std::vector<cv::Mat>& images, const std::vecto
         r.m_dMisfit = m1;
         r.m_dSecondMisfit = m2;
         uniqueness = clear ? std::clamp(1.0 - m1 / m2, 0.0, 1.0) : 0.0;
-        const cv::Point2d chosen = coarse.m_candidates[misfits[0].second];
+        const cv::Point2d chosen = coarse.m_candidates[misfits[0].second], chosenFit = refined[misfits[0].second];
         best = MatchTiles(images[first], images[second], Tiles(deflate(OverlapInSecond(size, chosen)), horizontal),
-                          chosen, radius, false);
+                          misfits[0].first < 2.0 ? chosenFit : chosen, radiusFor(chosen), false);
         r.m_state = clear ? OverlapState::Used : OverlapState::Ambiguous;
     }
     r.m_dPeak = best.m_dPeak;

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <stdexcept>
 #include <string>
 
@@ -143,7 +142,7 @@ CRun SheetRun(const std::vector<double>& meanProfile, const std::vector<double>&
     // First by the largest ink, then, among those samples, by the mean: the lowest mean among them is the
     // paper's (a narrow gutter between blurred frame lines keeps a little ink, uniformly).
     const double maxLow = *std::min_element(maxProfile.begin(), maxProfile.end());
-    const double maxLimit = maxLow + std::max(4.0, 0.2 * (Percentile(maxProfile, 0.9) - maxLow));
+    const double maxLimit = maxLow + std::max(4.0, 0.1 * (Percentile(maxProfile, 0.9) - maxLow));
     double meanLow = 1e9;
     for (int i = 0; i < n; ++i)
         if (maxProfile[i] < maxLimit)
@@ -218,13 +217,11 @@ CEdge RefineEdge(const std::vector<double>& profile, double start, int radius, b
         (isOut ? outside : inside).push_back(profile[k]);
     }
     const double out = Percentile(outside, 0.5);
-    double spread = 0.0;
-    for (double v : outside)
-        spread += (v - out) * (v - out);
-    spread = std::sqrt(spread / std::max<size_t>(1, outside.size()));
     const double peak = *std::max_element(inside.begin(), inside.end());
     const double half = 0.5 * (out + peak);
-    edge.m_dClarity = std::clamp((peak - out) / (6.0 * spread + 3.0), 0.0, 1.0);
+    // Clear: a step of five grey levels or more from the paper beside it (the profile is a mean of many
+    // samples: its noise is far below that).
+    edge.m_dClarity = std::clamp((peak - out - 1.0) / 4.0, 0.0, 1.0);
     // The crossing nearest to where the reduced image put the edge (a neighbour's frame line may lie in
     // the window too, beyond the gutter).
     edge.m_dPosition = start + radius;
@@ -407,17 +404,8 @@ CSplitProposal FindSplitScheme(const cv::Mat& image, const CSplitOptions& option
     cv::reduce(meanInk, rowMean, 1, cv::REDUCE_AVG);
     const auto values = [](const cv::Mat& m) { return std::vector<double>(m.begin<float>(), m.end<float>()); };
     const int minBand = std::max(3, static_cast<int>(std::ceil(3.0 / step)));  // samples: 3 of them, 3 px at least
-    if (getenv("ZRK_DEBUG_PROFILE")) {
-        auto m = values(colMean), x = values(colMax);
-        for (size_t i = 0; i < m.size(); i += 4) fprintf(stderr, "%zu:%.1f/%.1f ", i, m[i], x[i]);
-        fprintf(stderr, "\n");
-    }
     const CRun runA = SheetRun(values(colMean), values(colMax), hasA, minBand);
     const CRun runB = SheetRun(values(rowMean), values(rowMax), hasB, minBand);
-    if (getenv("ZRK_DEBUG_SPLIT"))
-        fprintf(stderr, "F %d a(%.2f,%.2f) b(%.2f,%.2f) anchor(%.1f,%.1f) hasA %d hasB %d fit ok %d rms %.2f peak %.2f n %d/%d; runA %d %.3f-%.3f runB %d %.3f-%.3f cells %zu used %zu\n",
-                factor, frame.m_a.x, frame.m_a.y, frame.m_b.x, frame.m_b.y, frame.m_anchor.x, frame.m_anchor.y, hasA, hasB, fit.m_bOk, fit.m_dRms, fit.m_dMedianPeak, fit.m_nMatches, fit.m_nTried,
-                runA.m_bFound, runA.m_dStart, runA.m_dEnd, runB.m_bFound, runB.m_dStart, runB.m_dEnd, cells.size(), used.size());
     const double coverage = cv::countNonZero(meanInk > std::max(2.0, 0.35 * Percentile(meanInk, 0.99))) /
                             static_cast<double>(meanInk.total());
 
@@ -455,8 +443,6 @@ CSplitProposal FindSplitScheme(const cv::Mat& image, const CSplitOptions& option
         clarity = std::min({left.m_dClarity, right.m_dClarity, top.m_dClarity, bottom.m_dClarity});
     }
     const cv::Point2d extentA = (x1 - x0) * ua, extentB = (y1 - y0) * ub;
-    if (getenv("ZRK_DEBUG_SPLIT"))
-        fprintf(stderr, "edges x %.2f-%.2f y %.2f-%.2f clarity %.2f coverage %.3f\n", x0, x1, y0, y1, clarity, coverage);
     const cv::Point2d corner0 = x0 * ua + y0 * ub;  // the sheet's top-left edge from its cell's origin
     p.m_sheet = {x1 - x0, y1 - y0};
 
@@ -556,6 +542,16 @@ CSplitProposal FindSplitScheme(const cv::Mat& image, const CSplitOptions& option
         p.m_warnings.push_back({"cut-unclear", Format("more than one band of plain paper crosses the repeat %s: the "
                                                       "sheets could be cut along another one",
                                                       runA.m_bOtherGap ? "across" : "down"),
+                                true});
+    }
+    // Paper wider than a third of the period between sheets: more likely the sheets' own edges are not
+    // printed (a small mark on blank paper) than so wide a gutter.
+    const double gutterShare = std::max(hasA ? 1.0 - (x1 - x0) / lengthA : 0.0, hasB ? 1.0 - (y1 - y0) / lengthB : 0.0);
+    if (gutterShare > 0.35) {
+        score *= 0.4;
+        p.m_warnings.push_back({"wide-gutter", Format("the paper between the sheets takes %.0f %% of the period: the "
+                                                      "sheets' edges may not be printed, check the crop",
+                                                      100.0 * gutterShare),
                                 true});
     }
     if (coverage < 0.03) {

@@ -6,8 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 namespace assist {
 
@@ -16,7 +14,9 @@ namespace {
 constexpr double kMinPeak = 0.12;          // autocorrelation peaks below this are not looked at
 constexpr double kMinAgreement = 0.25;     // a lattice agreeing less than this is no repeat
 constexpr double kFinerTolerance = 0.16;   // a finer lattice within this of the best agreement is preferred
+constexpr double kStrongFinerTolerance = 0.25;  // ... this when its vectors are as strong as the best one's
 constexpr size_t kCandidatesPerAxis = 12;
+constexpr size_t kStrongestPerAxis = 4;
 constexpr double kOwnPeakShare = 0.45;     // a lattice vector's peak reaches this share of the strongest
 constexpr double kWedge = 0.2;             // |other component| <= kWedge × component: "near the axis" (11°)
 
@@ -119,7 +119,6 @@ CCoarseLattice FindCoarseLattice(const cv::Mat& bp) {
         if (lags.size() >= 1000)
             break;
     }
-    if (getenv("ZRK_DEBUG_LAGS")) for (const CLag& l : lags) if (std::abs(l.m_v.y) < 10) fprintf(stderr, "lag (%.1f,%.1f) %.2f\n", l.m_v.x, l.m_v.y, l.m_dValue);
     std::vector<CLag> xs, ys;
     for (const CLag& l : lags) {
         const CLag right = l.m_v.x < 0 ? CLag{-l.m_v, l.m_dValue} : l;  // the same lag, pointing right
@@ -139,10 +138,21 @@ CCoarseLattice FindCoarseLattice(const cv::Mat& bp) {
         for (const CLag& l : v)
             if (l.m_dValue >= std::max(kMinAgreement, kOwnPeakShare * strongest))
                 kept.push_back(l);
+        // The shortest ones, and the strongest ones (short lags where the motif resembles itself may be
+        // many).
+        std::vector<CLag> byValue(kept);
+        std::stable_sort(byValue.begin(), byValue.end(), [](const CLag& a, const CLag& b) { return a.m_dValue > b.m_dValue; });
         std::stable_sort(kept.begin(), kept.end(),
                          [](const CLag& a, const CLag& b) { return cv::norm(a.m_v) < cv::norm(b.m_v); });
         if (kept.size() > kCandidatesPerAxis)
             kept.resize(kCandidatesPerAxis);
+        for (size_t k = 0; k < byValue.size() && k < kStrongestPerAxis; ++k) {
+            bool known = false;
+            for (const CLag& l : kept)
+                known = known || cv::norm(l.m_v - byValue[k].m_v) < 1.0;
+            if (!known)
+                kept.push_back(byValue[k]);
+        }
         v = kept;
     };
     shortest(xs);
@@ -152,6 +162,7 @@ CCoarseLattice FindCoarseLattice(const cv::Mat& bp) {
         bool m_bA, m_bB;
         cv::Point2d m_a, m_b;
         double m_dAgreement, m_dArea;
+        double m_dStrength;  // the weaker of its vectors' own peaks
     };
     std::vector<CCandidate> candidates;
     const double fullA = static_cast<double>(bp.rows), fullB = static_cast<double>(bp.cols);
@@ -167,24 +178,24 @@ CCoarseLattice FindCoarseLattice(const cv::Mat& bp) {
             const double area = hasA && hasB ? std::abs(a.x * b.y - a.y * b.x)
                                 : hasA       ? cv::norm(a) * fullA
                                              : cv::norm(b) * fullB;
-            candidates.push_back({hasA, hasB, a, b, agreement, area});
+            const double strength = std::min(hasA ? xs[i].m_dValue : 1.0, hasB ? ys[j].m_dValue : 1.0);
+            candidates.push_back({hasA, hasB, a, b, agreement, area, strength});
         }
-    double best = 0.0;
+    const CCandidate* top = nullptr;
     for (const CCandidate& c : candidates)
-        best = std::max(best, c.m_dAgreement);
-    if (getenv("ZRK_DEBUG_SPLIT")) {
-        fprintf(stderr, "lobe %d %d; xs:", rx, ry);
-        for (auto& l : xs) fprintf(stderr, " (%.1f,%.1f %.2f)", l.m_v.x, l.m_v.y, l.m_dValue);
-        fprintf(stderr, "\nys:");
-        for (auto& l : ys) fprintf(stderr, " (%.1f,%.1f %.2f)", l.m_v.x, l.m_v.y, l.m_dValue);
-        fprintf(stderr, "\n");
-        for (auto& c : candidates) fprintf(stderr, "  cand %d%d a(%.1f,%.1f) b(%.1f,%.1f) agree %.3f area %.0f\n", c.m_bA, c.m_bB, c.m_a.x, c.m_a.y, c.m_b.x, c.m_b.y, c.m_dAgreement, c.m_dArea);
-    }
-    if (best < kMinAgreement)
+        if (!top || c.m_dAgreement > top->m_dAgreement)
+            top = &c;
+    if (!top || top->m_dAgreement < kMinAgreement)
         return result;
+    const double best = top->m_dAgreement;
+    // A finer lattice than the best agreeing one is taken when it agrees nearly as well (a double period
+    // agrees as well as the period) and its own vectors are about as strong (a weak lag where the motif
+    // resembles itself makes no lattice); with vectors as strong as the best one's it may agree a little
+    // less (few sheets: their sums and multiples overlap little).
     const CCandidate* chosen = nullptr;
     for (const CCandidate& c : candidates) {
-        if (c.m_dAgreement < best - (getenv("FINER_TOL") ? atof(getenv("FINER_TOL")) : kFinerTolerance))
+        const double tolerance = c.m_dStrength >= 0.9 * top->m_dStrength ? kStrongFinerTolerance : kFinerTolerance;
+        if (c.m_dAgreement < best - tolerance || c.m_dStrength < 0.7 * top->m_dStrength)
             continue;
         if (!chosen || c.m_dArea < chosen->m_dArea * 0.98 ||
             (c.m_dArea <= chosen->m_dArea * 1.02 && c.m_dAgreement > chosen->m_dAgreement))
@@ -229,14 +240,18 @@ CCoarseLattice FindCoarseLattice(const cv::Mat& bp) {
     for (const CLag& l : lags) {
         if (l.m_dValue < 0.5 * result.m_dAgreement)
             continue;
-        bool onLattice = false;
-        for (int i = -8; i <= 8 && !onLattice; ++i)
-            for (int j = -8; j <= 8 && !onLattice; ++j) {
-                if ((i != 0 && !result.m_bHasA) || (j != 0 && !result.m_bHasB))
-                    continue;
-                const cv::Point2d p = static_cast<double>(i) * result.m_a + static_cast<double>(j) * result.m_b;
-                onLattice = cv::norm(p - l.m_v) <= 2.0 || cv::norm(p + l.m_v) <= 2.0;
-            }
+        // The nearest lattice point: the lag in lattice coordinates, rounded (a missing vector: no steps).
+        cv::Point2d nearest;
+        if (result.m_bHasA && result.m_bHasB) {
+            const cv::Matx22d basis(result.m_a.x, result.m_b.x, result.m_a.y, result.m_b.y);
+            const cv::Vec2d ij = basis.inv() * cv::Vec2d(l.m_v.x, l.m_v.y);
+            nearest = std::round(ij[0]) * result.m_a + std::round(ij[1]) * result.m_b;
+        } else {
+            const cv::Point2d v = result.m_bHasA ? result.m_a : result.m_b;
+            nearest = std::round(l.m_v.dot(v) / v.dot(v)) * v;
+        }
+        // The coarse vectors are known to a fraction of a pixel: far multiples carry that error along.
+        const bool onLattice = cv::norm(nearest - l.m_v) <= 2.0 + 0.01 * cv::norm(l.m_v);
         if (!onLattice)
             result.m_offLattice.push_back({l.m_v, l.m_dValue});
     }
@@ -283,11 +298,19 @@ struct CMatch {
 /// Least squares of pos = q_t + k a + l b over the kept matches (x and y alike). False when too few.
 bool FitLattice(const std::vector<CMatch>& matches, int templates, bool hasA, bool hasB, cv::Point2d& a,
                 cv::Point2d& b, std::vector<cv::Point2d>& q) {
-    const int unknowns = templates + (hasA ? 1 : 0) + (hasB ? 1 : 0);
     std::vector<int> rows;
+    bool spanA = false, spanB = false;
     for (size_t m = 0; m < matches.size(); ++m)
-        if (matches[m].m_bKept)
+        if (matches[m].m_bKept) {
             rows.push_back(static_cast<int>(m));
+            spanA = spanA || matches[m].m_nK != 0;
+            spanB = spanB || matches[m].m_nL != 0;
+        }
+    // A vector no kept match repeats along (one row of sheets, the cut ones beyond it unmatched) keeps the
+    // value it has: only the others are fitted.
+    hasA = hasA && spanA;
+    hasB = hasB && spanB;
+    const int unknowns = templates + (hasA ? 1 : 0) + (hasB ? 1 : 0);
     if (static_cast<int>(rows.size()) < unknowns + 1)
         return false;
     cv::Mat A = cv::Mat::zeros(static_cast<int>(rows.size()), unknowns, CV_64F);
@@ -448,36 +471,65 @@ CLatticeFit RefineLattice(const cv::Mat& image, const cv::Mat& bp, int factor, c
     }
     std::vector<cv::Point2d> q;
     double rms = 0.0;
-    if (getenv("ZRK_DEBUG_SPLIT")) fprintf(stderr, "refine start a(%.2f,%.2f) b(%.2f,%.2f) side %d templates %d matches %zu\n", a.x, a.y, b.x, b.y, side, templates, matches.size());
     if (!RobustFit(matches, templates, hasA, hasB, a, b, q, rms))
         return fit;
-    if (getenv("ZRK_DEBUG_SPLIT")) {
-        fprintf(stderr, "refine stage1 a(%.2f,%.2f) b(%.2f,%.2f) rms %.2f\n", a.x, a.y, b.x, b.y, rms);
-        for (auto& m : matches) { cv::Point2d p = q[m.m_nTemplate] + (double)m.m_nK * a + (double)m.m_nL * b; fprintf(stderr, "  t%d k%d l%d peak %.2f res %.2f,%.2f %s\n", m.m_nTemplate, m.m_nK, m.m_nL, m.m_dPeak, m.m_pos.x - p.x, m.m_pos.y - p.y, m.m_bKept ? "" : "DROP"); }
-    }
 
     // Every repeat in the image (at most about 48 per template, spread evenly), from the fitted lattice.
-    std::vector<CMatch> all;
-    fit.m_nTried = 0;
-    matches.swap(all);
-    for (int t = 0; t < templates; ++t) {
-        matches.push_back({t, 0, 0, cv::Point2d(origins[t]), 1.0});
-        std::vector<cv::Point> cells;
-        const double reach = std::hypot(image.cols, image.rows);
-        const int ni = hasA ? static_cast<int>(reach / cv::norm(a)) + 1 : 0;
-        const int nj = hasB ? static_cast<int>(reach / cv::norm(b)) + 1 : 0;
-        for (int l = -nj; l <= nj; ++l)
-            for (int k = -ni; k <= ni; ++k) {
-                const cv::Point2d p = q[t] + static_cast<double>(k) * a + static_cast<double>(l) * b;
-                if ((k != 0 || l != 0) && p.x >= 2 && p.y >= 2 && p.x + side + 2 <= image.cols && p.y + side + 2 <= image.rows)
-                    cells.emplace_back(k, l);
-            }
-        const size_t stride = std::max<size_t>(1, (cells.size() + 47) / 48);
-        for (size_t c = 0; c < cells.size(); c += stride)
-            look(t, cells[c].x, cells[c].y, q[t] + static_cast<double>(cells[c].x) * a + static_cast<double>(cells[c].y) * b, 5);
-    }
-    if (!RobustFit(matches, templates, hasA, hasB, a, b, q, rms))
+    const auto matchAll = [&]() {
+        matches.clear();
+        fit.m_nTried = 0;
+        for (int t = 0; t < templates; ++t) {
+            matches.push_back({t, 0, 0, cv::Point2d(origins[t]), 1.0});
+            std::vector<cv::Point> cells;
+            const double reach = std::hypot(image.cols, image.rows);
+            const int ni = hasA ? static_cast<int>(reach / cv::norm(a)) + 1 : 0;
+            const int nj = hasB ? static_cast<int>(reach / cv::norm(b)) + 1 : 0;
+            for (int l = -nj; l <= nj; ++l)
+                for (int k = -ni; k <= ni; ++k) {
+                    const cv::Point2d p = q[t] + static_cast<double>(k) * a + static_cast<double>(l) * b;
+                    if ((k != 0 || l != 0) && p.x >= 2 && p.y >= 2 && p.x + side + 2 <= image.cols &&
+                        p.y + side + 2 <= image.rows)
+                        cells.emplace_back(k, l);
+                }
+            const size_t stride = std::max<size_t>(1, (cells.size() + 47) / 48);
+            for (size_t c = 0; c < cells.size(); c += stride)
+                look(t, cells[c].x, cells[c].y, q[t] + static_cast<double>(cells[c].x) * a + static_cast<double>(cells[c].y) * b, 5);
+        }
+        return RobustFit(matches, templates, hasA, hasB, a, b, q, rms);
+    };
+    if (!matchAll())
         return fit;
+    // Half a vector may be the period after all (the autocorrelation at the true period weakened by
+    // missing sheets): the patches are looked for half-way between their repeats too, and when they
+    // match there about as well, the vector is halved (a sheet holding its motif twice is told later by
+    // odd against even cells).
+    for (int axis = 0; axis < 2; ++axis) {
+        if ((axis == 0 && !hasA) || (axis == 1 && !hasB))
+            continue;
+        cv::Point2d& v = axis == 0 ? a : b;
+        std::vector<double> whole, half;
+        for (const CMatch& m : matches)
+            if (m.m_bKept && (m.m_nK != 0 || m.m_nL != 0))
+                whole.push_back(m.m_dPeak);
+        const size_t before = matches.size();
+        for (int t = 0; t < templates; ++t)
+            for (int k = -3; k <= 2; ++k) {
+                const cv::Point2d p = q[t] + (k + 0.5) * v;
+                look(t, 0, 0, p, 5);
+            }
+        for (size_t m = before; m < matches.size(); ++m)
+            half.push_back(matches[m].m_dPeak);
+        matches.resize(before);
+        if (whole.empty() || half.size() < 2)
+            continue;
+        std::nth_element(whole.begin(), whole.begin() + whole.size() / 2, whole.end());
+        std::nth_element(half.begin(), half.begin() + half.size() / 2, half.end());
+        if (half[half.size() / 2] >= std::max(0.6, 0.92 * whole[whole.size() / 2])) {
+            v *= 0.5;
+            if (!matchAll())
+                return fit;
+        }
+    }
     std::vector<double> peaks;
     for (const CMatch& m : matches)
         if (m.m_bKept && (m.m_nK != 0 || m.m_nL != 0)) {
@@ -504,10 +556,10 @@ CParity TestParity(const cv::Mat& grey, int factor, cv::Point2d anchor, cv::Poin
         return parity;
     const cv::Size size(std::max(4, static_cast<int>(cv::norm(a) / factor)), std::max(4, static_cast<int>(cv::norm(b) / factor)));
     const cv::Point2d du = a * (1.0 / size.width), dv = b * (1.0 / size.height);
-    // Smoothed first: the cells start at different sub-pixel phases, and interpolation would otherwise
-    // blur every other one more when the period falls half-way between whole pixels.
+    // Smoothed first: the cells start at different sub-pixel phases, and sharp print sampled at a phase
+    // half-way between whole pixels looks different (interpolation, aliasing) every other cell.
     cv::Mat smoothGrey;
-    cv::GaussianBlur(grey, smoothGrey, cv::Size(), 1.0, 1.0, cv::BORDER_REPLICATE);
+    cv::GaussianBlur(grey, smoothGrey, cv::Size(), 2.0, 2.0, cv::BORDER_REPLICATE);
     std::vector<cv::Mat> pictures;
     int iMin = INT32_MAX, jMin = INT32_MAX, iMax = INT32_MIN, jMax = INT32_MIN;
     for (const cv::Point& c : cells) {
@@ -537,7 +589,13 @@ CParity TestParity(const cv::Mat& grey, int factor, cv::Point2d anchor, cv::Poin
     const int lo = alongB ? jMin : iMin, hi = alongB ? jMax : iMax;
     if (hi - lo + 1 < 3)
         return parity;
-    std::vector<double> odds, evens;
+    struct CPair {
+        size_t m_nFirst, m_nSecond;
+        int m_nDistance;
+        double m_dDifference;
+    };
+    std::vector<CPair> pairs;
+    std::vector<double> closest(cells.size(), 1e9);
     for (size_t k = 0; k < cells.size(); ++k)
         for (size_t l = k + 1; l < cells.size(); ++l) {
             if (line(cells[k]) != line(cells[l]))
@@ -546,23 +604,40 @@ CParity TestParity(const cv::Mat& grey, int factor, cv::Point2d anchor, cv::Poin
             if (distance < 1 || distance > 4)
                 continue;
             const cv::Mat d = pictures[k] - pictures[l];
-            (distance % 2 ? odds : evens).push_back(cv::mean(d.mul(d))[0]);
+            const double difference = cv::mean(d.mul(d))[0];
+            pairs.push_back({k, l, distance, difference});
+            closest[k] = std::min(closest[k], difference);
+            closest[l] = std::min(closest[l], difference);
         }
+    // A missing or damaged sheet differs from every other cell, whatever the distance: such cells are left
+    // out (in a sheet that holds its motif twice each cell still has an alike partner two cells away).
+    std::vector<double> sorted;
+    for (double c : closest)
+        if (c < 1e9)
+            sorted.push_back(c);
+    if (sorted.empty())
+        return parity;
+    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+    const double outlier = 5.0 * sorted[sorted.size() / 2] + 0.01;
+    std::vector<double> odds, evens;
+    for (const CPair& pair : pairs)
+        if (closest[pair.m_nFirst] <= outlier && closest[pair.m_nSecond] <= outlier)
+            (pair.m_nDistance % 2 ? odds : evens).push_back(pair.m_dDifference);
     if (odds.size() < 2 || evens.empty())
         return parity;
-    // Medians: a missing or damaged sheet makes every pair it is in differ, most of them odd ones.
+    // Lower medians, against what outliers are left.
     const auto median = [](std::vector<double> v) {
-        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
-        return v[v.size() / 2];
+        const size_t k = (v.size() - 1) / 2;
+        std::nth_element(v.begin(), v.begin() + k, v.end());
+        return v[k];
     };
     const double odd = median(odds), even = median(evens);
     parity.m_dRatio = odd / std::max(1e-9, even);
     parity.m_dExcess = odd - even;
-    if (getenv("ZRK_DEBUG_SPLIT")) fprintf(stderr, "parity %s: odd %.5f even %.5f ratio %.2f\n", alongB ? "b" : "a", odd, even, parity.m_dRatio);
     // Both relative (against the differences noise leaves) and absolute (a share of the print's contrast).
-    if (parity.m_dRatio >= 3.0 && parity.m_dExcess >= 0.003)
+    if (parity.m_dRatio >= 8.0 && parity.m_dExcess >= 0.005 && odds.size() >= 3 && evens.size() >= 2)
         parity.m_verdict = ParityVerdict::Double;
-    else if (parity.m_dRatio >= 1.8 && parity.m_dExcess >= 0.002)
+    else if ((parity.m_dRatio >= 3.0 && parity.m_dExcess >= 0.002) || (parity.m_dRatio >= 8.0 && parity.m_dExcess >= 0.001))
         parity.m_verdict = ParityVerdict::Unsure;
     else
         parity.m_verdict = ParityVerdict::Same;

@@ -1,7 +1,8 @@
 // Writes the seed inputs of the fuzz targets that are made rather than copied, into <folder>/<target>/:
 // model blobs (from the models of a version-1 store given as the second argument, when it is, and made
-// here), area files, point lists, and BMP, PNG and TIFF images.
+// here), area files, point lists, BMP, PNG and TIFF images, and small many-up sheets.
 
+#include "assist/SheetGenerator.h"
 #include "datastruct/InspType.h"
 #include "datastruct/ModelCodec.h"
 #include "datastruct/ModelInfo.h"
@@ -99,6 +100,24 @@ int main(int argc, char** argv) {
             std::vector<uint8_t> encoded;
             if (cv::imencode(ext, buffer.GetMat(), encoded))
                 Write(out / "fuzz_camera_image", std::string(name) + ext,
+                      std::string(encoded.begin(), encoded.end()));
+        }
+    }
+    // Small many-up sheets for the assisted set-up's analyses, grey and colour, as PNG and BMP.
+    for (const auto& [seed, colour] : {std::pair{1, true}, {2, false}}) {
+        CSheetRecipe recipe;
+        recipe.m_nSeed = static_cast<uint64_t>(seed);
+        recipe.m_nWidth = 240;
+        recipe.m_nHeight = 180;
+        recipe.m_nColumns = 3;
+        recipe.m_nRows = 2;
+        recipe.m_nGutterX = recipe.m_nGutterY = 8;
+        recipe.m_bColour = colour;
+        const CGeneratedSheet sheet = GenerateSheet(recipe);
+        for (const char* ext : {".png", ".bmp"}) {
+            std::vector<uint8_t> encoded;
+            if (cv::imencode(ext, sheet.m_image, encoded))
+                Write(out / "fuzz_assist_image", "sheet-" + std::to_string(seed) + ext,
                       std::string(encoded.begin(), encoded.end()));
         }
     }

@@ -13,7 +13,7 @@ seconds=${1:-30}
 shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_textfile fuzz_ini fuzz_script fuzz_langpack fuzz_points
-    fuzz_areafile fuzz_bmp fuzz_camera_image fuzz_model)
+    fuzz_areafile fuzz_bmp fuzz_camera_image fuzz_model fuzz_assist_image)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
@@ -46,6 +46,7 @@ copy_seeds fuzz_script "${scripts_found[@]}"
 copy_seeds fuzz_langpack deploy/Language/*.lpk
 copy_seeds fuzz_bmp tests/**/*.bmp
 copy_seeds fuzz_camera_image tests/**/*.bmp tests/**/*.png tests/**/*.tif
+copy_seeds fuzz_assist_image tests/**/*.bmp tests/**/*.png
 
 mkdir -p "$build/findings"
 status=0

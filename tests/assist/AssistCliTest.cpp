@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <sys/wait.h>
 
@@ -137,6 +138,26 @@ TEST_F(AssistProgram, OneCameraIsPlacedAtTheOriginWithAWarning) {
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("\"x\": 0.0"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("\"code\": \"single-camera\""), std::string::npos) << run.out;
+}
+
+TEST_F(AssistProgram, TheSheetMakerWritesTheSameBytesForTheSameSeedAndATruthFileNamingThem) {
+    const std::string maker = Quote(ZRK_MAKE_SHEETS);
+    for (const char* folder : {"one", "two"}) {
+        const std::string command = maker + " --seed 5 --size 400x300 --sheets 3x2 --cameras 2x1 --format both " +
+                                    Quote(Path(folder)) + " >/dev/null 2>&1";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    }
+    for (const char* file : {"sheet-5.png", "sheet-5.bmp", "sheet-5-cam-1-0.png", "sheet-5-mask-numbering.png", "sheet-5.json"}) {
+        SCOPED_TRACE(file);
+        const std::string a = dir.ReadBytes(std::string("one/") + file), b = dir.ReadBytes(std::string("two/") + file);
+        EXPECT_FALSE(a.empty());
+        EXPECT_EQ(a, b);
+    }
+    const std::string truth = dir.ReadBytes("one/sheet-5.json");
+    for (const char* key : {"\"columns\": ", "\"files\": [\"sheet-5.png\", \"sheet-5.bmp\"]", "\"mask\": \"sheet-5-mask-tint.png\"",
+                            "\"file\": \"sheet-5-cam-0-0.png\"", "\"variable_boxes\""})
+        EXPECT_NE(truth.find(key), std::string::npos) << key;
+    EXPECT_EQ(std::system((maker + " --sheets 3 x >/dev/null 2>&1").c_str()) >> 8, 2);
 }
 
 TEST_F(AssistProgram, PrintsTheSplitSchemeAndTheCameraPositionsOfAGeneratedSheet) {
