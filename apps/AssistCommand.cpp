@@ -4,8 +4,10 @@
 
 #include "assist/AssistJson.h"
 #include "assist/CameraPlacement.h"
+#include "assist/KernelProposals.h"
 #include "assist/SplitScheme.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -35,6 +37,26 @@ bool ParseCount(const std::string& text, int low, int high, int& value) {
             return false;
     value = std::atoi(text.c_str());
     return value >= low && value <= high;
+}
+
+/// Exactly `count` whole numbers (a leading minus allowed) separated by commas, each within ± 10^9.
+bool ParseList(const std::string& text, size_t count, std::vector<int>& values) {
+    values.clear();
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = text.find(',', start);
+        const std::string part = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        const size_t sign = !part.empty() && part[0] == '-' ? 1 : 0;
+        if (part.size() <= sign || part.size() - sign > 9)
+            return false;
+        for (size_t k = sign; k < part.size(); ++k)
+            if (part[k] < '0' || part[k] > '9')
+                return false;
+        values.push_back(std::atoi(part.c_str()));
+        if (comma == std::string::npos)
+            return values.size() == count;
+        start = comma + 1;
+    }
 }
 
 int Usage(std::string& err, const std::string& why) {
@@ -147,11 +169,132 @@ int Split(const std::vector<std::string>& args, std::string& out, std::string& e
     return kAssistOk;
 }
 
+int ReadOne(const std::vector<std::string>& paths, const char* command, cv::Mat& image, std::string& err) {
+    if (paths.size() != 1)
+        return Usage(err, std::string(command) + " takes one image, " + std::to_string(paths.size()) + " given");
+    std::vector<cv::Mat> images;
+    if (const int code = ReadImages(paths, images, err); code != kAssistOk)
+        return code;
+    image = images[0];
+    return kAssistOk;
+}
+
+int Kernels(const std::vector<std::string>& args, std::string& out, std::string& err) {
+    CKernelProposalOptions options;
+    std::vector<std::string> paths;
+    bool sheetGiven = false;
+    std::vector<int> sheet;
+    for (size_t k = 0; k < args.size(); ++k) {
+        const std::string& a = args[k];
+        if (a == "--range") {
+            if (k + 1 >= args.size() || !ParseCount(args[k + 1], 0, 1024, options.m_rating.m_nSearchRange))
+                return Usage(err, "--range needs the search range in pixels, 0 to 1024");
+            ++k;
+        } else if (a == "--sheet") {
+            if (k + 1 >= args.size() || !ParseList(args[k + 1], 4, sheet))
+                return Usage(err, "--sheet needs the small sheet as LEFT,TOP,RIGHT,BOTTOM in pixels");
+            sheetGiven = true;
+            ++k;
+        } else if (a == "--count") {
+            if (k + 1 >= args.size() || !ParseCount(args[k + 1], 1, 64, options.m_nCount))
+                return Usage(err, "--count needs the number of kernels, 1 to 64");
+            ++k;
+        } else if (a == "--size") {
+            std::vector<int> size;
+            if (k + 1 >= args.size() || !(ParseList(args[k + 1], 2, size) || ParseList(args[k + 1], 1, size)) ||
+                *std::min_element(size.begin(), size.end()) < 8 || *std::max_element(size.begin(), size.end()) > 1024)
+                return Usage(err, "--size needs the kernel's size as W,H (or one side), 8 to 1024 pixels");
+            options.m_size = CSize(size[0], size.back());
+            ++k;
+        } else if (a == "--period") {
+            std::vector<int> period;
+            if (k + 1 >= args.size() || !ParseList(args[k + 1], 2, period) || period[0] < 1 || period[1] < 1)
+                return Usage(err, "--period needs the small sheets' period as X,Y in pixels");
+            options.m_dPeriodX = period[0];
+            options.m_dPeriodY = period[1];
+            ++k;
+        } else if (a == "--lines") {
+            options.m_bLines = true;
+        } else if (!a.empty() && a[0] == '-' && a != "-") {
+            return Usage(err, "unknown option " + a + " for kernels");
+        } else {
+            paths.push_back(a);
+        }
+    }
+    cv::Mat image;
+    if (const int code = ReadOne(paths, "kernels", image, err); code != kAssistOk)
+        return code;
+    const CRect rect = sheetGiven ? CRect(sheet[0], sheet[1], sheet[2], sheet[3]) : CRect(0, 0, image.cols, image.rows);
+    try {
+        out = KernelProposalJson(ProposeKernels(image, rect, options));
+    } catch (const std::invalid_argument& e) {
+        err += std::string("zrk-assist: ") + paths[0] + ": " + e.what() + "\n";
+        return kAssistBadImage;
+    }
+    return kAssistOk;
+}
+
+int Rate(const std::vector<std::string>& args, std::string& out, std::string& err) {
+    CKernelOptions options;
+    std::vector<std::string> paths;
+    std::vector<int> rect;
+    int direction = -1;
+    LinePolarity polarity = LinePolarity::DarkToBright;
+    for (size_t k = 0; k < args.size(); ++k) {
+        const std::string& a = args[k];
+        if (a == "--range") {
+            if (k + 1 >= args.size() || !ParseCount(args[k + 1], 0, 1024, options.m_nSearchRange))
+                return Usage(err, "--range needs the search range in pixels, 0 to 1024");
+            ++k;
+        } else if (a == "--rect") {
+            if (k + 1 >= args.size() || !ParseList(args[k + 1], 4, rect))
+                return Usage(err, "--rect needs the kernel as LEFT,TOP,RIGHT,BOTTOM in pixels");
+            ++k;
+        } else if (a == "--line") {
+            if (k + 1 >= args.size() || (args[k + 1] != "0" && args[k + 1] != "90"))
+                return Usage(err, "--line needs the projection direction, 0 or 90");
+            direction = args[++k] == "0" ? 0 : 90;
+        } else if (a == "--polarity") {
+            if (k + 1 < args.size() && args[k + 1] == "dark-to-bright")
+                polarity = LinePolarity::DarkToBright;
+            else if (k + 1 < args.size() && args[k + 1] == "bright-to-dark")
+                polarity = LinePolarity::BrightToDark;
+            else
+                return Usage(err, "--polarity needs dark-to-bright or bright-to-dark");
+            ++k;
+        } else if (!a.empty() && a[0] == '-' && a != "-") {
+            return Usage(err, "unknown option " + a + " for rate");
+        } else {
+            paths.push_back(a);
+        }
+    }
+    if (rect.empty())
+        return Usage(err, "rate needs --rect LEFT,TOP,RIGHT,BOTTOM");
+    cv::Mat image;
+    if (const int code = ReadOne(paths, "rate", image, err); code != kAssistOk)
+        return code;
+    const CRect r(rect[0], rect[1], rect[2], rect[3]);
+    try {
+        if (direction < 0) {
+            out = KernelRatingJson(r, RateKernel(image, r, options));
+        } else {
+            const LineProjection projection = direction == 0 ? LineProjection::Deg0 : LineProjection::Deg90;
+            out = LineKernelRatingJson(r, projection, polarity, RateLineKernel(image, r, projection, polarity, options));
+        }
+    } catch (const std::invalid_argument& e) {
+        err += std::string("zrk-assist: ") + paths[0] + ": " + e.what() + "\n";
+        return kAssistBadImage;
+    }
+    return kAssistOk;
+}
+
 } // namespace
 
 std::string AssistUsage() {
     return "usage: zrk-assist cameras --grid CxR [--overlap X[,Y]] [--tolerance PX] IMAGE...\n"
            "       zrk-assist split [--tolerance PX] IMAGE\n"
+           "       zrk-assist kernels [--sheet L,T,R,B] [--count N] [--size W,H] [--range R] [--period X,Y] [--lines] IMAGE\n"
+           "       zrk-assist rate --rect L,T,R,B [--range R] [--line 0|90 [--polarity P]] IMAGE\n"
            "       zrk-assist --help | --version\n"
            "The assisted set-up's analyses on image files (BMP, PNG, TIFF); one JSON object on standard output.\n"
            "  cameras   where each camera image lies in the composed reference image. The images are given\n"
@@ -163,6 +306,19 @@ std::string AssistUsage() {
            "  split     the split scheme of a composed reference image: small sheets across and down, crop,\n"
            "            expansion, from the repeat of the print\n"
            "    --tolerance PX    how far a sheet may move on the line, added to the expansion (default 8)\n"
+           "  kernels   locating kernels for one small sheet: textured, unique within twice the search range,\n"
+           "            robust, spread over the sheet; each with its scores and the reason it was chosen\n"
+           "    --sheet L,T,R,B   the small sheet, pixels, right and bottom exclusive (default: the whole image)\n"
+           "    --count N         kernels wanted, 1 to 64 (default 4; line kernels come in pairs)\n"
+           "    --size W,H        kernel size, 8 to 1024 pixels (default 64,64)\n"
+           "    --range R         the search range (\"搜索范围\"), pixels (default 50)\n"
+           "    --period X,Y      the small sheets' period, pixels (default: the sheet's size); the range must be\n"
+           "                      under half of it\n"
+           "    --lines           pairs of line kernels (\"直线定位\") with their direction and polarity instead\n"
+           "  rate      the same scores for one kernel already drawn\n"
+           "    --rect L,T,R,B    the kernel, pixels\n"
+           "    --line 0|90       rate it as a line kernel with that projection direction (\"投影方向\")\n"
+           "    --polarity P      dark-to-bright (default, \"由暗到亮\") or bright-to-dark (\"由亮到暗\")\n"
            "Exit codes: 0 done, 2 wrong options or image count, 3 an image missing, unreadable or too large\n"
            "(over 2^28 pixels), 4 camera images of different sizes or too small, 5 the analysis failed.\n";
 }
@@ -190,9 +346,13 @@ int RunAssist(const std::vector<std::string>& args, std::string& out, std::strin
             return Cameras(rest, out, err);
         if (command == "split")
             return Split(rest, out, err);
+        if (command == "kernels")
+            return Kernels(rest, out, err);
+        if (command == "rate")
+            return Rate(rest, out, err);
     } catch (const std::exception& e) {
         err += std::string("zrk-assist: the analysis failed: ") + e.what() + "\n";
         return kAssistFailure;
     }
-    return Usage(err, "unknown command " + command + " (cameras or split)");
+    return Usage(err, "unknown command " + command + " (cameras, split, kernels or rate)");
 }

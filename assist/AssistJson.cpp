@@ -20,6 +20,101 @@ void Cell(CJsonWriter& w, int index, int columns) {
     w.EndArray();
 }
 
+void Rect(CJsonWriter& w, const CRect& r) {
+    w.BeginArray(true);
+    w.Int(r.left);
+    w.Int(r.top);
+    w.Int(r.right);
+    w.Int(r.bottom);
+    w.EndArray();
+}
+
+/// The members of a region kernel's object, up to its reason and warnings.
+void RegionMembers(CJsonWriter& w, const CRect& rect, const CKernelRating& k, bool good) {
+    w.Key("rect");
+    Rect(w, rect);
+    w.Key("score");
+    w.Number(k.m_dScore, 3);
+    w.Key("good");
+    w.Bool(good);
+    w.Key("texture");
+    w.Number(k.m_dTexture, 3);
+    w.Key("uniqueness");
+    w.Number(k.m_dUniqueness, 3);
+    w.Key("robustness");
+    w.Number(k.m_dRobustness, 3);
+    w.Key("predicted_error");
+    w.Number(k.m_dPredictedError, 3);
+    w.Key("precision");
+    Pair(w, k.m_dPrecisionX, k.m_dPrecisionY, 4);
+    w.Key("eigen");
+    Pair(w, k.m_dEigenMin, k.m_dEigenMax, 2);
+    w.Key("weak_angle");
+    w.Number(k.m_dWeakAngle, 1);
+    w.Key("noise");
+    w.Number(k.m_dNoise, 2);
+    w.Key("second_peak");
+    w.Number(k.m_dSecondPeak, 3);
+    w.Key("second_offset");
+    Pair(w, k.m_secondOffset.x, k.m_secondOffset.y, 0);
+    w.Key("peak_width");
+    w.Number(k.m_dPeakWidth, 2);
+    w.Key("robust_peak");
+    w.Number(k.m_dRobustPeak, 3);
+    w.Key("margin");
+    w.Number(k.m_dMargin, 3);
+    w.Key("trial_error");
+    w.Number(k.m_dTrialError, 3);
+    w.Key("rated");
+    w.Bool(k.m_bRated);
+}
+
+void LineMembers(CJsonWriter& w, const CRect& rect, LineProjection projection, LinePolarity polarity,
+                 const CLineKernelRating& k, bool good) {
+    w.Key("rect");
+    Rect(w, rect);
+    w.Key("direction");
+    w.Int(projection == LineProjection::Deg0 ? 0 : 90);
+    w.Key("polarity");
+    w.String(LinePolarityName(polarity));
+    w.Key("score");
+    w.Number(k.m_dScore, 3);
+    w.Key("good");
+    w.Bool(good);
+    w.Key("texture");
+    w.Number(k.m_dStrength, 3);
+    w.Key("uniqueness");
+    w.Number(k.m_dUniqueness, 3);
+    w.Key("straightness");
+    w.Number(k.m_dStraightness, 3);
+    w.Key("predicted_error");
+    w.Number(k.m_dPredictedError, 3);
+    w.Key("edge");
+    w.Number(k.m_dEdge, 2);
+    w.Key("gradient");
+    w.Number(k.m_dGradient, 2);
+    w.Key("contrast");
+    w.Number(k.m_dContrast, 1);
+    w.Key("opposite_gradient");
+    w.Number(k.m_dOppositeGradient, 2);
+    w.Key("second_gradient");
+    w.Number(k.m_dSecondGradient, 2);
+    w.Key("second_edge");
+    w.Number(k.m_dSecondEdge, 2);
+    w.Key("residual");
+    w.Number(k.m_dResidual, 3);
+    w.Key("angle");
+    w.Number(k.m_dAngle, 3);
+    w.Key("coverage");
+    w.Number(k.m_dCoverage, 2);
+    w.Key("noise");
+    w.Number(k.m_dNoise, 2);
+    w.Key("rated");
+    w.Bool(k.m_bRated);
+}
+
+bool Good(double score, const std::vector<CAssistWarning>& warnings) { return score >= 0.5 && !HasDoubt(warnings); }
+
 } // namespace
 
 void WriteWarnings(CJsonWriter& w, const std::vector<CAssistWarning>& warnings) {
@@ -138,6 +233,61 @@ std::string SplitProposalJson(const CSplitProposal& p) {
     }
     w.EndArray();
     WriteWarnings(w, p.m_warnings);
+    w.EndObject();
+    return w.GetText();
+}
+
+std::string KernelProposalJson(const CKernelProposal& p) {
+    CJsonWriter w;
+    w.BeginObject();
+    w.Key("kernels");
+    w.BeginArray();
+    for (const CProposedKernel& k : p.m_kernels) {
+        w.BeginObject();
+        if (k.m_bLine)
+            LineMembers(w, k.m_rect, k.m_projection, k.m_polarity, k.m_lineRating, k.m_bGood);
+        else
+            RegionMembers(w, k.m_rect, k.m_rating, k.m_bGood);
+        if (k.m_bLine) {
+            w.Key("partner");
+            w.Int(k.m_nPartner);
+        }
+        w.Key("reason");
+        w.String(k.m_strReason);
+        WriteWarnings(w, k.m_bLine ? k.m_lineRating.m_warnings : k.m_rating.m_warnings);
+        w.EndObject();
+    }
+    w.EndArray();
+    w.Key("noise");
+    w.Number(p.m_dNoise, 2);
+    w.Key("spread");
+    w.Number(p.m_dSpread, 1);
+    w.Key("rated");
+    w.Int(p.m_nRated);
+    WriteWarnings(w, p.m_warnings);
+    w.EndObject();
+    return w.GetText();
+}
+
+std::string KernelRatingJson(const CRect& rect, const CKernelRating& rating) {
+    CJsonWriter w;
+    w.BeginObject();
+    RegionMembers(w, rect, rating, Good(rating.m_dScore, rating.m_warnings));
+    w.Key("reason");
+    w.String(rating.m_strReason);
+    WriteWarnings(w, rating.m_warnings);
+    w.EndObject();
+    return w.GetText();
+}
+
+std::string LineKernelRatingJson(const CRect& rect, LineProjection projection, LinePolarity polarity,
+                                 const CLineKernelRating& rating) {
+    CJsonWriter w;
+    w.BeginObject();
+    LineMembers(w, rect, projection, polarity, rating, Good(rating.m_dScore, rating.m_warnings));
+    w.Key("reason");
+    w.String(rating.m_strReason);
+    WriteWarnings(w, rating.m_warnings);
     w.EndObject();
     return w.GetText();
 }

@@ -1,46 +1,21 @@
 // zrk-assist run as scripts run it: exit codes, messages on the error stream naming what is wrong, and JSON
 // on the output stream.
 
+#include "AssistRun.h"
+
 #include "assist/SheetGenerator.h"
-#include "testsupport/TempDir.h"
 
 #include <opencv2/imgcodecs.hpp>
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <sys/wait.h>
+
+using namespace assisttest;
 
 namespace {
-
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
-
-/// Runs zrk-assist with the arguments (already quoted where needed), standard error to a file.
-Outcome Assist(const TempDir& dir, const std::string& arguments) {
-    const std::string errFile = (dir.Path() / "stderr.txt").string();
-    const std::string command = Quote(ZRK_ASSIST) + " " + arguments + " 2>" + Quote(errFile);
-    Outcome run;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    std::array<char, 4096> buffer{};
-    size_t n = 0;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        run.out.append(buffer.data(), n);
-    const int status = ::pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.err = dir.ReadBytes("stderr.txt");
-    return run;
-}
 
 class AssistProgram : public ::testing::Test {
 protected:
