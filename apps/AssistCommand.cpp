@@ -1,4 +1,5 @@
 #include "AssistCommand.h"
+#include "AssistCheck.h"
 
 #include "AssistImageInput.h"
 
@@ -295,6 +296,7 @@ std::string AssistUsage() {
            "       zrk-assist split [--tolerance PX] IMAGE\n"
            "       zrk-assist kernels [--sheet L,T,R,B] [--count N] [--size W,H] [--range R] [--period X,Y] [--lines] IMAGE\n"
            "       zrk-assist rate --rect L,T,R,B [--range R] [--line 0|90 [--polarity P]] IMAGE\n"
+           "       zrk-assist check [--no-rating] STORE MODEL\n"
            "       zrk-assist --help | --version\n"
            "The assisted set-up's analyses on image files (BMP, PNG, TIFF); one JSON object on standard output.\n"
            "  cameras   where each camera image lies in the composed reference image. The images are given\n"
@@ -319,7 +321,11 @@ std::string AssistUsage() {
            "    --rect L,T,R,B    the kernel, pixels\n"
            "    --line 0|90       rate it as a line kernel with that projection direction (\"投影方向\")\n"
            "    --polarity P      dark-to-bright (default, \"由暗到亮\") or bright-to-dark (\"由亮到暗\")\n"
-           "Exit codes: 0 done, 2 wrong options or image count, 3 an image missing, unreadable or too large\n"
+           "  check     the template check of a stored template (MODEL: identifier or name): kernels rated on\n"
+           "            the reference images, links, places, tags, notes and camera images; exit 1 when an\n"
+           "            error is found\n"
+           "    --no-rating       leave the camera files unread: no kernel is rated\n"
+           "Exit codes: 0 done, 1 (check) errors found, 2 wrong options or image count, 3 an image missing, unreadable or too large\n"
            "(over 2^28 pixels), 4 camera images of different sizes or too small, 5 the analysis failed.\n";
 }
 
@@ -350,9 +356,11 @@ int RunAssist(const std::vector<std::string>& args, std::string& out, std::strin
             return Kernels(rest, out, err);
         if (command == "rate")
             return Rate(rest, out, err);
+        if (command == "check")
+            return RunCheckCommand(rest, out, err);
     } catch (const std::exception& e) {
         err += std::string("zrk-assist: the analysis failed: ") + e.what() + "\n";
         return kAssistFailure;
     }
-    return Usage(err, "unknown command " + command + " (cameras, split, kernels or rate)");
+    return Usage(err, "unknown command " + command + " (cameras, split, kernels, rate or check)");
 }

@@ -1,5 +1,7 @@
 #include "dialogs/RefImageAssist.h"
 
+#include "dialogs/BackgroundWork.h"
+
 #include "assist/CameraPlacement.h"
 #include "assist/SplitScheme.h"
 #include "datastruct/CameraImageFile.h"
@@ -9,15 +11,11 @@
 #include "formats/LanguagePack.h"
 #include "geometry/ImgBuffer.h"
 
-#include <QMetaObject>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <exception>
-#include <future>
 #include <map>
-#include <thread>
 
 namespace {
 
@@ -141,10 +139,6 @@ struct CRefImageAssist::Job {
     cv::Mat image;
 
     CRefImageProposal result;
-    std::thread thread;
-    std::promise<void> done;
-    std::shared_future<void> ready;
-    bool collected = false;
 
     void Run();
     void RunCameras();
@@ -229,15 +223,14 @@ void CRefImageAssist::Job::RunSplit() {
     result.m_warnings = split.m_warnings;
 }
 
-CRefImageAssist::CRefImageAssist(QObject* parent) : QObject(parent) {}
-
-CRefImageAssist::~CRefImageAssist() {
-    if (m_pJob && m_pJob->thread.joinable())
-        m_pJob->thread.join();
+CRefImageAssist::CRefImageAssist(QObject* parent) : QObject(parent), m_pWork(new CBackgroundWork(this)) {
+    connect(m_pWork, &CBackgroundWork::finished, this, &CRefImageAssist::Collect);
 }
 
+CRefImageAssist::~CRefImageAssist() = default;  // the work waits for its thread
+
 bool CRefImageAssist::IsRunning() const {
-    return m_pJob && !m_pJob->collected;
+    return m_pWork->IsRunning();
 }
 
 bool CRefImageAssist::StartCameras(const CRefImage& ref, std::wstring& why) {
@@ -318,36 +311,19 @@ bool CRefImageAssist::StartSplit(const CRefImage& ref, std::wstring& why) {
 }
 
 void CRefImageAssist::Launch(std::shared_ptr<Job> job) {
-    if (m_pJob && m_pJob->thread.joinable())
-        m_pJob->thread.join();
     m_proposal = CRefImageProposal();
-    job->ready = job->done.get_future().share();
     m_pJob = job;
-    Job* raw = job.get();
-    job->thread = std::thread([this, raw] {
-        raw->Run();
-        raw->done.set_value();
-        // Back on the interface thread; dropped when this object is gone by then.
-        QMetaObject::invokeMethod(this, [this] { Collect(); }, Qt::QueuedConnection);
-    });
+    m_pWork->Start([job] { job->Run(); });
 }
 
 void CRefImageAssist::Collect() {
-    if (!m_pJob || m_pJob->collected ||
-        m_pJob->ready.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+    if (!m_pJob)
         return;
-    if (m_pJob->thread.joinable())
-        m_pJob->thread.join();
-    m_pJob->collected = true;
     m_proposal = std::move(m_pJob->result);
+    m_pJob.reset();
     emit finished();
 }
 
 bool CRefImageAssist::Wait(int milliseconds) {
-    if (!IsRunning())
-        return true;
-    if (m_pJob->ready.wait_for(std::chrono::milliseconds(milliseconds)) != std::future_status::ready)
-        return false;
-    Collect();
-    return true;
+    return m_pWork->Wait(milliseconds);
 }

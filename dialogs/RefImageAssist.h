@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+class CBackgroundWork;
 class CImgBuffer;
 class CRefImage;
 
@@ -93,6 +94,7 @@ private:
     void Launch(std::shared_ptr<Job> job);
     void Collect();
 
+    CBackgroundWork* m_pWork;
     std::shared_ptr<Job> m_pJob;
     CRefImageProposal m_proposal;
 };

@@ -1,6 +1,7 @@
 // The editor window: construction, start-up, controls, layout and the exit path.
 
 #include "editor/ZRKDlg.h"
+#include "editor/EditorAssist.h"
 #include "host/ModuleState.h"
 
 #include "datastruct/InspType.h"
@@ -124,6 +125,8 @@ void CZRKDlg::BuildControls() {
         if (m_doc.GetModel() && m_pTree->GetCaretItem())
             DeleteCaretItem();
     });
+
+    MakeAssistParts();
 
     m_pVScroll = new QScrollBar(Qt::Vertical, this);
     m_pVScroll->setObjectName(QString::number(IDC_VSCROLL));
@@ -304,6 +307,7 @@ void CZRKDlg::LayoutControls() {
         m_pImageWnd->OnSize();
         m_pImageWnd->Invalidate();
     }
+    LayoutAssistPanel();
 }
 
 bool CZRKDlg::Exit() {

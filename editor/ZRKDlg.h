@@ -37,6 +37,10 @@
 
 class CCustomMaskArea;
 class CDlgSelPos;
+class CDlgTemplateCheck;
+class CKernelProposalPanel;
+struct CCheckItem;
+struct CEditorAssist;
 class CGraphBase;
 class CIDItem;
 class CImgBuffer;
@@ -132,6 +136,9 @@ inline constexpr int ID_EDIT_REDO = 57644;
 inline constexpr int ID_MASK_PAINT = 32789;
 inline constexpr int ID_EXPORT_AREA = 32791;
 inline constexpr int ID_COPY_DATA = 32815;
+/// The assisted set-up's commands of the tree's context menu: "模板检查" (the template) and "推荐定位核" (a phase).
+inline constexpr int ID_TEMPLATE_CHECK = 32840;
+inline constexpr int ID_PROPOSE_KERNELS = 32841;
 } // namespace zrkid
 
 class CZRKDlg : public QDialog, public IToolView, private IShapeRules, private IJournalListener {
@@ -360,6 +367,30 @@ public:
     /// composed redraw must match, and as a benchmark baseline.
     void RedrawOverlaysFull();
 
+    // ---- the assisted set-up on the view and the template check (ZRKDlg_Assist.cpp) ----
+    /// "推荐定位核" (the phase's context menu): proposes locating kernels for the current small sheet of the
+    /// selected phase, computed off the interface thread; the panel under the view lists them and the view
+    /// draws them dashed with their numbers. False (the operator told why) when nothing can be proposed.
+    bool ProposeKernels();
+    /// Makes the proposals of these rows kernels of the current small sheet, as drawn ones are made: the
+    /// locating-method and edge check of a "尺寸定位" type, the kernel dialog (once, its parameters taken by
+    /// every kernel of the acceptance), the fit test; one journal step "接受推荐定位核". The number made.
+    int AcceptKernelProposals(const std::vector<int>& rows);
+    /// Drops the proposals (nothing changes).
+    void RejectKernelProposals();
+    /// Waits for an analysis or check still running and takes its result (tests; false after the time).
+    bool WaitForAssist(int milliseconds);
+    /// "模板检查" (the tree root's context menu): checks a copy of the template off the interface thread
+    /// and lists the findings in the check window.
+    void RunTemplateCheck();
+    /// Shows the item a finding is about: its phase (or side) in the tree, its small sheet, the item selected.
+    /// False when the item is no longer in the template or has no place on a sheet.
+    bool ShowCheckItem(const CCheckItem& item);
+    CKernelProposalPanel* GetKernelProposalPanel() const;
+    CDlgTemplateCheck* GetTemplateCheckWindow() const;
+    /// The proposed kernels' rectangles in whole-image coordinates (empty while none are shown).
+    std::vector<CRect> GetKernelProposalRects() const;
+
     // ---- the view as the tools see it (ZRKDlg_Mouse.cpp) ----
     bool IsGroupShown(Group group) const override;
     int GetZoomStep() const override { return m_nZoomStep; }
@@ -459,6 +490,20 @@ private:
     CRect m_rcBand;                  ///< the rubber band's last bounding rectangle (empty: none drawn)
     bool m_bTracking = false;        ///< a rectangle is being tracked
     CPoint m_ptTrackStart;           ///< where the tracked rectangle started (image point)
+    std::unique_ptr<CEditorAssist> m_pAssist;  ///< kernel proposals and the template check (ZRKDlg_Assist.cpp)
+    void MakeAssistParts();
+    /// The analysis's proposals arrived: shown in the panel and on the view.
+    void TakeKernelProposals();
+    void ShowKernelProposals();
+    void TakeCheckReport();
+    /// Places the kernel proposals' panel over the bottom of the image frame.
+    void LayoutAssistPanel();
+    /// Draws the kernel proposals (dashed, numbered) into `buffer` holding image rectangle `area`.
+    void DrawKernelProposals(CImgBuffer* buffer, const CRect& area);
+    /// Makes one kernel over `rect` (whole-image coordinates) on the current small sheet of the phase, as
+    /// a drawn one is made, without the step; `parameters` empty runs the kernel dialog and returns its text
+    /// there. Null when it is abandoned.
+    std::unique_ptr<CKernel> MakeKernel(const CRect& rect, int lineDirection, std::wstring& parameters, bool& cancelled);
 
     // ---- the rules of the select and associate tools (ZRKDlg_Select.cpp, ZRKDlg_Associate.cpp) ----
     /// The "选择" tool (operation 0). A press selects what lies under the point (note items, then kernels of

@@ -72,6 +72,14 @@ std::unique_ptr<QMenu> CZRKDlg::BuildTreeMenu() {
     }
     CQtMenu adapter(menu.get());
     GetLanguagePack()->TranslateMenu(adapter, L"ZRKDll.dll", L"ZRKPopUp");
+    // The assisted set-up's commands come after the translated entries, each through the language lookup.
+    const std::pair<int, MenuEntry> assisted[] = {{0, {zrkid::ID_TEMPLATE_CHECK, L"模板检查"}},
+                                                  {3, {zrkid::ID_PROPOSE_KERNELS, L"推荐定位核"}}};
+    for (const auto& [depth, entry] : assisted) {
+        QMenu* sub = menu->actions().at(depth)->menu();
+        sub->addSeparator();
+        CQtMenu::AddCommand(sub, Translate(entry.text, 0), entry.command);
+    }
     return menu;
 }
 
@@ -125,6 +133,8 @@ bool CZRKDlg::OnTreeCommand(int command) {
     case ID_EDIT_UNDO: Undo(); return true;
     case ID_EDIT_REDO: Redo(); return true;
     case ID_REF_IMAGES: EditRefImages(); return true;
+    case ID_TEMPLATE_CHECK: RunTemplateCheck(); return true;
+    case ID_PROPOSE_KERNELS: ProposeKernels(); return true;
     default: return false;
     }
 }

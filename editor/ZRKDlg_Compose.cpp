@@ -271,6 +271,7 @@ void CZRKDlg::DrawOverlaysInto(CImgBuffer* buffer, const CRect& area) {
         drawMasks(phase->m_areas, kYellow, phaseType ? phaseType->m_crMaskColor : 0);
     }
     DrawLinkLines(buffer, area);
+    DrawKernelProposals(buffer, area);
 }
 
 void CZRKDlg::DrawLinkLines(CImgBuffer* buffer, const CRect& area) {

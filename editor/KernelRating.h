@@ -1,0 +1,60 @@
+#pragma once
+/// Locating kernels as the editor and the template check see the analyses of assist/: the kernel's method
+/// read from its parameter text, the scores of a kernel the template has turned into what the operator is
+/// told, and the kernels proposed for a small sheet in the terms of the kernel dialog. No Qt here.
+
+#include "support/Geometry.h"
+
+#include <opencv2/core.hpp>
+
+#include <string>
+#include <vector>
+
+class CKernel;
+
+/// How a kernel locates, from its parameter text: by area ("区域定位", the default) or by a line ("直线定位")
+/// with its projection direction ("投影方向": "0度" a vertical edge, grey changing across x; "90度" a
+/// horizontal one) and polarity ("直线定位极性" "由亮到暗": bright to dark along that direction).
+struct CKernelMethod {
+    bool m_bLine = false;
+    bool m_bHorizontalEdge = false;  ///< "90度"
+    bool m_bBrightToDark = false;
+};
+CKernelMethod ReadKernelMethod(const std::wstring& parameters);
+
+/// One thing the check says about a kernel rated on its reference image.
+struct CKernelVerdict {
+    bool m_bError = false;
+    std::string m_strCode;
+    std::wstring m_strFormat;  ///< "%s" where an argument goes
+    std::vector<std::wstring> m_args;
+};
+
+/// Rates the kernel (whole-image rectangle) on the composed reference image with its search range, and
+/// says what will go wrong: nothing when it will hold.
+std::vector<CKernelVerdict> JudgeKernel(const cv::Mat& image, const CKernel& kernel, int searchRange);
+
+/// One proposed kernel.
+struct CKernelSuggestion {
+    CRect m_rect;                   ///< whole-image pixels
+    double m_dScore = 0.0;          ///< 0 … 1
+    double m_dPredictedError = 0.0; ///< pixels
+    double m_dUniqueness = 0.0;
+    double m_dTexture = 0.0;
+    std::wstring m_strReason;       ///< why it was chosen, in the operator's words (Chinese; translated when shown)
+    bool m_bLine = false;           ///< a line kernel (pairs for "尺寸定位")
+    bool m_bHorizontalEdge = false;
+    bool m_bBrightToDark = false;
+};
+
+struct CKernelSuggestions {
+    std::vector<CKernelSuggestion> m_kernels;
+    /// What the analysis says beside them (Chinese; translated when shown); `m_nDoubts` of them first put the
+    /// proposal in doubt.
+    std::vector<std::wstring> m_warnings;
+    int m_nDoubts = 0;
+};
+
+/// Kernels for the small sheet `sheet` (whole-image pixels) of the composed image: region kernels, or pairs of
+/// line kernels with matching projection directions when `lines` (a "尺寸定位" type).
+CKernelSuggestions SuggestKernels(const cv::Mat& image, const CRect& sheet, int searchRange, bool lines);
