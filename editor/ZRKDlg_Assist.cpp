@@ -18,7 +18,7 @@
 #include "dialogs/BackgroundWork.h"
 #include "dialogs/DlgKernelPara.h"
 #include "dialogs/DlgSelPos.h"
-#include "dialogs/DlgTemplateCheck.h"
+#include "editor/DlgTemplateCheck.h"
 #include "dialogs/KernelProposalPanel.h"
 #include "editor/EditStep.h"
 #include "editor/EditorAssist.h"
@@ -403,9 +403,11 @@ void CZRKDlg::RunTemplateCheck() {
         });
     }
     if (!m_pAssist->m_pCheck->isVisible()) {
-        // Beside the tree, over the lower part of the view: the items it shows stay in sight above it.
-        const QPoint corner = mapToGlobal(QPoint(m_rcImage.left + 8, std::max(m_rcImage.top, m_rcImage.bottom -
-                                                                                       m_pAssist->m_pCheck->height() - 8)));
+        // Over the view's lower right corner, clear of the small-sheet chooser on the left: the items it shows
+        // stay in sight above it.
+        const QPoint corner = mapToGlobal(
+            QPoint(std::max(m_rcImage.left, m_rcImage.right - m_pAssist->m_pCheck->width() - 8),
+                   std::max(m_rcImage.top, m_rcImage.bottom - m_pAssist->m_pCheck->height() - 8)));
         m_pAssist->m_pCheck->move(corner);
     }
     m_pAssist->m_pCheck->show();

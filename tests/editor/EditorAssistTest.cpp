@@ -11,7 +11,7 @@
 #include "datastruct/RefImage.h"
 #include "datastruct/Side.h"
 #include "dialogs/DlgKernelPara.h"
-#include "dialogs/DlgTemplateCheck.h"
+#include "editor/DlgTemplateCheck.h"
 #include "dialogs/KernelProposalPanel.h"
 #include "dialogs/ModalRunner.h"
 #include "editor/ModelTreeCtrl.h"

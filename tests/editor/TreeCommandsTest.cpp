@@ -73,15 +73,16 @@ TEST_F(TreeCommandsTest, EachDepthShowsItsSubmenuAndARightClickCountsAsAChange) 
     EXPECT_FALSE(m_dlg->GetDocument().IsModified());
     ShownMenu root = RightClick(0);
     EXPECT_TRUE(m_dlg->GetDocument().IsModified());  // even without a command
-    EXPECT_EQ(root.texts, QStringList({"增加检测类型"}));
-    EXPECT_EQ(root.commands, std::vector<int>({32772}));
+    EXPECT_EQ(root.texts, QStringList({"增加检测类型", "-", "模板检查"}));
+    EXPECT_EQ(root.commands, std::vector<int>({32772, 0, zrkid::ID_TEMPLATE_CHECK}));
     Select({L"缺陷检测"});
     EXPECT_EQ(RightClick(0).commands, std::vector<int>({32774, 32775, 0, 32773}));
     Select({L"缺陷检测", L"正面"});
     EXPECT_EQ(RightClick(0).texts, QStringList({"编辑检测面", "删除检测面", "-", "增加分层"}));
     Select({L"缺陷检测", L"正面", L"第一印次"});
     ShownMenu phase = RightClick(0);
-    EXPECT_EQ(phase.commands, std::vector<int>({32778, 32779, 0, 32798, 0, 32792, 32793, 0, 32794}));
+    EXPECT_EQ(phase.commands,
+              std::vector<int>({32778, 32779, 0, 32798, 0, 32792, 32793, 0, 32794, 0, zrkid::ID_PROPOSE_KERNELS}));
     EXPECT_TRUE(phase.enabled[5]);
     EXPECT_TRUE(phase.enabled[6]);
     EXPECT_TRUE(phase.enabled[8]);  // area import

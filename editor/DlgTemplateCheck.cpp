@@ -1,4 +1,4 @@
-#include "dialogs/DlgTemplateCheck.h"
+#include "editor/DlgTemplateCheck.h"
 
 #include "formats/Format.h"
 #include "formats/LanguagePack.h"
