@@ -210,8 +210,8 @@ int Kernels(const std::vector<std::string>& args, std::string& out, std::string&
             std::vector<int> period;
             if (k + 1 >= args.size() || !ParseList(args[k + 1], 2, period) || period[0] < 1 || period[1] < 1)
                 return Usage(err, "--period needs the small sheets' period as X,Y in pixels");
-            options.m_dPeriodX = period[0];
-            options.m_dPeriodY = period[1];
+            options.m_rating.m_stepX = cv::Point2d(period[0], 0.0);
+            options.m_rating.m_stepY = cv::Point2d(0.0, period[1]);
             ++k;
         } else if (a == "--lines") {
             options.m_bLines = true;
@@ -313,7 +313,7 @@ std::string AssistUsage() {
            "    --size W,H        kernel size, 8 to 1024 pixels (default 64,64)\n"
            "    --range R         the search range (\"搜索范围\"), pixels (default 50)\n"
            "    --period X,Y      the small sheets' period, pixels (default: the sheet's size); the range must be\n"
-           "                      under half of it\n"
+           "                      under half of it, and kernels keep off print that differs between sheets\n"
            "    --lines           pairs of line kernels (\"直线定位\") with their direction and polarity instead\n"
            "  rate      the same scores for one kernel already drawn\n"
            "    --rect L,T,R,B    the kernel, pixels\n"
