@@ -280,32 +280,41 @@ std::vector<CRival> Rivals(const cv::Mat& grey, const cv::Rect& kernel, const cv
 
 /// The kernel against the same place in the neighbouring sheets (one lattice step each way, where it lies in
 /// the image): the best correlation (± 3 px), and the least difference, over the neighbours, of the block of
-/// 4 x 4 px that differs most once each neighbour is aligned sub-pixel and matched in gain and offset (grey
-/// levels; both sides blurred a little and a quarter pixel's slope allowed on edges, so that the alignment
-/// does not count). Fixed print leaves noise in every block of some neighbour; a serial number leaves a
-/// changed digit in all of them.
+/// 4 x 4 px that differs most, in the kernel and a margin of 16 px around it, once each neighbour is aligned
+/// sub-pixel and matched in gain and offset (grey levels; both sides blurred a little and a quarter pixel's
+/// slope allowed on edges, so that the alignment does not count). Fixed print leaves noise in every block of
+/// some neighbour; a serial number leaves a changed digit in all of them, and the margin keeps kernels off
+/// the digits beside the changing ones, which change on the line (the reference shows consecutive numbers).
 struct CSheetsCheck {
     double m_dPeak = -1.0;
     double m_dResidual = -1.0;
 };
 
-CSheetsCheck CheckSheets(const cv::Mat& image, const cv::Rect& kernel, const cv::Mat& templ, const CKernelOptions& options) {
-    constexpr int kSlack = 3, kBlock = 4;
+CSheetsCheck CheckSheets(const cv::Mat& image, const cv::Mat& grey, const cv::Rect& kernel, cv::Point origin,
+                         const CKernelOptions& options) {
+    constexpr int kSlack = 3, kBlock = 4, kMargin = 16;
     CSheetsCheck check;
+    const cv::Mat templ = grey(kernel);
+    const cv::Rect wide = assist::Grown(kernel, kMargin, cv::Rect(0, 0, grey.cols, grey.rows));
     cv::Mat own;
-    // Isolated: the template is a view into the image, and the neighbour's copy has no pixels around it.
-    cv::GaussianBlur(templ, own, cv::Size(), 0.7, 0.7, cv::BORDER_REPLICATE | cv::BORDER_ISOLATED);
+    // Isolated: the patch is a view into the image, and the neighbour's copy has no pixels around it.
+    cv::GaussianBlur(grey(wide), own, cv::Size(), 0.7, 0.7, cv::BORDER_REPLICATE | cv::BORDER_ISOLATED);
     cv::Scalar ownMean, ownDeviation;
     cv::meanStdDev(own, ownMean, ownDeviation);
+    cv::Mat gx, gy, ownSteep;
+    cv::Sobel(own, gx, CV_32F, 1, 0, 3, 0.125, 0.0, cv::BORDER_REPLICATE);
+    cv::Sobel(own, gy, CV_32F, 0, 1, 3, 0.125, 0.0, cv::BORDER_REPLICATE);
+    cv::magnitude(gx, gy, ownSteep);
+    const cv::Point offset = kernel.tl() - wide.tl();  // the kernel within the wide patch
     for (const cv::Point2d& step : {options.m_stepX, -options.m_stepX, options.m_stepY, -options.m_stepY}) {
         if (cv::norm(step) < 1.0)
             continue;
-        const cv::Point place(kernel.x + cvRound(step.x), kernel.y + cvRound(step.y));
-        const cv::Rect around(place.x - kSlack, place.y - kSlack, kernel.width + 2 * kSlack, kernel.height + 2 * kSlack);
+        const cv::Point place = origin + wide.tl() + cv::Point(cvRound(step.x), cvRound(step.y));
+        const cv::Rect around(place.x - kSlack, place.y - kSlack, wide.width + 2 * kSlack, wide.height + 2 * kSlack);
         if ((around & cv::Rect(0, 0, image.cols, image.rows)) != around)
             continue;
-        const cv::Mat grey = assist::ToGreyFloat(image(around));
-        const cv::Mat surface = NccNear(grey, templ, cv::Point(kSlack, kSlack), kSlack);
+        const cv::Mat neighbour = assist::ToGreyFloat(image(around));
+        const cv::Mat surface = NccNear(neighbour, templ, offset + cv::Point(kSlack, kSlack), kSlack);
         double peak = 0.0;
         cv::Point best;
         cv::minMaxLoc(surface, nullptr, &peak, nullptr, &best);
@@ -316,25 +325,23 @@ CSheetsCheck CheckSheets(const cv::Mat& image, const cv::Rect& kernel, const cv:
         const cv::Point2d at = assist::SubPixelPeak(surface, best);
         const cv::Matx23d shift(1, 0, at.x, 0, 1, at.y);
         cv::Mat other;
-        cv::warpAffine(grey, other, shift, templ.size(), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP, cv::BORDER_REPLICATE);
+        cv::warpAffine(neighbour, other, shift, wide.size(), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
+                       cv::BORDER_REPLICATE);
         cv::GaussianBlur(other, other, cv::Size(), 0.7, 0.7, cv::BORDER_REPLICATE);
         cv::Scalar otherMean, otherDeviation;
         cv::meanStdDev(other, otherMean, otherDeviation);
         if (otherDeviation[0] <= 0.0)
             continue;
+        const double gain = ownDeviation[0] / otherDeviation[0];
         cv::Mat difference;
-        cv::absdiff(own, (other - otherMean[0]) * (ownDeviation[0] / otherDeviation[0]) + ownMean[0], difference);
+        cv::absdiff(own, (other - otherMean[0]) * gain + ownMean[0], difference);
         // What is left of an alignment a quarter of a pixel off is no difference: on edges the steeper side's
         // gradient times that.
-        cv::Mat gx, gy, steep;
-        cv::Sobel(own, gx, CV_32F, 1, 0, 3, 0.125, 0.0, cv::BORDER_REPLICATE);
-        cv::Sobel(own, gy, CV_32F, 0, 1, 3, 0.125, 0.0, cv::BORDER_REPLICATE);
-        cv::magnitude(gx, gy, steep);
-        cv::Mat ox, oy, otherSteep;
-        cv::Sobel(other, ox, CV_32F, 1, 0, 3, 0.125 * ownDeviation[0] / otherDeviation[0], 0.0, cv::BORDER_REPLICATE);
-        cv::Sobel(other, oy, CV_32F, 0, 1, 3, 0.125 * ownDeviation[0] / otherDeviation[0], 0.0, cv::BORDER_REPLICATE);
-        cv::magnitude(ox, oy, otherSteep);
-        steep = cv::max(steep, otherSteep);
+        cv::Mat ox, oy, steep;
+        cv::Sobel(other, ox, CV_32F, 1, 0, 3, 0.125 * gain, 0.0, cv::BORDER_REPLICATE);
+        cv::Sobel(other, oy, CV_32F, 0, 1, 3, 0.125 * gain, 0.0, cv::BORDER_REPLICATE);
+        cv::magnitude(ox, oy, steep);
+        steep = cv::max(steep, ownSteep);
         difference = cv::max(difference - 0.25 * steep, 0.0);
         cv::Mat blocks;
         cv::boxFilter(difference, blocks, CV_32F, cv::Size(kBlock, kBlock), cv::Point(-1, -1), true, cv::BORDER_REFLECT);
@@ -457,7 +464,7 @@ CKernelRating RateKernel(const cv::Mat& image, const CRect& rect, const CKernelO
     // differs most stays under two).
     double agreement = 1.0;
     if (!blank) {
-        const CSheetsCheck sheets = CheckSheets(image, clip.m_inside, templ, options);
+        const CSheetsCheck sheets = CheckSheets(image, grey, kernel, region.tl(), options);
         k.m_dSheetsPeak = sheets.m_dPeak;
         k.m_dSheetsResidual = sheets.m_dResidual;
         if (sheets.m_dResidual >= 0.0) {
@@ -465,9 +472,9 @@ CKernelRating RateKernel(const cv::Mat& image, const CRect& rect, const CKernelO
             agreement = std::clamp(2.0 - 2.0 * sheets.m_dResidual / limit, 0.0, 1.0);
             if (sheets.m_dResidual > limit)
                 Warn(k.m_warnings, "varies-between-sheets",
-                     Format("The print here differs from the same place in every neighbouring sheet (by %.0f grey "
-                            "levels over 4 x 4 px at least, correlation %.2f at best): variable print such as a number "
-                            "or a date, or a flaw.",
+                     Format("The print here or right beside it differs from the same place in every neighbouring "
+                            "sheet (by %.0f grey levels over 4 x 4 px at least, correlation %.2f at best): variable "
+                            "print such as a number or a date, or a flaw.",
                             sheets.m_dResidual, sheets.m_dPeak));
         }
     }

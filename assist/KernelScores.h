@@ -15,7 +15,8 @@
 ///    surroundings by the rotation of the options, move them sub-pixel, blur, change gain and offset and add
 ///    noise, and locate the kernel again by correlation with a parabola fit to the peak;
 ///  - when the sheets' lattice is known, the same place in the neighbouring sheets holds the same print
-///    (not a serial number or a date, which change from sheet to sheet).
+///    (not a serial number or a date, which change from sheet to sheet), and so does a margin around it:
+///    the reference shows consecutive numbers, whose leading digits still change on the line.
 /// The predicted locating error combines the noise-limited precision (the noise of the reference and of
 /// the line, through the inverse structure tensor), the error the trials measured (where a sharp or a
 /// sliding peak shows) and the chance of the wrong peak: a competitor as high as the trials' peak takes the
@@ -85,8 +86,8 @@ struct CKernelRating {
     /// The best correlation of the kernel with the same place in the neighbouring sheets (± 3 px), when the
     /// lattice is known and a neighbour lies in the image; -1 otherwise.
     double m_dSheetsPeak = -1.0;
-    /// How much the same place differs in the neighbour that matches best: its most different block of 4 x 4
-    /// px, mean absolute grey levels after alignment; -1 when not compared.
+    /// How much the same place (the kernel and 16 px around it) differs in the neighbour that matches best:
+    /// its most different block of 4 x 4 px, mean absolute grey levels after alignment; -1 when not compared.
     double m_dSheetsResidual = -1.0;
     double m_dPredictedError = 0.0; ///< expected root mean square locating error on the line (wrong peaks included), pixels
     bool m_bRated = false;          ///< false: the kernel could not be rated at all (see the warnings)
