@@ -9,6 +9,7 @@
 #include "assist/SplitScheme.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -58,6 +59,44 @@ bool ParseList(const std::string& text, size_t count, std::vector<int>& values) 
             return values.size() == count;
         start = comma + 1;
     }
+}
+
+/// Numbers (a point for decimals, a leading minus allowed) separated by commas, each within ± 10^6.
+bool ParseReals(const std::string& text, std::vector<double>& values) {
+    values.clear();
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = text.find(',', start);
+        const std::string part = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (part.empty() || part.size() > 16 || part.find_first_not_of("-.0123456789") != std::string::npos)
+            return false;
+        char* end = nullptr;
+        const double v = std::strtod(part.c_str(), &end);
+        if (end != part.c_str() + part.size() || !(std::abs(v) <= 1e6))
+            return false;
+        values.push_back(v);
+        if (comma == std::string::npos)
+            return true;
+        start = comma + 1;
+    }
+}
+
+/// --period: X,Y (sheets in rows and columns along the axes) or the lattice vectors as the split scheme
+/// prints them, STEP_X_X,STEP_X_Y,STEP_Y_X,STEP_Y_Y; false for anything else.
+bool ParsePeriod(const std::string& text, CKernelOptions& options) {
+    std::vector<double> v;
+    if (!ParseReals(text, v))
+        return false;
+    if (v.size() == 2) {
+        options.m_stepX = cv::Point2d(v[0], 0.0);
+        options.m_stepY = cv::Point2d(0.0, v[1]);
+    } else if (v.size() == 4) {
+        options.m_stepX = cv::Point2d(v[0], v[1]);
+        options.m_stepY = cv::Point2d(v[2], v[3]);
+    } else {
+        return false;
+    }
+    return cv::norm(options.m_stepX) >= 1.0 && cv::norm(options.m_stepY) >= 1.0;
 }
 
 int Usage(std::string& err, const std::string& why) {
@@ -208,11 +247,9 @@ int Kernels(const std::vector<std::string>& args, std::string& out, std::string&
             options.m_size = CSize(size[0], size.back());
             ++k;
         } else if (a == "--period") {
-            std::vector<int> period;
-            if (k + 1 >= args.size() || !ParseList(args[k + 1], 2, period) || period[0] < 1 || period[1] < 1)
-                return Usage(err, "--period needs the small sheets' period as X,Y in pixels");
-            options.m_dPeriodX = period[0];
-            options.m_dPeriodY = period[1];
+            if (k + 1 >= args.size() || !ParsePeriod(args[k + 1], options.m_rating))
+                return Usage(err, "--period needs the small sheets' period as X,Y or the split scheme's step_x and "
+                                  "step_y as XX,XY,YX,YY, in pixels");
             ++k;
         } else if (a == "--lines") {
             options.m_bLines = true;
@@ -246,6 +283,11 @@ int Rate(const std::vector<std::string>& args, std::string& out, std::string& er
         if (a == "--range") {
             if (k + 1 >= args.size() || !ParseCount(args[k + 1], 0, 1024, options.m_nSearchRange))
                 return Usage(err, "--range needs the search range in pixels, 0 to 1024");
+            ++k;
+        } else if (a == "--period") {
+            if (k + 1 >= args.size() || !ParsePeriod(args[k + 1], options))
+                return Usage(err, "--period needs the small sheets' period as X,Y or the split scheme's step_x and "
+                                  "step_y as XX,XY,YX,YY, in pixels");
             ++k;
         } else if (a == "--rect") {
             if (k + 1 >= args.size() || !ParseList(args[k + 1], 4, rect))
@@ -295,7 +337,7 @@ std::string AssistUsage() {
     return "usage: zrk-assist cameras --grid CxR [--overlap X[,Y]] [--tolerance PX] IMAGE...\n"
            "       zrk-assist split [--tolerance PX] IMAGE\n"
            "       zrk-assist kernels [--sheet L,T,R,B] [--count N] [--size W,H] [--range R] [--period X,Y] [--lines] IMAGE\n"
-           "       zrk-assist rate --rect L,T,R,B [--range R] [--line 0|90 [--polarity P]] IMAGE\n"
+           "       zrk-assist rate --rect L,T,R,B [--range R] [--period X,Y] [--line 0|90 [--polarity P]] IMAGE\n"
            "       zrk-assist check [--no-rating] STORE MODEL\n"
            "       zrk-assist --help | --version\n"
            "The assisted set-up's analyses on image files (BMP, PNG, TIFF); one JSON object on standard output.\n"
@@ -314,11 +356,12 @@ std::string AssistUsage() {
            "    --count N         kernels wanted, 1 to 64 (default 4; line kernels come in pairs)\n"
            "    --size W,H        kernel size, 8 to 1024 pixels (default 64,64)\n"
            "    --range R         the search range (\"搜索范围\"), pixels (default 50)\n"
-           "    --period X,Y      the small sheets' period, pixels (default: the sheet's size); the range must be\n"
-           "                      under half of it\n"
+           "    --period X,Y      the small sheets' period, pixels (default: the sheet's size), or the split\n"
+           "                      scheme's step_x and step_y as XX,XY,YX,YY when the sheets are turned; the range\n"
+           "                      must be under half of it, and kernels keep off print that differs between sheets\n"
            "    --lines           pairs of line kernels (\"直线定位\") with their direction and polarity instead\n"
            "  rate      the same scores for one kernel already drawn\n"
-           "    --rect L,T,R,B    the kernel, pixels\n"
+           "    --rect L,T,R,B    the kernel, pixels (--range and --period as for kernels)\n"
            "    --line 0|90       rate it as a line kernel with that projection direction (\"投影方向\")\n"
            "    --polarity P      dark-to-bright (default, \"由暗到亮\") or bright-to-dark (\"由亮到暗\")\n"
            "  check     the template check of a stored template (MODEL: identifier or name): kernels rated on\n"

@@ -63,6 +63,10 @@ void RegionMembers(CJsonWriter& w, const CRect& rect, const CKernelRating& k, bo
     w.Number(k.m_dRobustPeak, 3);
     w.Key("margin");
     w.Number(k.m_dMargin, 3);
+    w.Key("sheets_peak");
+    w.Number(k.m_dSheetsPeak, 3);
+    w.Key("sheets_residual");
+    w.Number(k.m_dSheetsResidual, 2);
     w.Key("trial_error");
     w.Number(k.m_dTrialError, 3);
     w.Key("rated");

@@ -27,7 +27,7 @@ std::string KernelProposalJson(const CKernelProposal& proposal);
 
 /// A region kernel's rating: {"rect": [left, top, right, bottom], "score", "good", "texture", "uniqueness",
 /// "robustness", "predicted_error", "precision": [x, y], "eigen": [min, max], "weak_angle", "noise",
-/// "second_peak", "second_offset": [x, y], "peak_width", "robust_peak", "margin", "trial_error", "rated", "reason",
+/// "second_peak", "second_offset": [x, y], "peak_width", "robust_peak", "margin", "sheets_peak", "sheets_residual" (-1: not compared), "trial_error", "rated", "reason",
 /// "warnings": [...]}.
 std::string KernelRatingJson(const CRect& rect, const CKernelRating& rating);
 

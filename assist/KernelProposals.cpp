@@ -254,8 +254,9 @@ CKernelProposal ProposeKernels(const cv::Mat& image, const CRect& sheetRect, con
              "The sheet rectangle " + where + " reaches beyond the image: only its part inside is used.", false);
     const cv::Rect sheet = clip.m_inside;
     // The repeat of the sheets: the neighbouring copy must lie beyond twice the search range.
-    const double periodX = options.m_dPeriodX > 0.0 ? options.m_dPeriodX : static_cast<double>(sheetRect.Width());
-    const double periodY = options.m_dPeriodY > 0.0 ? options.m_dPeriodY : static_cast<double>(sheetRect.Height());
+    const double stepX = cv::norm(options.m_rating.m_stepX), stepY = cv::norm(options.m_rating.m_stepY);
+    const double periodX = stepX >= 1.0 ? stepX : static_cast<double>(sheetRect.Width());
+    const double periodY = stepY >= 1.0 ? stepY : static_cast<double>(sheetRect.Height());
     if (2.0 * range >= std::min(periodX, periodY)) {
         Warn(proposal, "range-too-large",
              Format("The search range (±%.0f px) is half the small sheets' period (%.0f x %.0f px) or more: the "

@@ -21,7 +21,9 @@
 ///
 /// The search range must be under half the small sheets' period: otherwise the neighbouring sheet's copy of
 /// every kernel lies where the line looks, and no kernel can be unique; the proposal is then empty with a
-/// warning. The period is the options' when given, else the sheet rectangle's size.
+/// warning. The period is the length of the lattice vectors of the rating options when given (the split
+/// scheme's; the ratings then also keep off print that differs between sheets), else the sheet rectangle's
+/// size.
 ///
 /// Only the sheet rectangle and, for the ratings, twice the search range around the kernels are read (an
 /// 8192 × 6000 image's sheet of 1300 × 1150 px takes about a tenth of a second). Bad input (an empty sheet
@@ -40,13 +42,10 @@
 #include <vector>
 
 struct CKernelProposalOptions {
-    CKernelOptions m_rating;      ///< the search range, similarity and trials (the noise: estimated on the sheet)
+    CKernelOptions m_rating;      ///< search range, similarity, trials, lattice (the noise: estimated on the sheet)
     int m_nCount = 4;             ///< kernels wanted, 1 … 64 (line kernels: pairs of two, rounded up)
     CSize m_size{64, 64};         ///< kernel size, 8 … 1024 pixels a side
     bool m_bLines = false;        ///< line kernel pairs instead of region kernels
-    /// The small sheets' period, pixels across and down (e.g. from the split scheme); 0: the sheet's size.
-    double m_dPeriodX = 0.0;
-    double m_dPeriodY = 0.0;
     int m_nCandidates = 48;       ///< region kernels: candidates rated fully
 };
 

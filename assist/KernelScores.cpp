@@ -278,6 +278,80 @@ std::vector<CRival> Rivals(const cv::Mat& grey, const cv::Rect& kernel, const cv
     return rivals;
 }
 
+/// The kernel against the same place in the neighbouring sheets (one lattice step each way, where it lies in
+/// the image): the best correlation (± 3 px), and the least difference, over the neighbours, of the block of
+/// 4 x 4 px that differs most, in the kernel and a margin of 16 px around it, once each neighbour is aligned
+/// sub-pixel and matched in gain and offset (grey levels; both sides blurred a little and a quarter pixel's
+/// slope allowed on edges, so that the alignment does not count). Fixed print leaves noise in every block of
+/// some neighbour; a serial number leaves a changed digit in all of them, and the margin keeps kernels off
+/// the digits beside the changing ones, which change on the line (the reference shows consecutive numbers).
+struct CSheetsCheck {
+    double m_dPeak = -1.0;
+    double m_dResidual = -1.0;
+};
+
+CSheetsCheck CheckSheets(const cv::Mat& image, const cv::Mat& grey, const cv::Rect& kernel, cv::Point origin,
+                         const CKernelOptions& options) {
+    constexpr int kSlack = 3, kBlock = 4, kMargin = 16;
+    CSheetsCheck check;
+    const cv::Mat templ = grey(kernel);
+    const cv::Rect wide = assist::Grown(kernel, kMargin, cv::Rect(0, 0, grey.cols, grey.rows));
+    cv::Mat own;
+    // Isolated: the patch is a view into the image, and the neighbour's copy has no pixels around it.
+    cv::GaussianBlur(grey(wide), own, cv::Size(), 0.7, 0.7, cv::BORDER_REPLICATE | cv::BORDER_ISOLATED);
+    cv::Scalar ownMean, ownDeviation;
+    cv::meanStdDev(own, ownMean, ownDeviation);
+    cv::Mat gx, gy, ownSteep;
+    cv::Sobel(own, gx, CV_32F, 1, 0, 3, 0.125, 0.0, cv::BORDER_REPLICATE);
+    cv::Sobel(own, gy, CV_32F, 0, 1, 3, 0.125, 0.0, cv::BORDER_REPLICATE);
+    cv::magnitude(gx, gy, ownSteep);
+    const cv::Point offset = kernel.tl() - wide.tl();  // the kernel within the wide patch
+    for (const cv::Point2d& step : {options.m_stepX, -options.m_stepX, options.m_stepY, -options.m_stepY}) {
+        if (cv::norm(step) < 1.0)
+            continue;
+        const cv::Point place = origin + wide.tl() + cv::Point(cvRound(step.x), cvRound(step.y));
+        const cv::Rect around(place.x - kSlack, place.y - kSlack, wide.width + 2 * kSlack, wide.height + 2 * kSlack);
+        if ((around & cv::Rect(0, 0, image.cols, image.rows)) != around)
+            continue;
+        const cv::Mat neighbour = assist::ToGreyFloat(image(around));
+        const cv::Mat surface = NccNear(neighbour, templ, offset + cv::Point(kSlack, kSlack), kSlack);
+        double peak = 0.0;
+        cv::Point best;
+        cv::minMaxLoc(surface, nullptr, &peak, nullptr, &best);
+        check.m_dPeak = std::max(check.m_dPeak, peak);
+        if (peak <= 0.0 || ownDeviation[0] <= 0.0)
+            continue;
+        // The neighbour moved onto the kernel, blurred as the kernel was, scaled to its grey levels.
+        const cv::Point2d at = assist::SubPixelPeak(surface, best);
+        const cv::Matx23d shift(1, 0, at.x, 0, 1, at.y);
+        cv::Mat other;
+        cv::warpAffine(neighbour, other, shift, wide.size(), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
+                       cv::BORDER_REPLICATE);
+        cv::GaussianBlur(other, other, cv::Size(), 0.7, 0.7, cv::BORDER_REPLICATE);
+        cv::Scalar otherMean, otherDeviation;
+        cv::meanStdDev(other, otherMean, otherDeviation);
+        if (otherDeviation[0] <= 0.0)
+            continue;
+        const double gain = ownDeviation[0] / otherDeviation[0];
+        cv::Mat difference;
+        cv::absdiff(own, (other - otherMean[0]) * gain + ownMean[0], difference);
+        // What is left of an alignment a quarter of a pixel off is no difference: on edges the steeper side's
+        // gradient times that.
+        cv::Mat ox, oy, steep;
+        cv::Sobel(other, ox, CV_32F, 1, 0, 3, 0.125 * gain, 0.0, cv::BORDER_REPLICATE);
+        cv::Sobel(other, oy, CV_32F, 0, 1, 3, 0.125 * gain, 0.0, cv::BORDER_REPLICATE);
+        cv::magnitude(ox, oy, steep);
+        steep = cv::max(steep, ownSteep);
+        difference = cv::max(difference - 0.25 * steep, 0.0);
+        cv::Mat blocks;
+        cv::boxFilter(difference, blocks, CV_32F, cv::Size(kBlock, kBlock), cv::Point(-1, -1), true, cv::BORDER_REFLECT);
+        double worst = 0.0;
+        cv::minMaxLoc(blocks, nullptr, &worst);
+        check.m_dResidual = check.m_dResidual < 0.0 ? worst : std::min(check.m_dResidual, worst);
+    }
+    return check;
+}
+
 double Capped(double v) { return std::isfinite(v) ? std::min(v, kLarge) : kLarge; }
 
 } // namespace
@@ -385,6 +459,26 @@ CKernelRating RateKernel(const cv::Mat& image, const CRect& rect, const CKernelO
     }
     k.m_dPredictedError = Capped(std::sqrt(noiseError * noiseError + k.m_dTrialError * k.m_dTrialError + wrongPeak));
 
+    // The same place in the neighbouring sheets, when the lattice is known: a block differing by four
+    // deviations of the noise means variable print (on fixed print of generated sheets the block that
+    // differs most stays under two).
+    double agreement = 1.0;
+    if (!blank) {
+        const CSheetsCheck sheets = CheckSheets(image, grey, kernel, region.tl(), options);
+        k.m_dSheetsPeak = sheets.m_dPeak;
+        k.m_dSheetsResidual = sheets.m_dResidual;
+        if (sheets.m_dResidual >= 0.0) {
+            const double limit = 4.0 * noise;
+            agreement = std::clamp(2.0 - 2.0 * sheets.m_dResidual / limit, 0.0, 1.0);
+            if (sheets.m_dResidual > limit)
+                Warn(k.m_warnings, "varies-between-sheets",
+                     Format("The print here or right beside it differs from the same place in every neighbouring "
+                            "sheet (by %.0f grey levels over 4 x 4 px at least, correlation %.2f at best): variable "
+                            "print such as a number or a date, or a flaw.",
+                            sheets.m_dResidual, sheets.m_dPeak));
+        }
+    }
+
     // Why the texture is poor: nothing in either direction, or one direction only (an edge).
     const bool flatBoth = blank || strongPrecision > 2.0 * kPrecisionHalf;
     if (flatBoth)
@@ -397,7 +491,7 @@ CKernelRating RateKernel(const cv::Mat& image, const CRect& rect, const CKernelO
                     "along it (%.0f degrees from the x axis).",
                     strongPrecision, weakPrecision, k.m_dWeakAngle));
 
-    k.m_dScore = k.m_dTexture * k.m_dUniqueness * k.m_dRobustness;
+    k.m_dScore = k.m_dTexture * k.m_dUniqueness * k.m_dRobustness * agreement;
     if (clip.m_bPartly)
         k.m_dScore = 0.0;
     if (HasDoubt(k.m_warnings)) {

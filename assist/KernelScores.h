@@ -13,7 +13,10 @@
 ///    the range is half the sheets' period or more) can be taken for it;
 ///  - it holds when the line's image differs from the reference: a few deterministic trials turn the
 ///    surroundings by the rotation of the options, move them sub-pixel, blur, change gain and offset and add
-///    noise, and locate the kernel again by correlation with a parabola fit to the peak.
+///    noise, and locate the kernel again by correlation with a parabola fit to the peak;
+///  - when the sheets' lattice is known, the same place in the neighbouring sheets holds the same print
+///    (not a serial number or a date, which change from sheet to sheet), and so does a margin around it:
+///    the reference shows consecutive numbers, whose leading digits still change on the line.
 /// The predicted locating error combines the noise-limited precision (the noise of the reference and of
 /// the line, through the inverse structure tensor), the error the trials measured (where a sharp or a
 /// sliding peak shows) and the chance of the wrong peak: a competitor as high as the trials' peak takes the
@@ -46,10 +49,16 @@ struct CKernelOptions {
     double m_dNoise = 0.0;
     double m_dRotation = 0.3;        ///< degrees the trials turn the kernel's surroundings by, either way
     double m_dBlur = 1.0;            ///< Gaussian sigma of the most blurred trial, pixels
+    /// The small sheets' lattice vectors in the image (CSplitProposal::m_stepX, m_stepY), pixels; a zero
+    /// vector: that repeat unknown. When known, the kernel is compared with the same place in the
+    /// neighbouring sheets: print that differs there (a serial number, a date) cannot locate every sheet.
+    cv::Point2d m_stepX;
+    cv::Point2d m_stepY;
 };
 
-/// A region kernel's rating. Sub-scores and the score are 0 … 1; the score is their product, and a kernel
-/// scoring at least 0.5 without a warning in doubt is a good one.
+/// A region kernel's rating. Sub-scores and the score are 0 … 1; the score is their product (times the
+/// agreement with the neighbouring sheets when the lattice is known), and a kernel scoring at least 0.5
+/// without a warning in doubt is a good one.
 struct CKernelRating {
     double m_dScore = 0.0;
     double m_dTexture = 0.0;        ///< sub-score from the noise-limited precision
@@ -74,6 +83,12 @@ struct CKernelRating {
     /// trials (1 without a competitor; negative when the competitor won a trial).
     double m_dMargin = 0.0;
     double m_dTrialError = 0.0;     ///< root mean square of the trials' shift errors, pixels
+    /// The best correlation of the kernel with the same place in the neighbouring sheets (± 3 px), when the
+    /// lattice is known and a neighbour lies in the image; -1 otherwise.
+    double m_dSheetsPeak = -1.0;
+    /// How much the same place (the kernel and 16 px around it) differs in the neighbour that matches best:
+    /// its most different block of 4 x 4 px, mean absolute grey levels after alignment; -1 when not compared.
+    double m_dSheetsResidual = -1.0;
     double m_dPredictedError = 0.0; ///< expected root mean square locating error on the line (wrong peaks included), pixels
     bool m_bRated = false;          ///< false: the kernel could not be rated at all (see the warnings)
     std::string m_strReason;        ///< one sentence: why this score

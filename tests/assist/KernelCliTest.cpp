@@ -66,6 +66,15 @@ TEST_F(KernelCommands, KernelsPrintsTheProposedKernelsWithTheirScores) {
     EXPECT_EQ(r - l, 48);
     EXPECT_EQ(b - t, 40);
 
+    // Without the sheets' period nothing is compared with the neighbouring sheets; with it, every kernel is.
+    EXPECT_NE(run.out.find("\"sheets_peak\": -1.0"), std::string::npos);
+    const std::string period =
+        std::to_string(m_sheet.m_truth.m_period.x) + "," + std::to_string(m_sheet.m_truth.m_period.y);
+    const Outcome compared = Assist(dir, "kernels --sheet " + m_strSheet + " --period " + period + " " + m_strImage);
+    ASSERT_EQ(compared.status, 0) << compared.err;
+    EXPECT_NE(compared.out.find("\"sheets_peak\": "), std::string::npos);
+    EXPECT_EQ(compared.out.find("\"sheets_peak\": -1.0"), std::string::npos) << compared.out;
+
     const Outcome lines = Assist(dir, "kernels --lines --sheet " + m_strSheet + " " + m_strImage);
     ASSERT_EQ(lines.status, 0) << lines.err;
     for (const char* key : {"\"direction\": ", "\"polarity\": ", "\"partner\": ", "\"straightness\": ", "\"edge\": "})
@@ -116,6 +125,9 @@ TEST_F(KernelCommands, WrongOptionsExitWithCodeTwoAndSayWhat) {
                           Case{"kernels --sheet 1,2,3,4,5 " + a, "--sheet needs"},
                           Case{"kernels --sheet 1,2,x,4 " + a, "--sheet needs"},
                           Case{"kernels --period 0,400 " + a, "--period needs"},
+                          Case{"kernels --period 400,300,2 " + a, "--period needs"},
+                          Case{"kernels --period 400,1e3 " + a, "--period needs"},
+                          Case{"rate --rect 1,2,3,4 --period x,y " + a, "--period needs"},
                           Case{"kernels --sheet", "--sheet needs"},
                           Case{"kernels --frobnicate " + a, "unknown option --frobnicate for kernels"},
                           Case{"rate " + a, "rate needs --rect"},

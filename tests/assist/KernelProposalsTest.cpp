@@ -131,8 +131,8 @@ TEST(KernelProposals, ASearchRangeOfHalfThePeriodOrMoreLeavesNoKernelUnique) {
     const CRect sheet = SheetBox(g, 1, 1);
     CKernelProposalOptions options;
     // The period given: a range of half of it is refused.
-    options.m_dPeriodX = g.m_truth.m_period.x;
-    options.m_dPeriodY = g.m_truth.m_period.y;
+    options.m_rating.m_stepX = cv::Point2d(g.m_truth.m_period.x, 0.0);
+    options.m_rating.m_stepY = cv::Point2d(0.0, g.m_truth.m_period.y);
     options.m_rating.m_nSearchRange = static_cast<int>(std::ceil(std::min(g.m_truth.m_period.x, g.m_truth.m_period.y) / 2));
     CKernelProposal p = ProposeKernels(g.m_image, sheet, options);
     EXPECT_TRUE(p.m_kernels.empty());
@@ -274,4 +274,43 @@ TEST(KernelProposals, LineKernelsOnAGeneratedSheetComeInPairsOfOneDirection) {
         EXPECT_GT(a.m_lineRating.m_dGradient, 0.0);
     }
     EXPECT_EQ(KernelProposalJson(ProposeKernels(g.m_image, sheet, options)), KernelProposalJson(p));
+}
+
+TEST(KernelProposals, WithTheLatticeKnownKeepOffPrintThatDiffersBetweenSheets) {
+    for (uint64_t seed : {71u, 72u, 73u, 74u}) {
+        SCOPED_TRACE(seed);
+        CSheetRecipe r;
+        r.m_nSeed = seed;
+        r.m_nWidth = 1400;
+        r.m_nHeight = 1000;
+        r.m_nColumns = 3;
+        r.m_nRows = 2;
+        r.m_bSerials = true;
+        const CGeneratedSheet g = GenerateSheet(r);
+        const CRect sheet = SheetBox(g, 1, 1);
+        // Where this sheet differs from its neighbours: the digits of the serial number that change.
+        const cv::Point stepX(cvRound(g.m_truth.m_period.x), 0), stepY(0, cvRound(g.m_truth.m_period.y));
+        cv::Mat grey, changed = cv::Mat::zeros(sheet.Height(), sheet.Width(), CV_8U);
+        cv::cvtColor(g.m_image, grey, cv::COLOR_BGR2GRAY);
+        for (const cv::Point& step : {stepX, -stepX, -stepY}) {
+            cv::Mat difference;
+            cv::absdiff(grey(ToCv(sheet)), grey(ToCv(sheet) + step), difference);
+            changed |= difference > 30;
+        }
+        ASSERT_GT(cv::countNonZero(changed), 20);
+        CKernelProposalOptions options;
+        options.m_nCount = 6;
+        options.m_rating.m_stepX = cv::Point2d(stepX);
+        options.m_rating.m_stepY = cv::Point2d(stepY);
+        const CKernelProposal p = ProposeKernels(g.m_image, sheet, options);
+        ASSERT_FALSE(p.m_kernels.empty()) << Codes(p.m_warnings);
+        for (const CProposedKernel& k : p.m_kernels) {
+            EXPECT_GE(k.m_rating.m_dSheetsResidual, 0.0);
+            // Neither in the kernel nor right beside it: the digits next to the changing ones change on the line.
+            const cv::Rect beside = (ToCv(k.m_rect) - cv::Point(sheet.left, sheet.top) + cv::Size(24, 24) - cv::Point(12, 12)) &
+                                    cv::Rect(0, 0, changed.cols, changed.rows);
+            if (k.m_bGood)
+                EXPECT_LE(cv::countNonZero(changed(beside)), 12) << k.m_strReason;
+        }
+    }
 }

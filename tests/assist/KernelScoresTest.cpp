@@ -262,3 +262,51 @@ TEST(KernelRating, TheNoiseEstimateIgnoresPrintCoveringMostOfTheArea) {
     EXPECT_EQ(EstimateNoise(cv::Mat(100, 100, CV_8U, cv::Scalar(9)), CRect(0, 0, 100, 100)), 0.5);
     EXPECT_EQ(EstimateNoise(image, CRect(400, 400, 500, 500)), 0.5);
 }
+
+TEST(KernelRating, PrintThatDiffersFromSheetToSheetIsFoundWhenTheLatticeIsKnown) {
+    CSheetRecipe r;
+    r.m_nSeed = 91;
+    r.m_nWidth = 1400;
+    r.m_nHeight = 1000;
+    r.m_nColumns = 3;
+    r.m_nRows = 2;
+    r.m_bSerials = true;
+    const CGeneratedSheet g = GenerateSheet(r);
+    ASSERT_FALSE(g.m_truth.m_variableBoxes.empty());
+    const CRect sheet = SheetBox(g, 1, 0);
+    const cv::Rect serial = g.m_truth.m_variableBoxes[0] + cv::Point(sheet.left, sheet.top);
+    // A kernel centred on the serial number, another on the fixed print away from it.
+    const cv::Point c(serial.x + serial.width / 2, serial.y + serial.height / 2);
+    const CRect onSerial(c.x - 32, c.y - 32, c.x + 32, c.y + 32);
+    CKernelOptions options;
+    options.m_stepX = cv::Point2d(g.m_truth.m_period.x, 0.0);
+    options.m_stepY = cv::Point2d(0.0, g.m_truth.m_period.y);
+    const CKernelRating varies = RateKernel(g.m_image, onSerial, options);
+    EXPECT_TRUE(HasWarning(varies.m_warnings, "varies-between-sheets")) << Codes(varies.m_warnings);
+    EXPECT_GT(varies.m_dSheetsPeak, 0.0);
+    EXPECT_GT(varies.m_dSheetsResidual, 4.0 * varies.m_dNoise);
+    EXPECT_FALSE(Good(varies));
+    // Without the lattice nothing tells the serial number from fixed print.
+    const CKernelRating unknown = RateKernel(g.m_image, onSerial);
+    EXPECT_EQ(unknown.m_dSheetsPeak, -1.0);
+    EXPECT_EQ(unknown.m_dSheetsResidual, -1.0);
+    EXPECT_FALSE(HasWarning(unknown.m_warnings, "varies-between-sheets"));
+
+    // Fixed print: the neighbours hold the same (within noise).
+    int fixed = 0;
+    for (int y = sheet.top + 20; y + 64 < sheet.bottom - 20 && fixed < 3; y += 48)
+        for (int x = sheet.left + 20; x + 64 < sheet.right - 20 && fixed < 3; x += 48) {
+            const CRect rect(x, y, x + 64, y + 64);
+            if ((ToCv(rect) & serial).area() > 0)
+                continue;
+            const CKernelRating k = RateKernel(g.m_image, rect, options);
+            if (k.m_dTexture < 0.9)
+                continue;
+            ++fixed;
+            SCOPED_TRACE(std::to_string(x) + "," + std::to_string(y));
+            EXPECT_GT(k.m_dSheetsPeak, 0.9);
+            EXPECT_LT(k.m_dSheetsResidual, 2.0 * k.m_dNoise);
+            EXPECT_FALSE(HasWarning(k.m_warnings, "varies-between-sheets"));
+        }
+    EXPECT_EQ(fixed, 3);
+}
