@@ -80,11 +80,14 @@ CKernelMethod ReadKernelMethod(const std::wstring& parameters) {
     return method;
 }
 
-std::vector<CKernelVerdict> JudgeKernel(const cv::Mat& image, const CKernel& kernel, int searchRange) {
+std::vector<CKernelVerdict> JudgeKernel(const cv::Mat& image, const CKernel& kernel, int searchRange,
+                                        cv::Point2d stepX, cv::Point2d stepY) {
     std::vector<CKernelVerdict> verdicts;
     const std::wstring id = std::to_wstring(kernel.m_nID);
     CKernelOptions options;
     options.m_nSearchRange = searchRange;
+    options.m_stepX = stepX;
+    options.m_stepY = stepY;
     const CKernelMethod method = ReadKernelMethod(kernel.m_strParameters);
     try {
         if (method.m_bLine) {
@@ -137,6 +140,9 @@ std::vector<CKernelVerdict> JudgeKernel(const cv::Mat& image, const CKernel& ker
                 verdicts.push_back(Verdict(false, "kernel-barely-unique",
                                            L"定位核%s在搜索范围%s像素内有相似的图案: 偏移(%s,%s)处相似度%s", args));
         }
+        if (HasCodeContaining(r.m_warnings, "varies-between-sheets"))
+            verdicts.push_back(Verdict(true, "kernel-varies", L"定位核%s的区域内有各小张不同的印刷(如流水号), 无法在每个小张上定位",
+                                       {id}));
         if (!verdicts.empty())
             return verdicts;
         if (r.m_dRobustness < kGood)
@@ -151,10 +157,13 @@ std::vector<CKernelVerdict> JudgeKernel(const cv::Mat& image, const CKernel& ker
     return verdicts;
 }
 
-CKernelSuggestions SuggestKernels(const cv::Mat& image, const CRect& sheet, int searchRange, bool lines) {
+CKernelSuggestions SuggestKernels(const cv::Mat& image, const CRect& sheet, int searchRange, bool lines,
+                                  cv::Point2d stepX, cv::Point2d stepY) {
     CKernelSuggestions out;
     CKernelProposalOptions options;
     options.m_rating.m_nSearchRange = searchRange;
+    options.m_rating.m_stepX = stepX;
+    options.m_rating.m_stepY = stepY;
     options.m_bLines = lines;
     CKernelProposal proposals;
     try {

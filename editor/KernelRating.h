@@ -31,8 +31,11 @@ struct CKernelVerdict {
 };
 
 /// Rates the kernel (whole-image rectangle) on the composed reference image with its search range, and
-/// says what will go wrong: nothing when it will hold.
-std::vector<CKernelVerdict> JudgeKernel(const cv::Mat& image, const CKernel& kernel, int searchRange);
+/// says what will go wrong: nothing when it will hold. `stepX`, `stepY`: the small sheets' lattice vectors
+/// (the split scheme's pitch; zero when a repeat is unknown), to compare the kernel with the neighbouring
+/// sheets (print that differs there, a serial number, cannot locate every sheet).
+std::vector<CKernelVerdict> JudgeKernel(const cv::Mat& image, const CKernel& kernel, int searchRange,
+                                        cv::Point2d stepX = {}, cv::Point2d stepY = {});
 
 /// One proposed kernel.
 struct CKernelSuggestion {
@@ -57,4 +60,6 @@ struct CKernelSuggestions {
 
 /// Kernels for the small sheet `sheet` (whole-image pixels) of the composed image: region kernels, or pairs of
 /// line kernels with matching projection directions when `lines` (a "尺寸定位" type).
-CKernelSuggestions SuggestKernels(const cv::Mat& image, const CRect& sheet, int searchRange, bool lines);
+/// `stepX`, `stepY` as for `JudgeKernel`: the image should then hold the neighbouring sheets too.
+CKernelSuggestions SuggestKernels(const cv::Mat& image, const CRect& sheet, int searchRange, bool lines,
+                                  cv::Point2d stepX = {}, cv::Point2d stepY = {});

@@ -374,7 +374,10 @@ private:
         if (!pixels)
             return;
         const int range = KernelSearchRange(kernel.m_strParameters, m_options.m_nDefaultSearchRange);
-        for (const CKernelVerdict& verdict : JudgeKernel(*pixels, kernel, range)) {
+        // The split scheme's pitch is the repeat of the small sheets: a kernel is compared with its neighbours.
+        const cv::Point2d stepX(cols > 1 ? sheet.Width() - 2 * ref.m_nExtendX : 0, 0);
+        const cv::Point2d stepY(0, rows > 1 ? sheet.Height() - 2 * ref.m_nExtendY : 0);
+        for (const CKernelVerdict& verdict : JudgeKernel(*pixels, kernel, range, stepX, stepY)) {
             m_findings.Add(verdict.m_bError ? CheckSeverity::Error : CheckSeverity::Warning, item,
                            verdict.m_strCode.c_str(), verdict.m_strFormat.c_str(), verdict.m_args);
         }

@@ -177,10 +177,14 @@ bool CZRKDlg::ProposeKernels() {
     const cv::Mat& image = composed->GetMat();
     const CRect sheet = ref->GetSheetRect(ref->m_nCurCol, ref->m_nCurRow);
     const int range = KernelSearchRange(m_strDefKernelPara, 50);
-    // The sheet with the search range around it, copied: the operator may go on meanwhile.
+    // The sheet with its neighbours (kernels must not sit on print that differs between sheets) and the search
+    // range around it, copied: the operator may go on meanwhile.
+    const int pitchX = sheet.Width() - 2 * ref->m_nExtendX, pitchY = sheet.Height() - 2 * ref->m_nExtendY;
+    const cv::Point2d stepX(ref->m_nCols > 1 ? pitchX : 0, 0), stepY(0, ref->m_nRows > 1 ? pitchY : 0);
+    const int reachX = range + static_cast<int>(stepX.x), reachY = range + static_cast<int>(stepY.y);
     const cv::Rect whole(0, 0, image.cols, image.rows);
-    const cv::Rect around = cv::Rect(sheet.left - range, sheet.top - range, sheet.Width() + 2 * range,
-                                     sheet.Height() + 2 * range) & whole;
+    const cv::Rect around = cv::Rect(sheet.left - reachX, sheet.top - reachY, sheet.Width() + 2 * reachX,
+                                     sheet.Height() + 2 * reachY) & whole;
     if (around.area() == 0) {
         ZrkMessageBox(Translate(L"没有找到小张，请确认！", 0), m_strTitle, MB_OK | MB_ICONWARNING);
         return false;
@@ -198,8 +202,8 @@ bool CZRKDlg::ProposeKernels() {
     m_pAssist->m_nCol = ref->m_nCurCol;
     m_pAssist->m_nRow = ref->m_nCurRow;
     const CPoint shift(around.x, around.y);
-    m_pAssist->m_pKernelWork->Start([pixels, local, range, lines, result, shift] {
-        *result = SuggestKernels(*pixels, local, range, lines);
+    m_pAssist->m_pKernelWork->Start([pixels, local, range, lines, result, shift, stepX, stepY] {
+        *result = SuggestKernels(*pixels, local, range, lines, stepX, stepY);
         for (CKernelSuggestion& k : result->m_kernels)
             k.m_rect.OffsetRect(shift.x, shift.y);
     });

@@ -52,7 +52,9 @@ cv::Mat DrawSheet() {
     for (int r = 0; r < 2; ++r)
         for (int c = 0; c < 2; ++c) {
             const cv::Point o(c * kPitchX, r * kPitchY);
-            Texture(60, 7 + r * 2 + c).copyTo(image(cv::Rect(o.x + 100, o.y + 40, 60, 60)));
+            Texture(60, 7).copyTo(image(cv::Rect(o.x + 100, o.y + 40, 60, 60)));
+            // Print that differs from sheet to sheet (a serial number's place).
+            Texture(40, 50 + r * 2 + c).copyTo(image(cv::Rect(o.x + 180, o.y + 200, 40, 40)));
             // A long vertical edge: a dark bar from top to bottom of the sheet's middle band.
             image(cv::Rect(o.x + 250, o.y + 20, 60, 260)).setTo(cv::Scalar(40));
             // The same small patch three times, 30 pixels apart: within any search range of 50.
@@ -131,6 +133,7 @@ std::unique_ptr<CModelInfo> MakeModel(const std::wstring& cameraFile) {
     ref->m_kernels.Add(Kernel(4, 1, 1, CRect(kPitchX + 70, kPitchY + 200, kPitchX + 94, kPitchY + 224)));  // repeated
     ref->m_kernels.Add(Kernel(5, 1, 1, CRect(100, 40, 160, 100)));            // sheet (0, 0)'s place: off its sheet
     ref->m_kernels.Add(Kernel(6, 5, 0, CRect(10, 10, 40, 40)));               // a sheet the grid does not have
+    ref->m_kernels.Add(Kernel(7, 0, 0, CRect(180, 200, 220, 240)));           // on print that varies by sheet
     model->m_refImageSet.m_refImages.Add(ref);
 
     auto* lost = new CRefImage;
@@ -206,6 +209,7 @@ TEST_F(TemplateCheckTest, EveryFaultOfTheTemplateIsFoundOnItsItemAndNothingOnThe
         {"kernel-not-unique", CheckSeverity::Error, CCheckItem::Kind::Kernel, 4},
         {"kernel-off-sheet", CheckSeverity::Error, CCheckItem::Kind::Kernel, 5},
         {"kernel-off-grid", CheckSeverity::Error, CCheckItem::Kind::Kernel, 6},
+        {"kernel-varies", CheckSeverity::Error, CCheckItem::Kind::Kernel, 7},
         {"camera-missing", CheckSeverity::Error, CCheckItem::Kind::Camera, 1},
         {"sheets-without-note", CheckSeverity::Warning, CCheckItem::Kind::Phase, 2},
         {"sheets-without-area", CheckSeverity::Warning, CCheckItem::Kind::Phase, 2},
@@ -227,7 +231,7 @@ TEST_F(TemplateCheckTest, EveryFaultOfTheTemplateIsFoundOnItsItemAndNothingOnThe
                             }),
               0);
     EXPECT_EQ(Count(report, "kernel-flat", 5) + Count(report, "kernel-slides", 5), 0);
-    EXPECT_EQ(report.m_nKernelsRated, 4);
+    EXPECT_EQ(report.m_nKernelsRated, 5);
     // The places: the area's sheet from its note, the kernel's from its own column and row.
     const auto area3 = std::find_if(report.m_findings.begin(), report.m_findings.end(),
                                     [](const CCheckFinding& f) { return f.m_strCode == "link-missing"; });
