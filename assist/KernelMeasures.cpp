@@ -123,4 +123,37 @@ CTensor TensorOver(const cv::Mat& grey, const cv::Rect& rect) {
     return t;
 }
 
+cv::Mat NccNear(const cv::Mat& image, const cv::Mat& templ, cv::Point at, int radius) {
+    const int side = 2 * radius + 1;
+    cv::Mat out(side, side, CV_32F, cv::Scalar(kNoCorrelation));
+    const cv::Rect region = cv::Rect(at.x - radius, at.y - radius, templ.cols + 2 * radius, templ.rows + 2 * radius) &
+                            cv::Rect(0, 0, image.cols, image.rows);
+    if (region.width < templ.cols || region.height < templ.rows)
+        return out;
+    cv::Mat zero;
+    cv::subtract(templ, cv::mean(templ), zero);
+    const double norm = std::sqrt(zero.dot(zero));
+    if (norm <= 0.0)
+        return out;
+    cv::Mat sum, squares;
+    cv::integral(image(region), sum, squares, CV_64F, CV_64F);
+    const double n = static_cast<double>(templ.total());
+    for (int dy = -radius; dy <= radius; ++dy)
+        for (int dx = -radius; dx <= radius; ++dx) {
+            const int x = at.x + dx - region.x, y = at.y + dy - region.y;
+            if (x < 0 || y < 0 || x + templ.cols > region.width || y + templ.rows > region.height)
+                continue;
+            const auto box = [&](const cv::Mat& m) {
+                return m.at<double>(y + templ.rows, x + templ.cols) - m.at<double>(y, x + templ.cols) -
+                       m.at<double>(y + templ.rows, x) + m.at<double>(y, x);
+            };
+            const double s = box(sum), variance = box(squares) - s * s / n;
+            if (variance <= 1e-4 * n)
+                continue;
+            const double cross = zero.dot(image(cv::Rect(region.x + x, region.y + y, templ.cols, templ.rows)));
+            out.at<float>(dy + radius, dx + radius) = static_cast<float>(std::clamp(cross / (norm * std::sqrt(variance)), -1.0, 1.0));
+        }
+    return out;
+}
+
 } // namespace assist

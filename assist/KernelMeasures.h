@@ -1,6 +1,7 @@
 #pragma once
 // The measurements the kernel ratings and proposals share (private to assist/): rectangles clipped to the
-// image, the noise of a grey patch, and the structure tensor of the image smoothed with sigma 1.
+// image, the noise of a grey patch, the structure tensor of the image smoothed with sigma 1, correlation
+// over a few offsets, and the comparison with the neighbouring sheets.
 
 #include "support/Geometry.h"
 
@@ -47,6 +48,27 @@ struct CTensor {
     /// Direction of the weak eigenvector, degrees in [0, 180): the way the patch can slide.
     double WeakAngle() const;
 };
+/// Normalised correlation of the template at every offset within ± radius of `at` (where its top-left would
+/// lie in the CV_32F image): a (2 radius + 1)² CV_32F surface, computed directly, which is cheaper than
+/// matchTemplate's transforms for the few offsets the trials and the near field need. Offsets where the
+/// template leaves the image or meets a flat window get kNoCorrelation.
+cv::Mat NccNear(const cv::Mat& image, const cv::Mat& templ, cv::Point at, int radius);
+
+/// A kernel against the same place in the neighbouring sheets (KernelNeighbours.cpp).
+struct CSheetsCheck {
+    double m_dPeak = -1.0;      ///< the best correlation of the kernel there (± 3 px); -1: no neighbour compared
+    double m_dResidual = -1.0;  ///< the least, over the neighbours, of the most different 4 x 4 block; -1: none
+};
+/// Compares the kernel `kernel` of the grey patch `grey` (whose top-left is `origin` in the image) and a
+/// margin of 16 px around it with the same place one lattice step away each way, where that lies in the
+/// image: each neighbour aligned sub-pixel and matched in gain and offset, both sides blurred a little and a
+/// quarter pixel's slope allowed on edges, so that the alignment does not count. Fixed print leaves noise in
+/// every block of some neighbour; a serial number leaves a changed digit in all of them, and the margin keeps
+/// kernels off the digits beside the changing ones, which change on the line (a reference image shows
+/// consecutive numbers). Steps shorter than a pixel are unknown.
+CSheetsCheck CheckSheets(const cv::Mat& image, const cv::Mat& grey, const cv::Rect& kernel, cv::Point origin,
+                         cv::Point2d stepX, cv::Point2d stepY);
+
 /// The tensor of SmoothedGradients over `rect` (inside the grey image; gradients at its border see the
 /// image around it when there is any).
 CTensor TensorOver(const cv::Mat& grey, const cv::Rect& rect);

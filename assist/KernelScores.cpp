@@ -95,43 +95,6 @@ const CTrial kTrials[] = {
     {+1.0, {-0.45, -0.40}, 0.8, 0.90, 6.0, 2.0},
 };
 
-/// Normalised correlation of the template at every offset within ± radius of `at` (where its top-left
-/// would lie in the image), computed directly: cheaper than matchTemplate's transforms for the few offsets
-/// the trials and the near field need. Offsets where the template leaves the image or meets a flat window
-/// get kNoCorrelation.
-cv::Mat NccNear(const cv::Mat& image, const cv::Mat& templ, cv::Point at, int radius) {
-    const int side = 2 * radius + 1;
-    cv::Mat out(side, side, CV_32F, cv::Scalar(assist::kNoCorrelation));
-    const cv::Rect region = cv::Rect(at.x - radius, at.y - radius, templ.cols + 2 * radius, templ.rows + 2 * radius) &
-                            cv::Rect(0, 0, image.cols, image.rows);
-    if (region.width < templ.cols || region.height < templ.rows)
-        return out;
-    cv::Mat zero;
-    cv::subtract(templ, cv::mean(templ), zero);
-    const double norm = std::sqrt(zero.dot(zero));
-    if (norm <= 0.0)
-        return out;
-    cv::Mat sum, squares;
-    cv::integral(image(region), sum, squares, CV_64F, CV_64F);
-    const double n = static_cast<double>(templ.total());
-    for (int dy = -radius; dy <= radius; ++dy)
-        for (int dx = -radius; dx <= radius; ++dx) {
-            const int x = at.x + dx - region.x, y = at.y + dy - region.y;
-            if (x < 0 || y < 0 || x + templ.cols > region.width || y + templ.rows > region.height)
-                continue;
-            const auto box = [&](const cv::Mat& m) {
-                return m.at<double>(y + templ.rows, x + templ.cols) - m.at<double>(y, x + templ.cols) -
-                       m.at<double>(y + templ.rows, x) + m.at<double>(y, x);
-            };
-            const double s = box(sum), variance = box(squares) - s * s / n;
-            if (variance <= 1e-4 * n)
-                continue;
-            const double cross = zero.dot(image(cv::Rect(region.x + x, region.y + y, templ.cols, templ.rows)));
-            out.at<float>(dy + radius, dx + radius) = static_cast<float>(std::clamp(cross / (norm * std::sqrt(variance)), -1.0, 1.0));
-        }
-    return out;
-}
-
 /// What a trial measured: the kernel's correlation peak, the error of its sub-pixel place against the
 /// shift applied, and the competitor's best correlation near its own place (when there is one).
 struct CTrialResult {
@@ -179,13 +142,13 @@ CTrialResult RunTrial(const cv::Mat& grey, const cv::Rect& kernel, const cv::Mat
 
     CTrialResult result;
     const cv::Point place = kernel.tl() - window.tl();
-    const cv::Mat surface = NccNear(line, templ, place, kTrialSearch);
+    const cv::Mat surface = assist::NccNear(line, templ, place, kTrialSearch);
     cv::Point best;
     cv::minMaxLoc(surface, nullptr, &result.m_dPeak, nullptr, &best);
     const cv::Point2d found = assist::SubPixelPeak(surface, best) - cv::Point2d(kTrialSearch, kTrialSearch);
     result.m_dError = cv::norm(found - trial.m_shift);
     if (competitor)
-        cv::minMaxLoc(NccNear(line, templ, place + *competitor, 1), nullptr, &result.m_dCompetitor);
+        cv::minMaxLoc(assist::NccNear(line, templ, place + *competitor, 1), nullptr, &result.m_dCompetitor);
     return result;
 }
 
@@ -231,7 +194,7 @@ std::vector<CRival> Rivals(const cv::Mat& grey, const cv::Rect& kernel, const cv
     constexpr size_t kFar = 8;   // far places checked again
     std::vector<CRival> rivals;
     const int near = std::min(reach, kNear);
-    const cv::Mat close = NccNear(grey, templ, kernel.tl(), near);
+    const cv::Mat close = assist::NccNear(grey, templ, kernel.tl(), near);
     const cv::Point middle(near, near);
     const auto at = [&](int dx, int dy) {
         const float v = close.at<float>(middle + cv::Point(dx, dy));
@@ -257,7 +220,7 @@ std::vector<CRival> Rivals(const cv::Mat& grey, const cv::Rect& kernel, const cv
             const cv::Point centre((kernel.x - search.x) / 2, (kernel.y - search.y) / 2);
             for (const assist::CSurfacePeak& p : Maxima(surface, centre, near / 2, kFar)) {
                 const cv::Point guess = 2 * (p.m_pt - centre);
-                const cv::Mat fine = NccNear(grey, templ, kernel.tl() + guess, 2);
+                const cv::Mat fine = assist::NccNear(grey, templ, kernel.tl() + guess, 2);
                 double value = 0.0;
                 cv::Point best;
                 cv::minMaxLoc(fine, nullptr, &value, nullptr, &best);
@@ -276,80 +239,6 @@ std::vector<CRival> Rivals(const cv::Mat& grey, const cv::Rect& kernel, const cv
     }
     std::stable_sort(rivals.begin(), rivals.end(), [](const CRival& a, const CRival& b) { return a.m_dValue > b.m_dValue; });
     return rivals;
-}
-
-/// The kernel against the same place in the neighbouring sheets (one lattice step each way, where it lies in
-/// the image): the best correlation (± 3 px), and the least difference, over the neighbours, of the block of
-/// 4 x 4 px that differs most, in the kernel and a margin of 16 px around it, once each neighbour is aligned
-/// sub-pixel and matched in gain and offset (grey levels; both sides blurred a little and a quarter pixel's
-/// slope allowed on edges, so that the alignment does not count). Fixed print leaves noise in every block of
-/// some neighbour; a serial number leaves a changed digit in all of them, and the margin keeps kernels off
-/// the digits beside the changing ones, which change on the line (the reference shows consecutive numbers).
-struct CSheetsCheck {
-    double m_dPeak = -1.0;
-    double m_dResidual = -1.0;
-};
-
-CSheetsCheck CheckSheets(const cv::Mat& image, const cv::Mat& grey, const cv::Rect& kernel, cv::Point origin,
-                         const CKernelOptions& options) {
-    constexpr int kSlack = 3, kBlock = 4, kMargin = 16;
-    CSheetsCheck check;
-    const cv::Mat templ = grey(kernel);
-    const cv::Rect wide = assist::Grown(kernel, kMargin, cv::Rect(0, 0, grey.cols, grey.rows));
-    cv::Mat own;
-    // Isolated: the patch is a view into the image, and the neighbour's copy has no pixels around it.
-    cv::GaussianBlur(grey(wide), own, cv::Size(), 0.7, 0.7, cv::BORDER_REPLICATE | cv::BORDER_ISOLATED);
-    cv::Scalar ownMean, ownDeviation;
-    cv::meanStdDev(own, ownMean, ownDeviation);
-    cv::Mat gx, gy, ownSteep;
-    cv::Sobel(own, gx, CV_32F, 1, 0, 3, 0.125, 0.0, cv::BORDER_REPLICATE);
-    cv::Sobel(own, gy, CV_32F, 0, 1, 3, 0.125, 0.0, cv::BORDER_REPLICATE);
-    cv::magnitude(gx, gy, ownSteep);
-    const cv::Point offset = kernel.tl() - wide.tl();  // the kernel within the wide patch
-    for (const cv::Point2d& step : {options.m_stepX, -options.m_stepX, options.m_stepY, -options.m_stepY}) {
-        if (cv::norm(step) < 1.0)
-            continue;
-        const cv::Point place = origin + wide.tl() + cv::Point(cvRound(step.x), cvRound(step.y));
-        const cv::Rect around(place.x - kSlack, place.y - kSlack, wide.width + 2 * kSlack, wide.height + 2 * kSlack);
-        if ((around & cv::Rect(0, 0, image.cols, image.rows)) != around)
-            continue;
-        const cv::Mat neighbour = assist::ToGreyFloat(image(around));
-        const cv::Mat surface = NccNear(neighbour, templ, offset + cv::Point(kSlack, kSlack), kSlack);
-        double peak = 0.0;
-        cv::Point best;
-        cv::minMaxLoc(surface, nullptr, &peak, nullptr, &best);
-        check.m_dPeak = std::max(check.m_dPeak, peak);
-        if (peak <= 0.0 || ownDeviation[0] <= 0.0)
-            continue;
-        // The neighbour moved onto the kernel, blurred as the kernel was, scaled to its grey levels.
-        const cv::Point2d at = assist::SubPixelPeak(surface, best);
-        const cv::Matx23d shift(1, 0, at.x, 0, 1, at.y);
-        cv::Mat other;
-        cv::warpAffine(neighbour, other, shift, wide.size(), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
-                       cv::BORDER_REPLICATE);
-        cv::GaussianBlur(other, other, cv::Size(), 0.7, 0.7, cv::BORDER_REPLICATE);
-        cv::Scalar otherMean, otherDeviation;
-        cv::meanStdDev(other, otherMean, otherDeviation);
-        if (otherDeviation[0] <= 0.0)
-            continue;
-        const double gain = ownDeviation[0] / otherDeviation[0];
-        cv::Mat difference;
-        cv::absdiff(own, (other - otherMean[0]) * gain + ownMean[0], difference);
-        // What is left of an alignment a quarter of a pixel off is no difference: on edges the steeper side's
-        // gradient times that.
-        cv::Mat ox, oy, steep;
-        cv::Sobel(other, ox, CV_32F, 1, 0, 3, 0.125 * gain, 0.0, cv::BORDER_REPLICATE);
-        cv::Sobel(other, oy, CV_32F, 0, 1, 3, 0.125 * gain, 0.0, cv::BORDER_REPLICATE);
-        cv::magnitude(ox, oy, steep);
-        steep = cv::max(steep, ownSteep);
-        difference = cv::max(difference - 0.25 * steep, 0.0);
-        cv::Mat blocks;
-        cv::boxFilter(difference, blocks, CV_32F, cv::Size(kBlock, kBlock), cv::Point(-1, -1), true, cv::BORDER_REFLECT);
-        double worst = 0.0;
-        cv::minMaxLoc(blocks, nullptr, &worst);
-        check.m_dResidual = check.m_dResidual < 0.0 ? worst : std::min(check.m_dResidual, worst);
-    }
-    return check;
 }
 
 double Capped(double v) { return std::isfinite(v) ? std::min(v, kLarge) : kLarge; }
@@ -464,7 +353,7 @@ CKernelRating RateKernel(const cv::Mat& image, const CRect& rect, const CKernelO
     // differs most stays under two).
     double agreement = 1.0;
     if (!blank) {
-        const CSheetsCheck sheets = CheckSheets(image, grey, kernel, region.tl(), options);
+        const assist::CSheetsCheck sheets = assist::CheckSheets(image, grey, kernel, region.tl(), options.m_stepX, options.m_stepY);
         k.m_dSheetsPeak = sheets.m_dPeak;
         k.m_dSheetsResidual = sheets.m_dResidual;
         if (sheets.m_dResidual >= 0.0) {

@@ -130,6 +130,8 @@ CLineKernelRating RateLineKernel(const cv::Mat& image, const CRect& rect, LinePr
     }
     k.m_dOppositeGradient = opposite;
     const double profileNoise = noise / std::sqrt(static_cast<double>(rows));
+    // A slope the profile's noise makes now and then: below it there is no edge at all.
+    const double noiseFloor = 3.0 * profileNoise + 0.5;
     if (edge < 0) {
         Warn(k.m_warnings, "no-edge",
              std::string("No edge running ") + (sign > 0 ? "dark to bright" : "bright to dark") + " in the kernel.");
@@ -195,7 +197,7 @@ CLineKernelRating RateLineKernel(const cv::Mat& image, const CRect& rect, LinePr
         k.m_dStraightness = k.m_dCoverage * k.m_dCoverage / (1.0 + std::pow(k.m_dResidual / 0.5, 2.0)) /
                             (1.0 + std::pow(smear / 3.0, 2.0));
 
-        if (k.m_dStrength < 0.5)
+        if (k.m_dStrength < 0.5 && best > noiseFloor)
             Warn(k.m_warnings, "weak-edge",
                  Format("The edge rises only %.1f grey levels per pixel against noise of %.1f: its place is fixed to "
                         "%.2f px.",
@@ -216,13 +218,12 @@ CLineKernelRating RateLineKernel(const cv::Mat& image, const CRect& rect, LinePr
                         k.m_dAngle, smear),
                  smear > 3.0);
     }
-    const double oppositeFloor = 3.0 * profileNoise + 0.5;
-    if (opposite > std::max(best, oppositeFloor) && opposite > 1.5 * best)
+    if (opposite > std::max(best, noiseFloor) && opposite > 1.5 * best)
         Warn(k.m_warnings, "wrong-polarity",
              std::string("The kernel's strongest edge runs ") + (sign > 0 ? "bright to dark" : "dark to bright") +
                  Format(" (slope %.1f, against %.1f the configured way): the polarity should be the other one.",
                         opposite, best));
-    else if (edge >= 0 && k.m_dStrength < 0.5 && best <= oppositeFloor)
+    else if (edge >= 0 && k.m_dStrength < 0.5 && best <= noiseFloor)
         Warn(k.m_warnings, "no-edge",
              std::string("No edge running ") + (sign > 0 ? "dark to bright" : "bright to dark") + " in the kernel.");
 
