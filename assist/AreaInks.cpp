@@ -1,0 +1,319 @@
+// Print told from paper on the motif, and the printed pixels grouped by ink (AreaSegmentation.h).
+
+#include "assist/AreaSegmentation.h"
+
+#include "assist/ImageCorrelation.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace assist {
+
+namespace {
+
+constexpr int kPaperSide = 256;       // the paper is fitted on the motif reduced to about this side
+constexpr double kMinThreshold = 0.025;
+constexpr double kMergeDeltaE = 8.0;  // groups closer than this in Lab are one ink
+constexpr float kMixture = 0.35f;     // coverage from which a mixture counts as the darker ink
+constexpr int kLevels = 48;           // reflectance levels per channel of the labelling table
+constexpr float kTop = 1.2f;          // reflectance the table reaches
+
+double Median(std::vector<float>& v) {
+    if (v.empty())
+        return 0.0;
+    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+    return v[v.size() / 2];
+}
+
+cv::Mat ThreeChannelFloat(const cv::Mat& motif) {
+    cv::Mat f;
+    motif.convertTo(f, CV_32F);
+    if (f.channels() == 1)
+        cv::cvtColor(f, f, cv::COLOR_GRAY2BGR);
+    return f;
+}
+
+/// Least-squares plane a + b x + c y through the values at the points (x, y in full-resolution pixels).
+cv::Vec3d FitPlane(const std::vector<cv::Point2f>& at, const std::vector<float>& value) {
+    double s[3][3] = {}, r[3] = {};
+    for (size_t k = 0; k < at.size(); ++k) {
+        const double v[3] = {1.0, at[k].x, at[k].y};
+        for (int i = 0; i < 3; ++i) {
+            r[i] += v[i] * value[k];
+            for (int j = 0; j < 3; ++j)
+                s[i][j] += v[i] * v[j];
+        }
+    }
+    cv::Matx33d a(s[0][0], s[0][1], s[0][2], s[1][0], s[1][1], s[1][2], s[2][0], s[2][1], s[2][2]);
+    cv::Vec3d x;
+    if (at.size() < 30 || !cv::solve(a, cv::Vec3d(r[0], r[1], r[2]), x, cv::DECOMP_SVD) || !std::isfinite(x[0]))
+        return {at.empty() ? 255.0 : r[0] / std::max(1.0, s[0][0]), 0.0, 0.0};
+    return x;
+}
+
+float Luminance(const cv::Vec3f& r) { return 0.114f * r[0] + 0.587f * r[1] + 0.299f * r[2]; }
+
+} // namespace
+
+CPrintMap FindPrint(const cv::Mat& motif) {
+    CPrintMap out;
+    const cv::Mat colour = ThreeChannelFloat(motif);
+    const int factor = std::max(1, static_cast<int>(std::ceil(std::max(motif.cols, motif.rows) / double(kPaperSide))));
+    const cv::Mat small = Downsample(colour, factor);
+    const double h = (factor - 1) / 2.0;
+    std::vector<cv::Point2f> at;
+    std::vector<cv::Vec3f> values;
+    at.reserve(small.total());
+    for (int v = 0; v < small.rows; ++v)
+        for (int u = 0; u < small.cols; ++u) {
+            at.emplace_back(static_cast<float>(u * factor + h), static_cast<float>(v * factor + h));
+            values.push_back(small.at<cv::Vec3f>(v, u));
+        }
+    std::vector<float> grey(values.size());
+    for (size_t k = 0; k < values.size(); ++k)
+        grey[k] = (values[k][0] + values[k][1] + values[k][2]) / 3.0f;
+    std::vector<float> sorted = grey;
+    const size_t top = std::min(sorted.size() - 1, sorted.size() * 98 / 100);
+    std::nth_element(sorted.begin(), sorted.begin() + top, sorted.end());
+    const float brightest = sorted[top];
+
+    // The paper: within its noise of a plane per channel, refitted from the brightest level.
+    std::vector<bool> paper(values.size());
+    for (size_t k = 0; k < values.size(); ++k)
+        paper[k] = grey[k] >= 0.96f * brightest;
+    cv::Vec3d plane[3];
+    double tolerance = 0.04;
+    for (int iteration = 0; iteration < 3; ++iteration) {
+        std::vector<cv::Point2f> where;
+        std::vector<float> channel[3];
+        for (size_t k = 0; k < values.size(); ++k)
+            if (paper[k]) {
+                where.push_back(at[k]);
+                for (int c = 0; c < 3; ++c)
+                    channel[c].push_back(values[k][c]);
+            }
+        for (int c = 0; c < 3; ++c)
+            plane[c] = FitPlane(where, channel[c]);
+        std::vector<float> relative(values.size()), onPaper;
+        for (size_t k = 0; k < values.size(); ++k) {
+            double level = 0.0;
+            for (int c = 0; c < 3; ++c)
+                level += plane[c][0] + plane[c][1] * at[k].x + plane[c][2] * at[k].y;
+            relative[k] = static_cast<float>(grey[k] / std::max(1.0, level / 3.0) - 1.0);
+            if (paper[k])
+                onPaper.push_back(std::abs(relative[k]));
+        }
+        tolerance = std::max(0.015, 3.0 * 1.4826 * Median(onPaper));
+        for (size_t k = 0; k < values.size(); ++k)
+            paper[k] = relative[k] > -tolerance;
+    }
+
+    // Reflectance and print strength at full resolution.
+    out.m_reflectance.create(motif.size(), CV_32FC3);
+    cv::Mat darkest(motif.size(), CV_32F);
+    cv::parallel_for_(cv::Range(0, motif.rows), [&](const cv::Range& r) {
+        for (int y = r.start; y < r.end; ++y) {
+            const cv::Vec3f* in = colour.ptr<cv::Vec3f>(y);
+            cv::Vec3f* o = out.m_reflectance.ptr<cv::Vec3f>(y);
+            float* d = darkest.ptr<float>(y);
+            for (int x = 0; x < motif.cols; ++x) {
+                float m = 10.0f;
+                for (int c = 0; c < 3; ++c) {
+                    const double level = std::max(1.0, plane[c][0] + plane[c][1] * x + plane[c][2] * y);
+                    o[x][c] = std::min(kTop, static_cast<float>(in[x][c] / level));
+                    m = std::min(m, o[x][c]);
+                }
+                d[x] = 1.0f - m;
+            }
+        }
+    });
+    cv::GaussianBlur(darkest, out.m_strength, cv::Size(), 1.0, 1.0, cv::BORDER_REFLECT);
+    std::vector<float> onPaper;
+    for (size_t k = 0; k < values.size(); ++k)
+        if (paper[k]) {
+            const int x = std::min(motif.cols - 1, static_cast<int>(at[k].x)), y = std::min(motif.rows - 1, static_cast<int>(at[k].y));
+            onPaper.push_back(out.m_strength.at<float>(y, x));
+        }
+    const double level = Median(onPaper);
+    for (float& v : onPaper)
+        v = static_cast<float>(std::abs(v - level));
+    out.m_dPaperNoise = 1.4826 * Median(onPaper);
+    out.m_dThreshold = std::max(kMinThreshold, level + 5.0 * out.m_dPaperNoise);
+    cv::compare(out.m_strength, out.m_dThreshold, out.m_print, cv::CMP_GT);
+    out.m_nPrinted = cv::countNonZero(out.m_print);
+    return out;
+}
+
+CInkLabels LabelInks(const cv::Mat& motif, const CPrintMap& print, int groups) {
+    CInkLabels out;
+    out.m_labels = cv::Mat::zeros(motif.size(), CV_8U);
+    if (print.m_nPrinted == 0)
+        return out;
+
+    // Samples of the printed pixels on a regular grid, their colours binned in Lab.
+    const int stride = std::max(1, static_cast<int>(std::ceil(std::sqrt(print.m_nPrinted / 60000.0))));
+    std::vector<cv::Vec3f> samples;
+    for (int y = stride / 2; y < motif.rows; y += stride) {
+        const uchar* p = print.m_print.ptr<uchar>(y);
+        const cv::Vec3f* r = print.m_reflectance.ptr<cv::Vec3f>(y);
+        for (int x = stride / 2; x < motif.cols; x += stride)
+            if (p[x])
+                samples.push_back(cv::Vec3f(std::min(r[x][0], 1.0f), std::min(r[x][1], 1.0f), std::min(r[x][2], 1.0f)));
+    }
+    if (samples.empty())
+        return out;
+    cv::Mat lab;
+    cv::cvtColor(cv::Mat(samples).reshape(3, 1), lab, cv::COLOR_BGR2Lab);
+    struct CBin {
+        int64_t m_nCount = 0;
+        cv::Vec3d m_lab;
+        cv::Vec3d m_reflectance;
+    };
+    std::map<int, CBin> bins;
+    for (size_t k = 0; k < samples.size(); ++k) {
+        const cv::Vec3f l = lab.at<cv::Vec3f>(0, static_cast<int>(k));
+        const int key = static_cast<int>(l[0] / 2.5f) * 4096 + std::clamp(static_cast<int>((l[1] + 128.0f) / 5.0f), 0, 63) * 64 +
+                        std::clamp(static_cast<int>((l[2] + 128.0f) / 5.0f), 0, 63);
+        CBin& b = bins[key];
+        ++b.m_nCount;
+        b.m_lab += cv::Vec3d(l);
+        b.m_reflectance += cv::Vec3d(samples[k]);
+    }
+    std::vector<cv::Vec3f> data;
+    std::vector<CBin> list;
+    for (auto& [key, b] : bins) {
+        b.m_lab *= 1.0 / b.m_nCount;
+        b.m_reflectance *= 1.0 / b.m_nCount;
+        list.push_back(b);
+        const int copies = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(b.m_nCount))));
+        for (int c = 0; c < copies; ++c)
+            data.push_back(cv::Vec3f(b.m_lab));
+    }
+    const int k = std::clamp(groups, 1, static_cast<int>(list.size()));
+    std::vector<cv::Vec3d> centres;
+    if (k == 1) {
+        centres.push_back(cv::Vec3d(0, 0, 0));
+    } else {
+        // k-means++ from a fixed seed: the thread's generator is set for the call and given back after it.
+        cv::RNG& rng = cv::theRNG();
+        const uint64 saved = rng.state;
+        rng.state = 0x2545F4914F6CDD1Dull;
+        cv::Mat labels, found;
+        cv::kmeans(cv::Mat(data).reshape(1), k, labels,
+                   cv::TermCriteria(cv::TermCriteria::EPS | cv::TermCriteria::COUNT, 50, 0.01), 3,
+                   cv::KMEANS_PP_CENTERS, found);
+        rng.state = saved;
+        for (int i = 0; i < k; ++i)
+            centres.emplace_back(found.at<float>(i, 0), found.at<float>(i, 1), found.at<float>(i, 2));
+    }
+
+    // Groups from the bins nearest each centre, weighted by their true counts; near or tiny groups merged.
+    struct CGroup {
+        int64_t m_nCount = 0;
+        cv::Vec3d m_lab;
+        cv::Vec3d m_reflectance;
+    };
+    std::vector<CGroup> found(centres.size());
+    for (const CBin& b : list) {
+        size_t best = 0;
+        for (size_t i = 1; i < centres.size(); ++i)
+            if (cv::norm(b.m_lab - centres[i]) < cv::norm(b.m_lab - centres[best]))
+                best = i;
+        found[best].m_nCount += b.m_nCount;
+        found[best].m_lab += b.m_lab * static_cast<double>(b.m_nCount);
+        found[best].m_reflectance += b.m_reflectance * static_cast<double>(b.m_nCount);
+    }
+    found.erase(std::remove_if(found.begin(), found.end(), [](const CGroup& g) { return g.m_nCount == 0; }), found.end());
+    for (CGroup& g : found) {
+        g.m_lab *= 1.0 / g.m_nCount;
+        g.m_reflectance *= 1.0 / g.m_nCount;
+    }
+    const int64_t total = static_cast<int64_t>(samples.size());
+    for (;;) {
+        int a = -1, b = -1;
+        double closest = kMergeDeltaE;
+        for (size_t i = 0; i < found.size(); ++i)
+            for (size_t j = i + 1; j < found.size(); ++j) {
+                double d = cv::norm(found[i].m_lab - found[j].m_lab);
+                // A group of almost no pixels joins its nearest neighbour whatever the distance.
+                if (std::min(found[i].m_nCount, found[j].m_nCount) * 500 < total)
+                    d *= 1e-6;
+                if (d < closest) {
+                    closest = d;
+                    a = static_cast<int>(i);
+                    b = static_cast<int>(j);
+                }
+            }
+        if (a < 0)
+            break;
+        CGroup& g = found[a];
+        const CGroup& o = found[b];
+        const double n = static_cast<double>(g.m_nCount + o.m_nCount);
+        g.m_lab = (g.m_lab * static_cast<double>(g.m_nCount) + o.m_lab * static_cast<double>(o.m_nCount)) * (1.0 / n);
+        g.m_reflectance = (g.m_reflectance * static_cast<double>(g.m_nCount) + o.m_reflectance * static_cast<double>(o.m_nCount)) * (1.0 / n);
+        g.m_nCount += o.m_nCount;
+        found.erase(found.begin() + b);
+    }
+    std::stable_sort(found.begin(), found.end(), [](const CGroup& x, const CGroup& y) { return x.m_lab[0] > y.m_lab[0]; });
+    for (const CGroup& g : found)
+        out.m_reflectance.push_back(cv::Vec3f(g.m_reflectance));
+
+    // The labelling table: each reflectance to the ink whose mixing line with a substrate passes nearest.
+    const int n = static_cast<int>(out.m_reflectance.size());
+    std::vector<uchar> table(kLevels * kLevels * kLevels);
+    const float step = kTop / (kLevels - 1);
+    cv::parallel_for_(cv::Range(0, kLevels), [&](const cv::Range& range) {
+        for (int i0 = range.start; i0 < range.end; ++i0)
+            for (int i1 = 0; i1 < kLevels; ++i1)
+                for (int i2 = 0; i2 < kLevels; ++i2) {
+                    const cv::Vec3f r(i0 * step, i1 * step, i2 * step);
+                    float best = 1e30f;
+                    int label = 0;
+                    for (int ink = 0; ink < n; ++ink) {
+                        const cv::Vec3f c = out.m_reflectance[ink];
+                        for (int sub = -1; sub < n; ++sub) {
+                            if (sub == ink || (sub >= 0 && Luminance(out.m_reflectance[sub]) <= Luminance(c)))
+                                continue;
+                            const cv::Vec3f s = sub < 0 ? cv::Vec3f(1, 1, 1) : out.m_reflectance[sub];
+                            const cv::Vec3f v = c - s;
+                            const float vv = v.dot(v);
+                            const float t = vv > 1e-9f ? std::clamp((r - s).dot(v) / vv, 0.0f, 1.0f) : 1.0f;
+                            const cv::Vec3f d = r - s - t * v;
+                            const float dist = d.dot(d);
+                            if (dist < best - 1e-7f) {
+                                best = dist;
+                                label = sub >= 0 && t < kMixture ? sub : ink;
+                            }
+                        }
+                    }
+                    table[(i0 * kLevels + i1) * kLevels + i2] = static_cast<uchar>(label + 1);
+                }
+    });
+    const auto level = [step](float v) { return std::clamp(static_cast<int>(v / step + 0.5f), 0, kLevels - 1); };
+    cv::parallel_for_(cv::Range(0, motif.rows), [&](const cv::Range& range) {
+        for (int y = range.start; y < range.end; ++y) {
+            const uchar* p = print.m_print.ptr<uchar>(y);
+            const cv::Vec3f* r = print.m_reflectance.ptr<cv::Vec3f>(y);
+            uchar* l = out.m_labels.ptr<uchar>(y);
+            for (int x = 0; x < motif.cols; ++x)
+                if (p[x])
+                    l[x] = table[(level(r[x][0]) * kLevels + level(r[x][1])) * kLevels + level(r[x][2])];
+        }
+    });
+
+    // Each group's ink as the motif shows it, away from its edges where it mixes with its neighbours.
+    const cv::Mat colour = ThreeChannelFloat(motif);
+    for (int g = 0; g < n; ++g) {
+        cv::Mat mask = out.m_labels == g + 1, core;
+        out.m_pixels.push_back(cv::countNonZero(mask));
+        cv::erode(mask, core, cv::Mat(), cv::Point(-1, -1), 1, cv::BORDER_CONSTANT, cv::Scalar(0));
+        const cv::Scalar ink = cv::mean(colour, cv::countNonZero(core) > 0 ? core : mask);
+        out.m_ink.push_back(ink);
+    }
+    return out;
+}
+
+} // namespace assist

@@ -1,0 +1,650 @@
+#include "assist/MedianSheet.h"
+
+#include "assist/ImageCorrelation.h"
+
+#include <opencv2/core/hal/intrin.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <string>
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kMinAgreement = 0.6;  // band-passed correlation with the median below which a sheet differs
+constexpr double kDamagedExcess = 0.3; // a block's fraction of differing pixels above the sheets' typical one
+constexpr int kBlock = 16;             // side of the blocks damage is looked for in, spread-grid pixels
+
+std::string CellName(cv::Point c) { return "(" + std::to_string(c.x) + ", " + std::to_string(c.y) + ")"; }
+
+std::string CellList(const std::vector<cv::Point>& cells) {
+    std::string text;
+    for (size_t k = 0; k < cells.size() && k < 12; ++k)
+        text += (k ? ", " : "") + CellName(cells[k]);
+    if (cells.size() > 12)
+        text += " and " + std::to_string(cells.size() - 12) + " more";
+    return text;
+}
+
+/// An 8-bit view or copy of an image region with 1 or 3 channels (16 bits scaled, alpha dropped).
+cv::Mat To8(const cv::Mat& region) {
+    cv::Mat m = region;
+    if (m.depth() == CV_16U) {
+        cv::Mat scaled;
+        m.convertTo(scaled, CV_8U, 1.0 / 257.0);
+        m = scaled;
+    }
+    if (m.channels() == 4) {
+        cv::Mat bgr;
+        cv::cvtColor(m, bgr, cv::COLOR_BGRA2BGR);
+        m = bgr;
+    }
+    return m;
+}
+
+/// Reference small-sheet coordinates to those of the aligned sheet (see CSheetAlignment).
+cv::Matx23d SheetMap(const CSheetAlignment& s, cv::Point2d centre) {
+    const double t = s.m_dAngle * kPi / 180.0, c = std::cos(t), n = std::sin(t);
+    return {c, -n, centre.x - c * centre.x + n * centre.y + s.m_shift.x,
+            n, c,  centre.y - n * centre.x - c * centre.y + s.m_shift.y};
+}
+
+/// Sheet `rect` of the image seen in the reference's frame through `map`, reduced by `factor` (pixel u of
+/// the result is centred on reference pixel u f + (f − 1) / 2): 8 bits, grey or the image's channels.
+cv::Mat WarpSheet(const cv::Mat& image, const cv::Rect& rect, const cv::Matx23d& map, int factor, cv::Size size,
+                  bool grey) {
+    double x0 = 1e18, y0 = 1e18, x1 = -1e18, y1 = -1e18;
+    for (int k = 0; k < 4; ++k) {
+        const double qx = k & 1 ? rect.width : 0.0, qy = k & 2 ? rect.height : 0.0;
+        const double px = map(0, 0) * qx + map(0, 1) * qy + map(0, 2), py = map(1, 0) * qx + map(1, 1) * qy + map(1, 2);
+        x0 = std::min(x0, px);
+        x1 = std::max(x1, px);
+        y0 = std::min(y0, py);
+        y1 = std::max(y1, py);
+    }
+    const int spare = 2 + factor;
+    cv::Rect roi(cv::Point(static_cast<int>(std::floor(x0)) - spare, static_cast<int>(std::floor(y0)) - spare),
+                 cv::Point(static_cast<int>(std::ceil(x1)) + spare, static_cast<int>(std::ceil(y1)) + spare));
+    roi += rect.tl();
+    roi &= cv::Rect(0, 0, image.cols, image.rows);
+    const int type = grey ? CV_8UC1 : (image.channels() == 1 ? CV_8UC1 : CV_8UC3);
+    if (roi.width < factor || roi.height < factor)
+        return cv::Mat(size, type, cv::Scalar::all(0));
+    cv::Mat region = assist::Downsample(To8(image(roi)), factor);
+    if (grey && region.channels() == 3) {
+        cv::Mat g;
+        cv::cvtColor(region, g, cv::COLOR_BGR2GRAY);
+        region = g;
+    }
+    // Reference pixel q = u f + h maps to image point map(q) + rect.tl, i.e. to region pixel (that − roi.tl − h) / f.
+    const double h = (factor - 1) / 2.0;
+    const double bx = map(0, 2) + rect.x - roi.x, by = map(1, 2) + rect.y - roi.y;
+    const cv::Matx23d m(map(0, 0), map(0, 1), (map(0, 0) * h + map(0, 1) * h + bx - h) / factor,
+                        map(1, 0), map(1, 1), (map(1, 0) * h + map(1, 1) * h + by - h) / factor);
+    cv::Mat out;
+    cv::warpAffine(region, out, m, size, cv::INTER_LINEAR | cv::WARP_INVERSE_MAP, cv::BORDER_REPLICATE);
+    return out;
+}
+
+cv::Mat GreyFloat(const cv::Mat& eight) {
+    cv::Mat f;
+    eight.convertTo(f, CV_32F);
+    return f;
+}
+
+/// Normalised correlation of two CV_32F images of one size.
+double Correlation(const cv::Mat& a, const cv::Mat& b) {
+    cv::Scalar ma, sa, mb, sb;
+    cv::meanStdDev(a, ma, sa);
+    cv::meanStdDev(b, mb, sb);
+    if (sa[0] < 1e-6 || sb[0] < 1e-6)
+        return 0.0;
+    const double cov = cv::mean((a - ma[0]).mul(b - mb[0]))[0];
+    return cov / (sa[0] * sb[0]);
+}
+
+/// The grey float picture of an image region (whole pixels inside the image).
+cv::Mat RegionGrey(const cv::Mat& image, const cv::Rect& r) { return assist::ToGreyFloat(To8(image(r))); }
+
+struct CPatchMatch {
+    cv::Point2d m_centre;  // reference coordinates
+    cv::Point2d m_shift;
+};
+
+/// Fits shift and turn (linearised) to the patches' displacements, dropping the worst while it is off by
+/// more than a pixel; fewer than three patches give their mean shift.
+void FitAlignment(std::vector<CPatchMatch> matches, cv::Point2d centre, CSheetAlignment& s) {
+    for (;;) {
+        const int n = static_cast<int>(matches.size());
+        if (n == 0)
+            return;
+        double theta = 0.0;
+        cv::Point2d t(0, 0);
+        if (n >= 3) {
+            cv::Mat a(2 * n, 3, CV_64F, cv::Scalar(0)), b(2 * n, 1, CV_64F);
+            for (int k = 0; k < n; ++k) {
+                const cv::Point2d q = matches[k].m_centre - centre;
+                a.at<double>(2 * k, 0) = 1;
+                a.at<double>(2 * k, 2) = -q.y;
+                a.at<double>(2 * k + 1, 1) = 1;
+                a.at<double>(2 * k + 1, 2) = q.x;
+                b.at<double>(2 * k) = matches[k].m_shift.x;
+                b.at<double>(2 * k + 1) = matches[k].m_shift.y;
+            }
+            cv::Mat x;
+            cv::solve(a, b, x, cv::DECOMP_SVD);
+            t = {x.at<double>(0), x.at<double>(1)};
+            theta = x.at<double>(2);
+        } else {
+            for (const CPatchMatch& m : matches)
+                t += m.m_shift * (1.0 / n);
+        }
+        int worst = -1;
+        double worstError = 1.0;
+        for (int k = 0; k < n; ++k) {
+            const cv::Point2d q = matches[k].m_centre - centre;
+            const cv::Point2d predicted = t + cv::Point2d(-theta * q.y, theta * q.x);
+            const double e = cv::norm(predicted - matches[k].m_shift);
+            if (e > worstError) {
+                worstError = e;
+                worst = k;
+            }
+        }
+        if (worst < 0 || n <= 2) {
+            // The linearised turn moves the centre by nothing: the shift stands as it is.
+            s.m_shift = t;
+            s.m_dAngle = theta * 180.0 / kPi;
+            s.m_nPatches = n;
+            return;
+        }
+        matches.erase(matches.begin() + worst);
+    }
+}
+
+/// Per-block fraction of the CV_8U mask's set pixels.
+cv::Mat BlockFractions(const cv::Mat& mask) {
+    cv::Mat f;
+    mask.convertTo(f, CV_32F, 1.0 / 255.0);
+    const int bw = std::max(1, mask.cols / kBlock), bh = std::max(1, mask.rows / kBlock);
+    cv::Mat out;
+    cv::resize(f(cv::Rect(0, 0, std::min(mask.cols, bw * kBlock), std::min(mask.rows, bh * kBlock))), out,
+               cv::Size(bw, bh), 0, 0, cv::INTER_AREA);
+    return out;
+}
+
+struct CCompared {
+    cv::Mat m_median;               // CV_8U
+    std::vector<cv::Mat> m_diffs;   // CV_8U, per sheet
+    std::vector<cv::Mat> m_differ;  // CV_8U masks, per sheet
+    std::vector<double> m_agreement;
+    double m_dNoise = 0.0;
+};
+
+/// Compares aligned grey sheets (spread grid) after correcting each one's lighting against their median.
+CCompared Compare(const std::vector<cv::Mat>& sheets) {
+    CCompared c;
+    const int n = static_cast<int>(sheets.size());
+    const cv::Mat first = KthLargest(sheets, (n + 1) / 2);
+    const double sigma = std::max(first.cols, first.rows) / 6.0;
+    cv::Mat smoothMedian;
+    cv::GaussianBlur(GreyFloat(first), smoothMedian, cv::Size(), sigma, sigma, cv::BORDER_REFLECT);
+    std::vector<cv::Mat> corrected(n);
+    cv::parallel_for_(cv::Range(0, n), [&](const cv::Range& r) {
+        for (int k = r.start; k < r.end; ++k) {
+            cv::Mat f = GreyFloat(sheets[k]), smooth;
+            cv::GaussianBlur(f, smooth, cv::Size(), sigma, sigma, cv::BORDER_REFLECT);
+            cv::Mat gain = smoothMedian / cv::max(smooth, 1.0);
+            cv::Mat(f.mul(gain)).convertTo(corrected[k], CV_8U);
+        }
+    });
+    c.m_median = KthLargest(corrected, (n + 1) / 2);
+    c.m_diffs.resize(n);
+    c.m_agreement.resize(n);
+    const cv::Mat medianFloat = GreyFloat(c.m_median);
+    const cv::Mat medianBand = assist::BandPass(medianFloat, 0.7, 8.0);
+    std::vector<double> typical(n);
+    cv::parallel_for_(cv::Range(0, n), [&](const cv::Range& r) {
+        for (int k = r.start; k < r.end; ++k) {
+            cv::absdiff(corrected[k], c.m_median, c.m_diffs[k]);
+            c.m_agreement[k] = Correlation(assist::BandPass(GreyFloat(corrected[k]), 0.7, 8.0), medianBand);
+            // The median difference of a sheet from the median: 0.674 σ√2-ish for noise alone.
+            const int channels[] = {0};
+            const int bins[] = {256};
+            const float range[] = {0, 256};
+            const float* ranges[] = {range};
+            cv::Mat hist;
+            cv::calcHist(&c.m_diffs[k], 1, channels, cv::Mat(), hist, 1, bins, ranges);
+            double seen = 0.0;
+            const double half = 0.5 * static_cast<double>(c.m_diffs[k].total());
+            int level = 0;
+            for (; level < 255; ++level) {
+                seen += hist.at<float>(level);
+                if (seen >= half)
+                    break;
+            }
+            typical[k] = level + 0.5;
+        }
+    });
+    std::vector<double> sorted = typical;
+    std::nth_element(sorted.begin(), sorted.begin() + n / 2, sorted.end());
+    c.m_dNoise = std::max(0.5, 1.4826 * sorted[n / 2]);
+    // What a sheet may differ by without disagreeing: the noise, and at edges what a third of a pixel's
+    // misregistration makes of the slope.
+    cv::Mat gx, gy, slope;
+    cv::Sobel(medianFloat, gx, CV_32F, 1, 0, 3, 1.0 / 8.0);
+    cv::Sobel(medianFloat, gy, CV_32F, 0, 1, 3, 1.0 / 8.0);
+    cv::magnitude(gx, gy, slope);
+    const cv::Mat allowed = slope * 0.35 + std::max(4.0 * c.m_dNoise, 5.0);
+    c.m_differ.resize(n);
+    for (int k = 0; k < n; ++k) {
+        cv::Mat d = GreyFloat(c.m_diffs[k]);
+        cv::compare(d, allowed, c.m_differ[k], cv::CMP_GT);
+    }
+    return c;
+}
+
+} // namespace
+
+cv::Mat KthLargest(const std::vector<cv::Mat>& planes, int rank) {
+    CV_Assert(!planes.empty() && planes.size() <= 255);
+    const int n = static_cast<int>(planes.size());
+    rank = std::clamp(rank, 1, n);
+    const cv::Mat& first = planes[0];
+    for (const cv::Mat& p : planes)
+        CV_Assert(p.depth() == CV_8U && p.size() == first.size() && p.channels() == first.channels());
+    cv::Mat out(first.size(), first.type());
+    const int len = first.cols * first.channels();
+    cv::parallel_for_(cv::Range(0, first.rows), [&](const cv::Range& r) {
+        std::vector<const uchar*> rows(n);
+        for (int y = r.start; y < r.end; ++y) {
+            for (int k = 0; k < n; ++k)
+                rows[k] = planes[k].ptr<uchar>(y);
+            uchar* o = out.ptr<uchar>(y);
+            int x = 0;
+#if CV_SIMD
+            // The answer bit by bit from the top: keep a bit when enough values reach the answer with it.
+            const int lanes = cv::v_uint8::nlanes;
+            const cv::v_uint8 one = cv::vx_setall_u8(1), need = cv::vx_setall_u8(static_cast<uchar>(rank));
+            for (; x + lanes <= len; x += lanes) {
+                cv::v_uint8 result = cv::vx_setzero_u8();
+                for (int bit = 128; bit; bit >>= 1) {
+                    const cv::v_uint8 trial = result | cv::vx_setall_u8(static_cast<uchar>(bit));
+                    cv::v_uint8 count = cv::vx_setzero_u8();
+                    for (int k = 0; k < n; ++k)
+                        count += (cv::vx_load(rows[k] + x) >= trial) & one;
+                    result = cv::v_select(count >= need, trial, result);
+                }
+                cv::v_store(o + x, result);
+            }
+#endif
+            for (; x < len; ++x) {
+                int result = 0;
+                for (int bit = 128; bit; bit >>= 1) {
+                    const int trial = result | bit;
+                    int count = 0;
+                    for (int k = 0; k < n; ++k)
+                        count += rows[k][x] >= trial;
+                    if (count >= rank)
+                        result = trial;
+                }
+                o[x] = static_cast<uchar>(result);
+            }
+        }
+    });
+    return out;
+}
+
+CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int refCol, int refRow,
+                             const CMedianSheetOptions& optionsIn) {
+    assist::CheckImage(image, "the image");
+    CMedianSheet out;
+    const auto warn = [&out](const char* code, const std::string& message, bool doubt) {
+        out.m_warnings.push_back({code, message, doubt});
+    };
+    CMedianSheetOptions options = optionsIn;
+    options.m_nMaxSheets = std::clamp(options.m_nMaxSheets, 1, 63);
+    options.m_nCoarseSide = std::clamp(options.m_nCoarseSide, 64, 1024);
+    options.m_nSpreadSide = std::clamp(options.m_nSpreadSide, 64, 2048);
+
+    const cv::Rect imageRect(0, 0, image.cols, image.rows);
+    const cv::Rect crop(split.m_rcCrop.left, split.m_rcCrop.top, split.m_rcCrop.Width(), split.m_rcCrop.Height());
+    if (split.m_nCols < 1 || split.m_nRows < 1 || split.m_nExtendX < 0 || split.m_nExtendY < 0 ||
+        split.PitchX() < 8 || split.PitchY() < 8 || (crop & imageRect).empty() || split.m_nCols > 4096 ||
+        split.m_nRows > 4096 || split.m_nExtendX > 65536 || split.m_nExtendY > 65536) {
+        warn("split-invalid",
+             "The split scheme cuts no usable small sheet from this image: counts of at least 1, a crop inside the "
+             "image and a pitch of at least 8 pixels are needed.",
+             true);
+        return out;
+    }
+    if (refCol < 0 || refRow < 0 || refCol >= split.m_nCols || refRow >= split.m_nRows) {
+        warn("sheet-outside-grid",
+             "The reference sheet (" + std::to_string(refCol) + ", " + std::to_string(refRow) +
+                 ") is not in the split scheme's grid of " + std::to_string(split.m_nCols) + " x " +
+                 std::to_string(split.m_nRows) + ".",
+             true);
+        return out;
+    }
+    const cv::Size size = split.SheetSize();
+    out.m_sheetSize = size;
+    out.m_core = cv::Rect(split.m_nExtendX, split.m_nExtendY, split.PitchX(), split.PitchY());
+    out.m_reference = cv::Point(refCol, refRow);
+    const cv::Point2d centre((size.width - 1) / 2.0, (size.height - 1) / 2.0);
+    const int count = split.m_nCols * split.m_nRows;
+    const int refIndex = refRow * split.m_nCols + refCol;
+    out.m_sheets.resize(count);
+    std::vector<cv::Point> beyond;
+    std::vector<bool> inside(count, false);
+    for (int k = 0; k < count; ++k) {
+        CSheetAlignment& s = out.m_sheets[k];
+        s.m_cell = cv::Point(k % split.m_nCols, k / split.m_nCols);
+        s.m_dAgreement = -1.0;
+        const cv::Rect r = split.SheetRect(s.m_cell.x, s.m_cell.y);
+        inside[k] = 2 * (r & imageRect).area() >= r.area();
+        if (!inside[k])
+            beyond.push_back(s.m_cell);
+    }
+    const auto single = [&](int index, double stability) {
+        out.m_median = WarpSheet(image, split.SheetRect(out.m_sheets[index].m_cell.x, out.m_sheets[index].m_cell.y),
+                                 SheetMap(CSheetAlignment{}, centre), 1, size, false);
+        out.m_combined = {out.m_sheets[index].m_cell};
+        out.m_bSingle = true;
+        out.m_dStability = stability;
+    };
+    if (count == 1) {
+        single(0, 1.0);
+        out.m_used = {cv::Point(0, 0)};
+        out.m_sheets[0].m_bUsed = true;
+        warn("single-sheet",
+             "The split scheme has one small sheet: there is no other to take a median with, so its own picture "
+             "is the motif (a defect of this sheet shows in it) and variable print cannot be told.",
+             false);
+        return out;
+    }
+    if (!inside[refIndex]) {
+        warn("sheet-outside-image", "The reference sheet " + CellName(out.m_reference) + " lies mostly beyond the image.",
+             true);
+        return out;
+    }
+
+    // Coarse registration: every sheet against the anchor (the reference, unless it is blank).
+    const int coarse = std::max(1, static_cast<int>(std::ceil(std::max(size.width, size.height) /
+                                                              static_cast<double>(options.m_nCoarseSide))));
+    const cv::Size coarseSize(size.width / coarse, size.height / coarse);
+    std::vector<cv::Mat> band(count);
+    std::vector<double> energy(count, 0.0);
+    cv::parallel_for_(cv::Range(0, count), [&](const cv::Range& r) {
+        for (int k = r.start; k < r.end; ++k) {
+            if (!inside[k])
+                continue;
+            const cv::Point c = out.m_sheets[k].m_cell;
+            const cv::Mat grey = WarpSheet(image, split.SheetRect(c.x, c.y), SheetMap(CSheetAlignment{}, centre), coarse,
+                                           coarseSize, true);
+            band[k] = assist::BandPass(GreyFloat(grey), 0.7, 6.0);
+            cv::Scalar mean, dev;
+            cv::meanStdDev(band[k], mean, dev);
+            energy[k] = dev[0];
+        }
+    });
+    std::vector<double> energies;
+    for (int k = 0; k < count; ++k)
+        if (inside[k])
+            energies.push_back(energy[k]);
+    std::nth_element(energies.begin(), energies.begin() + energies.size() / 2, energies.end());
+    const double typicalEnergy = energies[energies.size() / 2];
+    int anchor = refIndex;
+    if (energy[refIndex] < 0.2 * typicalEnergy) {
+        // A blank reference sheet: register on the nearest sheet that has print; its frame stands for the
+        // reference's (the drift between neighbouring sheets is a few pixels at most).
+        double best = 1e18;
+        for (int k = 0; k < count; ++k) {
+            if (!inside[k] || energy[k] < 0.5 * typicalEnergy)
+                continue;
+            const cv::Point d = out.m_sheets[k].m_cell - out.m_reference;
+            const double dist = d.x * d.x + d.y * d.y;
+            if (dist < best) {
+                best = dist;
+                anchor = k;
+            }
+        }
+        if (anchor != refIndex)
+            warn("reference-blank",
+                 "The reference sheet " + CellName(out.m_reference) + " is blank; the sheets are aligned to " +
+                     CellName(out.m_sheets[anchor].m_cell) + " instead, in the reference's frame.",
+                 false);
+    }
+    const int rangeX = std::min(coarseSize.width / 3, static_cast<int>(std::ceil((2.0 * split.m_nExtendX + 8) / coarse)) + 1);
+    const int rangeY = std::min(coarseSize.height / 3, static_cast<int>(std::ceil((2.0 * split.m_nExtendY + 8) / coarse)) + 1);
+    const assist::CShiftRange range{-rangeX, rangeX, -rangeY, rangeY};
+    std::vector<bool> registered(count, false);
+    cv::parallel_for_(cv::Range(0, count), [&](const cv::Range& r) {
+        for (int k = r.start; k < r.end; ++k) {
+            CSheetAlignment& s = out.m_sheets[k];
+            if (!inside[k])
+                continue;
+            if (k == anchor) {
+                s.m_dPeak = 1.0;
+                registered[k] = true;
+                continue;
+            }
+            const cv::Mat surface =
+                assist::NccOverShifts(band[anchor], band[k], range, 0.3 * coarseSize.area());
+            double peak = 0.0;
+            cv::Point at;
+            cv::minMaxLoc(surface, nullptr, &peak, nullptr, &at);
+            s.m_dPeak = peak;
+            if (peak < 0.2)
+                continue;
+            const cv::Point2d sub = assist::SubPixelPeak(surface, at);
+            // Shift (x, y) lays the sheet's pixel (0, 0) on the anchor's (x, y): its print lies at −(x, y).
+            s.m_shift = -coarse * cv::Point2d(sub.x + range.m_nMinX, sub.y + range.m_nMinY);
+            registered[k] = true;
+        }
+    });
+
+    // Fine registration: textured patches of the anchor matched at full resolution around the coarse shift.
+    const int patch = std::clamp(std::min(size.width, size.height) / 8, 24, 96);
+    const int reach = coarse + 3;
+    const cv::Rect anchorRect = split.SheetRect(out.m_sheets[anchor].m_cell.x, out.m_sheets[anchor].m_cell.y);
+    std::vector<cv::Rect> patches;
+    {
+        const int pc = std::max(3, patch / coarse);
+        cv::Mat strength;
+        cv::boxFilter(band[anchor].mul(band[anchor]), strength, CV_32F, cv::Size(pc, pc), cv::Point(-1, -1), true,
+                      cv::BORDER_CONSTANT);
+        const int marginX = rangeX + pc / 2 + 1, marginY = rangeY + pc / 2 + 1;
+        const cv::Rect valid(marginX, marginY, coarseSize.width - 2 * marginX, coarseSize.height - 2 * marginY);
+        double strongest = 0.0;
+        std::vector<std::pair<double, cv::Point>> best;
+        if (valid.width > 0 && valid.height > 0) {
+            for (int j = 0; j < 3; ++j)
+                for (int i = 0; i < 3; ++i) {
+                    const cv::Rect part(valid.x + i * valid.width / 3, valid.y + j * valid.height / 3,
+                                        std::max(1, valid.width / 3), std::max(1, valid.height / 3));
+                    double v = 0.0;
+                    cv::Point at;
+                    cv::minMaxLoc(strength(part), nullptr, &v, nullptr, &at);
+                    best.emplace_back(v, at + part.tl());
+                    strongest = std::max(strongest, v);
+                }
+        }
+        for (const auto& [v, at] : best) {
+            if (v <= 0.05 * strongest || v <= 1e-3)
+                continue;
+            const cv::Point full(at.x * coarse + (coarse - 1) / 2, at.y * coarse + (coarse - 1) / 2);
+            const cv::Rect p(full.x - patch / 2, full.y - patch / 2, patch, patch);
+            if (((p + anchorRect.tl()) & imageRect) == p + anchorRect.tl())
+                patches.push_back(p);
+        }
+    }
+    std::vector<cv::Mat> templates(patches.size());
+    for (size_t p = 0; p < patches.size(); ++p)
+        templates[p] = RegionGrey(image, patches[p] + anchorRect.tl());
+    cv::parallel_for_(cv::Range(0, count), [&](const cv::Range& r) {
+        for (int k = r.start; k < r.end; ++k) {
+            if (!registered[k] || k == anchor)
+                continue;
+            CSheetAlignment& s = out.m_sheets[k];
+            const cv::Rect sheet = split.SheetRect(s.m_cell.x, s.m_cell.y);
+            std::vector<CPatchMatch> matches;
+            for (size_t p = 0; p < patches.size(); ++p) {
+                const cv::Point guess(static_cast<int>(std::lround(s.m_shift.x)), static_cast<int>(std::lround(s.m_shift.y)));
+                const cv::Rect search(patches[p].x + guess.x - reach, patches[p].y + guess.y - reach, patch + 2 * reach,
+                                      patch + 2 * reach);
+                const cv::Rect inImage = search + sheet.tl();
+                if ((inImage & imageRect) != inImage)
+                    continue;
+                cv::Mat result;
+                cv::matchTemplate(RegionGrey(image, inImage), templates[p], result, cv::TM_CCOEFF_NORMED);
+                double peak = 0.0;
+                cv::Point at;
+                cv::minMaxLoc(result, nullptr, &peak, nullptr, &at);
+                if (peak < 0.5)
+                    continue;
+                const cv::Point2d sub = assist::SubPixelPeak(result, at);
+                const cv::Point2d centreOf(patches[p].x + (patch - 1) / 2.0, patches[p].y + (patch - 1) / 2.0);
+                matches.push_back({centreOf, cv::Point2d(search.x - patches[p].x, search.y - patches[p].y) + sub});
+            }
+            FitAlignment(std::move(matches), centre, s);
+        }
+    });
+
+    // The sheets compared on the spread grid: missing and damaged ones are left out.
+    const int factor = std::max(1, static_cast<int>(std::ceil(std::max(size.width, size.height) /
+                                                              static_cast<double>(options.m_nSpreadSide))));
+    const cv::Size gridSize(size.width / factor, size.height / factor);
+    std::vector<int> candidates;
+    for (int k = 0; k < count; ++k)
+        if (registered[k])
+            candidates.push_back(k);
+    std::vector<cv::Mat> aligned(count);
+    cv::parallel_for_(cv::Range(0, static_cast<int>(candidates.size())), [&](const cv::Range& r) {
+        for (int i = r.start; i < r.end; ++i) {
+            const int k = candidates[i];
+            const cv::Point c = out.m_sheets[k].m_cell;
+            aligned[k] = WarpSheet(image, split.SheetRect(c.x, c.y), SheetMap(out.m_sheets[k], centre), factor, gridSize, true);
+        }
+    });
+    const auto gather = [&](const std::vector<int>& which) {
+        std::vector<cv::Mat> planes;
+        for (int k : which)
+            planes.push_back(aligned[k]);
+        return planes;
+    };
+    std::vector<int> used;
+    std::vector<cv::Point> missing, damaged, unregistered;
+    for (int k = 0; k < count; ++k)
+        if (inside[k] && !registered[k])
+            unregistered.push_back(out.m_sheets[k].m_cell);
+    if (candidates.size() >= 2) {
+        CCompared first = Compare(gather(candidates));
+        // Damage: a block where this sheet differs much more often than the sheets typically do there.
+        std::vector<cv::Mat> blocks(candidates.size());
+        for (size_t i = 0; i < candidates.size(); ++i)
+            blocks[i] = BlockFractions(first.m_differ[i]);
+        cv::Mat typical;
+        if (candidates.size() >= 3) {
+            std::vector<cv::Mat> scaled(candidates.size());
+            for (size_t i = 0; i < candidates.size(); ++i)
+                blocks[i].convertTo(scaled[i], CV_8U, 255.0);
+            KthLargest(scaled, static_cast<int>(candidates.size() + 1) / 2).convertTo(typical, CV_32F, 1.0 / 255.0);
+        }
+        for (size_t i = 0; i < candidates.size(); ++i) {
+            CSheetAlignment& s = out.m_sheets[candidates[i]];
+            s.m_dAgreement = first.m_agreement[i];
+            if (!typical.empty()) {
+                double excess = 0.0;
+                cv::minMaxLoc(blocks[i] - typical, nullptr, &excess);
+                s.m_bDamaged = excess > kDamagedExcess;
+            }
+            if (s.m_dAgreement < kMinAgreement)
+                missing.push_back(s.m_cell);
+            else if (s.m_bDamaged)
+                damaged.push_back(s.m_cell);
+            else
+                used.push_back(candidates[i]);
+        }
+    } else if (candidates.size() == 1) {
+        used = candidates;
+    }
+    int inImage = 0;
+    for (int k = 0; k < count; ++k)
+        inImage += inside[k];
+    if (static_cast<int>(used.size()) < 2 || 2 * static_cast<int>(used.size()) < inImage) {
+        single(refIndex, 0.1);
+        out.m_used = {out.m_reference};
+        out.m_sheets[refIndex].m_bUsed = true;
+        for (int k = 0; k < count; ++k)
+            if (k != refIndex)
+                out.m_leftOut.push_back(out.m_sheets[k].m_cell);
+        warn("no-stable-motif",
+             "Only " + std::to_string(used.size()) + " of the " + std::to_string(inImage) +
+                 " small sheets agree with one another: there is no stable motif (is the split scheme right?); the "
+                 "reference sheet alone is segmented and variable print cannot be told.",
+             true);
+        return out;
+    }
+
+    // The spread over the sheets kept.
+    const CCompared kept = Compare(gather(used));
+    const int n = static_cast<int>(used.size());
+    out.m_spread = KthLargest(kept.m_diffs, std::max(1, (n + 2) / 4));
+    out.m_disagreement = cv::Mat::zeros(gridSize, CV_32F);
+    for (const cv::Mat& d : kept.m_differ)
+        cv::add(out.m_disagreement, d, out.m_disagreement, cv::noArray(), CV_32F);
+    out.m_disagreement *= 1.0 / (255.0 * n);
+    out.m_spreadMedian = kept.m_median;
+    out.m_nSpreadFactor = factor;
+    out.m_dNoise = kept.m_dNoise;
+    std::vector<double> agreements;
+    for (int i = 0; i < n; ++i) {
+        CSheetAlignment& s = out.m_sheets[used[i]];
+        s.m_bUsed = true;
+        s.m_dAgreement = kept.m_agreement[i];
+        agreements.push_back(kept.m_agreement[i]);
+        out.m_used.push_back(s.m_cell);
+    }
+    std::nth_element(agreements.begin(), agreements.begin() + n / 2, agreements.end());
+    out.m_dStability = std::clamp(agreements[n / 2], 0.0, 1.0) *
+                       std::min(1.0, static_cast<double>(n) / std::max(1.0, 0.75 * inImage));
+
+    // The full-resolution median: up to m_nMaxSheets of the sheets kept, spread over the grid, an odd count.
+    int take = std::min(n, options.m_nMaxSheets);
+    if (take % 2 == 0 && take > 2)
+        --take;
+    std::vector<int> chosen;
+    for (int i = 0; i < take; ++i)
+        chosen.push_back(used[take == 1 ? 0 : static_cast<size_t>(std::lround(i * (n - 1.0) / (take - 1)))]);
+    std::vector<cv::Mat> full(chosen.size());
+    cv::parallel_for_(cv::Range(0, static_cast<int>(chosen.size())), [&](const cv::Range& r) {
+        for (int i = r.start; i < r.end; ++i) {
+            const CSheetAlignment& s = out.m_sheets[chosen[i]];
+            full[i] = WarpSheet(image, split.SheetRect(s.m_cell.x, s.m_cell.y), SheetMap(s, centre), 1, size, false);
+        }
+    });
+    out.m_median = KthLargest(full, (take + 1) / 2);
+    for (int k : chosen)
+        out.m_combined.push_back(out.m_sheets[k].m_cell);
+
+    for (int k = 0; k < count; ++k)
+        if (!out.m_sheets[k].m_bUsed)
+            out.m_leftOut.push_back(out.m_sheets[k].m_cell);
+    if (!missing.empty())
+        warn("sheets-missing",
+             "Left out, not matching the motif (missing or blank): " + CellList(missing) + ".", false);
+    if (!damaged.empty())
+        warn("sheets-damaged",
+             "Left out, differing from the others where they agree (damaged): " + CellList(damaged) + ".", false);
+    if (!unregistered.empty())
+        warn("sheets-unregistered", "Left out, not found near their place: " + CellList(unregistered) + ".", false);
+    if (!beyond.empty())
+        warn("sheets-beyond-image", "Left out, mostly beyond the image: " + CellList(beyond) + ".", false);
+    if (!out.m_sheets[refIndex].m_bUsed && anchor == refIndex)
+        warn("reference-left-out",
+             "The reference sheet " + CellName(out.m_reference) +
+                 " differs from the motif (damaged?); the motif is made of the other sheets in its frame.",
+             false);
+    return out;
+}
