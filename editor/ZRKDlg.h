@@ -38,6 +38,7 @@
 class CCustomMaskArea;
 class CDlgSelPos;
 class CDlgTemplateCheck;
+class CAreaProposalPanel;
 class CKernelProposalPanel;
 struct CCheckItem;
 struct CEditorAssist;
@@ -139,6 +140,7 @@ inline constexpr int ID_COPY_DATA = 32815;
 /// The assisted set-up's commands of the tree's context menu: "模板检查" (the template) and "推荐定位核" (a phase).
 inline constexpr int ID_TEMPLATE_CHECK = 32840;
 inline constexpr int ID_PROPOSE_KERNELS = 32841;
+inline constexpr int ID_PROPOSE_AREAS = 32842;
 } // namespace zrkid
 
 class CZRKDlg : public QDialog, public IToolView, private IShapeRules, private IJournalListener {
@@ -390,6 +392,22 @@ public:
     CDlgTemplateCheck* GetTemplateCheckWindow() const;
     /// The proposed kernels' rectangles in whole-image coordinates (empty while none are shown).
     std::vector<CRect> GetKernelProposalRects() const;
+    /// "推荐检测区" (a phase's or side's context menu): inspection areas per print pass and shielded areas over
+    /// variable print, proposed for the current small sheet from all the side's small sheets, computed off the
+    /// interface thread; the panel under the view lists the ink groups with the phase each goes to.
+    bool ProposeAreas();
+    /// Makes the checked groups' areas inspection areas of their phases on the current small sheet and, when
+    /// checked, the shielded areas shielded areas of the side, as drawn ones are made (the area dialog once per
+    /// phase and once for the shields, its parameters taken by the rest, free tags, the fit test); one journal
+    /// step "接受推荐检测区". The number of items made.
+    int AcceptAreaProposals();
+    void RejectAreaProposals();
+    /// "复制到所有小张" after an acceptance: copy data of the accepted phases' inspection areas (and the
+    /// shielded areas) onto every small sheet, one journal step.
+    bool CopyAcceptedAreasToEverySheet();
+    CAreaProposalPanel* GetAreaProposalPanel() const;
+    /// The proposed areas shown (small-sheet coordinates; shields last), empty while none are.
+    std::vector<std::vector<CPoint>> GetAreaProposalOutlines() const;
 
     // ---- the view as the tools see it (ZRKDlg_Mouse.cpp) ----
     bool IsGroupShown(Group group) const override;
@@ -496,6 +514,9 @@ private:
     void TakeKernelProposals();
     void ShowKernelProposals();
     void TakeCheckReport();
+    void TakeAreaProposals();
+    /// Draws the proposed areas (dashed outlines) into `buffer` holding image rectangle `area`.
+    void DrawAreaProposals(CImgBuffer* buffer, const CRect& area);
     /// Places the kernel proposals' panel over the bottom of the image frame.
     void LayoutAssistPanel();
     /// Draws the kernel proposals (dashed, numbered) into `buffer` holding image rectangle `area`.

@@ -15,6 +15,7 @@
 #include "datastruct/Phase.h"
 #include "datastruct/RefImage.h"
 #include "datastruct/Side.h"
+#include "dialogs/AreaProposalPanel.h"
 #include "dialogs/BackgroundWork.h"
 #include "dialogs/DlgKernelPara.h"
 #include "dialogs/DlgSelPos.h"
@@ -109,6 +110,24 @@ void CZRKDlg::MakeAssistParts() {
     m_pAssist->m_pPanel = new CKernelProposalPanel(this);
     m_pAssist->m_pKernelWork = new CBackgroundWork(this);
     m_pAssist->m_pCheckWork = new CBackgroundWork(this);
+    m_pAssist->m_pAreaPanel = new CAreaProposalPanel(this);
+    m_pAssist->m_pAreaWork = new CBackgroundWork(this);
+    connect(m_pAssist->m_pAreaPanel, &CAreaProposalPanel::acceptRequested, this, [this] {
+        CModuleSectionGuard section;
+        AcceptAreaProposals();
+    });
+    connect(m_pAssist->m_pAreaPanel, &CAreaProposalPanel::rejected, this, [this] {
+        CModuleSectionGuard section;
+        RejectAreaProposals();
+    });
+    connect(m_pAssist->m_pAreaPanel, &CAreaProposalPanel::copyRequested, this, [this] {
+        CModuleSectionGuard section;
+        CopyAcceptedAreasToEverySheet();
+    });
+    connect(m_pAssist->m_pAreaWork, &CBackgroundWork::finished, this, [this] {
+        CModuleSectionGuard section;
+        TakeAreaProposals();
+    });
     connect(m_pAssist->m_pPanel, &CKernelProposalPanel::acceptRequested, this, [this](const std::vector<int>& rows) {
         CModuleSectionGuard section;
         AcceptKernelProposals(rows);
@@ -136,18 +155,22 @@ CDlgTemplateCheck* CZRKDlg::GetTemplateCheckWindow() const {
 }
 
 void CZRKDlg::LayoutAssistPanel() {
-    if (!m_pAssist || !m_pAssist->m_pPanel->isVisible())
+    if (!m_pAssist)
         return;
-    const int height = std::min(m_rcImage.Height(), m_pAssist->m_pPanel->sizeHint().height());
-    // The small-sheet chooser floats over the frame's left edge: the panel starts right of it.
-    int left = m_rcImage.left;
-    if (m_pSelPos && m_pSelPos->isVisible()) {
-        const QRect chooser(mapFromGlobal(m_pSelPos->frameGeometry().topLeft()), m_pSelPos->frameGeometry().size());
-        if (chooser.bottom() >= m_rcImage.bottom - height && chooser.right() >= left)
-            left = std::min(m_rcImage.right - 200, chooser.right() + 4);
+    for (QWidget* panel : {static_cast<QWidget*>(m_pAssist->m_pPanel), static_cast<QWidget*>(m_pAssist->m_pAreaPanel)}) {
+        if (!panel->isVisible())
+            continue;
+        const int height = std::min(m_rcImage.Height(), panel->sizeHint().height());
+        // The small-sheet chooser floats over the frame's left edge: the panel starts right of it.
+        int left = m_rcImage.left;
+        if (m_pSelPos && m_pSelPos->isVisible()) {
+            const QRect chooser(mapFromGlobal(m_pSelPos->frameGeometry().topLeft()), m_pSelPos->frameGeometry().size());
+            if (chooser.bottom() >= m_rcImage.bottom - height && chooser.right() >= left)
+                left = std::min(m_rcImage.right - 200, chooser.right() + 4);
+        }
+        panel->setGeometry(left, m_rcImage.bottom - height, std::max(0, m_rcImage.right - left), height);
+        panel->raise();
     }
-    m_pAssist->m_pPanel->setGeometry(left, m_rcImage.bottom - height, std::max(0, m_rcImage.right - left), height);
-    m_pAssist->m_pPanel->raise();
 }
 
 // ---- kernel proposals ----
@@ -387,7 +410,8 @@ int CZRKDlg::AcceptKernelProposals(const std::vector<int>& rows) {
 bool CZRKDlg::WaitForAssist(int milliseconds) {
     if (!m_pAssist)
         return true;
-    return m_pAssist->m_pKernelWork->Wait(milliseconds) && m_pAssist->m_pCheckWork->Wait(milliseconds);
+    return m_pAssist->m_pKernelWork->Wait(milliseconds) && m_pAssist->m_pCheckWork->Wait(milliseconds) &&
+           m_pAssist->m_pAreaWork->Wait(milliseconds);
 }
 
 // ---- the template check ----

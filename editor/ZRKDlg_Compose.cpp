@@ -246,6 +246,7 @@ void CZRKDlg::DrawOverlaysInto(CImgBuffer* buffer, const CRect& area) {
     CPhase* phase = GetCurPhase();
     if (!phase || !m_doc.GetModel() || !m_doc.GetRefImage()) {
         DrawLinkLines(buffer, area);
+        DrawAreaProposals(buffer, area);
         return;
     }
     if (m_bShowKernel) {
@@ -272,6 +273,7 @@ void CZRKDlg::DrawOverlaysInto(CImgBuffer* buffer, const CRect& area) {
     }
     DrawLinkLines(buffer, area);
     DrawKernelProposals(buffer, area);
+    DrawAreaProposals(buffer, area);
 }
 
 void CZRKDlg::DrawLinkLines(CImgBuffer* buffer, const CRect& area) {

@@ -13,6 +13,9 @@
 #include "formats/LanguagePack.h"
 #include "geometry/MaskArea.h"
 #include "support/Prompter.h"
+#include "editor/EditorAssist.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -20,10 +23,11 @@ namespace {
 // shapes selected on the current small sheet.
 class CEditorCopyHost : public ICopyDataHost {
 public:
-    explicit CEditorCopyHost(CZRKDlg& dlg) : m_dlg(dlg) {}
+    /// `phase`: the phase copied (null: the one selected).
+    explicit CEditorCopyHost(CZRKDlg& dlg, CPhase* phase = nullptr) : m_dlg(dlg), m_pPhase(phase) {}
 
     CRefImage* GetRefImage() override { return m_dlg.GetDocument().GetRefImage(); }
-    CPhase* GetPhase() override { return m_dlg.GetCurPhase(); }
+    CPhase* GetPhase() override { return m_pPhase ? m_pPhase : m_dlg.GetCurPhase(); }
     CSide* GetSide() override { return m_dlg.GetCurSide(); }
 
     std::vector<Selected> GetSelectedShapes() override {
@@ -58,9 +62,44 @@ public:
 
 private:
     CZRKDlg& m_dlg;
+    CPhase* m_pPhase;
 };
 
 } // namespace
+
+bool CZRKDlg::CopyAcceptedAreasToEverySheet() {
+    CRefImage* ref = m_doc.GetRefImage();
+    CSide* side = GetCurSide();
+    if (!m_pAssist || !ref || !side || (m_pAssist->m_acceptedPhases.empty() && !m_pAssist->m_bAcceptedShields))
+        return false;
+    CopyDataRequest request;
+    request.targets.assign(static_cast<size_t>(std::max(1, ref->m_nCols) * std::max(1, ref->m_nRows)), true);
+    CEditStep step(m_doc, L"复制到所有小张");
+    // Copy data's own rules, phase by phase; the side's shielded areas go with the first copy.
+    std::vector<int> phases = m_pAssist->m_acceptedPhases;
+    if (phases.empty() && GetCurPhase())
+        phases.push_back(GetCurPhase()->m_nID);
+    bool shields = m_pAssist->m_bAcceptedShields;
+    std::wstring report;
+    for (int id : phases) {
+        CPhase* phase = side->m_phases.FindByIDAs<CPhase>(id);
+        if (!phase)
+            continue;
+        CEditorCopyHost host(*this, phase);
+        request.bAreas = std::find(m_pAssist->m_acceptedPhases.begin(), m_pAssist->m_acceptedPhases.end(), id) !=
+                         m_pAssist->m_acceptedPhases.end();
+        request.bThreshMasks = shields;
+        shields = false;
+        report += RunCopyData(host, request);
+    }
+    m_doc.SetModified(true);
+    m_doc.ForgetModelPointers();  // the copy replaced the target sheets' areas
+    RejectAreaProposals();
+    RedrawOverlays();
+    if (!report.empty())
+        ZrkMessageBox(report, m_strTitle, MB_OK | MB_ICONINFORMATION);
+    return true;
+}
 
 void CZRKDlg::CopySheetData() {
     if (!m_doc.GetModel() || !m_doc.GetRefImage())

@@ -103,6 +103,7 @@ void CZRKDlg::ReleaseDisplayChain() {
 void CZRKDlg::ResetEditor() {
     m_doc.ForgetModelPointers();
     RejectKernelProposals();  // they belong to the template being replaced
+    RejectAreaProposals();
     m_bPanning = false;
     m_nRButtonState = 0;
     m_bShowSideOutline = m_bShowThreshMask = m_bShowKernel = m_bShowNote = m_bShowPhaseMask = true;

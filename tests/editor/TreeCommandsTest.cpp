@@ -82,7 +82,8 @@ TEST_F(TreeCommandsTest, EachDepthShowsItsSubmenuAndARightClickCountsAsAChange) 
     Select({L"缺陷检测", L"正面", L"第一印次"});
     ShownMenu phase = RightClick(0);
     EXPECT_EQ(phase.commands,
-              std::vector<int>({32778, 32779, 0, 32798, 0, 32792, 32793, 0, 32794, 0, zrkid::ID_PROPOSE_KERNELS}));
+              std::vector<int>({32778, 32779, 0, 32798, 0, 32792, 32793, 0, 32794, 0, zrkid::ID_PROPOSE_KERNELS,
+                                zrkid::ID_PROPOSE_AREAS}));
     EXPECT_TRUE(phase.enabled[5]);
     EXPECT_TRUE(phase.enabled[6]);
     EXPECT_TRUE(phase.enabled[8]);  // area import
