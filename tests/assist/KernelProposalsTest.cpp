@@ -309,8 +309,9 @@ TEST(KernelProposals, WithTheLatticeKnownKeepOffPrintThatDiffersBetweenSheets) {
             // Neither in the kernel nor right beside it: the digits next to the changing ones change on the line.
             const cv::Rect beside = (ToCv(k.m_rect) - cv::Point(sheet.left, sheet.top) + cv::Size(24, 24) - cv::Point(12, 12)) &
                                     cv::Rect(0, 0, changed.cols, changed.rows);
-            if (k.m_bGood)
+            if (k.m_bGood) {
                 EXPECT_LE(cv::countNonZero(changed(beside)), 12) << k.m_strReason;
+            }
         }
     }
 }
