@@ -25,13 +25,15 @@ CClippedRect ClipToImage(const CRect& rect, cv::Size image) {
         c.m_bOutside = true;
         return c;
     }
-    c.m_inside = cv::Rect(static_cast<int>(cl), static_cast<int>(ct), static_cast<int>(cr - cl), static_cast<int>(cb - ct));
+    c.m_inside = cv::Rect(static_cast<int>(cl), static_cast<int>(ct), static_cast<int>(cr - cl),
+                          static_cast<int>(cb - ct));
     c.m_bPartly = cl != l || ct != t || cr != r || cb != b;
     return c;
 }
 
 cv::Rect Grown(const cv::Rect& rect, int margin, const cv::Rect& bounds) {
-    return cv::Rect(rect.x - margin, rect.y - margin, rect.width + 2 * margin, rect.height + 2 * margin) & bounds;
+    return cv::Rect(rect.x - margin, rect.y - margin, rect.width + 2 * margin, rect.height + 2 * margin) &
+           bounds;
 }
 
 double GreyNoise(const cv::Mat& grey) {
@@ -126,8 +128,9 @@ CTensor TensorOver(const cv::Mat& grey, const cv::Rect& rect) {
 cv::Mat NccNear(const cv::Mat& image, const cv::Mat& templ, cv::Point at, int radius) {
     const int side = 2 * radius + 1;
     cv::Mat out(side, side, CV_32F, cv::Scalar(kNoCorrelation));
-    const cv::Rect region = cv::Rect(at.x - radius, at.y - radius, templ.cols + 2 * radius, templ.rows + 2 * radius) &
-                            cv::Rect(0, 0, image.cols, image.rows);
+    const cv::Rect region =
+        cv::Rect(at.x - radius, at.y - radius, templ.cols + 2 * radius, templ.rows + 2 * radius) &
+        cv::Rect(0, 0, image.cols, image.rows);
     if (region.width < templ.cols || region.height < templ.rows)
         return out;
     cv::Mat zero;
@@ -150,8 +153,10 @@ cv::Mat NccNear(const cv::Mat& image, const cv::Mat& templ, cv::Point at, int ra
             const double s = box(sum), variance = box(squares) - s * s / n;
             if (variance <= 1e-4 * n)
                 continue;
-            const double cross = zero.dot(image(cv::Rect(region.x + x, region.y + y, templ.cols, templ.rows)));
-            out.at<float>(dy + radius, dx + radius) = static_cast<float>(std::clamp(cross / (norm * std::sqrt(variance)), -1.0, 1.0));
+            const double cross =
+                zero.dot(image(cv::Rect(region.x + x, region.y + y, templ.cols, templ.rows)));
+            out.at<float>(dy + radius, dx + radius) =
+                static_cast<float>(std::clamp(cross / (norm * std::sqrt(variance)), -1.0, 1.0));
         }
     return out;
 }

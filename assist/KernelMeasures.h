@@ -12,9 +12,9 @@ namespace assist {
 /// Where a rectangle of the image lies. `m_inside` is its part inside the image (empty when none).
 struct CClippedRect {
     cv::Rect m_inside;
-    bool m_bEmpty = false;    ///< no width or no height
-    bool m_bOutside = false;  ///< has a size, but no pixel inside the image
-    bool m_bPartly = false;   ///< partly inside
+    bool m_bEmpty = false;   ///< no width or no height
+    bool m_bOutside = false; ///< has a size, but no pixel inside the image
+    bool m_bPartly = false;  ///< partly inside
 };
 CClippedRect ClipToImage(const CRect& rect, cv::Size image);
 
@@ -56,8 +56,9 @@ cv::Mat NccNear(const cv::Mat& image, const cv::Mat& templ, cv::Point at, int ra
 
 /// A kernel against the same place in the neighbouring sheets (KernelNeighbours.cpp).
 struct CSheetsCheck {
-    double m_dPeak = -1.0;      ///< the best correlation of the kernel there (± 3 px); -1: no neighbour compared
-    double m_dResidual = -1.0;  ///< the least, over the neighbours, of the most different 4 x 4 block; -1: none
+    double m_dPeak = -1.0; ///< the best correlation of the kernel there (± 3 px); -1: no neighbour compared
+    double m_dResidual =
+        -1.0; ///< the least, over the neighbours, of the most different 4 x 4 block; -1: none
 };
 /// Compares the kernel `kernel` of the grey patch `grey` (whose top-left is `origin` in the image) and a
 /// margin of 16 px around it with the same place one lattice step away each way, where that lies in the

@@ -26,12 +26,13 @@ CSheetsCheck CheckSheets(const cv::Mat& image, const cv::Mat& grey, const cv::Re
     cv::Sobel(own, gx, CV_32F, 1, 0, 3, 0.125, 0.0, cv::BORDER_REPLICATE);
     cv::Sobel(own, gy, CV_32F, 0, 1, 3, 0.125, 0.0, cv::BORDER_REPLICATE);
     cv::magnitude(gx, gy, ownSteep);
-    const cv::Point offset = kernel.tl() - wide.tl();  // the kernel within the wide patch
+    const cv::Point offset = kernel.tl() - wide.tl(); // the kernel within the wide patch
     for (const cv::Point2d& step : {stepX, -stepX, stepY, -stepY}) {
         if (cv::norm(step) < 1.0)
             continue;
         const cv::Point place = origin + wide.tl() + cv::Point(cvRound(step.x), cvRound(step.y));
-        const cv::Rect around(place.x - kSlack, place.y - kSlack, wide.width + 2 * kSlack, wide.height + 2 * kSlack);
+        const cv::Rect around(place.x - kSlack, place.y - kSlack, wide.width + 2 * kSlack,
+                              wide.height + 2 * kSlack);
         if ((around & cv::Rect(0, 0, image.cols, image.rows)) != around)
             continue;
         const cv::Mat neighbour = ToGreyFloat(image(around));
@@ -65,7 +66,8 @@ CSheetsCheck CheckSheets(const cv::Mat& image, const cv::Mat& grey, const cv::Re
         steep = cv::max(steep, ownSteep);
         difference = cv::max(difference - 0.25 * steep, 0.0);
         cv::Mat blocks;
-        cv::boxFilter(difference, blocks, CV_32F, cv::Size(kBlock, kBlock), cv::Point(-1, -1), true, cv::BORDER_REFLECT);
+        cv::boxFilter(difference, blocks, CV_32F, cv::Size(kBlock, kBlock), cv::Point(-1, -1), true,
+                      cv::BORDER_REFLECT);
         double worst = 0.0;
         cv::minMaxLoc(blocks, nullptr, &worst);
         check.m_dResidual = check.m_dResidual < 0.0 ? worst : std::min(check.m_dResidual, worst);

@@ -17,8 +17,8 @@ constexpr int kMaxCount = 64;
 constexpr int kMinSide = 8;
 constexpr int kMaxSide = 1024;
 constexpr int kMaxRange = 1024;
-constexpr int kParts = 4;            // candidates are kept per part of a kParts × kParts division of the sheet
-constexpr double kPrecisionHalf = 0.08;  // as in the rating: the noise-limited precision that halves the score
+constexpr int kParts = 4; // candidates are kept per part of a kParts × kParts division of the sheet
+constexpr double kPrecisionHalf = 0.08; // as in the rating: the noise-limited precision that halves the score
 
 std::string Format(const char* format, double a = 0, double b = 0, double c = 0, double d = 0) {
     char text[320];
@@ -31,13 +31,13 @@ void Warn(CKernelProposal& p, const std::string& code, const std::string& messag
 }
 
 struct CCandidate {
-    cv::Rect m_rect;      // image pixels
-    double m_dTexture;    // the texture sub-score from the tensor map
+    cv::Rect m_rect;   // image pixels
+    double m_dTexture; // the texture sub-score from the tensor map
 };
 
 /// Kernel-sized windows of the sheet on a grid, by texture, thinned and spread (see the header).
-std::vector<CCandidate> Candidates(const cv::Mat& grey, const cv::Rect& area, const cv::Rect& sheet, cv::Size size,
-                                   double noise, int wanted) {
+std::vector<CCandidate> Candidates(const cv::Mat& grey, const cv::Rect& area, const cv::Rect& sheet,
+                                   cv::Size size, double noise, int wanted) {
     cv::Mat gx, gy;
     assist::SmoothedGradients(grey, gx, gy);
     cv::Mat xx = gx.mul(gx), xy = gx.mul(gy), yy = gy.mul(gy);
@@ -76,8 +76,10 @@ std::vector<CCandidate> Candidates(const cv::Mat& grey, const cv::Rect& area, co
     std::vector<CCandidate> kept;
     for (const CCandidate& c : all) {
         const cv::Point2d centre(c.m_rect.x + c.m_rect.width / 2.0, c.m_rect.y + c.m_rect.height / 2.0);
-        const int px = std::clamp(static_cast<int>((centre.x - sheet.x) * kParts / sheet.width), 0, kParts - 1);
-        const int py = std::clamp(static_cast<int>((centre.y - sheet.y) * kParts / sheet.height), 0, kParts - 1);
+        const int px =
+            std::clamp(static_cast<int>((centre.x - sheet.x) * kParts / sheet.width), 0, kParts - 1);
+        const int py =
+            std::clamp(static_cast<int>((centre.y - sheet.y) * kParts / sheet.height), 0, kParts - 1);
         if (inPart[py * kParts + px] >= perPart)
             continue;
         bool near = false;
@@ -110,18 +112,21 @@ std::vector<CCandidate> Candidates(const cv::Mat& grey, const cv::Rect& area, co
     return kept;
 }
 
-cv::Point2d Centre(const CRect& r) { return {(r.left + r.right) / 2.0, (r.top + r.bottom) / 2.0}; }
+cv::Point2d Centre(const CRect& r) {
+    return {(r.left + r.right) / 2.0, (r.top + r.bottom) / 2.0};
+}
 
 bool Overlap(const CRect& a, const CRect& b) {
     return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
 }
 
-void ProposeRegionKernels(const cv::Mat& image, const assist::CSheetArea& area, const CKernelProposalOptions& options,
-                          CKernelProposal& proposal) {
+void ProposeRegionKernels(const cv::Mat& image, const assist::CSheetArea& area,
+                          const CKernelProposalOptions& options, CKernelProposal& proposal) {
     const cv::Size size(options.m_size.cx, options.m_size.cy);
     const cv::Rect& sheet = area.m_sheet;
-    const std::vector<CCandidate> candidates = Candidates(area.m_grey, area.m_area, sheet, size, proposal.m_dNoise,
-                                                          std::max(options.m_nCandidates, options.m_nCount));
+    const std::vector<CCandidate> candidates =
+        Candidates(area.m_grey, area.m_area, sheet, size, proposal.m_dNoise,
+                   std::max(options.m_nCandidates, options.m_nCount));
     if (candidates.empty()) {
         Warn(proposal, "blank-sheet",
              Format("Nothing on the sheet has texture above its noise (%.1f grey levels) to locate on.",
@@ -175,9 +180,10 @@ void ProposeRegionKernels(const cv::Mat& image, const assist::CSheetArea& area, 
                 }
                 if (overlaps)
                     continue;
-                const double distance = proposal.m_kernels.empty() ? cv::norm(Centre(k.m_rect) - middle) : nearest;
-                const double value = k.m_dScore * (proposal.m_kernels.empty() ? 0.5 + 0.5 * distance / half
-                                                                               : distance / half);
+                const double distance =
+                    proposal.m_kernels.empty() ? cv::norm(Centre(k.m_rect) - middle) : nearest;
+                const double value =
+                    k.m_dScore * (proposal.m_kernels.empty() ? 0.5 + 0.5 * distance / half : distance / half);
                 if (value > bestValue) {
                     bestValue = value;
                     pick = static_cast<int>(i);
@@ -191,14 +197,16 @@ void ProposeRegionKernels(const cv::Mat& image, const assist::CSheetArea& area, 
             if (pass == 1)
                 k.m_strReason = "The best left, not a good kernel: " + k.m_rating.m_strReason;
             else if (proposal.m_kernels.empty())
-                k.m_strReason = Format("Good (score %.2f) and the farthest from the sheet's centre (%.0f px) for its "
-                                       "score. ",
-                                       k.m_dScore, pickDistance) +
-                                k.m_rating.m_strReason;
+                k.m_strReason =
+                    Format("Good (score %.2f) and the farthest from the sheet's centre (%.0f px) for its "
+                           "score. ",
+                           k.m_dScore, pickDistance) +
+                    k.m_rating.m_strReason;
             else
-                k.m_strReason = Format("Good (score %.2f) and %.0f px from the nearest kernel chosen before it. ",
-                                       k.m_dScore, pickDistance) +
-                                k.m_rating.m_strReason;
+                k.m_strReason =
+                    Format("Good (score %.2f) and %.0f px from the nearest kernel chosen before it. ",
+                           k.m_dScore, pickDistance) +
+                    k.m_rating.m_strReason;
             proposal.m_kernels.push_back(std::move(k));
         }
     }
@@ -207,9 +215,10 @@ void ProposeRegionKernels(const cv::Mat& image, const assist::CSheetArea& area, 
         good += k.m_bGood;
     if (good == 0)
         Warn(proposal, "no-good-kernel",
-             Format("None of the %.0f places rated on the sheet makes a good kernel: flat, repeated within the "
-                    "search range or not robust.",
-                    proposal.m_nRated));
+             Format(
+                 "None of the %.0f places rated on the sheet makes a good kernel: flat, repeated within the "
+                 "search range or not robust.",
+                 proposal.m_nRated));
     else if (good < options.m_nCount)
         Warn(proposal, "few-good-kernels",
              Format("Only %.0f good kernels found for the %.0f asked for.", good, options.m_nCount),
@@ -218,23 +227,26 @@ void ProposeRegionKernels(const cv::Mat& image, const assist::CSheetArea& area, 
 
 } // namespace
 
-CKernelProposal ProposeKernels(const cv::Mat& image, const CRect& sheetRect, const CKernelProposalOptions& options) {
+CKernelProposal ProposeKernels(const cv::Mat& image, const CRect& sheetRect,
+                               const CKernelProposalOptions& options) {
     assist::CheckImage(image, "the image");
     CKernelProposal proposal;
     const int range = options.m_rating.m_nSearchRange;
     if (options.m_nCount < 1 || options.m_nCount > kMaxCount) {
-        Warn(proposal, "bad-count", Format("%.0f kernels asked for: 1 to %.0f can be proposed.", options.m_nCount, kMaxCount));
+        Warn(proposal, "bad-count",
+             Format("%.0f kernels asked for: 1 to %.0f can be proposed.", options.m_nCount, kMaxCount));
         return proposal;
     }
     if (options.m_size.cx < kMinSide || options.m_size.cy < kMinSide || options.m_size.cx > kMaxSide ||
         options.m_size.cy > kMaxSide) {
         Warn(proposal, "bad-size",
-             Format("A kernel of %.0f x %.0f px cannot be proposed (%.0f to %.0f px a side).", options.m_size.cx,
-                    options.m_size.cy, kMinSide, kMaxSide));
+             Format("A kernel of %.0f x %.0f px cannot be proposed (%.0f to %.0f px a side).",
+                    options.m_size.cx, options.m_size.cy, kMinSide, kMaxSide));
         return proposal;
     }
     if (range < 0 || range > kMaxRange) {
-        Warn(proposal, "bad-range", Format("A search range of %.0f px cannot be judged (0 to %.0f px).", range, kMaxRange));
+        Warn(proposal, "bad-range",
+             Format("A search range of %.0f px cannot be judged (0 to %.0f px).", range, kMaxRange));
         return proposal;
     }
     const assist::CClippedRect clip = assist::ClipToImage(sheetRect, image.size());
@@ -246,12 +258,14 @@ CKernelProposal ProposeKernels(const cv::Mat& image, const CRect& sheetRect, con
     }
     if (clip.m_bOutside) {
         Warn(proposal, "sheet-outside",
-             "The sheet rectangle " + where + Format(" lies outside the %.0f x %.0f image.", image.cols, image.rows));
+             "The sheet rectangle " + where +
+                 Format(" lies outside the %.0f x %.0f image.", image.cols, image.rows));
         return proposal;
     }
     if (clip.m_bPartly)
         Warn(proposal, "sheet-clipped",
-             "The sheet rectangle " + where + " reaches beyond the image: only its part inside is used.", false);
+             "The sheet rectangle " + where + " reaches beyond the image: only its part inside is used.",
+             false);
     const cv::Rect sheet = clip.m_inside;
     // The repeat of the sheets: the neighbouring copy must lie beyond twice the search range.
     const double stepX = cv::norm(options.m_rating.m_stepX), stepY = cv::norm(options.m_rating.m_stepY);
@@ -259,9 +273,11 @@ CKernelProposal ProposeKernels(const cv::Mat& image, const CRect& sheetRect, con
     const double periodY = stepY >= 1.0 ? stepY : static_cast<double>(sheetRect.Height());
     if (2.0 * range >= std::min(periodX, periodY)) {
         Warn(proposal, "range-too-large",
-             Format("The search range (±%.0f px) is half the small sheets' period (%.0f x %.0f px) or more: the "
-                    "neighbouring sheet's copy of any kernel lies where the line looks, so no kernel can be unique.",
-                    range, periodX, periodY));
+             Format(
+                 "The search range (±%.0f px) is half the small sheets' period (%.0f x %.0f px) or more: the "
+                 "neighbouring sheet's copy of any kernel lies where the line looks, so no kernel can be "
+                 "unique.",
+                 range, periodX, periodY));
         return proposal;
     }
     if (options.m_size.cx > sheet.width || options.m_size.cy > sheet.height) {
@@ -285,6 +301,6 @@ CKernelProposal ProposeKernels(const cv::Mat& image, const CRect& sheetRect, con
     for (size_t a = 0; a < proposal.m_kernels.size(); ++a)
         for (size_t b = a + 1; b < proposal.m_kernels.size(); ++b)
             proposal.m_dSpread = std::max(proposal.m_dSpread, cv::norm(Centre(proposal.m_kernels[a].m_rect) -
-                                                                        Centre(proposal.m_kernels[b].m_rect)));
+                                                                       Centre(proposal.m_kernels[b].m_rect)));
     return proposal;
 }

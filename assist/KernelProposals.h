@@ -26,11 +26,11 @@
 /// size.
 ///
 /// Only the sheet rectangle and, for the ratings, twice the search range around the kernels are read (a
-/// small sheet of 1100 × 900 px of an 8192 × 6000 image takes 0.1 to 0.2 s on two cores). Bad input (an empty sheet
-/// rectangle or one outside the image, a blank or noise-only sheet, a kernel larger than the sheet, option
-/// values out of range) gives an empty proposal with a warning naming the reason; only an image the analyses
-/// cannot read throws std::invalid_argument. Deterministic: the ratings may run on several threads, each
-/// result goes to its own place.
+/// small sheet of 1100 × 900 px of an 8192 × 6000 image takes 0.1 to 0.2 s on two cores). Bad input (an empty
+/// sheet rectangle or one outside the image, a blank or noise-only sheet, a kernel larger than the sheet,
+/// option values out of range) gives an empty proposal with a warning naming the reason; only an image the
+/// analyses cannot read throws std::invalid_argument. Deterministic: the ratings may run on several threads,
+/// each result goes to its own place.
 
 #include "assist/AssistWarning.h"
 #include "assist/KernelScores.h"
@@ -42,35 +42,37 @@
 #include <vector>
 
 struct CKernelProposalOptions {
-    CKernelOptions m_rating;      ///< search range, similarity, trials, lattice (the noise: estimated on the sheet)
-    int m_nCount = 4;             ///< kernels wanted, 1 … 64 (line kernels: pairs of two, rounded up)
-    CSize m_size{64, 64};         ///< kernel size, 8 … 1024 pixels a side
-    bool m_bLines = false;        ///< line kernel pairs instead of region kernels
-    int m_nCandidates = 48;       ///< region kernels: candidates rated fully
+    CKernelOptions
+        m_rating;           ///< search range, similarity, trials, lattice (the noise: estimated on the sheet)
+    int m_nCount = 4;       ///< kernels wanted, 1 … 64 (line kernels: pairs of two, rounded up)
+    CSize m_size{64, 64};   ///< kernel size, 8 … 1024 pixels a side
+    bool m_bLines = false;  ///< line kernel pairs instead of region kernels
+    int m_nCandidates = 48; ///< region kernels: candidates rated fully
 };
 
 struct CProposedKernel {
-    CRect m_rect;                 ///< image pixels, right and bottom exclusive
+    CRect m_rect; ///< image pixels, right and bottom exclusive
     bool m_bLine = false;
-    double m_dScore = 0.0;        ///< its rating's score
+    double m_dScore = 0.0; ///< its rating's score
     double m_dPredictedError = 0.0;
-    bool m_bGood = false;         ///< score at least 0.5 and no warning in doubt
-    std::string m_strReason;      ///< why it was chosen, and its rating's reason
-    CKernelRating m_rating;       ///< region kernels
+    bool m_bGood = false;    ///< score at least 0.5 and no warning in doubt
+    std::string m_strReason; ///< why it was chosen, and its rating's reason
+    CKernelRating m_rating;  ///< region kernels
     // Line kernels.
     LineProjection m_projection = LineProjection::Deg0;
     LinePolarity m_polarity = LinePolarity::DarkToBright;
     CLineKernelRating m_lineRating;
-    int m_nPartner = -1;          ///< index of the pair's other kernel in the proposal
+    int m_nPartner = -1; ///< index of the pair's other kernel in the proposal
 };
 
 struct CKernelProposal {
     std::vector<CProposedKernel> m_kernels;
-    double m_dNoise = 0.0;        ///< the sheet's noise, grey levels
-    double m_dSpread = 0.0;       ///< largest distance between two proposed kernels' centres, pixels
-    int m_nRated = 0;             ///< candidates rated fully
+    double m_dNoise = 0.0;  ///< the sheet's noise, grey levels
+    double m_dSpread = 0.0; ///< largest distance between two proposed kernels' centres, pixels
+    int m_nRated = 0;       ///< candidates rated fully
     std::vector<CAssistWarning> m_warnings;
 };
 
 /// Proposes kernels for the small sheet `sheet` (image pixels) of the composed reference image.
-CKernelProposal ProposeKernels(const cv::Mat& image, const CRect& sheet, const CKernelProposalOptions& options = {});
+CKernelProposal ProposeKernels(const cv::Mat& image, const CRect& sheet,
+                               const CKernelProposalOptions& options = {});

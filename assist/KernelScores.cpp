@@ -36,7 +36,8 @@ std::string Format(const char* format, double a = 0, double b = 0, double c = 0,
     return text;
 }
 
-void Warn(std::vector<CAssistWarning>& warnings, const std::string& code, const std::string& message, bool doubt = true) {
+void Warn(std::vector<CAssistWarning>& warnings, const std::string& code, const std::string& message,
+          bool doubt = true) {
     warnings.push_back({code, message, doubt});
 }
 
@@ -44,7 +45,8 @@ void Warn(std::vector<CAssistWarning>& warnings, const std::string& code, const 
 bool CheckGeometry(const CRect& rect, const cv::Mat& image, const CKernelOptions& options, CClippedRect& clip,
                    std::vector<CAssistWarning>& warnings) {
     clip = assist::ClipToImage(rect, image.size());
-    const std::string where = Format("(%.0f, %.0f, %.0f, %.0f)", rect.left, rect.top, rect.right, rect.bottom);
+    const std::string where =
+        Format("(%.0f, %.0f, %.0f, %.0f)", rect.left, rect.top, rect.right, rect.bottom);
     if (clip.m_bEmpty) {
         Warn(warnings, "empty-kernel", "The kernel " + where + " has no size.");
         return false;
@@ -56,38 +58,43 @@ bool CheckGeometry(const CRect& rect, const cv::Mat& image, const CKernelOptions
     }
     if (options.m_nSearchRange < 0 || options.m_nSearchRange > kMaxRange) {
         Warn(warnings, "bad-range",
-             Format("A search range of %.0f px cannot be judged (0 to %.0f px).", options.m_nSearchRange, kMaxRange));
+             Format("A search range of %.0f px cannot be judged (0 to %.0f px).", options.m_nSearchRange,
+                    kMaxRange));
         return false;
     }
     const cv::Rect& k = clip.m_inside;
     if (k.width < kMinSide || k.height < kMinSide) {
         Warn(warnings, "kernel-too-small",
-             Format("The kernel's part inside the image is %.0f x %.0f px; at least %.0f x %.0f px are needed.", k.width,
-                    k.height, kMinSide, kMinSide));
+             Format(
+                 "The kernel's part inside the image is %.0f x %.0f px; at least %.0f x %.0f px are needed.",
+                 k.width, k.height, kMinSide, kMinSide));
         return false;
     }
     if (k.width > kMaxSide || k.height > kMaxSide) {
         Warn(warnings, "kernel-too-large",
-             Format("The kernel is %.0f x %.0f px; at most %.0f px a side are rated.", k.width, k.height, kMaxSide));
+             Format("The kernel is %.0f x %.0f px; at most %.0f px a side are rated.", k.width, k.height,
+                    kMaxSide));
         return false;
     }
     if (clip.m_bPartly)
         Warn(warnings, "partly-outside",
-             "The kernel " + where + " reaches beyond the image: only its part inside is rated, and a kernel cut by "
-                                     "the image's edge cannot be used.");
+             "The kernel " + where +
+                 " reaches beyond the image: only its part inside is rated, and a kernel cut by "
+                 "the image's edge cannot be used.");
     return true;
 }
 
 struct CTrial {
-    double m_dAngle;  // degrees
+    double m_dAngle; // degrees
     cv::Point2d m_shift;
-    double m_dBlur;   // fraction of the options' blur
+    double m_dBlur; // fraction of the options' blur
     double m_dGain;
     double m_dOffset;
-    double m_dNoise;  // multiple of the line's noise
+    double m_dNoise; // multiple of the line's noise
 };
 
-// The trials: both turns, sub-pixel shifts in all four quadrants, sharp to blurred, gain and offset either way.
+// The trials: both turns, sub-pixel shifts in all four quadrants, sharp to blurred, gain and offset either
+// way.
 const CTrial kTrials[] = {
     {+1.0, {0.35, -0.20}, 0.0, 1.00, 0.0, 1.0},
     {-1.0, {-0.25, 0.45}, 1.0, 0.85, 12.0, 1.0},
@@ -123,11 +130,13 @@ CTrialResult RunTrial(const cv::Mat& grey, const cv::Rect& kernel, const cv::Mat
     const double ca = std::cos(a), sa = std::sin(a);
     const cv::Point2d c(kernel.x + (kernel.width - 1) / 2.0, kernel.y + (kernel.height - 1) / 2.0);
     const cv::Point2d ct = c + trial.m_shift;
-    const double r00 = ca, r01 = sa, r10 = -sa, r11 = ca;  // R(-a)
-    const cv::Mat map = (cv::Mat_<double>(2, 3) << r00, r01, c.x - (r00 * ct.x + r01 * ct.y) + r00 * wide.x + r01 * wide.y,
-                         r10, r11, c.y - (r10 * ct.x + r11 * ct.y) + r10 * wide.x + r11 * wide.y);
+    const double r00 = ca, r01 = sa, r10 = -sa, r11 = ca; // R(-a)
+    const cv::Mat map =
+        (cv::Mat_<double>(2, 3) << r00, r01, c.x - (r00 * ct.x + r01 * ct.y) + r00 * wide.x + r01 * wide.y,
+         r10, r11, c.y - (r10 * ct.x + r11 * ct.y) + r10 * wide.x + r11 * wide.y);
     cv::Mat moved;
-    cv::warpAffine(grey, moved, map, wide.size(), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP, cv::BORDER_REPLICATE);
+    cv::warpAffine(grey, moved, map, wide.size(), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
+                   cv::BORDER_REPLICATE);
     if (blur > 0.0)
         cv::GaussianBlur(moved, moved, cv::Size(), blur, blur, cv::BORDER_REPLICATE);
     cv::Mat line = moved(cv::Rect(blurMargin, blurMargin, window.width, window.height)).clone();
@@ -189,9 +198,10 @@ std::vector<assist::CSurfacePeak> Maxima(const cv::Mat& surface, cv::Point centr
 /// every offset at full resolution (fine screens repeat there); beyond, on the image halved (kernels of 24
 /// px and more) with the best places checked again at full resolution within ± 2 px. Also the width of the
 /// kernel's own peak (from its curvature), pixels.
-std::vector<CRival> Rivals(const cv::Mat& grey, const cv::Rect& kernel, const cv::Mat& templ, int reach, double& width) {
+std::vector<CRival> Rivals(const cv::Mat& grey, const cv::Rect& kernel, const cv::Mat& templ, int reach,
+                           double& width) {
     constexpr int kNear = 8;
-    constexpr size_t kFar = 8;   // far places checked again
+    constexpr size_t kFar = 8; // far places checked again
     std::vector<CRival> rivals;
     const int near = std::min(reach, kNear);
     const cv::Mat close = assist::NccNear(grey, templ, kernel.tl(), near);
@@ -225,7 +235,8 @@ std::vector<CRival> Rivals(const cv::Mat& grey, const cv::Rect& kernel, const cv
                 cv::Point best;
                 cv::minMaxLoc(fine, nullptr, &value, nullptr, &best);
                 const cv::Point offset = guess + best - cv::Point(2, 2);
-                if (value == assist::kNoCorrelation || std::max(std::abs(offset.x), std::abs(offset.y)) <= near)
+                if (value == assist::kNoCorrelation ||
+                    std::max(std::abs(offset.x), std::abs(offset.y)) <= near)
                     continue;
                 rivals.push_back({value, offset, Ridge(surface, centre, p.m_pt, p.m_fValue)});
             }
@@ -237,11 +248,14 @@ std::vector<CRival> Rivals(const cv::Mat& grey, const cv::Rect& kernel, const cv
                 rivals.push_back({p.m_fValue, p.m_pt - centre, Ridge(surface, centre, p.m_pt, p.m_fValue)});
         }
     }
-    std::stable_sort(rivals.begin(), rivals.end(), [](const CRival& a, const CRival& b) { return a.m_dValue > b.m_dValue; });
+    std::stable_sort(rivals.begin(), rivals.end(),
+                     [](const CRival& a, const CRival& b) { return a.m_dValue > b.m_dValue; });
     return rivals;
 }
 
-double Capped(double v) { return std::isfinite(v) ? std::min(v, kLarge) : kLarge; }
+double Capped(double v) {
+    return std::isfinite(v) ? std::min(v, kLarge) : kLarge;
+}
 
 } // namespace
 
@@ -272,10 +286,11 @@ CKernelRating RateKernel(const cv::Mat& image, const CRect& rect, const CKernelO
     const double variance = 2.0 * noise * noise;
     // Below the noise's own fluctuation over the kernel (about 4 / sqrt(pixels) of its share for gradients
     // smoothed over a few pixels) an eigenvalue says nothing: it is held at that floor.
-    const double floor = std::max(1e-9, 4.0 * pixels * noise * noise * assist::NoiseGradientGain() / std::sqrt(pixels));
+    const double floor =
+        std::max(1e-9, 4.0 * pixels * noise * noise * assist::NoiseGradientGain() / std::sqrt(pixels));
     const double strong = std::max(t.EigenMax(), floor), weak = std::max(t.EigenMin(), floor);
     const double w = k.m_dWeakAngle * CV_PI / 180.0;
-    const double wx = std::cos(w), wy = std::sin(w);  // the weak direction; the strong one is across it
+    const double wx = std::cos(w), wy = std::sin(w); // the weak direction; the strong one is across it
     k.m_dPrecisionX = Capped(std::sqrt(variance * (wy * wy / strong + wx * wx / weak)));
     k.m_dPrecisionY = Capped(std::sqrt(variance * (wx * wx / strong + wy * wy / weak)));
     const double weakPrecision = Capped(std::sqrt(variance / weak));
@@ -286,7 +301,8 @@ CKernelRating RateKernel(const cv::Mat& image, const CRect& rect, const CKernelO
     const cv::Mat templ = grey(kernel);
     cv::Scalar mean, deviation;
     cv::meanStdDev(templ, mean, deviation);
-    const bool blank = deviation[0] < 0.5;  // correlation means nothing on a patch without a grey level of spread
+    const bool blank =
+        deviation[0] < 0.5; // correlation means nothing on a patch without a grey level of spread
     if (!blank) {
         // Uniqueness: the kernel's correlation with its surroundings up to twice the search range away.
         const std::vector<CRival> rivals = Rivals(grey, kernel, templ, reach, k.m_dPeakWidth);
@@ -306,8 +322,8 @@ CKernelRating RateKernel(const cv::Mat& image, const CRect& rect, const CKernelO
         int index = 0;
         const bool rival = top.m_dValue > 0.0;
         for (const CTrial& trial : kTrials) {
-            const CTrialResult r =
-                RunTrial(grey, kernel, templ, trial, options, noise, index++, rival ? &top.m_offset : nullptr);
+            const CTrialResult r = RunTrial(grey, kernel, templ, trial, options, noise, index++,
+                                            rival ? &top.m_offset : nullptr);
             lowest = std::min(lowest, r.m_dPeak);
             squares += r.m_dError * r.m_dError;
             margin = std::min(margin, r.m_dPeak - (rival ? std::max(0.0, r.m_dCompetitor) : 0.0));
@@ -323,18 +339,20 @@ CKernelRating RateKernel(const cv::Mat& image, const CRect& rect, const CKernelO
         const double separateMargin = rival && !top.m_bRidge ? margin : k.m_dRobustPeak - separate.m_dValue;
         if (separate.m_dValue > 0.0 && separateMargin < kMarginLow + kMarginSpan / 2)
             Warn(k.m_warnings, "repeated",
-                 Format("Repeated within twice the search range: the kernel correlates %.2f at (%+.0f, %+.0f) px from "
+                 Format("Repeated within twice the search range: the kernel correlates %.2f at (%+.0f, "
+                        "%+.0f) px from "
                         "its place, against %.2f for itself after blur, noise and rotation.",
-                        separate.m_dValue, separate.m_offset.x, separate.m_offset.y,
-                        k.m_dRobustPeak));
+                        separate.m_dValue, separate.m_offset.x, separate.m_offset.y, k.m_dRobustPeak));
         if (k.m_dRobustPeak < options.m_dMinSimilarity)
             Warn(k.m_warnings, "below-similarity",
-                 Format("After blur, noise and a %.1f degree turn the match falls to %.2f, under the similarity %.2f the "
+                 Format("After blur, noise and a %.1f degree turn the match falls to %.2f, under the "
+                        "similarity %.2f the "
                         "line accepts.",
                         options.m_dRotation, k.m_dRobustPeak, options.m_dMinSimilarity));
         else if (k.m_dTrialError > 0.5)
             Warn(k.m_warnings, "unstable",
-                 Format("After blur, noise and a %.1f degree turn the kernel is found %.2f px off (root mean square).",
+                 Format("After blur, noise and a %.1f degree turn the kernel is found %.2f px off (root mean "
+                        "square).",
                         options.m_dRotation, k.m_dTrialError));
     }
     // A competitor that may win puts the kernel that far off whenever the sheet's place brings it into the
@@ -344,27 +362,33 @@ CKernelRating RateKernel(const cv::Mat& image, const CRect& rect, const CKernelO
         const double win = 1.0 / (1.0 + std::exp(k.m_dMargin / kMarginNoise));
         const double inWindow = std::max(0.0, 1.0 - std::abs(k.m_secondOffset.x) / (2.0 * range)) *
                                 std::max(0.0, 1.0 - std::abs(k.m_secondOffset.y) / (2.0 * range));
-        wrongPeak = win * inWindow * (k.m_secondOffset.x * k.m_secondOffset.x + k.m_secondOffset.y * k.m_secondOffset.y);
+        wrongPeak = win * inWindow *
+                    (k.m_secondOffset.x * k.m_secondOffset.x + k.m_secondOffset.y * k.m_secondOffset.y);
     }
-    k.m_dPredictedError = Capped(std::sqrt(noiseError * noiseError + k.m_dTrialError * k.m_dTrialError + wrongPeak));
+    k.m_dPredictedError =
+        Capped(std::sqrt(noiseError * noiseError + k.m_dTrialError * k.m_dTrialError + wrongPeak));
 
     // The same place in the neighbouring sheets, when the lattice is known: a block differing by four
     // deviations of the noise means variable print (on fixed print of generated sheets the block that
     // differs most stays under two).
     double agreement = 1.0;
     if (!blank) {
-        const assist::CSheetsCheck sheets = assist::CheckSheets(image, grey, kernel, region.tl(), options.m_stepX, options.m_stepY);
+        const assist::CSheetsCheck sheets =
+            assist::CheckSheets(image, grey, kernel, region.tl(), options.m_stepX, options.m_stepY);
         k.m_dSheetsPeak = sheets.m_dPeak;
         k.m_dSheetsResidual = sheets.m_dResidual;
         if (sheets.m_dResidual >= 0.0) {
             const double limit = 4.0 * noise;
             agreement = std::clamp(2.0 - 2.0 * sheets.m_dResidual / limit, 0.0, 1.0);
             if (sheets.m_dResidual > limit)
-                Warn(k.m_warnings, "varies-between-sheets",
-                     Format("The print here or right beside it differs from the same place in every neighbouring "
-                            "sheet (by %.0f grey levels over 4 x 4 px at least, correlation %.2f at best): variable "
-                            "print such as a number or a date, or a flaw.",
-                            sheets.m_dResidual, sheets.m_dPeak));
+                Warn(
+                    k.m_warnings, "varies-between-sheets",
+                    Format(
+                        "The print here or right beside it differs from the same place in every neighbouring "
+                        "sheet (by %.0f grey levels over 4 x 4 px at least, correlation %.2f at best): "
+                        "variable "
+                        "print such as a number or a date, or a flaw.",
+                        sheets.m_dResidual, sheets.m_dPeak));
         }
     }
 
@@ -376,9 +400,10 @@ CKernelRating RateKernel(const cv::Mat& image, const CRect& rect, const CKernelO
     else if (weakPrecision > 2.0 * kPrecisionHalf ||
              (k.m_bSecondOnRidge && k.m_dMargin < kMarginLow + kMarginSpan / 2))
         Warn(k.m_warnings, "aperture",
-             Format("An edge the kernel can slide along: its place is fixed to %.2f px across it but to %.2f px "
-                    "along it (%.0f degrees from the x axis).",
-                    strongPrecision, weakPrecision, k.m_dWeakAngle));
+             Format(
+                 "An edge the kernel can slide along: its place is fixed to %.2f px across it but to %.2f px "
+                 "along it (%.0f degrees from the x axis).",
+                 strongPrecision, weakPrecision, k.m_dWeakAngle));
 
     k.m_dScore = k.m_dTexture * k.m_dUniqueness * k.m_dRobustness * agreement;
     if (clip.m_bPartly)
@@ -390,9 +415,10 @@ CKernelRating RateKernel(const cv::Mat& image, const CRect& rect, const CKernelO
                 break;
             }
     } else {
-        k.m_strReason = Format("Textured both ways (noise limits it to %.3f px), unique within twice the search range "
-                               "(next best %.2f), holds after blur, noise and rotation (peak %.2f, %.2f px off).",
-                               noiseError, k.m_dSecondPeak, k.m_dRobustPeak, k.m_dTrialError);
+        k.m_strReason =
+            Format("Textured both ways (noise limits it to %.3f px), unique within twice the search range "
+                   "(next best %.2f), holds after blur, noise and rotation (peak %.2f, %.2f px off).",
+                   noiseError, k.m_dSecondPeak, k.m_dRobustPeak, k.m_dTrialError);
     }
     return k;
 }

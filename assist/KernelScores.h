@@ -22,10 +22,10 @@
 /// sliding peak shows) and the chance of the wrong peak: a competitor as high as the trials' peak takes the
 /// match about half the times the sheet's place brings it into the window.
 ///
-/// A line kernel ("定位方式" = "直线定位") finds an edge instead: the rectangle is projected onto x ("投影方向"
-/// "0度": a vertical edge, grey changing along x) or onto y ("90度": a horizontal edge), and the edge of the
-/// configured polarity ("直线定位极性": "由亮到暗" bright to dark along +x or +y, "由暗到亮" dark to bright) is
-/// looked for within ± the search range along that direction.
+/// A line kernel ("定位方式" = "直线定位") finds an edge instead: the rectangle is projected onto x
+/// ("投影方向" "0度": a vertical edge, grey changing along x) or onto y ("90度": a horizontal edge), and the
+/// edge of the configured polarity ("直线定位极性": "由亮到暗" bright to dark along +x or +y, "由暗到亮" dark
+/// to bright) is looked for within ± the search range along that direction.
 ///
 /// Coordinates are pixels of the image given (the composed reference image), rectangles with right and
 /// bottom exclusive. Neither function throws for a rectangle or an option value: a kernel of no size, off
@@ -42,13 +42,13 @@
 #include <vector>
 
 struct CKernelOptions {
-    int m_nSearchRange = 50;         ///< "搜索范围": ± pixels around the kernel's position
-    double m_dMinSimilarity = 0.70;  ///< "相似度": a correlation below this is not a match on the line
+    int m_nSearchRange = 50;        ///< "搜索范围": ± pixels around the kernel's position
+    double m_dMinSimilarity = 0.70; ///< "相似度": a correlation below this is not a match on the line
     /// Noise of the reference image, grey levels (standard deviation); 0: estimated around the kernel. The
     /// line's images are assumed to carry as much again, independent of it.
     double m_dNoise = 0.0;
-    double m_dRotation = 0.3;        ///< degrees the trials turn the kernel's surroundings by, either way
-    double m_dBlur = 1.0;            ///< Gaussian sigma of the most blurred trial, pixels
+    double m_dRotation = 0.3; ///< degrees the trials turn the kernel's surroundings by, either way
+    double m_dBlur = 1.0;     ///< Gaussian sigma of the most blurred trial, pixels
     /// The small sheets' lattice vectors in the image (CSplitProposal::m_stepX, m_stepY), pixels; a zero
     /// vector: that repeat unknown. When known, the kernel is compared with the same place in the
     /// neighbouring sheets: print that differs there (a serial number, a date) cannot locate every sheet.
@@ -61,63 +61,64 @@ struct CKernelOptions {
 /// without a warning in doubt is a good one.
 struct CKernelRating {
     double m_dScore = 0.0;
-    double m_dTexture = 0.0;        ///< sub-score from the noise-limited precision
-    double m_dUniqueness = 0.0;     ///< sub-score from the margin over the best competitor in the trials
-    double m_dRobustness = 0.0;     ///< sub-score from the trials' peak and shift errors
+    double m_dTexture = 0.0;    ///< sub-score from the noise-limited precision
+    double m_dUniqueness = 0.0; ///< sub-score from the margin over the best competitor in the trials
+    double m_dRobustness = 0.0; ///< sub-score from the trials' peak and shift errors
     /// The structure tensor's eigenvalues, per pixel of the kernel (squared grey levels per pixel²), and the
     /// direction of the weak one (degrees, 0 along x, 90 along y).
     double m_dEigenMin = 0.0;
     double m_dEigenMax = 0.0;
     double m_dWeakAngle = 0.0;
-    double m_dPrecisionX = 0.0;     ///< noise-limited standard deviation of the position along x, pixels
+    double m_dPrecisionX = 0.0; ///< noise-limited standard deviation of the position along x, pixels
     double m_dPrecisionY = 0.0;
-    double m_dNoise = 0.0;          ///< the reference's noise used, grey levels
+    double m_dNoise = 0.0; ///< the reference's noise used, grey levels
     /// The highest correlation of the kernel anywhere within twice the search range outside its own peak
     /// (0 when nothing correlates), and where: offset from the kernel's place, pixels.
     double m_dSecondPeak = 0.0;
     cv::Point m_secondOffset;
-    bool m_bSecondOnRidge = false;  ///< the competitor is joined to the peak by a ridge (the kernel slides)
-    double m_dPeakWidth = 0.0;      ///< width of the kernel's own correlation peak (curvature), pixels
-    double m_dRobustPeak = 0.0;     ///< the lowest correlation peak of the trials
+    bool m_bSecondOnRidge = false; ///< the competitor is joined to the peak by a ridge (the kernel slides)
+    double m_dPeakWidth = 0.0;     ///< width of the kernel's own correlation peak (curvature), pixels
+    double m_dRobustPeak = 0.0;    ///< the lowest correlation peak of the trials
     /// The smallest margin of the kernel's peak over the competitor's correlation near its place, over the
     /// trials (1 without a competitor; negative when the competitor won a trial).
     double m_dMargin = 0.0;
-    double m_dTrialError = 0.0;     ///< root mean square of the trials' shift errors, pixels
+    double m_dTrialError = 0.0; ///< root mean square of the trials' shift errors, pixels
     /// The best correlation of the kernel with the same place in the neighbouring sheets (± 3 px), when the
     /// lattice is known and a neighbour lies in the image; -1 otherwise.
     double m_dSheetsPeak = -1.0;
     /// How much the same place (the kernel and 16 px around it) differs in the neighbour that matches best:
     /// its most different block of 4 x 4 px, mean absolute grey levels after alignment; -1 when not compared.
     double m_dSheetsResidual = -1.0;
-    double m_dPredictedError = 0.0; ///< expected root mean square locating error on the line (wrong peaks included), pixels
-    bool m_bRated = false;          ///< false: the kernel could not be rated at all (see the warnings)
-    std::string m_strReason;        ///< one sentence: why this score
+    double m_dPredictedError =
+        0.0; ///< expected root mean square locating error on the line (wrong peaks included), pixels
+    bool m_bRated = false;   ///< false: the kernel could not be rated at all (see the warnings)
+    std::string m_strReason; ///< one sentence: why this score
     std::vector<CAssistWarning> m_warnings;
 };
 
 /// "投影方向": what the rectangle of a line kernel is projected onto.
 enum class LineProjection {
-    Deg0,   ///< "0度": column means, a vertical edge (grey changes along x)
-    Deg90,  ///< "90度": row means, a horizontal edge (grey changes along y)
+    Deg0,  ///< "0度": column means, a vertical edge (grey changes along x)
+    Deg90, ///< "90度": row means, a horizontal edge (grey changes along y)
 };
 
 /// "直线定位极性": the edge's grey change along +x (0度) or +y (90度).
 enum class LinePolarity {
-    DarkToBright,  ///< "由暗到亮"
-    BrightToDark,  ///< "由亮到暗"
+    DarkToBright, ///< "由暗到亮"
+    BrightToDark, ///< "由亮到暗"
 };
 
 struct CLineKernelRating {
-    double m_dScore = 0.0;          ///< 0 … 1, the product of the sub-scores
-    double m_dStrength = 0.0;       ///< sub-score from the noise-limited precision of the edge
-    double m_dUniqueness = 0.0;     ///< sub-score: no other edge of that polarity nearly as strong in range
-    double m_dStraightness = 0.0;   ///< sub-score: the edge straight and across the projection direction
-    double m_dEdge = 0.0;           ///< the edge's position along the direction, image pixels (fractional)
-    double m_dGradient = 0.0;       ///< the profile's slope at the edge, grey levels per pixel, with polarity
-    double m_dContrast = 0.0;       ///< grey levels from one side of the edge to the other, with polarity
+    double m_dScore = 0.0;        ///< 0 … 1, the product of the sub-scores
+    double m_dStrength = 0.0;     ///< sub-score from the noise-limited precision of the edge
+    double m_dUniqueness = 0.0;   ///< sub-score: no other edge of that polarity nearly as strong in range
+    double m_dStraightness = 0.0; ///< sub-score: the edge straight and across the projection direction
+    double m_dEdge = 0.0;         ///< the edge's position along the direction, image pixels (fractional)
+    double m_dGradient = 0.0;     ///< the profile's slope at the edge, grey levels per pixel, with polarity
+    double m_dContrast = 0.0;     ///< grey levels from one side of the edge to the other, with polarity
     double m_dOppositeGradient = 0.0; ///< the strongest slope of the other polarity in the kernel
-    double m_dSecondGradient = 0.0; ///< the strongest other edge of the polarity within the search range
-    double m_dSecondEdge = 0.0;     ///< where, image pixels
+    double m_dSecondGradient = 0.0;   ///< the strongest other edge of the polarity within the search range
+    double m_dSecondEdge = 0.0;       ///< where, image pixels
     double m_dResidual = 0.0;       ///< edge positions along the kernel against a straight line: RMS, pixels
     double m_dAngle = 0.0;          ///< the edge's tilt from the projection's axis, degrees
     double m_dCoverage = 0.0;       ///< fraction of the kernel's length along which the edge is seen

@@ -13,8 +13,8 @@ namespace assist {
 
 namespace {
 
-constexpr int kBands = 8;           // candidates are kept per band across the edges …
-constexpr int kPerBand = 12;        // … this many in each
+constexpr int kBands = 8;    // candidates are kept per band across the edges …
+constexpr int kPerBand = 12; // … this many in each
 
 std::string Format(const char* format, double a = 0, double b = 0, double c = 0, double d = 0) {
     char text[320];
@@ -24,15 +24,16 @@ std::string Format(const char* format, double a = 0, double b = 0, double c = 0,
 
 /// A straight edge found on the sheet, in the working frame (x across the edge; transposed for 90度).
 struct CEdge {
-    int m_nX = 0;         ///< the edge's column
-    int m_nY = 0;         ///< the first row of the kernel along it
-    double m_dSlope = 0;  ///< mean gradient across it over the kernel's length, signed (+: dark to bright)
+    int m_nX = 0;        ///< the edge's column
+    int m_nY = 0;        ///< the first row of the kernel along it
+    double m_dSlope = 0; ///< mean gradient across it over the kernel's length, signed (+: dark to bright)
 };
 
 /// The straight edges of the sheet for one direction, strongest first, thinned and spread across. Edges
 /// lie within the sheet across them, kernels along them; a kernel reaches half its width either side of its
 /// edge, within the grey patch.
-std::vector<CEdge> FindEdges(const cv::Mat& grey, const cv::Rect& sheet, int across, int along, double noise) {
+std::vector<CEdge> FindEdges(const cv::Mat& grey, const cv::Rect& sheet, int across, int along,
+                             double noise) {
     cv::Mat gx, gy;
     SmoothedGradients(grey, gx, gy);
     // The gradient across the edge averaged over a kernel's length: straight edges add up, print cancels.
@@ -44,7 +45,8 @@ std::vector<CEdge> FindEdges(const cv::Mat& grey, const cv::Rect& sheet, int acr
     std::vector<CEdge> all;
     for (int y = sheet.y; y + along <= sheet.y + sheet.height; y += step) {
         const float* m = mean.ptr<float>(y);
-        const int x0 = std::max(sheet.x, across / 2 + 2), x1 = std::min(sheet.x + sheet.width, mean.cols - (across - across / 2) - 2);
+        const int x0 = std::max(sheet.x, across / 2 + 2),
+                  x1 = std::min(sheet.x + sheet.width, mean.cols - (across - across / 2) - 2);
         for (int x = x0; x < x1; ++x) {
             const float v = std::abs(m[x]);
             if (v >= floor && v >= std::abs(m[x - 1]) && v > std::abs(m[x + 1]) && v >= std::abs(m[x - 2]) &&
@@ -52,8 +54,9 @@ std::vector<CEdge> FindEdges(const cv::Mat& grey, const cv::Rect& sheet, int acr
                 all.push_back({x, y, m[x]});
         }
     }
-    std::stable_sort(all.begin(), all.end(),
-                     [](const CEdge& a, const CEdge& b) { return std::abs(a.m_dSlope) > std::abs(b.m_dSlope); });
+    std::stable_sort(all.begin(), all.end(), [](const CEdge& a, const CEdge& b) {
+        return std::abs(a.m_dSlope) > std::abs(b.m_dSlope);
+    });
     std::vector<int> inBand(kBands, 0);
     std::vector<CEdge> kept;
     for (const CEdge& e : all) {
@@ -77,7 +80,7 @@ std::vector<CEdge> FindEdges(const cv::Mat& grey, const cv::Rect& sheet, int acr
 
 struct CRatedEdge {
     CProposedKernel m_kernel;
-    cv::Point2d m_centre;  // working frame
+    cv::Point2d m_centre; // working frame
     bool m_bTaken = false;
 };
 
@@ -109,7 +112,9 @@ void ProposeLineKernels(const cv::Mat& image, const CSheetArea& area, const CKer
                     const CEdge& e = edges[i];
                     const int x0 = e.m_nX - across / 2;
                     const cv::Rect work(x0, e.m_nY, across, along);
-                    const cv::Rect r2 = (across90 ? cv::Rect(work.y, work.x, work.height, work.width) : work) + area.m_area.tl();
+                    const cv::Rect r2 =
+                        (across90 ? cv::Rect(work.y, work.x, work.height, work.width) : work) +
+                        area.m_area.tl();
                     CRatedEdge& out = rated[d][i];
                     CProposedKernel& k = out.m_kernel;
                     k.m_bLine = true;
@@ -132,14 +137,16 @@ void ProposeLineKernels(const cv::Mat& image, const CSheetArea& area, const CKer
         double bestValue = 0.0;
         for (int pass = 0; pass < 2 && bestA < 0; ++pass)
             for (size_t a = 0; a < list.size(); ++a) {
-                if (list[a].m_bTaken || list[a].m_kernel.m_dScore <= 0.0 || (pass == 0 && !list[a].m_kernel.m_bGood))
+                if (list[a].m_bTaken || list[a].m_kernel.m_dScore <= 0.0 ||
+                    (pass == 0 && !list[a].m_kernel.m_bGood))
                     continue;
                 for (size_t b = a + 1; b < list.size(); ++b) {
-                    if (list[b].m_bTaken || list[b].m_kernel.m_dScore <= 0.0 || (pass == 0 && !list[b].m_kernel.m_bGood))
+                    if (list[b].m_bTaken || list[b].m_kernel.m_dScore <= 0.0 ||
+                        (pass == 0 && !list[b].m_kernel.m_bGood))
                         continue;
                     const double apart = std::abs(list[a].m_centre.x - list[b].m_centre.x);
                     if (apart < across)
-                        continue;  // one edge, or kernels overlapping
+                        continue; // one edge, or kernels overlapping
                     const double off = std::abs(list[a].m_centre.y - list[b].m_centre.y);
                     const double value = std::min(list[a].m_kernel.m_dScore, list[b].m_kernel.m_dScore) *
                                          (apart / sheetWork.width) *
@@ -154,11 +161,11 @@ void ProposeLineKernels(const cv::Mat& image, const CSheetArea& area, const CKer
             }
         const char* name = across90 ? "horizontal" : "vertical";
         if (bestA < 0) {
-            proposal.m_warnings.push_back(
-                {"no-edge-pair",
-                 std::string("No pair of straight ") + name + " edges on the sheet for " +
-                     LineProjectionValue(projection) + " line kernels.",
-                 true});
+            proposal.m_warnings.push_back({"no-edge-pair",
+                                           std::string("No pair of straight ") + name +
+                                               " edges on the sheet for " + LineProjectionValue(projection) +
+                                               " line kernels.",
+                                           true});
             continue;
         }
         const int first = static_cast<int>(proposal.m_kernels.size());
@@ -167,8 +174,9 @@ void ProposeLineKernels(const cv::Mat& image, const CSheetArea& area, const CKer
             list[which].m_bTaken = true;
             CProposedKernel k = list[which].m_kernel;
             k.m_nPartner = which == bestA ? first + 1 : first;
-            k.m_strReason = std::string(bestGood ? "One of a pair on two " : "The best pair left, not good: two ") + name +
-                            Format(" edges %.0f px apart (score %.2f). ", apart, k.m_dScore);
+            k.m_strReason =
+                std::string(bestGood ? "One of a pair on two " : "The best pair left, not good: two ") +
+                name + Format(" edges %.0f px apart (score %.2f). ", apart, k.m_dScore);
             k.m_strReason += k.m_lineRating.m_strReason;
             proposal.m_kernels.push_back(std::move(k));
         }

@@ -2,16 +2,17 @@
 // corners (OpenCV's cornerMinEigenVal over the kernel, no uniqueness) each located again by normalised
 // correlation in thousands of perturbed line images, and the time a proposal takes on a full-size sheet.
 //
-//   build/bench/kernel_bench                                    everything (the evaluation takes a few minutes)
-//   build/bench/kernel_bench --benchmark_filter=Timing          the timing only
+//   build/bench/kernel_bench                                    everything (the evaluation takes a few
+//   minutes) build/bench/kernel_bench --benchmark_filter=Timing          the timing only
 //   ZRK_KERNEL_EVAL_SHEETS=10 ZRK_KERNEL_EVAL_TRIALS=50 ...     a smaller evaluation (defaults 30 and 100)
 //   ZRK_KERNEL_EVAL_PLOT=errors.png ...                         where the scatter plot of predicted against
 //                                                               measured error goes (default: the current
 //                                                               folder, kernel-errors.png)
 //   ZRK_KERNEL_EVAL_LOG=kernels.txt ...                         every kernel written out: rating, failures
 //   ZRK_KERNEL_EVAL_DRAW=folder ...                             each sheet's reference with the kernels drawn
-//                                                               (proposed green or orange when not good, random
-//                                                               grey, corners blue, red when a gross failure)
+//                                                               (proposed green or orange when not good,
+//                                                               random grey, corners blue, red when a gross
+//                                                               failure)
 //
 // The line images: each generated sheet is rendered without noise (the printed sheet); the reference image is
 // that plus noise, and every line image is that moved by a random shift across the search range, turned by
@@ -47,7 +48,7 @@ namespace {
 constexpr int kRange = 50;
 constexpr int kSide = 64;
 constexpr int kKernels = 4;
-constexpr double kMaxTurn = 0.3;  // degrees
+constexpr double kMaxTurn = 0.3; // degrees
 
 int EnvInt(const char* name, int fallback) {
     const char* v = std::getenv(name);
@@ -59,13 +60,13 @@ const char* const kMethodNames[METHODS] = {"proposed", "random patches", "corner
 
 /// A generated sheet as the evaluation uses it.
 struct CEvalSheet {
-    cv::Mat m_clean;      // CV_32F grey, the printed sheet without noise
-    cv::Mat m_reference;  // CV_8U grey, with the reference's noise
-    cv::Rect m_sheet;     // the small sheet the kernels are chosen on
-    double m_dNoise = 0;  // the reference's and (on average) the line's noise
+    cv::Mat m_clean;     // CV_32F grey, the printed sheet without noise
+    cv::Mat m_reference; // CV_8U grey, with the reference's noise
+    cv::Rect m_sheet;    // the small sheet the kernels are chosen on
+    double m_dNoise = 0; // the reference's and (on average) the line's noise
     bool m_bRepeatedText = false;
     uint64_t m_nSeed = 0;
-    std::vector<cv::Point2d> m_neighbours;  // lattice steps to whole sheets next to the one evaluated
+    std::vector<cv::Point2d> m_neighbours; // lattice steps to whole sheets next to the one evaluated
 };
 
 /// One small sheet's corners in the image, from the truth.
@@ -73,7 +74,8 @@ cv::Rect SheetBox(const CSheetTruth& t, const CSheetRecipe& r, int col, int row,
     const double a = t.m_dAngle * CV_PI / 180.0;
     const cv::Point2d ex(std::cos(a), std::sin(a)), ey(-std::sin(a), std::cos(a));
     const cv::Point2d o = t.m_origin + col * t.m_period.x * ex + row * t.m_period.y * ey;
-    const cv::Point2d w = (t.m_sheetSize.width - 1) * r.m_dStretchX * ex, h = (t.m_sheetSize.height - 1) * r.m_dStretchY * ey;
+    const cv::Point2d w = (t.m_sheetSize.width - 1) * r.m_dStretchX * ex,
+                      h = (t.m_sheetSize.height - 1) * r.m_dStretchY * ey;
     double x0 = 1e9, y0 = 1e9, x1 = -1e9, y1 = -1e9;
     for (const cv::Point2d& q : {o, o + w, o + h, o + w + h}) {
         x0 = std::min(x0, q.x);
@@ -98,25 +100,27 @@ void StampRepeatedText(cv::Mat& image, const CSheetTruth& t, const CSheetRecipe&
     cv::Mat block(leading * (lines + 1), width, CV_8U, cv::Scalar(255));
     for (int l = 0; l < lines; ++l)
         for (int px = 0; px + pitch < width; px += pitch)
-            cv::putText(block, word, cv::Point(px, leading * (l + 1)), cv::FONT_HERSHEY_SIMPLEX, 0.5, cv::Scalar(20), 1,
-                        cv::LINE_AA);
+            cv::putText(block, word, cv::Point(px, leading * (l + 1)), cv::FONT_HERSHEY_SIMPLEX, 0.5,
+                        cv::Scalar(20), 1, cv::LINE_AA);
     const double a = t.m_dAngle * CV_PI / 180.0, c = std::cos(a), sn = std::sin(a);
     const cv::Point2d ex(c, sn), ey(-sn, c);
     for (int row = 0; row < t.m_nRows; ++row)
         for (int col = 0; col < t.m_nColumns; ++col) {
-            // Where the block's top-left goes: the sheet's corner plus the block's place along the sheet's axes.
+            // Where the block's top-left goes: the sheet's corner plus the block's place along the sheet's
+            // axes.
             const cv::Point2d q = t.m_origin + col * t.m_period.x * ex + row * t.m_period.y * ey +
                                   x * t.m_sheetSize.width * r.m_dStretchX * ex +
                                   y * t.m_sheetSize.height * r.m_dStretchY * ey;
-            const cv::Rect box = cv::Rect(static_cast<int>(q.x) - 4, static_cast<int>(q.y) - 4, block.cols + 8,
-                                          block.rows + 8 + static_cast<int>(std::abs(sn) * block.cols)) &
-                                 cv::Rect(0, 0, image.cols, image.rows);
+            const cv::Rect box =
+                cv::Rect(static_cast<int>(q.x) - 4, static_cast<int>(q.y) - 4, block.cols + 8,
+                         block.rows + 8 + static_cast<int>(std::abs(sn) * block.cols)) &
+                cv::Rect(0, 0, image.cols, image.rows);
             // block(u) lands on q + R u: the box's pixel p reads the block at R^-1 (p + box.tl() - q).
             const cv::Point2d o = cv::Point2d(box.x, box.y) - q;
             const cv::Matx23d map(c, sn, c * o.x + sn * o.y, -sn, c, -sn * o.x + c * o.y);
             cv::Mat ink;
-            cv::warpAffine(block, ink, map, box.size(), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP, cv::BORDER_CONSTANT,
-                           cv::Scalar(255));
+            cv::warpAffine(block, ink, map, box.size(), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
+                           cv::BORDER_CONSTANT, cv::Scalar(255));
             cv::Mat roi = image(box), cover = ink;
             if (image.channels() == 3)
                 cv::cvtColor(ink, cover, cv::COLOR_GRAY2BGR);
@@ -183,10 +187,12 @@ std::vector<CRect> CornerKernels(const CEvalSheet& s) {
     std::stable_sort(all.begin(), all.end(), [](const C& a, const C& b) { return a.v > b.v; });
     std::vector<CRect> out;
     for (const C& c : all) {
-        const CRect r(s.m_sheet.x + c.x, s.m_sheet.y + c.y, s.m_sheet.x + c.x + kSide, s.m_sheet.y + c.y + kSide);
+        const CRect r(s.m_sheet.x + c.x, s.m_sheet.y + c.y, s.m_sheet.x + c.x + kSide,
+                      s.m_sheet.y + c.y + kSide);
         bool overlaps = false;
         for (const CRect& o : out)
-            overlaps = overlaps || (r.left < o.right && o.left < r.right && r.top < o.bottom && o.top < r.bottom);
+            overlaps =
+                overlaps || (r.left < o.right && o.left < r.right && r.top < o.bottom && o.top < r.bottom);
         if (!overlaps)
             out.push_back(r);
         if (static_cast<int>(out.size()) == kKernels)
@@ -208,7 +214,7 @@ std::vector<CRect> RandomKernels(const CEvalSheet& s, CAssistRng& rng) {
 struct CKernelResult {
     int m_nMethod = 0;
     CRect m_rect;
-    bool m_bGood = false;         // rated good
+    bool m_bGood = false; // rated good
     double m_dScore = 0.0;
     double m_dPredicted = 0.0;
     int m_nTrials = 0;
@@ -216,41 +222,46 @@ struct CKernelResult {
     int m_nGross = 0;
     int m_nWrongPeak = 0;
     int m_nBelowSimilarity = 0;
-    double m_dSquares = 0.0;      // of all errors
+    double m_dSquares = 0.0; // of all errors
     double m_dWorst = 0.0;
-    std::string m_strWarning;     // the first warning of its rating
+    std::string m_strWarning; // the first warning of its rating
     CKernelRating m_rating;
-    bool m_bLattice = false;      // the split scheme's lattice was found on its sheet and used
+    bool m_bLattice = false; // the split scheme's lattice was found on its sheet and used
 };
 
 struct CPerturbation {
     cv::Point2d m_shift;
-    double m_dTurn = 0.0;   // radians
+    double m_dTurn = 0.0; // radians
     double m_dBlur = 0.0;
     double m_dGain = 1.0;
     double m_dOffset = 0.0;
     double m_dNoise = 0.0;
-    cv::Point2d m_neighbour;  // the line image shows the sheet this step away (zero: the same one)
+    cv::Point2d m_neighbour; // the line image shows the sheet this step away (zero: the same one)
 };
 
-/// Locates one kernel in the line image the perturbation makes of the sheet; the error in pixels and the peak.
-void Locate(const CEvalSheet& s, const cv::Mat& templ, const CRect& kernel, const CPerturbation& p, uint64_t noiseSeed,
-            double& error, double& peak) {
-    const cv::Point2d centre(s.m_sheet.x + (s.m_sheet.width - 1) / 2.0, s.m_sheet.y + (s.m_sheet.height - 1) / 2.0);
+/// Locates one kernel in the line image the perturbation makes of the sheet; the error in pixels and the
+/// peak.
+void Locate(const CEvalSheet& s, const cv::Mat& templ, const CRect& kernel, const CPerturbation& p,
+            uint64_t noiseSeed, double& error, double& peak) {
+    const cv::Point2d centre(s.m_sheet.x + (s.m_sheet.width - 1) / 2.0,
+                             s.m_sheet.y + (s.m_sheet.height - 1) / 2.0);
     const double c = std::cos(p.m_dTurn), sn = std::sin(p.m_dTurn);
     // A(q) = centre + R (q - centre) + shift; the window reads A^-1(pixel) from the printed sheet.
     const cv::Rect bounds(0, 0, s.m_clean.cols, s.m_clean.rows);
     const cv::Rect window = cv::Rect(kernel.left - kRange, kernel.top - kRange, kernel.Width() + 2 * kRange,
-                                     kernel.Height() + 2 * kRange) & bounds;
+                                     kernel.Height() + 2 * kRange) &
+                            bounds;
     const int margin = p.m_dBlur > 0 ? static_cast<int>(std::ceil(3 * p.m_dBlur)) + 1 : 0;
-    const cv::Rect wide(window.x - margin, window.y - margin, window.width + 2 * margin, window.height + 2 * margin);
+    const cv::Rect wide(window.x - margin, window.y - margin, window.width + 2 * margin,
+                        window.height + 2 * margin);
     // src = centre + R^-1 (dst - shift - centre) + neighbour, dst = wide.tl() + (u, v).
     const double i00 = c, i01 = sn, i10 = -sn, i11 = c;
     const cv::Point2d t = cv::Point2d(wide.x, wide.y) - p.m_shift - centre;
     const cv::Point2d o = centre + p.m_neighbour;
     const cv::Matx23d map(i00, i01, o.x + i00 * t.x + i01 * t.y, i10, i11, o.y + i10 * t.x + i11 * t.y);
     cv::Mat line;
-    cv::warpAffine(s.m_clean, line, map, wide.size(), cv::INTER_CUBIC | cv::WARP_INVERSE_MAP, cv::BORDER_REPLICATE);
+    cv::warpAffine(s.m_clean, line, map, wide.size(), cv::INTER_CUBIC | cv::WARP_INVERSE_MAP,
+                   cv::BORDER_REPLICATE);
     if (p.m_dBlur > 0)
         cv::GaussianBlur(line, line, cv::Size(), p.m_dBlur, p.m_dBlur, cv::BORDER_REPLICATE);
     line = line(cv::Rect(margin, margin, window.width, window.height)) * p.m_dGain + p.m_dOffset;
@@ -265,10 +276,13 @@ void Locate(const CEvalSheet& s, const cv::Mat& templ, const CRect& kernel, cons
     cv::matchTemplate(line, templ, surface, cv::TM_CCOEFF_NORMED);
     cv::Point best;
     cv::minMaxLoc(surface, nullptr, &peak, nullptr, &best);
-    const cv::Point2d found = assist::SubPixelPeak(surface, best) - cv::Point2d(kernel.left - window.x, kernel.top - window.y);
+    const cv::Point2d found =
+        assist::SubPixelPeak(surface, best) - cv::Point2d(kernel.left - window.x, kernel.top - window.y);
     const cv::Point2d k((kernel.left + kernel.right - 1) / 2.0, (kernel.top + kernel.bottom - 1) / 2.0);
-    const cv::Point2d moved = centre + cv::Point2d(c * (k.x - centre.x) - sn * (k.y - centre.y),
-                                                   sn * (k.x - centre.x) + c * (k.y - centre.y)) + p.m_shift;
+    const cv::Point2d moved = centre +
+                              cv::Point2d(c * (k.x - centre.x) - sn * (k.y - centre.y),
+                                          sn * (k.x - centre.x) + c * (k.y - centre.y)) +
+                              p.m_shift;
     error = cv::norm(found - (moved - k));
 }
 
@@ -279,7 +293,8 @@ std::vector<CKernelResult> EvaluateSheet(const CEvalSheet& s, int trials) {
     options.m_nCount = kKernels;
     options.m_size = CSize(kSide, kSide);
     options.m_rating.m_nSearchRange = kRange;
-    const CRect sheet(s.m_sheet.x, s.m_sheet.y, s.m_sheet.x + s.m_sheet.width, s.m_sheet.y + s.m_sheet.height);
+    const CRect sheet(s.m_sheet.x, s.m_sheet.y, s.m_sheet.x + s.m_sheet.width,
+                      s.m_sheet.y + s.m_sheet.height);
     const CSplitProposal split = FindSplitScheme(s.m_reference);
     const bool lattice = split.m_dScore >= 0.5 && !HasDoubt(split.m_warnings);
     if (lattice) {
@@ -313,7 +328,8 @@ std::vector<CKernelResult> EvaluateSheet(const CEvalSheet& s, int trials) {
     std::vector<cv::Mat> templates;
     for (const CKernelResult& r : results) {
         cv::Mat t;
-        s.m_reference(cv::Rect(r.m_rect.left, r.m_rect.top, r.m_rect.Width(), r.m_rect.Height())).convertTo(t, CV_32F);
+        s.m_reference(cv::Rect(r.m_rect.left, r.m_rect.top, r.m_rect.Width(), r.m_rect.Height()))
+            .convertTo(t, CV_32F);
         templates.push_back(t);
     }
     // The turn moves the sheet's corners by up to this much: the shift leaves room for it in the window.
@@ -350,7 +366,8 @@ double Pearson(const std::vector<double>& a, const std::vector<double>& b) {
     const size_t n = a.size();
     if (n < 3)
         return 0.0;
-    const double ma = std::accumulate(a.begin(), a.end(), 0.0) / n, mb = std::accumulate(b.begin(), b.end(), 0.0) / n;
+    const double ma = std::accumulate(a.begin(), a.end(), 0.0) / n,
+                 mb = std::accumulate(b.begin(), b.end(), 0.0) / n;
     double sab = 0, saa = 0, sbb = 0;
     for (size_t i = 0; i < n; ++i) {
         sab += (a[i] - ma) * (b[i] - mb);
@@ -378,44 +395,54 @@ std::vector<double> Ranks(const std::vector<double>& v) {
 
 /// Predicted against measured RMS error, log-log, one dot per kernel; a ring around kernels with a gross
 /// failure.
-void Plot(const std::vector<CKernelResult>& all, const std::string& path, double pearsonLog, double spearman) {
+void Plot(const std::vector<CKernelResult>& all, const std::string& path, double pearsonLog,
+          double spearman) {
     const int size = 640, pad = 70;
     cv::Mat plot(size, size, CV_8UC3, cv::Scalar(255, 255, 255));
-    const double lo = -2.0, hi = 2.0;  // log10 pixels
+    const double lo = -2.0, hi = 2.0; // log10 pixels
     const auto px = [&](double v) {
         const double l = std::clamp(std::log10(std::max(v, 1e-3)), lo, hi);
         return pad + (l - lo) / (hi - lo) * (size - 2 * pad);
     };
-    const auto at = [&](double x, double y) { return cv::Point(static_cast<int>(px(x)), static_cast<int>(size - px(y))); };
+    const auto at = [&](double x, double y) {
+        return cv::Point(static_cast<int>(px(x)), static_cast<int>(size - px(y)));
+    };
     for (double d = lo; d <= hi + 1e-9; d += 1.0) {
         const double v = std::pow(10.0, d);
         cv::line(plot, at(v, std::pow(10.0, lo)), at(v, std::pow(10.0, hi)), cv::Scalar(225, 225, 225), 1);
         cv::line(plot, at(std::pow(10.0, lo), v), at(std::pow(10.0, hi), v), cv::Scalar(225, 225, 225), 1);
         char label[32];
         std::snprintf(label, sizeof label, "%g", v);
-        cv::putText(plot, label, at(v, std::pow(10.0, lo)) + cv::Point(-12, 18), cv::FONT_HERSHEY_PLAIN, 0.9, cv::Scalar(0, 0, 0));
-        cv::putText(plot, label, at(std::pow(10.0, lo), v) + cv::Point(-50, 4), cv::FONT_HERSHEY_PLAIN, 0.9, cv::Scalar(0, 0, 0));
+        cv::putText(plot, label, at(v, std::pow(10.0, lo)) + cv::Point(-12, 18), cv::FONT_HERSHEY_PLAIN, 0.9,
+                    cv::Scalar(0, 0, 0));
+        cv::putText(plot, label, at(std::pow(10.0, lo), v) + cv::Point(-50, 4), cv::FONT_HERSHEY_PLAIN, 0.9,
+                    cv::Scalar(0, 0, 0));
     }
     cv::line(plot, at(std::pow(10.0, lo), std::pow(10.0, lo)), at(std::pow(10.0, hi), std::pow(10.0, hi)),
              cv::Scalar(150, 150, 150), 1, cv::LINE_AA);
-    const cv::Scalar colours[METHODS] = {cv::Scalar(40, 160, 40), cv::Scalar(130, 130, 130), cv::Scalar(200, 100, 30)};
+    const cv::Scalar colours[METHODS] = {cv::Scalar(40, 160, 40), cv::Scalar(130, 130, 130),
+                                         cv::Scalar(200, 100, 30)};
     for (const CKernelResult& r : all) {
         const cv::Point p = at(r.m_dPredicted, std::sqrt(r.m_dSquares / std::max(1, r.m_nTrials)));
         cv::circle(plot, p, 3, colours[r.m_nMethod], cv::FILLED, cv::LINE_AA);
         if (r.m_nGross > 0)
             cv::circle(plot, p, 6, cv::Scalar(0, 0, 230), 1, cv::LINE_AA);
     }
-    cv::putText(plot, "predicted error, px", cv::Point(size / 2 - 80, size - 20), cv::FONT_HERSHEY_SIMPLEX, 0.5, cv::Scalar(0, 0, 0));
-    cv::putText(plot, "measured RMS error, px", cv::Point(8, 20), cv::FONT_HERSHEY_SIMPLEX, 0.5, cv::Scalar(0, 0, 0));
+    cv::putText(plot, "predicted error, px", cv::Point(size / 2 - 80, size - 20), cv::FONT_HERSHEY_SIMPLEX,
+                0.5, cv::Scalar(0, 0, 0));
+    cv::putText(plot, "measured RMS error, px", cv::Point(8, 20), cv::FONT_HERSHEY_SIMPLEX, 0.5,
+                cv::Scalar(0, 0, 0));
     char text[128];
     std::snprintf(text, sizeof text, "log-log Pearson %.2f, Spearman %.2f", pearsonLog, spearman);
     cv::putText(plot, text, cv::Point(size - 330, 20), cv::FONT_HERSHEY_SIMPLEX, 0.45, cv::Scalar(0, 0, 0));
     for (int m = 0; m < METHODS; ++m) {
         cv::circle(plot, cv::Point(size - 200, 40 + 16 * m), 4, colours[m], cv::FILLED, cv::LINE_AA);
-        cv::putText(plot, kMethodNames[m], cv::Point(size - 190, 44 + 16 * m), cv::FONT_HERSHEY_SIMPLEX, 0.42, cv::Scalar(0, 0, 0));
+        cv::putText(plot, kMethodNames[m], cv::Point(size - 190, 44 + 16 * m), cv::FONT_HERSHEY_SIMPLEX, 0.42,
+                    cv::Scalar(0, 0, 0));
     }
     cv::circle(plot, cv::Point(size - 200, 40 + 16 * METHODS), 6, cv::Scalar(0, 0, 230), 1, cv::LINE_AA);
-    cv::putText(plot, "a gross failure", cv::Point(size - 190, 44 + 16 * METHODS), cv::FONT_HERSHEY_SIMPLEX, 0.42, cv::Scalar(0, 0, 0));
+    cv::putText(plot, "a gross failure", cv::Point(size - 190, 44 + 16 * METHODS), cv::FONT_HERSHEY_SIMPLEX,
+                0.42, cv::Scalar(0, 0, 0));
     cv::imwrite(path, plot);
 }
 
@@ -436,7 +463,8 @@ void KernelEvaluation(benchmark::State& state) {
                 repeated[i] = s.m_bRepeatedText;
                 perSheet[i] = EvaluateSheet(s, trials);
                 for (CKernelResult& r : perSheet[i])
-                    r.m_strWarning += (r.m_strWarning.empty() ? "" : " ") + std::string("seed ") + std::to_string(s.m_nSeed);
+                    r.m_strWarning += (r.m_strWarning.empty() ? "" : " ") + std::string("seed ") +
+                                      std::to_string(s.m_nSeed);
             }
         });
         for (int i = 0; i < sheets; ++i) {
@@ -445,12 +473,13 @@ void KernelEvaluation(benchmark::State& state) {
             latticeSheets += !perSheet[i].empty() && perSheet[i].front().m_bLattice;
         }
     }
-    std::printf("\nlocating kernels on %d generated sheets (%d with a word repeated across them; the split scheme's "
-                "lattice found on %d), %d perturbations each;\nsearch range %d px, kernels %dx%d; gross: over 1 px "
-                "off, wrong peak: over 3 px off\n",
-                sheets, repeatedSheets, latticeSheets, trials, kRange, kSide, kSide);
-    std::printf("  %-16s %7s %7s %9s %8s %9s %10s %10s %13s %12s\n", "method", "kernels", "trials", "<=0.5px", "gross",
-                "wrong pk", "below sim", "good krn", "good trials", "good gross");
+    std::printf(
+        "\nlocating kernels on %d generated sheets (%d with a word repeated across them; the split scheme's "
+        "lattice found on %d), %d perturbations each;\nsearch range %d px, kernels %dx%d; gross: over 1 px "
+        "off, wrong peak: over 3 px off\n",
+        sheets, repeatedSheets, latticeSheets, trials, kRange, kSide, kSide);
+    std::printf("  %-16s %7s %7s %9s %8s %9s %10s %10s %13s %12s\n", "method", "kernels", "trials", "<=0.5px",
+                "gross", "wrong pk", "below sim", "good krn", "good trials", "good gross");
     std::ofstream log;
     if (logPath)
         log.open(logPath);
@@ -471,17 +500,19 @@ void KernelEvaluation(benchmark::State& state) {
                 goodGross += r.m_nGross;
             }
             if (log.is_open())
-                log << kMethodNames[m] << " [" << r.m_rect.left << ", " << r.m_rect.top << ", " << r.m_rect.right << ", "
-                    << r.m_rect.bottom << "] score " << r.m_dScore << " predicted " << r.m_dPredicted << " measured "
-                    << std::sqrt(r.m_dSquares / std::max(1, r.m_nTrials)) << (r.m_bGood ? " GOOD" : "") << " gross " << r.m_nGross
-                    << "/" << r.m_nTrials << " worst " << r.m_dWorst << " (texture " << r.m_rating.m_dTexture << ", uniqueness "
+                log << kMethodNames[m] << " [" << r.m_rect.left << ", " << r.m_rect.top << ", "
+                    << r.m_rect.right << ", " << r.m_rect.bottom << "] score " << r.m_dScore << " predicted "
+                    << r.m_dPredicted << " measured " << std::sqrt(r.m_dSquares / std::max(1, r.m_nTrials))
+                    << (r.m_bGood ? " GOOD" : "") << " gross " << r.m_nGross << "/" << r.m_nTrials
+                    << " worst " << r.m_dWorst << " (texture " << r.m_rating.m_dTexture << ", uniqueness "
                     << r.m_rating.m_dUniqueness << ", robustness " << r.m_rating.m_dRobustness << ", second "
-                    << r.m_rating.m_dSecondPeak << ", robust peak " << r.m_rating.m_dRobustPeak << ") " << r.m_strWarning
-                    << (r.m_bLattice ? " lattice" : "") << "\n";
+                    << r.m_rating.m_dSecondPeak << ", robust peak " << r.m_rating.m_dRobustPeak << ") "
+                    << r.m_strWarning << (r.m_bLattice ? " lattice" : "") << "\n";
         }
         const double d = std::max(1, n);
-        std::printf("  %-16s %7d %7d %8.2f%% %7.2f%% %8.2f%% %9.2f%% %10d %13d %12d\n", kMethodNames[m], kernels, n,
-                    100.0 * half / d, 100.0 * gross / d, 100.0 * wrong / d, 100.0 * below / d, good, goodN, goodGross);
+        std::printf("  %-16s %7d %7d %8.2f%% %7.2f%% %8.2f%% %9.2f%% %10d %13d %12d\n", kMethodNames[m],
+                    kernels, n, 100.0 * half / d, 100.0 * gross / d, 100.0 * wrong / d, 100.0 * below / d,
+                    good, goodN, goodGross);
         const std::string key = m == OURS ? "proposed" : m == RANDOM ? "random" : "corners";
         state.counters[key + "_gross_pct"] = 100.0 * gross / d;
         state.counters[key + "_trials"] = n;
@@ -506,13 +537,15 @@ void KernelEvaluation(benchmark::State& state) {
             for (const CKernelResult& r : all) {
                 if (r.m_strWarning.find("seed " + std::to_string(s.m_nSeed)) == std::string::npos)
                     continue;
-                const cv::Scalar colour = r.m_nGross > 0             ? cv::Scalar(0, 0, 255)
-                                          : r.m_nMethod == OURS      ? (r.m_bGood ? cv::Scalar(0, 180, 0) : cv::Scalar(0, 140, 255))
-                                          : r.m_nMethod == RANDOM    ? cv::Scalar(128, 128, 128)
-                                                                     : cv::Scalar(200, 100, 30);
+                const cv::Scalar colour = r.m_nGross > 0 ? cv::Scalar(0, 0, 255)
+                                          : r.m_nMethod == OURS
+                                              ? (r.m_bGood ? cv::Scalar(0, 180, 0) : cv::Scalar(0, 140, 255))
+                                          : r.m_nMethod == RANDOM ? cv::Scalar(128, 128, 128)
+                                                                  : cv::Scalar(200, 100, 30);
                 const int inset = r.m_nMethod * 2;
-                cv::rectangle(picture, cv::Rect(r.m_rect.left + inset, r.m_rect.top + inset, r.m_rect.Width() - 2 * inset,
-                                                r.m_rect.Height() - 2 * inset),
+                cv::rectangle(picture,
+                              cv::Rect(r.m_rect.left + inset, r.m_rect.top + inset,
+                                       r.m_rect.Width() - 2 * inset, r.m_rect.Height() - 2 * inset),
                               colour, 2);
             }
             cv::imwrite(std::string(draw) + "/sheet-" + std::to_string(s.m_nSeed) + ".png", picture);
@@ -533,12 +566,14 @@ void KernelEvaluation(benchmark::State& state) {
         flagged += r.m_dPredicted > 1.0;
         flaggedFailed += r.m_dPredicted > 1.0 && r.m_nGross > 0;
     }
-    std::printf("  predicted against measured RMS error, %zu kernels: Pearson of the logarithms %.2f, Spearman %.2f;\n"
+    std::printf("  predicted against measured RMS error, %zu kernels: Pearson of the logarithms %.2f, "
+                "Spearman %.2f;\n"
                 "  the %zu kernels predicted under 0.5 px: Pearson of the logarithms %.2f;\n"
-                "  kernels with a gross failure: %d, %d of them predicted over 1 px; kernels predicted over 1 px: %d, "
+                "  kernels with a gross failure: %d, %d of them predicted over 1 px; kernels predicted over "
+                "1 px: %d, "
                 "%d of them failed\n",
-                all.size(), pearsonLog, spearman, fineP.size(), Pearson(fineP, fineM), failed, failedFlagged, flagged,
-                flaggedFailed);
+                all.size(), pearsonLog, spearman, fineP.size(), Pearson(fineP, fineM), failed, failedFlagged,
+                flagged, flaggedFailed);
     Plot(all, plotPath, pearsonLog, spearman);
     std::printf("  scatter plot written to %s\n\n", plotPath.c_str());
     state.counters["pearson_log"] = pearsonLog;
@@ -595,5 +630,10 @@ void TimingRateKernel64(benchmark::State& state) {
 } // namespace
 
 BENCHMARK(TimingRateKernel64)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(TimingProposeKernels8192x6000)->ArgName("lines")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK(TimingProposeKernels8192x6000)
+    ->ArgName("lines")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(3.0);
 BENCHMARK(KernelEvaluation)->Iterations(1)->Unit(benchmark::kSecond);

@@ -16,7 +16,9 @@ struct Outcome {
     std::string err;
 };
 
-inline std::string Quote(const std::string& s) { return "'" + s + "'"; }
+inline std::string Quote(const std::string& s) {
+    return "'" + s + "'";
+}
 
 /// Runs zrk-assist with the arguments (already quoted where needed), standard error to a file in `dir`.
 inline Outcome Assist(const TempDir& dir, const std::string& arguments) {

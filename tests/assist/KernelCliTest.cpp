@@ -34,8 +34,8 @@ protected:
         r.m_nRows = 2;
         m_sheet = GenerateSheet(r);
         const CRect box = kerneltest::SheetBox(m_sheet, 1, 0);
-        m_strSheet = std::to_string(box.left) + "," + std::to_string(box.top) + "," + std::to_string(box.right) + "," +
-                     std::to_string(box.bottom);
+        m_strSheet = std::to_string(box.left) + "," + std::to_string(box.top) + "," +
+                     std::to_string(box.right) + "," + std::to_string(box.bottom);
         m_strImage = Quote((dir.Path() / "sheet.png").string());
         ASSERT_TRUE(cv::imwrite((dir.Path() / "sheet.png").string(), m_sheet.m_image));
     }
@@ -48,15 +48,16 @@ protected:
 } // namespace
 
 TEST_F(KernelCommands, KernelsPrintsTheProposedKernelsWithTheirScores) {
-    const Outcome run = Assist(dir, "kernels --sheet " + m_strSheet + " --count 3 --size 48,40 --range 40 " + m_strImage);
+    const Outcome run =
+        Assist(dir, "kernels --sheet " + m_strSheet + " --count 3 --size 48,40 --range 40 " + m_strImage);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(run.err.empty()) << run.err;
     const size_t kernels = Count(run.out, "\"rect\": [");
     EXPECT_GE(kernels, 1u) << run.out;
     EXPECT_LE(kernels, 3u);
-    for (const char* key : {"\"kernels\": [", "\"score\": ", "\"good\": ", "\"uniqueness\": ", "\"texture\": ",
-                            "\"robustness\": ", "\"predicted_error\": ", "\"second_peak\": ", "\"reason\": ",
-                            "\"noise\": ", "\"spread\": ", "\"warnings\": ["})
+    for (const char* key : {"\"kernels\": [", "\"score\": ", "\"good\": ", "\"uniqueness\": ",
+                            "\"texture\": ", "\"robustness\": ", "\"predicted_error\": ", "\"second_peak\": ",
+                            "\"reason\": ", "\"noise\": ", "\"spread\": ", "\"warnings\": ["})
         EXPECT_NE(run.out.find(key), std::string::npos) << key;
     EXPECT_EQ(run.out.find("\"direction\""), std::string::npos);
     // The size asked for: 48 wide and 40 high.
@@ -70,14 +71,16 @@ TEST_F(KernelCommands, KernelsPrintsTheProposedKernelsWithTheirScores) {
     EXPECT_NE(run.out.find("\"sheets_peak\": -1.0"), std::string::npos);
     const std::string period =
         std::to_string(m_sheet.m_truth.m_period.x) + "," + std::to_string(m_sheet.m_truth.m_period.y);
-    const Outcome compared = Assist(dir, "kernels --sheet " + m_strSheet + " --period " + period + " " + m_strImage);
+    const Outcome compared =
+        Assist(dir, "kernels --sheet " + m_strSheet + " --period " + period + " " + m_strImage);
     ASSERT_EQ(compared.status, 0) << compared.err;
     EXPECT_NE(compared.out.find("\"sheets_peak\": "), std::string::npos);
     EXPECT_EQ(compared.out.find("\"sheets_peak\": -1.0"), std::string::npos) << compared.out;
 
     const Outcome lines = Assist(dir, "kernels --lines --sheet " + m_strSheet + " " + m_strImage);
     ASSERT_EQ(lines.status, 0) << lines.err;
-    for (const char* key : {"\"direction\": ", "\"polarity\": ", "\"partner\": ", "\"straightness\": ", "\"edge\": "})
+    for (const char* key :
+         {"\"direction\": ", "\"polarity\": ", "\"partner\": ", "\"straightness\": ", "\"edge\": "})
         EXPECT_NE(lines.out.find(key), std::string::npos) << key << lines.out;
 }
 
@@ -111,30 +114,31 @@ TEST_F(KernelCommands, WrongOptionsExitWithCodeTwoAndSayWhat) {
         std::string arguments, message;
     };
     const std::string& a = m_strImage;
-    for (const Case& c : {Case{"kernels", "kernels takes one image, 0 given"},
-                          Case{"kernels " + a + " " + a, "kernels takes one image, 2 given"},
-                          Case{"kernels --count 0 " + a, "--count needs"},
-                          Case{"kernels --count 65 " + a, "--count needs"},
-                          Case{"kernels --count x " + a, "--count needs"},
-                          Case{"kernels --size 4,64 " + a, "--size needs"},
-                          Case{"kernels --size 64,64,64 " + a, "--size needs"},
-                          Case{"kernels --size " + a, "--size needs"},
-                          Case{"kernels --range -1 " + a, "--range needs"},
-                          Case{"kernels --range 2000 " + a, "--range needs"},
-                          Case{"kernels --sheet 1,2,3 " + a, "--sheet needs"},
-                          Case{"kernels --sheet 1,2,3,4,5 " + a, "--sheet needs"},
-                          Case{"kernels --sheet 1,2,x,4 " + a, "--sheet needs"},
-                          Case{"kernels --period 0,400 " + a, "--period needs"},
-                          Case{"kernels --period 400,300,2 " + a, "--period needs"},
-                          Case{"kernels --period 400,1e3 " + a, "--period needs"},
-                          Case{"rate --rect 1,2,3,4 --period x,y " + a, "--period needs"},
-                          Case{"kernels --sheet", "--sheet needs"},
-                          Case{"kernels --frobnicate " + a, "unknown option --frobnicate for kernels"},
-                          Case{"rate " + a, "rate needs --rect"},
-                          Case{"rate --rect 1,2,3 " + a, "--rect needs"},
-                          Case{"rate --rect 1,2,3,4 --line 45 " + a, "--line needs the projection direction, 0 or 90"},
-                          Case{"rate --rect 1,2,3,4 --polarity up " + a, "--polarity needs"},
-                          Case{"rate --rect 1,2,3,4", "rate takes one image, 0 given"}}) {
+    for (const Case& c :
+         {Case{"kernels", "kernels takes one image, 0 given"},
+          Case{"kernels " + a + " " + a, "kernels takes one image, 2 given"},
+          Case{"kernels --count 0 " + a, "--count needs"},
+          Case{"kernels --count 65 " + a, "--count needs"},
+          Case{"kernels --count x " + a, "--count needs"},
+          Case{"kernels --size 4,64 " + a, "--size needs"},
+          Case{"kernels --size 64,64,64 " + a, "--size needs"},
+          Case{"kernels --size " + a, "--size needs"},
+          Case{"kernels --range -1 " + a, "--range needs"},
+          Case{"kernels --range 2000 " + a, "--range needs"},
+          Case{"kernels --sheet 1,2,3 " + a, "--sheet needs"},
+          Case{"kernels --sheet 1,2,3,4,5 " + a, "--sheet needs"},
+          Case{"kernels --sheet 1,2,x,4 " + a, "--sheet needs"},
+          Case{"kernels --period 0,400 " + a, "--period needs"},
+          Case{"kernels --period 400,300,2 " + a, "--period needs"},
+          Case{"kernels --period 400,1e3 " + a, "--period needs"},
+          Case{"rate --rect 1,2,3,4 --period x,y " + a, "--period needs"},
+          Case{"kernels --sheet", "--sheet needs"},
+          Case{"kernels --frobnicate " + a, "unknown option --frobnicate for kernels"},
+          Case{"rate " + a, "rate needs --rect"},
+          Case{"rate --rect 1,2,3 " + a, "--rect needs"},
+          Case{"rate --rect 1,2,3,4 --line 45 " + a, "--line needs the projection direction, 0 or 90"},
+          Case{"rate --rect 1,2,3,4 --polarity up " + a, "--polarity needs"},
+          Case{"rate --rect 1,2,3,4", "rate takes one image, 0 given"}}) {
         SCOPED_TRACE(c.arguments);
         const Outcome run = Assist(dir, c.arguments);
         EXPECT_EQ(run.status, 2);

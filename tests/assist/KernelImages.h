@@ -59,7 +59,8 @@ inline cv::Mat RepeatedBlobs(cv::Size size, int period, int scale, uint64_t seed
 inline void DotScreen(cv::Mat& image, cv::Rect rect, int pitch) {
     for (int y = rect.y + pitch / 2; y < rect.y + rect.height; y += pitch)
         for (int x = rect.x + pitch / 2; x < rect.x + rect.width; x += pitch)
-            cv::circle(image, cv::Point(x, y), std::max(1, pitch / 3), cv::Scalar(40), cv::FILLED, cv::LINE_AA);
+            cv::circle(image, cv::Point(x, y), std::max(1, pitch / 3), cv::Scalar(40), cv::FILLED,
+                       cv::LINE_AA);
 }
 
 /// One word printed over and over in lines across `rect`: `pitch` apart along a line, `leading` between
@@ -67,8 +68,8 @@ inline void DotScreen(cv::Mat& image, cv::Rect rect, int pitch) {
 inline void RepeatedWord(cv::Mat& image, cv::Rect rect, const std::string& word, int pitch, int leading) {
     for (int y = rect.y + leading; y < rect.y + rect.height; y += leading)
         for (int x = rect.x; x + pitch <= rect.x + rect.width; x += pitch)
-            cv::putText(image, word, cv::Point(x, y), cv::FONT_HERSHEY_SIMPLEX, 0.5, cv::Scalar(20, 20, 20), 1,
-                        cv::LINE_AA);
+            cv::putText(image, word, cv::Point(x, y), cv::FONT_HERSHEY_SIMPLEX, 0.5, cv::Scalar(20, 20, 20),
+                        1, cv::LINE_AA);
 }
 
 /// The pixels a small sheet (column, row) of a generated sheet covers in the image (its turned corners'
@@ -92,6 +93,8 @@ inline CRect SheetBox(const CGeneratedSheet& g, int column, int row) {
                  std::min(g.m_image.rows, static_cast<int>(std::floor(y1)) + 1));
 }
 
-inline cv::Rect ToCv(const CRect& r) { return cv::Rect(r.left, r.top, r.Width(), r.Height()); }
+inline cv::Rect ToCv(const CRect& r) {
+    return cv::Rect(r.left, r.top, r.Width(), r.Height());
+}
 
 } // namespace kerneltest

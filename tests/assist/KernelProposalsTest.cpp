@@ -43,7 +43,8 @@ CGeneratedSheet Sheet(uint64_t seed, unsigned motif = MOTIF_ALL) {
 }
 
 bool Inside(const CRect& inner, const CRect& outer) {
-    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right && inner.bottom <= outer.bottom;
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
 }
 
 bool Overlap(const CRect& a, const CRect& b) {
@@ -51,7 +52,8 @@ bool Overlap(const CRect& a, const CRect& b) {
 }
 
 double Distance(const CRect& a, const CRect& b) {
-    return std::hypot((a.left + a.right - b.left - b.right) / 2.0, (a.top + a.bottom - b.top - b.bottom) / 2.0);
+    return std::hypot((a.left + a.right - b.left - b.right) / 2.0,
+                      (a.top + a.bottom - b.top - b.bottom) / 2.0);
 }
 
 } // namespace
@@ -77,8 +79,8 @@ TEST(KernelProposals, AreGoodInsideTheSheetSpreadOutAndTheSameEveryTime) {
             for (size_t b = a + 1; b < p.m_kernels.size(); ++b)
                 EXPECT_FALSE(Overlap(k.m_rect, p.m_kernels[b].m_rect));
         }
-        // Spread: the farthest two at least half the sheet's diagonal apart (kernel centres cannot come closer
-        // to the sheet's corners than half a kernel).
+        // Spread: the farthest two at least half the sheet's diagonal apart (kernel centres cannot come
+        // closer to the sheet's corners than half a kernel).
         const double diagonal = std::hypot(sheet.Width() - 64, sheet.Height() - 64);
         EXPECT_GE(p.m_dSpread, 0.5 * diagonal);
         double widest = 0.0;
@@ -122,7 +124,8 @@ TEST(KernelProposals, NeverChooseAWordPrintedOverAndOverInTheSheet) {
         EXPECT_LT((r & block).area(), r.area() / 2) << k.m_strReason;
     }
     // And a kernel inside the block rates as repeated.
-    const CKernelRating inside = RateKernel(g.m_image, CRect(block.x + 60, block.y + 40, block.x + 124, block.y + 104));
+    const CKernelRating inside =
+        RateKernel(g.m_image, CRect(block.x + 60, block.y + 40, block.x + 124, block.y + 104));
     EXPECT_TRUE(HasWarning(inside.m_warnings, "repeated")) << Codes(inside.m_warnings);
 }
 
@@ -133,7 +136,8 @@ TEST(KernelProposals, ASearchRangeOfHalfThePeriodOrMoreLeavesNoKernelUnique) {
     // The period given: a range of half of it is refused.
     options.m_rating.m_stepX = cv::Point2d(g.m_truth.m_period.x, 0.0);
     options.m_rating.m_stepY = cv::Point2d(0.0, g.m_truth.m_period.y);
-    options.m_rating.m_nSearchRange = static_cast<int>(std::ceil(std::min(g.m_truth.m_period.x, g.m_truth.m_period.y) / 2));
+    options.m_rating.m_nSearchRange =
+        static_cast<int>(std::ceil(std::min(g.m_truth.m_period.x, g.m_truth.m_period.y) / 2));
     CKernelProposal p = ProposeKernels(g.m_image, sheet, options);
     EXPECT_TRUE(p.m_kernels.empty());
     EXPECT_TRUE(HasWarning(p.m_warnings, "range-too-large")) << Codes(p.m_warnings);
@@ -164,8 +168,10 @@ TEST(KernelProposals, ASearchRangeOfHalfThePeriodOrMoreLeavesNoKernelUnique) {
         const CKernelRating k = RateKernel(g.m_image, proposed.m_rect, rating);
         EXPECT_TRUE(HasWarning(k.m_warnings, "repeated")) << Codes(k.m_warnings);
         // One period away across or down.
-        const double across = std::hypot(std::abs(k.m_secondOffset.x) - g.m_truth.m_period.x, k.m_secondOffset.y);
-        const double down = std::hypot(k.m_secondOffset.x, std::abs(k.m_secondOffset.y) - g.m_truth.m_period.y);
+        const double across =
+            std::hypot(std::abs(k.m_secondOffset.x) - g.m_truth.m_period.x, k.m_secondOffset.y);
+        const double down =
+            std::hypot(k.m_secondOffset.x, std::abs(k.m_secondOffset.y) - g.m_truth.m_period.y);
         EXPECT_LE(std::min(across, down), 2.0) << k.m_secondOffset.x << "," << k.m_secondOffset.y;
     }
     EXPECT_GE(checked, 2);
@@ -189,13 +195,14 @@ TEST(KernelProposals, BadInputGivesAnEmptyProposalWithItsReason) {
     zeroSize.m_size = CSize(0, 0);
     negativeRange.m_rating.m_nSearchRange = -5;
     hugeKernel.m_size = CSize(1000, 1000);
-    for (const Case& c : {Case{"blank", blank, CRect(100, 100, 500, 400), none, "blank-sheet"},
-                          Case{"outside", g.m_image, CRect(5000, 0, 5400, 400), none, "sheet-outside"},
-                          Case{"no size", g.m_image, CRect(300, 300, 300, 700), none, "empty-sheet"},
-                          Case{"no count", g.m_image, sheet, zeroCount, "bad-count"},
-                          Case{"no kernel size", g.m_image, sheet, zeroSize, "bad-size"},
-                          Case{"negative range", g.m_image, sheet, negativeRange, "bad-range"},
-                          Case{"kernel larger than the sheet", g.m_image, sheet, hugeKernel, "kernel-larger-than-sheet"}}) {
+    for (const Case& c :
+         {Case{"blank", blank, CRect(100, 100, 500, 400), none, "blank-sheet"},
+          Case{"outside", g.m_image, CRect(5000, 0, 5400, 400), none, "sheet-outside"},
+          Case{"no size", g.m_image, CRect(300, 300, 300, 700), none, "empty-sheet"},
+          Case{"no count", g.m_image, sheet, zeroCount, "bad-count"},
+          Case{"no kernel size", g.m_image, sheet, zeroSize, "bad-size"},
+          Case{"negative range", g.m_image, sheet, negativeRange, "bad-range"},
+          Case{"kernel larger than the sheet", g.m_image, sheet, hugeKernel, "kernel-larger-than-sheet"}}) {
         SCOPED_TRACE(c.name);
         const CKernelProposal p = ProposeKernels(c.image, c.sheet, c.options);
         EXPECT_TRUE(p.m_kernels.empty());
@@ -226,7 +233,8 @@ TEST(KernelProposals, LineKernelPairsLieOnTheSheetsBordersWithMatchingDirections
     image = Noisy(image, 2.0, 52);
     CKernelProposalOptions options;
     options.m_bLines = true;
-    const CRect sheet(printed.x - 10, printed.y - 10, printed.x + printed.width + 10, printed.y + printed.height + 10);
+    const CRect sheet(printed.x - 10, printed.y - 10, printed.x + printed.width + 10,
+                      printed.y + printed.height + 10);
     const CKernelProposal p = ProposeKernels(image, sheet, options);
     ASSERT_EQ(p.m_kernels.size(), 4u) << Codes(p.m_warnings);
     EXPECT_FALSE(HasDoubt(p.m_warnings)) << Codes(p.m_warnings);
@@ -306,11 +314,14 @@ TEST(KernelProposals, WithTheLatticeKnownKeepOffPrintThatDiffersBetweenSheets) {
         ASSERT_FALSE(p.m_kernels.empty()) << Codes(p.m_warnings);
         for (const CProposedKernel& k : p.m_kernels) {
             EXPECT_GE(k.m_rating.m_dSheetsResidual, 0.0);
-            // Neither in the kernel nor right beside it: the digits next to the changing ones change on the line.
-            const cv::Rect beside = (ToCv(k.m_rect) - cv::Point(sheet.left, sheet.top) + cv::Size(24, 24) - cv::Point(12, 12)) &
-                                    cv::Rect(0, 0, changed.cols, changed.rows);
-            if (k.m_bGood)
+            // Neither in the kernel nor right beside it: the digits next to the changing ones change on the
+            // line.
+            const cv::Rect beside =
+                (ToCv(k.m_rect) - cv::Point(sheet.left, sheet.top) + cv::Size(24, 24) - cv::Point(12, 12)) &
+                cv::Rect(0, 0, changed.cols, changed.rows);
+            if (k.m_bGood) {
                 EXPECT_LE(cv::countNonZero(changed(beside)), 12) << k.m_strReason;
+            }
         }
     }
 }

@@ -34,7 +34,9 @@ std::string Codes(const std::vector<CAssistWarning>& warnings) {
     return codes;
 }
 
-bool Good(const CKernelRating& k) { return k.m_dScore >= 0.5 && !HasDoubt(k.m_warnings); }
+bool Good(const CKernelRating& k) {
+    return k.m_dScore >= 0.5 && !HasDoubt(k.m_warnings);
+}
 
 /// Paper at 230 with a patch of blobs in the middle: a kernel there is textured and unique.
 cv::Mat TexturedPatchOnPaper(uint64_t seed) {
@@ -68,7 +70,8 @@ TEST(KernelRating, AKernelOnFlatPaperHasNoTextureAndIsNotGood) {
     r.m_bSerials = false;
     const CGeneratedSheet g = GenerateSheet(r);
     const CRect sheet = SheetBox(g, 0, 0);
-    const CKernelRating paper = RateKernel(g.m_image, CRect(sheet.left + 8, sheet.top + 8, sheet.left + 72, sheet.top + 72));
+    const CKernelRating paper =
+        RateKernel(g.m_image, CRect(sheet.left + 8, sheet.top + 8, sheet.left + 72, sheet.top + 72));
     EXPECT_TRUE(HasWarning(paper.m_warnings, "flat")) << Codes(paper.m_warnings);
     EXPECT_FALSE(Good(paper));
 }
@@ -92,7 +95,8 @@ TEST(KernelRating, AKernelOnALongStraightEdgeSlidesAlongIt) {
     const double a = 30.0 * CV_PI / 180.0;
     const cv::Point2d c(200, 150), along(std::cos(a), std::sin(a)), normal(-std::sin(a), std::cos(a));
     std::vector<cv::Point> half;
-    for (const cv::Point2d& p : {c - 400 * along, c + 400 * along, c + 400 * along + 400 * normal, c - 400 * along + 400 * normal})
+    for (const cv::Point2d& p :
+         {c - 400 * along, c + 400 * along, c + 400 * along + 400 * normal, c - 400 * along + 400 * normal})
         half.emplace_back(cvRound(p.x), cvRound(p.y));
     cv::fillConvexPoly(slanted, half, cv::Scalar(70), cv::LINE_AA);
     cv::GaussianBlur(slanted, slanted, cv::Size(), 1.0);
@@ -180,7 +184,8 @@ TEST(KernelRating, AWellTexturedUniquePatchRatesHighAndIsFoundAsCloseAsPredicted
         cv::RNG(500 + n).fill(grain, cv::RNG::NORMAL, 0.0, 2.0);
         moved += grain;
         cv::Mat surface;
-        cv::matchTemplate(moved(cv::Rect(rect.left - 5, rect.top - 5, 74, 74)), templ, surface, cv::TM_CCOEFF_NORMED);
+        cv::matchTemplate(moved(cv::Rect(rect.left - 5, rect.top - 5, 74, 74)), templ, surface,
+                          cv::TM_CCOEFF_NORMED);
         cv::Point best;
         cv::minMaxLoc(surface, nullptr, nullptr, nullptr, &best);
         const cv::Point2d found = assist::SubPixelPeak(surface, best) - cv::Point2d(5, 5);
@@ -232,7 +237,8 @@ TEST(KernelRating, RectanglesWithoutSizeOffTheImageOrCutByItAreReportedNotRated)
     CKernelOptions options;
     for (int range : {-1, 1025}) {
         options.m_nSearchRange = range;
-        EXPECT_TRUE(HasWarning(RateKernel(image, CRect(168, 168, 232, 232), options).m_warnings, "bad-range")) << range;
+        EXPECT_TRUE(HasWarning(RateKernel(image, CRect(168, 168, 232, 232), options).m_warnings, "bad-range"))
+            << range;
     }
     EXPECT_THROW(RateKernel(cv::Mat(), CRect(0, 0, 10, 10)), std::invalid_argument);
     EXPECT_THROW(RateKernel(cv::Mat(100, 100, CV_32F), CRect(0, 0, 64, 64)), std::invalid_argument);

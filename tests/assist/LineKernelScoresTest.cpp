@@ -29,7 +29,9 @@ std::string Codes(const CLineKernelRating& k) {
     return codes;
 }
 
-bool Good(const CLineKernelRating& k) { return k.m_dScore >= 0.5 && !HasDoubt(k.m_warnings); }
+bool Good(const CLineKernelRating& k) {
+    return k.m_dScore >= 0.5 && !HasDoubt(k.m_warnings);
+}
 
 /// Dark (60) left of column `x`, bright (190) from it on: the edge lies at x - 0.5.
 cv::Mat VerticalStep(int x, uint64_t seed) {
@@ -56,13 +58,15 @@ TEST(LineKernelRating, AVerticalEdgeIsFoundWhereItIsWithItsPolarity) {
     EXPECT_LT(k.m_dPredictedError, 0.1);
 
     // The other polarity: the line would look for an edge running bright to dark and find none.
-    const CLineKernelRating wrong = RateLineKernel(image, rect, LineProjection::Deg0, LinePolarity::BrightToDark);
+    const CLineKernelRating wrong =
+        RateLineKernel(image, rect, LineProjection::Deg0, LinePolarity::BrightToDark);
     EXPECT_TRUE(HasWarning(wrong, "wrong-polarity")) << Codes(wrong);
     EXPECT_LT(wrong.m_dScore, 0.2);
     EXPECT_FALSE(Good(wrong));
 
     // Projected the other way (90度) there is no edge across y at all.
-    const CLineKernelRating across = RateLineKernel(image, rect, LineProjection::Deg90, LinePolarity::DarkToBright);
+    const CLineKernelRating across =
+        RateLineKernel(image, rect, LineProjection::Deg90, LinePolarity::DarkToBright);
     EXPECT_LT(across.m_dScore, 0.2);
     EXPECT_FALSE(Good(across));
     EXPECT_TRUE(HasWarning(across, "no-edge") || HasWarning(across, "weak-edge")) << Codes(across);
@@ -79,9 +83,9 @@ TEST(LineKernelRating, AHorizontalEdgeIsFoundAlongY) {
     EXPECT_TRUE(Good(k)) << k.m_strReason;
     EXPECT_NEAR(k.m_dEdge, 149.5, 0.3);
     EXPECT_NEAR(k.m_dContrast, 120.0, 15.0);
-    EXPECT_TRUE(HasWarning(RateLineKernel(image, CRect(180, 118, 244, 182), LineProjection::Deg90,
-                                          LinePolarity::DarkToBright),
-                           "wrong-polarity"));
+    EXPECT_TRUE(HasWarning(
+        RateLineKernel(image, CRect(180, 118, 244, 182), LineProjection::Deg90, LinePolarity::DarkToBright),
+        "wrong-polarity"));
 }
 
 TEST(LineKernelRating, AnotherEdgeOfThePolarityCountsOnlyWithinTheSearchRange) {
@@ -94,12 +98,14 @@ TEST(LineKernelRating, AnotherEdgeOfThePolarityCountsOnlyWithinTheSearchRange) {
     const CRect rect(150, 100, 214, 164);
     CKernelOptions options;
     options.m_nSearchRange = 50;
-    const CLineKernelRating near = RateLineKernel(image, rect, LineProjection::Deg0, LinePolarity::DarkToBright, options);
+    const CLineKernelRating near =
+        RateLineKernel(image, rect, LineProjection::Deg0, LinePolarity::DarkToBright, options);
     EXPECT_TRUE(HasWarning(near, "several-edges")) << Codes(near);
     EXPECT_NEAR(near.m_dSecondEdge, 239.5, 0.5);
     EXPECT_FALSE(Good(near));
     options.m_nSearchRange = 20;
-    const CLineKernelRating alone = RateLineKernel(image, rect, LineProjection::Deg0, LinePolarity::DarkToBright, options);
+    const CLineKernelRating alone =
+        RateLineKernel(image, rect, LineProjection::Deg0, LinePolarity::DarkToBright, options);
     EXPECT_FALSE(HasWarning(alone, "several-edges")) << Codes(alone);
     EXPECT_TRUE(Good(alone)) << alone.m_strReason;
     EXPECT_NEAR(alone.m_dEdge, 199.5, 0.3);
@@ -109,8 +115,8 @@ TEST(LineKernelRating, ATurnedEdgeAndARaggedOneAreReported) {
     // Turned by +3 degrees (+x towards +y): x falls as y grows, by 3.4 px over the kernel's 64 rows.
     const double t = std::tan(3.0 * CV_PI / 180.0);
     cv::Mat turned(300, 400, CV_8U, cv::Scalar(60));
-    std::vector<cv::Point> bright = {cv::Point(cvRound(200 + 150 * t), 0), cv::Point(400, 0), cv::Point(400, 300),
-                                     cv::Point(cvRound(200 - 150 * t), 300)};
+    std::vector<cv::Point> bright = {cv::Point(cvRound(200 + 150 * t), 0), cv::Point(400, 0),
+                                     cv::Point(400, 300), cv::Point(cvRound(200 - 150 * t), 300)};
     cv::fillConvexPoly(turned, bright, cv::Scalar(190), cv::LINE_AA);
     turned = Noisy(turned, 2.0, 4);
     const CLineKernelRating k =
@@ -146,7 +152,8 @@ TEST(LineKernelRating, RectanglesWithoutSizeOrOffTheImageAreReportedNotRated) {
                           Case{CRect(196, 100, 200, 164), "kernel-too-small", false},
                           Case{CRect(168, -30, 232, 34), "partly-outside", true}}) {
         SCOPED_TRACE(c.code);
-        const CLineKernelRating k = RateLineKernel(image, c.rect, LineProjection::Deg0, LinePolarity::DarkToBright);
+        const CLineKernelRating k =
+            RateLineKernel(image, c.rect, LineProjection::Deg0, LinePolarity::DarkToBright);
         EXPECT_TRUE(HasWarning(k, c.code)) << Codes(k);
         EXPECT_EQ(k.m_bRated, c.rated);
         EXPECT_EQ(k.m_dScore, 0.0);
@@ -156,8 +163,9 @@ TEST(LineKernelRating, RectanglesWithoutSizeOrOffTheImageAreReportedNotRated) {
     EXPECT_TRUE(HasWarning(RateLineKernel(image, CRect(168, 100, 232, 164), LineProjection::Deg0,
                                           LinePolarity::DarkToBright, options),
                            "bad-range"));
-    EXPECT_THROW(RateLineKernel(cv::Mat(), CRect(0, 0, 8, 8), LineProjection::Deg0, LinePolarity::DarkToBright),
-                 std::invalid_argument);
+    EXPECT_THROW(
+        RateLineKernel(cv::Mat(), CRect(0, 0, 8, 8), LineProjection::Deg0, LinePolarity::DarkToBright),
+        std::invalid_argument);
 }
 
 TEST(LineKernelRating, TheParameterValuesAreTheKernelParameterTextsOwn) {
