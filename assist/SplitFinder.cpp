@@ -20,6 +20,7 @@ constexpr int kMinSide = 64;
 constexpr double kPi = 3.14159265358979323846;
 constexpr int64_t kMaxInkSamples = 4 << 20;  // samples of the mean cell, all cells together
 constexpr int kMeanCells = 16;               // cells averaged into the mean cell, at most
+constexpr double kClearEdge = 0.3;           // an edge this clear or more shows (CEdge::m_dClarity)
 
 template <typename... Args>
 std::string Format(const char* format, Args... args) {
@@ -129,12 +130,70 @@ struct CRun {
     bool m_bOtherGap = false;  ///< another band of plain paper, nearly as wide, crosses the sheet
 };
 
+/// The outermost sharp step of a profile of mean ink within [from, to): searching forwards from `from` for
+/// a rise (paper to print) or backwards from `to` for a fall, where the mean of the `width` samples on one
+/// side exceeds that of the `width` on the other by `least` or more; the sample where that difference
+/// peaks (the first one of print on a rise, the first one past it on a fall), -1 when there is none.
+int OutermostStep(const std::vector<double>& profile, int from, int to, int width, double least, bool rising) {
+    const int n = static_cast<int>(profile.size());
+    std::vector<double> sum(n + 1, 0.0);
+    for (int i = 0; i < n; ++i)
+        sum[i + 1] = sum[i] + profile[i];
+    const auto step = [&](int i) {  // mean of [i, i + width) minus mean of [i - width, i), rising positive
+        const double d = (sum[i + width] - 2.0 * sum[i] + sum[i - width]) / width;
+        return rising ? d : -d;
+    };
+    const int lo = std::max(from, width), hi = std::min(to, n - width);
+    for (int k = 0; k <= hi - lo; ++k) {
+        int i = rising ? lo + k : hi - k;
+        if (step(i) < least)
+            continue;
+        const int dir = rising ? 1 : -1;  // on to the strongest point of the step
+        while (i + dir >= lo && i + dir <= hi && step(i + dir) > step(i))
+            i += dir;
+        return i;
+    }
+    return -1;
+}
+
+/// The run [start, end) of samples taken in to its outermost sharp steps, when it has them and keeps at
+/// least half its length; a circular profile is followed round (start in [0, n), end up to start + n).
+void TakeInToSteps(const std::vector<double>& profile, bool circular, int stepWidth, int& start, int& end) {
+    // A sheet's edge is a step of a few grey levels within a few pixels (a tint, a frame line); a falling
+    // light changes the paper by a fraction of a level over as many.
+    constexpr double kLeastStep = 2.5;
+    const int n = static_cast<int>(profile.size());
+    std::vector<double> unrolled;
+    int offset = 0;
+    if (circular) {
+        offset = n;
+        for (int k = 0; k < 3; ++k)
+            unrolled.insert(unrolled.end(), profile.begin(), profile.end());
+    }
+    const std::vector<double>& values = circular ? unrolled : profile;
+    const int rise = OutermostStep(values, start + offset - stepWidth, end + offset, stepWidth, kLeastStep, true);
+    const int fall = OutermostStep(values, start + offset, end + offset + stepWidth, stepWidth, kLeastStep, false);
+    if (rise < 0 || fall <= rise || 2 * (fall - rise) < end - start)
+        return;
+    start = rise - offset;
+    end = fall - offset;
+    if (start < 0 || start >= n) {  // round to [0, n)
+        const int shift = start < 0 ? n : -n;
+        start += shift;
+        end += shift;
+    }
+}
+
 /// The sheet along one direction of the mean cell. A sample is plain paper when both its largest ink
 /// across the cell is close to the lowest (a frame line crossing an inner margin shows in the largest) and
-/// its mean ink is close to the lowest of those (a light tint shows in the mean). On a repeating direction the sheet is the
-/// complement of the longest circular run of paper, the gutter; otherwise it runs from the first to the
-/// last sample that is not paper.
-CRun SheetRun(const std::vector<double>& meanProfile, const std::vector<double>& maxProfile, bool circular, int minBand) {
+/// its mean ink is close to the lowest of those (a light tint shows in the mean). On a repeating direction
+/// the sheet is the complement of the longest circular run of paper, the gutter; otherwise it runs from the
+/// first to the last sample that is not paper. Either is then taken in to its outermost sharp steps: the
+/// paper's level, worked out from its brightest neighbourhood, runs a little low where the light falls off
+/// (towards the image's border above all), and a margin or gutter there looks faintly inked, but it has no
+/// edge. `stepWidth` is the samples a sheet's edge is sharp over.
+CRun SheetRun(const std::vector<double>& meanProfile, const std::vector<double>& maxProfile, bool circular, int minBand,
+              int stepWidth) {
     CRun run;
     const int n = static_cast<int>(meanProfile.size());
     if (n < 3)
@@ -169,10 +228,12 @@ CRun SheetRun(const std::vector<double>& meanProfile, const std::vector<double>&
         if (blocks.empty())
             return run;
         std::stable_sort(blocks.begin(), blocks.end(), [](const auto& l, const auto& r) { return l.first > r.first; });
+        int start = blocks[0].second, end = blocks[0].second + blocks[0].first;
+        TakeInToSteps(meanProfile, false, stepWidth, start, end);
         run.m_bFound = true;
-        run.m_dStart = static_cast<double>(blocks[0].second) / n;
-        run.m_dEnd = static_cast<double>(blocks[0].second + blocks[0].first) / n;
-        run.m_bOtherGap = blocks.size() > 1 && blocks[1].first >= 0.9 * blocks[0].first;
+        run.m_dStart = static_cast<double>(start) / n;
+        run.m_dEnd = static_cast<double>(end) / n;
+        run.m_bOtherGap = blocks.size() > 1 && blocks[1].first >= 0.9 * (end - start);
         return run;
     }
     std::vector<std::pair<int, int>> runs;  // (length, start)
@@ -190,10 +251,11 @@ CRun SheetRun(const std::vector<double>& meanProfile, const std::vector<double>&
     const auto [bestLength, bestStart] = runs[0];
     if (bestLength >= n)
         return run;
-    const int start = (bestStart + bestLength) % n;
+    int start = (bestStart + bestLength) % n, end = start + n - bestLength;
+    TakeInToSteps(meanProfile, true, stepWidth, start, end);
     run.m_bFound = true;
     run.m_dStart = static_cast<double>(start) / n;
-    run.m_dEnd = static_cast<double>(start + n - bestLength) / n;
+    run.m_dEnd = static_cast<double>(end) / n;
     // A second band of plain paper across the sheet, with print on both sides of it: the cut could as
     // well be there (a sheet of two separate blocks, or two sheets with different gaps between them).
     run.m_bOtherGap = runs.size() > 1 && runs[1].first >= minBand;
@@ -404,8 +466,9 @@ CSplitProposal FindSplitScheme(const cv::Mat& image, const CSplitOptions& option
     cv::reduce(meanInk, rowMean, 1, cv::REDUCE_AVG);
     const auto values = [](const cv::Mat& m) { return std::vector<double>(m.begin<float>(), m.end<float>()); };
     const int minBand = std::max(3, static_cast<int>(std::ceil(3.0 / step)));  // samples: 3 of them, 3 px at least
-    const CRun runA = SheetRun(values(colMean), values(colMax), hasA, minBand);
-    const CRun runB = SheetRun(values(rowMean), values(rowMax), hasB, minBand);
+    const int stepWidth = std::max(2, static_cast<int>(std::ceil(3.0 / step)));  // samples over 3 px
+    const CRun runA = SheetRun(values(colMean), values(colMax), hasA, minBand, stepWidth);
+    const CRun runB = SheetRun(values(rowMean), values(rowMax), hasB, minBand, stepWidth);
     const double coverage = cv::countNonZero(meanInk > std::max(2.0, 0.35 * Percentile(meanInk, 0.99))) /
                             static_cast<double>(meanInk.total());
 
@@ -413,12 +476,12 @@ CSplitProposal FindSplitScheme(const cv::Mat& image, const CSplitOptions& option
     double x0 = runA.m_dStart * lengthA, x1 = runA.m_dEnd * lengthA, y0 = runB.m_dStart * lengthB, y1 = runB.m_dEnd * lengthB;
     double clarity = runA.m_bFound && runB.m_bFound ? 1.0 : 0.0;
     const int radius = static_cast<int>(std::ceil(2 * step)) + 4;
-    const auto edgeProfile = [&](bool alongA, double at, double from, double to) {
+    const auto edgeProfile = [&](const std::vector<cv::Point>& over, bool alongA, double at, double from, double to) {
         // Samples 1 px apart across the edge, every 2 px along it (within [from, to] of the other direction).
         const int along = std::max(1, static_cast<int>((to - from) / 2.0));
         std::vector<double> sum(2 * radius + 1, 0.0);
         const cv::Point2d across = alongA ? ua : ub, other = alongA ? ub : ua;
-        for (const cv::Point& c : used) {
+        for (const cv::Point& c : over) {
             const cv::Point2d origin = frame.Cell(c.x, c.y) + (at - radius) * across + from * other;
             const cv::Mat ink = SampleInk(image, paper, factor, origin, across, 2.0 * other, cv::Size(2 * radius + 1, along));
             cv::Mat m;
@@ -427,24 +490,32 @@ CSplitProposal FindSplitScheme(const cv::Mat& image, const CSplitOptions& option
                 sum[k] += m.at<float>(0, k);
         }
         for (double& v : sum)
-            v /= static_cast<double>(used.size());
+            v /= static_cast<double>(over.size());
         return sum;
     };
-    if (runA.m_bFound && runB.m_bFound) {
+    // Each edge searched within the radius of where it is expected, across the cells (or sheets) given. One
+    // that does not show clearly there (beyond the image, say, in a cell that reaches past it) stays where it
+    // was expected.
+    const auto refineEdges = [&](const std::vector<cv::Point>& over) {
         const double inset = 3.0 + radius;  // along the edge, keep off the corners
-        const CEdge left = RefineEdge(edgeProfile(true, x0, y0 + inset, y1 - inset), x0 - radius, radius, true);
-        const CEdge right = RefineEdge(edgeProfile(true, x1, y0 + inset, y1 - inset), x1 - radius, radius, false);
-        const CEdge top = RefineEdge(edgeProfile(false, y0, x0 + inset, x1 - inset), y0 - radius, radius, true);
-        const CEdge bottom = RefineEdge(edgeProfile(false, y1, x0 + inset, x1 - inset), y1 - radius, radius, false);
-        x0 = left.m_dPosition;
-        x1 = right.m_dPosition;
-        y0 = top.m_dPosition;
-        y1 = bottom.m_dPosition;
+        const CEdge left = RefineEdge(edgeProfile(over, true, x0, y0 + inset, y1 - inset), x0 - radius, radius, true);
+        const CEdge right = RefineEdge(edgeProfile(over, true, x1, y0 + inset, y1 - inset), x1 - radius, radius, false);
+        const CEdge top = RefineEdge(edgeProfile(over, false, y0, x0 + inset, x1 - inset), y0 - radius, radius, true);
+        const CEdge bottom = RefineEdge(edgeProfile(over, false, y1, x0 + inset, x1 - inset), y1 - radius, radius, false);
+        const auto place = [](double& at, const CEdge& edge) {
+            if (edge.m_dClarity >= kClearEdge)
+                at = edge.m_dPosition;
+        };
+        place(x0, left);
+        place(x1, right);
+        place(y0, top);
+        place(y1, bottom);
         clarity = std::min({left.m_dClarity, right.m_dClarity, top.m_dClarity, bottom.m_dClarity});
-    }
-    const cv::Point2d extentA = (x1 - x0) * ua, extentB = (y1 - y0) * ub;
-    const cv::Point2d corner0 = x0 * ua + y0 * ub;  // the sheet's top-left edge from its cell's origin
-    p.m_sheet = {x1 - x0, y1 - y0};
+    };
+    if (runA.m_bFound && runB.m_bFound)
+        refineEdges(used);
+    cv::Point2d extentA = (x1 - x0) * ua, extentB = (y1 - y0) * ub;
+    cv::Point2d corner0 = x0 * ua + y0 * ub;  // the sheet's top-left edge from its cell's origin
 
     // The whole sheets, and among them those printed like the others.
     const auto inside = [&](cv::Point2d q) {
@@ -504,6 +575,26 @@ CSplitProposal FindSplitScheme(const cv::Mat& image, const CSplitOptions& option
             if (it == whole.end() || !present[it - whole.begin()])
                 p.m_absent.emplace_back(i - iMin, j - jMin);
         }
+    // The edges once more, over the sheets found whole and printed like the others, where they are, when
+    // the mean cell's did not all show (they may lie beyond the image, or belong to a cut sheet beside the
+    // whole ones) or a vector the matches did not span (one row of sheets between cut ones), known only to
+    // a pixel or two of the reduced image, carries them over to the sheets from a repeat away.
+    const bool coarseVector = (hasA && !fit.m_bFittedA) || (hasB && !fit.m_bFittedB);
+    if (runA.m_bFound && runB.m_bFound && (clarity < kClearEdge || coarseVector)) {
+        std::vector<cv::Point> sheets;
+        for (size_t k = 0; k < whole.size(); ++k)
+            if (present[k])
+                sheets.push_back(whole[k]);
+        std::vector<cv::Point> over;
+        const size_t n = std::min<size_t>(sheets.size(), static_cast<size_t>(meanCells));
+        for (size_t k = 0; k < n; ++k)
+            over.push_back(sheets[sheets.size() * k / n]);
+        refineEdges(over);
+        extentA = (x1 - x0) * ua;
+        extentB = (y1 - y0) * ub;
+        corner0 = x0 * ua + y0 * ub;
+    }
+    p.m_sheet = {x1 - x0, y1 - y0};
     const cv::Point2d corner = frame.Cell(iMin, jMin) + corner0;
     p.m_origin = corner + 0.5 * ua + 0.5 * ub;
     p.m_stepX = hasA ? frame.m_a : cv::Point2d();
@@ -524,9 +615,19 @@ CSplitProposal FindSplitScheme(const cv::Mat& image, const CSplitOptions& option
     double score = scale * agreement * clarity;
     if (coarse.m_dFinerAgreement > 0.0)
         score *= std::clamp((coarse.m_dAgreement - coarse.m_dFinerAgreement) / 0.15, 0.3, 1.0);
-    if (!runA.m_bFound || !runB.m_bFound || clarity < 0.3) {
+    if (!runA.m_bFound || !runB.m_bFound || clarity < kClearEdge) {
         p.m_warnings.push_back({"edges-unclear", "the sheets' edges do not show clearly (no plain paper between them): "
                                                  "check the crop and the extension",
+                                true});
+    }
+    // Two sheets or more along a vector that no match spanned: its length is the reduced image's.
+    const bool coarseA = hasA && !fit.m_bFittedA && p.m_nCols >= 2, coarseB = hasB && !fit.m_bFittedB && p.m_nRows >= 2;
+    if (fit.m_bOk && (coarseA || coarseB)) {
+        score *= 0.3;
+        p.m_warnings.push_back({"lattice-unsure",
+                                Format("the repeats of the print %s could not be matched at full resolution: the "
+                                       "period is only known to a few pixels",
+                                       coarseA ? "across" : "down"),
                                 true});
     }
     if ((coarse.m_bOnceA && p.m_nCols >= 2) || (coarse.m_bOnceB && p.m_nRows >= 2)) {

@@ -438,7 +438,7 @@ CLatticeFit RefineLattice(const cv::Mat& image, const cv::Mat& bp, int factor, c
     }
     if (templs.empty())
         return fit;
-    const int templates = static_cast<int>(templs.size());
+    int templates = static_cast<int>(templs.size());
 
     std::vector<CMatch> matches;
     const cv::Rect bounds(0, 0, image.cols, image.rows);
@@ -455,6 +455,9 @@ CLatticeFit RefineLattice(const cv::Mat& image, const cv::Mat& bp, int factor, c
         cv::Point loc;
         cv::minMaxLoc(result, nullptr, &peak, nullptr, &loc);
         if (!std::isfinite(peak) || peak < 0.5)
+            return;
+        // On the border of the search (clipped by the image's): the match may lie beyond, this is no peak.
+        if (loc.x == 0 || loc.y == 0 || loc.x == result.cols - 1 || loc.y == result.rows - 1)
             return;
         const cv::Point2d sub = SubPixelPeak(result, loc);
         matches.push_back({t, k, l, cv::Point2d(clipped.x + sub.x, clipped.y + sub.y), peak});
@@ -530,11 +533,83 @@ CLatticeFit RefineLattice(const cv::Mat& image, const cv::Mat& bp, int factor, c
                 return fit;
         }
     }
+    // A vector no kept match spans: the patches of the middle repeat beyond the image, or in the part cut
+    // off the sheets beside a single row (or column) of whole ones. Patches whose repeats along it lie inside
+    // the image, wherever they are, are added (two at most) and everything is matched again.
+    const auto spans = [&](int axis) {
+        for (const CMatch& m : matches)
+            if (m.m_bKept && (axis == 0 ? m.m_nK : m.m_nL) != 0)
+                return true;
+        return false;
+    };
+    for (int axis = 0; axis < 2; ++axis) {
+        if ((axis == 0 && !hasA) || (axis == 1 && !hasB) || spans(axis))
+            continue;
+        const cv::Point2d v = axis == 0 ? a : b;
+        // Top-left corners (reduced pixels) whose patch and its repeat one vector ahead or back, with the
+        // search margin about it, lie inside the image.
+        cv::Mat allowed = cv::Mat::zeros(energy.size(), CV_32F);
+        const cv::Rect corners(0, 0, energy.cols - sideC, energy.rows - sideC);
+        for (int sign = -1; sign <= 1; sign += 2) {
+            const cv::Point2d shift = static_cast<double>(sign) * v;
+            const auto lowest = [&](double s) { return static_cast<int>(std::ceil((firstMargin - s) / factor)); };
+            const auto highest = [&](double s, int length) {
+                return static_cast<int>(std::floor((length - side - firstMargin - s) / factor));
+            };
+            const int x0 = lowest(shift.x), y0 = lowest(shift.y);
+            const int x1 = highest(shift.x, image.cols), y1 = highest(shift.y, image.rows);
+            const cv::Rect r = cv::Rect(x0, y0, x1 - x0 + 1, y1 - y0 + 1) & corners;
+            if (!r.empty())
+                allowed(r).setTo(1.0);
+        }
+        cv::Mat candidates = energy.mul(allowed);
+        for (const cv::Point& o : origins) {
+            const cv::Point c(o.x / factor, o.y / factor);
+            cv::rectangle(candidates, cv::Rect(c.x - sideC * 3 / 2, c.y - sideC * 3 / 2, sideC * 3, sideC * 3), cv::Scalar(0),
+                          cv::FILLED);
+        }
+        const int before = templates;
+        for (int t = 0; t < 2; ++t) {
+            double best = 0.0;
+            cv::Point loc;
+            cv::minMaxLoc(candidates, nullptr, &best, nullptr, &loc);
+            if (best <= 0.0)
+                break;
+            cv::rectangle(candidates, cv::Rect(loc.x - sideC * 3 / 2, loc.y - sideC * 3 / 2, sideC * 3, sideC * 3),
+                          cv::Scalar(0), cv::FILLED);
+            const cv::Rect r(loc.x * factor, loc.y * factor, side, side);
+            if ((r & bounds) != r)
+                continue;
+            cv::Mat patch = ToGreyFloat(image(r));
+            cv::Scalar mean, dev;
+            cv::meanStdDev(patch, mean, dev);
+            if (dev[0] < 2.0)
+                continue;
+            templs.push_back(patch);
+            origins.push_back(r.tl());
+            q.push_back(cv::Point2d(r.tl()));
+            ++templates;
+        }
+        if (templates == before)
+            continue;
+        for (int t = before; t < templates; ++t) {
+            matches.push_back({t, 0, 0, cv::Point2d(origins[t]), 1.0});
+            for (int l = -lMax; l <= lMax; ++l)
+                for (int k = -kMax; k <= kMax; ++k)
+                    if (k != 0 || l != 0)
+                        look(t, k, l, cv::Point2d(origins[t]) + static_cast<double>(k) * a + static_cast<double>(l) * b,
+                             firstMargin);
+        }
+        if (!RobustFit(matches, templates, hasA, hasB, a, b, q, rms) || !matchAll())
+            return fit;
+    }
     std::vector<double> peaks;
     for (const CMatch& m : matches)
         if (m.m_bKept && (m.m_nK != 0 || m.m_nL != 0)) {
             peaks.push_back(m.m_dPeak);
             ++fit.m_nMatches;
+            fit.m_bFittedA = fit.m_bFittedA || (hasA && m.m_nK != 0);
+            fit.m_bFittedB = fit.m_bFittedB || (hasB && m.m_nL != 0);
         }
     if (peaks.empty())
         return fit;

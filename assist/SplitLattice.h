@@ -41,6 +41,11 @@ struct CLatticeFit {
     double m_dMedianPeak = 0.0; ///< median correlation of the matched repeats
     int m_nMatches = 0;         ///< repeats matched and kept
     int m_nTried = 0;           ///< repeats looked for
+    /// Matches were kept a whole number of repeats apart along the vector, which is thus fitted at full
+    /// resolution; otherwise (one row of sheets, the cut ones beyond it unmatched) it keeps the reduced
+    /// image's value, known only to a pixel or two of the reduced image.
+    bool m_bFittedA = false;
+    bool m_bFittedB = false;
 };
 
 /// Matches up to three textured patches of the full image at their repeats across the lattice and fits

@@ -11,9 +11,13 @@
 /// even cells: the serial number of a sheet printed in one of its two copies) double that lattice vector.
 /// Patches of print are then matched across the lattice at full resolution (template matching, sub-pixel
 /// peaks), and the vectors and origin fitted to all matches by least squares: the period to a small fraction
-/// of a pixel and the angle. The sheet's printed extent comes from the mean of the cells (paper in the
-/// gutter, print or a frame line inside), its edges refined at full resolution. The sheets wholly inside the
-/// image that match the others give the counts; their extent, the split scheme.
+/// of a pixel and the angle; a vector the patches of the middle do not repeat along inside the image (one
+/// row of sheets between cut ones) is matched on patches whose repeats do, in the cut sheets. The sheet's
+/// printed extent comes from the mean of the cells, rotation followed (paper in the gutter or margin, print
+/// or a frame line inside, the run of print taken in to the sharp steps of its edges, so that paper the light
+/// leaves darker towards the border is no print), its edges refined at full resolution across the cells and
+/// then across the whole sheets where they lie. The sheets wholly inside the image that match the others give
+/// the counts; their extent, the split scheme.
 ///
 /// The split scheme maps straight onto CSplitAreaPara (model/ParaTypes.h): m_nCols, m_nRows, m_rcCrop,
 /// m_nExtendX, m_nExtendY have the same names and meaning, with the cutting CRefImage::ApplySplit does:

@@ -6,6 +6,7 @@
 //   build/bench/assist_bench --benchmark_filter=Timing         the timing only
 //   ZRK_ASSIST_EVAL_SHEETS=100 build/bench/assist_bench        a smaller corpus
 //   ZRK_ASSIST_EVAL_LOG=misses.txt ...                         every miss written out with its truth
+//   ZRK_ASSIST_EVAL_SEED_BASE=300000 ...                       another corpus (seeds from there; default 100000)
 
 #include "assist/AssistJson.h"
 #include "assist/CameraPlacement.h"
@@ -51,9 +52,9 @@ struct CTally {
 };
 
 /// The corpus: 90 % of sheets 1024 ... 2048 px on the long side, 8 % up to 4096, 2 % up to 8192; one in
-/// eight with a trap.
-CSheetRecipe CorpusRecipe(int index) {
-    const uint64_t seed = 100000 + static_cast<uint64_t>(index);
+/// eight with a trap. Sheet k is made from seed base + k.
+CSheetRecipe CorpusRecipe(uint64_t base, int index) {
+    const uint64_t seed = base + static_cast<uint64_t>(index);
     const int slot = index % 50;
     if (slot == 0)
         return RandomSheetRecipe(seed, 4096, 8192, 0.125);
@@ -64,6 +65,8 @@ CSheetRecipe CorpusRecipe(int index) {
 
 void SplitEvaluation(benchmark::State& state) {
     const int sheets = EnvInt("ZRK_ASSIST_EVAL_SHEETS", 500);
+    const char* baseText = std::getenv("ZRK_ASSIST_EVAL_SEED_BASE");
+    const uint64_t base = baseText && *baseText ? std::strtoull(baseText, nullptr, 10) : 100000;
     const char* logPath = std::getenv("ZRK_ASSIST_EVAL_LOG");
     std::ofstream log;
     if (logPath)
@@ -73,7 +76,7 @@ void SplitEvaluation(benchmark::State& state) {
     double seconds = 0.0, baselineSeconds = 0.0;
     for (auto _ : state) {
         for (int k = 0; k < sheets; ++k) {
-            const CSheetRecipe recipe = CorpusRecipe(k);
+            const CSheetRecipe recipe = CorpusRecipe(base, k);
             CGeneratedSheet sheet;
             try {
                 sheet = GenerateSheet(recipe);
@@ -108,9 +111,9 @@ void SplitEvaluation(benchmark::State& state) {
     state.counters["baseline_right"] = all.m_nBaselineRight / n;
     state.counters["ms_per_sheet"] = 1000.0 * seconds / n;
     state.counters["baseline_ms_per_sheet"] = 1000.0 * baselineSeconds / n;
-    std::printf("\nsplit scheme on %d generated sheets (right: counts equal, period within 0.5 px, origin within 2 px;\n"
-                "confident: score >= 0.5 and no warning that puts the proposal in doubt)\n",
-                all.m_nSheets);
+    std::printf("\nsplit scheme on %d generated sheets, seeds from %llu (right: counts equal, period within 0.5 px, origin\n"
+                "within 2 px; confident: score >= 0.5 and no warning that puts the proposal in doubt)\n",
+                all.m_nSheets, static_cast<unsigned long long>(base));
     std::printf("  %-18s %6s %8s %9s %16s %15s\n", "sheets", "count", "right", "baseline", "confident wrong",
                 "confident right");
     for (const auto& [name, t] : byTrap)

@@ -152,6 +152,59 @@ TEST(SplitScheme, OneRowManySmallSheetsAndTwoWideColumns) {
     }
 }
 
+// One row (or column) of sheets: along the direction they do not repeat in (or repeat only into sheets cut
+// by the image's border) their extent and origin come from their own edges, which the rotation slants
+// across the image and the light, falling off towards the border, leaves on darker paper.
+TEST(SplitScheme, OneRowOrOneColumnTurnedByUpToADegreeIsPlacedByItsSheetsEdges) {
+    struct CCase {
+        const char* m_what;
+        uint64_t m_nSeed;
+        int m_nWidth, m_nHeight, m_nColumns, m_nRows;
+        bool m_bPartial, m_bTint;
+        double m_dAngle, m_dLighting;
+        int m_nGutter;
+    };
+    const CCase cases[] = {
+        {"one row on paper, framed sheets", 41, 1280, 1140, 3, 1, false, false, 0.6, 0.22, 30},
+        {"one row on paper, tinted sheets", 42, 1400, 1100, 2, 1, false, true, -0.8, 0.2, 24},
+        {"one row on paper, four sheets", 43, 1500, 1200, 4, 1, false, false, 1.0, 0.15, 16},
+        {"one column on paper, tinted sheets", 44, 1300, 1000, 1, 4, false, true, -0.35, 0.25, 20},
+        {"one column on paper, framed sheets", 45, 1100, 1400, 1, 3, false, false, 0.9, 0.2, 24},
+        {"one row of narrow sheets between cut ones", 46, 1300, 1244, 11, 1, true, true, 0.78, 0.2, 11},
+        {"one row between cut ones, framed", 47, 1600, 1200, 6, 1, true, false, -0.5, 0.1, 14},
+        {"one column between cut ones", 48, 1500, 1340, 1, 10, true, true, 0.8, 0.15, 7},
+        {"one column between cut ones, framed", 49, 1400, 1500, 1, 6, true, false, -1.0, 0.12, 12},
+        {"one column between cut ones, a wide and low image", 50, 1147, 692, 1, 5, true, true, 0.24, 0.24, 8},
+        {"one column between cut ones, a wide and low image", 55, 1147, 692, 1, 5, true, true, 0.24, 0.24, 8},
+    };
+    for (const CCase& c : cases) {
+        SCOPED_TRACE(std::string(c.m_what) + ", seed " + std::to_string(c.m_nSeed));
+        CSheetRecipe r = Recipe(c.m_nSeed, c.m_nWidth, c.m_nHeight, c.m_nColumns, c.m_nRows);
+        r.m_bPartialSheets = c.m_bPartial;
+        r.m_bTint = c.m_bTint;
+        r.m_dAngle = c.m_dAngle;
+        r.m_dLighting = c.m_dLighting;
+        r.m_nGutterX = r.m_nGutterY = c.m_nGutter;
+        r.m_dNoise = 3.5;
+        r.m_dBlur = 1.2;
+        const CGeneratedSheet g = GenerateSheet(r);
+        ASSERT_TRUE(g.m_truth.m_nColumns == 1 || g.m_truth.m_nRows == 1);
+        const CSplitProposal p = FindSplitScheme(g.m_image);
+        ExpectLatticeRight(g, p);
+        ExpectCellsHoldTheSheets(g, p, 8);
+        EXPECT_NEAR(p.m_sheet.width, g.m_truth.m_sheetSize.width * r.m_dStretchX, 3.0);
+        EXPECT_NEAR(p.m_sheet.height, g.m_truth.m_sheetSize.height * r.m_dStretchY, 3.0);
+        // Between cut sheets the print repeats across the single row too: that vector is measured on the
+        // cut sheets, as exactly as the other.
+        if (c.m_bPartial && g.m_truth.m_nRows == 1) {
+            EXPECT_NEAR(p.m_dPeriodY, g.m_truth.m_period.y, 0.5);
+        }
+        if (c.m_bPartial && g.m_truth.m_nColumns == 1) {
+            EXPECT_NEAR(p.m_dPeriodX, g.m_truth.m_period.x, 0.5);
+        }
+    }
+}
+
 TEST(SplitScheme, RotationAStraightSchemeCannotFollowIsReportedWithItsAngle) {
     CSheetRecipe r = Recipe(16, 2048, 1536, 8, 6);
     r.m_dAngle = 1.0;
