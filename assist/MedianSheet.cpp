@@ -53,8 +53,9 @@ cv::Matx23d SheetMap(const CSheetAlignment& s, cv::Point2d centre) {
 
 /// Sheet `rect` of the image seen in the reference's frame through `map`, reduced by `factor` (pixel u of
 /// the result is centred on reference pixel u f + (f − 1) / 2): 8 bits, grey or the image's channels.
+/// `valid`, when given, receives 255 where the result shows the image and 0 where it repeats its edge.
 cv::Mat WarpSheet(const cv::Mat& image, const cv::Rect& rect, const cv::Matx23d& map, int factor, cv::Size size,
-                  bool grey) {
+                  bool grey, cv::Mat* valid = nullptr) {
     double x0 = 1e18, y0 = 1e18, x1 = -1e18, y1 = -1e18;
     for (int k = 0; k < 4; ++k) {
         const double qx = k & 1 ? rect.width : 0.0, qy = k & 2 ? rect.height : 0.0;
@@ -70,8 +71,11 @@ cv::Mat WarpSheet(const cv::Mat& image, const cv::Rect& rect, const cv::Matx23d&
     roi += rect.tl();
     roi &= cv::Rect(0, 0, image.cols, image.rows);
     const int type = grey ? CV_8UC1 : (image.channels() == 1 ? CV_8UC1 : CV_8UC3);
-    if (roi.width < factor || roi.height < factor)
+    if (roi.width < factor || roi.height < factor) {
+        if (valid)
+            *valid = cv::Mat::zeros(size, CV_8U);
         return cv::Mat(size, type, cv::Scalar::all(0));
+    }
     cv::Mat region = assist::Downsample(To8(image(roi)), factor);
     if (grey && region.channels() == 3) {
         cv::Mat g;
@@ -85,6 +89,12 @@ cv::Mat WarpSheet(const cv::Mat& image, const cv::Rect& rect, const cv::Matx23d&
                         map(1, 0), map(1, 1), (map(1, 0) * h + map(1, 1) * h + by - h) / factor);
     cv::Mat out;
     cv::warpAffine(region, out, m, size, cv::INTER_LINEAR | cv::WARP_INVERSE_MAP, cv::BORDER_REPLICATE);
+    if (valid) {
+        cv::warpAffine(cv::Mat(region.size(), CV_8U, cv::Scalar(255)), *valid, m, size,
+                       cv::INTER_NEAREST | cv::WARP_INVERSE_MAP, cv::BORDER_CONSTANT, cv::Scalar(0));
+        // Bilinear samples within a pixel of the edge mix in the repeated edge.
+        cv::erode(*valid, *valid, cv::Mat(), cv::Point(-1, -1), 1, cv::BORDER_CONSTANT, cv::Scalar(0));
+    }
     return out;
 }
 
@@ -113,16 +123,28 @@ struct CPatchMatch {
     cv::Point2d m_shift;
 };
 
-/// Fits shift and turn (linearised) to the patches' displacements, dropping the worst while it is off by
-/// more than a pixel; fewer than three patches give their mean shift.
+/// Fits a shift, and a turn (linearised) where four patches or more show one clearly, to the patches'
+/// displacements, dropping the worst while it is off by more than a pixel.
 void FitAlignment(std::vector<CPatchMatch> matches, cv::Point2d centre, CSheetAlignment& s) {
     for (;;) {
         const int n = static_cast<int>(matches.size());
         if (n == 0)
             return;
+        cv::Point2d mean(0, 0);
+        for (const CPatchMatch& m : matches)
+            mean += m.m_shift * (1.0 / n);
+        const auto rms = [&](cv::Point2d t, double theta) {
+            double sum = 0.0;
+            for (const CPatchMatch& m : matches) {
+                const cv::Point2d q = m.m_centre - centre;
+                const cv::Point2d e = t + cv::Point2d(-theta * q.y, theta * q.x) - m.m_shift;
+                sum += e.dot(e);
+            }
+            return std::sqrt(sum / n);
+        };
+        cv::Point2d t = mean;
         double theta = 0.0;
-        cv::Point2d t(0, 0);
-        if (n >= 3) {
+        if (n >= 4) {
             cv::Mat a(2 * n, 3, CV_64F, cv::Scalar(0)), b(2 * n, 1, CV_64F);
             for (int k = 0; k < n; ++k) {
                 const cv::Point2d q = matches[k].m_centre - centre;
@@ -135,25 +157,25 @@ void FitAlignment(std::vector<CPatchMatch> matches, cv::Point2d centre, CSheetAl
             }
             cv::Mat x;
             cv::solve(a, b, x, cv::DECOMP_SVD);
-            t = {x.at<double>(0), x.at<double>(1)};
-            theta = x.at<double>(2);
-        } else {
-            for (const CPatchMatch& m : matches)
-                t += m.m_shift * (1.0 / n);
+            const cv::Point2d turnedShift(x.at<double>(0), x.at<double>(1));
+            const double turn = x.at<double>(2), still = rms(mean, 0.0), turned = rms(turnedShift, turn);
+            // A turn only where it explains what a shift cannot.
+            if (still > 0.25 && turned < 0.6 * still && std::abs(turn) < 2.0 * kPi / 180.0) {
+                t = turnedShift;
+                theta = turn;
+            }
         }
         int worst = -1;
         double worstError = 1.0;
         for (int k = 0; k < n; ++k) {
             const cv::Point2d q = matches[k].m_centre - centre;
-            const cv::Point2d predicted = t + cv::Point2d(-theta * q.y, theta * q.x);
-            const double e = cv::norm(predicted - matches[k].m_shift);
+            const double e = cv::norm(t + cv::Point2d(-theta * q.y, theta * q.x) - matches[k].m_shift);
             if (e > worstError) {
                 worstError = e;
                 worst = k;
             }
         }
         if (worst < 0 || n <= 2) {
-            // The linearised turn moves the centre by nothing: the shift stands as it is.
             s.m_shift = t;
             s.m_dAngle = theta * 180.0 / kPi;
             s.m_nPatches = n;
@@ -182,11 +204,12 @@ struct CCompared {
     double m_dNoise = 0.0;
 };
 
-/// Compares aligned grey sheets (spread grid) after correcting each one's lighting against their median.
-CCompared Compare(const std::vector<cv::Mat>& sheets) {
+/// Compares aligned grey sheets (spread grid) after correcting each one's lighting against their median;
+/// where a sheet does not show the image (`valid` 0) it counts as agreeing.
+CCompared Compare(const std::vector<cv::Mat>& sheets, const std::vector<cv::Mat>& valid) {
     CCompared c;
     const int n = static_cast<int>(sheets.size());
-    const cv::Mat first = KthLargest(sheets, (n + 1) / 2);
+    cv::Mat first = KthLargest(sheets, (n + 1) / 2);
     const double sigma = std::max(first.cols, first.rows) / 6.0;
     cv::Mat smoothMedian;
     cv::GaussianBlur(GreyFloat(first), smoothMedian, cv::Size(), sigma, sigma, cv::BORDER_REFLECT);
@@ -197,6 +220,7 @@ CCompared Compare(const std::vector<cv::Mat>& sheets) {
             cv::GaussianBlur(f, smooth, cv::Size(), sigma, sigma, cv::BORDER_REFLECT);
             cv::Mat gain = smoothMedian / cv::max(smooth, 1.0);
             cv::Mat(f.mul(gain)).convertTo(corrected[k], CV_8U);
+            first.copyTo(corrected[k], ~valid[k]);
         }
     });
     c.m_median = KthLargest(corrected, (n + 1) / 2);
@@ -230,17 +254,26 @@ CCompared Compare(const std::vector<cv::Mat>& sheets) {
     std::vector<double> sorted = typical;
     std::nth_element(sorted.begin(), sorted.begin() + n / 2, sorted.end());
     c.m_dNoise = std::max(0.5, 1.4826 * sorted[n / 2]);
-    // What a sheet may differ by without disagreeing: the noise, and at edges what a third of a pixel's
-    // misregistration makes of the slope.
-    cv::Mat gx, gy, slope;
-    cv::Sobel(medianFloat, gx, CV_32F, 1, 0, 3, 1.0 / 8.0);
-    cv::Sobel(medianFloat, gy, CV_32F, 0, 1, 3, 1.0 / 8.0);
-    cv::magnitude(gx, gy, slope);
-    const cv::Mat allowed = slope * 0.35 + std::max(4.0 * c.m_dNoise, 5.0);
+    // The differences that count lie outside the band the median spans within a pixel (a 3 x 3 neighbourhood):
+    // a sheet registered a fraction of a pixel off, or blurred differently by its warp, stays inside it at
+    // edges and on thin lines; print that is there on one sheet and not on another does not.
+    cv::Mat high, low;
+    cv::dilate(c.m_median, high, cv::Mat());
+    cv::erode(c.m_median, low, cv::Mat());
+    for (int k = 0; k < n; ++k) {
+        cv::Mat above, below;
+        cv::subtract(corrected[k], high, above);
+        cv::subtract(low, corrected[k], below);
+        cv::max(above, below, c.m_diffs[k]);
+    }
+    // A sheet warped by a whole pixel is sharper than the median of sheets warped by fractions of one: thin
+    // lines may be darker than any of the median's neighbours by a part of their contrast.
+    cv::Mat allowed;
+    cv::subtract(high, low, allowed, cv::noArray(), CV_32F);
+    allowed = allowed * 0.25 + std::max(3.0 * c.m_dNoise + 2.0, 5.0);
     c.m_differ.resize(n);
     for (int k = 0; k < n; ++k) {
-        cv::Mat d = GreyFloat(c.m_diffs[k]);
-        cv::compare(d, allowed, c.m_differ[k], cv::CMP_GT);
+        cv::compare(GreyFloat(c.m_diffs[k]), allowed, c.m_differ[k], cv::CMP_GT);
     }
     return c;
 }
@@ -450,12 +483,20 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
     const cv::Rect anchorRect = split.SheetRect(out.m_sheets[anchor].m_cell.x, out.m_sheets[anchor].m_cell.y);
     std::vector<cv::Rect> patches;
     {
+        // Patches textured both ways (the structure tensor's smaller eigenvalue over the patch: a barcode or a
+        // line slides along itself), one per ninth of the sheet.
         const int pc = std::max(3, patch / coarse);
-        cv::Mat strength;
-        cv::boxFilter(band[anchor].mul(band[anchor]), strength, CV_32F, cv::Size(pc, pc), cv::Point(-1, -1), true,
-                      cv::BORDER_CONSTANT);
-        const int marginX = rangeX + pc / 2 + 1, marginY = rangeY + pc / 2 + 1;
-        const cv::Rect valid(marginX, marginY, coarseSize.width - 2 * marginX, coarseSize.height - 2 * marginY);
+        cv::Mat gx, gy, xx, yy, xy;
+        cv::Sobel(band[anchor], gx, CV_32F, 1, 0);
+        cv::Sobel(band[anchor], gy, CV_32F, 0, 1);
+        cv::boxFilter(gx.mul(gx), xx, CV_32F, cv::Size(pc, pc), cv::Point(-1, -1), true, cv::BORDER_CONSTANT);
+        cv::boxFilter(gy.mul(gy), yy, CV_32F, cv::Size(pc, pc), cv::Point(-1, -1), true, cv::BORDER_CONSTANT);
+        cv::boxFilter(gx.mul(gy), xy, CV_32F, cv::Size(pc, pc), cv::Point(-1, -1), true, cv::BORDER_CONSTANT);
+        cv::Mat half = (xx + yy) * 0.5, diff = (xx - yy) * 0.5, root;
+        cv::sqrt(diff.mul(diff) + xy.mul(xy), root);
+        const cv::Mat strength = half - root;
+        const int inset = pc / 2 + 1;
+        const cv::Rect valid(inset, inset, coarseSize.width - 2 * inset, coarseSize.height - 2 * inset);
         double strongest = 0.0;
         std::vector<std::pair<double, cv::Point>> best;
         if (valid.width > 0 && valid.height > 0) {
@@ -475,7 +516,10 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
                 continue;
             const cv::Point full(at.x * coarse + (coarse - 1) / 2, at.y * coarse + (coarse - 1) / 2);
             const cv::Rect p(full.x - patch / 2, full.y - patch / 2, patch, patch);
-            if (((p + anchorRect.tl()) & imageRect) == p + anchorRect.tl())
+            bool apart = true;
+            for (const cv::Rect& q : patches)
+                apart = apart && (std::abs(q.x - p.x) >= patch / 2 || std::abs(q.y - p.y) >= patch / 2);
+            if (apart && ((p + anchorRect.tl()) & imageRect) == p + anchorRect.tl())
                 patches.push_back(p);
         }
     }
@@ -501,8 +545,8 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
                 double peak = 0.0;
                 cv::Point at;
                 cv::minMaxLoc(result, nullptr, &peak, nullptr, &at);
-                if (peak < 0.5)
-                    continue;
+                if (peak < 0.5 || at.x == 0 || at.y == 0 || at.x + 1 == result.cols || at.y + 1 == result.rows)
+                    continue;  // poor, or no maximum inside the window
                 const cv::Point2d sub = assist::SubPixelPeak(result, at);
                 const cv::Point2d centreOf(patches[p].x + (patch - 1) / 2.0, patches[p].y + (patch - 1) / 2.0);
                 matches.push_back({centreOf, cv::Point2d(search.x - patches[p].x, search.y - patches[p].y) + sub});
@@ -519,31 +563,39 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
     for (int k = 0; k < count; ++k)
         if (registered[k])
             candidates.push_back(k);
-    std::vector<cv::Mat> aligned(count);
+    std::vector<cv::Mat> aligned(count), valid(count);
     cv::parallel_for_(cv::Range(0, static_cast<int>(candidates.size())), [&](const cv::Range& r) {
         for (int i = r.start; i < r.end; ++i) {
             const int k = candidates[i];
             const cv::Point c = out.m_sheets[k].m_cell;
-            aligned[k] = WarpSheet(image, split.SheetRect(c.x, c.y), SheetMap(out.m_sheets[k], centre), factor, gridSize, true);
+            aligned[k] = WarpSheet(image, split.SheetRect(c.x, c.y), SheetMap(out.m_sheets[k], centre), factor, gridSize,
+                                   true, &valid[k]);
+            // Smoothed so that thin lines drawn a row higher or lower on some sheets (aliasing, warps by
+            // different fractions of a pixel) look alike; print that changes still differs.
+            cv::GaussianBlur(aligned[k], aligned[k], cv::Size(), 1.0, 1.0, cv::BORDER_REPLICATE);
         }
     });
-    const auto gather = [&](const std::vector<int>& which) {
+    const auto gather = [&](const std::vector<int>& which, const std::vector<cv::Mat>& from) {
         std::vector<cv::Mat> planes;
         for (int k : which)
-            planes.push_back(aligned[k]);
+            planes.push_back(from[k]);
         return planes;
     };
+    // Damage is looked for in the sheet's own part of the rectangle: the extension shows the neighbours, or
+    // paper where a sheet is the last of its row.
+    const cv::Rect coreGrid(split.m_nExtendX / factor, split.m_nExtendY / factor,
+                            std::max(1, split.PitchX() / factor), std::max(1, split.PitchY() / factor));
     std::vector<int> used;
     std::vector<cv::Point> missing, damaged, unregistered;
     for (int k = 0; k < count; ++k)
         if (inside[k] && !registered[k])
-            unregistered.push_back(out.m_sheets[k].m_cell);
+            (energy[k] < 0.3 * typicalEnergy ? missing : unregistered).push_back(out.m_sheets[k].m_cell);
     if (candidates.size() >= 2) {
-        CCompared first = Compare(gather(candidates));
+        CCompared first = Compare(gather(candidates, aligned), gather(candidates, valid));
         // Damage: a block where this sheet differs much more often than the sheets typically do there.
         std::vector<cv::Mat> blocks(candidates.size());
         for (size_t i = 0; i < candidates.size(); ++i)
-            blocks[i] = BlockFractions(first.m_differ[i]);
+            blocks[i] = BlockFractions(first.m_differ[i](coreGrid & cv::Rect(cv::Point(), gridSize)));
         cv::Mat typical;
         if (candidates.size() >= 3) {
             std::vector<cv::Mat> scaled(candidates.size());
@@ -588,7 +640,7 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
     }
 
     // The spread over the sheets kept.
-    const CCompared kept = Compare(gather(used));
+    const CCompared kept = Compare(gather(used, aligned), gather(used, valid));
     const int n = static_cast<int>(used.size());
     out.m_spread = KthLargest(kept.m_diffs, std::max(1, (n + 2) / 4));
     out.m_disagreement = cv::Mat::zeros(gridSize, CV_32F);

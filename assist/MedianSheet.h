@@ -14,7 +14,7 @@
 /// every shift the extension allows, then up to nine textured patches of the reference matched at full
 /// resolution around that shift (sub-pixel peaks) and a shift and turn fitted to them (outliers dropped).
 ///
-/// The sheets are then compared at a reduced resolution (about 512 pixels a side), each corrected for its
+/// The sheets are then compared at a reduced resolution (about 1024 pixels a side), each corrected for its
 /// lighting (a smooth gain against the median): a sheet that matches the median poorly (missing: blank) or
 /// differs from it in a patch where the other sheets agree (damaged: blots, scratches) is left out. Variable
 /// print differs on most sheets at the same place and leaves no sheet out. The spread is measured over the
@@ -58,7 +58,7 @@ struct CAreaSplit {
 struct CMedianSheetOptions {
     int m_nMaxSheets = 11;   ///< sheets the full-resolution median combines, 1 … 63 (odd counts give a true median)
     int m_nCoarseSide = 256; ///< longer side of a sheet when it is first registered, 64 … 1024
-    int m_nSpreadSide = 512; ///< longer side of a sheet when the sheets are compared, 64 … 2048
+    int m_nSpreadSide = 1024; ///< longer side of a sheet when the sheets are compared, 64 … 2048
 };
 
 /// Where a sheet's print lies against the reference's: reference point q (small-sheet coordinates) is seen
