@@ -18,6 +18,7 @@ constexpr int kPaperSide = 256;       // the paper is fitted on the motif reduce
 constexpr double kMinThreshold = 0.025;
 constexpr double kMergeDeltaE = 8.0;  // groups closer than this in Lab are one ink
 constexpr float kMixture = 0.35f;     // coverage from which a mixture counts as the darker ink
+constexpr float kBeyond = 2.0f;       // how far past a group's mean reflectance its mixing line reaches
 constexpr int kLevels = 48;           // reflectance levels per channel of the labelling table
 constexpr float kTop = 1.2f;          // reflectance the table reaches
 
@@ -111,6 +112,9 @@ CPrintMap FindPrint(const cv::Mat& motif) {
             paper[k] = relative[k] > -tolerance;
     }
 
+    const double cx = (motif.cols - 1) / 2.0, cy = (motif.rows - 1) / 2.0;
+    for (int c = 0; c < 3; ++c)
+        out.m_paper[c] = std::clamp(plane[c][0] + plane[c][1] * cx + plane[c][2] * cy, 0.0, 255.0);
     // Reflectance and print strength at full resolution.
     out.m_reflectance.create(motif.size(), CV_32FC3);
     cv::Mat darkest(motif.size(), CV_32F);
@@ -131,17 +135,22 @@ CPrintMap FindPrint(const cv::Mat& motif) {
         }
     });
     cv::GaussianBlur(darkest, out.m_strength, cv::Size(), 1.0, 1.0, cv::BORDER_REFLECT);
-    std::vector<float> onPaper;
+    // The paper's level and spread on the smoothed strength, and its pixel noise from neighbours' differences
+    // (free of what is left of the lighting) scaled to the smoothing.
+    std::vector<float> onPaper, steps;
     for (size_t k = 0; k < values.size(); ++k)
         if (paper[k]) {
-            const int x = std::min(motif.cols - 1, static_cast<int>(at[k].x)), y = std::min(motif.rows - 1, static_cast<int>(at[k].y));
+            const int x = std::min(motif.cols - 2, static_cast<int>(at[k].x)), y = std::min(motif.rows - 1, static_cast<int>(at[k].y));
             onPaper.push_back(out.m_strength.at<float>(y, x));
+            steps.push_back(std::abs(darkest.at<float>(y, x) - darkest.at<float>(y, x + 1)));
         }
     const double level = Median(onPaper);
     for (float& v : onPaper)
         v = static_cast<float>(std::abs(v - level));
-    out.m_dPaperNoise = 1.4826 * Median(onPaper);
-    out.m_dThreshold = std::max(kMinThreshold, level + 5.0 * out.m_dPaperNoise);
+    const double spread = 1.4826 * Median(onPaper);
+    const double noise = 0.282 * 1.4826 * Median(steps) / std::sqrt(2.0);
+    out.m_dPaperNoise = noise;
+    out.m_dThreshold = std::max(kMinThreshold, level + std::max(5.0 * noise, 2.5 * spread));
     cv::compare(out.m_strength, out.m_dThreshold, out.m_print, cv::CMP_GT);
     out.m_nPrinted = cv::countNonZero(out.m_print);
     return out;
@@ -280,7 +289,8 @@ CInkLabels LabelInks(const cv::Mat& motif, const CPrintMap& print, int groups) {
                             const cv::Vec3f s = sub < 0 ? cv::Vec3f(1, 1, 1) : out.m_reflectance[sub];
                             const cv::Vec3f v = c - s;
                             const float vv = v.dot(v);
-                            const float t = vv > 1e-9f ? std::clamp((r - s).dot(v) / vv, 0.0f, 1.0f) : 1.0f;
+                            // Up to twice the group's mean: its pure ink lies darker than its mixtures' mean.
+                            const float t = vv > 1e-9f ? std::clamp((r - s).dot(v) / vv, 0.0f, kBeyond) : 1.0f;
                             const cv::Vec3f d = r - s - t * v;
                             const float dist = d.dot(d);
                             if (dist < best - 1e-7f) {
@@ -304,13 +314,12 @@ CInkLabels LabelInks(const cv::Mat& motif, const CPrintMap& print, int groups) {
         }
     });
 
-    // Each group's ink as the motif shows it, away from its edges where it mixes with its neighbours.
-    const cv::Mat colour = ThreeChannelFloat(motif);
+    // Each group's ink as it shows on the paper.
     for (int g = 0; g < n; ++g) {
-        cv::Mat mask = out.m_labels == g + 1, core;
-        out.m_pixels.push_back(cv::countNonZero(mask));
-        cv::erode(mask, core, cv::Mat(), cv::Point(-1, -1), 1, cv::BORDER_CONSTANT, cv::Scalar(0));
-        const cv::Scalar ink = cv::mean(colour, cv::countNonZero(core) > 0 ? core : mask);
+        out.m_pixels.push_back(cv::countNonZero(out.m_labels == g + 1));
+        cv::Scalar ink;
+        for (int c = 0; c < 3; ++c)
+            ink[c] = std::clamp(out.m_reflectance[g][c] * print.m_paper[c], 0.0, 255.0);
         out.m_ink.push_back(ink);
     }
     return out;

@@ -51,11 +51,22 @@ cv::Matx23d SheetMap(const CSheetAlignment& s, cv::Point2d centre) {
             n, c,  centre.y - n * centre.x - c * centre.y + s.m_shift.y};
 }
 
-/// Sheet `rect` of the image seen in the reference's frame through `map`, reduced by `factor` (pixel u of
-/// the result is centred on reference pixel u f + (f − 1) / 2): 8 bits, grey or the image's channels.
-/// `valid`, when given, receives 255 where the result shows the image and 0 where it repeats its edge.
-cv::Mat WarpSheet(const cv::Mat& image, const cv::Rect& rect, const cv::Matx23d& map, int factor, cv::Size size,
+/// What the sheets are cut from: the image itself (factor 1), or a grey copy of it reduced by `m_nFactor`
+/// (its pixel w covers the image's [w f, w f + f)).
+struct CSource {
+    const cv::Mat* m_image = nullptr;
+    int m_nFactor = 1;
+};
+
+/// Sheet `rect` of the image seen in the reference's frame through `map`, reduced by `factor` (a multiple of
+/// the source's; pixel u of the result is centred on reference pixel u f + (f − 1) / 2): 8 bits, grey or the
+/// image's channels. `valid`, when given, receives 255 where the result shows the image and 0 where it
+/// repeats its edge.
+cv::Mat WarpSheet(const CSource& source, const cv::Rect& rect, const cv::Matx23d& map, int factor, cv::Size size,
                   bool grey, cv::Mat* valid = nullptr) {
+    const cv::Mat& image = *source.m_image;
+    const int g = source.m_nFactor, extra = std::max(1, factor / g);
+    const double hg = (g - 1) / 2.0, he = (extra - 1) / 2.0, hf = (factor - 1) / 2.0;
     double x0 = 1e18, y0 = 1e18, x1 = -1e18, y1 = -1e18;
     for (int k = 0; k < 4; ++k) {
         const double qx = k & 1 ? rect.width : 0.0, qy = k & 2 ? rect.height : 0.0;
@@ -65,28 +76,30 @@ cv::Mat WarpSheet(const cv::Mat& image, const cv::Rect& rect, const cv::Matx23d&
         y0 = std::min(y0, py);
         y1 = std::max(y1, py);
     }
-    const int spare = 2 + factor;
-    cv::Rect roi(cv::Point(static_cast<int>(std::floor(x0)) - spare, static_cast<int>(std::floor(y0)) - spare),
-                 cv::Point(static_cast<int>(std::ceil(x1)) + spare, static_cast<int>(std::ceil(y1)) + spare));
-    roi += rect.tl();
+    const int spare = 2 + extra;
+    cv::Rect roi(cv::Point(static_cast<int>(std::floor((x0 + rect.x - hg) / g)) - spare,
+                           static_cast<int>(std::floor((y0 + rect.y - hg) / g)) - spare),
+                 cv::Point(static_cast<int>(std::ceil((x1 + rect.x - hg) / g)) + spare,
+                           static_cast<int>(std::ceil((y1 + rect.y - hg) / g)) + spare));
     roi &= cv::Rect(0, 0, image.cols, image.rows);
     const int type = grey ? CV_8UC1 : (image.channels() == 1 ? CV_8UC1 : CV_8UC3);
-    if (roi.width < factor || roi.height < factor) {
+    if (roi.width < extra || roi.height < extra) {
         if (valid)
             *valid = cv::Mat::zeros(size, CV_8U);
         return cv::Mat(size, type, cv::Scalar::all(0));
     }
-    cv::Mat region = assist::Downsample(To8(image(roi)), factor);
+    cv::Mat region = assist::Downsample(To8(image(roi)), extra);
     if (grey && region.channels() == 3) {
-        cv::Mat g;
-        cv::cvtColor(region, g, cv::COLOR_BGR2GRAY);
-        region = g;
+        cv::Mat gr;
+        cv::cvtColor(region, gr, cv::COLOR_BGR2GRAY);
+        region = gr;
     }
-    // Reference pixel q = u f + h maps to image point map(q) + rect.tl, i.e. to region pixel (that − roi.tl − h) / f.
-    const double h = (factor - 1) / 2.0;
-    const double bx = map(0, 2) + rect.x - roi.x, by = map(1, 2) + rect.y - roi.y;
-    const cv::Matx23d m(map(0, 0), map(0, 1), (map(0, 0) * h + map(0, 1) * h + bx - h) / factor,
-                        map(1, 0), map(1, 1), (map(1, 0) * h + map(1, 1) * h + by - h) / factor);
+    // Reference pixel q = u f + hf lies at image point rect.tl + map(q), source pixel (that − hg) / g, region
+    // pixel (that − roi.tl − he) / extra.
+    const double d = static_cast<double>(g) * extra;
+    const double bx = map(0, 2) + rect.x - hg - g * (roi.x + he), by = map(1, 2) + rect.y - hg - g * (roi.y + he);
+    const cv::Matx23d m(map(0, 0) * factor / d, map(0, 1) * factor / d, (map(0, 0) * hf + map(0, 1) * hf + bx) / d,
+                        map(1, 0) * factor / d, map(1, 1) * factor / d, (map(1, 0) * hf + map(1, 1) * hf + by) / d);
     cv::Mat out;
     cv::warpAffine(region, out, m, size, cv::INTER_LINEAR | cv::WARP_INVERSE_MAP, cv::BORDER_REPLICATE);
     if (valid) {
@@ -196,6 +209,21 @@ cv::Mat BlockFractions(const cv::Mat& mask) {
     return out;
 }
 
+/// A wide Gaussian blur (a lighting field) of a CV_32F image, taken on a reduced copy when sigma is large.
+cv::Mat SmoothField(const cv::Mat& image, double sigma) {
+    const int f = std::max(1, static_cast<int>(sigma / 4.0));
+    cv::Mat out;
+    if (f == 1) {
+        cv::GaussianBlur(image, out, cv::Size(), sigma, sigma, cv::BORDER_REFLECT);
+        return out;
+    }
+    cv::Mat small;
+    cv::resize(image, small, cv::Size(std::max(1, image.cols / f), std::max(1, image.rows / f)), 0, 0, cv::INTER_AREA);
+    cv::GaussianBlur(small, small, cv::Size(), sigma / f, sigma / f, cv::BORDER_REFLECT);
+    cv::resize(small, out, image.size(), 0, 0, cv::INTER_LINEAR);
+    return out;
+}
+
 struct CCompared {
     cv::Mat m_median;               // CV_8U
     std::vector<cv::Mat> m_diffs;   // CV_8U, per sheet
@@ -211,13 +239,11 @@ CCompared Compare(const std::vector<cv::Mat>& sheets, const std::vector<cv::Mat>
     const int n = static_cast<int>(sheets.size());
     cv::Mat first = KthLargest(sheets, (n + 1) / 2);
     const double sigma = std::max(first.cols, first.rows) / 6.0;
-    cv::Mat smoothMedian;
-    cv::GaussianBlur(GreyFloat(first), smoothMedian, cv::Size(), sigma, sigma, cv::BORDER_REFLECT);
+    const cv::Mat smoothMedian = SmoothField(GreyFloat(first), sigma);
     std::vector<cv::Mat> corrected(n);
     cv::parallel_for_(cv::Range(0, n), [&](const cv::Range& r) {
         for (int k = r.start; k < r.end; ++k) {
-            cv::Mat f = GreyFloat(sheets[k]), smooth;
-            cv::GaussianBlur(f, smooth, cv::Size(), sigma, sigma, cv::BORDER_REFLECT);
+            const cv::Mat f = GreyFloat(sheets[k]), smooth = SmoothField(f, sigma);
             cv::Mat gain = smoothMedian / cv::max(smooth, 1.0);
             cv::Mat(f.mul(gain)).convertTo(corrected[k], CV_8U);
             first.copyTo(corrected[k], ~valid[k]);
@@ -227,12 +253,15 @@ CCompared Compare(const std::vector<cv::Mat>& sheets, const std::vector<cv::Mat>
     c.m_diffs.resize(n);
     c.m_agreement.resize(n);
     const cv::Mat medianFloat = GreyFloat(c.m_median);
-    const cv::Mat medianBand = assist::BandPass(medianFloat, 0.7, 8.0);
+    // Agreement on a copy reduced to about 256 pixels a side: the print's layout, not its detail.
+    const int shrink = std::max(1, std::max(medianFloat.cols, medianFloat.rows) / 256);
+    const cv::Mat medianBand = assist::BandPass(assist::Downsample(medianFloat, shrink), 0.7, 4.0);
     std::vector<double> typical(n);
     cv::parallel_for_(cv::Range(0, n), [&](const cv::Range& r) {
         for (int k = r.start; k < r.end; ++k) {
             cv::absdiff(corrected[k], c.m_median, c.m_diffs[k]);
-            c.m_agreement[k] = Correlation(assist::BandPass(GreyFloat(corrected[k]), 0.7, 8.0), medianBand);
+            c.m_agreement[k] =
+                Correlation(assist::BandPass(assist::Downsample(GreyFloat(corrected[k]), shrink), 0.7, 4.0), medianBand);
             // The median difference of a sheet from the median: 0.674 σ√2-ish for noise alone.
             const int channels[] = {0};
             const int bins[] = {256};
@@ -365,6 +394,7 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
     out.m_core = cv::Rect(split.m_nExtendX, split.m_nExtendY, split.PitchX(), split.PitchY());
     out.m_reference = cv::Point(refCol, refRow);
     const cv::Point2d centre((size.width - 1) / 2.0, (size.height - 1) / 2.0);
+    const CSource full{&image, 1};
     const int count = split.m_nCols * split.m_nRows;
     const int refIndex = refRow * split.m_nCols + refCol;
     out.m_sheets.resize(count);
@@ -380,7 +410,7 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
             beyond.push_back(s.m_cell);
     }
     const auto single = [&](int index, double stability) {
-        out.m_median = WarpSheet(image, split.SheetRect(out.m_sheets[index].m_cell.x, out.m_sheets[index].m_cell.y),
+        out.m_median = WarpSheet(full, split.SheetRect(out.m_sheets[index].m_cell.x, out.m_sheets[index].m_cell.y),
                                  SheetMap(CSheetAlignment{}, centre), 1, size, false);
         out.m_combined = {out.m_sheets[index].m_cell};
         out.m_bSingle = true;
@@ -402,9 +432,32 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
         return out;
     }
 
+    // One grey copy of the image reduced to the comparison's resolution; the coarse registration reduces it
+    // further by a whole factor.
+    const int factor = std::max(1, static_cast<int>(std::ceil(std::max(size.width, size.height) /
+                                                              static_cast<double>(options.m_nSpreadSide))));
+    cv::Mat reducedGrey;
+    {
+        cv::Rect used;
+        for (int k = 0; k < count; ++k)
+            if (inside[k])
+                used |= split.SheetRect(out.m_sheets[k].m_cell.x, out.m_sheets[k].m_cell.y);
+        // The part of the image the sheets take, from a multiple of the factor so that pixels stay aligned.
+        used &= imageRect;
+        used = cv::Rect(cv::Point(used.x / factor * factor, used.y / factor * factor), used.br()) & imageRect;
+        reducedGrey = cv::Mat(image.rows / factor, image.cols / factor, CV_8U, cv::Scalar(0));
+        cv::Mat part = assist::Downsample(To8(image(used)), factor);
+        if (part.channels() == 3)
+            cv::cvtColor(part, part, cv::COLOR_BGR2GRAY);
+        const cv::Rect at(used.x / factor, used.y / factor, part.cols, part.rows);
+        part(cv::Rect(0, 0, at.width, at.height) & cv::Rect(cv::Point(), reducedGrey.size() - cv::Size(at.x, at.y)))
+            .copyTo(reducedGrey(at & cv::Rect(cv::Point(), reducedGrey.size())));
+    }
+    const CSource reduced{&reducedGrey, factor};
+
     // Coarse registration: every sheet against the anchor (the reference, unless it is blank).
-    const int coarse = std::max(1, static_cast<int>(std::ceil(std::max(size.width, size.height) /
-                                                              static_cast<double>(options.m_nCoarseSide))));
+    const int coarse = factor * std::max(1, static_cast<int>(std::lround(std::max(size.width, size.height) /
+                                                                          static_cast<double>(options.m_nCoarseSide * factor))));
     const cv::Size coarseSize(size.width / coarse, size.height / coarse);
     std::vector<cv::Mat> band(count);
     std::vector<double> energy(count, 0.0);
@@ -413,7 +466,7 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
             if (!inside[k])
                 continue;
             const cv::Point c = out.m_sheets[k].m_cell;
-            const cv::Mat grey = WarpSheet(image, split.SheetRect(c.x, c.y), SheetMap(CSheetAlignment{}, centre), coarse,
+            const cv::Mat grey = WarpSheet(reduced, split.SheetRect(c.x, c.y), SheetMap(CSheetAlignment{}, centre), coarse,
                                            coarseSize, true);
             band[k] = assist::BandPass(GreyFloat(grey), 0.7, 6.0);
             cv::Scalar mean, dev;
@@ -556,8 +609,6 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
     });
 
     // The sheets compared on the spread grid: missing and damaged ones are left out.
-    const int factor = std::max(1, static_cast<int>(std::ceil(std::max(size.width, size.height) /
-                                                              static_cast<double>(options.m_nSpreadSide))));
     const cv::Size gridSize(size.width / factor, size.height / factor);
     std::vector<int> candidates;
     for (int k = 0; k < count; ++k)
@@ -568,7 +619,7 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
         for (int i = r.start; i < r.end; ++i) {
             const int k = candidates[i];
             const cv::Point c = out.m_sheets[k].m_cell;
-            aligned[k] = WarpSheet(image, split.SheetRect(c.x, c.y), SheetMap(out.m_sheets[k], centre), factor, gridSize,
+            aligned[k] = WarpSheet(reduced, split.SheetRect(c.x, c.y), SheetMap(out.m_sheets[k], centre), factor, gridSize,
                                    true, &valid[k]);
             // Smoothed so that thin lines drawn a row higher or lower on some sheets (aliasing, warps by
             // different fractions of a pixel) look alike; print that changes still differs.
@@ -669,14 +720,14 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
     std::vector<int> chosen;
     for (int i = 0; i < take; ++i)
         chosen.push_back(used[take == 1 ? 0 : static_cast<size_t>(std::lround(i * (n - 1.0) / (take - 1)))]);
-    std::vector<cv::Mat> full(chosen.size());
+    std::vector<cv::Mat> sheets(chosen.size());
     cv::parallel_for_(cv::Range(0, static_cast<int>(chosen.size())), [&](const cv::Range& r) {
         for (int i = r.start; i < r.end; ++i) {
             const CSheetAlignment& s = out.m_sheets[chosen[i]];
-            full[i] = WarpSheet(image, split.SheetRect(s.m_cell.x, s.m_cell.y), SheetMap(s, centre), 1, size, false);
+            sheets[i] = WarpSheet(full, split.SheetRect(s.m_cell.x, s.m_cell.y), SheetMap(s, centre), 1, size, false);
         }
     });
-    out.m_median = KthLargest(full, (take + 1) / 2);
+    out.m_median = KthLargest(sheets, (take + 1) / 2);
     for (int k : chosen)
         out.m_combined.push_back(out.m_sheets[k].m_cell);
 
