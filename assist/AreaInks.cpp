@@ -17,6 +17,7 @@ namespace {
 constexpr int kPaperSide = 256;       // the paper is fitted on the motif reduced to about this side
 constexpr double kMinThreshold = 0.025;
 constexpr double kMergeDeltaE = 8.0;  // groups closer than this in Lab are one ink
+constexpr double kModeSeparation = 12.0; // inks' colours at least this far apart in Lab start groups
 constexpr float kMixture = 0.35f;     // coverage from which a mixture counts as the darker ink
 constexpr float kBeyond = 2.0f;       // how far past a group's mean reflectance its mixing line reaches
 constexpr int kLevels = 48;           // reflectance levels per channel of the labelling table
@@ -191,32 +192,81 @@ CInkLabels LabelInks(const cv::Mat& motif, const CPrintMap& print, int groups) {
         b.m_lab += cv::Vec3d(l);
         b.m_reflectance += cv::Vec3d(samples[k]);
     }
-    std::vector<cv::Vec3f> data;
     std::vector<CBin> list;
+    std::vector<int> keys;
     for (auto& [key, b] : bins) {
         b.m_lab *= 1.0 / b.m_nCount;
         b.m_reflectance *= 1.0 / b.m_nCount;
         list.push_back(b);
-        const int copies = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(b.m_nCount))));
-        for (int c = 0; c < copies; ++c)
-            data.push_back(cv::Vec3f(b.m_lab));
+        keys.push_back(key);
     }
-    const int k = std::clamp(groups, 1, static_cast<int>(list.size()));
-    std::vector<cv::Vec3d> centres;
-    if (k == 1) {
-        centres.push_back(cv::Vec3d(0, 0, 0));
-    } else {
-        // k-means++ from a fixed seed: the thread's generator is set for the call and given back after it.
-        cv::RNG& rng = cv::theRNG();
-        const uint64 saved = rng.state;
-        rng.state = 0x2545F4914F6CDD1Dull;
-        cv::Mat labels, found;
+
+    // The inks' colours are where the colours met are densest: a bin's density is the count of its 3 x 3 x 3
+    // neighbourhood; the densest bins that are maxima of it and lie kModeSeparation apart start the groups.
+    const auto index = [&](int key) -> int {
+        const auto at = std::lower_bound(keys.begin(), keys.end(), key);
+        return at != keys.end() && *at == key ? static_cast<int>(at - keys.begin()) : -1;
+    };
+    const int nb = static_cast<int>(list.size());
+    std::vector<int64_t> density(nb, 0);
+    std::vector<std::vector<int>> around(nb);
+    for (int i = 0; i < nb; ++i)
+        for (int dl = -1; dl <= 1; ++dl)
+            for (int da = -1; da <= 1; ++da)
+                for (int db = -1; db <= 1; ++db) {
+                    const int j = index(keys[i] + dl * 4096 + da * 64 + db);
+                    if (j >= 0) {
+                        density[i] += list[j].m_nCount;
+                        around[i].push_back(j);
+                    }
+                }
+    std::vector<int> maxima;
+    for (int i = 0; i < nb; ++i) {
+        bool top = true;
+        for (int j : around[i])
+            top = top && (density[j] < density[i] || (density[j] == density[i] && j >= i));
+        if (top)
+            maxima.push_back(i);
+    }
+    std::stable_sort(maxima.begin(), maxima.end(), [&](int x, int y) { return density[x] > density[y]; });
+    const int64_t total = static_cast<int64_t>(samples.size());
+    std::vector<cv::Vec3d> modes;
+    for (int i : maxima) {
+        if (static_cast<int>(modes.size()) >= groups || density[i] * 500 < total)
+            break;
+        bool apart = true;
+        for (const cv::Vec3d& m : modes)
+            apart = apart && cv::norm(m - list[i].m_lab) >= kModeSeparation;
+        if (apart)
+            modes.push_back(list[i].m_lab);
+    }
+    if (modes.empty())
+        modes.push_back(list[maxima.empty() ? 0 : maxima[0]].m_lab);
+
+    // Refined by k-means from the modes (each colour met weighted by the square root of its count, so that a
+    // large tint does not pull the others' centres to itself); no random start.
+    std::vector<cv::Vec3d> centres = modes;
+    const int k = static_cast<int>(modes.size());
+    if (k > 1) {
+        std::vector<cv::Vec3f> data;
+        std::vector<int> initial;
+        for (const CBin& b : list) {
+            int nearest = 0;
+            for (int m = 1; m < k; ++m)
+                if (cv::norm(b.m_lab - modes[m]) < cv::norm(b.m_lab - modes[nearest]))
+                    nearest = m;
+            const int copies = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(b.m_nCount))));
+            for (int c = 0; c < copies; ++c) {
+                data.push_back(cv::Vec3f(b.m_lab));
+                initial.push_back(nearest);
+            }
+        }
+        cv::Mat labels(initial, true), found;
         cv::kmeans(cv::Mat(data).reshape(1), k, labels,
-                   cv::TermCriteria(cv::TermCriteria::EPS | cv::TermCriteria::COUNT, 50, 0.01), 3,
-                   cv::KMEANS_PP_CENTERS, found);
-        rng.state = saved;
+                   cv::TermCriteria(cv::TermCriteria::EPS | cv::TermCriteria::COUNT, 20, 0.05), 1,
+                   cv::KMEANS_USE_INITIAL_LABELS, found);
         for (int i = 0; i < k; ++i)
-            centres.emplace_back(found.at<float>(i, 0), found.at<float>(i, 1), found.at<float>(i, 2));
+            centres[i] = cv::Vec3d(found.at<float>(i, 0), found.at<float>(i, 1), found.at<float>(i, 2));
     }
 
     // Groups from the bins nearest each centre, weighted by their true counts; near or tiny groups merged.
@@ -240,7 +290,6 @@ CInkLabels LabelInks(const cv::Mat& motif, const CPrintMap& print, int groups) {
         g.m_lab *= 1.0 / g.m_nCount;
         g.m_reflectance *= 1.0 / g.m_nCount;
     }
-    const int64_t total = static_cast<int64_t>(samples.size());
     for (;;) {
         int a = -1, b = -1;
         double closest = kMergeDeltaE;
@@ -279,6 +328,10 @@ CInkLabels LabelInks(const cv::Mat& motif, const CPrintMap& print, int groups) {
             for (int i1 = 0; i1 < kLevels; ++i1)
                 for (int i2 = 0; i2 < kLevels; ++i2) {
                     const cv::Vec3f r(i0 * step, i1 * step, i2 * step);
+                    int nearest = 0;
+                    for (int g = 1; g < n; ++g)
+                        if (cv::norm(r - out.m_reflectance[g]) < cv::norm(r - out.m_reflectance[nearest]))
+                            nearest = g;
                     float best = 1e30f;
                     int label = 0;
                     for (int ink = 0; ink < n; ++ink) {
@@ -295,7 +348,9 @@ CInkLabels LabelInks(const cv::Mat& motif, const CPrintMap& print, int groups) {
                             const float dist = d.dot(d);
                             if (dist < best - 1e-7f) {
                                 best = dist;
-                                label = sub >= 0 && t < kMixture ? sub : ink;
+                                // Less than a third of an ink over a lighter ink is that ink; over the paper,
+                                // the nearest ink (faint print of one ink looks like full print of a lighter one).
+                                label = t >= kMixture ? ink : sub >= 0 ? sub : nearest;
                             }
                         }
                     }

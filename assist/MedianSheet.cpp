@@ -225,12 +225,15 @@ cv::Mat SmoothField(const cv::Mat& image, double sigma) {
 }
 
 struct CCompared {
+    std::vector<cv::Mat> m_corrected; // CV_8U, per sheet, its lighting matched to the others'
     cv::Mat m_median;               // CV_8U
     std::vector<cv::Mat> m_diffs;   // CV_8U, per sheet
     std::vector<cv::Mat> m_differ;  // CV_8U masks, per sheet
     std::vector<double> m_agreement;
     double m_dNoise = 0.0;
 };
+
+void Measure(CCompared& c);
 
 /// Compares aligned grey sheets (spread grid) after correcting each one's lighting against their median;
 /// where a sheet does not show the image (`valid` 0) it counts as agreeing.
@@ -240,15 +243,28 @@ CCompared Compare(const std::vector<cv::Mat>& sheets, const std::vector<cv::Mat>
     cv::Mat first = KthLargest(sheets, (n + 1) / 2);
     const double sigma = std::max(first.cols, first.rows) / 6.0;
     const cv::Mat smoothMedian = SmoothField(GreyFloat(first), sigma);
-    std::vector<cv::Mat> corrected(n);
+    // Each sheet's lighting from the part of it that shows the image (a weighted blur), against the median's.
+    std::vector<cv::Mat>& corrected = c.m_corrected;
+    corrected.resize(n);
     cv::parallel_for_(cv::Range(0, n), [&](const cv::Range& r) {
         for (int k = r.start; k < r.end; ++k) {
-            const cv::Mat f = GreyFloat(sheets[k]), smooth = SmoothField(f, sigma);
+            const cv::Mat f = GreyFloat(sheets[k]);
+            cv::Mat weight;
+            valid[k].convertTo(weight, CV_32F, 1.0 / 255.0);
+            const cv::Mat smooth = SmoothField(f.mul(weight), sigma) / cv::max(SmoothField(weight, sigma), 1e-3);
             cv::Mat gain = smoothMedian / cv::max(smooth, 1.0);
             cv::Mat(f.mul(gain)).convertTo(corrected[k], CV_8U);
             first.copyTo(corrected[k], ~valid[k]);
         }
     });
+    Measure(c);
+    return c;
+}
+
+/// The median of the lighting-corrected sheets in `c.m_corrected` and each one's differences from it.
+void Measure(CCompared& c) {
+    const std::vector<cv::Mat>& corrected = c.m_corrected;
+    const int n = static_cast<int>(corrected.size());
     c.m_median = KthLargest(corrected, (n + 1) / 2);
     c.m_diffs.resize(n);
     c.m_agreement.resize(n);
@@ -304,7 +320,6 @@ CCompared Compare(const std::vector<cv::Mat>& sheets, const std::vector<cv::Mat>
     for (int k = 0; k < n; ++k) {
         cv::compare(GreyFloat(c.m_diffs[k]), allowed, c.m_differ[k], cv::CMP_GT);
     }
-    return c;
 }
 
 } // namespace
@@ -436,23 +451,9 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
     // further by a whole factor.
     const int factor = std::max(1, static_cast<int>(std::ceil(std::max(size.width, size.height) /
                                                               static_cast<double>(options.m_nSpreadSide))));
-    cv::Mat reducedGrey;
-    {
-        cv::Rect used;
-        for (int k = 0; k < count; ++k)
-            if (inside[k])
-                used |= split.SheetRect(out.m_sheets[k].m_cell.x, out.m_sheets[k].m_cell.y);
-        // The part of the image the sheets take, from a multiple of the factor so that pixels stay aligned.
-        used &= imageRect;
-        used = cv::Rect(cv::Point(used.x / factor * factor, used.y / factor * factor), used.br()) & imageRect;
-        reducedGrey = cv::Mat(image.rows / factor, image.cols / factor, CV_8U, cv::Scalar(0));
-        cv::Mat part = assist::Downsample(To8(image(used)), factor);
-        if (part.channels() == 3)
-            cv::cvtColor(part, part, cv::COLOR_BGR2GRAY);
-        const cv::Rect at(used.x / factor, used.y / factor, part.cols, part.rows);
-        part(cv::Rect(0, 0, at.width, at.height) & cv::Rect(cv::Point(), reducedGrey.size() - cv::Size(at.x, at.y)))
-            .copyTo(reducedGrey(at & cv::Rect(cv::Point(), reducedGrey.size())));
-    }
+    cv::Mat reducedGrey = assist::Downsample(To8(image), factor);
+    if (reducedGrey.channels() == 3)
+        cv::cvtColor(reducedGrey, reducedGrey, cv::COLOR_BGR2GRAY);
     const CSource reduced{&reducedGrey, factor};
 
     // Coarse registration: every sheet against the anchor (the reference, unless it is blank).
@@ -503,7 +504,7 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
     }
     const int rangeX = std::min(coarseSize.width / 3, static_cast<int>(std::ceil((2.0 * split.m_nExtendX + 8) / coarse)) + 1);
     const int rangeY = std::min(coarseSize.height / 3, static_cast<int>(std::ceil((2.0 * split.m_nExtendY + 8) / coarse)) + 1);
-    const assist::CShiftRange range{-rangeX, rangeX, -rangeY, rangeY};
+    const cv::Mat inner = band[anchor](cv::Rect(rangeX, rangeY, coarseSize.width - 2 * rangeX, coarseSize.height - 2 * rangeY));
     std::vector<bool> registered(count, false);
     cv::parallel_for_(cv::Range(0, count), [&](const cv::Range& r) {
         for (int k = r.start; k < r.end; ++k) {
@@ -515,8 +516,11 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
                 registered[k] = true;
                 continue;
             }
-            const cv::Mat surface =
-                assist::NccOverShifts(band[anchor], band[k], range, 0.3 * coarseSize.area());
+            // The anchor less a margin of the shift range, slid over the whole sheet: entry (x, y) lays the
+            // anchor's pixel (rangeX, rangeY) on the sheet's (x, y), the sheet's print lying (x − rangeX,
+            // y − rangeY) from the anchor's.
+            cv::Mat surface;
+            cv::matchTemplate(band[k], inner, surface, cv::TM_CCOEFF_NORMED);
             double peak = 0.0;
             cv::Point at;
             cv::minMaxLoc(surface, nullptr, &peak, nullptr, &at);
@@ -524,14 +528,13 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
             if (peak < 0.2)
                 continue;
             const cv::Point2d sub = assist::SubPixelPeak(surface, at);
-            // Shift (x, y) lays the sheet's pixel (0, 0) on the anchor's (x, y): its print lies at −(x, y).
-            s.m_shift = -coarse * cv::Point2d(sub.x + range.m_nMinX, sub.y + range.m_nMinY);
+            s.m_shift = coarse * cv::Point2d(sub.x - rangeX, sub.y - rangeY);
             registered[k] = true;
         }
     });
 
     // Fine registration: textured patches of the anchor matched at full resolution around the coarse shift.
-    const int patch = std::clamp(std::min(size.width, size.height) / 8, 24, 96);
+    const int patch = std::clamp(std::min(size.width, size.height) / 8, 24, 64);
     const int reach = coarse + 3;
     const cv::Rect anchorRect = split.SheetRect(out.m_sheets[anchor].m_cell.x, out.m_sheets[anchor].m_cell.y);
     std::vector<cv::Rect> patches;
@@ -641,8 +644,9 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
     for (int k = 0; k < count; ++k)
         if (inside[k] && !registered[k])
             (energy[k] < 0.3 * typicalEnergy ? missing : unregistered).push_back(out.m_sheets[k].m_cell);
+    CCompared first;
     if (candidates.size() >= 2) {
-        CCompared first = Compare(gather(candidates, aligned), gather(candidates, valid));
+        first = Compare(gather(candidates, aligned), gather(candidates, valid));
         // Damage: a block where this sheet differs much more often than the sheets typically do there.
         std::vector<cv::Mat> blocks(candidates.size());
         for (size_t i = 0; i < candidates.size(); ++i)
@@ -691,7 +695,11 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
     }
 
     // The spread over the sheets kept.
-    const CCompared kept = Compare(gather(used, aligned), gather(used, valid));
+    // Measured again over the sheets kept, their lighting as matched before.
+    CCompared kept;
+    for (int k : used)
+        kept.m_corrected.push_back(first.m_corrected[std::find(candidates.begin(), candidates.end(), k) - candidates.begin()]);
+    Measure(kept);
     const int n = static_cast<int>(used.size());
     out.m_spread = KthLargest(kept.m_diffs, std::max(1, (n + 2) / 4));
     out.m_disagreement = cv::Mat::zeros(gridSize, CV_32F);

@@ -10,7 +10,7 @@
 ///
 /// The true period is fractional and the sheets may be turned a little, so a sheet's print lies a few pixels
 /// away from where the reference sheet's lies in its rectangle. Each sheet is registered to the reference
-/// coarse to fine: the normalised correlation of band-passed copies reduced to about 256 pixels a side over
+/// coarse to fine: the normalised correlation of band-passed copies reduced to about 256 pixels a side at
 /// every shift the extension allows, then up to nine textured patches of the reference matched at full
 /// resolution around that shift (sub-pixel peaks) and a shift and turn fitted to them (outliers dropped).
 ///
@@ -56,7 +56,7 @@ struct CAreaSplit {
 };
 
 struct CMedianSheetOptions {
-    int m_nMaxSheets = 11;   ///< sheets the full-resolution median combines, 1 … 63 (odd counts give a true median)
+    int m_nMaxSheets = 7;    ///< sheets the full-resolution median combines, 1 … 63 (odd counts give a true median)
     int m_nCoarseSide = 256; ///< longer side of a sheet when it is first registered, 64 … 1024
     int m_nSpreadSide = 1024; ///< longer side of a sheet when the sheets are compared, 64 … 2048
 };
