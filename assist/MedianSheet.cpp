@@ -81,6 +81,7 @@ cv::Mat WarpSheet(const CSource& source, const cv::Rect& rect, const cv::Matx23d
                            static_cast<int>(std::floor((y0 + rect.y - hg) / g)) - spare),
                  cv::Point(static_cast<int>(std::ceil((x1 + rect.x - hg) / g)) + spare,
                            static_cast<int>(std::ceil((y1 + rect.y - hg) / g)) + spare));
+    const bool whole = (roi & cv::Rect(0, 0, image.cols, image.rows)) == roi;
     roi &= cv::Rect(0, 0, image.cols, image.rows);
     const int type = grey ? CV_8UC1 : (image.channels() == 1 ? CV_8UC1 : CV_8UC3);
     if (roi.width < extra || roi.height < extra) {
@@ -102,7 +103,9 @@ cv::Mat WarpSheet(const CSource& source, const cv::Rect& rect, const cv::Matx23d
                         map(1, 0) * factor / d, map(1, 1) * factor / d, (map(1, 0) * hf + map(1, 1) * hf + by) / d);
     cv::Mat out;
     cv::warpAffine(region, out, m, size, cv::INTER_LINEAR | cv::WARP_INVERSE_MAP, cv::BORDER_REPLICATE);
-    if (valid) {
+    if (valid && whole) {
+        *valid = cv::Mat(size, CV_8U, cv::Scalar(255));
+    } else if (valid) {
         cv::warpAffine(cv::Mat(region.size(), CV_8U, cv::Scalar(255)), *valid, m, size,
                        cv::INTER_NEAREST | cv::WARP_INVERSE_MAP, cv::BORDER_CONSTANT, cv::Scalar(0));
         // Bilinear samples within a pixel of the edge mix in the repeated edge.
@@ -209,21 +212,6 @@ cv::Mat BlockFractions(const cv::Mat& mask) {
     return out;
 }
 
-/// A wide Gaussian blur (a lighting field) of a CV_32F image, taken on a reduced copy when sigma is large.
-cv::Mat SmoothField(const cv::Mat& image, double sigma) {
-    const int f = std::max(1, static_cast<int>(sigma / 4.0));
-    cv::Mat out;
-    if (f == 1) {
-        cv::GaussianBlur(image, out, cv::Size(), sigma, sigma, cv::BORDER_REFLECT);
-        return out;
-    }
-    cv::Mat small;
-    cv::resize(image, small, cv::Size(std::max(1, image.cols / f), std::max(1, image.rows / f)), 0, 0, cv::INTER_AREA);
-    cv::GaussianBlur(small, small, cv::Size(), sigma / f, sigma / f, cv::BORDER_REFLECT);
-    cv::resize(small, out, image.size(), 0, 0, cv::INTER_LINEAR);
-    return out;
-}
-
 struct CCompared {
     std::vector<cv::Mat> m_corrected; // CV_8U, per sheet, its lighting matched to the others'
     cv::Mat m_median;               // CV_8U
@@ -241,19 +229,30 @@ CCompared Compare(const std::vector<cv::Mat>& sheets, const std::vector<cv::Mat>
     CCompared c;
     const int n = static_cast<int>(sheets.size());
     cv::Mat first = KthLargest(sheets, (n + 1) / 2);
+    // Each sheet's lighting, smooth over a sixth of the sheet, from the part of it that shows the image (a
+    // weighted blur on a reduced copy), matched to the median's.
     const double sigma = std::max(first.cols, first.rows) / 6.0;
-    const cv::Mat smoothMedian = SmoothField(GreyFloat(first), sigma);
-    // Each sheet's lighting from the part of it that shows the image (a weighted blur), against the median's.
+    const int f = std::max(1, static_cast<int>(sigma / 4.0));
+    const cv::Size small(std::max(1, first.cols / f), std::max(1, first.rows / f));
+    const auto blurred = [&](const cv::Mat& m) {
+        cv::Mat r;
+        cv::resize(m, r, small, 0, 0, cv::INTER_AREA);
+        r.convertTo(r, CV_32F);
+        cv::GaussianBlur(r, r, cv::Size(), sigma / f, sigma / f, cv::BORDER_REFLECT);
+        return r;
+    };
+    const cv::Mat smoothMedian = blurred(first);
     std::vector<cv::Mat>& corrected = c.m_corrected;
     corrected.resize(n);
     cv::parallel_for_(cv::Range(0, n), [&](const cv::Range& r) {
         for (int k = r.start; k < r.end; ++k) {
-            const cv::Mat f = GreyFloat(sheets[k]);
-            cv::Mat weight;
-            valid[k].convertTo(weight, CV_32F, 1.0 / 255.0);
-            const cv::Mat smooth = SmoothField(f.mul(weight), sigma) / cv::max(SmoothField(weight, sigma), 1e-3);
-            cv::Mat gain = smoothMedian / cv::max(smooth, 1.0);
-            cv::Mat(f.mul(gain)).convertTo(corrected[k], CV_8U);
+            cv::Mat shown;
+            sheets[k].copyTo(shown, valid[k]);
+            const cv::Mat level = blurred(shown) / cv::max(blurred(valid[k]) * (1.0 / 255.0), 1e-3);
+            cv::Mat gain = smoothMedian / cv::max(level, 1.0), full, f32;
+            cv::resize(gain, full, first.size(), 0, 0, cv::INTER_LINEAR);
+            sheets[k].convertTo(f32, CV_32F);
+            cv::multiply(f32, full, corrected[k], 1.0, CV_8U);
             first.copyTo(corrected[k], ~valid[k]);
         }
     });
@@ -267,26 +266,38 @@ void Measure(CCompared& c) {
     const int n = static_cast<int>(corrected.size());
     c.m_median = KthLargest(corrected, (n + 1) / 2);
     c.m_diffs.resize(n);
+    c.m_differ.resize(n);
     c.m_agreement.resize(n);
-    const cv::Mat medianFloat = GreyFloat(c.m_median);
     // Agreement on a copy reduced to about 256 pixels a side: the print's layout, not its detail.
+    const cv::Mat medianFloat = GreyFloat(c.m_median);
     const int shrink = std::max(1, std::max(medianFloat.cols, medianFloat.rows) / 256);
     const cv::Mat medianBand = assist::BandPass(assist::Downsample(medianFloat, shrink), 0.7, 4.0);
+    // The differences that count lie outside the band the median spans within a pixel (a 3 x 3 neighbourhood):
+    // a sheet registered a fraction of a pixel off, or blurred differently by its warp, stays inside it at
+    // edges and on thin lines; print that is there on one sheet and not on another does not.
+    cv::Mat high, low, range;
+    cv::dilate(c.m_median, high, cv::Mat());
+    cv::erode(c.m_median, low, cv::Mat());
+    cv::subtract(high, low, range);
+    // Every fourth row: the typical difference of a sheet from the median, 0.674 σ√2-ish for noise alone.
+    const auto sparse = [](const cv::Mat& m) {
+        return cv::Mat((m.rows + 3) / 4, m.cols, m.type(), const_cast<uchar*>(m.data), m.step[0] * 4);
+    };
     std::vector<double> typical(n);
     cv::parallel_for_(cv::Range(0, n), [&](const cv::Range& r) {
         for (int k = r.start; k < r.end; ++k) {
-            cv::absdiff(corrected[k], c.m_median, c.m_diffs[k]);
             c.m_agreement[k] =
                 Correlation(assist::BandPass(assist::Downsample(GreyFloat(corrected[k]), shrink), 0.7, 4.0), medianBand);
-            // The median difference of a sheet from the median: 0.674 σ√2-ish for noise alone.
+            cv::Mat plain;
+            cv::absdiff(sparse(corrected[k]), sparse(c.m_median), plain);
             const int channels[] = {0};
             const int bins[] = {256};
-            const float range[] = {0, 256};
-            const float* ranges[] = {range};
+            const float span[] = {0, 256};
+            const float* ranges[] = {span};
             cv::Mat hist;
-            cv::calcHist(&c.m_diffs[k], 1, channels, cv::Mat(), hist, 1, bins, ranges);
+            cv::calcHist(&plain, 1, channels, cv::Mat(), hist, 1, bins, ranges);
             double seen = 0.0;
-            const double half = 0.5 * static_cast<double>(c.m_diffs[k].total());
+            const double half = 0.5 * static_cast<double>(plain.total());
             int level = 0;
             for (; level < 255; ++level) {
                 seen += hist.at<float>(level);
@@ -294,32 +305,23 @@ void Measure(CCompared& c) {
                     break;
             }
             typical[k] = level + 0.5;
+            cv::Mat above, below;
+            cv::subtract(corrected[k], high, above);
+            cv::subtract(low, corrected[k], below);
+            cv::max(above, below, c.m_diffs[k]);
         }
     });
     std::vector<double> sorted = typical;
     std::nth_element(sorted.begin(), sorted.begin() + n / 2, sorted.end());
     c.m_dNoise = std::max(0.5, 1.4826 * sorted[n / 2]);
-    // The differences that count lie outside the band the median spans within a pixel (a 3 x 3 neighbourhood):
-    // a sheet registered a fraction of a pixel off, or blurred differently by its warp, stays inside it at
-    // edges and on thin lines; print that is there on one sheet and not on another does not.
-    cv::Mat high, low;
-    cv::dilate(c.m_median, high, cv::Mat());
-    cv::erode(c.m_median, low, cv::Mat());
-    for (int k = 0; k < n; ++k) {
-        cv::Mat above, below;
-        cv::subtract(corrected[k], high, above);
-        cv::subtract(low, corrected[k], below);
-        cv::max(above, below, c.m_diffs[k]);
-    }
     // A sheet warped by a whole pixel is sharper than the median of sheets warped by fractions of one: thin
     // lines may be darker than any of the median's neighbours by a part of their contrast.
     cv::Mat allowed;
-    cv::subtract(high, low, allowed, cv::noArray(), CV_32F);
-    allowed = allowed * 0.25 + std::max(3.0 * c.m_dNoise + 2.0, 5.0);
-    c.m_differ.resize(n);
-    for (int k = 0; k < n; ++k) {
-        cv::compare(GreyFloat(c.m_diffs[k]), allowed, c.m_differ[k], cv::CMP_GT);
-    }
+    range.convertTo(allowed, CV_8U, 0.25, std::max(3.0 * c.m_dNoise + 2.0, 5.0));
+    cv::parallel_for_(cv::Range(0, n), [&](const cv::Range& r) {
+        for (int k = r.start; k < r.end; ++k)
+            cv::compare(c.m_diffs[k], allowed, c.m_differ[k], cv::CMP_GT);
+    });
 }
 
 } // namespace
