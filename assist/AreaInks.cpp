@@ -230,15 +230,30 @@ CInkLabels LabelInks(const cv::Mat& motif, const CPrintMap& print, int groups) {
     }
     std::stable_sort(maxima.begin(), maxima.end(), [&](int x, int y) { return density[x] > density[y]; });
     const int64_t total = static_cast<int64_t>(samples.size());
+    // The densest first; then each time the colour whose density (at least 0.2 % of the print) times its
+    // squared distance to the inks chosen is largest: a small dark ink far from the others comes before a
+    // ramp between two of them, whose colours are dense but near both.
     std::vector<cv::Vec3d> modes;
-    for (int i : maxima) {
-        if (static_cast<int>(modes.size()) >= groups || density[i] * 500 < total)
+    if (!maxima.empty())
+        modes.push_back(list[maxima[0]].m_lab);
+    while (static_cast<int>(modes.size()) < groups) {
+        int pick = -1;
+        double bestScore = 0.0;
+        for (int i = 0; i < nb; ++i) {
+            if (density[i] * 500 < total)
+                continue;
+            double nearest = 1e18;
+            for (const cv::Vec3d& m : modes)
+                nearest = std::min(nearest, cv::norm(m - list[i].m_lab));
+            const double score = static_cast<double>(density[i]) * nearest * nearest;
+            if (nearest >= kModeSeparation && score > bestScore) {
+                bestScore = score;
+                pick = i;
+            }
+        }
+        if (pick < 0)
             break;
-        bool apart = true;
-        for (const cv::Vec3d& m : modes)
-            apart = apart && cv::norm(m - list[i].m_lab) >= kModeSeparation;
-        if (apart)
-            modes.push_back(list[i].m_lab);
+        modes.push_back(list[pick].m_lab);
     }
     if (modes.empty())
         modes.push_back(list[maxima.empty() ? 0 : maxima[0]].m_lab);
@@ -321,7 +336,9 @@ CInkLabels LabelInks(const cv::Mat& motif, const CPrintMap& print, int groups) {
 
     // The labelling table: each reflectance to the ink whose mixing line with a substrate passes nearest.
     const int n = static_cast<int>(out.m_reflectance.size());
-    std::vector<uchar> table(kLevels * kLevels * kLevels);
+    // Entries: the label + 1, and for faint print over the paper (under a third of ink k) also k + 1 in the
+    // high byte: such a pixel is ink k where it borders ink k's print (an edge), else the nearest ink.
+    std::vector<uint16_t> table(kLevels * kLevels * kLevels);
     const float step = kTop / (kLevels - 1);
     cv::parallel_for_(cv::Range(0, kLevels), [&](const cv::Range& range) {
         for (int i0 = range.start; i0 < range.end; ++i0)
@@ -333,7 +350,7 @@ CInkLabels LabelInks(const cv::Mat& motif, const CPrintMap& print, int groups) {
                         if (cv::norm(r - out.m_reflectance[g]) < cv::norm(r - out.m_reflectance[nearest]))
                             nearest = g;
                     float best = 1e30f;
-                    int label = 0;
+                    int label = 0, faint = -1;
                     for (int ink = 0; ink < n; ++ink) {
                         const cv::Vec3f c = out.m_reflectance[ink];
                         for (int sub = -1; sub < n; ++sub) {
@@ -345,29 +362,58 @@ CInkLabels LabelInks(const cv::Mat& motif, const CPrintMap& print, int groups) {
                             // Up to twice the group's mean: its pure ink lies darker than its mixtures' mean.
                             const float t = vv > 1e-9f ? std::clamp((r - s).dot(v) / vv, 0.0f, kBeyond) : 1.0f;
                             const cv::Vec3f d = r - s - t * v;
-                            const float dist = d.dot(d);
+                            // Reaching past the mean costs something: where lines overlap (grey, or inks
+                            // of one hue) the ink whose mean is nearer wins.
+                            const float beyond = 0.5f * std::max(0.0f, t - 1.0f);
+                            const float dist = d.dot(d) + beyond * beyond * vv;
                             if (dist < best - 1e-7f) {
                                 best = dist;
                                 // Less than a third of an ink over a lighter ink is that ink; over the paper,
-                                // the nearest ink (faint print of one ink looks like full print of a lighter one).
+                                // the nearest ink (faint print of one ink looks like full print of a lighter
+                                // one) unless it is the edge of that ink's print.
                                 label = t >= kMixture ? ink : sub >= 0 ? sub : nearest;
+                                faint = t < kMixture && sub < 0 ? ink : -1;
                             }
                         }
                     }
-                    table[(i0 * kLevels + i1) * kLevels + i2] = static_cast<uchar>(label + 1);
+                    table[(i0 * kLevels + i1) * kLevels + i2] = static_cast<uint16_t>((label + 1) | ((faint + 1) << 8));
                 }
     });
     const auto level = [step](float v) { return std::clamp(static_cast<int>(v / step + 0.5f), 0, kLevels - 1); };
+    cv::Mat faint = cv::Mat::zeros(motif.size(), CV_8U);
     cv::parallel_for_(cv::Range(0, motif.rows), [&](const cv::Range& range) {
         for (int y = range.start; y < range.end; ++y) {
             const uchar* p = print.m_print.ptr<uchar>(y);
             const cv::Vec3f* r = print.m_reflectance.ptr<cv::Vec3f>(y);
             uchar* l = out.m_labels.ptr<uchar>(y);
+            uchar* f = faint.ptr<uchar>(y);
             for (int x = 0; x < motif.cols; ++x)
-                if (p[x])
-                    l[x] = table[(level(r[x][0]) * kLevels + level(r[x][1])) * kLevels + level(r[x][2])];
+                if (p[x]) {
+                    const uint16_t e = table[(level(r[x][0]) * kLevels + level(r[x][1])) * kLevels + level(r[x][2])];
+                    l[x] = static_cast<uchar>(e & 0xFF);
+                    f[x] = static_cast<uchar>(e >> 8);
+                }
         }
     });
+    if (n > 1 && cv::countNonZero(faint) > 0) {
+        // Faint print beside an ink's sure print is its edge: that ink's where it lies on that ink's line,
+        // else the first ink it borders (the smoothed strength marks a pixel or two of paper at every edge).
+        std::vector<cv::Mat> near(n);
+        for (int g = 0; g < n; ++g)
+            cv::dilate((out.m_labels == g + 1) & (faint == 0), near[g],
+                       cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5)));
+        cv::Mat open = faint > 0;
+        for (int g = 0; g < n; ++g) {
+            const cv::Mat own = open & near[g] & (faint == g + 1);
+            out.m_labels.setTo(g + 1, own);
+            open &= ~own;
+        }
+        for (int g = 0; g < n; ++g) {
+            const cv::Mat any = open & near[g];
+            out.m_labels.setTo(g + 1, any);
+            open &= ~any;
+        }
+    }
 
     // Each group's ink as it shows on the paper.
     for (int g = 0; g < n; ++g) {
