@@ -3,6 +3,7 @@
 
 #include "AssistImageInput.h"
 
+#include "assist/AreaProposals.h"
 #include "assist/AssistJson.h"
 #include "assist/CameraPlacement.h"
 #include "assist/KernelProposals.h"
@@ -331,6 +332,69 @@ int Rate(const std::vector<std::string>& args, std::string& out, std::string& er
     return kAssistOk;
 }
 
+int Areas(const std::vector<std::string>& args, std::string& out, std::string& err) {
+    CAreaProposalOptions options;
+    std::vector<std::string> paths;
+    std::vector<int> split, sheet{0, 0};
+    for (size_t k = 0; k < args.size(); ++k) {
+        const std::string& a = args[k];
+        if (a == "--split") {
+            if (k + 1 >= args.size() || !(ParseList(args[k + 1], 6, split) || ParseList(args[k + 1], 8, split)))
+                return Usage(err, "--split needs COLUMNS,ROWS,LEFT,TOP,RIGHT,BOTTOM[,EXTENDX,EXTENDY] in pixels");
+            if (split.size() == 6)
+                split.insert(split.end(), {0, 0});
+            if (split[0] < 1 || split[1] < 1 || split[0] > 4096 || split[1] > 4096)
+                return Usage(err, "--split " + args[k + 1] + ": 1 to 4096 small sheets across and down");
+            if (split[4] <= split[2] || split[5] <= split[3])
+                return Usage(err, "--split " + args[k + 1] + ": the crop's right and bottom must lie beyond its left and top");
+            if (split[6] < 0 || split[7] < 0 || split[6] > 65535 || split[7] > 65535)
+                return Usage(err, "--split " + args[k + 1] + ": the extension is 0 to 65535 pixels");
+            ++k;
+        } else if (a == "--sheet") {
+            if (k + 1 >= args.size() || !ParseList(args[k + 1], 2, sheet) || sheet[0] < 0 || sheet[1] < 0)
+                return Usage(err, "--sheet needs the reference small sheet as COLUMN,ROW (from 0)");
+            ++k;
+        } else if (a == "--passes") {
+            if (k + 1 >= args.size() || !ParseCount(args[k + 1], 1, 8, options.m_nPasses))
+                return Usage(err, "--passes needs the side's print passes, 1 to 8");
+            ++k;
+        } else if (a == "--gap") {
+            if (k + 1 >= args.size() || !ParseCount(args[k + 1], 0, 256, options.m_nGap))
+                return Usage(err, "--gap needs pixels, 0 to 256");
+            ++k;
+        } else if (a == "--margin") {
+            if (k + 1 >= args.size() || !ParseCount(args[k + 1], 0, 256, options.m_nMargin))
+                return Usage(err, "--margin needs pixels, 0 to 256");
+            ++k;
+        } else if (!a.empty() && a[0] == '-' && a != "-") {
+            return Usage(err, "unknown option " + a + " for areas");
+        } else {
+            paths.push_back(a);
+        }
+    }
+    if (split.empty())
+        return Usage(err, "areas needs --split COLUMNS,ROWS,LEFT,TOP,RIGHT,BOTTOM[,EXTENDX,EXTENDY]");
+    if (sheet[0] >= split[0] || sheet[1] >= split[1])
+        return Usage(err, "--sheet " + std::to_string(sheet[0]) + "," + std::to_string(sheet[1]) + " is not in the grid of " +
+                              std::to_string(split[0]) + "x" + std::to_string(split[1]) + " small sheets");
+    cv::Mat image;
+    if (const int code = ReadOne(paths, "areas", image, err); code != kAssistOk)
+        return code;
+    CAreaSplit scheme;
+    scheme.m_nCols = split[0];
+    scheme.m_nRows = split[1];
+    scheme.m_rcCrop = CRect(split[2], split[3], split[4], split[5]);
+    scheme.m_nExtendX = split[6];
+    scheme.m_nExtendY = split[7];
+    try {
+        out = AreaProposalJson(ProposeAreas(image, scheme, sheet[0], sheet[1], options));
+    } catch (const std::invalid_argument& e) {
+        err += std::string("zrk-assist: ") + paths[0] + ": " + e.what() + "\n";
+        return kAssistBadImage;
+    }
+    return kAssistOk;
+}
+
 } // namespace
 
 std::string AssistUsage() {
@@ -338,6 +402,7 @@ std::string AssistUsage() {
            "       zrk-assist split [--tolerance PX] IMAGE\n"
            "       zrk-assist kernels [--sheet L,T,R,B] [--count N] [--size W,H] [--range R] [--period X,Y] [--lines] IMAGE\n"
            "       zrk-assist rate --rect L,T,R,B [--range R] [--period X,Y] [--line 0|90 [--polarity P]] IMAGE\n"
+           "       zrk-assist areas --split C,R,L,T,R,B[,EX,EY] [--sheet C,R] [--passes N] [--gap PX] [--margin PX] IMAGE\n"
            "       zrk-assist check [--no-rating] STORE MODEL\n"
            "       zrk-assist --help | --version\n"
            "The assisted set-up's analyses on image files (BMP, PNG, TIFF); one JSON object on standard output.\n"
@@ -364,6 +429,14 @@ std::string AssistUsage() {
            "    --rect L,T,R,B    the kernel, pixels (--range and --period as for kernels)\n"
            "    --line 0|90       rate it as a line kernel with that projection direction (\"投影方向\")\n"
            "    --polarity P      dark-to-bright (default, \"由暗到亮\") or bright-to-dark (\"由亮到暗\")\n"
+           "  areas     inspection areas per print pass and shielded areas over variable print for one small\n"
+           "            sheet, from the median of all small sheets; small-sheet coordinates\n"
+           "    --split C,R,L,T,R,B[,EX,EY]  the split scheme: small sheets across and down, the crop (right and\n"
+           "                      bottom exclusive) and the extension (default 0,0)\n"
+           "    --sheet C,R       the reference small sheet, from 0 (default 0,0)\n"
+           "    --passes N        the side's print passes, 1 to 8 (default 1): the print is grouped by ink\n"
+           "    --gap PX          elements of one pass closer than this become one area, 0 to 256 (default 12)\n"
+           "    --margin PX       an area reaches this far beyond its print, 0 to 256 (default 4)\n"
            "  check     the template check of a stored template (MODEL: identifier or name): kernels rated on\n"
            "            the reference images, links, places, tags, notes and camera images; exit 1 when an\n"
            "            error is found\n"
@@ -399,11 +472,13 @@ int RunAssist(const std::vector<std::string>& args, std::string& out, std::strin
             return Kernels(rest, out, err);
         if (command == "rate")
             return Rate(rest, out, err);
+        if (command == "areas")
+            return Areas(rest, out, err);
         if (command == "check")
             return RunCheckCommand(rest, out, err);
     } catch (const std::exception& e) {
         err += std::string("zrk-assist: the analysis failed: ") + e.what() + "\n";
         return kAssistFailure;
     }
-    return Usage(err, "unknown command " + command + " (cameras, split, kernels, rate or check)");
+    return Usage(err, "unknown command " + command + " (cameras, split, kernels, rate, areas or check)");
 }

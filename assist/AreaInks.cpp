@@ -17,7 +17,9 @@ namespace {
 constexpr int kPaperSide = 256;       // the paper is fitted on the motif reduced to about this side
 constexpr double kMinThreshold = 0.025;
 constexpr double kMergeDeltaE = 8.0;  // groups closer than this in Lab are one ink
+constexpr double kModeSeparation = 12.0; // inks' colours at least this far apart in Lab start groups
 constexpr float kMixture = 0.35f;     // coverage from which a mixture counts as the darker ink
+constexpr float kBeyond = 2.0f;       // how far past a group's mean reflectance its mixing line reaches
 constexpr int kLevels = 48;           // reflectance levels per channel of the labelling table
 constexpr float kTop = 1.2f;          // reflectance the table reaches
 
@@ -111,6 +113,9 @@ CPrintMap FindPrint(const cv::Mat& motif) {
             paper[k] = relative[k] > -tolerance;
     }
 
+    const double cx = (motif.cols - 1) / 2.0, cy = (motif.rows - 1) / 2.0;
+    for (int c = 0; c < 3; ++c)
+        out.m_paper[c] = std::clamp(plane[c][0] + plane[c][1] * cx + plane[c][2] * cy, 0.0, 255.0);
     // Reflectance and print strength at full resolution.
     out.m_reflectance.create(motif.size(), CV_32FC3);
     cv::Mat darkest(motif.size(), CV_32F);
@@ -131,17 +136,22 @@ CPrintMap FindPrint(const cv::Mat& motif) {
         }
     });
     cv::GaussianBlur(darkest, out.m_strength, cv::Size(), 1.0, 1.0, cv::BORDER_REFLECT);
-    std::vector<float> onPaper;
+    // The paper's level and spread on the smoothed strength, and its pixel noise from neighbours' differences
+    // (free of what is left of the lighting) scaled to the smoothing.
+    std::vector<float> onPaper, steps;
     for (size_t k = 0; k < values.size(); ++k)
         if (paper[k]) {
-            const int x = std::min(motif.cols - 1, static_cast<int>(at[k].x)), y = std::min(motif.rows - 1, static_cast<int>(at[k].y));
+            const int x = std::min(motif.cols - 2, static_cast<int>(at[k].x)), y = std::min(motif.rows - 1, static_cast<int>(at[k].y));
             onPaper.push_back(out.m_strength.at<float>(y, x));
+            steps.push_back(std::abs(darkest.at<float>(y, x) - darkest.at<float>(y, x + 1)));
         }
     const double level = Median(onPaper);
     for (float& v : onPaper)
         v = static_cast<float>(std::abs(v - level));
-    out.m_dPaperNoise = 1.4826 * Median(onPaper);
-    out.m_dThreshold = std::max(kMinThreshold, level + 5.0 * out.m_dPaperNoise);
+    const double spread = 1.4826 * Median(onPaper);
+    const double noise = 0.282 * 1.4826 * Median(steps) / std::sqrt(2.0);
+    out.m_dPaperNoise = noise;
+    out.m_dThreshold = std::max(kMinThreshold, level + std::max(5.0 * noise, 2.5 * spread));
     cv::compare(out.m_strength, out.m_dThreshold, out.m_print, cv::CMP_GT);
     out.m_nPrinted = cv::countNonZero(out.m_print);
     return out;
@@ -182,32 +192,96 @@ CInkLabels LabelInks(const cv::Mat& motif, const CPrintMap& print, int groups) {
         b.m_lab += cv::Vec3d(l);
         b.m_reflectance += cv::Vec3d(samples[k]);
     }
-    std::vector<cv::Vec3f> data;
     std::vector<CBin> list;
+    std::vector<int> keys;
     for (auto& [key, b] : bins) {
         b.m_lab *= 1.0 / b.m_nCount;
         b.m_reflectance *= 1.0 / b.m_nCount;
         list.push_back(b);
-        const int copies = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(b.m_nCount))));
-        for (int c = 0; c < copies; ++c)
-            data.push_back(cv::Vec3f(b.m_lab));
+        keys.push_back(key);
     }
-    const int k = std::clamp(groups, 1, static_cast<int>(list.size()));
-    std::vector<cv::Vec3d> centres;
-    if (k == 1) {
-        centres.push_back(cv::Vec3d(0, 0, 0));
-    } else {
-        // k-means++ from a fixed seed: the thread's generator is set for the call and given back after it.
-        cv::RNG& rng = cv::theRNG();
-        const uint64 saved = rng.state;
-        rng.state = 0x2545F4914F6CDD1Dull;
-        cv::Mat labels, found;
+
+    // The inks' colours are where the colours met are densest: a bin's density is the count of its 3 x 3 x 3
+    // neighbourhood; the densest bins that are maxima of it and lie kModeSeparation apart start the groups.
+    const auto index = [&](int key) -> int {
+        const auto at = std::lower_bound(keys.begin(), keys.end(), key);
+        return at != keys.end() && *at == key ? static_cast<int>(at - keys.begin()) : -1;
+    };
+    const int nb = static_cast<int>(list.size());
+    std::vector<int64_t> density(nb, 0);
+    std::vector<std::vector<int>> around(nb);
+    for (int i = 0; i < nb; ++i)
+        for (int dl = -1; dl <= 1; ++dl)
+            for (int da = -1; da <= 1; ++da)
+                for (int db = -1; db <= 1; ++db) {
+                    const int j = index(keys[i] + dl * 4096 + da * 64 + db);
+                    if (j >= 0) {
+                        density[i] += list[j].m_nCount;
+                        around[i].push_back(j);
+                    }
+                }
+    std::vector<int> maxima;
+    for (int i = 0; i < nb; ++i) {
+        bool top = true;
+        for (int j : around[i])
+            top = top && (density[j] < density[i] || (density[j] == density[i] && j >= i));
+        if (top)
+            maxima.push_back(i);
+    }
+    std::stable_sort(maxima.begin(), maxima.end(), [&](int x, int y) { return density[x] > density[y]; });
+    const int64_t total = static_cast<int64_t>(samples.size());
+    // The densest first; then each time the colour whose density (at least 0.2 % of the print) times its
+    // squared distance to the inks chosen is largest: a small dark ink far from the others comes before a
+    // ramp between two of them, whose colours are dense but near both.
+    std::vector<cv::Vec3d> modes;
+    if (!maxima.empty())
+        modes.push_back(list[maxima[0]].m_lab);
+    while (static_cast<int>(modes.size()) < groups) {
+        int pick = -1;
+        double bestScore = 0.0;
+        for (int i = 0; i < nb; ++i) {
+            if (density[i] * 500 < total)
+                continue;
+            double nearest = 1e18;
+            for (const cv::Vec3d& m : modes)
+                nearest = std::min(nearest, cv::norm(m - list[i].m_lab));
+            const double score = static_cast<double>(density[i]) * nearest * nearest;
+            if (nearest >= kModeSeparation && score > bestScore) {
+                bestScore = score;
+                pick = i;
+            }
+        }
+        if (pick < 0)
+            break;
+        modes.push_back(list[pick].m_lab);
+    }
+    if (modes.empty())
+        modes.push_back(list[maxima.empty() ? 0 : maxima[0]].m_lab);
+
+    // Refined by k-means from the modes (each colour met weighted by the square root of its count, so that a
+    // large tint does not pull the others' centres to itself); no random start.
+    std::vector<cv::Vec3d> centres = modes;
+    const int k = static_cast<int>(modes.size());
+    if (k > 1) {
+        std::vector<cv::Vec3f> data;
+        std::vector<int> initial;
+        for (const CBin& b : list) {
+            int nearest = 0;
+            for (int m = 1; m < k; ++m)
+                if (cv::norm(b.m_lab - modes[m]) < cv::norm(b.m_lab - modes[nearest]))
+                    nearest = m;
+            const int copies = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(b.m_nCount))));
+            for (int c = 0; c < copies; ++c) {
+                data.push_back(cv::Vec3f(b.m_lab));
+                initial.push_back(nearest);
+            }
+        }
+        cv::Mat labels(initial, true), found;
         cv::kmeans(cv::Mat(data).reshape(1), k, labels,
-                   cv::TermCriteria(cv::TermCriteria::EPS | cv::TermCriteria::COUNT, 50, 0.01), 3,
-                   cv::KMEANS_PP_CENTERS, found);
-        rng.state = saved;
+                   cv::TermCriteria(cv::TermCriteria::EPS | cv::TermCriteria::COUNT, 20, 0.05), 1,
+                   cv::KMEANS_USE_INITIAL_LABELS, found);
         for (int i = 0; i < k; ++i)
-            centres.emplace_back(found.at<float>(i, 0), found.at<float>(i, 1), found.at<float>(i, 2));
+            centres[i] = cv::Vec3d(found.at<float>(i, 0), found.at<float>(i, 1), found.at<float>(i, 2));
     }
 
     // Groups from the bins nearest each centre, weighted by their true counts; near or tiny groups merged.
@@ -231,7 +305,6 @@ CInkLabels LabelInks(const cv::Mat& motif, const CPrintMap& print, int groups) {
         g.m_lab *= 1.0 / g.m_nCount;
         g.m_reflectance *= 1.0 / g.m_nCount;
     }
-    const int64_t total = static_cast<int64_t>(samples.size());
     for (;;) {
         int a = -1, b = -1;
         double closest = kMergeDeltaE;
@@ -263,15 +336,21 @@ CInkLabels LabelInks(const cv::Mat& motif, const CPrintMap& print, int groups) {
 
     // The labelling table: each reflectance to the ink whose mixing line with a substrate passes nearest.
     const int n = static_cast<int>(out.m_reflectance.size());
-    std::vector<uchar> table(kLevels * kLevels * kLevels);
+    // Entries: the label + 1, and for faint print over the paper (under a third of ink k) also k + 1 in the
+    // high byte: such a pixel is ink k where it borders ink k's print (an edge), else the nearest ink.
+    std::vector<uint16_t> table(kLevels * kLevels * kLevels);
     const float step = kTop / (kLevels - 1);
     cv::parallel_for_(cv::Range(0, kLevels), [&](const cv::Range& range) {
         for (int i0 = range.start; i0 < range.end; ++i0)
             for (int i1 = 0; i1 < kLevels; ++i1)
                 for (int i2 = 0; i2 < kLevels; ++i2) {
                     const cv::Vec3f r(i0 * step, i1 * step, i2 * step);
+                    int nearest = 0;
+                    for (int g = 1; g < n; ++g)
+                        if (cv::norm(r - out.m_reflectance[g]) < cv::norm(r - out.m_reflectance[nearest]))
+                            nearest = g;
                     float best = 1e30f;
-                    int label = 0;
+                    int label = 0, faint = -1;
                     for (int ink = 0; ink < n; ++ink) {
                         const cv::Vec3f c = out.m_reflectance[ink];
                         for (int sub = -1; sub < n; ++sub) {
@@ -280,37 +359,68 @@ CInkLabels LabelInks(const cv::Mat& motif, const CPrintMap& print, int groups) {
                             const cv::Vec3f s = sub < 0 ? cv::Vec3f(1, 1, 1) : out.m_reflectance[sub];
                             const cv::Vec3f v = c - s;
                             const float vv = v.dot(v);
-                            const float t = vv > 1e-9f ? std::clamp((r - s).dot(v) / vv, 0.0f, 1.0f) : 1.0f;
+                            // Up to twice the group's mean: its pure ink lies darker than its mixtures' mean.
+                            const float t = vv > 1e-9f ? std::clamp((r - s).dot(v) / vv, 0.0f, kBeyond) : 1.0f;
                             const cv::Vec3f d = r - s - t * v;
-                            const float dist = d.dot(d);
+                            // Reaching past the mean costs something: where lines overlap (grey, or inks
+                            // of one hue) the ink whose mean is nearer wins.
+                            const float beyond = 0.5f * std::max(0.0f, t - 1.0f);
+                            const float dist = d.dot(d) + beyond * beyond * vv;
                             if (dist < best - 1e-7f) {
                                 best = dist;
-                                label = sub >= 0 && t < kMixture ? sub : ink;
+                                // Less than a third of an ink over a lighter ink is that ink; over the paper,
+                                // the nearest ink (faint print of one ink looks like full print of a lighter
+                                // one) unless it is the edge of that ink's print.
+                                label = t >= kMixture ? ink : sub >= 0 ? sub : nearest;
+                                faint = t < kMixture && sub < 0 ? ink : -1;
                             }
                         }
                     }
-                    table[(i0 * kLevels + i1) * kLevels + i2] = static_cast<uchar>(label + 1);
+                    table[(i0 * kLevels + i1) * kLevels + i2] = static_cast<uint16_t>((label + 1) | ((faint + 1) << 8));
                 }
     });
     const auto level = [step](float v) { return std::clamp(static_cast<int>(v / step + 0.5f), 0, kLevels - 1); };
+    cv::Mat faint = cv::Mat::zeros(motif.size(), CV_8U);
     cv::parallel_for_(cv::Range(0, motif.rows), [&](const cv::Range& range) {
         for (int y = range.start; y < range.end; ++y) {
             const uchar* p = print.m_print.ptr<uchar>(y);
             const cv::Vec3f* r = print.m_reflectance.ptr<cv::Vec3f>(y);
             uchar* l = out.m_labels.ptr<uchar>(y);
+            uchar* f = faint.ptr<uchar>(y);
             for (int x = 0; x < motif.cols; ++x)
-                if (p[x])
-                    l[x] = table[(level(r[x][0]) * kLevels + level(r[x][1])) * kLevels + level(r[x][2])];
+                if (p[x]) {
+                    const uint16_t e = table[(level(r[x][0]) * kLevels + level(r[x][1])) * kLevels + level(r[x][2])];
+                    l[x] = static_cast<uchar>(e & 0xFF);
+                    f[x] = static_cast<uchar>(e >> 8);
+                }
         }
     });
+    if (n > 1 && cv::countNonZero(faint) > 0) {
+        // Faint print beside an ink's sure print is its edge: that ink's where it lies on that ink's line,
+        // else the first ink it borders (the smoothed strength marks a pixel or two of paper at every edge).
+        std::vector<cv::Mat> near(n);
+        for (int g = 0; g < n; ++g)
+            cv::dilate((out.m_labels == g + 1) & (faint == 0), near[g],
+                       cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5)));
+        cv::Mat open = faint > 0;
+        for (int g = 0; g < n; ++g) {
+            const cv::Mat own = open & near[g] & (faint == g + 1);
+            out.m_labels.setTo(g + 1, own);
+            open &= ~own;
+        }
+        for (int g = 0; g < n; ++g) {
+            const cv::Mat any = open & near[g];
+            out.m_labels.setTo(g + 1, any);
+            open &= ~any;
+        }
+    }
 
-    // Each group's ink as the motif shows it, away from its edges where it mixes with its neighbours.
-    const cv::Mat colour = ThreeChannelFloat(motif);
+    // Each group's ink as it shows on the paper.
     for (int g = 0; g < n; ++g) {
-        cv::Mat mask = out.m_labels == g + 1, core;
-        out.m_pixels.push_back(cv::countNonZero(mask));
-        cv::erode(mask, core, cv::Mat(), cv::Point(-1, -1), 1, cv::BORDER_CONSTANT, cv::Scalar(0));
-        const cv::Scalar ink = cv::mean(colour, cv::countNonZero(core) > 0 ? core : mask);
+        out.m_pixels.push_back(cv::countNonZero(out.m_labels == g + 1));
+        cv::Scalar ink;
+        for (int c = 0; c < 3; ++c)
+            ink[c] = std::clamp(out.m_reflectance[g][c] * print.m_paper[c], 0.0, 255.0);
         out.m_ink.push_back(ink);
     }
     return out;

@@ -21,15 +21,26 @@ void Clamp(T& value, T low, T high, const char* name, std::string& changed) {
     }
 }
 
-/// Drops the 8-connected elements of the mask with fewer than `minPixels` pixels.
-void DropSmall(cv::Mat& mask, int minPixels) {
-    if (minPixels <= 1)
-        return;
+/// Drops the 8-connected elements of the mask with fewer than `minPixels` pixels, and the neighbouring
+/// sheets' print: elements wholly outside `core`, or touching the rectangle's border with most of their
+/// pixels outside it.
+void DropSmallAndNeighbours(cv::Mat& mask, int minPixels, const cv::Rect& core) {
     cv::Mat labels, stats, centroids;
     const int n = cv::connectedComponentsWithStats(mask, labels, stats, centroids, 8, CV_32S);
+    std::vector<int64_t> inside(n, 0);
+    for (int y = core.y; y < core.y + core.height; ++y) {
+        const int* l = labels.ptr<int>(y);
+        for (int x = core.x; x < core.x + core.width; ++x)
+            ++inside[l[x]];
+    }
     std::vector<uchar> keep(n, 0);
-    for (int k = 1; k < n; ++k)
-        keep[k] = stats.at<int>(k, cv::CC_STAT_AREA) >= minPixels ? 255 : 0;
+    for (int k = 1; k < n; ++k) {
+        const int x = stats.at<int>(k, cv::CC_STAT_LEFT), y = stats.at<int>(k, cv::CC_STAT_TOP);
+        const int w = stats.at<int>(k, cv::CC_STAT_WIDTH), h = stats.at<int>(k, cv::CC_STAT_HEIGHT);
+        const int area = stats.at<int>(k, cv::CC_STAT_AREA);
+        const bool border = x == 0 || y == 0 || x + w == mask.cols || y + h == mask.rows;
+        keep[k] = area >= minPixels && inside[k] > 0 && !(border && 2 * inside[k] < area) ? 255 : 0;
+    }
     for (int y = 0; y < mask.rows; ++y) {
         const int* l = labels.ptr<int>(y);
         uchar* m = mask.ptr<uchar>(y);
@@ -84,7 +95,7 @@ std::vector<CProposedArea> TraceGroup(const CTraceInput& in, int group, const CA
     std::vector<CProposedArea> out;
     const cv::Mat own = *in.m_labels == group + 1;
     cv::Mat mask = own.clone();
-    DropSmall(mask, o.m_nMinPixels);
+    DropSmallAndNeighbours(mask, o.m_nMinPixels, in.m_core & cv::Rect(cv::Point(), mask.size()));
     if (cv::countNonZero(mask) == 0)
         return out;
     if (o.m_nGap > 0)

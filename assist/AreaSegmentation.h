@@ -17,6 +17,7 @@ struct CPrintMap {
     cv::Mat m_print;            ///< CV_8U, 255 where printed
     double m_dThreshold = 0.0;  ///< strength above which a pixel is print
     double m_dPaperNoise = 0.0; ///< the strength's deviation on paper
+    cv::Scalar m_paper;         ///< the paper's colour at the sheet's centre, blue, green, red
     int64_t m_nPrinted = 0;
 };
 
@@ -25,7 +26,7 @@ CPrintMap FindPrint(const cv::Mat& motif);
 
 struct CInkLabels {
     std::vector<cv::Vec3f> m_reflectance; ///< per group, its pixels' mean reflectance
-    std::vector<cv::Scalar> m_ink;        ///< per group, blue, green, red of the motif away from edges
+    std::vector<cv::Scalar> m_ink;        ///< per group, its reflectance on the paper: blue, green, red
     std::vector<int64_t> m_pixels;
     cv::Mat m_labels;                     ///< CV_8U: 0 not printed, 1 + group
 };

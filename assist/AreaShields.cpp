@@ -12,9 +12,9 @@ namespace assist {
 
 namespace {
 
-constexpr double kNoiseFactor = 6.0;   // the spread must exceed this many noise deviations …
-constexpr double kMinSpread = 12.0;    // … and this many grey levels
+constexpr double kMinSpread = 10.0;    // grey levels the upper quartile of the differences must exceed
 constexpr float kMinDisagreement = 0.25f; // a quarter of the sheets differ there
+constexpr double kMinDensity = 0.3;    // of a 3 x 3 neighbourhood of the spread grid that disagrees
 constexpr double kLineGap = 0.8;       // gaps within a line of print, line heights
 constexpr double kMaxLine = 10.0;      // the longest line a shield grows to, line heights
 
@@ -30,7 +30,7 @@ float Percentile(std::vector<float>& v, double p) {
 /// line heights; then rows with ink in those columns next to it, up to half a line height more.
 cv::Rect GrowAlongLine(const cv::Mat& strength, double threshold, const cv::Rect& seed) {
     const cv::Rect sheet(0, 0, strength.cols, strength.rows);
-    const int rim = std::max(3, seed.height / 2);
+    const int rim = std::max(6, seed.height);
     const cv::Rect around = cv::Rect(seed.x - rim, seed.y - rim, seed.width + 2 * rim, seed.height + 2 * rim) & sheet;
     std::vector<float> ring, inside;
     for (int y = around.y; y < around.y + around.height; ++y) {
@@ -38,7 +38,8 @@ cv::Rect GrowAlongLine(const cv::Mat& strength, double threshold, const cv::Rect
         for (int x = around.x; x < around.x + around.width; ++x)
             (seed.contains(cv::Point(x, y)) ? inside : ring).push_back(s[x]);
     }
-    const float base = Percentile(ring, 0.5), ink = Percentile(inside, 0.95);
+    // The substrate around: the lighter part of a ring that may hold more of the line's print.
+    const float base = Percentile(ring, 0.25), ink = Percentile(inside, 0.95);
     if (ink - base < threshold)
         return seed;
     const float cut = base + static_cast<float>(std::max(0.5 * threshold, 0.4 * (ink - base)));
@@ -48,39 +49,37 @@ cv::Rect GrowAlongLine(const cv::Mat& strength, double threshold, const cv::Rect
                 return true;
         return false;
     };
-    int top = seed.y + seed.height, bottom = seed.y;
-    for (int y = seed.y; y < seed.y + seed.height; ++y) {
+    // The line's rows: the seed's, and next to them rows inked within its columns (a seed may hold only the
+    // parts of the characters that vary).
+    const auto rowInkedIn = [&](int y, int x0, int x1) {
         const float* s = strength.ptr<float>(y);
-        for (int x = seed.x; x < seed.x + seed.width; ++x)
-            if (s[x] > cut) {
-                top = std::min(top, y);
-                bottom = std::max(bottom, y + 1);
-                break;
-            }
-    }
+        for (int x = std::max(0, x0); x < std::min(strength.cols, x1); ++x)
+            if (s[x] > cut)
+                return true;
+        return false;
+    };
+    int top = seed.y, bottom = seed.y + seed.height;
+    while (top > 0 && seed.y - top < seed.height && rowInkedIn(top - 1, seed.x, seed.x + seed.width))
+        --top;
+    while (bottom < strength.rows && bottom - (seed.y + seed.height) < seed.height &&
+           rowInkedIn(bottom, seed.x, seed.x + seed.width))
+        ++bottom;
     const int line = std::max(4, bottom - top);
     const int gap = std::max(3, static_cast<int>(kLineGap * line));
     const int longest = static_cast<int>(kMaxLine * line);
     int left = seed.x, right = seed.x + seed.width;
     for (int x = seed.x - 1, last = seed.x; x >= 0 && last - x <= gap && right - x <= longest; --x)
-        if (inked(x, seed.y, seed.y + seed.height))
+        if (inked(x, top, bottom))
             left = last = x;
     for (int x = seed.x + seed.width, last = right - 1; x < strength.cols && x - last <= gap && x - left < longest; ++x)
-        if (inked(x, seed.y, seed.y + seed.height)) {
+        if (inked(x, top, bottom)) {
             last = x;
             right = x + 1;
         }
-    const auto rowInked = [&](int y) {
-        const float* s = strength.ptr<float>(y);
-        for (int x = left; x < right; ++x)
-            if (s[x] > cut)
-                return true;
-        return false;
-    };
-    int y0 = seed.y, y1 = seed.y + seed.height;
-    while (y0 > 0 && seed.y - y0 < line / 2 && rowInked(y0 - 1))
+    int y0 = top, y1 = bottom;
+    while (y0 > 0 && top - y0 < line / 2 && rowInkedIn(y0 - 1, left, right))
         --y0;
-    while (y1 < strength.rows && y1 - (seed.y + seed.height) < line / 2 && rowInked(y1))
+    while (y1 < strength.rows && y1 - bottom < line / 2 && rowInkedIn(y1, left, right))
         ++y1;
     return cv::Rect(left, y0, right - left, y1 - y0);
 }
@@ -92,8 +91,17 @@ std::vector<CVariablePrint> FindVariablePrint(const CMedianSheet& motif, const C
     if (motif.m_spread.empty() || motif.m_used.size() < 2 || print.m_strength.empty())
         return out;
     const int f = motif.m_nSpreadFactor;
-    const double level = std::max(kNoiseFactor * motif.m_dNoise, kMinSpread);
-    cv::Mat seeds = (motif.m_spread > level) & (motif.m_disagreement >= kMinDisagreement);
+    cv::Mat seeds = (motif.m_spread > kMinSpread) & (motif.m_disagreement >= kMinDisagreement);
+    // Only the sheet's own part: the extension shows the neighbours, or paper beside the last sheet of a row.
+    const cv::Rect core = cv::Rect(motif.m_core.x / f, motif.m_core.y / f, motif.m_core.width / f, motif.m_core.height / f) &
+                          cv::Rect(cv::Point(), seeds.size());
+    cv::Mat outside(seeds.size(), CV_8U, cv::Scalar(255));
+    outside(core).setTo(0);
+    seeds.setTo(0, outside);
+    // Print that changes fills a patch; block-DCT ringing and misregistration leave thin lines along edges.
+    cv::Mat density;
+    cv::boxFilter(seeds, density, CV_32F, cv::Size(3, 3), cv::Point(-1, -1), true, cv::BORDER_CONSTANT);
+    seeds = density >= kMinDensity * 255.0;
     cv::morphologyEx(seeds, seeds, cv::MORPH_CLOSE, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
     cv::Mat labels, stats, centroids;
     const int n = cv::connectedComponentsWithStats(seeds, labels, stats, centroids, 8, CV_32S);
@@ -107,14 +115,16 @@ std::vector<CVariablePrint> FindVariablePrint(const CMedianSheet& motif, const C
     const cv::Rect sheet(0, 0, print.m_strength.cols, print.m_strength.rows);
     for (int k = 1; k < n; ++k) {
         const int area = stats.at<int>(k, cv::CC_STAT_AREA);
-        if (area < 3)
-            continue;  // a pixel or two of the grid: noise or an edge
+        if (area < 4)
+            continue;  // a few pixels of the grid: noise or an edge
         const cv::Rect grid(stats.at<int>(k, cv::CC_STAT_LEFT), stats.at<int>(k, cv::CC_STAT_TOP),
                             stats.at<int>(k, cv::CC_STAT_WIDTH), stats.at<int>(k, cv::CC_STAT_HEIGHT));
         const cv::Rect seed = cv::Rect(grid.x * f, grid.y * f, grid.width * f, grid.height * f) & sheet;
         if (seed.empty())
             continue;
-        const cv::Rect line = GrowAlongLine(print.m_strength, print.m_dThreshold, seed) | seed;
+        // A line of print is grown from a seed of its size; a large patch of disagreement is shielded as it is.
+        const bool lineSized = seed.height * 8 <= sheet.height && seed.width * 3 <= sheet.width;
+        const cv::Rect line = lineSized ? GrowAlongLine(print.m_strength, print.m_dThreshold, seed) | seed : seed;
         const cv::Rect shield =
             cv::Rect(line.x - margin, line.y - margin, line.width + 2 * margin, line.height + 2 * margin) & sheet;
         out.push_back({shield, std::clamp(2.0 * agreementSum[k] / area, 0.0, 1.0)});

@@ -3,6 +3,7 @@
 #include "assist/JsonWriter.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -292,6 +293,80 @@ std::string LineKernelRatingJson(const CRect& rect, LineProjection projection, L
     w.Key("reason");
     w.String(rating.m_strReason);
     WriteWarnings(w, rating.m_warnings);
+    w.EndObject();
+    return w.GetText();
+}
+
+namespace {
+
+void Polygon(CJsonWriter& w, const std::vector<cv::Point>& points) {
+    w.BeginArray(true);
+    for (const cv::Point& p : points) {
+        w.Int(p.x);
+        w.Int(p.y);
+    }
+    w.EndArray();
+}
+
+void Areas(CJsonWriter& w, const std::vector<CProposedArea>& areas) {
+    w.BeginArray();
+    for (const CProposedArea& a : areas) {
+        w.BeginObject();
+        w.Key("pass");
+        w.Int(a.m_nPass);
+        w.Key("outline");
+        Polygon(w, a.m_outline);
+        w.Key("holes");
+        w.BeginArray();
+        for (const auto& h : a.m_holes)
+            Polygon(w, h);
+        w.EndArray();
+        w.Key("score");
+        w.Number(a.m_dScore, 3);
+        w.EndObject();
+    }
+    w.EndArray();
+}
+
+} // namespace
+
+std::string AreaProposalJson(const CAreaProposal& p) {
+    CJsonWriter w;
+    w.BeginObject();
+    w.Key("sheet_size");
+    Pair(w, p.m_sheetSize.width, p.m_sheetSize.height, 0);
+    w.Key("areas");
+    Areas(w, p.m_areas);
+    w.Key("shielded");
+    Areas(w, p.m_shielded);
+    w.Key("passes");
+    w.BeginArray();
+    for (const CInkGroup& g : p.m_groups) {
+        w.BeginObject();
+        w.Key("ink");
+        w.BeginArray(true);
+        for (int c = 2; c >= 0; --c)
+            w.Int(static_cast<int>(std::lround(g.m_ink[c])));
+        w.EndArray();
+        w.Key("pixels");
+        w.Int(g.m_nPixels);
+        w.EndObject();
+    }
+    w.EndArray();
+    w.Key("sheets_used");
+    w.Int(p.m_nSheetsUsed);
+    w.Key("sheets_left_out");
+    w.BeginArray(true);
+    for (const cv::Point& c : p.m_sheetsLeftOut) {
+        w.BeginArray(true);
+        w.Int(c.x);
+        w.Int(c.y);
+        w.EndArray();
+    }
+    w.EndArray();
+    w.Key("score");
+    w.Number(p.m_dScore, 3);
+    WriteWarnings(w, p.m_warnings);
     w.EndObject();
     return w.GetText();
 }

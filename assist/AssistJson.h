@@ -2,6 +2,7 @@
 /// The analyses' results as JSON, one object per run, as zrk-assist prints them (README: "zrk-assist").
 /// Positions and lengths in pixels of the composed image, angles in degrees, scores and confidences 0 … 1.
 
+#include "assist/AreaProposals.h"
 #include "assist/CameraPlacement.h"
 #include "assist/KernelProposals.h"
 #include "assist/SplitScheme.h"
@@ -37,6 +38,12 @@ std::string KernelRatingJson(const CRect& rect, const CKernelRating& rating);
 /// "residual", "angle", "coverage", "noise", "rated", "reason", "warnings": [...]}.
 std::string LineKernelRatingJson(const CRect& rect, LineProjection projection, LinePolarity polarity,
                                  const CLineKernelRating& rating);
+
+/// {"sheet_size": [w, h], "areas": [area], "shielded": [area], "passes": [{"ink": [r, g, b], "pixels"}],
+/// "sheets_used", "sheets_left_out": [[c, r]], "score", "warnings": [...]}; each area {"pass" (its group's
+/// index into "passes"; −1 for shielded areas), "outline": [x, y, x, y, ...], "holes": [[x, y, ...]],
+/// "score"}, in small-sheet coordinates of the reference sheet.
+std::string AreaProposalJson(const CAreaProposal& proposal);
 
 /// Writes "warnings": [{"code", "message", "doubt"}] as a member of the open object.
 void WriteWarnings(CJsonWriter& writer, const std::vector<CAssistWarning>& warnings);

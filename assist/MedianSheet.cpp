@@ -1,8 +1,8 @@
 #include "assist/MedianSheet.h"
 
 #include "assist/ImageCorrelation.h"
+#include "assist/SheetComparison.h"
 
-#include <opencv2/core/hal/intrin.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -12,10 +12,11 @@
 
 namespace {
 
+using namespace assist;
+
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kMinAgreement = 0.6;  // band-passed correlation with the median below which a sheet differs
 constexpr double kDamagedExcess = 0.3; // a block's fraction of differing pixels above the sheets' typical one
-constexpr int kBlock = 16;             // side of the blocks damage is looked for in, spread-grid pixels
 
 std::string CellName(cv::Point c) { return "(" + std::to_string(c.x) + ", " + std::to_string(c.y) + ")"; }
 
@@ -28,81 +29,11 @@ std::string CellList(const std::vector<cv::Point>& cells) {
     return text;
 }
 
-/// An 8-bit view or copy of an image region with 1 or 3 channels (16 bits scaled, alpha dropped).
-cv::Mat To8(const cv::Mat& region) {
-    cv::Mat m = region;
-    if (m.depth() == CV_16U) {
-        cv::Mat scaled;
-        m.convertTo(scaled, CV_8U, 1.0 / 257.0);
-        m = scaled;
-    }
-    if (m.channels() == 4) {
-        cv::Mat bgr;
-        cv::cvtColor(m, bgr, cv::COLOR_BGRA2BGR);
-        m = bgr;
-    }
-    return m;
-}
-
 /// Reference small-sheet coordinates to those of the aligned sheet (see CSheetAlignment).
 cv::Matx23d SheetMap(const CSheetAlignment& s, cv::Point2d centre) {
     const double t = s.m_dAngle * kPi / 180.0, c = std::cos(t), n = std::sin(t);
     return {c, -n, centre.x - c * centre.x + n * centre.y + s.m_shift.x,
             n, c,  centre.y - n * centre.x - c * centre.y + s.m_shift.y};
-}
-
-/// Sheet `rect` of the image seen in the reference's frame through `map`, reduced by `factor` (pixel u of
-/// the result is centred on reference pixel u f + (f − 1) / 2): 8 bits, grey or the image's channels.
-cv::Mat WarpSheet(const cv::Mat& image, const cv::Rect& rect, const cv::Matx23d& map, int factor, cv::Size size,
-                  bool grey) {
-    double x0 = 1e18, y0 = 1e18, x1 = -1e18, y1 = -1e18;
-    for (int k = 0; k < 4; ++k) {
-        const double qx = k & 1 ? rect.width : 0.0, qy = k & 2 ? rect.height : 0.0;
-        const double px = map(0, 0) * qx + map(0, 1) * qy + map(0, 2), py = map(1, 0) * qx + map(1, 1) * qy + map(1, 2);
-        x0 = std::min(x0, px);
-        x1 = std::max(x1, px);
-        y0 = std::min(y0, py);
-        y1 = std::max(y1, py);
-    }
-    const int spare = 2 + factor;
-    cv::Rect roi(cv::Point(static_cast<int>(std::floor(x0)) - spare, static_cast<int>(std::floor(y0)) - spare),
-                 cv::Point(static_cast<int>(std::ceil(x1)) + spare, static_cast<int>(std::ceil(y1)) + spare));
-    roi += rect.tl();
-    roi &= cv::Rect(0, 0, image.cols, image.rows);
-    const int type = grey ? CV_8UC1 : (image.channels() == 1 ? CV_8UC1 : CV_8UC3);
-    if (roi.width < factor || roi.height < factor)
-        return cv::Mat(size, type, cv::Scalar::all(0));
-    cv::Mat region = assist::Downsample(To8(image(roi)), factor);
-    if (grey && region.channels() == 3) {
-        cv::Mat g;
-        cv::cvtColor(region, g, cv::COLOR_BGR2GRAY);
-        region = g;
-    }
-    // Reference pixel q = u f + h maps to image point map(q) + rect.tl, i.e. to region pixel (that − roi.tl − h) / f.
-    const double h = (factor - 1) / 2.0;
-    const double bx = map(0, 2) + rect.x - roi.x, by = map(1, 2) + rect.y - roi.y;
-    const cv::Matx23d m(map(0, 0), map(0, 1), (map(0, 0) * h + map(0, 1) * h + bx - h) / factor,
-                        map(1, 0), map(1, 1), (map(1, 0) * h + map(1, 1) * h + by - h) / factor);
-    cv::Mat out;
-    cv::warpAffine(region, out, m, size, cv::INTER_LINEAR | cv::WARP_INVERSE_MAP, cv::BORDER_REPLICATE);
-    return out;
-}
-
-cv::Mat GreyFloat(const cv::Mat& eight) {
-    cv::Mat f;
-    eight.convertTo(f, CV_32F);
-    return f;
-}
-
-/// Normalised correlation of two CV_32F images of one size.
-double Correlation(const cv::Mat& a, const cv::Mat& b) {
-    cv::Scalar ma, sa, mb, sb;
-    cv::meanStdDev(a, ma, sa);
-    cv::meanStdDev(b, mb, sb);
-    if (sa[0] < 1e-6 || sb[0] < 1e-6)
-        return 0.0;
-    const double cov = cv::mean((a - ma[0]).mul(b - mb[0]))[0];
-    return cov / (sa[0] * sb[0]);
 }
 
 /// The grey float picture of an image region (whole pixels inside the image).
@@ -113,16 +44,28 @@ struct CPatchMatch {
     cv::Point2d m_shift;
 };
 
-/// Fits shift and turn (linearised) to the patches' displacements, dropping the worst while it is off by
-/// more than a pixel; fewer than three patches give their mean shift.
+/// Fits a shift, and a turn (linearised) where four patches or more show one clearly, to the patches'
+/// displacements, dropping the worst while it is off by more than a pixel.
 void FitAlignment(std::vector<CPatchMatch> matches, cv::Point2d centre, CSheetAlignment& s) {
     for (;;) {
         const int n = static_cast<int>(matches.size());
         if (n == 0)
             return;
+        cv::Point2d mean(0, 0);
+        for (const CPatchMatch& m : matches)
+            mean += m.m_shift * (1.0 / n);
+        const auto rms = [&](cv::Point2d t, double theta) {
+            double sum = 0.0;
+            for (const CPatchMatch& m : matches) {
+                const cv::Point2d q = m.m_centre - centre;
+                const cv::Point2d e = t + cv::Point2d(-theta * q.y, theta * q.x) - m.m_shift;
+                sum += e.dot(e);
+            }
+            return std::sqrt(sum / n);
+        };
+        cv::Point2d t = mean;
         double theta = 0.0;
-        cv::Point2d t(0, 0);
-        if (n >= 3) {
+        if (n >= 4) {
             cv::Mat a(2 * n, 3, CV_64F, cv::Scalar(0)), b(2 * n, 1, CV_64F);
             for (int k = 0; k < n; ++k) {
                 const cv::Point2d q = matches[k].m_centre - centre;
@@ -135,25 +78,25 @@ void FitAlignment(std::vector<CPatchMatch> matches, cv::Point2d centre, CSheetAl
             }
             cv::Mat x;
             cv::solve(a, b, x, cv::DECOMP_SVD);
-            t = {x.at<double>(0), x.at<double>(1)};
-            theta = x.at<double>(2);
-        } else {
-            for (const CPatchMatch& m : matches)
-                t += m.m_shift * (1.0 / n);
+            const cv::Point2d turnedShift(x.at<double>(0), x.at<double>(1));
+            const double turn = x.at<double>(2), still = rms(mean, 0.0), turned = rms(turnedShift, turn);
+            // A turn only where it explains what a shift cannot.
+            if (still > 0.25 && turned < 0.6 * still && std::abs(turn) < 2.0 * kPi / 180.0) {
+                t = turnedShift;
+                theta = turn;
+            }
         }
         int worst = -1;
         double worstError = 1.0;
         for (int k = 0; k < n; ++k) {
             const cv::Point2d q = matches[k].m_centre - centre;
-            const cv::Point2d predicted = t + cv::Point2d(-theta * q.y, theta * q.x);
-            const double e = cv::norm(predicted - matches[k].m_shift);
+            const double e = cv::norm(t + cv::Point2d(-theta * q.y, theta * q.x) - matches[k].m_shift);
             if (e > worstError) {
                 worstError = e;
                 worst = k;
             }
         }
         if (worst < 0 || n <= 2) {
-            // The linearised turn moves the centre by nothing: the shift stands as it is.
             s.m_shift = t;
             s.m_dAngle = theta * 180.0 / kPi;
             s.m_nPatches = n;
@@ -163,138 +106,7 @@ void FitAlignment(std::vector<CPatchMatch> matches, cv::Point2d centre, CSheetAl
     }
 }
 
-/// Per-block fraction of the CV_8U mask's set pixels.
-cv::Mat BlockFractions(const cv::Mat& mask) {
-    cv::Mat f;
-    mask.convertTo(f, CV_32F, 1.0 / 255.0);
-    const int bw = std::max(1, mask.cols / kBlock), bh = std::max(1, mask.rows / kBlock);
-    cv::Mat out;
-    cv::resize(f(cv::Rect(0, 0, std::min(mask.cols, bw * kBlock), std::min(mask.rows, bh * kBlock))), out,
-               cv::Size(bw, bh), 0, 0, cv::INTER_AREA);
-    return out;
-}
-
-struct CCompared {
-    cv::Mat m_median;               // CV_8U
-    std::vector<cv::Mat> m_diffs;   // CV_8U, per sheet
-    std::vector<cv::Mat> m_differ;  // CV_8U masks, per sheet
-    std::vector<double> m_agreement;
-    double m_dNoise = 0.0;
-};
-
-/// Compares aligned grey sheets (spread grid) after correcting each one's lighting against their median.
-CCompared Compare(const std::vector<cv::Mat>& sheets) {
-    CCompared c;
-    const int n = static_cast<int>(sheets.size());
-    const cv::Mat first = KthLargest(sheets, (n + 1) / 2);
-    const double sigma = std::max(first.cols, first.rows) / 6.0;
-    cv::Mat smoothMedian;
-    cv::GaussianBlur(GreyFloat(first), smoothMedian, cv::Size(), sigma, sigma, cv::BORDER_REFLECT);
-    std::vector<cv::Mat> corrected(n);
-    cv::parallel_for_(cv::Range(0, n), [&](const cv::Range& r) {
-        for (int k = r.start; k < r.end; ++k) {
-            cv::Mat f = GreyFloat(sheets[k]), smooth;
-            cv::GaussianBlur(f, smooth, cv::Size(), sigma, sigma, cv::BORDER_REFLECT);
-            cv::Mat gain = smoothMedian / cv::max(smooth, 1.0);
-            cv::Mat(f.mul(gain)).convertTo(corrected[k], CV_8U);
-        }
-    });
-    c.m_median = KthLargest(corrected, (n + 1) / 2);
-    c.m_diffs.resize(n);
-    c.m_agreement.resize(n);
-    const cv::Mat medianFloat = GreyFloat(c.m_median);
-    const cv::Mat medianBand = assist::BandPass(medianFloat, 0.7, 8.0);
-    std::vector<double> typical(n);
-    cv::parallel_for_(cv::Range(0, n), [&](const cv::Range& r) {
-        for (int k = r.start; k < r.end; ++k) {
-            cv::absdiff(corrected[k], c.m_median, c.m_diffs[k]);
-            c.m_agreement[k] = Correlation(assist::BandPass(GreyFloat(corrected[k]), 0.7, 8.0), medianBand);
-            // The median difference of a sheet from the median: 0.674 σ√2-ish for noise alone.
-            const int channels[] = {0};
-            const int bins[] = {256};
-            const float range[] = {0, 256};
-            const float* ranges[] = {range};
-            cv::Mat hist;
-            cv::calcHist(&c.m_diffs[k], 1, channels, cv::Mat(), hist, 1, bins, ranges);
-            double seen = 0.0;
-            const double half = 0.5 * static_cast<double>(c.m_diffs[k].total());
-            int level = 0;
-            for (; level < 255; ++level) {
-                seen += hist.at<float>(level);
-                if (seen >= half)
-                    break;
-            }
-            typical[k] = level + 0.5;
-        }
-    });
-    std::vector<double> sorted = typical;
-    std::nth_element(sorted.begin(), sorted.begin() + n / 2, sorted.end());
-    c.m_dNoise = std::max(0.5, 1.4826 * sorted[n / 2]);
-    // What a sheet may differ by without disagreeing: the noise, and at edges what a third of a pixel's
-    // misregistration makes of the slope.
-    cv::Mat gx, gy, slope;
-    cv::Sobel(medianFloat, gx, CV_32F, 1, 0, 3, 1.0 / 8.0);
-    cv::Sobel(medianFloat, gy, CV_32F, 0, 1, 3, 1.0 / 8.0);
-    cv::magnitude(gx, gy, slope);
-    const cv::Mat allowed = slope * 0.35 + std::max(4.0 * c.m_dNoise, 5.0);
-    c.m_differ.resize(n);
-    for (int k = 0; k < n; ++k) {
-        cv::Mat d = GreyFloat(c.m_diffs[k]);
-        cv::compare(d, allowed, c.m_differ[k], cv::CMP_GT);
-    }
-    return c;
-}
-
 } // namespace
-
-cv::Mat KthLargest(const std::vector<cv::Mat>& planes, int rank) {
-    CV_Assert(!planes.empty() && planes.size() <= 255);
-    const int n = static_cast<int>(planes.size());
-    rank = std::clamp(rank, 1, n);
-    const cv::Mat& first = planes[0];
-    for (const cv::Mat& p : planes)
-        CV_Assert(p.depth() == CV_8U && p.size() == first.size() && p.channels() == first.channels());
-    cv::Mat out(first.size(), first.type());
-    const int len = first.cols * first.channels();
-    cv::parallel_for_(cv::Range(0, first.rows), [&](const cv::Range& r) {
-        std::vector<const uchar*> rows(n);
-        for (int y = r.start; y < r.end; ++y) {
-            for (int k = 0; k < n; ++k)
-                rows[k] = planes[k].ptr<uchar>(y);
-            uchar* o = out.ptr<uchar>(y);
-            int x = 0;
-#if CV_SIMD
-            // The answer bit by bit from the top: keep a bit when enough values reach the answer with it.
-            const int lanes = cv::v_uint8::nlanes;
-            const cv::v_uint8 one = cv::vx_setall_u8(1), need = cv::vx_setall_u8(static_cast<uchar>(rank));
-            for (; x + lanes <= len; x += lanes) {
-                cv::v_uint8 result = cv::vx_setzero_u8();
-                for (int bit = 128; bit; bit >>= 1) {
-                    const cv::v_uint8 trial = result | cv::vx_setall_u8(static_cast<uchar>(bit));
-                    cv::v_uint8 count = cv::vx_setzero_u8();
-                    for (int k = 0; k < n; ++k)
-                        count += (cv::vx_load(rows[k] + x) >= trial) & one;
-                    result = cv::v_select(count >= need, trial, result);
-                }
-                cv::v_store(o + x, result);
-            }
-#endif
-            for (; x < len; ++x) {
-                int result = 0;
-                for (int bit = 128; bit; bit >>= 1) {
-                    const int trial = result | bit;
-                    int count = 0;
-                    for (int k = 0; k < n; ++k)
-                        count += rows[k][x] >= trial;
-                    if (count >= rank)
-                        result = trial;
-                }
-                o[x] = static_cast<uchar>(result);
-            }
-        }
-    });
-    return out;
-}
 
 CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int refCol, int refRow,
                              const CMedianSheetOptions& optionsIn) {
@@ -332,6 +144,7 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
     out.m_core = cv::Rect(split.m_nExtendX, split.m_nExtendY, split.PitchX(), split.PitchY());
     out.m_reference = cv::Point(refCol, refRow);
     const cv::Point2d centre((size.width - 1) / 2.0, (size.height - 1) / 2.0);
+    const CSource full{&image, 1};
     const int count = split.m_nCols * split.m_nRows;
     const int refIndex = refRow * split.m_nCols + refCol;
     out.m_sheets.resize(count);
@@ -347,7 +160,7 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
             beyond.push_back(s.m_cell);
     }
     const auto single = [&](int index, double stability) {
-        out.m_median = WarpSheet(image, split.SheetRect(out.m_sheets[index].m_cell.x, out.m_sheets[index].m_cell.y),
+        out.m_median = WarpSheet(full, split.SheetRect(out.m_sheets[index].m_cell.x, out.m_sheets[index].m_cell.y),
                                  SheetMap(CSheetAlignment{}, centre), 1, size, false);
         out.m_combined = {out.m_sheets[index].m_cell};
         out.m_bSingle = true;
@@ -369,9 +182,18 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
         return out;
     }
 
+    // One grey copy of the image reduced to the comparison's resolution; the coarse registration reduces it
+    // further by a whole factor.
+    const int factor = std::max(1, static_cast<int>(std::ceil(std::max(size.width, size.height) /
+                                                              static_cast<double>(options.m_nSpreadSide))));
+    cv::Mat reducedGrey = assist::Downsample(To8(image), factor);
+    if (reducedGrey.channels() == 3)
+        cv::cvtColor(reducedGrey, reducedGrey, cv::COLOR_BGR2GRAY);
+    const CSource reduced{&reducedGrey, factor};
+
     // Coarse registration: every sheet against the anchor (the reference, unless it is blank).
-    const int coarse = std::max(1, static_cast<int>(std::ceil(std::max(size.width, size.height) /
-                                                              static_cast<double>(options.m_nCoarseSide))));
+    const int coarse = factor * std::max(1, static_cast<int>(std::lround(std::max(size.width, size.height) /
+                                                                          static_cast<double>(options.m_nCoarseSide * factor))));
     const cv::Size coarseSize(size.width / coarse, size.height / coarse);
     std::vector<cv::Mat> band(count);
     std::vector<double> energy(count, 0.0);
@@ -380,7 +202,7 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
             if (!inside[k])
                 continue;
             const cv::Point c = out.m_sheets[k].m_cell;
-            const cv::Mat grey = WarpSheet(image, split.SheetRect(c.x, c.y), SheetMap(CSheetAlignment{}, centre), coarse,
+            const cv::Mat grey = WarpSheet(reduced, split.SheetRect(c.x, c.y), SheetMap(CSheetAlignment{}, centre), coarse,
                                            coarseSize, true);
             band[k] = assist::BandPass(GreyFloat(grey), 0.7, 6.0);
             cv::Scalar mean, dev;
@@ -417,7 +239,7 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
     }
     const int rangeX = std::min(coarseSize.width / 3, static_cast<int>(std::ceil((2.0 * split.m_nExtendX + 8) / coarse)) + 1);
     const int rangeY = std::min(coarseSize.height / 3, static_cast<int>(std::ceil((2.0 * split.m_nExtendY + 8) / coarse)) + 1);
-    const assist::CShiftRange range{-rangeX, rangeX, -rangeY, rangeY};
+    const cv::Mat inner = band[anchor](cv::Rect(rangeX, rangeY, coarseSize.width - 2 * rangeX, coarseSize.height - 2 * rangeY));
     std::vector<bool> registered(count, false);
     cv::parallel_for_(cv::Range(0, count), [&](const cv::Range& r) {
         for (int k = r.start; k < r.end; ++k) {
@@ -429,8 +251,11 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
                 registered[k] = true;
                 continue;
             }
-            const cv::Mat surface =
-                assist::NccOverShifts(band[anchor], band[k], range, 0.3 * coarseSize.area());
+            // The anchor less a margin of the shift range, slid over the whole sheet: entry (x, y) lays the
+            // anchor's pixel (rangeX, rangeY) on the sheet's (x, y), the sheet's print lying (x − rangeX,
+            // y − rangeY) from the anchor's.
+            cv::Mat surface;
+            cv::matchTemplate(band[k], inner, surface, cv::TM_CCOEFF_NORMED);
             double peak = 0.0;
             cv::Point at;
             cv::minMaxLoc(surface, nullptr, &peak, nullptr, &at);
@@ -438,24 +263,31 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
             if (peak < 0.2)
                 continue;
             const cv::Point2d sub = assist::SubPixelPeak(surface, at);
-            // Shift (x, y) lays the sheet's pixel (0, 0) on the anchor's (x, y): its print lies at −(x, y).
-            s.m_shift = -coarse * cv::Point2d(sub.x + range.m_nMinX, sub.y + range.m_nMinY);
+            s.m_shift = coarse * cv::Point2d(sub.x - rangeX, sub.y - rangeY);
             registered[k] = true;
         }
     });
 
     // Fine registration: textured patches of the anchor matched at full resolution around the coarse shift.
-    const int patch = std::clamp(std::min(size.width, size.height) / 8, 24, 96);
+    const int patch = std::clamp(std::min(size.width, size.height) / 8, 24, 64);
     const int reach = coarse + 3;
     const cv::Rect anchorRect = split.SheetRect(out.m_sheets[anchor].m_cell.x, out.m_sheets[anchor].m_cell.y);
     std::vector<cv::Rect> patches;
     {
+        // Patches textured both ways (the structure tensor's smaller eigenvalue over the patch: a barcode or a
+        // line slides along itself), one per ninth of the sheet.
         const int pc = std::max(3, patch / coarse);
-        cv::Mat strength;
-        cv::boxFilter(band[anchor].mul(band[anchor]), strength, CV_32F, cv::Size(pc, pc), cv::Point(-1, -1), true,
-                      cv::BORDER_CONSTANT);
-        const int marginX = rangeX + pc / 2 + 1, marginY = rangeY + pc / 2 + 1;
-        const cv::Rect valid(marginX, marginY, coarseSize.width - 2 * marginX, coarseSize.height - 2 * marginY);
+        cv::Mat gx, gy, xx, yy, xy;
+        cv::Sobel(band[anchor], gx, CV_32F, 1, 0);
+        cv::Sobel(band[anchor], gy, CV_32F, 0, 1);
+        cv::boxFilter(gx.mul(gx), xx, CV_32F, cv::Size(pc, pc), cv::Point(-1, -1), true, cv::BORDER_CONSTANT);
+        cv::boxFilter(gy.mul(gy), yy, CV_32F, cv::Size(pc, pc), cv::Point(-1, -1), true, cv::BORDER_CONSTANT);
+        cv::boxFilter(gx.mul(gy), xy, CV_32F, cv::Size(pc, pc), cv::Point(-1, -1), true, cv::BORDER_CONSTANT);
+        cv::Mat half = (xx + yy) * 0.5, diff = (xx - yy) * 0.5, root;
+        cv::sqrt(diff.mul(diff) + xy.mul(xy), root);
+        const cv::Mat strength = half - root;
+        const int inset = pc / 2 + 1;
+        const cv::Rect valid(inset, inset, coarseSize.width - 2 * inset, coarseSize.height - 2 * inset);
         double strongest = 0.0;
         std::vector<std::pair<double, cv::Point>> best;
         if (valid.width > 0 && valid.height > 0) {
@@ -475,7 +307,10 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
                 continue;
             const cv::Point full(at.x * coarse + (coarse - 1) / 2, at.y * coarse + (coarse - 1) / 2);
             const cv::Rect p(full.x - patch / 2, full.y - patch / 2, patch, patch);
-            if (((p + anchorRect.tl()) & imageRect) == p + anchorRect.tl())
+            bool apart = true;
+            for (const cv::Rect& q : patches)
+                apart = apart && (std::abs(q.x - p.x) >= patch / 2 || std::abs(q.y - p.y) >= patch / 2);
+            if (apart && ((p + anchorRect.tl()) & imageRect) == p + anchorRect.tl())
                 patches.push_back(p);
         }
     }
@@ -501,8 +336,8 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
                 double peak = 0.0;
                 cv::Point at;
                 cv::minMaxLoc(result, nullptr, &peak, nullptr, &at);
-                if (peak < 0.5)
-                    continue;
+                if (peak < 0.5 || at.x == 0 || at.y == 0 || at.x + 1 == result.cols || at.y + 1 == result.rows)
+                    continue;  // poor, or no maximum inside the window
                 const cv::Point2d sub = assist::SubPixelPeak(result, at);
                 const cv::Point2d centreOf(patches[p].x + (patch - 1) / 2.0, patches[p].y + (patch - 1) / 2.0);
                 matches.push_back({centreOf, cv::Point2d(search.x - patches[p].x, search.y - patches[p].y) + sub});
@@ -512,38 +347,45 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
     });
 
     // The sheets compared on the spread grid: missing and damaged ones are left out.
-    const int factor = std::max(1, static_cast<int>(std::ceil(std::max(size.width, size.height) /
-                                                              static_cast<double>(options.m_nSpreadSide))));
     const cv::Size gridSize(size.width / factor, size.height / factor);
     std::vector<int> candidates;
     for (int k = 0; k < count; ++k)
         if (registered[k])
             candidates.push_back(k);
-    std::vector<cv::Mat> aligned(count);
+    std::vector<cv::Mat> aligned(count), valid(count);
     cv::parallel_for_(cv::Range(0, static_cast<int>(candidates.size())), [&](const cv::Range& r) {
         for (int i = r.start; i < r.end; ++i) {
             const int k = candidates[i];
             const cv::Point c = out.m_sheets[k].m_cell;
-            aligned[k] = WarpSheet(image, split.SheetRect(c.x, c.y), SheetMap(out.m_sheets[k], centre), factor, gridSize, true);
+            aligned[k] = WarpSheet(reduced, split.SheetRect(c.x, c.y), SheetMap(out.m_sheets[k], centre), factor, gridSize,
+                                   true, &valid[k]);
+            // Smoothed so that thin lines drawn a row higher or lower on some sheets (aliasing, warps by
+            // different fractions of a pixel) look alike; print that changes still differs.
+            cv::GaussianBlur(aligned[k], aligned[k], cv::Size(), 1.0, 1.0, cv::BORDER_REPLICATE);
         }
     });
-    const auto gather = [&](const std::vector<int>& which) {
+    const auto gather = [&](const std::vector<int>& which, const std::vector<cv::Mat>& from) {
         std::vector<cv::Mat> planes;
         for (int k : which)
-            planes.push_back(aligned[k]);
+            planes.push_back(from[k]);
         return planes;
     };
+    // Damage is looked for in the sheet's own part of the rectangle: the extension shows the neighbours, or
+    // paper where a sheet is the last of its row.
+    const cv::Rect coreGrid(split.m_nExtendX / factor, split.m_nExtendY / factor,
+                            std::max(1, split.PitchX() / factor), std::max(1, split.PitchY() / factor));
     std::vector<int> used;
     std::vector<cv::Point> missing, damaged, unregistered;
     for (int k = 0; k < count; ++k)
         if (inside[k] && !registered[k])
-            unregistered.push_back(out.m_sheets[k].m_cell);
+            (energy[k] < 0.3 * typicalEnergy ? missing : unregistered).push_back(out.m_sheets[k].m_cell);
+    CCompared first;
     if (candidates.size() >= 2) {
-        CCompared first = Compare(gather(candidates));
+        first = Compare(gather(candidates, aligned), gather(candidates, valid));
         // Damage: a block where this sheet differs much more often than the sheets typically do there.
         std::vector<cv::Mat> blocks(candidates.size());
         for (size_t i = 0; i < candidates.size(); ++i)
-            blocks[i] = BlockFractions(first.m_differ[i]);
+            blocks[i] = BlockFractions(first.m_differ[i](coreGrid & cv::Rect(cv::Point(), gridSize)));
         cv::Mat typical;
         if (candidates.size() >= 3) {
             std::vector<cv::Mat> scaled(candidates.size());
@@ -588,7 +430,11 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
     }
 
     // The spread over the sheets kept.
-    const CCompared kept = Compare(gather(used));
+    // Measured again over the sheets kept, their lighting as matched before.
+    CCompared kept;
+    for (int k : used)
+        kept.m_corrected.push_back(first.m_corrected[std::find(candidates.begin(), candidates.end(), k) - candidates.begin()]);
+    Measure(kept);
     const int n = static_cast<int>(used.size());
     out.m_spread = KthLargest(kept.m_diffs, std::max(1, (n + 2) / 4));
     out.m_disagreement = cv::Mat::zeros(gridSize, CV_32F);
@@ -617,14 +463,14 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
     std::vector<int> chosen;
     for (int i = 0; i < take; ++i)
         chosen.push_back(used[take == 1 ? 0 : static_cast<size_t>(std::lround(i * (n - 1.0) / (take - 1)))]);
-    std::vector<cv::Mat> full(chosen.size());
+    std::vector<cv::Mat> sheets(chosen.size());
     cv::parallel_for_(cv::Range(0, static_cast<int>(chosen.size())), [&](const cv::Range& r) {
         for (int i = r.start; i < r.end; ++i) {
             const CSheetAlignment& s = out.m_sheets[chosen[i]];
-            full[i] = WarpSheet(image, split.SheetRect(s.m_cell.x, s.m_cell.y), SheetMap(s, centre), 1, size, false);
+            sheets[i] = WarpSheet(full, split.SheetRect(s.m_cell.x, s.m_cell.y), SheetMap(s, centre), 1, size, false);
         }
     });
-    out.m_median = KthLargest(full, (take + 1) / 2);
+    out.m_median = KthLargest(sheets, (take + 1) / 2);
     for (int k : chosen)
         out.m_combined.push_back(out.m_sheets[k].m_cell);
 

@@ -10,16 +10,20 @@
 ///
 /// The true period is fractional and the sheets may be turned a little, so a sheet's print lies a few pixels
 /// away from where the reference sheet's lies in its rectangle. Each sheet is registered to the reference
-/// coarse to fine: the normalised correlation of band-passed copies reduced to about 256 pixels a side over
+/// coarse to fine: the normalised correlation of band-passed copies reduced to about 256 pixels a side at
 /// every shift the extension allows, then up to nine textured patches of the reference matched at full
 /// resolution around that shift (sub-pixel peaks) and a shift and turn fitted to them (outliers dropped).
 ///
-/// The sheets are then compared at a reduced resolution (about 512 pixels a side), each corrected for its
-/// lighting (a smooth gain against the median): a sheet that matches the median poorly (missing: blank) or
-/// differs from it in a patch where the other sheets agree (damaged: blots, scratches) is left out. Variable
-/// print differs on most sheets at the same place and leaves no sheet out. The spread is measured over the
-/// sheets kept; the full-resolution median combines up to `m_nMaxSheets` of them spread over the grid, each
-/// warped into the reference's frame (bilinear).
+/// The sheets are then compared at a reduced resolution (about 1024 pixels a side, smoothed over a pixel),
+/// each corrected for its lighting (a smooth gain against the median). A sheet differs from the median at a
+/// pixel when it lies outside the band the median spans within a pixel (3 x 3), by more than the noise and a
+/// quarter of that band: misregistration by a fraction of a pixel and the warp's varying blur of thin lines
+/// stay inside it, print that is there on one sheet and not on another does not. A sheet that matches the
+/// median poorly (missing: blank) or differs from it in a block of its own part of the rectangle where the
+/// other sheets agree (damaged: blots, scratches) is left out. Variable print differs on most sheets at the
+/// same place and leaves no sheet out. The spread is measured over the sheets kept; the full-resolution
+/// median combines up to `m_nMaxSheets` of them spread over the grid, each warped into the reference's frame
+/// (bilinear).
 ///
 /// One small sheet: its own picture is the motif (nothing to compare: no spread), with a warning. When the
 /// sheets do not agree (fewer than half of them match the median, e.g. a wrong split scheme) the reference
@@ -56,9 +60,9 @@ struct CAreaSplit {
 };
 
 struct CMedianSheetOptions {
-    int m_nMaxSheets = 11;   ///< sheets the full-resolution median combines, 1 … 63 (odd counts give a true median)
+    int m_nMaxSheets = 7;    ///< sheets the full-resolution median combines, 1 … 63 (odd counts give a true median)
     int m_nCoarseSide = 256; ///< longer side of a sheet when it is first registered, 64 … 1024
-    int m_nSpreadSide = 512; ///< longer side of a sheet when the sheets are compared, 64 … 2048
+    int m_nSpreadSide = 1024; ///< longer side of a sheet when the sheets are compared, 64 … 2048
 };
 
 /// Where a sheet's print lies against the reference's: reference point q (small-sheet coordinates) is seen
@@ -79,11 +83,11 @@ struct CMedianSheet {
     cv::Rect m_core;            ///< the sheet rectangle less the extension: where the sheet's own print lies
     cv::Mat m_median;           ///< CV_8UC3 (blue, green, red) or CV_8UC1, as the image (16 bits scaled to 8)
     /// The spread, on a grid of m_nSpreadFactor × m_nSpreadFactor pixels per entry (entry (u, v) averages the
-    /// pixels [u f, u f + f) × [v f, v f + f)): CV_8U, the upper quartile over the used sheets of their grey
-    /// difference from the median (lighting corrected); empty when fewer than two sheets are used.
+    /// pixels [u f, u f + f) × [v f, v f + f)): CV_8U, the upper quartile over the used sheets of how far their
+    /// grey (lighting corrected) lies outside the band the median spans within a pixel; empty when the motif
+    /// is one sheet's picture.
     cv::Mat m_spread;
-    /// Same grid, CV_32F: the fraction of the used sheets differing from the median beyond the noise and
-    /// what their misregistration explains at edges.
+    /// Same grid, CV_32F: the fraction of the used sheets differing from the median (see above).
     cv::Mat m_disagreement;
     cv::Mat m_spreadMedian;     ///< same grid, CV_8U: the grey median the spread is measured against
     int m_nSpreadFactor = 1;

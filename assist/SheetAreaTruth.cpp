@@ -76,11 +76,17 @@ cv::Mat VariableInkMask(const CGeneratedSheet& sheet) {
         motif.m_serialBox = box;
         for (int p = 0; p < 4; ++p)
             motif.m_passes.push_back({"", cv::Scalar(0, 0, 0), cv::Mat()});
+        // What two numbers ink differently: every digit place, not the text around the number.
+        cv::Mat first;
         for (int digit = 0; digit <= 9; ++digit) {
             cv::Mat picture(size, CV_8UC3, cv::Scalar::all(255)), grey;
             assist::PrintSerial(picture, motif, digit * 111111);
             cv::cvtColor(picture, grey, cv::COLOR_BGR2GRAY);
-            out |= grey < 200;
+            const cv::Mat inked = grey < 200;
+            if (first.empty())
+                first = inked;
+            else
+                out |= inked ^ first;
         }
     }
     return out;

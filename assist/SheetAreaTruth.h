@@ -24,8 +24,9 @@ cv::Matx23d SheetToCell(const CGeneratedSheet& sheet, const CAreaSplit& split, i
 cv::Mat MaskInCell(const CGeneratedSheet& sheet, const cv::Mat& mask, const CAreaSplit& split, int col, int row,
                    int level = 128);
 
-/// Sheet coordinates, CV_8U 255: every pixel some serial number can ink (the generator's numbering drawn with
-/// each digit in every place); empty boxes give an empty mask.
+/// Sheet coordinates, CV_8U 255: every pixel two serial numbers ink differently (the generator's numbering
+/// drawn with each digit in every place; the text before the number is the same on every sheet and left
+/// out); no boxes give an empty mask.
 cv::Mat VariableInkMask(const CGeneratedSheet& sheet);
 
 /// Indices of the passes printed the same on every sheet (all but the numbering) that cover at least

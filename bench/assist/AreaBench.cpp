@@ -167,7 +167,6 @@ std::string Score(const CGeneratedSheet& g, const CAreaSplit& split, cv::Point r
     for (const cv::Mat& m : r.m_groups)
         anyArea |= m;
     cv::Mat boxes = cv::Mat::zeros(size, CV_8U);
-    const cv::Matx23d toCell = SheetToCell(g, split, ref.x, ref.y);
     std::vector<cv::Rect> boxesInCell;
     for (const cv::Rect& b : g.m_truth.m_variableBoxes) {
         cv::Mat one = cv::Mat::zeros(g.m_truth.m_sheetSize, CV_8U);
@@ -176,7 +175,6 @@ std::string Score(const CGeneratedSheet& g, const CAreaSplit& split, cv::Point r
         boxes |= carried;
         boxesInCell.push_back(cv::boundingRect(carried));
     }
-    (void)toCell;
 
     // Pass families' print, and the groups given to them: the assignment covering the most print.
     std::vector<cv::Mat> print;
@@ -387,8 +385,9 @@ void AreaEvaluation(benchmark::State& state) {
             }
         }
     }
-    std::printf("\ninspection and shielded areas on %d generated sheets (%d passes asked for where the inks differ)\n",
-                evaluated, 0);
+    std::printf("\ninspection and shielded areas on %d generated sheets (as many passes asked for as the generator "
+                "printed inks that differ)\n",
+                evaluated);
     for (int m = 0; m < METHODS; ++m)
         Report(kMethodNames[m], tally[m]);
     std::printf("\n");
