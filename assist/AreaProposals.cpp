@@ -49,7 +49,7 @@ void DropSmallAndNeighbours(cv::Mat& mask, int minPixels, const cv::Rect& core) 
     }
 }
 
-/// Fills the holes of the mask (4-connected, not reaching the border) that are mostly print.
+/// Fills the holes of the mask (4-connected, not reaching the border) that are mostly `print`.
 void FillPrintedHoles(cv::Mat& mask, const cv::Mat& print) {
     cv::Mat open = ~mask, labels, stats, centroids;
     const int n = cv::connectedComponentsWithStats(open, labels, stats, centroids, 4, CV_32S);
@@ -102,10 +102,12 @@ std::vector<CProposedArea> TraceGroup(const CTraceInput& in, int group, const CA
         cv::morphologyEx(mask, mask, cv::MORPH_CLOSE,
                          cv::getStructuringElement(cv::MORPH_RECT, cv::Size(o.m_nGap + 1, o.m_nGap + 1)), cv::Point(-1, -1),
                          1, cv::BORDER_CONSTANT, cv::Scalar(0));
-    FillPrintedHoles(mask, in.m_print->m_print);
     const int grow = o.m_nMargin + static_cast<int>(std::ceil(o.m_dTolerance));
     if (grow > 0)
         cv::dilate(mask, mask, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(2 * grow + 1, 2 * grow + 1)));
+    // After growing (elements grown together may enclose more): holes that are mostly darker inks' print,
+    // which may lie over this one, are filled; holes of paper or of lighter inks are kept.
+    FillPrintedHoles(mask, *in.m_labels > group + 1);
 
     // Per element: its pass's printed pixels, their strength, and how many lie under shields.
     cv::Mat labels;

@@ -17,10 +17,10 @@
 /// coverage on. Groups are ordered lightest first; each carries its ink colour (the mean of its pixels away
 /// from edges) and pixel count, so that the editor can show and reassign them.
 ///
-/// Areas. A group's elements closer than the gap are joined (closing with a square of gap + 1 pixels), holes
-/// that are mostly print of other passes are filled (an ink printed under another still covers that place),
-/// holes of paper are kept; the shape is grown by the margin and the tolerance, traced with its holes and
-/// simplified so that no vertex moves inwards by more than the tolerance: the area contains every pixel of
+/// Areas. A group's elements closer than the gap are joined (closing with a square of gap + 1 pixels) and
+/// grown by the margin and the tolerance; holes that are mostly print of darker inks are filled (an ink
+/// printed under another still covers that place), holes of paper or of lighter inks are kept; the shape is
+/// traced with its holes and simplified so that no vertex moves inwards by more than the tolerance: the area contains every pixel of
 /// the element and the margin around it. Elements that touch the sheet rectangle's border and lie wholly in
 /// its extension belong to the neighbouring sheets and are dropped; what remains is clipped to the rectangle.
 ///

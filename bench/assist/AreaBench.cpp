@@ -2,9 +2,9 @@
 // global Otsu threshold on the raw reference sheet: its connected elements, grown by the same margin, as
 // areas; no passes, no shields), and the time a proposal takes on an 8192 × 6000 sheet of 24 small sheets.
 //
-//   build/bench/area_bench                                  everything (the evaluation takes a minute or two)
+//   build/bench/area_bench                                  everything (the evaluation takes about a minute)
 //   build/bench/area_bench --benchmark_filter=Timing        the timing only
-//   ZRK_AREA_EVAL_SHEETS=200 build/bench/area_bench ...     a larger corpus (default 30 sheets)
+//   ZRK_AREA_EVAL_SHEETS=200 build/bench/area_bench ...     a larger corpus (default 60 sheets)
 //   ZRK_AREA_EVAL_LOG=areas.txt ...                         every sheet's figures written out
 //   ZRK_AREA_EVAL_DRAW=folder ...                           each sheet's motif with its areas (green, holes
 //                                                           blue), shields (red) and the true variable print
@@ -19,7 +19,8 @@
 //
 // Metrics, per pass (family of like inks), over the whole corpus:
 //   recall      printed pixels (coverage at least a half) inside an area of the pass's group (the groups given
-//               to passes as an operator would: the assignment that covers most), and inside any area;
+//               to passes as an operator would: the assignment that covers most; the baseline has one group,
+//               so any of its areas counts), and inside any area;
 //   under shield  printed pixels under a shielded area, and of them those outside the serial number's box;
 //   IoU         of the pass's print with its group's areas (the areas are grown by the margin: well under 1).
 // Variable print (every pixel some serial number can ink): the fraction under shields, the fraction of the
@@ -339,7 +340,7 @@ cv::Point ReferenceSheet(const CSheetTruth& t) {
 }
 
 void AreaEvaluation(benchmark::State& state) {
-    const int sheets = EnvInt("ZRK_AREA_EVAL_SHEETS", 30);
+    const int sheets = EnvInt("ZRK_AREA_EVAL_SHEETS", 60);
     const char* logPath = std::getenv("ZRK_AREA_EVAL_LOG");
     std::ofstream log;
     if (logPath && *logPath)
