@@ -8,29 +8,35 @@
 /// reflectance, smoothed over about a pixel). Print is what stands clearly above the paper's noise, at least
 /// 2.5 %: a light tint over the whole sheet counts as print, as it is one.
 ///
-/// Passes. The printed pixels' colours (Lab, relative to the paper) are grouped into as many groups as the
-/// side has passes (k-means from a fixed seed over the colours met, each weighted by the square root of its
-/// count so that a large tint does not crowd out small dark inks; groups closer than 8 ΔE or of almost no
-/// pixels merged). Each pixel then goes to the ink it is a mixture of: inks mix on the paper multiplicatively,
-/// so a pixel partly covered by ink k over a substrate (the paper or a lighter ink) lies on the line between
-/// the two in reflectance; the nearest such line decides, and the pixel counts as ink k from a third of its
-/// coverage on. Groups are ordered lightest first; each carries its ink colour (the mean of its pixels away
-/// from edges) and pixel count, so that the editor can show and reassign them.
+/// Passes. The printed pixels' colours (Lab, relative to the paper) are binned and grouped into as many
+/// groups as the side has passes: the densest colour first, then each time the colour whose density times
+/// its squared distance to the inks chosen is largest (a small dark ink far from the others before a ramp
+/// between two of them), at least 12 ΔE apart; k-means started from these refines them (each colour met
+/// weighted by the square root of its count, so that a large tint does not pull the others to itself; no
+/// random start). Groups closer than 8 ΔE or of almost no pixels are merged. Each pixel then goes to the ink
+/// it is a mixture of: inks mix on the paper multiplicatively, so a pixel partly covered by ink k over a
+/// substrate (the paper or a lighter ink) lies on the line between the two in reflectance; the nearest such
+/// line decides, and the pixel counts as ink k from a third of its coverage on. Fainter print over the paper
+/// goes to the ink whose print it borders (an edge), else to the nearest ink. Groups are ordered lightest
+/// first; each carries its ink colour (its mean reflectance on the paper) and pixel count, so that the editor
+/// can show and reassign them.
 ///
-/// Areas. A group's elements closer than the gap are joined (closing with a square of gap + 1 pixels) and
-/// grown by the margin and the tolerance; holes that are mostly print of darker inks are filled (an ink
-/// printed under another still covers that place), holes of paper or of lighter inks are kept; the shape is
-/// traced with its holes and simplified so that no vertex moves inwards by more than the tolerance: the area contains every pixel of
-/// the element and the margin around it. Elements that touch the sheet rectangle's border and lie wholly in
-/// its extension belong to the neighbouring sheets and are dropped; what remains is clipped to the rectangle.
+/// Areas. Elements of a group that touch the sheet rectangle's border with most of their pixels in its
+/// extension, or lie wholly in the extension, are the neighbouring sheets' print and are dropped, as are
+/// elements under the smallest size. The others closer than the gap are joined (closing with a square of
+/// gap + 1 pixels) and grown by the margin and the tolerance; holes that are mostly print of darker inks are
+/// filled (an ink printed under another still covers that place), holes of paper or of lighter inks are
+/// kept; the shape is traced with its holes and simplified so that no vertex moves inwards by more than the
+/// tolerance: the area contains every pixel of the element and the margin around it, inside the rectangle.
 ///
-/// Shielded areas. Where a quarter of the sheets or more differ from the median by far more than the noise
-/// (the upper quartile of the differences over 6 noise deviations and 12 grey levels), the print varies from
-/// sheet to sheet. Each such place is grown along its line of print (columns with ink in the same band of
-/// rows, across gaps of under 0.8 line heights, to at most ten line heights): a serial number's digits that
-/// happen to agree on this sheet are shielded with the others. The rectangle, with the shield margin, is
-/// proposed; inspection areas that then lie wholly under shields are dropped. Static print beside the line
-/// is left out of it by the gap rule.
+/// Shielded areas. Where a quarter of the sheets or more differ from the median (outside the band it spans
+/// within a pixel, beyond the noise; MedianSheet.h) by over 10 grey levels, densely (three of every nine
+/// neighbours), in the sheet's own part of the rectangle, the print varies from sheet to sheet. Each such
+/// place is grown along its line of print (columns inked in its rows, across gaps of under 0.8 line heights,
+/// to at most ten line heights; then the rows inked next to it, up to half a line): a serial number's digits
+/// that happen to agree on this sheet are shielded with the others. The rectangle, with the shield margin, is
+/// proposed; inspection areas that then lie wholly under shields are dropped. Static print beside the line is
+/// left out of it by the gap rule.
 ///
 /// Coordinates: small-sheet coordinates of the reference sheet (0 … width, 0 … height); outline vertices are
 /// pixel centres; an area covers the pixels its polygon (cv::fillPoly) covers, less its holes.

@@ -184,8 +184,9 @@ CMedianSheet MakeMedianSheet(const cv::Mat& image, const CAreaSplit& split, int 
 
     // One grey copy of the image reduced to the comparison's resolution; the coarse registration reduces it
     // further by a whole factor.
-    const int factor = std::max(1, static_cast<int>(std::ceil(std::max(size.width, size.height) /
-                                                              static_cast<double>(options.m_nSpreadSide))));
+    // By area, not by the longer side: a long narrow sheet keeps its small print at full resolution.
+    const int factor = std::max(1, static_cast<int>(std::ceil(std::sqrt(static_cast<double>(size.area())) /
+                                                              options.m_nSpreadSide)));
     cv::Mat reducedGrey = assist::Downsample(To8(image), factor);
     if (reducedGrey.channels() == 3)
         cv::cvtColor(reducedGrey, reducedGrey, cv::COLOR_BGR2GRAY);

@@ -14,7 +14,7 @@
 /// every shift the extension allows, then up to nine textured patches of the reference matched at full
 /// resolution around that shift (sub-pixel peaks) and a shift and turn fitted to them (outliers dropped).
 ///
-/// The sheets are then compared at a reduced resolution (about 1024 pixels a side, smoothed over a pixel),
+/// The sheets are then compared at a reduced resolution (about 1024 × 1024 pixels, smoothed over a pixel),
 /// each corrected for its lighting (a smooth gain against the median). A sheet differs from the median at a
 /// pixel when it lies outside the band the median spans within a pixel (3 x 3), by more than the noise and a
 /// quarter of that band: misregistration by a fraction of a pixel and the warp's varying blur of thin lines
@@ -62,7 +62,7 @@ struct CAreaSplit {
 struct CMedianSheetOptions {
     int m_nMaxSheets = 7;    ///< sheets the full-resolution median combines, 1 … 63 (odd counts give a true median)
     int m_nCoarseSide = 256; ///< longer side of a sheet when it is first registered, 64 … 1024
-    int m_nSpreadSide = 1024; ///< longer side of a sheet when the sheets are compared, 64 … 2048
+    int m_nSpreadSide = 1024; ///< the sheets are compared reduced to about this side squared in pixels, 64 … 2048
 };
 
 /// Where a sheet's print lies against the reference's: reference point q (small-sheet coordinates) is seen
