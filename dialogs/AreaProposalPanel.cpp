@@ -1,5 +1,6 @@
 #include "dialogs/AreaProposalPanel.h"
 
+#include "dialogs/ProposalBar.h"
 #include "formats/LanguagePack.h"
 
 #include <QComboBox>
@@ -64,14 +65,7 @@ void CAreaProposalPanel::ShowProposal(const QString& heading, const std::vector<
                                       const QStringList& phaseNames, const QString& shields,
                                       const QStringList& warnings, int doubts) {
     m_bBusy = false;
-    QString html = heading.toHtmlEscaped();
-    for (int i = 0; i < warnings.size(); ++i) {
-        const QString line = warnings[i].toHtmlEscaped();
-        html += QStringLiteral("<br>") +
-                (i < doubts ? QStringLiteral("<span style=\"color:#c00000\">") + line + QStringLiteral("</span>")
-                            : line);
-    }
-    m_pText->setText(html);
+    m_pText->setText(ProposalHtml(heading.toHtmlEscaped(), warnings, doubts));
     m_pList->clear();
     m_nGroups = static_cast<int>(groups.size());
     for (int g = 0; g < m_nGroups; ++g) {

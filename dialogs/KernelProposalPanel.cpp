@@ -1,5 +1,6 @@
 #include "dialogs/KernelProposalPanel.h"
 
+#include "dialogs/ProposalBar.h"
 #include "formats/LanguagePack.h"
 
 #include <QHBoxLayout>
@@ -63,14 +64,7 @@ CKernelProposalPanel::CKernelProposalPanel(QWidget* parent) : QFrame(parent) {
 void CKernelProposalPanel::ShowProposals(const QString& heading, const QStringList& lines,
                                          const QStringList& warnings, int doubts) {
     m_bBusy = false;
-    QString html = heading.toHtmlEscaped();
-    for (int i = 0; i < warnings.size(); ++i) {
-        const QString line = warnings[i].toHtmlEscaped();
-        html += QStringLiteral("<br>") +
-                (i < doubts ? QStringLiteral("<span style=\"color:#c00000\">") + line + QStringLiteral("</span>")
-                            : line);
-    }
-    m_pText->setText(html);
+    m_pText->setText(ProposalHtml(heading.toHtmlEscaped(), warnings, doubts));
     m_pList->clear();
     for (const QString& line : lines) {
         auto* item = new QListWidgetItem(line, m_pList);

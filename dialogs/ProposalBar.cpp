@@ -14,6 +14,17 @@ QString Tr(const wchar_t* text) {
 
 } // namespace
 
+QString ProposalHtml(const QString& headingHtml, const QStringList& warnings, int doubts) {
+    QString html = headingHtml;
+    for (int i = 0; i < warnings.size(); ++i) {
+        const QString line = warnings[i].toHtmlEscaped();
+        html += QStringLiteral("<br>") +
+                (i < doubts ? QStringLiteral("<span style=\"color:#c00000\">") + line + QStringLiteral("</span>")
+                            : line);
+    }
+    return html;
+}
+
 CProposalBar::CProposalBar(QWidget* parent) : QFrame(parent) {
     setObjectName(QStringLiteral("proposalBar"));
     setFrameShape(QFrame::StyledPanel);
@@ -41,15 +52,9 @@ CProposalBar::CProposalBar(QWidget* parent) : QFrame(parent) {
 void CProposalBar::ShowProposal(const QString& what, double score, const QStringList& warnings, int doubts,
                                 bool canAccept) {
     m_bBusy = false;
-    QString html = what.toHtmlEscaped() + QStringLiteral("&nbsp;&nbsp;(") + Tr(L"可信度") + QStringLiteral(" ") +
-                   QString::number(score, 'f', 2) + QStringLiteral(")");
-    for (int i = 0; i < warnings.size(); ++i) {
-        const QString line = warnings[i].toHtmlEscaped();
-        html += QStringLiteral("<br>") + (i < doubts ? QStringLiteral("<span style=\"color:#c00000\">") + line +
-                                                           QStringLiteral("</span>")
-                                                     : line);
-    }
-    m_pText->setText(html);
+    m_pText->setText(ProposalHtml(what.toHtmlEscaped() + QStringLiteral("&nbsp;&nbsp;(") + Tr(L"可信度") +
+                                      QStringLiteral(" ") + QString::number(score, 'f', 2) + QStringLiteral(")"),
+                                  warnings, doubts));
     m_pAccept->setVisible(canAccept);
     m_pReject->setVisible(true);
     show();

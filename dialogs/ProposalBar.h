@@ -11,6 +11,10 @@
 #include <QStringList>
 
 class QLabel;
+
+/// The text the proposal panels show: the heading (`headingHtml`, already HTML) and one line per
+/// warning, the first `doubts` of them in red.
+QString ProposalHtml(const QString& headingHtml, const QStringList& warnings, int doubts);
 class QPushButton;
 
 class CProposalBar : public QFrame {

@@ -24,6 +24,7 @@
 #include "editor/EditStep.h"
 #include "editor/EditorAssist.h"
 #include "editor/ModelTreeCtrl.h"
+#include "editor/ProposalOverlay.h"
 #include "editor/SheetFit.h"
 #include "formats/Format.h"
 #include "formats/LanguagePack.h"
@@ -63,44 +64,6 @@ std::wstring WithDefaultMethod(const std::wstring& parameters, const std::wstrin
         if (CTreeTextNode* node = text.FindNodeByName(name))
             node->m_para.m_strValue = NodeValueOf(fromDefaults, name);
     return text.GetText();
-}
-
-/// Draws pixel by pixel, so that a part of the view composed alone gets exactly the pixels of the whole.
-void PutPixel(cv::Mat& image, int x, int y, const cv::Scalar& colour) {
-    if (x < 0 || y < 0 || x >= image.cols || y >= image.rows || image.depth() != CV_8U)
-        return;
-    uint8_t* p = image.ptr<uint8_t>(y) + static_cast<size_t>(x) * image.channels();
-    for (int c = 0; c < std::min(image.channels(), 4); ++c)
-        p[c] = cv::saturate_cast<uint8_t>(colour[c]);
-}
-
-/// A rectangle two pixels wide inside `r`, in dashes of six pixels.
-void DrawDashedRect(cv::Mat& image, const cv::Rect& r, const cv::Scalar& colour) {
-    constexpr int kDash = 6;
-    const int left = std::max(r.x, -2), right = std::min(r.x + r.width, image.cols + 2);
-    const int top = std::max(r.y, -2), bottom = std::min(r.y + r.height, image.rows + 2);
-    for (int x = left; x < right; ++x)
-        if (((x - r.x) / kDash) % 2 == 0)
-            for (int d = 0; d < 2; ++d) {
-                PutPixel(image, x, r.y + d, colour);
-                PutPixel(image, x, r.y + r.height - 1 - d, colour);
-            }
-    for (int y = top; y < bottom; ++y)
-        if (((y - r.y) / kDash) % 2 == 0)
-            for (int d = 0; d < 2; ++d) {
-                PutPixel(image, r.x + d, y, colour);
-                PutPixel(image, r.x + r.width - 1 - d, y, colour);
-            }
-}
-
-/// The label drawn into a picture of its own, then its pixels put where they fall.
-void DrawLabel(cv::Mat& image, const std::string& text, cv::Point at, const cv::Scalar& colour) {
-    cv::Mat label(20, 12 * static_cast<int>(text.size()) + 4, CV_8U, cv::Scalar(0));
-    cv::putText(label, text, cv::Point(1, 15), cv::FONT_HERSHEY_SIMPLEX, 0.5, cv::Scalar(255), 1);
-    for (int y = 0; y < label.rows; ++y)
-        for (int x = 0; x < label.cols; ++x)
-            if (label.at<uint8_t>(y, x) > 127)
-                PutPixel(image, at.x + x, at.y + y, colour);
 }
 
 } // namespace
@@ -311,7 +274,7 @@ void CZRKDlg::DrawKernelProposals(CImgBuffer* buffer, const CRect& area) {
         if ((r & cv::Rect(-40, -40, pixels.cols + 80, pixels.rows + 80)).area() == 0)
             continue;
         DrawDashedRect(pixels, r, magenta);
-        DrawLabel(pixels, std::to_string(number) + " " + std::to_string(static_cast<int>(k.m_dScore * 100)),
+        DrawOverlayLabel(pixels, std::to_string(number) + " " + std::to_string(static_cast<int>(k.m_dScore * 100)),
                   cv::Point(r.x + 3, r.y + 3), magenta);
     }
 }

@@ -18,6 +18,7 @@
 #include "dialogs/DlgThreshMaskPara.h"
 #include "editor/EditStep.h"
 #include "editor/EditorAssist.h"
+#include "editor/ProposalOverlay.h"
 #include "editor/SheetFit.h"
 #include "formats/Format.h"
 #include "formats/LanguagePack.h"
@@ -67,27 +68,6 @@ std::wstring FreeTag(const CItemList& list, int sheetID, const std::wstring& bas
     for (int n = 1;; ++n)
         if (std::wstring tag = base + std::to_wstring(n); !used.count(tag))
             return tag;
-}
-
-/// Pixel by pixel, so that a part of the view composed alone gets exactly the pixels of the whole.
-void PutPixel(cv::Mat& image, int x, int y, const cv::Scalar& colour) {
-    if (x < 0 || y < 0 || x >= image.cols || y >= image.rows || image.depth() != CV_8U)
-        return;
-    uint8_t* p = image.ptr<uint8_t>(y) + static_cast<size_t>(x) * image.channels();
-    for (int c = 0; c < std::min(image.channels(), 4); ++c)
-        p[c] = cv::saturate_cast<uint8_t>(colour[c]);
-}
-
-/// A closed polyline in dashes of six pixels (integer steps along each edge, the same wherever drawn).
-void DrawDashedPolygon(cv::Mat& image, const std::vector<cv::Point>& points, cv::Point shift, const cv::Scalar& colour) {
-    int run = 0;
-    for (size_t i = 0; i < points.size(); ++i) {
-        const cv::Point a = points[i] + shift, b = points[(i + 1) % points.size()] + shift;
-        const int steps = std::max(std::abs(b.x - a.x), std::abs(b.y - a.y));
-        for (int s = 0; s < steps; ++s, ++run)
-            if ((run / 6) % 2 == 0)
-                PutPixel(image, a.x + (b.x - a.x) * s / steps, a.y + (b.y - a.y) * s / steps, colour);
-    }
 }
 
 } // namespace
