@@ -32,6 +32,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -402,7 +403,26 @@ bool Make8KSample(const std::wstring& folder, CModelInfo& model) {
     side->m_nRefImageID = 1;
     side->m_nSplitID = 1;  // the first split scheme the reference image gets: until then, the whole image
     side->m_strParameters = ScriptText(L"缺陷检测/SidePara.ini", {{L"允许多通道检测", L"1"}});
+    // Three print passes, as the sheet has three static inks (a light tint, a colour, black; the serial
+    // number is variable print): the area proposal finds one group of print per pass.
+    auto* p3 = Add<CPhaseType>(model.m_phaseTypes, 3);
+    p3->m_strName = L"印次3";
+    p3->m_crRefColor = RGB(0, 160, 0);
+    p3->m_crMaskColor = RGB(128, 220, 128);
+    p3->m_byMaskGray = 150;
+    int customID = model.m_customParaTypes.GetMaxID();
+    for (const auto& [name, defect, colour] : {std::tuple{L"正面-印次3-高", L"印次3浅", RGB(0, 220, 120)},
+                                               std::tuple{L"正面-印次3-低", L"印次3深", RGB(0, 140, 60)}}) {
+        auto* t = Add<CCustomParaType>(model.m_customParaTypes, ++customID);
+        t->m_strName = name;
+        t->m_byMaskGray = static_cast<uint8_t>(20 * customID);
+        t->m_crRefColor = colour;
+        t->m_strScriptName = L"自定义.ini";
+        t->m_strScriptText = ScriptText(L"Custom/自定义.ini", {{L"缺陷名称", defect}});
+    }
     AddPhase(*side, 1, L"缺陷检测", 0, L"无", 1, 2, model);
+    AddPhase(*side, 2, L"缺陷检测", 0, L"无", 3, 4, model);
+    AddPhase(*side, 3, L"缺陷检测", 0, L"无", customID - 1, customID, model);
     return true;
 }
 

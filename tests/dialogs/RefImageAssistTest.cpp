@@ -9,11 +9,15 @@
 
 #include "EditorDeployment.h"
 
+#include "assist/AreaProposals.h"
 #include "assist/SheetGenerator.h"
 #include "datastruct/CameraRefImage.h"
+#include "datastruct/InspType.h"
 #include "datastruct/ModelInfo.h"
 #include "formats/CodePage.h"
+#include "geometry/ImgBuffer.h"
 #include "datastruct/RefImage.h"
+#include "datastruct/Side.h"
 #include "model/ParaTypes.h"
 #include "support/RecordingPrompter.h"
 #include "view/ImgDisplay.h"
@@ -26,6 +30,7 @@
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -311,6 +316,32 @@ TEST(RefImageAssistSample, TheLabelSampleIsPlacedAndSplitWithoutDoubt) {
     EXPECT_EQ(split.m_nCols, 6);
     EXPECT_EQ(split.m_nRows, 5);
     EXPECT_FALSE(HasDoubt(split.m_warnings)) << Lines(split);
+
+    // Its side has the sheet's three static inks as print passes: the area proposal on the first label
+    // finds one group of print for each, and shields the serial number.
+    auto* side = model.m_inspTypes.GetAtAs<CInspType>(0)->m_sides.GetAtAs<CSide>(0);
+    ASSERT_EQ(side->m_phases.GetSize(), 3);
+    CAreaSplit cut;
+    cut.m_nCols = split.m_nCols;
+    cut.m_nRows = split.m_nRows;
+    cut.m_rcCrop = split.m_rcCrop;
+    cut.m_nExtendX = split.m_nExtendX;
+    cut.m_nExtendY = split.m_nExtendY;
+    CAreaProposalOptions options;
+    options.m_nPasses = side->m_phases.GetSize();
+    const CAreaProposal areas = ProposeAreas(ref->GetComposedImage()->GetMat(), cut, 0, 0, options);
+    std::string warnings;
+    for (const CAssistWarning& w : areas.m_warnings)
+        warnings += w.m_strMessage + "\n";
+    EXPECT_EQ(areas.m_groups.size(), 3u) << warnings;
+    for (int g = 0; g < static_cast<int>(areas.m_groups.size()); ++g)
+        EXPECT_TRUE(std::any_of(areas.m_areas.begin(), areas.m_areas.end(),
+                                [g](const CProposedArea& a) { return a.m_nPass == g; }))
+            << "no area for ink " << g;
+    EXPECT_EQ(areas.m_shielded.size(), 1u);
+    EXPECT_EQ(areas.m_nSheetsUsed, 30);
+    EXPECT_GT(areas.m_dScore, 0.5) << warnings;
+    EXPECT_FALSE(HasDoubt(areas.m_warnings)) << warnings;
     ref->Release();
     EXPECT_TRUE(prompter.Texts().empty());
 }
