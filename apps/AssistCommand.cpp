@@ -366,6 +366,14 @@ int Areas(const std::vector<std::string>& args, std::string& out, std::string& e
             if (k + 1 >= args.size() || !ParseCount(args[k + 1], 0, 256, options.m_nMargin))
                 return Usage(err, "--margin needs pixels, 0 to 256");
             ++k;
+        } else if (a == "--shield-margin") {
+            if (k + 1 >= args.size() || !ParseCount(args[k + 1], 0, 256, options.m_nShieldMargin))
+                return Usage(err, "--shield-margin needs pixels, 0 to 256");
+            ++k;
+        } else if (a == "--min-pixels") {
+            if (k + 1 >= args.size() || !ParseCount(args[k + 1], 1, 100000, options.m_nMinPixels))
+                return Usage(err, "--min-pixels needs a pixel count, 1 to 100000");
+            ++k;
         } else if (!a.empty() && a[0] == '-' && a != "-") {
             return Usage(err, "unknown option " + a + " for areas");
         } else {
@@ -402,7 +410,8 @@ std::string AssistUsage() {
            "       zrk-assist split [--tolerance PX] IMAGE\n"
            "       zrk-assist kernels [--sheet L,T,R,B] [--count N] [--size W,H] [--range R] [--period X,Y] [--lines] IMAGE\n"
            "       zrk-assist rate --rect L,T,R,B [--range R] [--period X,Y] [--line 0|90 [--polarity P]] IMAGE\n"
-           "       zrk-assist areas --split C,R,L,T,R,B[,EX,EY] [--sheet C,R] [--passes N] [--gap PX] [--margin PX] IMAGE\n"
+           "       zrk-assist areas --split C,R,L,T,R,B[,EX,EY] [--sheet C,R] [--passes N] [--gap PX] [--margin PX]\n"
+           "                       [--shield-margin PX] [--min-pixels N] IMAGE\n"
            "       zrk-assist check [--no-rating] STORE MODEL\n"
            "       zrk-assist --help | --version\n"
            "The assisted set-up's analyses on image files (BMP, PNG, TIFF); one JSON object on standard output.\n"
@@ -437,6 +446,9 @@ std::string AssistUsage() {
            "    --passes N        the side's print passes, 1 to 8 (default 1): the print is grouped by ink\n"
            "    --gap PX          elements of one pass closer than this become one area, 0 to 256 (default 12)\n"
            "    --margin PX       an area reaches this far beyond its print, 0 to 256 (default 4)\n"
+           "    --shield-margin PX  a shielded area reaches this far beyond the variable print, 0 to 256\n"
+           "                      (default 6)\n"
+           "    --min-pixels N    elements of fewer printed pixels are taken for noise, 1 to 100000 (default 12)\n"
            "  check     the template check of a stored template (MODEL: identifier or name): kernels rated on\n"
            "            the reference images, links, places, tags, notes and camera images; exit 1 when an\n"
            "            error is found\n"

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 using namespace assisttest;
 
@@ -79,6 +80,43 @@ TEST_F(AreaCommand, ASplitWithoutExtensionAndTheDefaultsAreAccepted) {
     EXPECT_NE(run.out.find("\"sheet_size\": [400, 300]"), std::string::npos) << run.out;
 }
 
+namespace {
+
+// The bounding width and height of the first shielded area's outline in the command's JSON.
+cv::Size FirstShieldExtent(const std::string& json) {
+    const size_t shielded = json.find("\"shielded\": [");
+    const size_t outline = shielded == std::string::npos ? shielded : json.find("\"outline\": [", shielded);
+    if (outline == std::string::npos)
+        return {};
+    std::vector<int> values;
+    for (size_t at = json.find('[', outline) + 1; at < json.size() && json[at] != ']';) {
+        size_t used = 0;
+        values.push_back(std::stoi(json.substr(at, 12), &used));
+        at += used;
+        while (at < json.size() && (json[at] == ',' || json[at] == ' '))
+            ++at;
+    }
+    cv::Rect box;
+    for (size_t i = 0; i + 1 < values.size(); i += 2)
+        box = box.empty() ? cv::Rect(values[i], values[i + 1], 1, 1) : box | cv::Rect(values[i], values[i + 1], 1, 1);
+    return box.size();
+}
+
+} // namespace
+
+TEST_F(AreaCommand, TheShieldMarginWidensTheShieldedAreas) {
+    const std::string args = "areas --split " + m_strSplit + " --passes 3 ";
+    const Outcome tight = Assist(dir, args + "--shield-margin 0 " + m_strImage);
+    const Outcome wide = Assist(dir, args + "--shield-margin 20 --min-pixels 30 " + m_strImage);
+    ASSERT_EQ(tight.status, 0) << tight.err;
+    ASSERT_EQ(wide.status, 0) << wide.err;
+    const cv::Size a = FirstShieldExtent(tight.out), b = FirstShieldExtent(wide.out);
+    ASSERT_GT(a.area(), 0) << tight.out;
+    // 20 pixels on each side, unless the small sheet's edge stops it.
+    EXPECT_GE(b.width, a.width + 20);
+    EXPECT_GE(b.height, a.height + 20);
+}
+
 TEST_F(AreaCommand, WrongOptionsExitWithTwoAndSayWhy) {
     struct Case {
         std::string args;
@@ -96,6 +134,8 @@ TEST_F(AreaCommand, WrongOptionsExitWithTwoAndSayWhy) {
                           Case{"areas" + split + "--passes 0 " + m_strImage, "--passes"},
                           Case{"areas" + split + "--gap 300 " + m_strImage, "--gap"},
                           Case{"areas" + split + "--margin -1 " + m_strImage, "--margin"},
+                          Case{"areas" + split + "--shield-margin 257 " + m_strImage, "--shield-margin"},
+                          Case{"areas" + split + "--min-pixels 0 " + m_strImage, "--min-pixels"},
                           Case{"areas" + split + "--margins 3 " + m_strImage, "unknown option --margins"},
                           Case{"areas" + split + m_strImage + " " + m_strImage, "one image"},
                           Case{"areas" + split, "one image"}}) {
