@@ -66,7 +66,9 @@ struct CSheetsCheck {
 /// quarter pixel's slope allowed on edges, so that the alignment does not count. Fixed print leaves noise in
 /// every block of some neighbour; a serial number leaves a changed digit in all of them, and the margin keeps
 /// kernels off the digits beside the changing ones, which change on the line (a reference image shows
-/// consecutive numbers). Steps shorter than a pixel are unknown.
+/// consecutive numbers). Steps shorter than a pixel are unknown. Where neighbours lie in the image but the
+/// kernel matches none of them (no positive correlation, or only blank paper there), the print differs:
+/// the residual is then 255.
 CSheetsCheck CheckSheets(const cv::Mat& image, const cv::Mat& grey, const cv::Rect& kernel, cv::Point origin,
                          cv::Point2d stepX, cv::Point2d stepY);
 

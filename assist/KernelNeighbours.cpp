@@ -27,6 +27,7 @@ CSheetsCheck CheckSheets(const cv::Mat& image, const cv::Mat& grey, const cv::Re
     cv::Sobel(own, gy, CV_32F, 0, 1, 3, 0.125, 0.0, cv::BORDER_REPLICATE);
     cv::magnitude(gx, gy, ownSteep);
     const cv::Point offset = kernel.tl() - wide.tl(); // the kernel within the wide patch
+    int compared = 0;
     for (const cv::Point2d& step : {stepX, -stepX, stepY, -stepY}) {
         if (cv::norm(step) < 1.0)
             continue;
@@ -35,6 +36,7 @@ CSheetsCheck CheckSheets(const cv::Mat& image, const cv::Mat& grey, const cv::Re
                               wide.height + 2 * kSlack);
         if ((around & cv::Rect(0, 0, image.cols, image.rows)) != around)
             continue;
+        ++compared;
         const cv::Mat neighbour = ToGreyFloat(image(around));
         const cv::Mat surface = NccNear(neighbour, templ, offset + cv::Point(kSlack, kSlack), kSlack);
         double peak = 0.0;
@@ -72,6 +74,8 @@ CSheetsCheck CheckSheets(const cv::Mat& image, const cv::Mat& grey, const cv::Re
         cv::minMaxLoc(blocks, nullptr, &worst);
         check.m_dResidual = check.m_dResidual < 0.0 ? worst : std::min(check.m_dResidual, worst);
     }
+    if (compared > 0 && check.m_dResidual < 0.0 && ownDeviation[0] > 0.0)
+        check.m_dResidual = 255.0;  // neighbours there, and none alike
     return check;
 }
 

@@ -68,6 +68,32 @@ std::wstring ProposalWarningText(const std::string& code) {
     return L"推荐的定位核不足, 请手动补充";
 }
 
+/// Candidates asked for beyond the kernels wanted when the copies are checked.
+constexpr int kSpareKernels = 4;
+
+} // namespace
+
+std::vector<CKernelVerdict> JudgeKernel(const cv::Mat& image, const CKernel& kernel, int searchRange,
+                                        cv::Point2d stepX, cv::Point2d stepY);
+
+namespace {
+
+/// Whether the template check would find an error at one of the kernel's copies on the other sheets.
+bool FailsAtACopy(const cv::Mat& image, const CRect& rect, int searchRange, cv::Point2d stepX, cv::Point2d stepY,
+                  const std::vector<cv::Point>& copies) {
+    for (const cv::Point& offset : copies) {
+        CKernel copy;
+        copy.SetRect(rect.left + offset.x, rect.top + offset.y, rect.right + offset.x, rect.bottom + offset.y);
+        if (copy.GetRect().left < 0 || copy.GetRect().top < 0 || copy.GetRect().right > image.cols ||
+            copy.GetRect().bottom > image.rows)
+            continue;  // the check rates no kernel outside the image either
+        for (const CKernelVerdict& v : JudgeKernel(image, copy, searchRange, stepX, stepY))
+            if (v.m_bError)
+                return true;
+    }
+    return false;
+}
+
 } // namespace
 
 CKernelMethod ReadKernelMethod(const std::wstring& parameters) {
@@ -158,13 +184,17 @@ std::vector<CKernelVerdict> JudgeKernel(const cv::Mat& image, const CKernel& ker
 }
 
 CKernelSuggestions SuggestKernels(const cv::Mat& image, const CRect& sheet, int searchRange, bool lines,
-                                  cv::Point2d stepX, cv::Point2d stepY) {
+                                  cv::Point2d stepX, cv::Point2d stepY, const std::vector<cv::Point>& copies) {
     CKernelSuggestions out;
     CKernelProposalOptions options;
     options.m_rating.m_nSearchRange = searchRange;
     options.m_rating.m_stepX = stepX;
     options.m_rating.m_stepY = stepY;
     options.m_bLines = lines;
+    const bool checkCopies = !lines && !copies.empty();
+    const int wanted = options.m_nCount;
+    if (checkCopies)
+        options.m_nCount = wanted + kSpareKernels;  // spares for the candidates a copy rules out
     CKernelProposal proposals;
     try {
         proposals = ProposeKernels(image, sheet, options);
@@ -172,6 +202,19 @@ CKernelSuggestions SuggestKernels(const cv::Mat& image, const CRect& sheet, int 
         out.m_warnings.push_back(L"图像无法分析");
         out.m_nDoubts = 1;
         return out;
+    }
+    int ruledOut = 0;
+    if (checkCopies) {
+        std::vector<CProposedKernel> kept;
+        for (const CProposedKernel& p : proposals.m_kernels) {
+            if (static_cast<int>(kept.size()) == wanted)
+                break;
+            if (FailsAtACopy(image, p.m_rect, searchRange, stepX, stepY, copies))
+                ++ruledOut;
+            else
+                kept.push_back(p);
+        }
+        proposals.m_kernels = std::move(kept);
     }
     for (const CProposedKernel& p : proposals.m_kernels) {
         CKernelSuggestion s;
@@ -197,6 +240,8 @@ CKernelSuggestions SuggestKernels(const cv::Mat& image, const CRect& sheet, int 
     std::vector<std::wstring> doubts, notes;
     for (const CAssistWarning& w : proposals.m_warnings)
         (w.m_bDoubt ? doubts : notes).push_back(ProposalWarningText(w.m_strCode));
+    if (ruledOut > 0)
+        notes.push_back(L"有候选定位核在其他小张上的同一位置不可用(印刷不同或相机接缝), 已由其他候选代替");
     out.m_nDoubts = static_cast<int>(doubts.size());
     out.m_warnings = doubts;
     out.m_warnings.insert(out.m_warnings.end(), notes.begin(), notes.end());

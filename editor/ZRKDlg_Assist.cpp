@@ -169,8 +169,17 @@ bool CZRKDlg::ProposeKernels() {
     const cv::Point2d stepX(ref->m_nCols > 1 ? pitchX : 0, 0), stepY(0, ref->m_nRows > 1 ? pitchY : 0);
     const int reachX = range + static_cast<int>(stepX.x), reachY = range + static_cast<int>(stepY.y);
     const cv::Rect whole(0, 0, image.cols, image.rows);
-    const cv::Rect around = cv::Rect(sheet.left - reachX, sheet.top - reachY, sheet.Width() + 2 * reachX,
-                                     sheet.Height() + 2 * reachY) & whole;
+    // Every other sheet the kernels will be copied to: a kernel is proposed only where each copy would hold.
+    std::vector<cv::Point> copies;
+    for (int row = 0; row < ref->m_nRows; ++row)
+        for (int col = 0; col < ref->m_nCols; ++col)
+            if (col != ref->m_nCurCol || row != ref->m_nCurRow) {
+                const CRect other = ref->GetSheetRect(col, row);
+                copies.emplace_back(other.left - sheet.left, other.top - sheet.top);
+            }
+    const cv::Rect around = copies.empty() ? cv::Rect(sheet.left - reachX, sheet.top - reachY, sheet.Width() + 2 * reachX,
+                                                      sheet.Height() + 2 * reachY) & whole
+                                           : whole;
     if (around.area() == 0) {
         ZrkMessageBox(Translate(L"没有找到小张，请确认！", 0), m_strTitle, MB_OK | MB_ICONWARNING);
         return false;
@@ -188,8 +197,8 @@ bool CZRKDlg::ProposeKernels() {
     m_pAssist->m_nCol = ref->m_nCurCol;
     m_pAssist->m_nRow = ref->m_nCurRow;
     const CPoint shift(around.x, around.y);
-    m_pAssist->m_pKernelWork->Start([pixels, local, range, lines, result, shift, stepX, stepY] {
-        *result = SuggestKernels(*pixels, local, range, lines, stepX, stepY);
+    m_pAssist->m_pKernelWork->Start([pixels, local, range, lines, result, shift, stepX, stepY, copies] {
+        *result = SuggestKernels(*pixels, local, range, lines, stepX, stepY, copies);
         for (CKernelSuggestion& k : result->m_kernels)
             k.m_rect.OffsetRect(shift.x, shift.y);
     });

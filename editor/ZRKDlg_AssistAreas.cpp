@@ -290,7 +290,7 @@ int CZRKDlg::AcceptAreaProposals() {
     bool shields = false;
     if (panel->AreShieldsChecked() && !proposal.m_shielded.empty()) {
         CNote* note = GetCurNote();
-        std::wstring parameters;
+        std::wstring parameters, tag;
         bool asked = false;
         for (const CProposedArea& proposed : proposal.m_shielded) {
             if (!note)
@@ -302,17 +302,21 @@ int CZRKDlg::AcceptAreaProposals() {
                 ++refused;
                 continue;
             }
+            std::set<std::wstring>& pending = pendingTags[&side->m_threshMasks];
             if (!asked) {
+                // The dialog shows the identifier and the tag the shield will get, as for a drawn one.
+                shield->m_nID = side->m_threshMasks.GetMaxID() + 1;
+                shield->m_strTag = FreeTag(side->m_threshMasks, note->m_nID, L"S", pending);
                 CDlgThreshMaskPara dialog(&m_doc.GetModel()->m_maskCoeffTypes, shield.get(), this);
                 if (dialog.DoModal() != QDialog::Accepted)
                     return 0;  // nothing was added: the areas made go with `made`
                 parameters = shield->m_strParameters;
+                tag = shield->m_strTag;
                 asked = true;
             } else {
                 shield->m_strParameters = parameters;
             }
-            std::set<std::wstring>& pending = pendingTags[&side->m_threshMasks];
-            shield->m_strTag = FreeTag(side->m_threshMasks, note->m_nID, L"S", pending);
+            shield->m_strTag = FreeTag(side->m_threshMasks, note->m_nID, tag.empty() ? L"S" : tag, pending);
             pending.insert(shield->m_strTag);
             made.push_back({std::move(shield), &side->m_threshMasks});
             shields = true;

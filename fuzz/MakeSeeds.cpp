@@ -120,6 +120,14 @@ int main(int argc, char** argv) {
                 Write(out / "fuzz_assist_image", "sheet-" + std::to_string(seed) + ext,
                       std::string(encoded.begin(), encoded.end()));
         }
+        // The area proposal's input: 8 bytes of split and options (3 x 2 sheets, no crop, 2 passes, gap 12,
+        // margins 4 and 6), then the image.
+        std::vector<uint8_t> png;
+        if (cv::imencode(".png", sheet.m_image, png)) {
+            const std::string header{'\x02', '\x01', '\x00', '\x00', '\x00', '\x00', '\x31', '\x64'};
+            Write(out / "fuzz_assist_areas", "sheet-" + std::to_string(seed) + ".bin",
+                  header + std::string(png.begin(), png.end()));
+        }
     }
     return 0;
 }

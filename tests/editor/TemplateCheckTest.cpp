@@ -340,6 +340,53 @@ TEST(KernelMethod, ALineKernelIsJudgedOnItsEdgeWithItsPolarity) {
     EXPECT_EQ(flat[0].m_strCode, "line-weak");
 }
 
+// Kernels are proposed only where every copy on the other sheets would hold: a candidate whose place differs
+// on one sheet (a camera seam, print that varies) gives way to the next best, and the operator is told.
+TEST(KernelSuggestions, ACandidateThatFailsOnAnotherSheetGivesWay) {
+    constexpr int kCols = 3, kRows = 2, kW = 320, kH = 260, kBorder = 40;
+    cv::Mat image(kRows * kH + 2 * kBorder, kCols * kW + 2 * kBorder, CV_8U, cv::Scalar(205));
+    const cv::Point places[] = {{30, 30}, {150, 40}, {240, 150}, {40, 160}, {140, 170}, {230, 30}};
+    for (int r = 0; r < kRows; ++r)
+        for (int c = 0; c < kCols; ++c)
+            for (int i = 0; i < 6; ++i)
+                Texture(64, 100 + i).copyTo(
+                    image(cv::Rect(kBorder + c * kW + places[i].x, kBorder + r * kH + places[i].y, 64, 64)));
+    cv::Mat noise(image.size(), CV_8U);
+    cv::randn(noise, 0, 2);
+    image += noise;
+    const CRect sheet(kBorder, kBorder, kBorder + kW, kBorder + kH);
+    const cv::Point2d stepX(kW, 0), stepY(0, kH);
+    std::vector<cv::Point> copies;
+    for (int r = 0; r < kRows; ++r)
+        for (int c = 0; c < kCols; ++c)
+            if (c || r)
+                copies.emplace_back(c * kW, r * kH);
+
+    const CKernelSuggestions alone = SuggestKernels(image, sheet, 20, false, stepX, stepY);
+    ASSERT_FALSE(alone.m_kernels.empty());
+    const CRect first = alone.m_kernels[0].m_rect;
+    // The first choice's place on the last sheet gets other print.
+    Texture(first.Width(), 999).copyTo(image(cv::Rect(first.left + 2 * kW, first.top + kH, first.Width(), first.Height())));
+
+    const CKernelSuggestions checked = SuggestKernels(image, sheet, 20, false, stepX, stepY, copies);
+    ASSERT_EQ(checked.m_kernels.size(), alone.m_kernels.size());
+    for (const CKernelSuggestion& k : checked.m_kernels) {
+        CRect overlap;
+        EXPECT_FALSE(overlap.IntersectRect(k.m_rect, first)) << "the candidate that fails on sheet (2, 1) was proposed";
+        for (const cv::Point& offset : copies) {
+            CKernel copy;
+            copy.SetRect(k.m_rect.left + offset.x, k.m_rect.top + offset.y, k.m_rect.right + offset.x,
+                         k.m_rect.bottom + offset.y);
+            for (const CKernelVerdict& v : JudgeKernel(image, copy, 20, stepX, stepY))
+                EXPECT_FALSE(v.m_bError) << v.m_strCode << " at (" << offset.x << ", " << offset.y << ")";
+        }
+    }
+    EXPECT_TRUE(std::any_of(checked.m_warnings.begin(), checked.m_warnings.end(),
+                            [](const std::wstring& w) { return w.find(L"其他小张") != std::wstring::npos; }));
+    // Without the copies the same candidate still comes first: the sheet itself did not change.
+    EXPECT_EQ(SuggestKernels(image, sheet, 20, false, stepX, stepY).m_kernels[0].m_rect, first);
+}
+
 /// zrk-assist with the arguments (quoted), its standard output, error and exit status.
 struct Outcome {
     int status = -1;
