@@ -15,6 +15,7 @@
 #include "datastruct/RefImage.h"
 #include "datastruct/Side.h"
 #include "datastruct/SysPara.h"
+#include "formats/CodePage.h"
 #include "dialogs/AreaProposalPanel.h"
 #include "dialogs/ModalRunner.h"
 #include "editor/ZRKDlg.h"
@@ -135,6 +136,10 @@ protected:
                 dialog.reject();
                 return int(QDialog::Rejected);
             }
+            if (name == "CDlgThreshMaskPara") {  // what the shield dialog shows, as for a drawn shield
+                m_shieldID = dialog.findChild<QLineEdit*>("id")->text().toStdString();
+                m_shieldTag = dialog.findChild<QLineEdit*>("label")->text().toStdString();
+            }
             dialog.findChild<QPushButton*>("1")->click();
             return dialog.result();
         };
@@ -146,6 +151,7 @@ protected:
     int m_nModelID = 0;
     CZRKDlg m_dlg;
     std::vector<std::string> m_dialogs;
+    std::string m_shieldID, m_shieldTag;
 };
 
 TEST_F(EditorAssistAreasTest, ProposedAreasAreDrawnAndChangeNothingUntilAccepted) {
@@ -204,6 +210,14 @@ TEST_F(EditorAssistAreasTest, AcceptingMakesEachGroupsAreasInItsPhaseAndTheShiel
         EXPECT_EQ(area->m_nSheetID, 1);
     }
     EXPECT_EQ(m_dlg.GetDocument().GetJournal().GetUndoLabel(), L"接受推荐检测区");
+    ASSERT_GT(shields, 0) << "the labels' serial numbers are shielded";
+    {
+        // The shield dialog showed the identifier and the tag the first shield got.
+        auto* first = Side()->m_threshMasks.GetAtAs<CMaskArea>(shieldsBefore);
+        EXPECT_EQ(m_shieldID, std::to_string(first->m_nID));
+        EXPECT_EQ(m_shieldTag, WideToUtf8(first->m_strTag));
+        EXPECT_FALSE(m_shieldTag.empty());
+    }
 
     // One more click: every small sheet gets them.
     ASSERT_NE(panel->findChild<QPushButton*>("areaCopyAll"), nullptr);
