@@ -6,7 +6,10 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -70,8 +73,15 @@ void CAreaProposalPanel::ShowProposal(const QString& heading, const std::vector<
     m_nGroups = static_cast<int>(groups.size());
     for (int g = 0; g < m_nGroups; ++g) {
         auto* row = new QTreeWidgetItem(m_pList);
-        row->setText(0, QStringLiteral("■ ") + groups[g].text);
-        row->setForeground(0, groups[g].ink);
+        // The ink as a swatch with a frame (a light tint stays visible), the text in the list's own colour.
+        QPixmap swatch(14, 14);
+        swatch.fill(groups[g].ink);
+        QPainter frame(&swatch);
+        frame.setPen(QColor(90, 90, 90));
+        frame.drawRect(0, 0, 13, 13);
+        frame.end();
+        row->setIcon(0, QIcon(swatch));
+        row->setText(0, groups[g].text);
         row->setCheckState(0, Qt::Checked);
         auto* phase = new QComboBox(m_pList);
         phase->setObjectName(QStringLiteral("areaPhase%1").arg(g));

@@ -156,6 +156,25 @@ bool CAreaLinkReader::Write(std::wstring& areaText, int kernelID) {
     return true;
 }
 
+bool CAreaLinkReader::Rename(std::wstring& areaText, const std::unordered_map<int, int>& renamed) {
+    CParaAnalytic analyser;
+    analyser.LoadText(areaText);
+    bool changed = false;
+    for (const wchar_t* name : {L"定位核X", L"定位核Y"}) {
+        CTreeTextNode* node = analyser.FindNodeByName(name);
+        int id = 0;
+        if (!node || !ReadInt(node->m_para.m_strValue, id))
+            continue;
+        if (const auto to = renamed.find(id); to != renamed.end() && to->second != id) {
+            node->m_para.m_strValue = Format(L"%d", to->second);
+            changed = true;
+        }
+    }
+    if (changed)
+        areaText = analyser.GetText();
+    return changed;
+}
+
 bool CAreaLinkReader::Forget(std::wstring& areaText, int kernelID) {
     CParaAnalytic analyser;
     analyser.LoadText(areaText);

@@ -67,6 +67,9 @@ public:
     /// Sets to "0" (no kernel) each of the two nodes that names `kernelID`; false (text unchanged) when
     /// neither does.
     static bool Forget(std::wstring& areaText, int kernelID);
+    /// Renames the kernels the two nodes name through `renamed` (old identifier to new; identifiers not in
+    /// it stay); false (text unchanged) when no node changes.
+    static bool Rename(std::wstring& areaText, const std::unordered_map<int, int>& renamed);
 
 private:
     std::unordered_map<std::wstring, std::pair<int, int>> m_cache;

@@ -6,6 +6,7 @@
 #include "host/ModuleState.h"
 
 #include "datastruct/InspType.h"
+#include "datastruct/Kernel.h"
 #include "datastruct/ModelInfo.h"
 #include "datastruct/Note.h"
 #include "datastruct/Phase.h"
@@ -18,6 +19,7 @@
 #include "dialogs/DlgThreshMaskPara.h"
 #include "editor/EditStep.h"
 #include "editor/EditorAssist.h"
+#include "editor/KernelLinks.h"
 #include "editor/ProposalOverlay.h"
 #include "editor/SheetFit.h"
 #include "formats/Format.h"
@@ -26,6 +28,8 @@
 #include "geometry/MaskArea.h"
 #include "model/ParaTypes.h"
 #include "support/Prompter.h"
+
+#include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <map>
@@ -54,6 +58,28 @@ void Shape(CMaskArea& mask, const CProposedArea& proposed) {
         if (mask.m_children.Add(hole.get()))
             hole.release();
     }
+}
+
+/// The kernel of the phase on small sheet (col, row) whose middle lies nearest to `middle` (small-sheet
+/// coordinates of that sheet); -1 when the phase has no kernel there.
+int NearestKernel(const CRefImage& ref, int phaseID, int col, int row, const cv::Point2d& middle) {
+    const CRect sheet = ref.GetSheetRect(col, row);
+    int best = -1;
+    double bestDistance = 0.0;
+    for (int i = 0; i < ref.m_kernels.GetSize(); ++i) {
+        const auto* kernel = ref.m_kernels.GetAtAs<CKernel>(i);
+        if (!kernel || kernel->m_nPhaseID != phaseID || kernel->m_nSheetCol != col || kernel->m_nSheetRow != row)
+            continue;
+        const CRect r = kernel->GetRect();
+        const double dx = (r.left + r.right) / 2.0 - sheet.left - middle.x;
+        const double dy = (r.top + r.bottom) / 2.0 - sheet.top - middle.y;
+        const double distance = dx * dx + dy * dy;
+        if (best < 0 || distance < bestDistance) {
+            best = kernel->m_nID;
+            bestDistance = distance;
+        }
+    }
+    return best;
 }
 
 /// A tag no item of the list on that small sheet carries, nor one of `pending`: `base` itself, else `base` with
@@ -239,6 +265,7 @@ int CZRKDlg::AcceptAreaProposals() {
     std::vector<Made> made;
     std::vector<int> phasesTaken;
     std::map<const CItemList*, std::set<std::wstring>> pendingTags;  // tags of areas made, not yet added
+    std::map<int, std::pair<std::wstring, std::wstring>> phaseAnswers;  // phase -> parameters and tag
     int refused = 0;
     CEditStep step(m_doc, L"接受推荐检测区");
     // Inspection areas, phase by phase: the area dialog once for the first area of each phase.
@@ -254,7 +281,9 @@ int CZRKDlg::AcceptAreaProposals() {
                                                       [&](const CProposedArea& a) { return a.m_nPass == static_cast<int>(g); }));
             continue;
         }
-        std::wstring parameters, tag;
+        // What the dialog gave for the phase's first area, for every other area of the phase (of any group).
+        std::wstring& parameters = phaseAnswers[phase->m_nID].first;
+        std::wstring& tag = phaseAnswers[phase->m_nID].second;
         bool asked = std::find(phasesTaken.begin(), phasesTaken.end(), phase->m_nID) != phasesTaken.end();
         for (const CProposedArea& proposed : proposal.m_areas) {
             if (proposed.m_nPass != static_cast<int>(g))
@@ -278,6 +307,14 @@ int CZRKDlg::AcceptAreaProposals() {
                 phasesTaken.push_back(phase->m_nID);
             } else if (!parameters.empty()) {
                 area->m_strParameters = parameters;
+            }
+            // Located by the phase's nearest kernel on the sheet, unless the dialog named one.
+            if (const auto [x, y] = CAreaLinkReader().Read(area->m_strParameters); x <= 0 && y <= 0) {
+                const cv::Rect box = cv::boundingRect(proposed.m_outline);
+                const int kernel = NearestKernel(*ref, phase->m_nID, ref->m_nCurCol, ref->m_nCurRow,
+                                                 {box.x + box.width / 2.0, box.y + box.height / 2.0});
+                if (kernel > 0)
+                    CAreaLinkReader::Write(area->m_strParameters, kernel);
             }
             // Tags stay unique on the sheet: the entered one first, then it with a number.
             std::set<std::wstring>& pending = pendingTags[&phase->m_areas];

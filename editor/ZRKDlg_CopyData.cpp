@@ -9,13 +9,15 @@
 #include "datastruct/Side.h"
 #include "dialogs/DlgCopyData.h"
 #include "editor/EditStep.h"
+#include "editor/EditorAssist.h"
+#include "editor/KernelLinks.h"
 #include "editor/SheetFit.h"
 #include "formats/LanguagePack.h"
 #include "geometry/MaskArea.h"
 #include "support/Prompter.h"
-#include "editor/EditorAssist.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace {
 
@@ -67,6 +69,49 @@ private:
 
 } // namespace
 
+namespace {
+
+/// The copies of the current sheet's inspection areas name the current sheet's kernels: each is renamed to the
+/// kernel of the same phase that lies at the same place of the copy's own sheet (a copy of it), where there is
+/// one; a copy without one keeps the link, and the template check says where it points.
+void LinkCopiedAreas(const CRefImage& ref, CPhase& phase) {
+    const int cols = std::max(1, ref.m_nCols), cur = ref.m_nCurRow * cols + ref.m_nCurCol;
+    const CRect home = ref.GetSheetRect(ref.m_nCurCol, ref.m_nCurRow);
+    std::vector<const CKernel*> own;
+    for (int i = 0; i < ref.m_kernels.GetSize(); ++i)
+        if (const auto* k = ref.m_kernels.GetAtAs<CKernel>(i);
+            k && k->m_nPhaseID == phase.m_nID && k->m_nSheetCol == ref.m_nCurCol && k->m_nSheetRow == ref.m_nCurRow)
+            own.push_back(k);
+    if (own.empty())
+        return;
+    std::unordered_map<int, std::unordered_map<int, int>> renamedBySheet;  // note identifier -> old -> new
+    for (int t = 0; t < phase.m_notes.GetSize(); ++t) {
+        const auto* note = phase.m_notes.GetAtAs<CNote>(t);
+        if (!note || t == cur)
+            continue;
+        const int col = t % cols, row = t / cols;
+        const CRect there = ref.GetSheetRect(col, row);
+        std::unordered_map<int, int>& renamed = renamedBySheet[note->m_nID];
+        for (const CKernel* k : own) {
+            CRect moved = k->GetRect();
+            moved.OffsetRect(there.left - home.left, there.top - home.top);
+            for (int i = 0; i < ref.m_kernels.GetSize(); ++i)
+                if (const auto* c = ref.m_kernels.GetAtAs<CKernel>(i); c && c->m_nPhaseID == phase.m_nID &&
+                                                                      c->m_nSheetCol == col && c->m_nSheetRow == row &&
+                                                                      c->GetRect() == moved) {
+                    renamed[k->m_nID] = c->m_nID;
+                    break;
+                }
+        }
+    }
+    for (int i = 0; i < phase.m_areas.GetSize(); ++i)
+        if (auto* area = dynamic_cast<CMaskArea*>(phase.m_areas.GetAt(i)))
+            if (const auto found = renamedBySheet.find(area->m_nSheetID); found != renamedBySheet.end())
+                CAreaLinkReader::Rename(area->m_strParameters, found->second);
+}
+
+} // namespace
+
 bool CZRKDlg::CopyAcceptedAreasToEverySheet() {
     CRefImage* ref = m_doc.GetRefImage();
     CSide* side = GetCurSide();
@@ -91,6 +136,8 @@ bool CZRKDlg::CopyAcceptedAreasToEverySheet() {
         request.bThreshMasks = shields;
         shields = false;
         report += RunCopyData(host, request);
+        if (request.bAreas)
+            LinkCopiedAreas(*ref, *phase);
     }
     m_doc.SetModified(true);
     m_doc.ForgetModelPointers();  // the copy replaced the target sheets' areas

@@ -8,6 +8,7 @@
 #include "assist/SheetGenerator.h"
 #include "datastruct/CameraRefImage.h"
 #include "datastruct/InspType.h"
+#include "datastruct/Kernel.h"
 #include "datastruct/ModelCodec.h"
 #include "datastruct/ModelInfo.h"
 #include "datastruct/Note.h"
@@ -18,6 +19,7 @@
 #include "formats/CodePage.h"
 #include "dialogs/AreaProposalPanel.h"
 #include "dialogs/ModalRunner.h"
+#include "editor/KernelLinks.h"
 #include "editor/ZRKDlg.h"
 #include "geometry/ImgBuffer.h"
 #include "geometry/MaskArea.h"
@@ -29,6 +31,8 @@
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
 
+#include <cmath>
+#include <filesystem>
 #include <set>
 #include <stdexcept>
 
@@ -89,6 +93,22 @@ int AddLabelModel(const EditorDeployment& deploy) {
     const int top = static_cast<int>(sheet.m_truth.m_origin.y) - sheet.m_truth.m_gutter.height / 2;
     split->m_rcCrop = CRect(left, top, left + kCols * pitchX, top + kRows * pitchY);
     ref->m_splits.Add(split);
+    // Two kernels of the first phase on every sheet, top left and bottom right: areas accepted are located by
+    // the nearer one.
+    for (int r = 0; r < kRows; ++r)
+        for (int c = 0; c < kCols; ++c)
+            for (const CPoint at : {CPoint(30, 30), CPoint(pitchX - 70, pitchY - 70)}) {
+                auto* kernel = new CKernel;
+                kernel->m_nID = ref->m_kernels.GetMaxID() + 1;
+                const CPoint origin(left + c * pitchX, top + r * pitchY);
+                kernel->SetRect(origin.x + at.x, origin.y + at.y, origin.x + at.x + 40, origin.y + at.y + 40);
+                kernel->m_nPhaseID = 1;
+                kernel->m_nSheetCol = c;
+                kernel->m_nSheetRow = r;
+                kernel->m_nOffsetX = -origin.x;
+                kernel->m_nOffsetY = -origin.y;
+                ref->m_kernels.Add(kernel);
+            }
     model->m_refImageSet.m_refImages.Add(ref);
     auto* type = new CInspType;
     type->m_nID = 1;
@@ -229,6 +249,62 @@ TEST_F(EditorAssistAreasTest, AcceptingMakesEachGroupsAreasInItsPhaseAndTheShiel
     ASSERT_TRUE(m_dlg.Undo());
     EXPECT_EQ(m_dlg.GetCurSide()->m_phases.GetAtAs<CPhase>(1)->m_areas.GetSize(), 0);
     EXPECT_EQ(m_dlg.GetCurSide()->m_threshMasks.GetSize(), shieldsBefore);
+}
+
+// Each accepted area is located by its phase's nearest kernel on the sheet, and each copy by the kernel at the
+// same place of its own sheet, so that no area is left unlinked or linked across sheets.
+TEST_F(EditorAssistAreasTest, AcceptedAreasAreLinkedToTheNearestKernelOfTheirPhaseOnTheirOwnSheet) {
+    // The area script with the two link nodes, as the type's plug-in folder carries it.
+    std::filesystem::create_directories(m_deploy.Dir().Path() / "PlugIns" / "缺陷检测");
+    m_deploy.Dir().WriteBytes("PlugIns/缺陷检测/PhaseMaskPara.ini",
+                              "[定位核X]\r\nType=0\r\nDefaultValue=0\r\nValue=0\r\n[END]\r\n"
+                              "[定位核Y]\r\nType=0\r\nDefaultValue=0\r\nValue=0\r\n[END]\r\n");
+    Propose();
+    CAreaProposalPanel* panel = m_dlg.GetAreaProposalPanel();
+    for (int g = 0; g < panel->GetGroupCount(); ++g)
+        panel->SetGroupPhase(g, 0);
+    {
+        ScopedModalHandler handler(Dialogs());
+        panel->findChild<QPushButton*>("areaAccept")->click();
+    }
+    panel->findChild<QPushButton*>("areaCopyAll")->click();
+    const CRefImage* ref = m_dlg.GetDocument().GetRefImage();
+    CPhase* phase = PhaseAt(0);
+    ASSERT_EQ(phase->m_areas.GetSize() % (kCols * kRows), 0);
+    ASSERT_GT(phase->m_areas.GetSize(), 0);
+    CAreaLinkReader links;
+    std::set<int> sheetsSeen;
+    for (int i = 0; i < phase->m_areas.GetSize(); ++i) {
+        auto* area = phase->m_areas.GetAtAs<CMaskArea>(i);
+        int t = 0;
+        while (t < phase->m_notes.GetSize() && phase->m_notes.GetAt(t)->m_nID != area->m_nSheetID)
+            ++t;
+        ASSERT_LT(t, phase->m_notes.GetSize());
+        const int col = t % kCols, row = t / kCols;
+        sheetsSeen.insert(t);
+        const auto [x, y] = links.Read(area->m_strParameters);
+        ASSERT_GT(x, 0) << "area " << area->m_nID << " is unlinked";
+        EXPECT_EQ(x, y);
+        const auto* kernel = ref->m_kernels.FindByIDAs<CKernel>(x);
+        ASSERT_NE(kernel, nullptr);
+        EXPECT_EQ(kernel->m_nPhaseID, phase->m_nID);
+        EXPECT_EQ(kernel->m_nSheetCol, col);
+        EXPECT_EQ(kernel->m_nSheetRow, row);
+        // The nearer of the sheet's two kernels.
+        const CRect sheet = ref->GetSheetRect(col, row), box = area->GetBoundRect(nullptr);
+        const double mx = sheet.left + (box.left + box.right) / 2.0, my = sheet.top + (box.top + box.bottom) / 2.0;
+        double nearest = 1e18;
+        for (int k = 0; k < ref->m_kernels.GetSize(); ++k) {
+            const auto* other = ref->m_kernels.GetAtAs<CKernel>(k);
+            if (other->m_nSheetCol != col || other->m_nSheetRow != row)
+                continue;
+            const CRect r = other->GetRect();
+            nearest = std::min(nearest, std::hypot((r.left + r.right) / 2.0 - mx, (r.top + r.bottom) / 2.0 - my));
+        }
+        const CRect r = kernel->GetRect();
+        EXPECT_NEAR(std::hypot((r.left + r.right) / 2.0 - mx, (r.top + r.bottom) / 2.0 - my), nearest, 1.0);
+    }
+    EXPECT_EQ(sheetsSeen.size(), static_cast<size_t>(kCols * kRows));
 }
 
 TEST_F(EditorAssistAreasTest, CancellingADialogAbandonsTheWholeAcceptance) {
