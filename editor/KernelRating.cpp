@@ -69,7 +69,7 @@ std::wstring ProposalWarningText(const std::string& code) {
 }
 
 /// Candidates asked for beyond the kernels wanted when the copies are checked.
-constexpr int kSpareKernels = 4;
+constexpr int kSpareKernels = 6;
 
 } // namespace
 
@@ -78,20 +78,25 @@ std::vector<CKernelVerdict> JudgeKernel(const cv::Mat& image, const CKernel& ker
 
 namespace {
 
-/// Whether the template check would find an error at one of the kernel's copies on the other sheets.
-bool FailsAtACopy(const cv::Mat& image, const CRect& rect, int searchRange, cv::Point2d stepX, cv::Point2d stepY,
-                  const std::vector<cv::Point>& copies) {
+/// What the template check would say of the kernel's copies on the other sheets at worst.
+enum class CopyVerdict { Clean, Warning, Error };
+
+CopyVerdict JudgeCopies(const cv::Mat& image, const CRect& rect, int searchRange, cv::Point2d stepX, cv::Point2d stepY,
+                        const std::vector<cv::Point>& copies) {
+    CopyVerdict worst = CopyVerdict::Clean;
     for (const cv::Point& offset : copies) {
         CKernel copy;
         copy.SetRect(rect.left + offset.x, rect.top + offset.y, rect.right + offset.x, rect.bottom + offset.y);
         if (copy.GetRect().left < 0 || copy.GetRect().top < 0 || copy.GetRect().right > image.cols ||
             copy.GetRect().bottom > image.rows)
             continue;  // the check rates no kernel outside the image either
-        for (const CKernelVerdict& v : JudgeKernel(image, copy, searchRange, stepX, stepY))
+        for (const CKernelVerdict& v : JudgeKernel(image, copy, searchRange, stepX, stepY)) {
             if (v.m_bError)
-                return true;
+                return CopyVerdict::Error;
+            worst = CopyVerdict::Warning;
+        }
     }
-    return false;
+    return worst;
 }
 
 } // namespace
@@ -205,14 +210,23 @@ CKernelSuggestions SuggestKernels(const cv::Mat& image, const CRect& sheet, int 
     }
     int ruledOut = 0;
     if (checkCopies) {
-        std::vector<CProposedKernel> kept;
+        // Kernels whose every copy is clean first, in the analysis's order; then, if too few, those the check
+        // would only warn about; never one that fails on a sheet.
+        std::vector<CProposedKernel> kept, warned;
         for (const CProposedKernel& p : proposals.m_kernels) {
             if (static_cast<int>(kept.size()) == wanted)
                 break;
-            if (FailsAtACopy(image, p.m_rect, searchRange, stepX, stepY, copies))
-                ++ruledOut;
+            switch (JudgeCopies(image, p.m_rect, searchRange, stepX, stepY, copies)) {
+            case CopyVerdict::Clean: kept.push_back(p); break;
+            case CopyVerdict::Warning: warned.push_back(p); break;
+            case CopyVerdict::Error: ++ruledOut; break;
+            }
+        }
+        for (size_t i = 0; i < warned.size(); ++i) {
+            if (static_cast<int>(kept.size()) < wanted)
+                kept.push_back(warned[i]);
             else
-                kept.push_back(p);
+                ++ruledOut;
         }
         proposals.m_kernels = std::move(kept);
     }

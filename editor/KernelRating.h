@@ -63,8 +63,9 @@ struct CKernelSuggestions {
 /// `stepX`, `stepY` as for `JudgeKernel`: the image should then hold the neighbouring sheets too.
 /// `copies`: where the kernels will be copied to, as offsets from `sheet` to every other small sheet. A region
 /// kernel is proposed only when `JudgeKernel` finds no error at any copy inside the image (a copy over print
-/// that differs there, a camera seam, a serial number, would fail the template check); the candidates left
-/// out are counted in a warning and the next best take their place.
+/// that differs there, a camera seam, a serial number, would fail the template check), and one whose copies
+/// draw no warning either comes before one whose copies do; a warning says that candidates were left out, and
+/// the next best take their place.
 CKernelSuggestions SuggestKernels(const cv::Mat& image, const CRect& sheet, int searchRange, bool lines,
                                   cv::Point2d stepX = {}, cv::Point2d stepY = {},
                                   const std::vector<cv::Point>& copies = {});

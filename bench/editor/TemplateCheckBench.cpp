@@ -2,7 +2,8 @@
 // sheets of an 8192 x 6000 reference image (one camera file), 60 kernels rated on it, shielded areas over
 // some areas. The whole check: the copy of the template, composing the image from its file, every rule and
 // every kernel's rating. Beside it: the rating on the composed image handed over (as the editor does with the
-// image it shows), and no rating (no camera file read).
+// image it shows), and no rating (no camera file read). Then the kernels proposed for one sheet, with and
+// without judging their copies on the other sheets.
 //
 //   build/bench/template_check_bench
 
@@ -15,6 +16,7 @@
 #include "datastruct/Phase.h"
 #include "datastruct/RefImage.h"
 #include "datastruct/Side.h"
+#include "editor/KernelRating.h"
 #include "editor/TemplateCheck.h"
 #include "geometry/MaskArea.h"
 #include "model/ParaTypes.h"
@@ -24,6 +26,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -139,5 +142,27 @@ void TemplateCheck(benchmark::State& state) {
 }
 // rating: 1 from the camera file, 2 on the image handed over, 0 none.
 BENCHMARK(TemplateCheck)->ArgName("rating")->Arg(1)->Arg(2)->Arg(0)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// Kernels proposed for the first small sheet ("推荐定位核"), with every copy on the other 29 sheets judged as
+// the check judges it (copies 1), beside the proposal for the sheet alone (copies 0, the baseline).
+void SuggestKernelsOnTheSheet(benchmark::State& state) {
+    CFixture& f = Fixture();
+    const auto* ref = f.model->m_refImageSet.m_refImages.GetAtAs<CRefImage>(0);
+    const auto* split = ref->m_splits.GetAtAs<CSplitAreaPara>(0);
+    const int pitchX = split->m_rcCrop.Width() / kCols, pitchY = split->m_rcCrop.Height() / kRows;
+    const CRect sheet(split->m_rcCrop.left, split->m_rcCrop.top, split->m_rcCrop.left + pitchX, split->m_rcCrop.top + pitchY);
+    std::vector<cv::Point> copies;
+    if (state.range(0) != 0)
+        for (int r = 0; r < kRows; ++r)
+            for (int c = 0; c < kCols; ++c)
+                if (c || r)
+                    copies.emplace_back(c * pitchX, r * pitchY);
+    CKernelSuggestions result;
+    for (auto _ : state)
+        result = SuggestKernels(f.image, sheet, 50, false, {static_cast<double>(pitchX), 0.0},
+                                {0.0, static_cast<double>(pitchY)}, copies);
+    state.counters["kernels"] = static_cast<double>(result.m_kernels.size());
+}
+BENCHMARK(SuggestKernelsOnTheSheet)->ArgName("copies")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 } // namespace
