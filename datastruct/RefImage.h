@@ -23,9 +23,24 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CImgBuffer;
 class CKernel;
+namespace cv {
+class Mat;
+}
+
+/// One picture placed on a composition: its pixels and the position of its top-left corner.
+struct CComposePiece {
+    const cv::Mat* pixels;
+    int x;
+    int y;
+};
+/// Writes every pixel of `area` (clipped to the target) once: from the last piece, in list order, that
+/// covers it, 0 where none does; the same pixels as pasting the pieces in order onto a cleared target.
+/// Pieces must have the target's type. Runs on every core.
+void ComposePieces(const std::vector<CComposePiece>& pieces, cv::Mat& target, const CRect& area);
 
 class CRefImage : public CIDItem {
 public:
@@ -114,8 +129,9 @@ private:
     CRect FitCrop(const CRect& crop) const;
     CSize GetPitch() const;
     bool IsOnCurrentSheet(const CKernel& kernel) const;
-    /// Pastes every camera in list order; `clear` first zeroes the pixels no camera covers.
-    void Paste(bool clear);
+    /// Composes the cameras read into `area` of the composed image (clipped to it): every pixel there is
+    /// written once, from the last camera in list order that covers it, 0 where none does.
+    void ComposeWindow(const CRect& area);
 
     std::unique_ptr<CImgBuffer> m_pComposed;
     std::unique_ptr<CImgBuffer> m_pSheet;

@@ -362,10 +362,23 @@ bool DecodeBmp(const uint8_t* data, size_t size, CImgBuffer& out, BmpError* erro
         if (why != BmpError::None)
             return Fail(error, why);
     }
+    // Every pixel is written below (a run-length picture is first filled with its background), so the
+    // pixels need no clearing. A picture that cannot fail half-way (every index within the palette) is
+    // decoded straight into `out` when it already has this size and format: a reread reuses its memory.
+    const bool cannotFail = !runLength && (bits > 8 || entries == (uint64_t(1) << bits));
     CImgBuffer decoded(1, int(width), int(height), format, -1);
-    if (!decoded.Create())
+    const bool inPlace = cannotFail && out.IsCreated() && out.GetWidth() == width && out.GetHeight() == height &&
+                         out.GetFormat() == format;
+    if (!inPlace && !decoded.CreateUninitialized())
         return Fail(error, BmpError::TooLarge);
-    cv::Mat& m = decoded.GetMat();
+    cv::Mat& m = inPlace ? out.GetMat() : decoded.GetMat();
+    // 8-bit grey rows through a table; the usual grey ramp copies them as they are.
+    uint8_t greyTable[256] = {};
+    bool identity = bits == 8 && format == IMG_FORMAT_MONO8 && entries == 256;
+    for (unsigned i = 0; i < 256; ++i) {
+        greyTable[i] = i < entries ? palette[i][0] : 0;
+        identity = identity && greyTable[i] == i;
+    }
     if (runLength) { // pixels the code skips take palette entry 0
         const uint8_t* background = palette[0];
         m.setTo(format == IMG_FORMAT_MONO8 ? cv::Scalar(background[0])
@@ -384,6 +397,20 @@ bool DecodeBmp(const uint8_t* data, size_t size, CImgBuffer& out, BmpError* erro
     for (int64_t row = 0; !runLength && row < height; ++row) {
         const int64_t stored = topDown ? row : height - 1 - row;
         uint8_t* dst = m.ptr<uint8_t>(static_cast<int>(row));
+        if (bits == 8 && format == IMG_FORMAT_MONO8) {
+            const uint8_t* src = data + pixelOffset + stride * uint64_t(stored);
+            if (identity) {
+                std::memcpy(dst, src, static_cast<size_t>(width));
+                continue;
+            }
+            if (entries < 256)
+                for (int64_t x = 0; x < width; ++x)
+                    if (src[x] >= entries) // an index the palette does not hold
+                        return Fail(error, BmpError::BadPixels);
+            for (int64_t x = 0; x < width; ++x)
+                dst[x] = greyTable[src[x]];
+            continue;
+        }
         if (bits <= 8) {
             const uint8_t* src = data + pixelOffset + stride * uint64_t(stored);
             for (int64_t x = 0; x < width; ++x) {
@@ -418,7 +445,8 @@ bool DecodeBmp(const uint8_t* data, size_t size, CImgBuffer& out, BmpError* erro
             }
         }
     }
-    out.Swap(decoded); // hands the decoded pixels over without copying them
+    if (!inPlace)
+        out.Swap(decoded); // hands the decoded pixels over without copying them
     if (error)
         *error = BmpError::None;
     return true;
@@ -460,11 +488,12 @@ bool ReadBmpFile(const std::wstring& path, CImgBuffer& out, BmpError* error) {
     if (static_cast<unsigned long>(length) > kMaxFileBytes)
         return Fail(error, BmpError::TooLarge);
     std::rewind(file.get());
-    std::vector<uint8_t> bytes(static_cast<size_t>(length));
-    const size_t got = bytes.empty() ? 0 : std::fread(bytes.data(), 1, bytes.size(), file.get());
-    if (got != bytes.size() && std::ferror(file.get()))
+    // Not cleared first: only the bytes read are looked at.
+    const std::unique_ptr<uint8_t[]> bytes(new uint8_t[static_cast<size_t>(length) + 1]);
+    const size_t got = length == 0 ? 0 : std::fread(bytes.get(), 1, static_cast<size_t>(length), file.get());
+    if (got != static_cast<size_t>(length) && std::ferror(file.get()))
         return Fail(error, BmpError::OpenFailed);
-    return DecodeBmp(bytes.data(), got, out, error); // a file that shrank meanwhile is just shorter
+    return DecodeBmp(bytes.get(), got, out, error); // a file that shrank meanwhile is just shorter
 }
 
 std::vector<uint8_t> EncodeBmp(const CImgBuffer& buffer, bool topDown) {
