@@ -31,6 +31,8 @@ bool ReadCameraImage(const std::wstring& path, CImgBuffer& out, CameraImageError
 bool ReadCameraImageCached(const std::wstring& path, const std::string& hash, CImgBuffer& out,
                            CameraImageError* error = nullptr);
 /// `GetDataFolder()` + "Cache/Pixels/".
+/// REFACTOR: nothing removes decoded copies (nor the image cache's files) of pictures no longer used; a
+/// size limit with the least recently read removed first belongs here.
 std::wstring DecodedImageCacheFolder();
 
 /// Width and height of the image. BMP and PNG are read from their headers alone; other formats are

@@ -57,7 +57,9 @@ public:
     /// Composes the large image from the camera files: cameras pasted in list order (the last on top),
     /// format of the first readable camera image (8, 24 or 32 bits; other cameras are converted to it),
     /// uncovered pixels 0. Cameras whose file cannot be read stay black. False when there is no camera or
-    /// no camera file can be read (nothing is loaded then).
+    /// no camera file can be read (nothing is loaded then). The files are decoded on every core, into the
+    /// buffers of the last composition where their size fits (ReadCameraImageCached: compressed pictures
+    /// whose hash the station knows come decoded).
     virtual bool Load();
     /// Repastes the cameras at their current positions into the composed image, without reading files.
     /// Nothing when no image is loaded.
