@@ -1,6 +1,7 @@
 #include "datastruct/CameraImageFile.h"
 
 #include "formats/CodePage.h"
+#include "formats/DataFolder.h"
 #include "formats/Limits.h"
 #include "geometry/BmpFile.h"
 #include "geometry/ImgBuffer.h"
@@ -11,9 +12,16 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <atomic>
+#include <cstring>
 #include <fstream>
+#include <memory>
 #include <system_error>
 #include <filesystem>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -101,7 +109,131 @@ bool BytesFit(long long width, long long height, int bytesPerPixel) {
                zrklimits::kMaxImageBytes;
 }
 
+// ---- decoded copies ----
+
+// "ZRKPIX01", width, height, bytes per pixel (little-endian 32 bits each), 12 bytes 0, then the rows.
+constexpr char kPixelMagic[8] = {'Z', 'R', 'K', 'P', 'I', 'X', '0', '1'};
+constexpr size_t kPixelHeader = 32;
+
+uint32_t Little32(const uint8_t* p) {
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+
+bool IsContentHash(const std::string& hash) {
+    if (hash.size() != 64)
+        return false;
+    for (char c : hash)
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+            return false;
+    return true;
+}
+
+bool ReadAll(int fd, uint8_t* data, size_t size) {
+    while (size > 0) {
+        const ssize_t got = ::read(fd, data, size);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        data += got;
+        size -= static_cast<size_t>(got);
+    }
+    return true;
+}
+
+// Reads a decoded copy into `out` (its memory reused when it has the size and format); false, `out`
+// unchanged unless it was being reused, when the file is missing or not whole.
+bool ReadPixelFile(const std::string& file, CImgBuffer& out) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const std::unique_ptr<int, void (*)(int*)> closer(new int(fd), [](int* p) {
+        ::close(*p);
+        delete p;
+    });
+    uint8_t head[kPixelHeader];
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !ReadAll(fd, head, sizeof head) || std::memcmp(head, kPixelMagic, 8) != 0)
+        return false;
+    const uint32_t width = Little32(head + 8), height = Little32(head + 12), bytes = Little32(head + 16);
+    if (!SideFits(width) || !SideFits(height) || (bytes != 1 && bytes != 3) ||
+        static_cast<uint64_t>(st.st_size) != kPixelHeader + uint64_t(width) * height * bytes)
+        return false;
+    const uint32_t format = bytes == 1 ? IMG_FORMAT_MONO8 : IMG_FORMAT_RGB24;
+    const bool reuse = out.IsCreated() && out.GetWidth() == int(width) && out.GetHeight() == int(height) &&
+                       out.GetFormat() == format && out.GetMat().isContinuous();
+    CImgBuffer fresh(1, int(width), int(height), format);
+    if (!reuse && !fresh.CreateUninitialized())
+        return false;
+    cv::Mat& mat = reuse ? out.GetMat() : fresh.GetMat();
+    if (!ReadAll(fd, mat.data, size_t(width) * height * bytes)) {
+        if (reuse)
+            out.Destroy();  // half overwritten: nothing is better than a mix
+        return false;
+    }
+    if (!reuse)
+        out.Swap(fresh);
+    return true;
+}
+
+// Writes the decoded copy whole or not at all (a temporary file renamed into place).
+void WritePixelFile(const std::string& file, const CImgBuffer& image) {
+    static std::atomic<unsigned> counter{0};
+    const cv::Mat& mat = image.GetMat();
+    const int bytes = image.GetBytesPerPixel();
+    if (!mat.isContinuous() || (bytes != 1 && bytes != 3))
+        return;
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::u8path(file).parent_path(), ec);
+    const std::string temp = file + ".tmp" + std::to_string(getpid()) + "_" + std::to_string(counter++);
+    uint8_t head[kPixelHeader] = {};
+    std::memcpy(head, kPixelMagic, 8);
+    const uint32_t values[3] = {uint32_t(image.GetWidth()), uint32_t(image.GetHeight()), uint32_t(bytes)};
+    for (int i = 0; i < 3; ++i)
+        for (int b = 0; b < 4; ++b)
+            head[8 + 4 * i + b] = static_cast<uint8_t>(values[i] >> (8 * b));
+    {
+        std::ofstream out(std::filesystem::u8path(temp), std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(head), sizeof head);
+        out.write(reinterpret_cast<const char*>(mat.data), static_cast<std::streamsize>(mat.total() * mat.elemSize()));
+        out.flush();
+        if (!out) {
+            out.close();
+            std::filesystem::remove(std::filesystem::u8path(temp), ec);
+            return;
+        }
+    }
+    std::filesystem::rename(std::filesystem::u8path(temp), std::filesystem::u8path(file), ec);
+    if (ec)
+        std::filesystem::remove(std::filesystem::u8path(temp), ec);
+}
+
 } // namespace
+
+std::wstring DecodedImageCacheFolder() {
+    return GetDataFolder() + L"Cache/Pixels/";
+}
+
+bool ReadCameraImageCached(const std::wstring& path, const std::string& hash, CImgBuffer& out,
+                           CameraImageError* error) {
+    if (!IsContentHash(hash))
+        return ReadCameraImage(path, out, error);
+    const std::string copy = WideToUtf8(DecodedImageCacheFolder()) + hash + ".pix";
+    if (ReadPixelFile(copy, out)) {
+        if (error)
+            *error = CameraImageError::None;
+        return true;
+    }
+    if (!ReadCameraImage(path, out, error))
+        return false;
+    // BMP files read as fast as a copy would: only compressed pictures are kept decoded.
+    uint8_t head[2] = {};
+    size_t got = 0;
+    const Kind kind = Sniff(WideToUtf8(path), head, sizeof head, got);
+    if (kind != Kind::Bmp && kind != Kind::Unknown)
+        WritePixelFile(copy, out);
+    return true;
+}
 
 bool ReadCameraImage(const std::wstring& path, CImgBuffer& out, CameraImageError* error) {
     const std::string file = WideToUtf8(path);
@@ -150,14 +282,17 @@ bool ReadCameraImage(const std::wstring& path, CImgBuffer& out, CameraImageError
         return Fail(error, CameraImageError::TooLarge);
     const int channels = decoded.channels();
     CImgBuffer image(1, decoded.cols, decoded.rows, channels == 1 ? IMG_FORMAT_MONO8 : IMG_FORMAT_RGB24);
-    if (!image.Create())
-        return Fail(error, CameraImageError::TooLarge);
-    if (channels == 1 || channels == 3)
-        decoded.copyTo(image.GetMat());
-    else if (channels == 4)
+    if (channels == 4) {
+        if (!image.CreateUninitialized())
+            return Fail(error, CameraImageError::TooLarge);
         cv::cvtColor(decoded, image.GetMat(), cv::COLOR_BGRA2BGR);
-    else
+    } else if (channels != 1 && channels != 3) {
         return Fail(error, CameraImageError::NotImage);
+    } else if (!image.TakePixels(decoded)) {  // the decoded pixels as they are, not copied
+        if (!image.Create())
+            return Fail(error, CameraImageError::TooLarge);
+        decoded.copyTo(image.GetMat());
+    }
     out.Swap(image);
     if (error)
         *error = CameraImageError::None;

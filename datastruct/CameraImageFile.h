@@ -22,6 +22,19 @@ enum class CameraImageError {
 /// *error (when given) tells why.
 bool ReadCameraImage(const std::wstring& path, CImgBuffer& out, CameraImageError* error = nullptr);
 
+/// As `ReadCameraImage`, for a file whose bytes have the SHA-256 `hash` (64 lower-case hexadecimal digits;
+/// anything else reads the file as `ReadCameraImage` does). A compressed picture (PNG, TIFF) is decoded once:
+/// its pixels are then kept in `DecodedImageCacheFolder()` under the hash, read back with one copy at the
+/// next call (a decoded copy that is not whole is ignored and written again). `out`'s memory is reused when
+/// it already has the picture's size and format. The caller vouches for the hash (the station's memory of
+/// hashes, ImageHashMemo.h, knows it without reading the file).
+bool ReadCameraImageCached(const std::wstring& path, const std::string& hash, CImgBuffer& out,
+                           CameraImageError* error = nullptr);
+/// `GetDataFolder()` + "Cache/Pixels/".
+/// REFACTOR: nothing removes decoded copies (nor the image cache's files) of pictures no longer used; a
+/// size limit with the least recently read removed first belongs here.
+std::wstring DecodedImageCacheFolder();
+
 /// Width and height of the image. BMP and PNG are read from their headers alone; other formats are
 /// decoded. False, and (0, 0), when the file is missing or no image.
 bool ReadCameraImageSize(const std::wstring& path, int& width, int& height, CameraImageError* error = nullptr);

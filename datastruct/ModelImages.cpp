@@ -1,6 +1,7 @@
 #include "datastruct/ModelImages.h"
 
 #include "datastruct/CameraRefImage.h"
+#include "datastruct/ImageHashMemo.h"
 #include "datastruct/ModelInfo.h"
 #include "datastruct/RefImage.h"
 #include "datastruct/TemplateStore.h"
@@ -28,18 +29,6 @@ std::atomic<bool> g_anyFiles{false};
 
 fs::path FsPath(const std::wstring& path) {
     return fs::u8path(WideToUtf8(path));
-}
-
-// The file's size when it is a regular file the store may keep; -1 otherwise.
-int64_t StorableSize(const std::wstring& file) {
-    std::error_code ec;
-    const fs::path path = FsPath(file);
-    if (!fs::is_regular_file(path, ec))
-        return -1;
-    const uintmax_t size = fs::file_size(path, ec);
-    if (ec || size > static_cast<uintmax_t>(kMaxStoredImageBytes))
-        return -1;
-    return static_cast<int64_t>(size);
 }
 
 // Reads the whole file (at most `limit` bytes, plus one to tell a file that grew); false when it cannot.
@@ -99,12 +88,11 @@ bool WriteCacheFile(const std::wstring& file, const std::string& bytes) {
 }
 
 // The cache file holds the image when it has its size and its hash (a file damaged or cut short by a crash
-// of another program is written again).
-bool CacheFileHolds(const std::wstring& file, const CStoredImage& image) {
-    if (StorableSize(file) != image.m_nSize)
-        return false;
-    std::string bytes;
-    return ReadWholeFile(file, bytes, image.m_nSize) && Sha256Hex(bytes) == image.m_strHash;
+// of another program is written again). The station's memory of hashes spares reading a file unchanged
+// since it was last checked.
+bool CacheFileHolds(CImageHashMemo& memo, const std::wstring& file, const CStoredImage& image) {
+    int64_t size = -1;
+    return memo.Hash(file, image.m_nSize, &size) == image.m_strHash && size == image.m_nSize;
 }
 
 } // namespace
@@ -134,6 +122,7 @@ std::vector<CStoreImageRef> GatherModelImages(const CModelInfo& model) {
 std::vector<CStoreImageRef> GatherModelImagesExcept(const CModelInfo& model, const std::set<std::wstring>& skip) {
     std::vector<CStoreImageRef> images;
     std::set<std::wstring> seen = skip;
+    CImageHashMemo memo;  // a file unchanged since this station last hashed it is not read again
     const CItemList& refImages = model.m_refImageSet.m_refImages;
     for (int i = 0; i < refImages.GetSize(); ++i) {
         const auto* ref = refImages.GetAtAs<CRefImage>(i);
@@ -148,20 +137,7 @@ std::vector<CStoreImageRef> GatherModelImagesExcept(const CModelInfo& model, con
             if (!seen.insert(image.m_strPath).second)
                 continue;
             image.m_strFile = camera->GetFilePath();
-            image.m_nSize = StorableSize(image.m_strFile);
-            std::ifstream in(FsPath(image.m_strFile), std::ios::binary);
-            if (image.m_nSize >= 0 && in) {
-                CSha256 sha;
-                char buffer[1 << 16];
-                int64_t read = 0;
-                while (in) {
-                    in.read(buffer, sizeof buffer);
-                    sha.Update(buffer, static_cast<size_t>(in.gcount()));
-                    read += in.gcount();
-                }
-                if (in.eof() && read == image.m_nSize)
-                    image.m_strHash = sha.FinishHex();
-            }
+            image.m_strHash = memo.Hash(image.m_strFile, kMaxStoredImageBytes, &image.m_nSize);
             images.push_back(std::move(image));
         }
     }
@@ -196,17 +172,19 @@ bool UseStoreImages(CTemplateStore& store, const CModelInfo& model, bool migrate
     }
     std::map<std::wstring, std::wstring> files;
     const std::wstring folder = StoreImageCacheFolder();
+    CImageHashMemo memo;
     for (const CStoredImage& image : mapped) {
         if (!IsStoreImageHash(image.m_strHash))
             continue;
         const std::wstring file = folder + Utf8ToWide(image.m_strHash) + L"." + CacheExtension(image.m_strPath);
-        if (!CacheFileHolds(file, image)) {
+        if (!CacheFileHolds(memo, file, image)) {
             std::string bytes;
             bool found = false;
             // Bytes that do not match their name are not shown: the path is read from its file.
             if (!store.LoadImageBytes(image.m_strHash, bytes, found) || !found ||
                 Sha256Hex(bytes) != image.m_strHash || !WriteCacheFile(file, bytes))
                 continue;
+            memo.Remember(file, image.m_strHash);
         }
         files[image.m_strPath] = file;
     }

@@ -1,6 +1,7 @@
 #include "datastruct/RefImage.h"
 
 #include "datastruct/CameraImageFile.h"
+#include "datastruct/ImageHashMemo.h"
 #include "datastruct/CameraRefImage.h"
 #include "datastruct/CopyHelpers.h"
 #include "datastruct/Kernel.h"
@@ -10,6 +11,10 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <atomic>
+#include <future>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -43,6 +48,77 @@ int ConversionCode(uint32_t from, uint32_t to) {
 }
 
 } // namespace
+
+void ComposePieces(const std::vector<CComposePiece>& pieces, cv::Mat& target, const CRect& area) {
+    const cv::Rect clip =
+        cv::Rect(area.left, area.top, area.Width(), area.Height()) & cv::Rect(0, 0, target.cols, target.rows);
+    if (clip.empty())
+        return;
+    // The window is cut along every piece's edges into cells; each cell shows the last piece covering it
+    // (or nothing: 0). Runs of cells with one owner across a band of rows are one copy.
+    std::vector<int> xs{clip.x, clip.br().x}, ys{clip.y, clip.br().y};
+    std::vector<cv::Rect> rects(pieces.size());
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        rects[i] = cv::Rect(pieces[i].x, pieces[i].y, pieces[i].pixels->cols, pieces[i].pixels->rows) & clip;
+        if (rects[i].empty())
+            continue;
+        xs.insert(xs.end(), {rects[i].x, rects[i].br().x});
+        ys.insert(ys.end(), {rects[i].y, rects[i].br().y});
+    }
+    std::sort(xs.begin(), xs.end());
+    xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
+    std::sort(ys.begin(), ys.end());
+    ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
+    struct Run {
+        int x0, x1, owner;  // owner: index into `pieces`, -1 for none
+    };
+    struct Band {
+        int y0, y1;
+        std::vector<Run> runs;
+    };
+    std::vector<Band> bands;
+    std::vector<int> owner(xs.size() - 1);
+    for (size_t b = 0; b + 1 < ys.size(); ++b) {
+        std::fill(owner.begin(), owner.end(), -1);
+        for (size_t i = 0; i < pieces.size(); ++i) {  // list order: a later piece covers an earlier one
+            const cv::Rect& r = rects[i];
+            if (r.empty() || r.y > ys[b] || r.br().y < ys[b + 1])
+                continue;
+            const size_t from = std::lower_bound(xs.begin(), xs.end(), r.x) - xs.begin();
+            const size_t to = std::lower_bound(xs.begin(), xs.end(), r.br().x) - xs.begin();
+            std::fill(owner.begin() + from, owner.begin() + to, static_cast<int>(i));
+        }
+        Band band{ys[b], ys[b + 1], {}};
+        for (size_t c = 0; c < owner.size(); ++c) {
+            if (!band.runs.empty() && band.runs.back().owner == owner[c])
+                band.runs.back().x1 = xs[c + 1];
+            else
+                band.runs.push_back({xs[c], xs[c + 1], owner[c]});
+        }
+        bands.push_back(std::move(band));
+    }
+    // Stripes of rows on every core: the copies are bound by memory, which two cores move faster than one.
+    constexpr int kStripeRows = 64;
+    const int stripes = (clip.height + kStripeRows - 1) / kStripeRows;
+    cv::parallel_for_(cv::Range(0, stripes), [&](const cv::Range& range) {
+        const int top = clip.y + range.start * kStripeRows;
+        const int bottom = std::min(clip.br().y, clip.y + range.end * kStripeRows);
+        for (const Band& band : bands) {
+            const int y0 = std::max(band.y0, top), y1 = std::min(band.y1, bottom);
+            if (y0 >= y1)
+                continue;
+            for (const Run& run : band.runs) {
+                cv::Mat dst = target(cv::Rect(run.x0, y0, run.x1 - run.x0, y1 - y0));
+                if (run.owner < 0) {
+                    dst.setTo(cv::Scalar::all(0));
+                    continue;
+                }
+                const CComposePiece& piece = pieces[static_cast<size_t>(run.owner)];
+                (*piece.pixels)(cv::Rect(run.x0 - piece.x, y0 - piece.y, run.x1 - run.x0, y1 - y0)).copyTo(dst);
+            }
+        }
+    });
+}
 
 CRefImage::CRefImage()
     : m_pComposed(std::make_unique<CImgBuffer>()), m_pSheet(std::make_unique<CImgBuffer>()) {}
@@ -96,79 +172,104 @@ bool CRefImage::IsLoaded() const {
 }
 
 bool CRefImage::Load() {
+    // What to read, gathered here: the camera paths and the station's memory of hashes are not touched by
+    // the threads that decode.
+    struct Job {
+        int id = 0;
+        std::wstring file;
+        std::string hash;  // known without reading the file: lets a compressed picture come decoded
+        std::unique_ptr<CImgBuffer> pixels;
+        bool read = false;
+    };
+    std::vector<Job> jobs;
+    {
+        CImageHashMemo memo;
+        for (int i = 0; i < m_cameras.GetSize(); ++i) {
+            const auto* camera = m_cameras.GetAtAs<CCameraRefImage>(i);
+            if (!camera)
+                continue;
+            Job job;
+            job.id = camera->m_nID;
+            job.file = camera->GetFullPath();
+            job.hash = memo.Known(job.file);
+            // A camera read before keeps its memory: the next picture of its size is decoded into it.
+            auto kept = m_cameraPixels.find(job.id);
+            job.pixels = kept != m_cameraPixels.end() ? std::move(kept->second) : std::make_unique<CImgBuffer>();
+            jobs.push_back(std::move(job));
+        }
+    }
     m_cameraPixels.clear();
+    // The files are decoded on every core (OpenCV's codecs and the BMP reader keep no shared state).
+    std::atomic<size_t> next{0};
+    const auto work = [&] {
+        for (size_t i; (i = next++) < jobs.size();)
+            jobs[i].read = ReadCameraImageCached(jobs[i].file, jobs[i].hash, *jobs[i].pixels);
+    };
+    const size_t helpers = std::min<size_t>(jobs.size(), std::max(1u, std::thread::hardware_concurrency())) - (jobs.empty() ? 0 : 1);
+    std::vector<std::future<void>> running;
+    for (size_t i = 0; i < helpers; ++i)
+        running.push_back(std::async(std::launch::async, work));
+    work();
+    for (auto& r : running)
+        r.get();
+
     uint32_t format = 0;
     int width = 0, height = 0;
-    for (int i = 0; i < m_cameras.GetSize(); ++i) {
-        const auto* camera = m_cameras.GetAtAs<CCameraRefImage>(i);
-        if (!camera)
-            continue;
-        auto pixels = std::make_unique<CImgBuffer>();
-        if (!ReadCameraImage(camera->GetFullPath(), *pixels))
+    for (Job& job : jobs) {
+        if (!job.read)
             continue; // stays black: the other cameras still compose
+        const auto* camera = m_cameras.FindByIDAs<CCameraRefImage>(job.id);
+        std::unique_ptr<CImgBuffer>& pixels = job.pixels;
         if (!format)
             format = pixels->GetFormat();
         if (const int code = ConversionCode(pixels->GetFormat(), format); code >= 0) {
             auto converted = std::make_unique<CImgBuffer>(1, pixels->GetWidth(), pixels->GetHeight(), format);
-            if (!converted->Create())
+            if (!converted->CreateUninitialized())
                 continue;
             cv::cvtColor(pixels->GetMat(), converted->GetMat(), code);
             pixels = std::move(converted);
         }
         width = std::max(width, std::max(0, camera->m_nX) + pixels->GetWidth());
         height = std::max(height, std::max(0, camera->m_nY) + pixels->GetHeight());
-        m_cameraPixels[camera->m_nID] = std::move(pixels);
+        m_cameraPixels[job.id] = std::move(pixels);
     }
     if (m_cameraPixels.empty() || width > CImgBuffer::kMaxSide || height > CImgBuffer::kMaxSide) {
         m_cameraPixels.clear();
         m_pComposed->Destroy();
         return false;
     }
+    // Not cleared: composing writes every pixel once, 0 only where no camera lies.
     EnsureBuffer(*m_pComposed, width, height, format);
-    if (!m_pComposed->Create()) {
+    if (!m_pComposed->CreateUninitialized()) {
         m_cameraPixels.clear();
         return false;
     }
-    Paste(false);  // `Create` has just zeroed every pixel
+    ComposeWindow(CRect(0, 0, width, height));
     return true;
 }
 
-void CRefImage::Paste(bool clear) {
-    cv::Mat& target = m_pComposed->GetMat();
-    if (clear)
-        target.setTo(cv::Scalar::all(0));
+void CRefImage::ComposeWindow(const CRect& area) {
+    std::vector<CComposePiece> pieces;
     for (int i = 0; i < m_cameras.GetSize(); ++i) {
         const auto* camera = m_cameras.GetAtAs<CCameraRefImage>(i);
         if (!camera)
             continue;
         auto it = m_cameraPixels.find(camera->m_nID);
         if (it != m_cameraPixels.end())
-            PasteClipped(it->second->GetMat(), target, camera->m_nX, camera->m_nY);
+            pieces.push_back({&it->second->GetMat(), camera->m_nX, camera->m_nY});
     }
+    cv::Mat& target = m_pComposed->GetMat();
+    ComposePieces(pieces, target, area);
 }
 
 void CRefImage::Redraw() {
     if (IsLoaded())
-        Paste(true);
+        ComposeWindow(CRect(0, 0, m_pComposed->GetWidth(), m_pComposed->GetHeight()));
 }
 
 void CRefImage::RedrawArea(const CRect& area) {
-    if (!IsLoaded())
-        return;
-    cv::Mat& target = m_pComposed->GetMat();
-    const cv::Rect clip = cv::Rect(area.left, area.top, area.Width(), area.Height()) & cv::Rect(0, 0, target.cols, target.rows);
-    if (clip.empty())
-        return;
-    cv::Mat window = target(clip);
-    window.setTo(cv::Scalar::all(0));
-    for (int i = 0; i < m_cameras.GetSize(); ++i) {
-        const auto* camera = m_cameras.GetAtAs<CCameraRefImage>(i);
-        if (!camera)
-            continue;
-        auto it = m_cameraPixels.find(camera->m_nID);
-        if (it != m_cameraPixels.end())
-            PasteClipped(it->second->GetMat(), window, camera->m_nX - clip.x, camera->m_nY - clip.y);
-    }
+    if (IsLoaded())
+        ComposeWindow(area);
 }
 
 void CRefImage::Release() {

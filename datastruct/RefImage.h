@@ -23,9 +23,24 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CImgBuffer;
 class CKernel;
+namespace cv {
+class Mat;
+}
+
+/// One picture placed on a composition: its pixels and the position of its top-left corner.
+struct CComposePiece {
+    const cv::Mat* pixels;
+    int x;
+    int y;
+};
+/// Writes every pixel of `area` (clipped to the target) once: from the last piece, in list order, that
+/// covers it, 0 where none does; the same pixels as pasting the pieces in order onto a cleared target.
+/// Pieces must have the target's type. Runs on every core.
+void ComposePieces(const std::vector<CComposePiece>& pieces, cv::Mat& target, const CRect& area);
 
 class CRefImage : public CIDItem {
 public:
@@ -42,7 +57,9 @@ public:
     /// Composes the large image from the camera files: cameras pasted in list order (the last on top),
     /// format of the first readable camera image (8, 24 or 32 bits; other cameras are converted to it),
     /// uncovered pixels 0. Cameras whose file cannot be read stay black. False when there is no camera or
-    /// no camera file can be read (nothing is loaded then).
+    /// no camera file can be read (nothing is loaded then). The files are decoded on every core, into the
+    /// buffers of the last composition where their size fits (ReadCameraImageCached: compressed pictures
+    /// whose hash the station knows come decoded).
     virtual bool Load();
     /// Repastes the cameras at their current positions into the composed image, without reading files.
     /// Nothing when no image is loaded.
@@ -114,8 +131,9 @@ private:
     CRect FitCrop(const CRect& crop) const;
     CSize GetPitch() const;
     bool IsOnCurrentSheet(const CKernel& kernel) const;
-    /// Pastes every camera in list order; `clear` first zeroes the pixels no camera covers.
-    void Paste(bool clear);
+    /// Composes the cameras read into `area` of the composed image (clipped to it): every pixel there is
+    /// written once, from the last camera in list order that covers it, 0 where none does.
+    void ComposeWindow(const CRect& area);
 
     std::unique_ptr<CImgBuffer> m_pComposed;
     std::unique_ptr<CImgBuffer> m_pSheet;

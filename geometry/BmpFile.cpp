@@ -4,8 +4,14 @@
 #include "formats/Limits.h"
 #include "geometry/ImgBuffer.h"
 
+#include <sys/uio.h>
+#include <climits>
+#include <unistd.h>
+
 #include <algorithm>
 #include <bit>
+#include <cerrno>
+#include <iterator>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -362,10 +368,23 @@ bool DecodeBmp(const uint8_t* data, size_t size, CImgBuffer& out, BmpError* erro
         if (why != BmpError::None)
             return Fail(error, why);
     }
+    // Every pixel is written below (a run-length picture is first filled with its background), so the
+    // pixels need no clearing. A picture that cannot fail half-way (every index within the palette) is
+    // decoded straight into `out` when it already has this size and format: a reread reuses its memory.
+    const bool cannotFail = !runLength && (bits > 8 || entries == (uint64_t(1) << bits));
     CImgBuffer decoded(1, int(width), int(height), format, -1);
-    if (!decoded.Create())
+    const bool inPlace = cannotFail && out.IsCreated() && out.GetWidth() == width && out.GetHeight() == height &&
+                         out.GetFormat() == format;
+    if (!inPlace && !decoded.CreateUninitialized())
         return Fail(error, BmpError::TooLarge);
-    cv::Mat& m = decoded.GetMat();
+    cv::Mat& m = inPlace ? out.GetMat() : decoded.GetMat();
+    // 8-bit grey rows through a table; the usual grey ramp copies them as they are.
+    uint8_t greyTable[256] = {};
+    bool identity = bits == 8 && format == IMG_FORMAT_MONO8 && entries == 256;
+    for (unsigned i = 0; i < 256; ++i) {
+        greyTable[i] = i < entries ? palette[i][0] : 0;
+        identity = identity && greyTable[i] == i;
+    }
     if (runLength) { // pixels the code skips take palette entry 0
         const uint8_t* background = palette[0];
         m.setTo(format == IMG_FORMAT_MONO8 ? cv::Scalar(background[0])
@@ -384,6 +403,20 @@ bool DecodeBmp(const uint8_t* data, size_t size, CImgBuffer& out, BmpError* erro
     for (int64_t row = 0; !runLength && row < height; ++row) {
         const int64_t stored = topDown ? row : height - 1 - row;
         uint8_t* dst = m.ptr<uint8_t>(static_cast<int>(row));
+        if (bits == 8 && format == IMG_FORMAT_MONO8) {
+            const uint8_t* src = data + pixelOffset + stride * uint64_t(stored);
+            if (identity) {
+                std::memcpy(dst, src, static_cast<size_t>(width));
+                continue;
+            }
+            if (entries < 256)
+                for (int64_t x = 0; x < width; ++x)
+                    if (src[x] >= entries) // an index the palette does not hold
+                        return Fail(error, BmpError::BadPixels);
+            for (int64_t x = 0; x < width; ++x)
+                dst[x] = greyTable[src[x]];
+            continue;
+        }
         if (bits <= 8) {
             const uint8_t* src = data + pixelOffset + stride * uint64_t(stored);
             for (int64_t x = 0; x < width; ++x) {
@@ -418,7 +451,8 @@ bool DecodeBmp(const uint8_t* data, size_t size, CImgBuffer& out, BmpError* erro
             }
         }
     }
-    out.Swap(decoded); // hands the decoded pixels over without copying them
+    if (!inPlace)
+        out.Swap(decoded); // hands the decoded pixels over without copying them
     if (error)
         *error = BmpError::None;
     return true;
@@ -448,6 +482,95 @@ bool PeekBmpSize(const uint8_t* data, size_t size, int64_t& width, int64_t& heig
     return true;
 }
 
+namespace {
+
+// Reads `size` bytes at `offset` of the file straight into the rows of `m`: stored row k (of `rows`, each
+// `rowBytes` long, no padding) becomes row rows - 1 - k when `bottomUp`, row k otherwise. False when the
+// file ends first or cannot be read.
+bool ReadRowsInto(int fd, uint64_t offset, cv::Mat& m, int rows, size_t rowBytes, bool bottomUp) {
+    const auto rowAt = [&](int stored) { return m.ptr<uint8_t>(bottomUp ? rows - 1 - stored : stored); };
+    int stored = 0;
+    size_t done = 0;  // bytes of row `stored` already read
+    while (stored < rows) {
+        iovec parts[IOV_MAX < 1024 ? IOV_MAX : 1024];
+        int n = 0;
+        for (int r = stored; r < rows && n < static_cast<int>(std::size(parts)); ++r, ++n) {
+            const size_t skip = r == stored ? done : 0;
+            parts[n] = {rowAt(r) + skip, rowBytes - skip};
+        }
+        const ssize_t got = ::preadv(fd, parts, n, static_cast<off_t>(offset + uint64_t(stored) * rowBytes + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        size_t left = static_cast<size_t>(got);
+        while (left > 0) {
+            const size_t step = std::min(left, rowBytes - done);
+            left -= step;
+            done += step;
+            if (done == rowBytes) {
+                done = 0;
+                ++stored;
+            }
+        }
+    }
+    return true;
+}
+
+// The usual camera picture, read without a copy of the file in memory: an uncompressed 24-bit picture, or
+// an 8-bit one on the full grey ramp, with a 40-byte header and rows that need no padding. Its rows go
+// straight into the buffer (into `out`'s memory when it has the size and format). `handled` false: not such
+// a picture, nothing read (the general reader decides). A file cut short meanwhile fails, `out` then empty.
+bool ReadPlainBmp(std::FILE* file, uint64_t length, CImgBuffer& out, bool& handled) {
+    handled = false;
+    uint8_t head[BMP_FILE_HEADER_SIZE + BMP_INFO_HEADER_SIZE + 1024];
+    const size_t got = std::fread(head, 1, sizeof head, file);
+    if (got < BMP_FILE_HEADER_SIZE + BMP_INFO_HEADER_SIZE || head[0] != 'B' || head[1] != 'M' ||
+        U32(head + BMP_FILE_HEADER_SIZE) != BMP_INFO_HEADER_SIZE)
+        return false;
+    const BITMAPINFOHEADER h = ParseBmpInfoHeader(head + BMP_FILE_HEADER_SIZE);
+    const uint64_t offset = U32(head + 10);
+    if (h.biPlanes != 1 || h.biCompression != kBiRgb || h.biWidth <= 0 || h.biWidth > CImgBuffer::kMaxSide ||
+        h.biHeight == 0 || h.biHeight == INT32_MIN || (h.biBitCount != 24 && h.biBitCount != 8))
+        return false;
+    const int64_t width = h.biWidth, height = h.biHeight < 0 ? -int64_t(h.biHeight) : h.biHeight;
+    const unsigned bytes = h.biBitCount / 8u;
+    const uint64_t rowBytes = uint64_t(width) * bytes;
+    if (height > CImgBuffer::kMaxSide || rowBytes % 4 != 0 || uint64_t(width) * uint64_t(height) * bytes > zrklimits::kMaxImageBytes ||
+        offset + rowBytes * uint64_t(height) > length)
+        return false;
+    if (bytes == 1) {
+        // The full palette right after the header, entry i being grey i: the indexes are the pixels.
+        const uint64_t palette = BMP_FILE_HEADER_SIZE + BMP_INFO_HEADER_SIZE;
+        if ((h.biClrUsed != 0 && h.biClrUsed != 256) || offset < palette + 1024 || got < palette + 1024)
+            return false;
+        for (unsigned i = 0; i < 256; ++i) {
+            const uint8_t* entry = head + palette + 4 * i;
+            if (entry[0] != i || entry[1] != i || entry[2] != i)
+                return false;
+        }
+    } else if (offset < BMP_FILE_HEADER_SIZE + BMP_INFO_HEADER_SIZE) {
+        return false;
+    }
+    handled = true;
+    const uint32_t format = bytes == 1 ? IMG_FORMAT_MONO8 : IMG_FORMAT_RGB24;
+    const bool reuse = out.IsCreated() && out.GetWidth() == width && out.GetHeight() == height &&
+                       out.GetFormat() == format;
+    CImgBuffer fresh(1, int(width), int(height), format, -1);
+    if (!reuse && !fresh.CreateUninitialized())
+        return false;
+    cv::Mat& m = reuse ? out.GetMat() : fresh.GetMat();
+    if (!ReadRowsInto(fileno(file), offset, m, int(height), size_t(rowBytes), h.biHeight > 0)) {
+        out.Destroy();
+        return false;
+    }
+    if (!reuse)
+        out.Swap(fresh);
+    return true;
+}
+
+} // namespace
+
 bool ReadBmpFile(const std::wstring& path, CImgBuffer& out, BmpError* error) {
     FilePtr file(std::fopen(WideToUtf8(path).c_str(), "rb"));
     if (!file)
@@ -460,11 +583,22 @@ bool ReadBmpFile(const std::wstring& path, CImgBuffer& out, BmpError* error) {
     if (static_cast<unsigned long>(length) > kMaxFileBytes)
         return Fail(error, BmpError::TooLarge);
     std::rewind(file.get());
-    std::vector<uint8_t> bytes(static_cast<size_t>(length));
-    const size_t got = bytes.empty() ? 0 : std::fread(bytes.data(), 1, bytes.size(), file.get());
-    if (got != bytes.size() && std::ferror(file.get()))
+    bool handled = false;
+    const bool plain = ReadPlainBmp(file.get(), static_cast<uint64_t>(length), out, handled);
+    if (handled) {
+        if (!plain)
+            return Fail(error, BmpError::Truncated);
+        if (error)
+            *error = BmpError::None;
+        return true;
+    }
+    std::rewind(file.get());
+    // Not cleared first: only the bytes read are looked at.
+    const std::unique_ptr<uint8_t[]> bytes(new uint8_t[static_cast<size_t>(length) + 1]);
+    const size_t got = length == 0 ? 0 : std::fread(bytes.get(), 1, static_cast<size_t>(length), file.get());
+    if (got != static_cast<size_t>(length) && std::ferror(file.get()))
         return Fail(error, BmpError::OpenFailed);
-    return DecodeBmp(bytes.data(), got, out, error); // a file that shrank meanwhile is just shorter
+    return DecodeBmp(bytes.get(), got, out, error); // a file that shrank meanwhile is just shorter
 }
 
 std::vector<uint8_t> EncodeBmp(const CImgBuffer& buffer, bool topDown) {

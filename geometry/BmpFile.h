@@ -79,7 +79,10 @@ bool DecodeBmp(const uint8_t* data, size_t size, CImgBuffer& out, BmpError* erro
 /// Width and height (positive) stated by the first bytes of a BMP file, either header kind; false when
 /// they are no bitmap headers. 26 bytes suffice.
 bool PeekBmpSize(const uint8_t* data, size_t size, int64_t& width, int64_t& height);
-/// Reads the file at path (UTF-8 on disk) and decodes it.
+/// Reads the file at path (UTF-8 on disk) and decodes it. An uncompressed 24-bit picture, or an 8-bit one on
+/// the full grey ramp, whose rows need no padding is read straight into the buffer's rows (into `out`'s own
+/// memory when it already has the size and format); such a file cut short while it is read leaves `out`
+/// empty.
 bool ReadBmpFile(const std::wstring& path, CImgBuffer& out, BmpError* error = nullptr);
 
 /// The BMP bytes of a created buffer of 1, 3 or 4 bytes per pixel; empty for any other buffer.

@@ -18,6 +18,33 @@ bool CImgBuffer::Create() {
     return true;
 }
 
+bool CImgBuffer::CreateUninitialized() {
+    const int bpp = GetBytesPerPixel();
+    if (m_nWidth < 1 || m_nHeight < 1 || m_nWidth > kMaxSide || m_nHeight > kMaxSide || bpp < 1 || bpp > 4) {
+        m_mat.release();
+        return false;
+    }
+    // `create` keeps memory that already has this size and type.
+    m_mat.create(m_nHeight, m_nWidth, CV_8UC(bpp));
+    return true;
+}
+
+bool CImgBuffer::TakePixels(cv::Mat& mat) {
+    if (mat.empty() || mat.depth() != CV_8U || !mat.isContinuous() || mat.cols > kMaxSide || mat.rows > kMaxSide)
+        return false;
+    const int channels = mat.channels();
+    const uint32_t format = channels == 1 ? IMG_FORMAT_MONO8 : channels == 3 ? IMG_FORMAT_RGB24
+                          : channels == 4 ? IMG_FORMAT_RGB32 : 0;
+    if (!format)
+        return false;
+    m_nWidth = mat.cols;
+    m_nHeight = mat.rows;
+    m_nFormat = format;
+    m_mat = std::move(mat);
+    mat.release();
+    return true;
+}
+
 void CImgBuffer::Destroy() {
     m_mat.release();
 }

@@ -40,6 +40,13 @@ public:
     /// Allocates the pixels, all bytes 0. False (nothing allocated) when the width or height is not in
     /// 1 ... kMaxSide or the format's bytes per pixel are not 1 to 4. Creating a created buffer reallocates.
     bool Create();
+    /// As `Create`, but the pixels keep whatever the memory held: for a writer that sets every pixel. A buffer
+    /// already created with its description keeps its pixels (no new allocation).
+    bool CreateUninitialized();
+    /// Takes over the pixels of a continuous 8-bit matrix of 1, 3 or 4 channels without copying them: the
+    /// buffer's width, height and format become the matrix's (`type` and location are kept) and `mat` is left
+    /// empty. False, nothing changed, for any other matrix.
+    bool TakePixels(cv::Mat& mat);
     /// Releases the pixels; the buffer keeps its description and can be created again.
     void Destroy();
     bool IsCreated() const { return !m_mat.empty(); }

@@ -3,15 +3,21 @@
 
 #include "datastruct/CameraImageFile.h"
 #include "datastruct/CameraRefImage.h"
+#include "datastruct/ImageHashMemo.h"
 #include "datastruct/RefImage.h"
+#include "formats/CodePage.h"
+#include "formats/DataFolder.h"
 #include "geometry/BmpFile.h"
 #include "geometry/ImgBuffer.h"
 #include "testsupport/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -209,4 +215,185 @@ TEST(CameraImageFile, OldCoreHeaderBitmapsGiveTheirSizeAndPixels) {
     ASSERT_EQ(image.GetFormat(), IMG_FORMAT_MONO8);
     const cv::Mat expected = (cv::Mat_<uint8_t>(2, 3) << 0, 255, 255, 255, 0, 255);
     EXPECT_EQ(cv::countNonZero(image.GetMat() != expected), 0);
+}
+
+namespace {
+
+// Pastes the pieces in list order onto a cleared picture: what composing must give, however it is done.
+cv::Mat PasteInOrder(const std::vector<CComposePiece>& pieces, int w, int h, int type) {
+    cv::Mat out(h, w, type, cv::Scalar::all(0));
+    for (const CComposePiece& piece : pieces) {
+        const cv::Rect dst = cv::Rect(piece.x, piece.y, piece.pixels->cols, piece.pixels->rows) & cv::Rect(0, 0, w, h);
+        if (!dst.empty())
+            (*piece.pixels)(cv::Rect(dst.x - piece.x, dst.y - piece.y, dst.width, dst.height)).copyTo(out(dst));
+    }
+    return out;
+}
+
+// The composition of the reference image's cameras from their files, pasted in order.
+cv::Mat ComposedFromFiles(const CRefImage& ref, int w, int h, int type) {
+    std::vector<CImgBuffer> pictures(static_cast<size_t>(ref.m_cameras.GetSize()));
+    std::vector<CComposePiece> pieces;
+    for (int i = 0; i < ref.m_cameras.GetSize(); ++i) {
+        const auto* camera = ref.m_cameras.GetAtAs<CCameraRefImage>(i);
+        if (ReadCameraImage(camera->GetFullPath(), pictures[static_cast<size_t>(i)]))
+            pieces.push_back({&pictures[static_cast<size_t>(i)].GetMat(), camera->m_nX, camera->m_nY});
+    }
+    return PasteInOrder(pieces, w, h, type);
+}
+
+bool Same(const cv::Mat& a, const cv::Mat& b) {
+    return a.size() == b.size() && a.type() == b.type() && cv::norm(a, b, cv::NORM_INF) == 0;
+}
+
+} // namespace
+
+// Overlapping pieces, pieces beyond every edge, gaps between them; a target full of leftovers (composing does
+// not clear it first) and windows of every kind.
+TEST(CameraComposition, EveryPixelIsWrittenOnceAsPastingInOrderWouldWriteIt) {
+    cv::RNG rng(20240611);
+    for (int round = 0; round < 40; ++round) {
+        SCOPED_TRACE(testing::Message() << "round " << round);
+        const int type = round % 2 ? CV_8UC3 : CV_8UC1;
+        const int w = rng.uniform(20, 90), h = rng.uniform(20, 90);
+        std::vector<cv::Mat> pictures;
+        std::vector<CComposePiece> pieces;
+        for (int n = rng.uniform(0, 7), i = 0; i < n; ++i) {
+            pictures.emplace_back(rng.uniform(1, 50), rng.uniform(1, 50), type);
+            rng.fill(pictures.back(), cv::RNG::UNIFORM, 1, 256);  // never 0: a pixel left out shows
+        }
+        for (const cv::Mat& picture : pictures)
+            pieces.push_back({&picture, rng.uniform(-30, w), rng.uniform(-30, h)});
+        const cv::Mat expected = PasteInOrder(pieces, w, h, type);
+
+        cv::Mat target(h, w, type, cv::Scalar::all(0xAB));
+        ComposePieces(pieces, target, CRect(0, 0, w, h));
+        EXPECT_TRUE(Same(target, expected));
+
+        // A window (also one reaching beyond the picture) is composed as a whole, the rest left alone.
+        const CRect window(rng.uniform(-10, w), rng.uniform(-10, h), rng.uniform(-10, w + 10), rng.uniform(-10, h + 10));
+        cv::Mat part = expected.clone();
+        const cv::Rect inside = cv::Rect(window.left, window.top, window.Width(), window.Height()) & cv::Rect(0, 0, w, h);
+        if (!inside.empty())
+            part(inside).setTo(cv::Scalar::all(0xCD));
+        ComposePieces(pieces, part, window);
+        EXPECT_TRUE(Same(part, expected));
+    }
+}
+
+// The drag step: each move recomposes only the union of the camera's old and new rectangles; after every step
+// the picture is the one the files give when pasted in order.
+TEST(CameraComposition, ADragRecomposesOnlyWhatMovedAndEqualsAFullComposition) {
+    TempDir dir;
+    CRefImage ref;
+    cv::Mat colour(40, 50, CV_8UC3);
+    cv::randu(colour, cv::Scalar::all(1), cv::Scalar::all(256));
+    AddCamera(ref, Write(dir, "a.png", colour), 0, 0);
+    cv::randu(colour, cv::Scalar::all(1), cv::Scalar::all(256));
+    CCameraRefImage* dragged = AddCamera(ref, Write(dir, "b.png", colour), 45, 0);
+    cv::randu(colour, cv::Scalar::all(1), cv::Scalar::all(256));
+    AddCamera(ref, Write(dir, "c.png", colour), 20, 35);
+    ASSERT_TRUE(ref.Load());
+    const CImgBuffer* composed = ref.GetComposedImage();
+    ASSERT_EQ(composed->GetWidth(), 95);
+    ASSERT_EQ(composed->GetHeight(), 75);
+    EXPECT_TRUE(Same(composed->GetMat(), ComposedFromFiles(ref, 95, 75, CV_8UC3)));
+    for (auto [dx, dy] : {std::pair{-3, 0}, std::pair{-3, 2}, std::pair{4, 4}, std::pair{-60, -10}, std::pair{2, -1}}) {
+        SCOPED_TRACE(testing::Message() << dx << "," << dy);
+        const CRect before = dragged->GetRect();
+        dragged->m_nX += dx;
+        dragged->m_nY += dy;
+        const CRect after = dragged->GetRect();
+        ref.RedrawArea(CRect(std::min(before.left, after.left), std::min(before.top, after.top),
+                             std::max(before.right, after.right), std::max(before.bottom, after.bottom)));
+        EXPECT_TRUE(Same(composed->GetMat(), ComposedFromFiles(ref, 95, 75, CV_8UC3)));
+    }
+}
+
+// Composing again reuses the buffers it has: a changed file shows its new pixels, a camera whose file is gone
+// is black (never the pixels its reused buffer held), and the composed buffer keeps its memory.
+TEST(CameraComposition, ComposingAgainReusesBuffersButNeverShowsOldPixels) {
+    TempDir dir;
+    CRefImage ref;
+    CImgBuffer bmp(1, 30, 20, IMG_FORMAT_RGB24);
+    ASSERT_TRUE(bmp.Create());
+    cv::randu(bmp.GetMat(), cv::Scalar::all(1), cv::Scalar::all(256));
+    ASSERT_TRUE(WriteBmpFile(dir.File("a.bmp"), bmp));
+    ASSERT_TRUE(WriteBmpFile(dir.File("c.bmp"), bmp));
+    AddCamera(ref, dir.File("a.bmp"), 0, 0);
+    cv::Mat grey = GreyPattern(30, 20, 7) | 1;
+    AddCamera(ref, Write(dir, "b.png", grey), 30, 0);  // grey: converted to the first camera's colour
+    AddCamera(ref, dir.File("c.bmp"), 60, 0);
+    cv::Mat expected(20, 90, CV_8UC3, cv::Scalar::all(0));
+    cv::Mat middle = expected(cv::Rect(30, 0, 30, 20));
+    cv::cvtColor(grey, middle, cv::COLOR_GRAY2BGR);
+    bmp.GetMat().copyTo(expected(cv::Rect(0, 0, 30, 20)));
+    bmp.GetMat().copyTo(expected(cv::Rect(60, 0, 30, 20)));
+    ASSERT_TRUE(ref.Load());
+    const uint8_t* memory = ref.GetComposedImage()->GetMat().data;
+    EXPECT_TRUE(Same(ref.GetComposedImage()->GetMat(), expected));
+
+    cv::randu(bmp.GetMat(), cv::Scalar::all(1), cv::Scalar::all(256));
+    ASSERT_TRUE(WriteBmpFile(dir.File("a.bmp"), bmp));
+    ASSERT_TRUE(ref.Load());
+    EXPECT_EQ(ref.GetComposedImage()->GetMat().data, memory);
+    bmp.GetMat().copyTo(expected(cv::Rect(0, 0, 30, 20)));
+    EXPECT_TRUE(Same(ref.GetComposedImage()->GetMat(), expected));
+
+    std::filesystem::remove(dir.Path() / "b.png");
+    ASSERT_TRUE(ref.Load());
+    middle.setTo(cv::Scalar::all(0));
+    EXPECT_TRUE(Same(ref.GetComposedImage()->GetMat(), expected));
+}
+
+// A compressed camera picture whose hash the station knows is decoded once and then read back from its
+// decoded copy; a copy that is not whole is ignored and written again.
+TEST(CameraComposition, CompressedPicturesAreDecodedOnceAndTheirCopiesChecked) {
+    TempDir dir, data;
+    SetDataFolder(data.Folder());
+    CRefImage ref;
+    cv::Mat colour(30, 40, CV_8UC3);
+    cv::randu(colour, cv::Scalar::all(0), cv::Scalar::all(256));
+    const std::wstring png = Write(dir, "a.png", colour);
+    std::filesystem::last_write_time(dir.Path() / "a.png",
+                                     std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+    AddCamera(ref, png, 0, 0);
+    std::string hash;
+    {
+        CImageHashMemo memo;
+        hash = memo.Hash(png, 1 << 20);
+    }
+    ASSERT_EQ(hash.size(), 64u);
+    ASSERT_TRUE(ref.Load());
+    const std::filesystem::path copy = std::filesystem::u8path(WideToUtf8(DecodedImageCacheFolder())) / (hash + ".pix");
+    ASSERT_TRUE(std::filesystem::exists(copy));
+    EXPECT_EQ(std::filesystem::file_size(copy), 32u + 30u * 40u * 3u);
+    EXPECT_TRUE(Same(ref.GetComposedImage()->GetMat(), colour));
+
+    // Read back from the copy: the same pixels, also into a fresh reference image.
+    ref.Release();
+    ASSERT_TRUE(ref.Load());
+    EXPECT_TRUE(Same(ref.GetComposedImage()->GetMat(), colour));
+
+    // Cut short (a crash, a full disk): decoded from the file again and written whole.
+    std::filesystem::resize_file(copy, 100);
+    ref.Release();
+    ASSERT_TRUE(ref.Load());
+    EXPECT_TRUE(Same(ref.GetComposedImage()->GetMat(), colour));
+    EXPECT_EQ(std::filesystem::file_size(copy), 32u + 30u * 40u * 3u);
+
+    // A BMP reads as fast as its copy would: none is kept.
+    CImgBuffer bmp(1, 40, 30, IMG_FORMAT_RGB24);
+    ASSERT_TRUE(bmp.Create());
+    colour.copyTo(bmp.GetMat());
+    ASSERT_TRUE(WriteBmpFile(dir.File("b.bmp"), bmp));
+    std::string bmpHash;
+    {
+        CImageHashMemo memo;
+        bmpHash = memo.Hash(dir.File("b.bmp"), 1 << 20);
+    }
+    CImgBuffer read;
+    ASSERT_TRUE(ReadCameraImageCached(dir.File("b.bmp"), bmpHash, read));
+    EXPECT_FALSE(std::filesystem::exists(copy.parent_path() / (bmpHash + ".pix")));
+    SetDataFolder(L"");
 }

@@ -4,6 +4,7 @@
 // save keeping the image the store has.
 
 #include "datastruct/CameraRefImage.h"
+#include "datastruct/ImageHashMemo.h"
 #include "datastruct/ModelCodec.h"
 #include "datastruct/ModelImages.h"
 #include "datastruct/ModelInfo.h"
@@ -19,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -288,4 +290,114 @@ TEST_P(StoreImageTest, AFileMissingAtASaveKeepsItsImageAndChangedFilesReplaceThe
     ASSERT_EQ(mapped.size(), 1u);
     EXPECT_EQ(mapped[0].m_strPath, L"Images/b.bmp");
     EXPECT_EQ(StoredImages(), 1);
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Gives the file a modification time that long ago: a camera picture taken earlier, settled (see
+// ImageHashMemo.h), so that only a change of the file makes it read again.
+void SetModifiedAgo(const std::wstring& path, std::chrono::minutes ago) {
+    fs::last_write_time(fs::u8path(WideToUtf8(path)), fs::file_time_type::clock::now() - ago);
+}
+
+// How many image files a step reads to hash them.
+template <class Step>
+uint64_t FilesHashedBy(Step step) {
+    const uint64_t before = CImageHashMemo::CountFilesHashed();
+    step();
+    return CImageHashMemo::CountFilesHashed() - before;
+}
+
+} // namespace
+
+TEST_P(StoreImageTest, ImagesAreHashedOnceAndUnchangedFilesAreNotReadAgain) {
+    const std::wstring a = WriteCamera("a.bmp", 1), b = WriteCamera("b.bmp", 2);
+    SetModifiedAgo(a, std::chrono::minutes(60));
+    SetModifiedAgo(b, std::chrono::minutes(60));
+    auto model = MakeModel(1, {a, b});
+    EXPECT_EQ(FilesHashedBy([&] { ASSERT_TRUE(model->Save()); }), 2u);
+    // A save whose images did not change, the load that follows, and the next save read none of them: not
+    // the camera files, not the cache files the load points the cameras at.
+    model->m_strTitle = L"改";
+    EXPECT_EQ(FilesHashedBy([&] { ASSERT_TRUE(model->Save()); }), 0u);
+    std::unique_ptr<CModelInfo> loaded;
+    EXPECT_EQ(FilesHashedBy([&] { loaded = LoadModel(1); }), 0u);
+    loaded->m_refImageSet.m_refImages.GetAtAs<CRefImage>(0)->m_cameras.GetAtAs<CCameraRefImage>(1)->m_nX = 45;
+    EXPECT_EQ(FilesHashedBy([&] { ASSERT_TRUE(loaded->Save()); }), 0u);
+    EXPECT_EQ(Compose(*loaded).size(), 85u * 30u);
+
+    // A file just written may still change within the file system's clock tick: it is read at every save
+    // until it has settled.
+    const std::wstring c = WriteCamera("c.bmp", 3);
+    auto fresh = MakeModel(2, {c});
+    EXPECT_EQ(FilesHashedBy([&] { ASSERT_TRUE(fresh->Save()); }), 1u);
+    EXPECT_EQ(FilesHashedBy([&] { ASSERT_TRUE(fresh->Save()); }), 1u);
+    SetModifiedAgo(c, std::chrono::minutes(5));
+    EXPECT_EQ(FilesHashedBy([&] { ASSERT_TRUE(fresh->Save()); }), 1u);  // the time changed: read once more
+    EXPECT_EQ(FilesHashedBy([&] { ASSERT_TRUE(fresh->Save()); }), 0u);
+}
+
+TEST_P(StoreImageTest, AFileChangedBehindTheProgramsBackIsHashedAgain) {
+    const std::wstring a = WriteCamera("a.bmp", 1), b = WriteCamera("b.bmp", 2);
+    SetModifiedAgo(a, std::chrono::minutes(60));
+    SetModifiedAgo(b, std::chrono::minutes(60));
+    auto model = MakeModel(1, {a, b});
+    ASSERT_TRUE(model->Save());
+    const fs::path pathA = fs::u8path(WideToUtf8(a));
+    const auto hashOfA = [&] { return Mapped(1)[0].m_strHash; };
+
+    // Touched: same bytes, another modification time. Read again; the path keeps its image.
+    SetModifiedAgo(a, std::chrono::minutes(50));
+    EXPECT_EQ(FilesHashedBy([&] { ASSERT_TRUE(model->Save()); }), 1u);
+    EXPECT_EQ(hashOfA(), Sha256Hex(FileBytes(a)));
+
+    // Written in place with other pixels of the same size, and its old modification time put back (as a copy
+    // that keeps times does): only the status-change time tells, and it is enough.
+    const auto stamp = fs::last_write_time(pathA);
+    const std::string before = FileBytes(a);
+    WriteCamera("a.bmp", 7);
+    fs::last_write_time(pathA, stamp);
+    ASSERT_EQ(FileBytes(a).size(), before.size());
+    ASSERT_NE(FileBytes(a), before);
+    EXPECT_EQ(FilesHashedBy([&] { ASSERT_TRUE(model->Save()); }), 1u);
+    EXPECT_EQ(hashOfA(), Sha256Hex(FileBytes(a)));
+
+    // Replaced by another file renamed over it, with the same size and the same modification time: another
+    // inode, read again.
+    const std::wstring other = WriteCamera("other.bmp", 11);
+    fs::last_write_time(fs::u8path(WideToUtf8(other)), fs::last_write_time(pathA));
+    const std::string replacement = FileBytes(other);
+    ASSERT_EQ(replacement.size(), before.size());
+    fs::rename(fs::u8path(WideToUtf8(other)), pathA);
+    EXPECT_EQ(FilesHashedBy([&] { ASSERT_TRUE(model->Save()); }), 1u);
+    EXPECT_EQ(hashOfA(), Sha256Hex(replacement));
+    // The camera reads follow: the composed picture shows the new pixels.
+    auto loaded = LoadModel(1);
+    const auto* camera = loaded->m_refImageSet.m_refImages.GetAtAs<CRefImage>(0)->m_cameras.GetAtAs<CCameraRefImage>(0);
+    EXPECT_EQ(FileBytes(camera->GetFullPath()), replacement);
+
+    // Nothing else changed: the next save reads nothing.
+    EXPECT_EQ(FilesHashedBy([&] { ASSERT_TRUE(model->Save()); }), 0u);
+}
+
+TEST_P(StoreImageTest, AStationWhoseHashMemoryIsDamagedOrGoneReadsTheFilesAgain) {
+    const std::wstring a = WriteCamera("a.bmp", 1);
+    SetModifiedAgo(a, std::chrono::minutes(60));
+    auto model = MakeModel(1, {a});
+    ASSERT_TRUE(model->Save());
+    // Not a database any more: it starts afresh, and the save still stores the right image.
+    {
+        std::ofstream out(fs::u8path(WideToUtf8(CImageHashMemo::DefaultFile())), std::ios::binary | std::ios::trunc);
+        out << std::string(4096, 'x');
+    }
+    WriteCamera("a.bmp", 4);
+    SetModifiedAgo(a, std::chrono::minutes(60));
+    EXPECT_EQ(FilesHashedBy([&] { ASSERT_TRUE(model->Save()); }), 1u);
+    EXPECT_EQ(Mapped(1)[0].m_strHash, Sha256Hex(FileBytes(a)));
+    EXPECT_EQ(FilesHashedBy([&] { ASSERT_TRUE(model->Save()); }), 0u);
+    // Forgotten: every file (the camera at the save, the cache file at the load) is read once more.
+    CImageHashMemo::ForgetAll();
+    EXPECT_EQ(FilesHashedBy([&] { ASSERT_TRUE(model->Save()); }), 2u);
 }

@@ -46,6 +46,47 @@ TEST(BmpFile, RoundTripsEveryDepthAndOrientationWithRowPadding) {
             }
 }
 
+// Rows without padding are read from the file straight into the buffer (more than one batch of rows, both
+// orientations), also into a buffer of that size already there; a palette that is not the plain grey ramp, a
+// file cut short, and padded rows go through the general reader, with the same results as decoding the bytes.
+TEST(BmpFile, FilesWhoseRowsNeedNoPaddingReadStraightIntoTheBuffer) {
+    TempDir dir;
+    for (uint32_t format : {IMG_FORMAT_MONO8, IMG_FORMAT_RGB24})
+        for (bool topDown : {false, true})
+            for (int width : {8, 6}) {  // 6 grey pixels need padding; 6 colour pixels (18 bytes) too
+                SCOPED_TRACE(testing::Message() << std::hex << format << std::dec << " topDown " << topDown
+                                                << " width " << width);
+                auto original = Pattern(width, 2500, format);
+                const std::wstring file = dir.File("plain.bmp");
+                ASSERT_TRUE(WriteBmpFile(file, *original, topDown));
+                CImgBuffer back;
+                ASSERT_TRUE(ReadBmpFile(file, back));
+                EXPECT_TRUE(SamePixels(*original, back));
+                const uint8_t* memory = back.GetMat().data;
+                auto other = Pattern(width, 2500, format);
+                cv::bitwise_not(other->GetMat(), other->GetMat());
+                ASSERT_TRUE(WriteBmpFile(file, *other, topDown));
+                ASSERT_TRUE(ReadBmpFile(file, back));
+                EXPECT_TRUE(SamePixels(*other, back));
+                EXPECT_EQ(back.GetMat().data, memory);  // read into the buffer it had
+            }
+    // An inverted grey palette: the indexes are not the pixels.
+    auto grey = Pattern(8, 3, IMG_FORMAT_MONO8);
+    std::vector<uint8_t> bytes = EncodeBmp(*grey);
+    for (int i = 0; i < 256; ++i)
+        for (int c = 0; c < 3; ++c)
+            bytes[54 + 4 * i + c] = static_cast<uint8_t>(255 - i);
+    dir.WriteBytes("inverted.bmp", std::string(bytes.begin(), bytes.end()));
+    CImgBuffer inverted;
+    ASSERT_TRUE(ReadBmpFile(dir.File("inverted.bmp"), inverted));
+    EXPECT_EQ(inverted.GetMat().at<uint8_t>(1, 2), 255 - grey->GetMat().at<uint8_t>(1, 2));
+    // Cut short in the middle of its rows: refused.
+    dir.WriteBytes("cut.bmp", std::string(bytes.begin(), bytes.end() - 5));
+    BmpError error = BmpError::None;
+    EXPECT_FALSE(ReadBmpFile(dir.File("cut.bmp"), inverted, &error));
+    EXPECT_EQ(error, BmpError::Truncated);
+}
+
 TEST(BmpFile, HeaderFieldsAndBottomUpStorage) {
     auto b = MakeBuffer(3, 2, IMG_FORMAT_RGB24);
     b->GetMat().at<cv::Vec3b>(0, 0) = cv::Vec3b(1, 2, 3); // top-left, blue first
