@@ -10,14 +10,15 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
-#include <atomic>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <system_error>
-#include <filesystem>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -173,6 +174,7 @@ bool ReadPixelFile(const std::string& file, CImgBuffer& out) {
     }
     if (!reuse)
         out.Swap(fresh);
+    ::futimens(fd, nullptr);  // used now: the last to go when the copies are trimmed
     return true;
 }
 
@@ -206,9 +208,49 @@ void WritePixelFile(const std::string& file, const CImgBuffer& image) {
     std::filesystem::rename(std::filesystem::u8path(temp), std::filesystem::u8path(file), ec);
     if (ec)
         std::filesystem::remove(std::filesystem::u8path(temp), ec);
+    else
+        TrimDecodedImageCache(kDecodedImageCacheBytes, std::filesystem::u8path(file).filename().string());
 }
 
 } // namespace
+
+int TrimDecodedImageCache(uintmax_t limit, const std::string& keep) {
+    namespace fs = std::filesystem;
+    struct Copy {
+        fs::path path;
+        uintmax_t bytes;
+        fs::file_time_type used;
+    };
+    std::vector<Copy> copies;
+    uintmax_t total = 0;
+    std::error_code ec;
+    for (fs::directory_iterator it(fs::u8path(WideToUtf8(DecodedImageCacheFolder())), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        if (it->path().extension() != ".pix")
+            continue;
+        std::error_code one;
+        const uintmax_t bytes = it->file_size(one);
+        const fs::file_time_type used = it->last_write_time(one);
+        if (one)
+            continue;
+        copies.push_back({it->path(), bytes, used});
+        total += bytes;
+    }
+    std::sort(copies.begin(), copies.end(), [](const Copy& a, const Copy& b) { return a.used < b.used; });
+    int removed = 0;
+    for (const Copy& c : copies) {
+        if (total <= limit)
+            break;
+        if (c.path.filename().string() == keep)
+            continue;
+        std::error_code one;
+        if (fs::remove(c.path, one)) {
+            total -= c.bytes;
+            ++removed;
+        }
+    }
+    return removed;
+}
 
 std::wstring DecodedImageCacheFolder() {
     return GetDataFolder() + L"Cache/Pixels/";

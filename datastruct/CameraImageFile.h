@@ -7,6 +7,7 @@
 /// alpha channel is dropped, 16-bit samples are scaled down to 8 bits). The format is told by the file's
 /// first bytes, not by its name.
 
+#include <cstdint>
 #include <string>
 
 class CImgBuffer;
@@ -31,9 +32,14 @@ bool ReadCameraImage(const std::wstring& path, CImgBuffer& out, CameraImageError
 bool ReadCameraImageCached(const std::wstring& path, const std::string& hash, CImgBuffer& out,
                            CameraImageError* error = nullptr);
 /// `GetDataFolder()` + "Cache/Pixels/".
-/// REFACTOR: nothing removes decoded copies (nor the image cache's files) of pictures no longer used; a
-/// size limit with the least recently read removed first belongs here.
 std::wstring DecodedImageCacheFolder();
+
+/// The decoded copies together stay under this many bytes: after each new copy, the least recently read
+/// (a read marks a copy used) are removed until they do. Four GiB: some twenty 8K colour reference images.
+constexpr uintmax_t kDecodedImageCacheBytes = uintmax_t(4) << 30;
+/// Removes decoded copies, least recently read first, until those left hold at most `limit` bytes; the copy
+/// named `keep` (a file name, may be empty) stays. Returns how many were removed.
+int TrimDecodedImageCache(uintmax_t limit, const std::string& keep = std::string());
 
 /// Width and height of the image. BMP and PNG are read from their headers alone; other formats are
 /// decoded. False, and (0, 0), when the file is missing or no image.

@@ -397,3 +397,61 @@ TEST(CameraComposition, CompressedPicturesAreDecodedOnceAndTheirCopiesChecked) {
     EXPECT_FALSE(std::filesystem::exists(copy.parent_path() / (bmpHash + ".pix")));
     SetDataFolder(L"");
 }
+
+// The decoded copies stay under their size limit: the least recently read go first, the one just written and
+// the ones read lately stay, and other files of the folder are left alone.
+TEST(CameraComposition, DecodedCopiesAreTrimmedLeastRecentlyReadFirst) {
+    TempDir data;
+    SetDataFolder(data.Folder());
+    const std::filesystem::path folder = std::filesystem::u8path(WideToUtf8(DecodedImageCacheFolder()));
+    std::filesystem::create_directories(folder);
+    const auto now = std::filesystem::file_time_type::clock::now();
+    // Four copies of 1000 bytes, read 4, 3, 2 and 1 hours ago, and a file that is no copy.
+    for (int i = 0; i < 4; ++i) {
+        const std::filesystem::path file = folder / ("c" + std::to_string(i) + ".pix");
+        std::ofstream(file, std::ios::binary) << std::string(1000, 'x');
+        std::filesystem::last_write_time(file, now - std::chrono::hours(4 - i));
+    }
+    std::ofstream(folder / "notes.txt") << std::string(5000, 'y');
+
+    EXPECT_EQ(TrimDecodedImageCache(4000), 0);  // at the limit: nothing goes
+    // Two must go to reach 2500 bytes: the two read longest ago, unless kept.
+    EXPECT_EQ(TrimDecodedImageCache(2500, "c0.pix"), 2);
+    EXPECT_TRUE(std::filesystem::exists(folder / "c0.pix"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "c1.pix"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "c2.pix"));
+    EXPECT_TRUE(std::filesystem::exists(folder / "c3.pix"));
+    EXPECT_TRUE(std::filesystem::exists(folder / "notes.txt"));
+    SetDataFolder(L"");
+}
+
+// Reading a decoded copy marks it used: it outlives a copy written later but never read again.
+TEST(CameraComposition, ReadingADecodedCopyMarksItUsed) {
+    TempDir dir, data;
+    SetDataFolder(data.Folder());
+    cv::Mat colour(20, 30, CV_8UC3);
+    cv::randu(colour, cv::Scalar::all(0), cv::Scalar::all(256));
+    const std::wstring png = Write(dir, "a.png", colour);
+    std::filesystem::last_write_time(dir.Path() / "a.png",
+                                     std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+    std::string hash;
+    {
+        CImageHashMemo memo;
+        hash = memo.Hash(png, 1 << 20);
+    }
+    CImgBuffer read;
+    ASSERT_TRUE(ReadCameraImageCached(png, hash, read));  // decodes, writes the copy
+    const std::filesystem::path folder = std::filesystem::u8path(WideToUtf8(DecodedImageCacheFolder()));
+    const std::filesystem::path copy = folder / (hash + ".pix");
+    ASSERT_TRUE(std::filesystem::exists(copy));
+    std::filesystem::last_write_time(copy, std::filesystem::file_time_type::clock::now() - std::chrono::hours(5));
+    std::ofstream(folder / "older.pix", std::ios::binary) << std::string(100, 'x');
+    std::filesystem::last_write_time(folder / "older.pix",
+                                     std::filesystem::file_time_type::clock::now() - std::chrono::hours(2));
+    ASSERT_TRUE(ReadCameraImageCached(png, hash, read));  // from the copy: now the most recently used
+    EXPECT_TRUE(Same(read.GetMat(), colour));
+    EXPECT_EQ(TrimDecodedImageCache(std::filesystem::file_size(copy)), 1);
+    EXPECT_TRUE(std::filesystem::exists(copy));
+    EXPECT_FALSE(std::filesystem::exists(folder / "older.pix"));
+    SetDataFolder(L"");
+}
