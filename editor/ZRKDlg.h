@@ -611,6 +611,15 @@ private:
     bool ResolveSaveConflict();
     bool SaveEditsAsCopy();
     void RestoreModelBytes(const std::string& bytes);
+    /// Where the selection stands, by identifiers, before the template's objects are replaced.
+    struct SelectionIDs {
+        int depth = -1;
+        int typeID = -1, sideID = -1, phaseID = -1;
+    };
+    /// Notes the selection, then forgets every pointer into the template and empties the tree.
+    SelectionIDs ForgetBeforeRestore();
+    /// Rebuilds the tree on the restored template, selects again by identifiers and redraws.
+    void ShowRestored(const SelectionIDs& where);
     /// Undo (false) or redo (true) of one step: the template takes the journal's bytes.
     bool StepJournal(bool redo);
     void BuildUndoActions();
