@@ -176,6 +176,16 @@ void CEditorDocument::TouchList(const CItemList* list) {
     m_touchedLists.push_back(list);
 }
 
+void CEditorDocument::NameTouches() {
+    if (m_nEditDepth > 0)
+        m_editNamed.back() = true;
+}
+
+void CEditorDocument::TouchAll() {
+    if (m_nEditDepth > 0)
+        m_bEditWhole = true;
+}
+
 void CEditorDocument::EndEdit() {
     if (m_nEditDepth == 0)
         return;

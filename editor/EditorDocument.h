@@ -128,6 +128,12 @@ public:
     /// checks are on (`SetStepChecks`).
     void TouchItem(const CIDItem* item);
     void TouchList(const CItemList* list);
+    /// The open step names what it changes with the calls above, possibly nothing at all (a press that
+    /// moved nothing): it is compared no further than what it names.
+    void NameTouches();
+    /// The open step changes more than it can name (a deletion that also empties associations): the whole
+    /// template is compared when it ends.
+    void TouchAll();
     /// Step checks: after every step the whole template is encoded and compared with the journal's pieces;
     /// a difference (a change the step did not name) is counted, said on the standard error, and recorded
     /// into the step all the same. On in builds with assertions, and wherever ZRK_JOURNAL_CHECK=1 is set.

@@ -560,6 +560,9 @@ private:
     int PressList(CItemList& list, unsigned flags, const CPoint& at);
     /// The kernels of the selected phase on the current small sheet, in list order (empty without a phase).
     std::vector<CKernel*> PhaseKernels() const;
+    /// Names to the open step the shapes that a drag or a key may have changed: the selected ones of the
+    /// current phase, side, note and kernels, and the shape pressed last.
+    void TouchSelectedShapes();
     /// Deletes the kernel from the reference image, clearing the kernel pairs of a "尺寸定位" side that name
     /// it. False when it is no longer in the list.
     bool DeleteKernel(int kernelID);
