@@ -364,8 +364,11 @@ void CModelSnapshot::DiffList(Node& node, uint32_t slot, std::vector<uint32_t>& 
                 result.push_back(MakeNode(now[i], &node, slot));
                 edit.items.push_back(Bytes(*result.back()));
             }
-            forward.edits.push_back(std::move(edit));
-            backward.edits.push_back(std::move(back));  // reversed at the end of Update
+            // Items made again just as they were (a list emptied and filled anew) change no byte: no edit.
+            if (edit.items != back.items) {
+                forward.edits.push_back(std::move(edit));
+                backward.edits.push_back(std::move(back));  // reversed at the end of Update
+            }
         }
         if (oldPos < kids.size() - tail)
             result.push_back(std::move(kids[oldPos]));
