@@ -50,6 +50,10 @@ class CCodec {
 public:
     explicit CCodec(CByteWriter* w) : m_w(w) {}
     explicit CCodec(CByteReader* r) : m_r(r) {}
+    /// Writes an item's own fields with each list as an empty one, noting where their counts stand.
+    CCodec(CByteWriter* w, std::vector<uint32_t>* listAt) : m_w(w), m_pListAt(listAt) {}
+    /// Neither writes nor reads: collects the lists of the item walked, in the order they are written.
+    explicit CCodec(std::vector<CItemList*>* lists) : m_pLists(lists) {}
 
     void WriteList(const CItemList& list);
     void ReadList(CItemList& list);
@@ -63,25 +67,71 @@ public:
     template <class T> void Fields(T& item);
 
 private:
-    // One field in either direction.
-    void F(int32_t& v) { m_w ? m_w->PutVarI(v) : void(v = m_r->GetI32()); }
-    void F(uint8_t& v) { m_w ? m_w->PutU8(v) : void(v = m_r->GetU8()); }
-    void F(uint32_t& v) {
+    // One field in either direction (nothing when the codec only collects lists).
+    void F(int32_t& v) {
         if (m_w)
+            m_w->PutVarI(v);
+        else if (m_r)
+            v = m_r->GetI32();
+    }
+    void F(uint8_t& v) {
+        if (m_w)
+            m_w->PutU8(v);
+        else if (m_r)
+            v = m_r->GetU8();
+    }
+    void F(uint32_t& v) {
+        if (m_w) {
             m_w->PutVarU(v);
-        else {
+        } else if (m_r) {
             const uint64_t u = m_r->GetVarU();
             if (u > 0xFFFFFFFFu)
                 throw CByteStreamError("colour value out of range in the stored data");
             v = static_cast<uint32_t>(u);
         }
     }
-    void F(bool& v) { m_w ? m_w->PutBool(v) : void(v = m_r->GetBool()); }
-    void F(double& v) { m_w ? m_w->PutF64(v) : void(v = m_r->GetF64()); }
-    void F(std::wstring& v) { m_w ? m_w->PutStr(v) : void(v = m_r->GetStr()); }
-    void F(CRect& v) { m_w ? m_w->PutRect(v) : void(v = m_r->GetRect()); }
-    void F(std::vector<CPoint>& v) { m_w ? m_w->PutPoints(v) : m_r->GetPoints(v); }
-    void F(CItemList& v) { m_w ? WriteList(v) : ReadList(v); }
+    void F(bool& v) {
+        if (m_w)
+            m_w->PutBool(v);
+        else if (m_r)
+            v = m_r->GetBool();
+    }
+    void F(double& v) {
+        if (m_w)
+            m_w->PutF64(v);
+        else if (m_r)
+            v = m_r->GetF64();
+    }
+    void F(std::wstring& v) {
+        if (m_w)
+            m_w->PutStr(v);
+        else if (m_r)
+            v = m_r->GetStr();
+    }
+    void F(CRect& v) {
+        if (m_w)
+            m_w->PutRect(v);
+        else if (m_r)
+            v = m_r->GetRect();
+    }
+    void F(std::vector<CPoint>& v) {
+        if (m_w)
+            m_w->PutPoints(v);
+        else if (m_r)
+            m_r->GetPoints(v);
+    }
+    void F(CItemList& v) {
+        if (m_pLists) {
+            m_pLists->push_back(&v);
+        } else if (m_pListAt) {
+            m_pListAt->push_back(static_cast<uint32_t>(m_w->Bytes().size()));
+            m_w->PutVarU(0);
+        } else if (m_w) {
+            WriteList(v);
+        } else {
+            ReadList(v);
+        }
+    }
 
     void Base(CIDItem& item) { F(item.m_nID); }
     void Graph(CGraphBase& g) {
@@ -109,6 +159,8 @@ private:
 
     CByteWriter* m_w = nullptr;
     CByteReader* m_r = nullptr;
+    std::vector<uint32_t>* m_pListAt = nullptr;  ///< shell writing: where each empty list's count stands
+    std::vector<CItemList*>* m_pLists = nullptr;  ///< list collecting
     int m_nDepth = 0;
 };
 
@@ -301,10 +353,13 @@ const CKind* KindByCode(uint8_t code) {
 
 void CCodec::WriteItem(const CIDItem& item) {
     const CKind* kind = KindOf(item);
+    if (!kind && m_pLists)
+        return;  // collecting lists: an item that cannot be stored has none that are stored
     if (!kind)
         throw std::invalid_argument("an item of class " + WideToUtf8(item.GetTypeName()) +
                                     " cannot be stored in a template");
-    m_w->PutU8(kind->code);
+    if (m_w)
+        m_w->PutU8(kind->code);
     // The writer only reads the item; the shared field walker takes it by reference.
     if (!kind->fields(*this, const_cast<CIDItem&>(item)))
         throw std::invalid_argument("an item claims the class " + WideToUtf8(item.GetTypeName()) +
@@ -350,6 +405,7 @@ void CCodec::ReadList(CItemList& list) {
 }
 
 void CCodec::WriteModel(const CModelInfo& m) {
+    // Also the list collector's and the shell writer's walk of the model.
     auto& model = const_cast<CModelInfo&>(m);
     F(model.m_inspTypes);
     F(model.m_sideTypes);
@@ -401,4 +457,32 @@ CIDItem* DecodeItem(std::string_view data) {
     if (!r.AtEnd())
         throw CByteStreamError("unexpected bytes after the stored item");
     return item.release();
+}
+
+void EncodeItemShell(const CIDItem& item, CItemShell& shell) {
+    CByteWriter w;
+    w.Bytes().swap(shell.bytes);
+    w.Bytes().clear();
+    shell.listAt.clear();
+    CCodec(&w, &shell.listAt).WriteItem(item);
+    shell.bytes.swap(w.Bytes());
+}
+
+void EncodeModelShell(const CModelInfo& model, CItemShell& shell) {
+    CByteWriter w;
+    w.PutRaw(std::string_view(kMagic, 4));
+    w.PutVarU(kFormat);
+    shell.listAt.clear();
+    CCodec(&w, &shell.listAt).WriteModel(model);
+    shell.bytes = std::move(w.Bytes());
+}
+
+void GetItemLists(CIDItem& item, std::vector<CItemList*>& lists) {
+    lists.clear();
+    CCodec(&lists).WriteItem(item);
+}
+
+void GetModelLists(CModelInfo& model, std::vector<CItemList*>& lists) {
+    lists.clear();
+    CCodec(&lists).WriteModel(model);
 }

@@ -7,11 +7,14 @@
 ///
 /// Camera image paths under the deployment folder are stored relative to it and read back absolute.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class CModelInfo;
 class CIDItem;
+class CItemList;
 
 /// The bytes of the model. Throws std::invalid_argument when a list holds an item of a class that
 /// cannot be stored (the save then fails and nothing is written).
@@ -23,3 +26,20 @@ void DecodeModel(std::string_view data, CModelInfo& model);
 std::string EncodeItem(const CIDItem& item);
 /// A new item from `EncodeItem`'s bytes, owned by the caller. Throws CByteStreamError.
 CIDItem* DecodeItem(std::string_view data);
+
+/// An item's (or the model's) stored form with its lists left out: each list written as an empty one, a
+/// count of 0 (one byte), at the offsets `listAt`, in the order the codec writes the lists. Putting each
+/// list's stored form (its count, then its items as `EncodeItem` writes them) in place of its count of 0
+/// gives exactly what `EncodeItem` (`EncodeModel`) writes. `DecodeItem` reads an item's shell as an item
+/// whose lists are empty. The edit journal keeps a template in such pieces, one per item.
+struct CItemShell {
+    std::string bytes;
+    std::vector<uint32_t> listAt;
+};
+/// Throws std::invalid_argument as `EncodeItem` does.
+void EncodeItemShell(const CIDItem& item, CItemShell& shell);
+void EncodeModelShell(const CModelInfo& model, CItemShell& shell);
+/// The stored lists of an item (of the model), in the order the codec writes them; none for an item of a
+/// class that cannot be stored.
+void GetItemLists(CIDItem& item, std::vector<CItemList*>& lists);
+void GetModelLists(CModelInfo& model, std::vector<CItemList*>& lists);

@@ -35,12 +35,16 @@ bool CPgTemplateStore::SaveDraft(int id, const CModelStamp& base, const std::str
         return Fail(L"模板编号必须大于 0: " + std::to_wstring(id));
     if (!EnsureConnected())
         return false;
-    // One statement is one transaction.
-    if (!RunCommand("INSERT INTO model_draft(model_id, base_exists, base_revision, base_crc32, crc32, data, "
-                    "written_at, station) VALUES($1, $2, $3, $4, $5, $6, now(), $7) "
-                    "ON CONFLICT(model_id, station) DO UPDATE SET base_exists = EXCLUDED.base_exists, "
-                    "base_revision = EXCLUDED.base_revision, base_crc32 = EXCLUDED.base_crc32, "
-                    "crc32 = EXCLUDED.crc32, data = EXCLUDED.data, written_at = now()",
+    // One statement is one transaction: the draft's records go with the data they followed.
+    const std::string insert =
+        std::string(m_bDraftSteps ? "WITH gone AS (DELETE FROM model_draft_step WHERE model_id = $1 AND station = $7) "
+                                  : "") +
+        "INSERT INTO model_draft(model_id, base_exists, base_revision, base_crc32, crc32, data, "
+        "written_at, station) VALUES($1, $2, $3, $4, $5, $6, now(), $7) "
+        "ON CONFLICT(model_id, station) DO UPDATE SET base_exists = EXCLUDED.base_exists, "
+        "base_revision = EXCLUDED.base_revision, base_crc32 = EXCLUDED.base_crc32, "
+        "crc32 = EXCLUDED.crc32, data = EXCLUDED.data, written_at = now()";
+    if (!RunCommand(insert.c_str(),
                     {IntParam(id), {base.m_bExists ? "true" : "false", false}, IntParam(base.m_nRevision), IntParam(base.m_nCrc),
                      IntParam(Crc32(data)), BlobParam(data), TextParam(CTemplateStore::GetStationName())},
                     L"修改记录无法写入"))
@@ -75,9 +79,77 @@ bool CPgTemplateStore::ReadDraft(int id, CStoredDraft& draft) {
 bool CPgTemplateStore::DeleteDraft(int id) {
     if (!EnsureConnected())
         return false;
-    if (!RunCommand("DELETE FROM model_draft WHERE model_id = $1 AND station = $2",
-                    {IntParam(id), TextParam(CTemplateStore::GetStationName())}, L"修改记录无法删除"))
+    const std::string remove =
+        std::string(m_bDraftSteps ? "WITH gone AS (DELETE FROM model_draft_step WHERE model_id = $1 AND station = $2) "
+                                  : "") +
+        "DELETE FROM model_draft WHERE model_id = $1 AND station = $2";
+    if (!RunCommand(remove.c_str(), {IntParam(id), TextParam(CTemplateStore::GetStationName())}, L"修改记录无法删除"))
         return false;
+    ClearError();
+    return true;
+}
+
+// ---- draft records ----
+
+void CPgTemplateStore::EnsureDraftStepTable() {
+    m_bDraftSteps = false;
+    const auto present = [this] {
+        auto r = Hold(Run("SELECT (to_regclass('model_draft_step') IS NOT NULL)::int::int8", {}, L"模板库无法打开"));
+        return r && PQntuples(r.get()) == 1 && GetInt(r.get(), 0, 0) == 1;
+    };
+    if (!m_conn || PQstatus(m_conn) != CONNECTION_OK)
+        return;
+    if (!present()) {
+        // Two stations creating it at once: the second waits for the lock, then finds it. A user who may not
+        // create tables goes on writing whole drafts.
+        if (RunCommand("BEGIN", {}, L"模板库无法打开")) {
+            if (!RunCommand((std::string("SELECT pg_advisory_xact_lock(") + kSchemaLockKey + ")").c_str(), {},
+                            L"模板库无法打开") ||
+                !RunCommand("CREATE TABLE IF NOT EXISTS model_draft_step(model_id INTEGER NOT NULL, "
+                            "station TEXT NOT NULL, seq BIGINT NOT NULL, crc32 BIGINT NOT NULL, data BYTEA NOT NULL, "
+                            "PRIMARY KEY (model_id, station, seq))",
+                            {}, L"模板库无法打开") ||
+                !RunCommand("COMMIT", {}, L"模板库无法打开"))
+                PQclear(PQexec(m_conn, "ROLLBACK"));
+        }
+    }
+    m_bDraftSteps = present();
+    ClearError();
+}
+
+bool CPgTemplateStore::AppendDraftStep(int id, int64_t seq, const std::string& data) {
+    if (!EnsureConnected())
+        return false;
+    if (!m_bDraftSteps)
+        return Fail(L"模板库不能保存修改步骤", StoreFailure::ReadOnly);
+    if (!RunCommand("INSERT INTO model_draft_step(model_id, station, seq, crc32, data) VALUES($1, $2, $3, $4, $5)",
+                    {IntParam(id), TextParam(CTemplateStore::GetStationName()), IntParam(seq), IntParam(Crc32(data)),
+                     BlobParam(data)},
+                    L"修改记录无法写入"))
+        return false;
+    ClearError();
+    return true;
+}
+
+bool CPgTemplateStore::ReadDraftSteps(int id, std::vector<CStoredDraftStep>& steps) {
+    steps.clear();
+    if (!EnsureConnected())
+        return false;
+    if (!m_bDraftSteps) {
+        ClearError();
+        return true;
+    }
+    auto r = Hold(Run("SELECT seq, crc32, data FROM model_draft_step WHERE model_id = $1 AND station = $2 ORDER BY seq",
+                      {IntParam(id), TextParam(CTemplateStore::GetStationName())}, L"修改记录无法读取"));
+    if (!r)
+        return false;
+    for (int row = 0; row < PQntuples(r.get()); ++row) {
+        CStoredDraftStep step;
+        step.m_nSeq = GetInt(r.get(), row, 0);
+        step.m_nCrc = static_cast<uint32_t>(GetInt(r.get(), row, 1));
+        step.m_data = GetBytes(r.get(), row, 2);
+        steps.push_back(std::move(step));
+    }
     ClearError();
     return true;
 }

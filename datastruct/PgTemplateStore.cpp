@@ -257,6 +257,7 @@ bool CPgTemplateStore::Open(const std::wstring& address) {
         return false;
     }
     EnsureImageTables();
+    EnsureDraftStepTable();
     ClearError();
     return true;
 }

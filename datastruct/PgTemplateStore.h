@@ -45,6 +45,8 @@ public:
     bool SaveDraft(int id, const CModelStamp& base, const std::string& data) override;
     bool ReadDraft(int id, CStoredDraft& draft) override;
     bool DeleteDraft(int id) override;
+    bool AppendDraftStep(int id, int64_t seq, const std::string& data) override;
+    bool ReadDraftSteps(int id, std::vector<CStoredDraftStep>& steps) override;
     bool SetQueryOnly(bool queryOnly) override;
     bool BeginModelSave(int id) override;
     bool ReadModelForSave(int id, CStoredModel& stored) override;
@@ -114,6 +116,8 @@ private:
     // ---- images ----
     // Creates the image tables when missing (a store that cannot be written goes on without them).
     void EnsureImageTables();
+    /// Makes the table of draft records where it is missing (a store that cannot be written goes on without).
+    void EnsureDraftStepTable();
     // Inside the caller's transaction: the pending images of model `id`, or the mappings of the model being
     // copied; nothing when neither is pending.
     bool WritePendingImages(int id);
@@ -122,6 +126,7 @@ private:
     bool WriteImageRows(int id, const std::vector<CStoreImageRef>& images, bool replace);
     bool RemoveUnusedImages();
     bool m_bImageTables = false;
+    bool m_bDraftSteps = false;  ///< the table of draft records exists
     bool m_bImagesPending = false;
     int m_nPendingImagesID = 0;
     std::vector<CStoreImageRef> m_pendingImages;

@@ -51,7 +51,7 @@ bool CSqliteTemplateStore::SaveDraft(int id, const CModelStamp& base, const std:
     st.BindInt(5, Crc32(data));
     st.BindBlob(6, data);
     st.BindText(7, CTemplateStore::GetStationName());
-    if (st.Step() != SQLITE_DONE || !tx.Commit())
+    if (st.Step() != SQLITE_DONE || !DeleteDraftSteps(id) || !tx.Commit())
         return FailSql(L"修改记录无法写入");
     ClearError();
     return true;
@@ -87,13 +87,87 @@ bool CSqliteTemplateStore::ReadDraft(int id, CStoredDraft& draft) {
 bool CSqliteTemplateStore::DeleteDraft(int id) {
     if (!m_db)
         return Fail(L"模板库没有打开");
+    CTransaction tx(m_db);
+    if (!tx.Began())
+        return FailSql(L"修改记录无法删除");
     CStatement st(m_db, "DELETE FROM model_draft WHERE model_id = ? AND station = ?");
     if (!st.Ok())
         return FailSql(L"修改记录无法删除");
     st.BindInt(1, id);
     st.BindText(2, CTemplateStore::GetStationName());
-    if (st.Step() != SQLITE_DONE)
+    if (st.Step() != SQLITE_DONE || !DeleteDraftSteps(id) || !tx.Commit())
         return FailSql(L"修改记录无法删除");
+    ClearError();
+    return true;
+}
+
+// ---- draft records ----
+
+void CSqliteTemplateStore::EnsureDraftStepTable() {
+    m_bDraftSteps = false;
+    if (!m_db)
+        return;
+    Exec("CREATE TABLE IF NOT EXISTS model_draft_step(model_id INTEGER NOT NULL, station TEXT NOT NULL, "
+         "seq INTEGER NOT NULL, crc32 INTEGER NOT NULL, data BLOB NOT NULL, PRIMARY KEY (model_id, station, seq))");
+    CStatement st(m_db, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'model_draft_step'");
+    m_bDraftSteps = st.Ok() && st.Step() == SQLITE_ROW && st.ColumnInt(0) == 1;
+}
+
+bool CSqliteTemplateStore::DeleteDraftSteps(int id) {
+    if (!m_bDraftSteps)
+        return true;
+    CStatement st(m_db, "DELETE FROM model_draft_step WHERE model_id = ? AND station = ?");
+    if (!st.Ok())
+        return false;
+    st.BindInt(1, id);
+    st.BindText(2, CTemplateStore::GetStationName());
+    return st.Step() == SQLITE_DONE;
+}
+
+bool CSqliteTemplateStore::AppendDraftStep(int id, int64_t seq, const std::string& data) {
+    if (!m_db)
+        return Fail(L"模板库没有打开");
+    if (!m_bDraftSteps)
+        return Fail(L"模板库不能保存修改步骤", StoreFailure::ReadOnly);
+    // One statement is one transaction; a record of that number already there refuses it.
+    CStatement st(m_db, "INSERT INTO model_draft_step(model_id, station, seq, crc32, data) VALUES(?, ?, ?, ?, ?)");
+    if (!st.Ok())
+        return FailSql(L"修改记录无法写入");
+    st.BindInt(1, id);
+    st.BindText(2, CTemplateStore::GetStationName());
+    st.BindInt(3, seq);
+    st.BindInt(4, Crc32(data));
+    st.BindBlob(5, data);
+    if (st.Step() != SQLITE_DONE)
+        return FailSql(L"修改记录无法写入");
+    ClearError();
+    return true;
+}
+
+bool CSqliteTemplateStore::ReadDraftSteps(int id, std::vector<CStoredDraftStep>& steps) {
+    steps.clear();
+    if (!m_db)
+        return Fail(L"模板库没有打开");
+    if (!m_bDraftSteps) {
+        ClearError();
+        return true;
+    }
+    CStatement st(m_db, "SELECT seq, crc32, data FROM model_draft_step WHERE model_id = ? AND station = ? "
+                        "ORDER BY seq");
+    if (!st.Ok())
+        return FailSql(L"修改记录无法读取");
+    st.BindInt(1, id);
+    st.BindText(2, CTemplateStore::GetStationName());
+    int rc;
+    while ((rc = st.Step()) == SQLITE_ROW) {
+        CStoredDraftStep step;
+        step.m_nSeq = st.ColumnInt(0);
+        step.m_nCrc = static_cast<uint32_t>(st.ColumnInt(1));
+        step.m_data = st.ColumnBytes(2);
+        steps.push_back(std::move(step));
+    }
+    if (rc != SQLITE_DONE)
+        return FailSql(L"修改记录无法读取");
     ClearError();
     return true;
 }

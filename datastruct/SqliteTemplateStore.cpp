@@ -171,6 +171,7 @@ bool CSqliteTemplateStore::Open(const std::wstring& path) {
     Exec("PRAGMA synchronous=NORMAL");
     Exec("PRAGMA foreign_keys=ON");
     EnsureImageTables();
+    EnsureDraftStepTable();
     if (version >= 1 && version < CTemplateStore::kSchemaVersion && !Migrate(version)) {
         // A store that cannot be written (read-only media) is still read as it stands: its models load,
         // only drafts cannot be kept.

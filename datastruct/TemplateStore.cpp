@@ -241,6 +241,31 @@ bool CTemplateStore::LoadDraft(int id, std::string& data, bool& found, CModelSta
 bool CTemplateStore::DeleteDraft(int id) {
     ZRK_STORE_FORWARD(DeleteDraft(id), false);
 }
+bool CTemplateStore::AppendDraftStep(int id, int64_t seq, const std::string& data) {
+    ZRK_STORE_FORWARD(AppendDraftStep(id, seq, data), false);
+}
+bool CTemplateStore::LoadDraftSteps(int id, std::vector<std::string>& steps) {
+    steps.clear();
+    if (!m_pBackend)
+        return FailNotOpen();
+    std::vector<CStoredDraftStep> stored;
+    if (!m_pBackend->ReadDraftSteps(id, stored))
+        return false;
+    for (CStoredDraftStep& step : stored) {
+        if (step.m_nSeq != static_cast<int64_t>(steps.size()) + 1)
+            return m_pBackend->Fail(L"模板 " + std::to_wstring(id) + L" 的修改记录不完整 (缺少第 " +
+                                        std::to_wstring(steps.size() + 1) + L" 条)",
+                                    StoreFailure::Damaged);
+        if (step.m_nCrc != Crc32(step.m_data))
+            return m_pBackend->Fail(L"模板 " + std::to_wstring(id) + L" 的修改记录已损坏 (校验和不符)",
+                                    StoreFailure::Damaged);
+        steps.push_back(std::move(step.m_data));
+    }
+    return true;
+}
+uint32_t CTemplateStore::DataCrc(std::string_view data) {
+    return Crc32(data);
+}
 bool CTemplateStore::SetQueryOnly(bool queryOnly) {
     ZRK_STORE_FORWARD(SetQueryOnly(queryOnly), false);
 }

@@ -20,6 +20,12 @@
 /// recognised. A save leaves the draft alone: the program whose edits it holds removes it after its own
 /// save, so that a save by another program is seen as a replacement of the version the draft started from.
 ///
+/// A draft may grow by records (`AppendDraftStep`): small rows, one per step, appended after the draft's
+/// data, each in its own transaction, so that a step costs what it changed. Writing the draft's data again
+/// (`SaveDraft`) removes its records in the same transaction; so does removing the draft. The records live
+/// in a table of their own, made where it is missing when the store is opened (like the image tables, it
+/// needs no new schema version). What the data and the records hold is the editor's business.
+///
 /// Schema versions: 1 had no drafts; 2 adds them; 3 records which station saved each model last and keeps
 /// one draft per model and station. An older store is migrated in place, in one transaction, when it is
 /// opened (its drafts become this station's).
@@ -34,6 +40,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 /// What kind of failure the last operation of a store met (the editor words its message after it).
@@ -94,6 +101,13 @@ struct CStoredDraft {
     std::string m_data;
 };
 
+/// One record of this station's draft of a model as a backend reads it (`ITemplateStoreBackend::ReadDraftSteps`).
+struct CStoredDraftStep {
+    int64_t m_nSeq = 0;
+    uint32_t m_nCrc = 0; ///< the CRC-32 stored beside the data
+    std::string m_data;
+};
+
 /// One backend of the store (SQLite file or PostgreSQL server): its tables and transactions. Where a
 /// function has the name of one of `CTemplateStore`, its contract is that function's. What both backends do
 /// alike is `CTemplateStore`'s: checking data against its CRC, and refusing a save from a version the store
@@ -133,6 +147,9 @@ public:
     /// there is none.
     virtual bool ReadDraft(int id, CStoredDraft& draft) = 0;
     virtual bool DeleteDraft(int id) = 0;
+    virtual bool AppendDraftStep(int id, int64_t seq, const std::string& data) = 0;
+    /// This station's draft records of the model in the order of their numbers, with their CRCs, unchecked.
+    virtual bool ReadDraftSteps(int id, std::vector<CStoredDraftStep>& steps) = 0;
     virtual bool SetQueryOnly(bool queryOnly) = 0;
     // ---- a model's save: one transaction, from `BeginModelSave` to `CommitModelSave` or `RollbackModelSave` ----
     /// Opens the save's transaction; false when the identifier is below 1 or the transaction cannot begin.
@@ -215,14 +232,22 @@ public:
     // ---- drafts ----
     /// The stamp of the model's saved version (not existing when the catalogue does not hold it).
     bool GetModelStamp(int id, CModelStamp& stamp);
-    /// Writes (replaces) the model's draft in one transaction; nothing else in the store changes. False on
+    /// Writes (replaces) the model's draft, its records removed, in one transaction; nothing else in the store changes. False on
     /// a failure (full disk, read-only file), the previous draft kept whole.
     bool SaveDraft(int id, const CModelStamp& base, const std::string& data);
     /// The model's draft and the stamp it started from. `found` is false (result true) when there is none.
     /// False, with `found` true, when the draft is damaged (its CRC does not match).
     bool LoadDraft(int id, std::string& data, bool& found, CModelStamp& base);
-    /// Removes the model's draft; true also when there was none.
+    /// Removes the model's draft with its records; true also when there was none.
     bool DeleteDraft(int id);
+    /// Appends record `seq` (1, 2, ... after each `SaveDraft`) to the model's draft, in one transaction.
+    /// False, nothing written, on a failure or when the draft already has a record with that number.
+    bool AppendDraftStep(int id, int64_t seq, const std::string& data);
+    /// The records of the model's draft, in order. False when one is damaged (its CRC does not match) or
+    /// their numbers are not 1, 2, ... without a gap; `steps` then holds the ones before the first fault.
+    bool LoadDraftSteps(int id, std::vector<std::string>& steps);
+    /// The checksum the store keeps beside a model's data and a draft's (CRC-32).
+    static uint32_t DataCrc(std::string_view data);
     /// Refuses (true) or allows again every write of this connection, as a read-only file (or a read-only
     /// database) refuses them.
     /// For tests of the paths where a write fails.

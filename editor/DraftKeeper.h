@@ -6,14 +6,25 @@
 /// version; it is offered like a draft of the store, and a save, a "no" or a base that no longer matches
 /// removes it.
 ///
+/// A draft is written whole only now and then: its data names the saved version the template started from
+/// (or carries the whole template) and each step after it is appended as a small record of the edits it
+/// made (see ModelPieces.h), so that keeping a draft costs what the step changed. The data is written whole
+/// again when the records have grown as large as the template, after a failure, and when the journal starts
+/// again. A draft in the whole-template form of earlier versions (the template's bytes alone) is still
+/// offered.
+///
 /// The keeper speaks to the operator through the prompter only (failures to keep a draft, the offer, a
 /// draft that cannot be used). No Qt.
 
 #include "datastruct/TemplateStore.h"
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+class CModelEdits;
 class CModelInfo;
 
 class CDraftKeeper {
@@ -32,9 +43,25 @@ public:
     /// Nobody to ask (the prompter has no operator): every draft stays as it is and none is replaced or
     /// removed by this activation.
     bool Offer(const CModelInfo* model, std::string& restore);
-    /// Keeps `bytes` as the model's draft (after a step, an undo or a redo). A failure is said once, until a
-    /// write succeeds again; a server out of reach sends the draft to the local file.
+    /// Keeps `bytes` as the model's draft, written whole. A failure is said once, until a write succeeds
+    /// again; a server out of reach sends the draft to the local file.
     void Write(const CModelInfo* model, const std::string& bytes);
+    /// The edit journal started on the template as it is now, whose bytes have the checksum `crc`
+    /// (`CTemplateStore::DataCrc`) and size `size`: the next draft starts afresh from here, naming the saved
+    /// version instead of carrying the template when the two are the same.
+    void OnJournalStart(uint32_t crc, size_t size);
+    /// Keeps the edits the template went through since the last draft (a step, an undo, a redo), appended to
+    /// the draft as one record; `whole` gives the template's bytes now when the draft is written whole.
+    /// Failures as `Write`.
+    void WriteEdits(const CModelInfo* model, const CModelEdits& edits, const std::function<std::string()>& whole);
+
+    /// The bytes of the template a draft's data and records stand for: a draft of the whole-template form as
+    /// it is; otherwise the template it names (`saved`: the saved version's bytes, asked for only when the
+    /// draft names it) with the records' edits applied. False when they cannot be read or do not fit.
+    static bool ComposeDraft(const std::string& data, const std::vector<std::string>& records,
+                             const std::function<bool(std::string&)>& saved, std::string& bytes);
+    /// Whether the draft's data is the whole-template form of earlier versions.
+    static bool IsWholeTemplateDraft(const std::string& data);
     /// After a successful save: the draft goes, and the next one starts from the saved version.
     void OnSaved(const CModelInfo* model);
     /// The operator declined to save: the draft goes too (never when nobody was asked).
@@ -53,12 +80,22 @@ private:
     /// The local file of drafts, opened (created when `create`) on first use; null when it does not exist
     /// (and `create` is false) or cannot be opened.
     CTemplateStore* OpenLocalStore(bool create);
-    bool WriteLocal(const CModelInfo& model, const std::string& bytes);
     /// The model's local draft, as `CTemplateStore::LoadDraft` gives it; `found` false when there is none.
     bool LoadLocal(const CModelInfo& model, std::string& data, bool& found, CModelStamp& base);
     void DeleteLocal(const CModelInfo& model);
 
+    enum class LogIn { None, Store, Local };
+    /// One draft write to `store` (the model's store, or the local file): a record appended, or the draft
+    /// written whole (or naming the saved version, when `record` is the first change from it).
+    bool WriteTo(CTemplateStore& store, LogIn where, const CModelInfo& model, const std::string& record,
+                 const std::function<std::string()>& whole);
+
     std::wstring m_strCaption;
+    LogIn m_nLogIn = LogIn::None;       ///< which store holds the draft that records are appended to
+    int64_t m_nNextRecord = 1;          ///< the number of the next record appended there
+    size_t m_nRecordBytes = 0;          ///< what the draft's records hold together
+    size_t m_nWholeBytes = 0;           ///< the template's size when the journal started or it was written whole
+    bool m_bStartIsSaved = false;       ///< the template is the saved version, and no draft of it is kept
     std::unique_ptr<CTemplateStore> m_pStore;
     std::unique_ptr<CTemplateStore> m_pLocalStore;
     CModelStamp m_base;                                ///< the saved version the model's draft starts from

@@ -4,7 +4,14 @@
 #include "datastruct/ModelInfo.h"
 #include "datastruct/SysPara.h"
 
+#include "datastruct/RefImageSet.h"
+#include "datastruct/TemplateStore.h"
+#include "formats/CodePage.h"
+
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
 
 CEditorDocument::CEditorDocument() = default;
@@ -50,44 +57,219 @@ void CEditorDocument::RemovePointerHolder(IModelPointerHolder* holder) {
 
 // ---- the edit journal ----
 
+namespace {
+
+// Where a check found a change that was not named: the edits' places, for the developer who reads it.
+std::string Places(const CModelEdits& edits) {
+    std::string text;
+    for (const CModelEdit& edit : edits.edits) {
+        text += edit.kind == CModelEdit::Splice ? " list" : " item";
+        for (uint32_t level : edit.path)
+            text += "/" + std::to_string(level);
+    }
+    return text;
+}
+
+bool StepChecksByDefault() {
+#ifndef NDEBUG
+    return true;
+#else
+    const char* value = std::getenv("ZRK_JOURNAL_CHECK");
+    return value && std::strcmp(value, "1") == 0;
+#endif
+}
+
+bool g_bStepChecks = StepChecksByDefault();
+// Lists longer than this are only checked for which items they hold when changes outside steps are looked for.
+constexpr size_t kLongList = 64;
+int g_nStepCheckFailures = 0;
+
+} // namespace
+
+void CEditorDocument::SetStepChecks(bool on) {
+    g_bStepChecks = on;
+}
+bool CEditorDocument::GetStepChecks() {
+    return g_bStepChecks;
+}
+int CEditorDocument::GetStepCheckFailures() {
+    return g_nStepCheckFailures;
+}
+void CEditorDocument::ResetStepCheckFailures() {
+    g_nStepCheckFailures = 0;
+}
+
+void CEditorDocument::StartJournal() {
+    m_journal.Reset();
+    m_pendingDraft = CModelEdits();
+    if (!m_pModel)
+        return;
+    try {
+        m_journal.Start(*m_pModel);
+        const std::string bytes = m_journal.GetPieces().Assemble();
+        m_drafts.OnJournalStart(CTemplateStore::DataCrc(bytes), bytes.size());
+    } catch (const std::exception&) {
+        // A template that cannot be encoded cannot be saved either; the save says so. No step is recorded.
+        m_journal.Reset();
+    }
+}
+
+void CEditorDocument::FoldOutsideChanges() {
+    if (!m_pModel || !m_journal.HasState() || m_journal.GetModel() != m_pModel)
+        return;
+    // Showing a side changes what is stored with the template outside every step (the small sheet shown,
+    // a split scheme's fitted rectangle, catalogue entries ensured): everything but the items of long lists
+    // (areas, shielded areas, kernels in their thousands) is compared each time, which costs what the
+    // template holds outside those lists.
+    CModelEdits forward, backward;
+    m_journal.GetPieces().UpdateOutline(*m_pModel, kLongList, forward, backward);
+    if (g_bStepChecks && EncodeModel(*m_pModel) != m_journal.GetPieces().Assemble()) {
+        // Changed behind the journal's back: taken in all the same.
+        ++g_nStepCheckFailures;
+        CModelEdits more, back;
+        m_journal.GetPieces().Update(*m_pModel, {}, {}, true, more, back);
+        std::fprintf(stderr, "edit journal: the template changed outside every step:%s\n", Places(more).c_str());
+        forward.Append(std::move(more));
+        backward.Prepend(std::move(back));
+    }
+    if (forward.Empty())
+        return;
+    m_journal.Rebase(forward, backward);
+    m_pendingDraft.Append(std::move(forward));
+}
+
 void CEditorDocument::BeginEdit(const std::wstring& label, const std::string& mergeKey) {
+    m_editNamed.push_back(false);
     if (m_nEditDepth++ > 0)
         return;  // a nested step is part of the outermost one
     m_strEditLabel = label;
     m_strEditMergeKey = mergeKey;
     m_pEditModel = m_pModel;
-    m_bEditEncoded = false;
-    m_strEditBefore.clear();
+    m_bEditReady = false;
+    m_bEditWhole = false;
+    m_touchedItems.clear();
+    m_touchedLists.clear();
     if (!m_pModel)
         return;
     try {
-        m_strEditBefore = EncodeModel(*m_pModel);
-        m_bEditEncoded = true;
+        if (!m_journal.HasState() || m_journal.GetModel() != m_pModel)
+            StartJournal();
+        else
+            FoldOutsideChanges();
+        m_bEditReady = m_journal.HasState();
     } catch (const std::exception&) {
-        // A template that cannot be encoded cannot be saved either; the save says so. No step is recorded.
+        m_journal.Reset();
     }
 }
 
+void CEditorDocument::TouchItem(const CIDItem* item) {
+    if (m_nEditDepth == 0 || !item)
+        return;
+    m_editNamed.back() = true;
+    m_touchedItems.push_back(item);
+}
+
+void CEditorDocument::TouchList(const CItemList* list) {
+    if (m_nEditDepth == 0 || !list)
+        return;
+    m_editNamed.back() = true;
+    m_touchedLists.push_back(list);
+}
+
+void CEditorDocument::NameTouches() {
+    if (m_nEditDepth > 0)
+        m_editNamed.back() = true;
+}
+
+void CEditorDocument::TouchAll() {
+    if (m_nEditDepth > 0)
+        m_bEditWhole = true;
+}
+
 void CEditorDocument::EndEdit() {
-    if (m_nEditDepth == 0 || --m_nEditDepth > 0)
+    if (m_nEditDepth == 0)
+        return;
+    if (!m_editNamed.back())
+        m_bEditWhole = true;
+    m_editNamed.pop_back();
+    if (--m_nEditDepth > 0)
         return;
     const std::wstring label = std::move(m_strEditLabel);
     m_strEditLabel.clear();
-    std::string before = std::move(m_strEditBefore);
-    m_strEditBefore.clear();
+    const bool ready = m_bEditReady;
+    m_bEditReady = false;
     // A step that began on another model (an activation inside it) records nothing.
-    if (!m_bEditEncoded || !m_pModel || m_pModel != m_pEditModel)
+    if (!ready || !m_pModel || m_pModel != m_pEditModel || !m_journal.HasState() || m_journal.GetModel() != m_pModel)
         return;
-    m_bEditEncoded = false;
     try {
-        std::string after = EncodeModel(*m_pModel);
-        if (m_journal.Record(label, before, after, m_strEditMergeKey))
-            m_drafts.Write(m_pModel, after);
+        CModelEdits forward, backward;
+        m_journal.GetPieces().Update(*m_pModel, m_touchedItems, m_touchedLists, m_bEditWhole, forward, backward);
+        if (g_bStepChecks && EncodeModel(*m_pModel) != m_journal.GetPieces().Assemble()) {
+            ++g_nStepCheckFailures;
+            CModelEdits more, back;
+            m_journal.GetPieces().Update(*m_pModel, {}, {}, true, more, back);
+            std::fprintf(stderr, "edit journal: step \"%s\" changed more of the template than it named:%s\n",
+                         WideToUtf8(label).c_str(), Places(more).c_str());
+            forward.Append(std::move(more));
+            backward.Prepend(std::move(back));
+        }
+        CModelEdits applied = forward;
+        if (m_journal.Record(label, std::move(forward), std::move(backward), m_strEditMergeKey))
+            WriteDraft(std::move(applied));
     } catch (const std::exception&) {
         // Out of memory, or a journal out of step with the template: start it again from here.
-        m_journal.Reset();
+        StartJournal();
     }
+    m_touchedItems.clear();
+    m_touchedLists.clear();
     NotifyJournalChanged();
+}
+
+void CEditorDocument::WriteDraft(CModelEdits edits) {
+    m_pendingDraft.Append(std::move(edits));
+    const CModelEdits record = std::move(m_pendingDraft);
+    m_pendingDraft = CModelEdits();
+    m_drafts.WriteEdits(m_pModel, record, [this] { return m_journal.GetPieces().Assemble(); });
+}
+
+bool CEditorDocument::UndoStep() {
+    return StepJournal(false);
+}
+
+bool CEditorDocument::RedoStep() {
+    return StepJournal(true);
+}
+
+bool CEditorDocument::StepJournal(bool redo) {
+    if (m_nEditDepth > 0 || !m_pModel || !m_journal.HasState() || m_journal.GetModel() != m_pModel ||
+        !(redo ? m_journal.CanRedo() : m_journal.CanUndo()))
+        return false;
+    CModelEdits applied;
+    try {
+        FoldOutsideChanges();
+        if (!(redo ? m_journal.Redo(&applied) : m_journal.Undo(&applied)))
+            return false;
+    } catch (const std::exception&) {
+        // The template may be half restored: the journal starts again from it, and the draft is written whole.
+        StartJournal();
+        m_drafts.Write(m_pModel, m_journal.HasState() ? m_journal.GetPieces().Assemble() : std::string());
+        NotifyJournalChanged();
+        return true;
+    }
+    WriteDraft(std::move(applied));
+    NotifyJournalChanged();
+    return true;
+}
+
+void CEditorDocument::OnSaved() {
+    // The saved bytes hold whatever changed outside the steps too.
+    try {
+        FoldOutsideChanges();
+    } catch (const std::exception&) {
+        StartJournal();
+    }
+    m_pendingDraft = CModelEdits();
+    m_drafts.OnSaved(m_pModel);
 }
 
 void CEditorDocument::RelabelEdit(const std::wstring& label) {
@@ -97,6 +279,7 @@ void CEditorDocument::RelabelEdit(const std::wstring& label) {
 
 void CEditorDocument::ResetJournal() {
     m_journal.Reset();
+    m_pendingDraft = CModelEdits();
     NotifyJournalChanged();
 }
 

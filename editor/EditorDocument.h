@@ -11,7 +11,7 @@
 /// restored, deleted behind a selection, or the model itself changes. No Qt.
 
 #include "editor/DraftKeeper.h"
-#include "editor/EditJournal.h"
+#include "editor/ModelJournal.h"
 #include "geometry/PolygonEx.h"
 
 #include <memory>
@@ -20,6 +20,7 @@
 
 class CGraphBase;
 class CIDItem;
+class CItemList;
 class CModelInfo;
 class CRefImage;
 class CSysPara;
@@ -119,12 +120,45 @@ public:
     void BeginEdit(const std::wstring& label, const std::string& mergeKey = std::string());
     /// Closes the step opened last.
     void EndEdit();
+    /// Names what the open step changes, so that only that is encoded again and compared when it ends: the
+    /// own fields of an item (not the items of its lists), or which items a list holds (items added, removed
+    /// or moved there are encoded whole). A step, or a nested step, that names nothing compares the whole
+    /// template (as fast as a whole encoding allows). Naming something the template does not hold (yet) is
+    /// harmless: the comparison becomes whole. What a step changes without naming it is missed unless step
+    /// checks are on (`SetStepChecks`).
+    void TouchItem(const CIDItem* item);
+    void TouchList(const CItemList* list);
+    /// The open step names what it changes with the calls above, possibly nothing at all (a press that
+    /// moved nothing): it is compared no further than what it names.
+    void NameTouches();
+    /// The open step changes more than it can name (a deletion that also empties associations): the whole
+    /// template is compared when it ends.
+    void TouchAll();
+    /// Step checks: after every step the whole template is encoded and compared with the journal's pieces;
+    /// a difference (a change the step did not name) is counted, said on the standard error, and recorded
+    /// into the step all the same. On in builds with assertions, and wherever ZRK_JOURNAL_CHECK=1 is set.
+    static void SetStepChecks(bool on);
+    static bool GetStepChecks();
+    /// How many steps changed more than they named since the count was reset.
+    static int GetStepCheckFailures();
+    static void ResetStepCheckFailures();
+    /// Takes one step back (forward) on the template and keeps the draft; false when there is nothing to
+    /// undo (redo). Every pointer into the template must be forgotten before: the objects a step touched are
+    /// replaced. On a failure (the journal out of step) the journal starts again from the template as it is.
+    bool UndoStep();
+    bool RedoStep();
+    /// The journal starts on the template as it is now, without history (an activation, a restored draft).
+    void StartJournal();
+    /// Folds what changed outside every step (the small sheet shown) into the journal and the next draft.
+    void FoldOutsideChanges();
+    /// After a save of the template as it is: the draft goes and the next one starts from the saved version.
+    void OnSaved();
     /// Renames the outermost open step (a key that turned out to delete).
     void RelabelEdit(const std::wstring& label);
     /// How many steps are open now (0 outside every change).
     int GetEditDepth() const { return m_nEditDepth; }
-    CEditJournal& GetJournal() { return m_journal; }
-    const CEditJournal& GetJournal() const { return m_journal; }
+    CModelJournal& GetJournal() { return m_journal; }
+    const CModelJournal& GetJournal() const { return m_journal; }
     /// A fresh journal (a new activation, or one out of step with the template).
     void ResetJournal();
     /// The listener told of journal changes (not owned; null for none).
@@ -157,13 +191,21 @@ private:
     CPolygonEx m_drawing;
     bool m_bDrawing = false;
     std::vector<IModelPointerHolder*> m_holders;
-    CEditJournal m_journal;
+    bool StepJournal(bool redo);
+    /// Keeps the edits made since the last draft as the draft's next record.
+    void WriteDraft(CModelEdits edits);
+
+    CModelJournal m_journal;
     int m_nEditDepth = 0;
     std::wstring m_strEditLabel;    ///< the label of the outermost open step
-    std::string m_strEditBefore;    ///< the encoded template as the outermost step began
     std::string m_strEditMergeKey;
     const CModelInfo* m_pEditModel = nullptr;  ///< compared only: the model the open step began on
-    bool m_bEditEncoded = false;
+    bool m_bEditReady = false;      ///< the journal held the template's pieces as the step began
+    std::vector<bool> m_editNamed;  ///< per open step: whether it named what it changes
+    bool m_bEditWhole = false;      ///< a step of the nest named nothing: the whole template is compared
+    std::vector<const CIDItem*> m_touchedItems;
+    std::vector<const CItemList*> m_touchedLists;
+    CModelEdits m_pendingDraft;     ///< edits made outside steps, kept with the next draft
     IJournalListener* m_pJournalListener = nullptr;
     CDraftKeeper m_drafts;
 };

@@ -560,6 +560,9 @@ private:
     int PressList(CItemList& list, unsigned flags, const CPoint& at);
     /// The kernels of the selected phase on the current small sheet, in list order (empty without a phase).
     std::vector<CKernel*> PhaseKernels() const;
+    /// Names to the open step the shapes that a drag or a key may have changed: the selected ones of the
+    /// current phase, side, note and kernels, and the shape pressed last.
+    void TouchSelectedShapes();
     /// Deletes the kernel from the reference image, clearing the kernel pairs of a "尺寸定位" side that name
     /// it. False when it is no longer in the list.
     bool DeleteKernel(int kernelID);
@@ -611,6 +614,15 @@ private:
     bool ResolveSaveConflict();
     bool SaveEditsAsCopy();
     void RestoreModelBytes(const std::string& bytes);
+    /// Where the selection stands, by identifiers, before the template's objects are replaced.
+    struct SelectionIDs {
+        int depth = -1;
+        int typeID = -1, sideID = -1, phaseID = -1;
+    };
+    /// Notes the selection, then forgets every pointer into the template and empties the tree.
+    SelectionIDs ForgetBeforeRestore();
+    /// Rebuilds the tree on the restored template, selects again by identifiers and redraws.
+    void ShowRestored(const SelectionIDs& where);
     /// Undo (false) or redo (true) of one step: the template takes the journal's bytes.
     bool StepJournal(bool redo);
     void BuildUndoActions();

@@ -86,7 +86,7 @@ bool CZRKDlg::SaveEditsAsCopy() {
     m_doc.GetDrafts().Discard(m_doc.GetModel());
     model.m_nID = newID;
     m_doc.GetDrafts().CloseStore();
-    m_doc.GetDrafts().OnSaved(m_doc.GetModel());
+    m_doc.OnSaved();
     if (m_doc.GetSysPara()) {
         m_doc.GetSysPara()->m_nActiveModelID = newID;
         m_doc.GetSysPara()->SaveParameters();

@@ -27,12 +27,6 @@
 
 namespace {
 
-// Where the selection stood, by identifiers: nothing of the replaced objects is kept.
-struct SelectionIDs {
-    int depth = -1;
-    int typeID = -1, sideID = -1, phaseID = -1;
-};
-
 int ItemID(QTreeWidgetItem* item) {
     auto* object = static_cast<CIDItem*>(CModelTreeCtrl::GetItemData(item));
     return object ? object->m_nID : -1;
@@ -53,26 +47,17 @@ bool CZRKDlg::Redo() {
 bool CZRKDlg::StepJournal(bool redo) {
     if (m_doc.GetEditDepth() > 0 || !m_doc.GetModel() || !(redo ? m_doc.GetJournal().CanRedo() : m_doc.GetJournal().CanUndo()))
         return false;
-    std::string bytes;
-    try {
-        if (!(redo ? m_doc.GetJournal().Redo(bytes) : m_doc.GetJournal().Undo(bytes)))
-            return false;
-    } catch (const std::exception&) {
-        m_doc.GetJournal().Reset();
-        UpdateUndoActions();
-        return false;
-    }
-    RestoreModelBytes(bytes);
-    m_doc.SetModified(true);  // the template differs from what was there a moment ago
-    m_doc.GetDrafts().Write(m_doc.GetModel(), bytes);
+    // The step's edits replace the objects they touch: nothing may point into the template meanwhile.
+    const SelectionIDs where = ForgetBeforeRestore();
+    const bool stepped = redo ? m_doc.RedoStep() : m_doc.UndoStep();
+    ShowRestored(where);
+    if (stepped)
+        m_doc.SetModified(true);  // the template differs from what was there a moment ago
     UpdateUndoActions();
-    return true;
+    return stepped;
 }
 
-void CZRKDlg::RestoreModelBytes(const std::string& bytes) {
-    if (!m_doc.GetModel())
-        return;
-    CModelInfo& model = *m_doc.GetModel();  // the object stays; its content is replaced
+CZRKDlg::SelectionIDs CZRKDlg::ForgetBeforeRestore() {
     SelectionIDs where;
     QTreeWidgetItem* caret = m_pTree->GetCaretItem();
     where.depth = CModelTreeCtrl::GetItemDepth(caret);
@@ -90,7 +75,14 @@ void CZRKDlg::RestoreModelBytes(const std::string& bytes) {
         m_pTree->DeleteAllItems();
     }
     m_hLastItem = nullptr;
+    return where;
+}
 
+void CZRKDlg::RestoreModelBytes(const std::string& bytes) {
+    if (!m_doc.GetModel())
+        return;
+    CModelInfo& model = *m_doc.GetModel();  // the object stays; its content is replaced
+    const SelectionIDs where = ForgetBeforeRestore();
     const std::wstring name = model.m_strName;  // name and title live in the catalogue, not the bytes
     const std::wstring title = model.m_strTitle;
     model.Reset();
@@ -98,13 +90,19 @@ void CZRKDlg::RestoreModelBytes(const std::string& bytes) {
         DecodeModel(bytes, model);
     } catch (const std::exception&) {
         // The bytes come from this program's own encoder; should they ever fail, the template is left empty
-        // rather than half read, and the journal starts again.
+        // rather than half read.
         model.Reset();
-        m_doc.GetJournal().Reset();
     }
     model.m_strName = name;
     model.m_strTitle = title;
+    m_doc.StartJournal();  // the journal starts again from the restored template
+    ShowRestored(where);
+}
 
+void CZRKDlg::ShowRestored(const SelectionIDs& where) {
+    if (!m_doc.GetModel())
+        return;
+    CModelInfo& model = *m_doc.GetModel();
     // The deepest item that still exists is selected again; a phase without notes is not (selecting it
     // would make notes at once, a change behind the journal's back): its side is.
     const void* target = &model;
@@ -137,7 +135,10 @@ void CZRKDlg::OfferDraft() {
     if (m_doc.GetDrafts().Offer(m_doc.GetModel(), restore)) {
         RestoreModelBytes(restore);
         m_doc.SetModified(true);  // recovered edits are unsaved edits; the draft stays until a save or a "no"
+    } else {
+        m_doc.StartJournal();  // the template's pieces once per activation, so that each step costs what it changes
     }
+    m_doc.NotifyJournalChanged();
 }
 
 void CZRKDlg::OnJournalChanged() {

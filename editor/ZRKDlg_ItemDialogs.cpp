@@ -98,6 +98,8 @@ void CZRKDlg::SelectDoubleClick(const CToolEvent& event) {
                 continue;
             opened = true;
             CEditStep step(m_doc, L"编辑检测区");
+            m_doc.TouchItem(area);
+            m_doc.TouchList(&list);  // a clone goes into the same list
             CDlgMaskPara dialog(GetCurType(), side, area, L"PhaseMaskPara.ini", true, this);
             dialog.m_strLabel = area->m_strTag;
             dialog.m_cloneTagTaken = [&list, area](const std::wstring& tag) {
@@ -144,6 +146,7 @@ void CZRKDlg::SelectDoubleClick(const CToolEvent& event) {
             if (!area || area->m_bLocked || !area->HitTest(at.x, at.y))
                 continue;
             CEditStep step(m_doc, L"编辑屏蔽区");
+            m_doc.TouchItem(area);
             const std::wstring tag = area->m_strTag;
             CDlgThreshMaskPara dialog(&m_doc.GetModel()->m_maskCoeffTypes, area, this);
             if (dialog.DoModal() == QDialog::Accepted)
@@ -162,6 +165,7 @@ void CZRKDlg::ToggleSelectedLock() {
     if (!m_doc.GetModel() || !m_doc.GetSelShape())
         return;
     CEditStep step(m_doc, m_doc.GetSelShape()->m_bLocked ? L"解锁" : L"锁定");
+    m_doc.TouchItem(m_doc.GetSelShape());
     m_doc.GetSelShape()->m_bLocked = m_doc.GetSelShape()->m_bLocked ? 0 : 1;
     m_doc.SetModified(true);
     RedrawOverlays();

@@ -181,7 +181,7 @@ bool CZRKDlg::Save() {
     }
     bool saved = m_doc.GetModel()->Save();
     if (saved)
-        m_doc.GetDrafts().OnSaved(m_doc.GetModel());
+        m_doc.OnSaved();
     if (!saved && m_doc.GetModel()->GetLastFailure() == StoreFailure::Conflict)
         saved = ResolveSaveConflict();  // on to the end of a save when the edits went into a copy
     else if (!saved) {

@@ -383,6 +383,7 @@ bool CZRKDlg::FinishOutline() {
         return false;
     CItemList& list = area ? phase->m_areas : side->m_threshMasks;
     CEditStep step(m_doc, area ? L"增加检测区" : L"增加屏蔽区");
+    m_doc.TouchList(&list);
     std::unique_ptr<CMaskArea> item(area ? static_cast<CMaskArea*>(new CPhaseMaskArea) : new CThreshMaskArea);
     std::vector<CPoint> outline;
     m_doc.GetDrawing().GetPoints(outline);
@@ -430,6 +431,7 @@ bool CZRKDlg::AddKernel(const CRect& sheetRect) {
     if (!phase || !m_doc.GetRefImage() || !m_doc.GetModel())
         return false;
     CEditStep step(m_doc, L"增加定位核");
+    m_doc.TouchList(&m_doc.GetRefImage()->m_kernels);
     std::unique_ptr<CKernel> kernel(dynamic_cast<CKernel*>(CreateByName(L"CKernel")));
     if (!kernel)
         return false;

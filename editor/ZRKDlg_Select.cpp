@@ -280,8 +280,29 @@ void CZRKDlg::SelectRelease(const CToolEvent& event) {
     }
     if (m_bDragStep) {
         m_bDragStep = false;
+        TouchSelectedShapes();
         m_doc.EndEdit();  // the drag, if anything moved, is one step
     }
+}
+
+void CZRKDlg::TouchSelectedShapes() {
+    m_doc.NameTouches();
+    const auto touch = [this](const CItemList* list) {
+        for (int i = 0; list && i < list->GetSize(); ++i) {
+            auto* shape = dynamic_cast<CGraphBase*>(list->GetAt(i));
+            if (shape && shape->IsSelected())
+                m_doc.TouchItem(shape);
+        }
+    };
+    CPhase* phase = GetCurPhase();
+    CSide* side = GetCurSide();
+    CNote* note = GetCurNote();
+    touch(phase ? &phase->m_areas : nullptr);
+    touch(side ? &side->m_threshMasks : nullptr);
+    touch(side ? &side->m_customMasks : nullptr);
+    touch(note ? &note->m_areas : nullptr);
+    touch(m_doc.GetRefImage() ? &m_doc.GetRefImage()->m_kernels : nullptr);
+    m_doc.TouchItem(m_doc.GetSelShape());
 }
 
 void CZRKDlg::CancelDrag() {
@@ -383,6 +404,7 @@ bool CZRKDlg::OnShapeKey(uint16_t keyCode) {
             mergeKey = "nudge:" + mergeKey;
     }
     CEditStep step(m_doc, arrow ? L"移动" : L"删除顶点", mergeKey);
+    TouchSelectedShapes();  // before a deletion takes a shape out of its list
 
     // Each shape takes the key only when it stays inside its sheet and split area. Delete always reaches
     // it: a shape that already sticks out can still be deleted.
@@ -416,6 +438,7 @@ bool CZRKDlg::OnShapeKey(uint16_t keyCode) {
         CGraphBase* candidate = keyShapes(masksOf(*list));
         if (candidate && ask(question)) {
             m_doc.RelabelEdit(label);
+            m_doc.TouchList(list);
             list->RemoveAt(list->FindIndexByID(candidate->m_nID));
             m_doc.SetSelShape(nullptr);
             m_doc.SetModified(true);
@@ -433,6 +456,7 @@ bool CZRKDlg::OnShapeKey(uint16_t keyCode) {
         CGraphBase* candidate = keyShapes(kernels);
         if (candidate && ask(L"确定要删除定位核吗?")) {
             m_doc.RelabelEdit(L"删除定位核");
+            m_doc.TouchAll();  // the associations that named the kernel are emptied too
             m_doc.SetSelShape(nullptr);
             m_doc.SetModified(true);
             if (!DeleteKernel(candidate->m_nID))
@@ -448,6 +472,7 @@ bool CZRKDlg::OnShapeKey(uint16_t keyCode) {
         CGraphBase* candidate = keyShapes(items);
         if (candidate && ask(L"确定要删除检测区吗?")) {
             m_doc.RelabelEdit(L"删除检测区");
+            m_doc.TouchList(&note->m_areas);
             note->m_areas.RemoveAt(note->m_areas.FindIndexByID(candidate->m_nID));
             m_doc.SetSelShape(nullptr);
             m_doc.SetModified(true);

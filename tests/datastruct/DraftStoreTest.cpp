@@ -176,3 +176,48 @@ TEST(StoreDrafts, ADamagedDraftIsReportedAndARefusedWriteKeepsThePreviousOne) {
     ASSERT_TRUE(store.LoadModelData(1, saved, found));
     EXPECT_EQ(saved, "saved");
 }
+
+TEST(DraftRecords, AppendInOrderGoWithTheDraftAndADamagedOrMissingRecordIsRefused) {
+    TempDir dir;
+    const std::wstring file = (dir.Path() / "Templates.db").wstring();
+    CTemplateStore store;
+    ASSERT_TRUE(store.Open(file)) << WideToUtf8(store.GetLastError());
+    ASSERT_TRUE(store.SaveDraft(3, CModelStamp(), "base"));
+    ASSERT_TRUE(store.AppendDraftStep(3, 1, "one"));
+    ASSERT_TRUE(store.AppendDraftStep(3, 2, "two"));
+    EXPECT_FALSE(store.AppendDraftStep(3, 2, "again"));  // a number taken: refused, nothing written
+    std::vector<std::string> records;
+    ASSERT_TRUE(store.LoadDraftSteps(3, records));
+    EXPECT_EQ(records, (std::vector<std::string>{"one", "two"}));
+    ASSERT_TRUE(store.LoadDraftSteps(4, records));  // another model: none
+    EXPECT_TRUE(records.empty());
+
+    // The draft written whole again, or removed, takes its records with it.
+    ASSERT_TRUE(store.SaveDraft(3, CModelStamp(), "base 2"));
+    ASSERT_TRUE(store.LoadDraftSteps(3, records));
+    EXPECT_TRUE(records.empty());
+    ASSERT_TRUE(store.AppendDraftStep(3, 1, "one"));
+    ASSERT_TRUE(store.DeleteDraft(3));
+    ASSERT_TRUE(store.LoadDraftSteps(3, records));
+    EXPECT_TRUE(records.empty());
+
+    // A gap in the numbers, and a record whose bytes no longer match their checksum: the ones before are given.
+    ASSERT_TRUE(store.SaveDraft(3, CModelStamp(), "base"));
+    ASSERT_TRUE(store.AppendDraftStep(3, 1, "one"));
+    ASSERT_TRUE(store.AppendDraftStep(3, 3, "three"));
+    EXPECT_FALSE(store.LoadDraftSteps(3, records));
+    EXPECT_EQ(records, std::vector<std::string>{"one"});
+    EXPECT_EQ(store.GetLastFailure(), StoreFailure::Damaged);
+    store.Close();
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(WideToUtf8(file).c_str(), &db), SQLITE_OK);
+        sqlite3_exec(db, "UPDATE model_draft_step SET seq = 2 WHERE seq = 3; "
+                         "UPDATE model_draft_step SET data = X'6f6e45' WHERE seq = 1",
+                     nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    }
+    ASSERT_TRUE(store.Open(file));
+    EXPECT_FALSE(store.LoadDraftSteps(3, records));
+    EXPECT_TRUE(records.empty());
+}

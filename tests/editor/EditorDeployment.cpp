@@ -1,5 +1,7 @@
 #include "EditorDeployment.h"
 
+#include "editor/DraftKeeper.h"
+
 #include "datastruct/CameraRefImage.h"
 #include "datastruct/InspType.h"
 #include "datastruct/Kernel.h"
@@ -195,12 +197,32 @@ void ClearProfile() {
     settings.sync();
 }
 
+bool ReadComposedDraft(CTemplateStore& store, int id, std::string& bytes, bool& found, CModelStamp* base) {
+    bytes.clear();
+    std::string data;
+    CModelStamp stamp;
+    if (!store.LoadDraft(id, data, found, stamp))
+        return false;
+    if (base)
+        *base = stamp;
+    if (!found)
+        return true;
+    std::vector<std::string> records;
+    if (!store.LoadDraftSteps(id, records))
+        return false;
+    const auto saved = [id](std::string& savedBytes) {
+        CTemplateStore main;
+        bool savedFound = false;
+        return main.Open(GetTemplateStorePath()) && main.LoadModelData(id, savedBytes, savedFound) && savedFound;
+    };
+    return CDraftKeeper::ComposeDraft(data, records, saved, bytes);
+}
+
 std::string StoredDraft(int id) {
     CTemplateStore store;
-    std::string data;
+    std::string bytes;
     bool found = false;
-    CModelStamp base;
-    if (!store.Open(GetTemplateStorePath()) || !store.LoadDraft(id, data, found, base))
+    if (!store.Open(GetTemplateStorePath()) || !ReadComposedDraft(store, id, bytes, found))
         return "<the store cannot be read>";  // neither a draft nor none: a comparison fails and shows it
-    return found ? data : std::string();
+    return found ? bytes : std::string();
 }

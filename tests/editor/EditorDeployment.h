@@ -8,6 +8,9 @@
 #include <memory>
 #include <string>
 
+class CTemplateStore;
+struct CModelStamp;
+
 class CModelInfo;
 
 class EditorDeployment {
@@ -41,4 +44,8 @@ void ClearProfile();
 
 /// The draft the template store in force holds for the model; empty when there is none, and a text that
 /// says so when the store cannot be read.
+/// The template the model's draft in `store` stands for: its data with its records applied (the saved
+/// version it names read from the deployment's store). `found` is false when there is none; false when the
+/// draft cannot be read or put together.
+bool ReadComposedDraft(CTemplateStore& store, int id, std::string& bytes, bool& found, CModelStamp* base = nullptr);
 std::string StoredDraft(int id);

@@ -14,12 +14,19 @@
 class EditorTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Every step of every editor test is checked against a whole encoding of the template.
+        CEditorDocument::SetStepChecks(true);
+        CEditorDocument::ResetStepCheckFailures();
         ClearProfile();
         m_nModelID = m_deploy.AddSampleModel();
         m_dlg = std::make_unique<CZRKDlg>();
         m_dlg->Create();
         m_dlg->resize(1000, 700);
         m_dlg->show();
+    }
+
+    void TearDown() override {
+        EXPECT_EQ(CEditorDocument::GetStepCheckFailures(), 0) << "a step changed more than it named";
     }
 
     /// The tree item at the path of texts below the root (empty: the root); null when missing.

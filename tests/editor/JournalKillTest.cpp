@@ -1,5 +1,7 @@
 // A child process makes scripted edits and is killed (SIGKILL) at random moments; each time the next
-// activation recovers exactly the template after the last step the child completed.
+// activation recovers exactly the template after the last step the child completed. The draft the child
+// leaves is its data followed by one record per step (appended, each in its own transaction), so the kills
+// land between and inside record writes as well as whole writes.
 
 #include "EditorFixture.h"
 
@@ -83,6 +85,7 @@ TEST_F(EditorTest, AKilledEditorOffersBackExactlyTheStateAfterItsLastCompletedSt
 
     std::mt19937 rng(20240613);
     int recoveredSteps = 0;
+    int killsAfterRecords = 0;  // kills that left a draft with records after its data
     for (int kill = 0; kill < kKills; ++kill) {
         SCOPED_TRACE(kill);
         Child child = Spawn(m_nModelID);
@@ -99,6 +102,13 @@ TEST_F(EditorTest, AKilledEditorOffersBackExactlyTheStateAfterItsLastCompletedSt
         int status = 0;
         waitpid(child.pid, &status, 0);
         ASSERT_TRUE(WIFSIGNALED(status));
+        {
+            CTemplateStore store;
+            std::vector<std::string> records;
+            ASSERT_TRUE(store.Open(GetTemplateStorePath()));
+            ASSERT_TRUE(store.LoadDraftSteps(m_nModelID, records));  // never a damaged or broken chain
+            killsAfterRecords += records.empty() ? 0 : 1;
+        }
 
         // The next activation: a step completed after the last line printed (killed between the draft and
         // the print) is also a completed step.
@@ -116,4 +126,5 @@ TEST_F(EditorTest, AKilledEditorOffersBackExactlyTheStateAfterItsLastCompletedSt
         recoveredSteps += types;
     }
     EXPECT_GT(recoveredSteps, 0);  // the kills did land after steps
+    EXPECT_GT(killsAfterRecords, 0);  // and after steps kept as records
 }

@@ -76,10 +76,7 @@ protected:
         CTemplateStore store;
         EXPECT_TRUE(store.Open(LocalFile())) << WideToUtf8(store.GetLastError());
         bool found = false;
-        CModelStamp stamp;
-        EXPECT_TRUE(store.LoadDraft(id, data, found, stamp)) << WideToUtf8(store.GetLastError());
-        if (base)
-            *base = stamp;
+        EXPECT_TRUE(ReadComposedDraft(store, id, data, found, base)) << WideToUtf8(store.GetLastError());
         return found;
     }
     static bool StoreDraft(int id) {

@@ -134,8 +134,7 @@ TEST_F(FaultyStoreTest, AFailingDraftWriteIsSaidOnceWithItsReasonAndDraftsResume
     ASSERT_TRUE(store.Open(GetTemplateStorePath()));
     std::string draft;
     bool found = false;
-    CModelStamp base;
-    ASSERT_TRUE(store.LoadDraft(m_nModelID, draft, found, base));
+    ASSERT_TRUE(ReadComposedDraft(store, m_nModelID, draft, found));
     ASSERT_TRUE(found);
     EXPECT_EQ(draft, EncodeModel(*m_dlg->GetDocument().GetModel()));
 }
