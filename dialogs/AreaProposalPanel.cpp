@@ -20,32 +20,19 @@ QString Tr(const wchar_t* text) {
     return QString::fromStdWString(Translate(text, 0));
 }
 
-QPushButton* MakeButton(const wchar_t* text, const char* name, QWidget* parent) {
-    auto* button = new QPushButton(Tr(text), parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
-    return button;
-}
-
 } // namespace
 
 CAreaProposalPanel::CAreaProposalPanel(QWidget* parent) : QFrame(parent) {
-    setObjectName(QStringLiteral("areaProposals"));
-    setFrameShape(QFrame::StyledPanel);
-    setAutoFillBackground(true);
-    m_pText = new QLabel(this);
-    m_pText->setObjectName(QStringLiteral("areaProposalText"));
-    m_pText->setTextFormat(Qt::RichText);
-    m_pText->setWordWrap(true);
+    m_pText = SetUpProposalFrame(*this, "areaProposals", "areaProposalText");
     m_pList = new QTreeWidget(this);
     m_pList->setObjectName(QStringLiteral("areaProposalList"));
     m_pList->setRootIsDecorated(false);
     m_pList->setHeaderLabels({Tr(L"印刷"), Tr(L"分层")});
     m_pList->header()->setStretchLastSection(false);
     m_pList->setMaximumHeight(120);
-    m_pAccept = MakeButton(L"接受", "areaAccept", this);
-    m_pReject = MakeButton(L"拒绝", "areaReject", this);
-    m_pCopyAll = MakeButton(L"复制到所有小张", "areaCopyAll", this);
+    m_pAccept = MakeProposalButton(L"接受", "areaAccept", this);
+    m_pReject = MakeProposalButton(L"拒绝", "areaReject", this);
+    m_pCopyAll = MakeProposalButton(L"复制到所有小张", "areaCopyAll", this);
     auto* buttons = new QVBoxLayout;
     buttons->addWidget(m_pAccept);
     buttons->addWidget(m_pCopyAll);

@@ -1,7 +1,6 @@
 #include "dialogs/KernelProposalPanel.h"
 
 #include "dialogs/ProposalBar.h"
-#include "formats/LanguagePack.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -9,35 +8,14 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace {
-
-QString Tr(const wchar_t* text) {
-    return QString::fromStdWString(Translate(text, 0));
-}
-
-QPushButton* MakeButton(const wchar_t* text, const char* name, QWidget* parent) {
-    auto* button = new QPushButton(Tr(text), parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
-    return button;
-}
-
-} // namespace
-
 CKernelProposalPanel::CKernelProposalPanel(QWidget* parent) : QFrame(parent) {
-    setObjectName(QStringLiteral("kernelProposals"));
-    setFrameShape(QFrame::StyledPanel);
-    setAutoFillBackground(true);
-    m_pText = new QLabel(this);
-    m_pText->setObjectName(QStringLiteral("kernelProposalText"));
-    m_pText->setTextFormat(Qt::RichText);
-    m_pText->setWordWrap(true);
+    m_pText = SetUpProposalFrame(*this, "kernelProposals", "kernelProposalText");
     m_pList = new QListWidget(this);
     m_pList->setObjectName(QStringLiteral("kernelProposalList"));
     m_pList->setMaximumHeight(110);
-    m_pAcceptChecked = MakeButton(L"接受所选", "kernelAcceptChecked", this);
-    m_pAcceptAll = MakeButton(L"全部接受", "kernelAcceptAll", this);
-    m_pReject = MakeButton(L"拒绝", "kernelReject", this);
+    m_pAcceptChecked = MakeProposalButton(L"接受所选", "kernelAcceptChecked", this);
+    m_pAcceptAll = MakeProposalButton(L"全部接受", "kernelAcceptAll", this);
+    m_pReject = MakeProposalButton(L"拒绝", "kernelReject", this);
     auto* buttons = new QVBoxLayout;
     buttons->addWidget(m_pAcceptChecked);
     buttons->addWidget(m_pAcceptAll);

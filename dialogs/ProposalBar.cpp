@@ -25,20 +25,28 @@ QString ProposalHtml(const QString& headingHtml, const QStringList& warnings, in
     return html;
 }
 
+QLabel* SetUpProposalFrame(QFrame& frame, const char* name, const char* textName) {
+    frame.setObjectName(QString::fromLatin1(name));
+    frame.setFrameShape(QFrame::StyledPanel);
+    frame.setAutoFillBackground(true);
+    auto* text = new QLabel(&frame);
+    text->setObjectName(QString::fromLatin1(textName));
+    text->setTextFormat(Qt::RichText);
+    text->setWordWrap(true);
+    return text;
+}
+
+QPushButton* MakeProposalButton(const wchar_t* text, const char* name, QWidget* parent) {
+    auto* button = new QPushButton(Tr(text), parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(false);
+    return button;
+}
+
 CProposalBar::CProposalBar(QWidget* parent) : QFrame(parent) {
-    setObjectName(QStringLiteral("proposalBar"));
-    setFrameShape(QFrame::StyledPanel);
-    setAutoFillBackground(true);
-    m_pText = new QLabel(this);
-    m_pText->setObjectName(QStringLiteral("proposalText"));
-    m_pText->setTextFormat(Qt::RichText);
-    m_pText->setWordWrap(true);
-    m_pAccept = new QPushButton(Tr(L"接受"), this);
-    m_pAccept->setObjectName(QStringLiteral("proposalAccept"));
-    m_pAccept->setAutoDefault(false);
-    m_pReject = new QPushButton(Tr(L"拒绝"), this);
-    m_pReject->setObjectName(QStringLiteral("proposalReject"));
-    m_pReject->setAutoDefault(false);
+    m_pText = SetUpProposalFrame(*this, "proposalBar", "proposalText");
+    m_pAccept = MakeProposalButton(L"接受", "proposalAccept", this);
+    m_pReject = MakeProposalButton(L"拒绝", "proposalReject", this);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(6, 4, 6, 4);
     layout->addWidget(m_pText, 1);

@@ -17,6 +17,11 @@ class QLabel;
 QString ProposalHtml(const QString& headingHtml, const QStringList& warnings, int doubts);
 class QPushButton;
 
+/// What the proposal bar and panels share: the frame named `name` with its text label named `textName`
+/// (rich text, wrapped), returned; and a translated button named `name` that is never the default.
+QLabel* SetUpProposalFrame(QFrame& frame, const char* name, const char* textName);
+QPushButton* MakeProposalButton(const wchar_t* text, const char* name, QWidget* parent);
+
 class CProposalBar : public QFrame {
     Q_OBJECT
 public:

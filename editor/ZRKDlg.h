@@ -44,6 +44,7 @@ struct CCheckItem;
 struct CEditorAssist;
 class CGraphBase;
 class CIDItem;
+class CBackgroundWork;
 class CImgBuffer;
 class CImgView;
 class CInspType;
@@ -510,6 +511,10 @@ private:
     CPoint m_ptTrackStart;           ///< where the tracked rectangle started (image point)
     std::unique_ptr<CEditorAssist> m_pAssist;  ///< kernel proposals and the template check (ZRKDlg_Assist.cpp)
     void MakeAssistParts();
+    /// The composed image a proposal is made on, once the checks every proposal makes pass (a phase, its
+    /// note on the current sheet, the image loaded, no analysis of `work` running); null, the operator told
+    /// why, otherwise.
+    const CImgBuffer* ComposedForProposal(const CBackgroundWork& work);
     /// The analysis's proposals arrived: shown in the panel and on the view.
     void TakeKernelProposals();
     void ShowKernelProposals();

@@ -138,28 +138,36 @@ void CZRKDlg::LayoutAssistPanel() {
 
 // ---- kernel proposals ----
 
-bool CZRKDlg::ProposeKernels() {
-    if (!m_pAssist || !m_doc.GetModel())
-        return false;
-    CPhase* phase = GetCurPhase();
+const CImgBuffer* CZRKDlg::ComposedForProposal(const CBackgroundWork& work) {
     CRefImage* ref = m_doc.GetRefImage();
-    if (!phase || !ref) {
+    if (!GetCurSide() || !ref || !GetCurPhase()) {
         ZrkMessageBox(Translate(L"请先选择一个分层!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
-        return false;
+        return nullptr;
     }
     if (!GetCurNote()) {
         ZrkMessageBox(Translate(L"没有找到小张，请确认！", 0), m_strTitle, MB_OK | MB_ICONWARNING);
-        return false;
+        return nullptr;
     }
     const CImgBuffer* composed = ref->GetComposedImage();
     if (!ref->IsLoaded() || !composed || composed->GetMat().empty()) {
         ZrkMessageBox(Translate(L"没有发现图像文件或没有足够的内存!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
-        return false;
+        return nullptr;
     }
-    if (m_pAssist->m_pKernelWork->IsRunning()) {
+    if (work.IsRunning()) {
         ZrkMessageBox(Translate(L"正在分析,请稍候", 0), m_strTitle, MB_OK | MB_ICONINFORMATION);
-        return false;
+        return nullptr;
     }
+    return composed;
+}
+
+bool CZRKDlg::ProposeKernels() {
+    if (!m_pAssist || !m_doc.GetModel())
+        return false;
+    const CImgBuffer* composed = ComposedForProposal(*m_pAssist->m_pKernelWork);
+    if (!composed)
+        return false;
+    CPhase* phase = GetCurPhase();
+    CRefImage* ref = m_doc.GetRefImage();
     const cv::Mat& image = composed->GetMat();
     const CRect sheet = ref->GetSheetRect(ref->m_nCurCol, ref->m_nCurRow);
     const int range = KernelSearchRange(m_strDefKernelPara, 50);

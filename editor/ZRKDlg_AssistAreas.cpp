@@ -105,25 +105,11 @@ CAreaProposalPanel* CZRKDlg::GetAreaProposalPanel() const {
 bool CZRKDlg::ProposeAreas() {
     if (!m_pAssist || !m_doc.GetModel())
         return false;
+    const CImgBuffer* composed = ComposedForProposal(*m_pAssist->m_pAreaWork);
+    if (!composed)
+        return false;
     CSide* side = GetCurSide();
     CRefImage* ref = m_doc.GetRefImage();
-    if (!side || !ref || !GetCurPhase()) {
-        ZrkMessageBox(Translate(L"请先选择一个分层!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
-        return false;
-    }
-    if (!GetCurNote()) {
-        ZrkMessageBox(Translate(L"没有找到小张，请确认！", 0), m_strTitle, MB_OK | MB_ICONWARNING);
-        return false;
-    }
-    const CImgBuffer* composed = ref->GetComposedImage();
-    if (!ref->IsLoaded() || !composed || composed->GetMat().empty()) {
-        ZrkMessageBox(Translate(L"没有发现图像文件或没有足够的内存!", 0), m_strTitle, MB_OK | MB_ICONWARNING);
-        return false;
-    }
-    if (m_pAssist->m_pAreaWork->IsRunning()) {
-        ZrkMessageBox(Translate(L"正在分析,请稍候", 0), m_strTitle, MB_OK | MB_ICONINFORMATION);
-        return false;
-    }
     CAreaSplit split;
     split.m_nCols = ref->m_nCols;
     split.m_nRows = ref->m_nRows;
