@@ -74,12 +74,16 @@ int Measure(int argc, char** argv, int modelID) {
     dlg.show();
     QApplication::processEvents();
     const long empty = PeakKiB();
-    if (!dlg.ActivateByID(modelID))
+    if (!dlg.ActivateByID(modelID)) {
+        std::fprintf(stderr, "the model was not activated\n");
         return 1;
+    }
     QApplication::processEvents();
     const long loaded = PeakKiB();
-    if (!dlg.SelectByNames(L"缺陷检测", L"正面", L"第一印次") || !dlg.GetImageWnd())
+    if (!dlg.SelectByNames(L"缺陷检测", L"正面", L"第一印次") || !dlg.GetImageWnd()) {
+        std::fprintf(stderr, "the side was not shown\n");
         return 1;
+    }
     QImage target(dlg.GetImageWnd()->size(), QImage::Format_ARGB32_Premultiplied);
     dlg.GetImageWnd()->render(&target);
     QApplication::processEvents();
@@ -110,6 +114,7 @@ int main(int argc, char** argv) {
         int pipe[2];
         if (modelID < 1 || ::pipe(pipe) != 0)
             return 1;
+        std::fflush(stdout);
         const pid_t child = fork();
         if (child == 0) {
             ::close(pipe[0]);
@@ -125,7 +130,7 @@ int main(int argc, char** argv) {
         long empty = 0, loaded = 0, shown = 0;
         if (got <= 0 || std::sscanf(line, "%ld %ld %ld", &empty, &loaded, &shown) != 3 || !WIFEXITED(status) ||
             WEXITSTATUS(status) != 0) {
-            std::printf("%5d x %-5d the measuring process failed\n", width, height);
+            std::printf("%5d x %-5d the measuring process failed (status %d)\n", width, height, status);
             ++failures;
             continue;
         }
