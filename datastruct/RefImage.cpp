@@ -284,7 +284,16 @@ bool CRefImage::Prepare() {
     const CRect rect = GetSheetRect(m_nCurCol, m_nCurRow);
     if (rect.Width() < 1 || rect.Height() < 1)
         return false;
+    // A sheet that is the whole composed image (no split, no crop) shares its pixels: nothing writes into the
+    // sheet, and the composed image changes only by a new load or redraw, which the sheet is to show anyway.
+    const cv::Mat& composed = m_pComposed->GetMat();
+    if (m_pSheet->GetMat().data == composed.data)
+        m_pSheet->Destroy();  // shared before: never write the other sheet's pixels into the composed image
     EnsureBuffer(*m_pSheet, rect.Width(), rect.Height(), m_pComposed->GetFormat());
+    if (rect == CRect(0, 0, composed.cols, composed.rows)) {
+        m_pSheet->GetMat() = composed;
+        return true;
+    }
     if (!m_pSheet->IsCreated() && !m_pSheet->Create())
         return false;
     cv::Mat& sheet = m_pSheet->GetMat();

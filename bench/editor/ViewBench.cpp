@@ -30,6 +30,8 @@
 #include <cstdlib>
 #include <memory>
 #include <random>
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -82,7 +84,8 @@ struct LargeSide {
         }
         dragTarget->SetPoints(star);
         phase->m_areas.Add(dragTarget);
-        for (int i = 1; i < 200; ++i) {
+        // The sample already has one area and two kernels: 200 areas and 50 kernels in all.
+        for (int i = phase->m_areas.GetSize(); i < 200; ++i) {
             auto* area = new CPhaseMaskArea;
             area->m_nSheetID = note->m_nID;
             const int n = 50 + int(rng() % 451);
@@ -97,7 +100,7 @@ struct LargeSide {
             area->SetPoints(points);
             phase->m_areas.Add(area);
         }
-        for (int i = 0; i < 50; ++i) {
+        for (int i = dlg.GetDocument().GetRefImage()->m_kernels.GetSize(); i < 50; ++i) {
             auto* kernel = new CKernel;
             kernel->m_nPhaseID = phase->m_nID;
             const int x = int(rng() % (kWidth - 200)), y = int(rng() % (kHeight - 200));
@@ -298,6 +301,7 @@ void Drag(benchmark::State& state, bool composed, int channel) {
     side.dlg.OnToolButton(0);
     side.dlg.RedrawOverlays();
     const QPoint start = side.dlg.GetView()->ImageToWindow(QRect(800, 500, 1, 1)).topLeft();
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));  // no double click with the last run's press
     side.dlg.OnImageLButtonDown(start, MK_LBUTTON);
     if (!area->IsSelected() || side.dlg.GetDocument().GetSelShape() != area)
         state.SkipWithError("the area was not picked");
