@@ -46,6 +46,7 @@ struct LargeSide {
     CImgBuffer image{1, kWidth, kHeight, IMG_FORMAT_RGB24};
     QImage target;
     CPhaseMaskArea* dragTarget = nullptr;
+    std::vector<CPoint> star;  ///< the drag target's outline where it starts
 
     LargeSide() {
         dlg.Create();
@@ -76,7 +77,6 @@ struct LargeSide {
         // The first area is the one the drag moves: 500 vertices, in the middle of the view at zoom 1.
         dragTarget = new CPhaseMaskArea;
         dragTarget->m_nSheetID = note->m_nID;
-        std::vector<CPoint> star;
         for (int k = 0; k < 500; ++k) {
             const double angle = 2 * M_PI * k / 500;
             const double r = 200 * (k % 2 ? 0.8 : 1.0);
@@ -298,6 +298,8 @@ void Drag(benchmark::State& state, bool composed, int channel) {
     side.dlg.GetScrollBar(false)->setValue(0);
     side.dlg.GetScrollBar(true)->setValue(0);
     CPhaseMaskArea* area = side.dragTarget;
+    area->SetPoints(side.star);  // where it started: the runs before moved it
+    area->m_nOffsetX = area->m_nOffsetY = 0;
     side.dlg.OnToolButton(0);
     side.dlg.RedrawOverlays();
     const QPoint start = side.dlg.GetView()->ImageToWindow(QRect(800, 500, 1, 1)).topLeft();

@@ -4,7 +4,10 @@
 // runs in a child process of its own, so that no peak is inherited from another case. The figure that
 // matters is the growth from the empty start to the side shown, in units of the image's own bytes.
 //
-//   editor_view_memory            every size
+// The last line is the deployed 8K sample ("标签样例 8K": 8192 x 6000 from eight cameras of 2048 x 3000),
+// its first side shown.
+//
+//   editor_view_memory            every size and the sample
 //   editor_view_memory 8192 6000  one size
 
 #include "EditorDeployment.h"
@@ -13,6 +16,7 @@
 #include "datastruct/RefImage.h"
 #include "datastruct/SysPara.h"
 #include "model/ParaTypes.h"
+#include "editor/ModelTreeCtrl.h"
 #include "view/MyImageWnd.h"
 #include "editor/ZRKDlg.h"
 #include "geometry/BmpFile.h"
@@ -62,8 +66,9 @@ int AddModel() {
     return model->Save() ? id : -1;
 }
 
-/// The child's work: prints "empty loaded shown" peaks in KiB on one line.
-int Measure(int argc, char** argv, int modelID) {
+/// The child's work: prints "empty loaded shown" peaks in KiB on one line. Without names, the first side of
+/// the model is shown.
+int Measure(int argc, char** argv, int modelID, bool sample) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     CRecordingPrompter prompter;
@@ -80,7 +85,16 @@ int Measure(int argc, char** argv, int modelID) {
     }
     QApplication::processEvents();
     const long loaded = PeakKiB();
-    if (!dlg.SelectByNames(L"缺陷检测", L"正面", L"第一印次") || !dlg.GetImageWnd()) {
+    if (sample) {
+        QTreeWidgetItem* root = dlg.GetTree()->topLevelItemCount() ? dlg.GetTree()->topLevelItem(0) : nullptr;
+        for (int i = 0; root && i < root->childCount(); ++i) {
+            if (root->child(i)->childCount() > 0) {
+                dlg.GetTree()->setCurrentItem(root->child(i)->child(0));
+                break;
+            }
+        }
+    }
+    if ((!sample && !dlg.SelectByNames(L"缺陷检测", L"正面", L"第一印次")) || !dlg.GetImageWnd()) {
         std::fprintf(stderr, "the side was not shown\n");
         return 1;
     }
@@ -102,24 +116,17 @@ int main(int argc, char** argv) {
     std::printf("%-12s %10s %10s %10s %10s %14s\n", "sheet", "image MiB", "empty MiB", "loaded MiB", "shown MiB",
                 "growth/image");
     int failures = 0;
-    for (auto [width, height] : sizes) {
-        TempDir profile;
-        EditorDeployment deploy;
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdString(profile.Path().string()));
-        if (!WriteCamera((deploy.Dir().Path() / "Home" / "cam1.bmp").wstring(), width, height)) {
-            std::fprintf(stderr, "cannot write the %d x %d camera picture\n", width, height);
-            return 1;
-        }
-        const int modelID = AddModel();
+    // Each case in a child process of its own; the parent prints its line.
+    const auto run = [&](const char* label, double imageBytes, int modelID, bool sample) {
         int pipe[2];
         if (modelID < 1 || ::pipe(pipe) != 0)
-            return 1;
+            return false;
         std::fflush(stdout);
         const pid_t child = fork();
         if (child == 0) {
             ::close(pipe[0]);
             ::dup2(pipe[1], STDOUT_FILENO);
-            _exit(Measure(argc, argv, modelID));
+            _exit(Measure(argc, argv, modelID, sample));
         }
         ::close(pipe[1]);
         char line[128] = {};
@@ -130,13 +137,32 @@ int main(int argc, char** argv) {
         long empty = 0, loaded = 0, shown = 0;
         if (got <= 0 || std::sscanf(line, "%ld %ld %ld", &empty, &loaded, &shown) != 3 || !WIFEXITED(status) ||
             WEXITSTATUS(status) != 0) {
-            std::printf("%5d x %-5d the measuring process failed (status %d)\n", width, height, status);
-            ++failures;
-            continue;
+            std::printf("%-12s the measuring process failed (status %d)\n", label, status);
+            return false;
         }
-        const double image = double(width) * height * 3 / 1024;
-        std::printf("%5d x %-5d %10.1f %10.1f %10.1f %10.1f %14.2f\n", width, height, image / 1024, empty / 1024.0,
+        const double image = imageBytes / 1024;
+        std::printf("%-12s %10.1f %10.1f %10.1f %10.1f %14.2f\n", label, image / 1024, empty / 1024.0,
                     loaded / 1024.0, shown / 1024.0, (shown - empty) / image);
+        return true;
+    };
+    for (auto [width, height] : sizes) {
+        TempDir profile;
+        EditorDeployment deploy;
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdString(profile.Path().string()));
+        if (!WriteCamera((deploy.Dir().Path() / "Home" / "cam1.bmp").wstring(), width, height)) {
+            std::fprintf(stderr, "cannot write the %d x %d camera picture\n", width, height);
+            return 1;
+        }
+        const std::string label = std::to_string(width) + " x " + std::to_string(height);
+        failures += !run(label.c_str(), double(width) * height * 3, AddModel(), false);
+    }
+    if (argc != 3) {
+        TempDir profile;
+        EditorDeployment::Options options;
+        options.buildSample = true;
+        EditorDeployment deploy(options);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdString(profile.Path().string()));
+        failures += !run("8K sample", 8192.0 * 6000 * 3, 2, true);
     }
     return failures ? 1 : 0;
 }
