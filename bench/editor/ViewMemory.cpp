@@ -111,7 +111,8 @@ int Measure(int argc, char** argv, int modelID, bool sample) {
 
 int main(int argc, char** argv) {
     std::vector<std::pair<int, int>> sizes = {{2048, 1500}, {4096, 3000}, {8192, 6000}};
-    if (argc == 3)
+    const bool oneSize = argc == 3 && std::atoi(argv[1]) > 0 && std::atoi(argv[2]) > 0;
+    if (oneSize)
         sizes = {{std::atoi(argv[1]), std::atoi(argv[2])}};
     std::printf("%-12s %10s %10s %10s %10s %14s\n", "sheet", "image MiB", "empty MiB", "loaded MiB", "shown MiB",
                 "growth/image");
@@ -156,7 +157,7 @@ int main(int argc, char** argv) {
         const std::string label = std::to_string(width) + " x " + std::to_string(height);
         failures += !run(label.c_str(), double(width) * height * 3, AddModel(), false);
     }
-    if (argc != 3) {
+    if (!oneSize) {
         TempDir profile;
         EditorDeployment::Options options;
         options.buildSample = true;
