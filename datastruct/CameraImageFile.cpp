@@ -1,12 +1,12 @@
 #include "datastruct/CameraImageFile.h"
 
+#include "datastruct/ImageCodecs.h"
 #include "formats/CodePage.h"
 #include "formats/DataFolder.h"
 #include "formats/Limits.h"
 #include "geometry/BmpFile.h"
 #include "geometry/ImgBuffer.h"
 
-#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -20,9 +20,24 @@
 #include <system_error>
 #include <vector>
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+/// The codecs' library (ImageCodecs.cpp), loaded from beside this library the first time a PNG or TIFF
+/// picture is read and kept for the rest of the run; null when it cannot be loaded.
+ZrkDecodeImageFileFn ImageCodecs() {
+    static const ZrkDecodeImageFileFn decode = [] {
+        void* library = dlopen(kImageCodecsLibrary, RTLD_NOW | RTLD_LOCAL);
+        return library ? reinterpret_cast<ZrkDecodeImageFileFn>(dlsym(library, "ZrkDecodeImageFile")) : nullptr;
+    }();
+    return decode;
+}
+
+} // namespace
 
 namespace {
 
@@ -313,11 +328,8 @@ bool ReadCameraImage(const std::wstring& path, CImgBuffer& out, CameraImageError
             return Fail(error, CameraImageError::TooLarge);
     }
     cv::Mat decoded;
-    try {
-        decoded = cv::imread(file, cv::IMREAD_ANYCOLOR);  // 8 bits per channel, grey or colour
-    } catch (const cv::Exception&) {
-        decoded.release();  // a damaged file the codec gives up on
-    }
+    if (const ZrkDecodeImageFileFn decode = ImageCodecs())
+        decode(file.c_str(), &decoded);
     if (decoded.empty() || decoded.depth() != CV_8U)
         return Fail(error, CameraImageError::NotImage);
     if (!BytesFit(decoded.cols, decoded.rows, decoded.channels() == 1 ? 1 : 3))
