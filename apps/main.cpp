@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     if (!options.screenshot.empty() && (!platform || !*platform))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    times.Mark("options and store");
+    times.Mark("options and the store");
     QApplication app(argc, argv);
     times.Mark("application");
     CHostWindow host;
@@ -130,7 +130,7 @@ int main(int argc, char** argv) {
     host.show();
     const int model = options.model.empty() ? -1 : std::stoi(options.model);
     const bool started = host.StartEditor(model);
-    times.Mark("model activated");
+    times.Mark("activating the model");
     if (!options.exitAfterPaint)
         return app.exec();
     if (!started)
@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
             }
         }
     }
-    times.Mark("side shown");
+    times.Mark("showing the side");
     if (!dlg || !dlg->GetImageWnd()) {
         std::fprintf(stderr, "zrk-host: the model has no side with an image to paint\n");
         return 1;
