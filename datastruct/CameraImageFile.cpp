@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <string>
 #include <system_error>
 #include <vector>
 
@@ -27,11 +28,23 @@
 
 namespace {
 
-/// The codecs' library (ImageCodecs.cpp), loaded from beside this library the first time a PNG or TIFF
-/// picture is read and kept for the rest of the run; null when it cannot be loaded.
+ZrkDecodeImageFileFn ImageCodecs();
+
+/// The codecs' library (ImageCodecs.cpp), loaded from the folder of this library the first time a PNG or
+/// TIFF picture is read and kept for the rest of the run; null when it cannot be loaded. The path is made
+/// whole here: a bare name would be looked up for whoever called dlopen, which is not this library when the
+/// call is intercepted (as the sanitizers do).
 ZrkDecodeImageFileFn ImageCodecs() {
     static const ZrkDecodeImageFileFn decode = [] {
-        void* library = dlopen(kImageCodecsLibrary, RTLD_NOW | RTLD_LOCAL);
+        Dl_info self{};
+        std::string path = kImageCodecsLibrary;
+        if (dladdr(reinterpret_cast<void*>(&ImageCodecs), &self) && self.dli_fname) {
+            const std::string own = self.dli_fname;
+            const size_t slash = own.rfind('/');
+            if (slash != std::string::npos)
+                path = own.substr(0, slash + 1) + kImageCodecsLibrary;
+        }
+        void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         return library ? reinterpret_cast<ZrkDecodeImageFileFn>(dlsym(library, "ZrkDecodeImageFile")) : nullptr;
     }();
     return decode;
