@@ -12,6 +12,10 @@ struct HostOptions {
     std::string store;       ///< --store ADDRESS: another template store
     std::string screenshot;  ///< --screenshot FILE
     std::string open;        ///< --open WHAT (with --screenshot): one dialog instead of the editor
+    std::string model;       ///< --model ID: open this model instead of the profile's last one
+    /// --exit-after-paint: for measuring the start; quits once the editor has painted a side, after
+    /// printing on standard error how long each stage of the start took.
+    bool exitAfterPaint = false;
 };
 
 /// Reads the arguments (argv[0] excluded). False with a message naming the fault for an unknown option, a

@@ -156,12 +156,18 @@ bool CHostWindow::ShowEditorOn(int modelID) {
     return editor != nullptr;
 }
 
-bool CHostWindow::StartEditor() {
+CZRKDlg* CHostWindow::GetEditor() const {
+    return m_pManager ? m_pManager->GetDialog() : nullptr;
+}
+
+bool CHostWindow::StartEditor(int modelID) {
     m_pManager->GetZRKDialog();
     m_pManager->RegeditCallback(&CHostWindow::OnNewModel, &CHostWindow::OnOpenModel, &CHostWindow::OnCopyModel,
                                 &CHostWindow::OnModelLoaded);
     std::wstring error;
     int id = ChooseStartModel(&error);
+    if (modelID >= 1 && error.empty())
+        id = modelID;
     if (!error.empty()) {
         ShowStoreFailure(error);  // a store that cannot be read is not an empty one
         return false;

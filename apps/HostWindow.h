@@ -11,6 +11,7 @@
 
 class QLabel;
 class CZRKProManager;
+class CZRKDlg;
 class CHostCatalogue;
 
 class CHostWindow : public QMainWindow {
@@ -22,8 +23,10 @@ public:
     /// Registers the callbacks and activates the start model in the editor: the profile's last model when
     /// the store holds it, otherwise the first model of the catalogue (the sample on a fresh deployment).
     /// False when the store has no model at all, cannot be read (told as such), or the model was not
-    /// activated.
-    bool StartEditor();
+    /// activated. `modelID`, when given (1 or more), is activated instead of the profile's choice.
+    bool StartEditor(int modelID = -1);
+    /// The editor window; null before the module made it.
+    CZRKDlg* GetEditor() const;
     /// The model the editor starts on; -1 when the store holds none, or when its catalogue cannot be read
     /// (then `error`, when given, receives the store's reason; it is emptied otherwise).
     static int ChooseStartModel(std::wstring* error = nullptr);

@@ -10,12 +10,69 @@
 #include "formats/Utility.h"
 #include "host/ZRKDllApp.h"
 
+#include "editor/ZRKDlg.h"
+#include "editor/ModelTreeCtrl.h"
+#include "view/MyImageWnd.h"
+
 #include <QApplication>
+#include <QTimer>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <unistd.h>
+#include <vector>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
+namespace {
+
+using StartClock = std::chrono::steady_clock;
+
+/// Milliseconds from the process's start (as the kernel recorded it) to main: loading the libraries.
+double MillisecondsBeforeMain() {
+    FILE* stat = std::fopen("/proc/self/stat", "r");
+    if (!stat)
+        return -1;
+    char text[1024] = {};
+    const size_t read = std::fread(text, 1, sizeof text - 1, stat);
+    std::fclose(stat);
+    // Field 22, the start time in clock ticks after boot, counted after the command's closing parenthesis.
+    const char* at = std::strrchr(text, ')');
+    if (!read || !at)
+        return -1;
+    unsigned long long start = 0;
+    if (std::sscanf(at + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %*u %*u %*d %*d %*d %*d %*d %*d %llu",
+                    &start) != 1)
+        return -1;
+    timespec now{};
+    clock_gettime(CLOCK_BOOTTIME, &now);
+    return (now.tv_sec + now.tv_nsec / 1e9) * 1000.0 - start * 1000.0 / sysconf(_SC_CLK_TCK);
+}
+
+/// The stages of the start, printed by --exit-after-paint.
+struct StartTimes {
+    StartClock::time_point main = StartClock::now();
+    double beforeMain = MillisecondsBeforeMain();
+    std::vector<std::pair<const char*, StartClock::time_point>> stages;
+    void Mark(const char* stage) { stages.emplace_back(stage, StartClock::now()); }
+    void Print() const {
+        std::fprintf(stderr, "zrk-host start (ms): %-28s %8.1f\n", "process start to main", beforeMain);
+        StartClock::time_point last = main;
+        for (const auto& [stage, at] : stages) {
+            std::fprintf(stderr, "zrk-host start (ms): %-28s %8.1f\n", stage,
+                         std::chrono::duration<double, std::milli>(at - last).count());
+            last = at;
+        }
+        std::fprintf(stderr, "zrk-host start (ms): %-28s %8.1f\n", "main to first painted side",
+                     std::chrono::duration<double, std::milli>(last - main).count());
+    }
+};
+
+} // namespace
+
 int main(int argc, char** argv) {
+    StartTimes times;
     HostOptions options;
     std::string error;
     if (!ParseHostOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
@@ -56,8 +113,11 @@ int main(int argc, char** argv) {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     if (!options.screenshot.empty() && (!platform || !*platform))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    times.Mark("options and the store");
     QApplication app(argc, argv);
+    times.Mark("application");
     CHostWindow host;
+    times.Mark("host window and module");
     if (!options.screenshot.empty()) {
         const QString file = QString::fromLocal8Bit(options.screenshot.c_str());
         const bool ok = options.open.empty() ? host.Screenshot(file)
@@ -68,6 +128,37 @@ int main(int argc, char** argv) {
         return ok ? 0 : 1;
     }
     host.show();
-    host.StartEditor();
+    const int model = options.model.empty() ? -1 : std::stoi(options.model);
+    const bool started = host.StartEditor(model);
+    times.Mark("activating the model");
+    if (!options.exitAfterPaint)
+        return app.exec();
+    if (!started)
+        return 1;
+    // The side the editor opened on, or the first side of the model when it remembered none.
+    CZRKDlg* dlg = host.GetEditor();
+    if (dlg && !dlg->GetImageWnd()) {
+        QTreeWidgetItem* root = dlg->GetTree()->topLevelItemCount() ? dlg->GetTree()->topLevelItem(0) : nullptr;
+        for (int i = 0; root && i < root->childCount(); ++i) {
+            if (root->child(i)->childCount() > 0) {
+                dlg->GetTree()->setCurrentItem(root->child(i)->child(0));
+                break;
+            }
+        }
+    }
+    times.Mark("showing the side");
+    if (!dlg || !dlg->GetImageWnd()) {
+        std::fprintf(stderr, "zrk-host: the model has no side with an image to paint\n");
+        return 1;
+    }
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (dlg->GetImageWnd() && dlg->GetImageWnd()->GetPaintCount() > 0) {
+            times.Mark("first paint");
+            times.Print();
+            app.exit(0);
+        }
+    });
+    poll.start(0);
     return app.exec();
 }

@@ -1,12 +1,12 @@
 #include "datastruct/CameraImageFile.h"
 
+#include "datastruct/ImageCodecs.h"
 #include "formats/CodePage.h"
 #include "formats/DataFolder.h"
 #include "formats/Limits.h"
 #include "geometry/BmpFile.h"
 #include "geometry/ImgBuffer.h"
 
-#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -17,12 +17,40 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <string>
 #include <system_error>
 #include <vector>
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+ZrkDecodeImageFileFn ImageCodecs();
+
+/// The codecs' library (ImageCodecs.cpp), loaded from the folder of this library the first time a PNG or
+/// TIFF picture is read and kept for the rest of the run; null when it cannot be loaded. The path is made
+/// whole here: a bare name would be looked up for whoever called dlopen, which is not this library when the
+/// call is intercepted (as the sanitizers do).
+ZrkDecodeImageFileFn ImageCodecs() {
+    static const ZrkDecodeImageFileFn decode = [] {
+        Dl_info self{};
+        std::string path = kImageCodecsLibrary;
+        if (dladdr(reinterpret_cast<void*>(&ImageCodecs), &self) && self.dli_fname) {
+            const std::string own = self.dli_fname;
+            const size_t slash = own.rfind('/');
+            if (slash != std::string::npos)
+                path = own.substr(0, slash + 1) + kImageCodecsLibrary;
+        }
+        void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        return library ? reinterpret_cast<ZrkDecodeImageFileFn>(dlsym(library, "ZrkDecodeImageFile")) : nullptr;
+    }();
+    return decode;
+}
+
+} // namespace
 
 namespace {
 
@@ -313,11 +341,8 @@ bool ReadCameraImage(const std::wstring& path, CImgBuffer& out, CameraImageError
             return Fail(error, CameraImageError::TooLarge);
     }
     cv::Mat decoded;
-    try {
-        decoded = cv::imread(file, cv::IMREAD_ANYCOLOR);  // 8 bits per channel, grey or colour
-    } catch (const cv::Exception&) {
-        decoded.release();  // a damaged file the codec gives up on
-    }
+    if (const ZrkDecodeImageFileFn decode = ImageCodecs())
+        decode(file.c_str(), &decoded);
     if (decoded.empty() || decoded.depth() != CV_8U)
         return Fail(error, CameraImageError::NotImage);
     if (!BytesFit(decoded.cols, decoded.rows, decoded.channels() == 1 ? 1 : 3))

@@ -240,6 +240,13 @@ bool CRefImage::Load() {
     }
     // Not cleared: composing writes every pixel once, 0 only where no camera lies.
     EnsureBuffer(*m_pComposed, width, height, format);
+    // Pixels shared with a camera or with the sheet are never composed into: the composed image gets its own.
+    if (SharedCamera() || (m_pComposed->GetMat().data && m_pComposed->GetMat().data == m_pSheet->GetMat().data))
+        m_pComposed->Destroy();
+    if (const cv::Mat* single = SoleCameraCovering(width, height)) {
+        m_pComposed->GetMat() = *single;  // one camera at the origin is the composed image: no copy
+        return true;
+    }
     if (!m_pComposed->CreateUninitialized()) {
         m_cameraPixels.clear();
         return false;
@@ -248,7 +255,34 @@ bool CRefImage::Load() {
     return true;
 }
 
+const cv::Mat* CRefImage::SoleCameraCovering(int width, int height) const {
+    if (m_cameraPixels.size() != 1)
+        return nullptr;
+    const auto* camera = m_cameras.FindByIDAs<CCameraRefImage>(m_cameraPixels.begin()->first);
+    const cv::Mat& pixels = m_cameraPixels.begin()->second->GetMat();
+    if (!camera || camera->m_nX != 0 || camera->m_nY != 0 || pixels.cols != width || pixels.rows != height ||
+        !pixels.isContinuous())
+        return nullptr;
+    return &pixels;
+}
+
+const cv::Mat* CRefImage::SharedCamera() const {
+    for (const auto& [id, pixels] : m_cameraPixels)
+        if (pixels->GetMat().data && pixels->GetMat().data == m_pComposed->GetMat().data)
+            return &pixels->GetMat();
+    return nullptr;
+}
+
 void CRefImage::ComposeWindow(const CRect& area) {
+    if (SharedCamera()) {
+        const cv::Mat& composed = m_pComposed->GetMat();
+        if (SoleCameraCovering(composed.cols, composed.rows))
+            return;  // still the one camera at the origin: its pixels are the composed image
+        // The camera moved (or others came): the composed image gets pixels of its own, all composed.
+        m_pComposed->GetMat() = cv::Mat(composed.rows, composed.cols, composed.type());
+        ComposeWindow(CRect(0, 0, composed.cols, composed.rows));
+        return;
+    }
     std::vector<CComposePiece> pieces;
     for (int i = 0; i < m_cameras.GetSize(); ++i) {
         const auto* camera = m_cameras.GetAtAs<CCameraRefImage>(i);
@@ -284,7 +318,16 @@ bool CRefImage::Prepare() {
     const CRect rect = GetSheetRect(m_nCurCol, m_nCurRow);
     if (rect.Width() < 1 || rect.Height() < 1)
         return false;
+    // A sheet that is the whole composed image (no split, no crop) shares its pixels: nothing writes into the
+    // sheet, and the composed image changes only by a new load or redraw, which the sheet is to show anyway.
+    const cv::Mat& composed = m_pComposed->GetMat();
+    if (m_pSheet->GetMat().data == composed.data)
+        m_pSheet->Destroy();  // shared before: never write the other sheet's pixels into the composed image
     EnsureBuffer(*m_pSheet, rect.Width(), rect.Height(), m_pComposed->GetFormat());
+    if (rect == CRect(0, 0, composed.cols, composed.rows)) {
+        m_pSheet->GetMat() = composed;
+        return true;
+    }
     if (!m_pSheet->IsCreated() && !m_pSheet->Create())
         return false;
     cv::Mat& sheet = m_pSheet->GetMat();

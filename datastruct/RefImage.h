@@ -138,4 +138,9 @@ private:
     std::unique_ptr<CImgBuffer> m_pComposed;
     std::unique_ptr<CImgBuffer> m_pSheet;
     std::map<int, std::unique_ptr<CImgBuffer>> m_cameraPixels; // by camera identifier, in the composed format
+    /// The pixels of the only camera when it lies at the origin with the composed image's size: the composed
+    /// image then shares them instead of holding a copy. Null otherwise.
+    const cv::Mat* SoleCameraCovering(int width, int height) const;
+    /// The camera whose pixels the composed image shares; null when it has its own.
+    const cv::Mat* SharedCamera() const;
 };

@@ -505,6 +505,11 @@ private:
     bool m_bSpaceDown = false;       ///< the space bar is held (panning)
     bool m_bSpacePressed = false;    ///< the space bar went down since the last move looked
     int m_nChannelImageMode = -1;    ///< the channel mode the kept channel image holds; -1 none
+    /// For a transformed channel: which tiles of the kept channel image hold their pixels already (row-major,
+    /// `kChannelTile` pixels square). The transform runs per tile the first time a redraw needs it.
+    std::vector<bool> m_channelTiles;
+    static constexpr int kChannelTile = 256;
+    void EnsureChannelPixels(const CRect& area);
     CRect m_rcComposed;              ///< the part of the display buffer composed since the last redraw
     CRect m_rcBand;                  ///< the rubber band's last bounding rectangle (empty: none drawn)
     bool m_bTracking = false;        ///< a rectangle is being tracked

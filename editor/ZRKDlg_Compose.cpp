@@ -158,6 +158,26 @@ void CZRKDlg::EnsureComposed(const CRect& imageRect) {
         return;
     CRect target;
     target.UnionRect(need, GetVisibleImageRect());
+    // The display buffer keeps what was composed: after a scroll only the strips the view now shows that lie
+    // outside the composed rectangle are composed. The composed rectangle grows when the union is one
+    // rectangle (a scroll along one axis), and is the new one otherwise.
+    CRect common;
+    if (!m_rcComposed.IsRectEmpty() && common.IntersectRect(target, m_rcComposed)) {
+        const CRect& old = m_rcComposed;
+        const CRect strips[4] = {CRect(target.left, target.top, target.right, std::min(target.bottom, old.top)),
+                                 CRect(target.left, std::max(target.top, old.bottom), target.right, target.bottom),
+                                 CRect(target.left, common.top, std::min(target.right, old.left), common.bottom),
+                                 CRect(std::max(target.left, old.right), common.top, target.right, common.bottom)};
+        for (const CRect& strip : strips)
+            if (strip.Width() > 0 && strip.Height() > 0)
+                ComposeRect(strip);
+        CRect both;
+        both.UnionRect(target, old);
+        const bool oneRect = (target.left == old.left && target.right == old.right) ||
+                             (target.top == old.top && target.bottom == old.bottom) || both == old;
+        m_rcComposed = oneRect ? both : target;
+        return;
+    }
     ComposeRect(target);
     m_rcComposed = target;
 }
@@ -169,17 +189,19 @@ void CZRKDlg::ComposeRect(const CRect& imageRect) {
     if (!area.IntersectRect(imageRect, CRect(0, 0, m_pDispBuffer->GetWidth(), m_pDispBuffer->GetHeight())))
         return;
     UpdateChannelImage();
+    EnsureChannelPixels(area);
     const cv::Rect roi(area.left, area.top, area.Width(), area.Height());
     if (area == CRect(0, 0, m_pDispBuffer->GetWidth(), m_pDispBuffer->GetHeight())) {
         m_pChannelBuffer->GetMat().copyTo(m_pDispBuffer->GetMat());
         DrawOverlaysInto(m_pDispBuffer.get(), area);
         return;
     }
-    // The overlays are drawn into a buffer of the rectangle alone, so that nothing outside it changes.
+    // The overlays are drawn into a buffer of the rectangle alone, so that nothing outside it changes: a
+    // view of the display buffer's rectangle (OpenCV's drawing clips to the view's own size).
+    m_pChannelBuffer->GetMat()(roi).copyTo(m_pDispBuffer->GetMat()(roi));
     CImgBuffer part(1, area.Width(), area.Height(), m_pDispBuffer->GetFormat(), -1, CImgLocation(0, 0));
-    part.GetMat() = m_pChannelBuffer->GetMat()(roi).clone();
+    part.GetMat() = m_pDispBuffer->GetMat()(roi);
     DrawOverlaysInto(&part, area);
-    part.GetMat().copyTo(m_pDispBuffer->GetMat()(roi));
 }
 
 CRect CZRKDlg::BandRect() const {

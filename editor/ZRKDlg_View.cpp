@@ -78,13 +78,49 @@ bool CZRKDlg::BuildDisplayChain() {
 void CZRKDlg::UpdateChannelImage() {
     if (!m_pChannelBuffer || !m_pSrcImage || !m_pSrcImage->IsCreated() || m_nChannelImageMode == m_nChannelMode)
         return;
+    m_channelTiles.clear();
     if (m_nChannelMode == 0 || m_pSrcImage->GetBytesPerPixel() < 3) {
         m_pChannelBuffer->GetMat() = m_pSrcImage->GetMat();  // colour: the source itself, shared, not copied
     } else {
-        m_pChannelBuffer->GetMat() = m_pSrcImage->GetMat().clone();
-        ApplyChannelTransform(*m_pChannelBuffer, m_nChannelMode);
+        // Room only: each tile is transformed when a redraw first needs it (EnsureChannelPixels), so that
+        // showing a side transforms what the view shows, not the whole image.
+        const cv::Mat& source = m_pSrcImage->GetMat();
+        m_pChannelBuffer->GetMat() = cv::Mat(source.rows, source.cols, source.type());
+        const size_t columns = (source.cols + kChannelTile - 1) / kChannelTile;
+        const size_t rows = (source.rows + kChannelTile - 1) / kChannelTile;
+        m_channelTiles.assign(columns * rows, false);
     }
     m_nChannelImageMode = m_nChannelMode;
+}
+
+void CZRKDlg::EnsureChannelPixels(const CRect& area) {
+    if (m_channelTiles.empty() || !m_pChannelBuffer || !m_pSrcImage)
+        return;
+    const cv::Mat& source = m_pSrcImage->GetMat();
+    cv::Mat& channel = m_pChannelBuffer->GetMat();
+    const int columns = (source.cols + kChannelTile - 1) / kChannelTile;
+    const int firstX = std::max(0, area.left) / kChannelTile, lastX = std::min(source.cols, area.right) - 1;
+    const int firstY = std::max(0, area.top) / kChannelTile, lastY = std::min(source.rows, area.bottom) - 1;
+    // Whole runs of missing tiles in a tile row are transformed at once (the transform works in parallel).
+    for (int ty = firstY; ty * kChannelTile <= lastY; ++ty) {
+        for (int tx = firstX; tx * kChannelTile <= lastX;) {
+            if (m_channelTiles[size_t(ty) * columns + tx]) {
+                ++tx;
+                continue;
+            }
+            int end = tx;
+            while (end * kChannelTile <= lastX && !m_channelTiles[size_t(ty) * columns + end])
+                m_channelTiles[size_t(ty) * columns + end++] = true;
+            const int x = tx * kChannelTile, y = ty * kChannelTile;
+            const cv::Rect run(x, y, std::min(source.cols, end * kChannelTile) - x,
+                               std::min(source.rows, y + kChannelTile) - y);
+            source(run).copyTo(channel(run));
+            CImgBuffer part(1, run.width, run.height, m_pChannelBuffer->GetFormat(), -1, CImgLocation(0, 0));
+            part.GetMat() = channel(run);
+            ApplyChannelTransform(part, m_nChannelImageMode);
+            tx = end;
+        }
+    }
 }
 
 void CZRKDlg::ReleaseDisplayChain() {
@@ -250,6 +286,7 @@ void CZRKDlg::RedrawOverlaysFull() {
         ApplyChannelTransform(*m_pChannelBuffer, m_nChannelMode);
         m_pDispBuffer->CopyAll(*m_pChannelBuffer);
         m_nChannelImageMode = m_nChannelMode;
+        m_channelTiles.clear();  // every pixel transformed
     }
     if (CSide* side = GetCurSide()) {
         if (m_bShowSideOutline)

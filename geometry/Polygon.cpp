@@ -8,6 +8,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <cstring>
 #include <climits>
 #include <cmath>
 #include <stdexcept>
@@ -243,25 +244,60 @@ void CPolygon::DrawLockMark(CImgBuffer* buffer) const {
 
 namespace {
 
+/// Blends a run of `n` three-byte pixels with the fill: each byte becomes (fill * (256 - t) + old * t) >> 8,
+/// what the table of `BlendMarkers` holds. Whole blocks go through a loop of fixed length over a repeated
+/// pattern of the fill's terms, which the compiler turns into vector code; the rest byte by byte.
+void BlendRun3(uint8_t* dst, int n, const uint16_t pattern[192], unsigned t, const uint8_t lut[3][256]) {
+    constexpr int kBlockPixels = 64;
+    int j = 0;
+    for (; j + kBlockPixels <= n; j += kBlockPixels, dst += 3 * kBlockPixels)
+        for (int k = 0; k < 3 * kBlockPixels; ++k)
+            dst[k] = static_cast<uint8_t>((pattern[k] + dst[k] * t) >> 8);
+    for (; j < n; ++j, dst += 3)
+        for (int b = 0; b < 3; ++b)
+            dst[b] = lut[b][dst[b]];
+}
+
 template <int kBpp>
 void BlendRows(CImgBuffer* buffer, const CMarkerBitmap& marker, const uint8_t line[3],
-               const uint8_t lut[3][256]) {
+               const uint8_t lut[3][256], const uint16_t pattern[192], unsigned t) {
     constexpr int kBytes = kBpp < 3 ? 1 : 3;
     const cv::Mat& m = marker.GetMat();
     cv::Mat& target = buffer->GetMat();
     const CPoint origin = marker.GetOrigin();
     for (int i = 0; i < m.rows; ++i) {
         const uint8_t* src = m.ptr<uint8_t>(i);
-        uint8_t* dst = target.ptr<uint8_t>(origin.y + i) + static_cast<size_t>(origin.x) * kBpp;
-        for (int j = 0; j < m.cols; ++j, dst += kBpp) {
+        uint8_t* row = target.ptr<uint8_t>(origin.y + i) + static_cast<size_t>(origin.x) * kBpp;
+        for (int j = 0; j < m.cols;) {
+            // Eight untouched pixels at a time: most of a shape's box lies outside it.
+            if (j + 8 <= m.cols) {
+                uint64_t word;
+                std::memcpy(&word, src + j, 8);
+                if (word == 0) {
+                    j += 8;
+                    continue;
+                }
+            }
             const uint8_t v = src[j];
-            if (v == MARKER_OUTLINE) {
+            uint8_t* dst = row + static_cast<size_t>(j) * kBpp;
+            if (v == MARKER_INSIDE) {
+                int end = j + 1;
+                while (end < m.cols && src[end] == MARKER_INSIDE)
+                    ++end;
+                if constexpr (kBpp == 3) {
+                    BlendRun3(dst, end - j, pattern, t, lut);
+                } else {
+                    for (int k = j; k < end; ++k, dst += kBpp)
+                        for (int b = 0; b < kBytes; ++b)
+                            dst[b] = lut[b][dst[b]];
+                }
+                j = end;
+                continue;
+            }
+            if (v == MARKER_OUTLINE)
                 for (int b = 0; b < kBytes; ++b)
                     dst[b] = line[b];
-            } else if (v == MARKER_INSIDE) {
-                for (int b = 0; b < kBytes; ++b)
-                    dst[b] = lut[b][dst[b]];
-            }
+            ++j;
         }
     }
 }
@@ -283,18 +319,21 @@ void BlendMarkers(CImgBuffer* buffer, const CMarkerBitmap& marker, COLORREF line
     for (int b = 0; b < 3; ++b)
         for (unsigned old = 0; old < 256; ++old)
             lut[b][old] = static_cast<uint8_t>((fill[b] * (256 - t) + old * t) >> 8);
+    uint16_t pattern[192];
+    for (int k = 0; k < 192; ++k)
+        pattern[k] = static_cast<uint16_t>(fill[k % 3] * (256 - t));
     switch (buffer->GetBytesPerPixel()) {
     case 1:
-        BlendRows<1>(buffer, marker, line, lut);
+        BlendRows<1>(buffer, marker, line, lut, pattern, t);
         break;
     case 2:
-        BlendRows<2>(buffer, marker, line, lut);
+        BlendRows<2>(buffer, marker, line, lut, pattern, t);
         break;
     case 3:
-        BlendRows<3>(buffer, marker, line, lut);
+        BlendRows<3>(buffer, marker, line, lut, pattern, t);
         break;
     case 4:
-        BlendRows<4>(buffer, marker, line, lut);
+        BlendRows<4>(buffer, marker, line, lut, pattern, t);
         break;
     default:
         break;

@@ -1,6 +1,7 @@
 // The image view on a large side: a side whose image is 8192 x 6000 three-byte pixels, with 200 inspection
 // areas of 50 to 500 vertices and 50 kernels on the current small sheet, shown at zoom 1.0 in a 1600 x 1000
-// view. Each figure includes painting the image window. The baselines redraw as the overlays were first
+// view, in colour and with the luminance channel. Each figure includes painting the image window, and
+// reports the conditions it ran under (view size, areas, kernels, channel) as counters. The baselines redraw as the overlays were first
 // drawn: the source copied into the channel and display buffers, the channel transform, every overlay drawn
 // over the whole image.
 
@@ -29,6 +30,8 @@
 #include <cstdlib>
 #include <memory>
 #include <random>
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -42,6 +45,8 @@ struct LargeSide {
     CZRKDlg dlg;
     CImgBuffer image{1, kWidth, kHeight, IMG_FORMAT_RGB24};
     QImage target;
+    CPhaseMaskArea* dragTarget = nullptr;
+    std::vector<CPoint> star;  ///< the drag target's outline where it starts
 
     LargeSide() {
         dlg.Create();
@@ -69,7 +74,18 @@ struct LargeSide {
         std::mt19937 rng(42);
         CPhase* phase = dlg.GetCurPhase();
         CNote* note = dlg.GetCurNote();
-        for (int i = 0; i < 200; ++i) {
+        // The first area is the one the drag moves: 500 vertices, in the middle of the view at zoom 1.
+        dragTarget = new CPhaseMaskArea;
+        dragTarget->m_nSheetID = note->m_nID;
+        for (int k = 0; k < 500; ++k) {
+            const double angle = 2 * M_PI * k / 500;
+            const double r = 200 * (k % 2 ? 0.8 : 1.0);
+            star.push_back({800 + int(r * std::cos(angle)), 500 + int(r * std::sin(angle))});
+        }
+        dragTarget->SetPoints(star);
+        phase->m_areas.Add(dragTarget);
+        // The sample already has one area and two kernels: 200 areas and 50 kernels in all.
+        for (int i = phase->m_areas.GetSize(); i < 200; ++i) {
             auto* area = new CPhaseMaskArea;
             area->m_nSheetID = note->m_nID;
             const int n = 50 + int(rng() % 451);
@@ -84,13 +100,23 @@ struct LargeSide {
             area->SetPoints(points);
             phase->m_areas.Add(area);
         }
-        for (int i = 0; i < 50; ++i) {
+        for (int i = dlg.GetDocument().GetRefImage()->m_kernels.GetSize(); i < 50; ++i) {
             auto* kernel = new CKernel;
             kernel->m_nPhaseID = phase->m_nID;
             const int x = int(rng() % (kWidth - 200)), y = int(rng() % (kHeight - 200));
             kernel->SetRect(x, y, x + 50 + int(rng() % 150), y + 50 + int(rng() % 150));
             dlg.GetDocument().GetRefImage()->m_kernels.Add(kernel);
         }
+    }
+    /// The conditions a figure was measured under, checked rather than assumed.
+    void Report(benchmark::State& state, int channel) {
+        state.counters["view_w"] = dlg.GetImageWnd()->width();
+        state.counters["view_h"] = dlg.GetImageWnd()->height();
+        state.counters["areas"] = dlg.GetCurPhase()->m_areas.GetSize();
+        state.counters["kernels"] = dlg.GetDocument().GetRefImage()->m_kernels.GetSize();
+        state.counters["channel"] = channel;
+        if (dlg.GetImageWnd()->size() != QSize(1600, 1000))
+            state.SkipWithError("the view is not 1600 x 1000");
     }
     void Paint() {
         dlg.GetImageWnd()->render(&target);
@@ -129,6 +155,7 @@ void RubberBand(benchmark::State& state, bool composed, int channel) {
         }
         side.Paint();
     }
+    side.Report(state, channel);
     side.dlg.GetDocument().SetDrawing(false);
     side.dlg.GetDocument().GetDrawing().ClearPoints();
     side.dlg.SetChannelMode(0);
@@ -155,11 +182,13 @@ BENCHMARK(BM_RubberBandLuminance_Composed)->Unit(benchmark::kMillisecond);
 // Zooming one step about the view's centre, out (zoom 0.5: four times the pixels to compose) and back in,
 // each the redraw of what the view then shows and a paint (the figure is per step). The overlays are redrawn
 // before each zoom out, as after an edit, so that nothing composed earlier is reused.
-void BM_ZoomStep(benchmark::State& state) {
+void ZoomStep(benchmark::State& state, int channel) {
     LargeSide& side = Side();
+    side.dlg.SetChannelMode(channel);
     const QPoint centre(800, 500);
     side.dlg.GetScrollBar(false)->setValue(2000);
     side.dlg.GetScrollBar(true)->setValue(2000);
+    side.Paint();
     bool out = true;
     for (auto _ : state) {
         if (out) {
@@ -172,8 +201,44 @@ void BM_ZoomStep(benchmark::State& state) {
         out = !out;
     }
     side.dlg.SetZoomStep(3);
+    side.Report(state, channel);
+    side.dlg.SetChannelMode(0);
+}
+void BM_ZoomStep(benchmark::State& state) {
+    ZoomStep(state, 0);
+}
+void BM_ZoomStepLuminance(benchmark::State& state) {
+    ZoomStep(state, 4);
 }
 BENCHMARK(BM_ZoomStep)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ZoomStepLuminance)->Unit(benchmark::kMillisecond);
+
+// Scrolling by one wheel notch (60 window pixels) in turn down, right, up and left, as the operator scrolls:
+// the bar moves, the view composes what it now shows, and paints.
+void ScrollStep(benchmark::State& state, int channel) {
+    LargeSide& side = Side();
+    side.dlg.SetChannelMode(channel);
+    side.dlg.GetScrollBar(false)->setValue(2000);
+    side.dlg.GetScrollBar(true)->setValue(2000);
+    side.Paint();
+    int step = 0;
+    for (auto _ : state) {
+        QScrollBar* bar = side.dlg.GetScrollBar(step % 2 == 1);
+        bar->setValue(bar->value() + (step % 4 < 2 ? 60 : -60));
+        ++step;
+        side.Paint();
+    }
+    side.Report(state, channel);
+    side.dlg.SetChannelMode(0);
+}
+void BM_ScrollStep(benchmark::State& state) {
+    ScrollStep(state, 0);
+}
+void BM_ScrollStepLuminance(benchmark::State& state) {
+    ScrollStep(state, 4);
+}
+BENCHMARK(BM_ScrollStep)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScrollStepLuminance)->Unit(benchmark::kMillisecond);
 
 // Scrolling to the far corner and back: the bars move, the view composes what it now shows, and paints.
 void BM_ScrollToFarCorner(benchmark::State& state) {
@@ -185,12 +250,14 @@ void BM_ScrollToFarCorner(benchmark::State& state) {
         side.Paint();
         far = !far;
     }
+    side.Report(state, 0);
 }
 BENCHMARK(BM_ScrollToFarCorner)->Unit(benchmark::kMillisecond);
 
 // Showing the side: the display chain built, the overlays drawn and the first paint.
-void ShowSide(benchmark::State& state, bool composed) {
+void ShowSide(benchmark::State& state, bool composed, int channel) {
     LargeSide& side = Side();
+    side.dlg.SetChannelMode(channel);
     for (auto _ : state) {
         side.dlg.BuildDisplayChain();
         if (composed)
@@ -200,47 +267,43 @@ void ShowSide(benchmark::State& state, bool composed) {
         side.target = QImage(side.dlg.GetImageWnd()->size(), QImage::Format_ARGB32_Premultiplied);
         side.Paint();
     }
+    side.Report(state, channel);
+    side.dlg.SetChannelMode(0);
 }
 void BM_ShowSide_FullRedrawBaseline(benchmark::State& state) {
-    ShowSide(state, false);
+    ShowSide(state, false, 0);
 }
 void BM_ShowSide_Composed(benchmark::State& state) {
-    ShowSide(state, true);
+    ShowSide(state, true, 0);
+}
+void BM_ShowSideLuminance_FullRedrawBaseline(benchmark::State& state) {
+    ShowSide(state, false, 4);
+}
+void BM_ShowSideLuminance_Composed(benchmark::State& state) {
+    ShowSide(state, true, 4);
 }
 BENCHMARK(BM_ShowSide_FullRedrawBaseline)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ShowSide_Composed)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ShowSideLuminance_FullRedrawBaseline)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ShowSideLuminance_Composed)->Unit(benchmark::kMillisecond);
 
-// Dragging a 500-vertex inspection area with the "选择" tool: each pointer move moves the area and redraws,
+// Dragging the first area (500 vertices) with the "选择" tool: each pointer move moves the area and redraws,
 // then the window paints. Composed: the move as the operator makes it (only the old and new places of the
 // area are composed again). Baseline: the area moved the same way, then the full redraw of every overlay.
-CPhaseMaskArea* DragTarget(LargeSide& side) {
-    static CPhaseMaskArea* area = nullptr;
-    if (!area) {
-        area = new CPhaseMaskArea;
-        area->m_nSheetID = side.dlg.GetCurNote()->m_nID;
-        area->m_nID = side.dlg.GetCurPhase()->m_areas.GetMaxID() + 1;
-        std::vector<CPoint> points;
-        for (int k = 0; k < 500; ++k) {
-            const double angle = 2 * M_PI * k / 500;
-            const double r = 200 * (k % 2 ? 0.8 : 1.0);
-            points.push_back({800 + int(r * std::cos(angle)), 500 + int(r * std::sin(angle))});
-        }
-        area->SetPoints(points);
-        side.dlg.GetCurPhase()->m_areas.Add(area);
-    }
-    return area;
-}
-
-void Drag(benchmark::State& state, bool composed) {
+void Drag(benchmark::State& state, bool composed, int channel) {
     LargeSide& side = Side();
+    side.dlg.SetChannelMode(channel);
     CSysConfig::Get().m_nPressDelay = 0;
     side.dlg.SetZoomStep(3);
     side.dlg.GetScrollBar(false)->setValue(0);
     side.dlg.GetScrollBar(true)->setValue(0);
-    CPhaseMaskArea* area = DragTarget(side);
+    CPhaseMaskArea* area = side.dragTarget;
+    area->SetPoints(side.star);  // where it started: the runs before moved it
+    area->m_nOffsetX = area->m_nOffsetY = 0;
     side.dlg.OnToolButton(0);
     side.dlg.RedrawOverlays();
     const QPoint start = side.dlg.GetView()->ImageToWindow(QRect(800, 500, 1, 1)).topLeft();
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));  // no double click with the last run's press
     side.dlg.OnImageLButtonDown(start, MK_LBUTTON);
     if (!area->IsSelected() || side.dlg.GetDocument().GetSelShape() != area)
         state.SkipWithError("the area was not picked");
@@ -259,15 +322,25 @@ void Drag(benchmark::State& state, bool composed) {
     }
     side.dlg.OnImageLButtonUp(start, 0);
     side.dlg.SelectAllShapes(false);
+    side.Report(state, channel);
+    side.dlg.SetChannelMode(0);
 }
 void BM_DragArea_FullRedrawBaseline(benchmark::State& state) {
-    Drag(state, false);
+    Drag(state, false, 0);
 }
 void BM_DragArea_Composed(benchmark::State& state) {
-    Drag(state, true);
+    Drag(state, true, 0);
+}
+void BM_DragAreaLuminance_FullRedrawBaseline(benchmark::State& state) {
+    Drag(state, false, 4);
+}
+void BM_DragAreaLuminance_Composed(benchmark::State& state) {
+    Drag(state, true, 4);
 }
 BENCHMARK(BM_DragArea_FullRedrawBaseline)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_DragArea_Composed)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DragAreaLuminance_FullRedrawBaseline)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_DragAreaLuminance_Composed)->Unit(benchmark::kMillisecond);
 
 // Hit-testing every area and kernel of the side (about 250 shapes) at one point.
 void BM_HitTestAllShapes(benchmark::State& state) {

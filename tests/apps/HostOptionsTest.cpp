@@ -45,7 +45,14 @@ TEST(HostOptions, ReadsEveryOptionAndRefusesWhatItCannotUse) {
     EXPECT_EQ(o.open, "kernel");
     EXPECT_TRUE(Parse({"--help"}).help);
     EXPECT_TRUE(Parse({"--version"}).version);
+    HostOptions timing = Parse({"--model", "2", "--exit-after-paint"});
+    EXPECT_EQ(timing.model, "2");
+    EXPECT_TRUE(timing.exitAfterPaint);
     std::string error;
+    for (const char* wrong : {"0", "-1", "two", "2x", "99999999999"}) {
+        Parse({"--model", wrong}, false, &error);
+        EXPECT_NE(error.find("--model"), std::string::npos) << wrong;
+    }
     Parse({"--frobnicate"}, false, &error);
     EXPECT_NE(error.find("--frobnicate"), std::string::npos);
     Parse({"--store"}, false, &error);                      // no value
@@ -151,4 +158,29 @@ TEST(HostOptions, TheProgramAnswersItsOptionsAndRendersADialogInEnglish) {
     QImage image(QString::fromStdString(png));
     ASSERT_FALSE(image.isNull());
     EXPECT_GT(image.width(), 200);
+    // Timing the start: the 8K sample (model 2) painted, then the program quits by itself and says so.
+    ScopedEnv profile("XDG_CONFIG_HOME", dir.Path().string());
+    ScopedEnv platform("QT_QPA_PLATFORM", "offscreen");
+    const std::string stages = (dir.Path() / "stages.txt").string();
+    const std::string command = "'" ZRK_DEPLOY_DIR "zrk-host' --store '" + (dir.Path() / "t.db").string() +
+                                "' --model 2 --exit-after-paint 2>'" + stages + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string printed = dir.ReadBytes("stages.txt");
+    EXPECT_NE(printed.find("main to first painted side"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("showing the side"), std::string::npos) << printed;
+}
+
+// OpenCV's image codecs bring a hundred libraries, a tenth of a second at every start: the program and its
+// libraries do not load them; the codecs' library beside them does, when a PNG or TIFF picture is read.
+TEST(HostStart, TheProgramLoadsTheImageCodecsOnlyWhenAPictureNeedsThem) {
+    FILE* pipe = popen("ldd '" ZRK_DEPLOY_DIR "zrk-host' 2>&1", "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string libraries;
+    char buffer[512];
+    while (size_t n = fread(buffer, 1, sizeof buffer, pipe))
+        libraries.append(buffer, n);
+    ASSERT_EQ(pclose(pipe), 0) << libraries;
+    EXPECT_NE(libraries.find("libDataStruct.so"), std::string::npos) << libraries;
+    EXPECT_EQ(libraries.find("opencv_imgcodecs"), std::string::npos) << libraries;
+    EXPECT_TRUE(std::filesystem::is_regular_file(ZRK_DEPLOY_DIR "libZrkImageCodecs.so"));
 }

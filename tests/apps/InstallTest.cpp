@@ -150,7 +150,8 @@ Outcome InstalledProgram::s_install;
 } // namespace
 
 TEST_F(InstalledProgram, LaysOutTheDeploymentTheLinkTheMenuEntryAndTheIcon) {
-    for (const char* file : {"zrk-host", "libzrkcore.so", "libDataStruct.so", "libZRKDll.so", "libReleaseModelDLL.so",
+    for (const char* file : {"zrk-host", "libzrkcore.so", "libDataStruct.so", "libZrkImageCodecs.so", "libZRKDll.so",
+                             "libReleaseModelDLL.so",
                              "libNewWizardDLL.so", "PlugIns/libSamplePlugIn.so", "PlugIns/KernelPara.ini",
                              "Language/english.lpk", "Language/chinese.lpk", "Home/Templates.db",
                              "Home/Config/system.ini", "config.ini", "image/Sample/Camera1.bmp"})

@@ -137,6 +137,48 @@ TEST_F(RefImageTest, ReleaseFreesPixelsAndKeepsTheBufferObjects) {
     EXPECT_EQ(sheet->GetHeight(), 20);
 }
 
+// One camera at the origin is the composed image, and a sheet of the whole image is the composed image: no
+// copies. A sheet of part of the image, a moved camera and a reload must then never write into the pixels
+// another buffer still shows.
+TEST(RefImageSharing, OneCameraAndAWholeSheetShareThePixelsUntilSomethingMoves) {
+    TempDir dir;
+    CRefImage ref;
+    CCameraRefImage* camera = AddCamera(ref, WriteCamera(dir, "one.bmp", 60, 40, true), 0, 0);
+    ASSERT_TRUE(ref.Load());
+    ASSERT_TRUE(ref.Prepare());
+    const cv::Mat composed = ref.GetComposedImage()->GetMat();
+    const cv::Mat picture = composed.clone();
+    EXPECT_EQ(ref.GetImage()->GetMat().data, composed.data);
+
+    // Half the image as the sheet: pixels of its own, the composed image untouched.
+    ref.ApplySplit(AddSplit(ref, 2, 1, CRect(), 0, 0, L"")->m_nID);
+    ASSERT_TRUE(ref.Prepare());
+    const cv::Mat& sheet = ref.GetImage()->GetMat();
+    EXPECT_NE(sheet.data, composed.data);
+    EXPECT_EQ(cv::norm(composed, picture, cv::NORM_INF), 0.0);
+    EXPECT_EQ(cv::norm(sheet, picture(cv::Rect(0, 0, 30, 40)), cv::NORM_INF), 0.0);
+
+    // The camera moved right by 10: the composed image gets its own pixels, black where no camera lies;
+    // the camera's pixels stay as read, so moving it back gives the picture again.
+    camera->m_nX = 10;
+    ref.Redraw();
+    const cv::Mat& moved = ref.GetComposedImage()->GetMat();
+    EXPECT_EQ(cv::countNonZero(moved(cv::Rect(0, 0, 10, 40)).reshape(1)), 0);
+    EXPECT_EQ(cv::norm(moved(cv::Rect(10, 0, 50, 40)), picture(cv::Rect(0, 0, 50, 40)), cv::NORM_INF), 0.0);
+    camera->m_nX = 0;
+    ref.Redraw();
+    EXPECT_EQ(cv::norm(ref.GetComposedImage()->GetMat(), picture, cv::NORM_INF), 0.0);
+
+    // A reload while the whole sheet shares the composed image leaves the sheet's pixels alone.
+    ref.ApplySplit(-1);
+    ASSERT_TRUE(ref.Prepare());
+    const cv::Mat shown = ref.GetImage()->GetMat();
+    ASSERT_TRUE(ref.Load());
+    EXPECT_EQ(cv::norm(shown, picture, cv::NORM_INF), 0.0);
+    ASSERT_TRUE(ref.Prepare());
+    EXPECT_EQ(cv::norm(ref.GetImage()->GetMat(), picture, cv::NORM_INF), 0.0);
+}
+
 TEST_F(RefImageTest, SmallSheetGeometryFollowsTheAppliedScheme) {
     const int id = AddSplit(m_ref, 3, 2, CRect(), 2, 3, L"")->m_nID;
     m_ref.m_nCurCol = 5; // clamped into the grid by the apply

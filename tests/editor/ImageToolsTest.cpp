@@ -346,6 +346,53 @@ TEST_F(ImageToolsTest, ComposedRedrawMatchesTheFullRedrawInsideTheView) {
     Screenshot("image_tools_composed");
 }
 
+// A scroll composes only the strips it exposes, and a transformed channel only the tiles a redraw needs:
+// after scrolls along one axis, along both, and a zoom, each painted, the view shows what the full redraw
+// shows.
+TEST_F(ImageToolsTest, ScrolledAndZoomedViewMatchesTheFullRedraw) {
+    CNote* note = m_dlg->GetCurNote();
+    ASSERT_TRUE(note);
+    auto* crossing = new CPhaseMaskArea;
+    crossing->m_nSheetID = note->m_nID;
+    crossing->SetPoints({{150, 30}, {390, 60}, {360, 390}, {170, 300}});
+    crossing->SetSelected(true);
+    Phase()->m_areas.Add(crossing);
+    struct Move {
+        int zoomStep, dx, dy;
+    };
+    const Move moves[] = {{4, 0, 0}, {4, 0, 7}, {4, 0, 13}, {4, 9, 0}, {4, -5, 0}, {4, 11, -6}, {3, 0, 0},
+                          {5, 3, 3},  {5, 0, -9}};
+    for (int channel : {0, 4}) {
+        m_dlg->SetZoomStep(4);
+        m_dlg->GetScrollBar(false)->setValue(20);
+        m_dlg->GetScrollBar(true)->setValue(20);
+        m_dlg->SetChannelMode(channel);
+        m_dlg->RedrawOverlays();
+        Wnd()->repaint();
+        int step = 0;
+        for (const Move& move : moves) {
+            SCOPED_TRACE(testing::Message() << "channel " << channel << " move " << step++);
+            m_dlg->SetZoomStep(move.zoomStep);
+            QScrollBar* horz = m_dlg->GetScrollBar(false);
+            QScrollBar* vert = m_dlg->GetScrollBar(true);
+            horz->setValue(horz->value() + move.dx);
+            vert->setValue(vert->value() + move.dy);
+            Wnd()->repaint();  // composes what the view now shows
+            const CRect view = m_dlg->GetVisibleImageRect();
+            ASSERT_FALSE(view.IsRectEmpty());
+            const cv::Rect roi(view.left, view.top, view.Width(), view.Height());
+            cv::Mat shown = m_dlg->GetDisplayBuffer()->GetMat()(roi).clone();
+            m_dlg->RedrawOverlaysFull();
+            EXPECT_EQ(cv::norm(shown, m_dlg->GetDisplayBuffer()->GetMat()(roi), cv::NORM_INF), 0.0);
+            // Back to the composed path, with what is kept from before the comparison's full redraw.
+            m_dlg->SetChannelMode(channel);
+            m_dlg->InvalidateChannelImage();
+            m_dlg->RedrawOverlays();
+        }
+    }
+    m_dlg->SetChannelMode(0);
+}
+
 // ---- drawing ----
 
 TEST_F(ImageToolsTest, PolygonAreaIsOneStepWithItsDialogAndRepeatedClicksAreIgnored) {
