@@ -10,7 +10,7 @@ namespace {
 constexpr const char* kRevisionLockKey = "1515342677";
 
 constexpr const char* kRevisionColumns =
-    "rev, saved_at, station, os_user, db_role, summary, full_copy::int8, size, length(body)::int8, data_hash, "
+    "rev, saved_at, station, os_user, db_role, summary, full_copy::int::int8, size, length(body)::int8, data_hash, "
     "prev_hash, hash";
 
 void ReadRevisionRow(const PGresult* r, int row, CStoredRevision& out) {
