@@ -233,6 +233,7 @@ bool CPgTemplateStore::PrepareReuse() {
         Close();
         return false;
     }
+    EnsureRevisionTable();  // made (or dropped) by another program meanwhile
     ClearError();
     return true;
 }

@@ -258,6 +258,7 @@ bool CPgTemplateStore::Open(const std::wstring& address) {
     }
     EnsureImageTables();
     EnsureDraftStepTable();
+    EnsureRevisionTable();
     ClearError();
     return true;
 }
@@ -482,7 +483,7 @@ bool CPgTemplateStore::DeleteModel(int id) {
         return false;
     if (std::strcmp(PQcmdTuples(r.get()), "0") == 0)
         return Fail(L"模板 " + std::to_wstring(id) + L" 不存在");
-    if (!NotifyCatalogueDeleted(id) || !DeleteModelImages(id))
+    if (!NotifyCatalogueDeleted(id) || !DeleteModelImages(id) || !DeleteRevisions(id))
         return false;
     if (!tx.Commit(what))
         return false;

@@ -57,6 +57,12 @@ public:
     void SetPendingImages(int id, const std::vector<CStoreImageRef>& images) override;
     bool LoadModelImages(int id, std::vector<CStoredImage>& out) override;
     bool LoadImageBytes(const std::string& hash, std::string& bytes, bool& found) override;
+    // ---- revisions (PgStoreRevisions.cpp) ----
+    bool ReadRevisionContext(int id, std::wstring& savedAt, std::wstring& role, bool& hasTable) override;
+    bool ReadRevisionHead(int id, int64_t upTo, CStoredRevision& newest, int64_t& lastFull) override;
+    bool ReadRevisionRange(int id, int64_t first, int64_t last, bool bodies,
+                           std::vector<CStoredRevision>& out) override;
+    bool WriteRevision(int id, const CStoredRevision& revision) override;
     bool AddMissingModelImages(int id, const std::vector<CStoreImageRef>& images) override;
     bool CountStoredImages(int64_t& images, int64_t& bytes) override;
 
@@ -127,6 +133,11 @@ private:
     bool RemoveUnusedImages();
     bool m_bImageTables = false;
     bool m_bDraftSteps = false;  ///< the table of draft records exists
+    // Makes the table of revisions where it is missing (a store that cannot be written goes on without).
+    void EnsureRevisionTable();
+    // Inside the caller's transaction: the model's revisions go.
+    bool DeleteRevisions(int id);
+    bool m_bRevisions = false;  ///< the table of revisions exists
     bool m_bImagesPending = false;
     int m_nPendingImagesID = 0;
     std::vector<CStoreImageRef> m_pendingImages;

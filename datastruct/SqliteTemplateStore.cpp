@@ -172,6 +172,7 @@ bool CSqliteTemplateStore::Open(const std::wstring& path) {
     Exec("PRAGMA foreign_keys=ON");
     EnsureImageTables();
     EnsureDraftStepTable();
+    EnsureRevisionTable();
     if (version >= 1 && version < CTemplateStore::kSchemaVersion && !Migrate(version)) {
         // A store that cannot be written (read-only media) is still read as it stands: its models load,
         // only drafts cannot be kept.
@@ -422,7 +423,7 @@ bool CSqliteTemplateStore::DeleteModel(int id) {
         return FailSql(L"模板无法删除");
     if (sqlite3_changes(m_db) == 0)
         return Fail(L"模板 " + std::to_wstring(id) + L" 不存在");
-    if (!DeleteModelImages(id))
+    if (!DeleteModelImages(id) || !DeleteRevisions(id))
         return FailSql(L"模板无法删除");
     if (!tx.Commit())
         return FailSql(L"模板无法删除");

@@ -44,6 +44,12 @@ public:
     bool WriteModel(int id, const std::wstring& name, const std::wstring& title, const std::string& data) override;
     bool CommitModelSave() override;
     void RollbackModelSave() override;
+    // ---- revisions (SqliteStoreRevisions.cpp) ----
+    bool ReadRevisionContext(int id, std::wstring& savedAt, std::wstring& role, bool& hasTable) override;
+    bool ReadRevisionHead(int id, int64_t upTo, CStoredRevision& newest, int64_t& lastFull) override;
+    bool ReadRevisionRange(int id, int64_t first, int64_t last, bool bodies,
+                           std::vector<CStoredRevision>& out) override;
+    bool WriteRevision(int id, const CStoredRevision& revision) override;
     // ---- images (SqliteStoreImages.cpp) ----
     void SetPendingImages(int id, const std::vector<CStoreImageRef>& images) override;
     bool LoadModelImages(int id, std::vector<CStoredImage>& out) override;
@@ -85,6 +91,11 @@ private:
     bool RemoveUnusedImages();
     bool m_bImageTables = false;
     bool m_bDraftSteps = false;  ///< the table of draft records exists
+    // Makes the table of revisions where it is missing (a store that cannot be written goes on without).
+    void EnsureRevisionTable();
+    // Inside the caller's transaction: the model's revisions go.
+    bool DeleteRevisions(int id);
+    bool m_bRevisions = false;  ///< the table of revisions exists
     bool m_bImagesPending = false;
     int m_nPendingImagesID = 0;
     std::vector<CStoreImageRef> m_pendingImages;

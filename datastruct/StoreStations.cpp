@@ -93,8 +93,11 @@ bool CTemplateStore::SaveModel(int id, const std::wstring& name, const std::wstr
                 backend.RollbackModelSave();
         }
     } transaction{*m_pBackend};
-    if ((expected && !CheckSaveBase(id, *expected)) || !m_pBackend->WriteModel(id, name, title, data) ||
-        !m_pBackend->CommitModelSave())
+    // The revision is written in the same transaction: a save that fails leaves none.
+    const bool saved = (!expected || CheckSaveBase(id, *expected)) && m_pBackend->WriteModel(id, name, title, data) &&
+                       AppendRevision(id, data) && m_pBackend->CommitModelSave();
+    m_strSaveSummary.clear();  // a summary describes one save, whatever its outcome
+    if (!saved)
         return false;
     transaction.committed = true;
     return true;

@@ -33,6 +33,19 @@
 /// A save may name the stamp of the version it started from (`SaveModelDataFrom`): it is refused, nothing
 /// written, with `StoreFailure::Conflict` when another program or station saved, deleted or created the
 /// model since; `GetLastConflict` tells who and when.
+///
+/// Every save keeps the version it saved as a revision of the model (`ListRevisions`, `LoadRevision`), in
+/// the save's own transaction: a failed save leaves no revision. A revision records its number (1, 2, ...
+/// per model), the time (the server's clock on a server store), the station, the operating-system user,
+/// the database role on a server, and a summary the caller gives (`SetSaveSummary`). Most revisions are
+/// stored as the difference from the one before (`CByteDelta`); every `kRevisionFullEvery`-th is a full
+/// copy, so reading one applies fewer than that many differences. Each revision holds the SHA-256 of its
+/// bytes, the hash of the revision before it and a hash over both and its record, so that
+/// `CheckRevisionChain` finds a revision whose bytes, record or place in the chain were changed outside the
+/// program. (Whoever may write the table can also rewrite every hash after the one changed: the chain shows
+/// changes made without this program, not changes made by someone who knows it.) The revisions live in a
+/// table of their own, made where it is missing when the store is opened; a store that cannot make it
+/// (read-only) saves without revisions. Deleting a model deletes its revisions.
 
 #include "datastruct/StoreImage.h"
 
@@ -108,6 +121,23 @@ struct CStoredDraftStep {
     std::string m_data;
 };
 
+/// One revision of a model as a backend reads it (`ITemplateStoreBackend::ReadRevisionRange`) or writes it.
+struct CStoredRevision {
+    int64_t m_nNumber = 0;
+    std::wstring m_strSavedAt; ///< "YYYY-MM-DD HH:MM:SS" in UTC
+    std::wstring m_strStation;
+    std::wstring m_strUser;    ///< the operating-system user of the saving program
+    std::wstring m_strRole;    ///< the database role on a server store; empty on an SQLite file
+    std::wstring m_strSummary;
+    bool m_bFull = false;      ///< the body is the whole bytes (else a difference from the revision before)
+    int64_t m_nSize = 0;       ///< the revision's bytes
+    int64_t m_nStoredSize = 0; ///< the body's bytes
+    std::string m_strDataHash; ///< SHA-256 of the revision's bytes (hexadecimal)
+    std::string m_strPrevHash; ///< `m_strHash` of the revision before; empty for the first
+    std::string m_strHash;     ///< SHA-256 over the record, the data hash and the previous hash
+    std::string m_body;        ///< empty unless asked for
+};
+
 /// One backend of the store (SQLite file or PostgreSQL server): its tables and transactions. Where a
 /// function has the name of one of `CTemplateStore`, its contract is that function's. What both backends do
 /// alike is `CTemplateStore`'s: checking data against its CRC, and refusing a save from a version the store
@@ -164,12 +194,52 @@ public:
     virtual bool CommitModelSave() = 0;
     /// Ends the save's transaction, nothing written; nothing when none is open.
     virtual void RollbackModelSave() = 0;
+    // ---- revisions ----
+    /// Inside the save: the time of the save ("YYYY-MM-DD HH:MM:SS", UTC, the server's clock on a server)
+    /// and the database role (empty on a file); takes the lock that orders the revisions of the model.
+    /// `hasTable` false when the store has no table of revisions (the save goes on without one).
+    virtual bool ReadRevisionContext(int id, std::wstring& savedAt, std::wstring& role, bool& hasTable) = 0;
+    /// The newest revision at or below `upTo` (any when `upTo` is 0 or less), without its body, and the
+    /// number of the newest full copy at or below it (0 when none); `newest.m_nNumber` 0 when there is none.
+    virtual bool ReadRevisionHead(int id, int64_t upTo, CStoredRevision& newest, int64_t& lastFull) = 0;
+    /// The model's revisions numbered `first` to `last` (no upper bound when `last` is 0 or less), in the
+    /// order of their numbers, with their bodies when `bodies`.
+    virtual bool ReadRevisionRange(int id, int64_t first, int64_t last, bool bodies,
+                                   std::vector<CStoredRevision>& out) = 0;
+    /// Inside the save: appends the revision.
+    virtual bool WriteRevision(int id, const CStoredRevision& revision) = 0;
     // ---- images ----
     virtual void SetPendingImages(int id, const std::vector<CStoreImageRef>& images) = 0;
     virtual bool LoadModelImages(int id, std::vector<CStoredImage>& out) = 0;
     virtual bool LoadImageBytes(const std::string& hash, std::string& bytes, bool& found) = 0;
     virtual bool AddMissingModelImages(int id, const std::vector<CStoreImageRef>& images) = 0;
     virtual bool CountStoredImages(int64_t& images, int64_t& bytes) = 0;
+};
+
+/// One revision of a model as `CTemplateStore::ListRevisions` gives it.
+struct CModelRevision {
+    int64_t m_nNumber = 0;
+    std::wstring m_strSavedAt; ///< "YYYY-MM-DD HH:MM:SS" in UTC (`StoreTimeAsLocal` shows it)
+    std::wstring m_strStation;
+    std::wstring m_strUser;
+    std::wstring m_strRole;    ///< empty on an SQLite file
+    std::wstring m_strSummary;
+    int64_t m_nSize = 0;       ///< the revision's bytes
+    int64_t m_nStoredSize = 0; ///< what the store keeps for it
+    bool m_bFull = false;      ///< kept as a full copy
+};
+
+/// A revision `CTemplateStore::CheckRevisionChain` found changed.
+struct CRevisionFault {
+    enum Kind {
+        Bytes,     ///< its bytes are not the ones saved (or cannot be rebuilt from what is stored)
+        Record,    ///< its record (number, time, station, user, summary) or its hashes were changed
+        Order,     ///< it does not follow the revision before it: revisions removed, inserted or reordered
+        Dependent, ///< stored as a difference from a revision whose bytes are wrong: it cannot be checked
+    };
+    int64_t m_nNumber = 0;
+    Kind m_nKind = Bytes;
+    std::wstring m_strText;
 };
 
 /// Whether the address names a store on a PostgreSQL server ("postgresql://..." or "postgres://...").
@@ -179,6 +249,10 @@ class CTemplateStore {
 public:
     static constexpr int kSchemaVersion = 3;
     static constexpr int32_t kApplicationID = 0x5A524B54; // "ZRKT"
+    /// Revisions 1, 1 + k, 1 + 2k, ... are stored whole, the others as differences. A full copy of the
+    /// 10,000-area model is 3.4 MB, so 1,000 revisions hold 16 of them (about 55 MB); a read applies at
+    /// most 63 differences, each a copy of the model's bytes.
+    static constexpr int64_t kRevisionFullEvery = 64;
 
     CTemplateStore() = default;
     CTemplateStore(const CTemplateStore&) = delete;
@@ -296,7 +370,32 @@ public:
     /// How many distinct images the store holds, and their bytes.
     bool CountStoredImages(int64_t& images, int64_t& bytes);
 
+    // ---- revisions ----
+    /// The summary of what changed that the next save (`SaveModelData`, `SaveModelDataFrom`) records with
+    /// its revision; forgotten after that save, whether it succeeds or not.
+    void SetSaveSummary(const std::wstring& summary) { m_strSaveSummary = summary; }
+    /// The model's revisions, oldest first (no bodies); empty when it has none.
+    bool ListRevisions(int id, std::vector<CModelRevision>& out);
+    /// The bytes of revision `number` of the model, checked against their SHA-256. `found` false (result
+    /// true) when there is no such revision; false with `Damaged` when its bytes are not the ones saved.
+    bool LoadRevision(int id, int64_t number, std::string& data, bool& found);
+    /// Walks the model's revisions in order and reports every one whose bytes, record or place in the chain
+    /// differ from what the program wrote. True when the revisions could be read (`faults` empty: none changed).
+    bool CheckRevisionChain(int id, std::vector<CRevisionFault>& faults);
+    /// The hash that links a revision into its model's chain: SHA-256 over the model, the revision's record,
+    /// the SHA-256 of its bytes and the previous revision's hash.
+    static std::string RevisionLinkHash(int id, const CStoredRevision& revision);
+    /// The operating-system user this program runs as (recorded with every revision).
+    static std::wstring GetOsUserName();
+
 private:
+    // Inside a save's transaction: appends the saved bytes as the model's next revision.
+    bool AppendRevision(int id, const std::string& data);
+    // The bytes of the revisions `rows` lead to (a full copy, then differences), checked against the last
+    // one's hash; false when they cannot be rebuilt or do not match.
+    static bool RebuildRevision(const std::vector<CStoredRevision>& rows, std::string& data);
+    std::wstring m_strSaveSummary;
+
     // Fails as an operation on a closed store does (no backend chosen yet).
     bool FailNotOpen();
     // `SaveModelData`, or `SaveModelDataFrom` when `expected` is given: the stored version compared with it

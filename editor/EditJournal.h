@@ -13,40 +13,13 @@
 ///
 /// No Qt here: tests and benchmarks use it directly.
 
+#include "formats/ByteDelta.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
-
-/// A difference between two byte strings: the target as runs copied from the source and literal bytes.
-class CByteDelta {
-public:
-    /// The difference that turns `from` into `to`. Runs shared by both (a common beginning and end, and
-    /// content-defined pieces of the middle that occur in both) are copied, the rest is kept literally.
-    static CByteDelta Make(std::string_view from, std::string_view to);
-    /// The target bytes. Throws std::invalid_argument when `from` is not as long as the source it was made
-    /// from (a delta applied to the wrong bytes).
-    std::string Apply(std::string_view from) const;
-    /// The memory the difference holds, in bytes.
-    size_t GetByteSize() const { return m_ops.size() * sizeof(Op) + m_literals.size() + sizeof(*this); }
-    size_t GetSourceSize() const { return m_nSourceSize; }
-    size_t GetTargetSize() const { return m_nTargetSize; }
-
-private:
-    struct Op {
-        uint64_t nFrom;   ///< source offset of a copy; literal offset otherwise
-        uint64_t nLength;
-        bool bCopy;
-    };
-    void AddCopy(uint64_t from, uint64_t length);
-    void AddLiteral(std::string_view bytes);
-
-    std::vector<Op> m_ops;
-    std::string m_literals;
-    size_t m_nSourceSize = 0;
-    size_t m_nTargetSize = 0;
-};
 
 class CEditJournal {
 public:

@@ -1,0 +1,207 @@
+// The revisions of a model: appended by every save inside its transaction, read back from the nearest full
+// copy and the differences after it, and their chain of hashes checked.
+
+#include "datastruct/TemplateStore.h"
+
+#include "formats/ByteDelta.h"
+#include "formats/CodePage.h"
+#include "formats/Sha256.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+namespace {
+
+// One field of the text the link hash is taken over: its length, then its bytes, so that no two records
+// give the same text.
+void AddField(std::string& text, std::string_view value) {
+    text += std::to_string(value.size());
+    text += ':';
+    text.append(value);
+    text += '\n';
+}
+
+} // namespace
+
+std::string CTemplateStore::RevisionLinkHash(int id, const CStoredRevision& r) {
+    std::string text = "zrk-model-revision\n";
+    AddField(text, std::to_string(id));
+    AddField(text, std::to_string(r.m_nNumber));
+    AddField(text, WideToUtf8(r.m_strSavedAt));
+    AddField(text, WideToUtf8(r.m_strStation));
+    AddField(text, WideToUtf8(r.m_strUser));
+    AddField(text, WideToUtf8(r.m_strRole));
+    AddField(text, WideToUtf8(r.m_strSummary));
+    AddField(text, std::to_string(r.m_nSize));
+    AddField(text, r.m_strDataHash);
+    AddField(text, r.m_strPrevHash);
+    return Sha256Hex(text);
+}
+
+std::wstring CTemplateStore::GetOsUserName() {
+    const uid_t uid = geteuid();
+    long size = sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::string buffer(size > 0 ? static_cast<size_t>(size) : 16384u, '\0');
+    passwd entry{};
+    passwd* found = nullptr;
+    if (getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_name &&
+        *found->pw_name)
+        return Utf8ToWide(found->pw_name);
+    if (const char* user = std::getenv("USER"); user && *user)
+        return Utf8ToWide(user);
+    return L"uid " + std::to_wstring(uid);
+}
+
+bool CTemplateStore::RebuildRevision(const std::vector<CStoredRevision>& rows, std::string& data) {
+    data.clear();
+    if (rows.empty() || !rows.front().m_bFull)
+        return false;
+    std::string bytes;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const CStoredRevision& row = rows[i];
+        if (i > 0 && row.m_nNumber != rows[i - 1].m_nNumber + 1)
+            return false;
+        if (row.m_bFull) {
+            bytes = row.m_body;
+        } else {
+            CByteDelta delta;
+            if (!CByteDelta::Decode(row.m_body, delta) || delta.GetSourceSize() != bytes.size())
+                return false;
+            bytes = delta.Apply(bytes);
+        }
+    }
+    if (static_cast<int64_t>(bytes.size()) != rows.back().m_nSize || Sha256Hex(bytes) != rows.back().m_strDataHash)
+        return false;
+    data = std::move(bytes);
+    return true;
+}
+
+bool CTemplateStore::AppendRevision(int id, const std::string& data) {
+    CStoredRevision revision;
+    bool hasTable = false;
+    if (!m_pBackend->ReadRevisionContext(id, revision.m_strSavedAt, revision.m_strRole, hasTable))
+        return false;
+    if (!hasTable)
+        return true;  // a store that could not make the table (read-only to this user) saves without
+    CStoredRevision newest;
+    int64_t lastFull = 0;
+    if (!m_pBackend->ReadRevisionHead(id, 0, newest, lastFull))
+        return false;
+    revision.m_nNumber = newest.m_nNumber + 1;
+    revision.m_strStation = GetStationName();
+    revision.m_strUser = GetOsUserName();
+    revision.m_strSummary = m_strSaveSummary;
+    revision.m_nSize = static_cast<int64_t>(data.size());
+    revision.m_strDataHash = Sha256Hex(data);
+    revision.m_strPrevHash = newest.m_strHash;
+    revision.m_bFull = newest.m_nNumber == 0 || (revision.m_nNumber - 1) % kRevisionFullEvery == 0;
+    if (!revision.m_bFull) {
+        // The difference from the newest revision's bytes; a chain that cannot be rebuilt (changed outside
+        // the program) gets a full copy, so that the revisions from here on read whole.
+        std::vector<CStoredRevision> rows;
+        std::string previous;
+        if (!m_pBackend->ReadRevisionRange(id, lastFull, newest.m_nNumber, true, rows))
+            return false;
+        if (lastFull > 0 && RebuildRevision(rows, previous))
+            revision.m_body = CByteDelta::Make(previous, data).Encode();
+        else
+            revision.m_bFull = true;
+    }
+    if (revision.m_bFull)
+        revision.m_body = data;
+    revision.m_nStoredSize = static_cast<int64_t>(revision.m_body.size());
+    revision.m_strHash = RevisionLinkHash(id, revision);
+    return m_pBackend->WriteRevision(id, revision);
+}
+
+bool CTemplateStore::ListRevisions(int id, std::vector<CModelRevision>& out) {
+    out.clear();
+    if (!m_pBackend)
+        return FailNotOpen();
+    std::vector<CStoredRevision> rows;
+    if (!m_pBackend->ReadRevisionRange(id, 1, 0, false, rows))
+        return false;
+    out.reserve(rows.size());
+    for (CStoredRevision& r : rows)
+        out.push_back({r.m_nNumber, std::move(r.m_strSavedAt), std::move(r.m_strStation), std::move(r.m_strUser),
+                       std::move(r.m_strRole), std::move(r.m_strSummary), r.m_nSize, r.m_nStoredSize, r.m_bFull});
+    return true;
+}
+
+bool CTemplateStore::LoadRevision(int id, int64_t number, std::string& data, bool& found) {
+    data.clear();
+    found = false;
+    if (!m_pBackend)
+        return FailNotOpen();
+    if (number < 1)
+        return true;
+    CStoredRevision head;
+    int64_t lastFull = 0;
+    if (!m_pBackend->ReadRevisionHead(id, number, head, lastFull))
+        return false;
+    if (head.m_nNumber != number)
+        return true;
+    found = true;
+    std::vector<CStoredRevision> rows;
+    if (!m_pBackend->ReadRevisionRange(id, lastFull, number, true, rows))
+        return false;
+    if (lastFull < 1 || !RebuildRevision(rows, data))
+        return m_pBackend->Fail(L"模板 " + std::to_wstring(id) + L" 的第 " + std::to_wstring(number) +
+                                    L" 版已损坏, 无法读取: " + m_pBackend->GetShownAddress(),
+                                StoreFailure::Damaged);
+    return true;
+}
+
+bool CTemplateStore::CheckRevisionChain(int id, std::vector<CRevisionFault>& faults) {
+    faults.clear();
+    if (!m_pBackend)
+        return FailNotOpen();
+    std::vector<CStoredRevision> rows;
+    if (!m_pBackend->ReadRevisionRange(id, 1, 0, true, rows))
+        return false;
+    const auto report = [&faults](int64_t number, CRevisionFault::Kind kind, const std::wstring& text) {
+        faults.push_back({number, kind, L"第 " + std::to_wstring(number) + L" 版" + text});
+    };
+    std::string bytes;        // the bytes of the revision before, as rebuilt
+    bool bytesKnown = false;  // they are the ones saved
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const CStoredRevision& row = rows[i];
+        const int64_t expected = i == 0 ? 1 : rows[i - 1].m_nNumber + 1;
+        const std::string& expectedPrev = i == 0 ? std::string() : rows[i - 1].m_strHash;
+        if (row.m_nNumber != expected)
+            report(row.m_nNumber, CRevisionFault::Order, L"的编号不接续 (应为 " + std::to_wstring(expected) + L")");
+        else if (row.m_strPrevHash != expectedPrev)
+            report(row.m_nNumber, CRevisionFault::Order, L"不接续前一版: 前后顺序被改动, 或有版本被删除或插入");
+        if (RevisionLinkHash(id, row) != row.m_strHash)
+            report(row.m_nNumber, CRevisionFault::Record, L"的记录 (时间, 工位, 用户, 说明或校验值) 被改动");
+        // The bytes: a full copy stands alone, a difference needs the bytes before it.
+        std::string next;
+        bool rebuilt = false;
+        if (row.m_bFull) {
+            next = row.m_body;
+            rebuilt = true;
+        } else if (bytesKnown) {
+            CByteDelta delta;
+            if (CByteDelta::Decode(row.m_body, delta) && delta.GetSourceSize() == bytes.size()) {
+                next = delta.Apply(bytes);
+                rebuilt = true;
+            }
+        } else {
+            report(row.m_nNumber, CRevisionFault::Dependent, L"依赖的前一版内容有误, 无法核对");
+            bytes.clear();
+            continue;
+        }
+        if (!rebuilt || static_cast<int64_t>(next.size()) != row.m_nSize || Sha256Hex(next) != row.m_strDataHash) {
+            report(row.m_nNumber, CRevisionFault::Bytes, L"的内容与保存时不同");
+            bytesKnown = false;
+            bytes.clear();
+            continue;
+        }
+        bytes = std::move(next);
+        bytesKnown = true;
+    }
+    return true;
+}
