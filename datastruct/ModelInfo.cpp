@@ -101,6 +101,9 @@ bool CModelInfo::Save() {
         return false;
     }
     CTemplateStore store;
+    const std::wstring summary = std::move(m_strSaveSummary);
+    m_strSaveSummary.clear();
+    store.SetSaveSummary(summary);
     if (!store.Open(m_strStorePath.empty() ? GetTemplateStorePath() : m_strStorePath) ||
         !store.SetModelImages(m_nID, GatherModelImages(*this)) ||
         !(m_baseStamp ? store.SaveModelDataFrom(m_nID, m_strName, m_strTitle, data, *m_baseStamp)

@@ -46,6 +46,9 @@ public:
     const std::optional<CModelStamp>& GetBaseStamp() const { return m_baseStamp; }
     /// Sets (or, with none, drops: the next save overwrites whatever is stored) the version `Save` expects.
     void SetBaseStamp(const std::optional<CModelStamp>& stamp) { m_baseStamp = stamp; }
+    /// The summary of what changed that the next `Save` records with the revision it makes (forgotten after
+    /// that save, whatever its outcome).
+    void SetSaveSummary(const std::wstring& summary) { m_strSaveSummary = summary; }
     /// Who saved the version a save refused with `Conflict` met.
     const CModelSaveRecord& GetLastConflict() const { return m_lastConflict; }
 
@@ -62,6 +65,7 @@ private:
     std::wstring m_strStorePath;
     bool m_bTakeInImages = true;
     std::wstring m_strError;
+    std::wstring m_strSaveSummary;
     StoreFailure m_nFailure = StoreFailure::None;
     std::optional<CModelStamp> m_baseStamp;
     CModelSaveRecord m_lastConflict;

@@ -214,8 +214,15 @@ void CEditorDocument::EndEdit() {
             backward.Prepend(std::move(back));
         }
         CModelEdits applied = forward;
-        if (m_journal.Record(label, std::move(forward), std::move(backward), m_strEditMergeKey))
+        const size_t position = m_journal.GetPosition();
+        if (m_journal.Record(label, std::move(forward), std::move(backward), m_strEditMergeKey)) {
             WriteDraft(std::move(applied));
+            // A step joined to the one before is already counted; one that cancelled it out is gone.
+            if (m_journal.GetPosition() > position)
+                m_stepsSinceSave.push_back(label);
+            else if (m_journal.GetPosition() < position && !m_stepsSinceSave.empty())
+                m_stepsSinceSave.pop_back();
+        }
     } catch (const std::exception&) {
         // Out of memory, or a journal out of step with the template: start it again from here.
         StartJournal();
@@ -245,10 +252,18 @@ bool CEditorDocument::StepJournal(bool redo) {
         !(redo ? m_journal.CanRedo() : m_journal.CanUndo()))
         return false;
     CModelEdits applied;
+    const std::wstring label = redo ? m_journal.GetRedoLabel() : m_journal.GetUndoLabel();
     try {
         FoldOutsideChanges();
         if (!(redo ? m_journal.Redo(&applied) : m_journal.Undo(&applied)))
             return false;
+        // An undo takes back the last step made since the save; one before the save is itself a change.
+        if (redo)
+            m_stepsSinceSave.push_back(label);
+        else if (!m_stepsSinceSave.empty())
+            m_stepsSinceSave.pop_back();
+        else
+            m_stepsSinceSave.push_back(L"撤销");
     } catch (const std::exception&) {
         // The template may be half restored: the journal starts again from it, and the draft is written whole.
         StartJournal();
@@ -270,6 +285,63 @@ void CEditorDocument::OnSaved() {
     }
     m_pendingDraft = CModelEdits();
     m_drafts.OnSaved(m_pModel);
+    TakeSavedVersion();
+}
+
+void CEditorDocument::PrintNow(std::vector<CItemPrint>& out) {
+    out.clear();
+    if (!m_pModel)
+        return;
+    if (m_journal.HasState() && m_journal.GetModel() == m_pModel) {
+        m_journal.GetPieces().Print(out);
+        return;
+    }
+    try {
+        PrintModel(*m_pModel, out);
+    } catch (const std::exception&) {
+        out.clear();  // a template that cannot be encoded cannot be saved either
+    }
+}
+
+void CEditorDocument::TakeSavedVersion() {
+    m_stepsSinceSave.clear();
+    PrintNow(m_savedPrints);
+    for (CItemPrint& print : m_savedPrints)
+        print.m_pItem = nullptr;  // the objects change; the prints stay
+}
+
+std::wstring CEditorDocument::MakeSaveSummary() {
+    // The steps, each label once with its count, in the order they were first made.
+    std::vector<std::pair<std::wstring, int>> counted;
+    for (const std::wstring& label : m_stepsSinceSave) {
+        auto it = std::find_if(counted.begin(), counted.end(), [&](const auto& c) { return c.first == label; });
+        if (it == counted.end())
+            counted.emplace_back(label, 1);
+        else
+            ++it->second;
+    }
+    std::wstring summary;
+    for (const auto& [label, count] : counted) {
+        if (!summary.empty())
+            summary += L", ";
+        summary += label;
+        if (count > 1)
+            summary += L" ×" + std::to_wstring(count);
+    }
+    if (!m_savedPrints.empty()) {
+        try {
+            FoldOutsideChanges();
+        } catch (const std::exception&) {
+        }
+        std::vector<CItemPrint> now;
+        PrintNow(now);
+        std::vector<CItemChange> changes;
+        CompareModelPrints(m_savedPrints, now, changes);
+        const std::wstring counts = CountChanges(changes);
+        if (!counts.empty())
+            summary += (summary.empty() ? L"" : L"; ") + counts;
+    }
+    return summary;
 }
 
 void CEditorDocument::RelabelEdit(const std::wstring& label) {

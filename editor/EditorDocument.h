@@ -11,6 +11,7 @@
 /// restored, deleted behind a selection, or the model itself changes. No Qt.
 
 #include "editor/DraftKeeper.h"
+#include "datastruct/ModelCompare.h"
 #include "editor/ModelJournal.h"
 #include "geometry/PolygonEx.h"
 
@@ -153,6 +154,15 @@ public:
     void FoldOutsideChanges();
     /// After a save of the template as it is: the draft goes and the next one starts from the saved version.
     void OnSaved();
+    /// The template as it is now is the saved version the next save's summary compares with (after opening
+    /// it, before a draft is restored over it, and after every save), and no step has been made since.
+    void TakeSavedVersion();
+    /// What changed since the saved version, for the revision the next save makes: the labels of the steps
+    /// made since (undone ones taken back), "增加检测区 ×3, 移动 ×5", then "; " and the items added, removed
+    /// and changed per kind (`CountChanges`). Literals of the source language; empty when nothing is known.
+    std::wstring MakeSaveSummary();
+    /// The labels of the steps made since the saved version, in order.
+    const std::vector<std::wstring>& GetStepsSinceSave() const { return m_stepsSinceSave; }
     /// Renames the outermost open step (a key that turned out to delete).
     void RelabelEdit(const std::wstring& label);
     /// How many steps are open now (0 outside every change).
@@ -206,6 +216,10 @@ private:
     std::vector<const CIDItem*> m_touchedItems;
     std::vector<const CItemList*> m_touchedLists;
     CModelEdits m_pendingDraft;     ///< edits made outside steps, kept with the next draft
+    std::vector<CItemPrint> m_savedPrints;      ///< the saved version, item by item (no item pointers)
+    std::vector<std::wstring> m_stepsSinceSave; ///< labels of the steps in effect since the saved version
+    /// The prints of the template as it is now (from the journal's pieces when they follow it).
+    void PrintNow(std::vector<CItemPrint>& out);
     IJournalListener* m_pJournalListener = nullptr;
     CDraftKeeper m_drafts;
 };

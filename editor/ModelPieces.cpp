@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <map>
 #include <cstdint>
+#include <functional>
+#include <string_view>
 #include <stdexcept>
 
 namespace {
@@ -170,6 +172,26 @@ void CModelSnapshot::Clear() {
     m_items.clear();
     m_lists.clear();
     m_pModel = nullptr;
+}
+
+void CModelSnapshot::Print(std::vector<CItemPrint>& out) const {
+    out.clear();
+    if (!m_pRoot)
+        return;
+    out.reserve(m_items.size() + 1);
+    CItemPrint root;
+    root.m_nHash = std::hash<std::string_view>{}(m_pRoot->shell.bytes);
+    out.push_back(root);
+    PrintBelow(*m_pRoot, 0, out);
+}
+
+void CModelSnapshot::PrintBelow(const Node& node, uint32_t at, std::vector<CItemPrint>& out) const {
+    for (uint32_t slot = 0; slot < node.children.size(); ++slot)
+        for (const std::unique_ptr<Node>& child : node.children[slot]) {
+            AppendItemPrint(out, at, slot, child->shell.bytes, child->item);
+            if (!child->children.empty())
+                PrintBelow(*child, uint32_t(out.size() - 1), out);
+        }
 }
 
 void CModelSnapshot::Register(Node& node) {

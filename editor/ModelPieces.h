@@ -11,6 +11,7 @@
 /// in it. No Qt.
 
 #include "datastruct/ModelCodec.h"
+#include "datastruct/ModelCompare.h"
 
 #include <cstdint>
 #include <memory>
@@ -75,6 +76,8 @@ public:
     std::string Assemble() const;
     /// How many items the pieces hold.
     size_t GetItemCount() const { return m_items.size(); }
+    /// The prints of every item (for comparing versions: `CompareModelPrints`) from the stored forms held.
+    void Print(std::vector<CItemPrint>& out) const;
 
     /// Compares the template with the pieces and takes its state: with `all`, everything; otherwise only
     /// the own fields of `items` and the membership of `lists` (items added, removed or moved there are
@@ -99,6 +102,7 @@ private:
     void Unregister(Node& node);     ///< with everything below it
     void UnregisterOne(Node& node);  ///< the node's item and lists only
     void Append(const Node& node, std::string& out) const;
+    void PrintBelow(const Node& node, uint32_t at, std::vector<CItemPrint>& out) const;
     std::string Bytes(const Node& node) const;
     /// Compares the node and what lies below it; items of lists longer than `deepLimit` are not looked into.
     void DiffNode(Node& node, std::vector<uint32_t>& path, size_t deepLimit, CModelEdits& forward,

@@ -2,6 +2,7 @@
 
 #include "editor/ZRKDlg.h"
 #include "editor/EditorAssist.h"
+#include "editor/ModelHistory.h"
 #include "host/ModuleState.h"
 
 #include "datastruct/InspType.h"

@@ -39,6 +39,9 @@ class CCustomMaskArea;
 class CDlgSelPos;
 class CDlgTemplateCheck;
 class CAreaProposalPanel;
+class CDlgModelHistory;
+class CRevisionView;
+struct CEditorHistory;
 class CKernelProposalPanel;
 struct CCheckItem;
 struct CEditorAssist;
@@ -142,6 +145,8 @@ inline constexpr int ID_COPY_DATA = 32815;
 inline constexpr int ID_TEMPLATE_CHECK = 32840;
 inline constexpr int ID_PROPOSE_KERNELS = 32841;
 inline constexpr int ID_PROPOSE_AREAS = 32842;
+/// "模板历史" (the template's context menu): the saved versions of the open template.
+inline constexpr int ID_MODEL_HISTORY = 32843;
 } // namespace zrkid
 
 class CZRKDlg : public QDialog, public IToolView, private IShapeRules, private IJournalListener {
@@ -410,6 +415,21 @@ public:
     /// The proposed areas shown (small-sheet coordinates; shields last), empty while none are.
     std::vector<std::vector<CPoint>> GetAreaProposalOutlines() const;
 
+    // ---- the template's history (ZRKDlg_History.cpp) ----
+    /// "模板历史": the history window with the saved versions of the open template.
+    void OpenHistory();
+    /// Draws the revision's shapes of the small sheet shown over the view; the template is not touched.
+    bool ShowRevisionOnView(int64_t number);
+    /// Lists and draws what changed from the revision to the open template.
+    bool CompareRevision(int64_t number);
+    /// Takes the revision back as the working state: one journal step "恢复版本", after the operator's yes.
+    bool RestoreRevision(int64_t number);
+    /// Stops drawing a revision over the view.
+    void HideRevision();
+    CDlgModelHistory* GetHistoryWindow() const;
+    /// The revision shown or compared (null while none is).
+    const CRevisionView* GetRevisionView() const;
+
     // ---- the view as the tools see it (ZRKDlg_Mouse.cpp) ----
     bool IsGroupShown(Group group) const override;
     int GetZoomStep() const override { return m_nZoomStep; }
@@ -515,6 +535,11 @@ private:
     bool m_bTracking = false;        ///< a rectangle is being tracked
     CPoint m_ptTrackStart;           ///< where the tracked rectangle started (image point)
     std::unique_ptr<CEditorAssist> m_pAssist;  ///< kernel proposals and the template check (ZRKDlg_Assist.cpp)
+    std::unique_ptr<CEditorHistory> m_pHistory; ///< the history window and the revision on the view
+    /// Reads revision `number` of the open template into the revision view; false, the operator told why.
+    bool LoadRevisionView(int64_t number);
+    /// Draws the revision shown or compared into `buffer` holding image rectangle `area`.
+    void DrawRevision(CImgBuffer* buffer, const CRect& area);
     void MakeAssistParts();
     /// The composed image a proposal is made on, once the checks every proposal makes pass (a phase, its
     /// note on the current sheet, the image loaded, no analysis of `work` running); null, the operator told

@@ -74,6 +74,7 @@ std::unique_ptr<QMenu> CZRKDlg::BuildTreeMenu() {
     GetLanguagePack()->TranslateMenu(adapter, L"ZRKDll.dll", L"ZRKPopUp");
     // The assisted set-up's commands come after the translated entries, each through the language lookup.
     const std::pair<int, MenuEntry> assisted[] = {{0, {zrkid::ID_TEMPLATE_CHECK, L"模板检查"}},
+                                                  {0, {zrkid::ID_MODEL_HISTORY, L"模板历史"}},
                                                   {3, {zrkid::ID_PROPOSE_KERNELS, L"推荐定位核"}},
                                                   {3, {zrkid::ID_PROPOSE_AREAS, L"推荐检测区"}}};
     int lastDepth = -1;
@@ -138,6 +139,7 @@ bool CZRKDlg::OnTreeCommand(int command) {
     case ID_EDIT_REDO: Redo(); return true;
     case ID_REF_IMAGES: EditRefImages(); return true;
     case ID_TEMPLATE_CHECK: RunTemplateCheck(); return true;
+    case ID_MODEL_HISTORY: OpenHistory(); return true;
     case ID_PROPOSE_KERNELS: ProposeKernels(); return true;
     case ID_PROPOSE_AREAS: ProposeAreas(); return true;
     default: return false;

@@ -4,8 +4,10 @@
 // redraw (RedrawOverlaysFull) gives.
 
 #include "editor/ZRKDlg.h"
+#include "editor/ModelHistory.h"
 
 #include "datastruct/CustomMaskArea.h"
+#include "datastruct/InspType.h"
 #include "datastruct/Kernel.h"
 #include "datastruct/ModelInfo.h"
 #include "datastruct/Note.h"
@@ -269,6 +271,7 @@ void CZRKDlg::DrawOverlaysInto(CImgBuffer* buffer, const CRect& area) {
     if (!phase || !m_doc.GetModel() || !m_doc.GetRefImage()) {
         DrawLinkLines(buffer, area);
         DrawAreaProposals(buffer, area);
+        DrawRevision(buffer, area);
         return;
     }
     if (m_bShowKernel) {
@@ -296,6 +299,79 @@ void CZRKDlg::DrawOverlaysInto(CImgBuffer* buffer, const CRect& area) {
     DrawLinkLines(buffer, area);
     DrawKernelProposals(buffer, area);
     DrawAreaProposals(buffer, area);
+    DrawRevision(buffer, area);
+}
+
+void CZRKDlg::DrawRevision(CImgBuffer* buffer, const CRect& area) {
+    const CRevisionView* view = GetRevisionView();
+    CRefImage* ref = m_doc.GetRefImage();
+    CInspType* type = GetCurType();
+    CSide* side = GetCurSide();
+    if (!view || !view->GetModel() || !ref || !type || !side || !buffer || !m_pDispBuffer)
+        return;
+    const CSize size{m_pDispBuffer->GetWidth(), m_pDispBuffer->GetHeight()};
+    CPhase* phase = GetCurPhase();
+    CNote* note = GetCurNote();
+    const auto draw = [&](const CIDItem* item, COLORREF colour, int pen) {
+        auto* shape = dynamic_cast<CGraphBase*>(const_cast<CIDItem*>(item));
+        if (shape && Reaches(*shape, area))
+            DrawShifted(*shape, buffer, area, size, colour, colour, false, pen, 0, false);
+    };
+    if (m_pHistory->m_mode == CEditorHistory::Mode::Shown) {
+        // The revision's items of the side, phase and small sheet shown, where the revision has them.
+        const CModelInfo& old = *view->GetModel();
+        constexpr COLORREF kBlue = 0xFF8000;
+        auto* oldType = old.m_inspTypes.FindByIDAs<CInspType>(type->m_nID);
+        auto* oldSide = oldType ? oldType->m_sides.FindByIDAs<CSide>(side->m_nID) : nullptr;
+        if (!oldSide)
+            return;
+        auto* oldPhase = phase ? oldSide->m_phases.FindByIDAs<CPhase>(phase->m_nID) : nullptr;
+        const auto masks = [&](const CItemList& list) {
+            for (int i = 0; note && i < list.GetSize(); ++i)
+                if (auto* mask = dynamic_cast<const CMaskArea*>(list.GetAt(i)); mask && mask->m_nSheetID == note->m_nID)
+                    draw(mask, kBlue, 1);
+        };
+        masks(oldSide->m_threshMasks);
+        if (oldPhase)
+            masks(oldPhase->m_areas);
+        if (auto* oldRef = old.m_refImageSet.m_refImages.FindByIDAs<CRefImage>(ref->m_nID); oldRef && phase)
+            for (int i = 0; i < oldRef->m_kernels.GetSize(); ++i)
+                if (auto* kernel = oldRef->m_kernels.GetAtAs<CKernel>(i);
+                    kernel && kernel->m_nPhaseID == phase->m_nID && kernel->m_nSheetCol == ref->m_nCurCol &&
+                    kernel->m_nSheetRow == ref->m_nCurRow)
+                    draw(kernel, kBlue, 1);
+        return;
+    }
+    // Compared: the changes on the small sheet shown, found by identifier in the template as it stands (the
+    // comparison may be older than the last step), the removed ones as the revision held them.
+    constexpr COLORREF kGreen = 0x00C000, kRed = 0x0000FF, kOrange = 0x0080FF;
+    for (const CHistoryChange& change : view->GetChanges()) {
+        const CCheckItem& at = change.m_place;
+        if (at.m_nSheetCol != ref->m_nCurCol || at.m_nSheetRow != ref->m_nCurRow)
+            continue;
+        const CIDItem* now = nullptr;
+        if (at.m_kind == CCheckItem::Kind::Kernel && phase && at.m_nPhaseID == phase->m_nID && at.m_nRefID == ref->m_nID)
+            now = ref->m_kernels.FindByID(at.m_nItemID);
+        else if (at.m_kind == CCheckItem::Kind::Area && phase && at.m_nPhaseID == phase->m_nID &&
+                 at.m_nSideID == side->m_nID && at.m_nTypeID == type->m_nID)
+            now = phase->m_areas.FindByID(at.m_nItemID);
+        else if (at.m_kind == CCheckItem::Kind::Shielded && at.m_nSideID == side->m_nID && at.m_nTypeID == type->m_nID)
+            now = side->m_threshMasks.FindByID(at.m_nItemID);
+        else
+            continue;
+        switch (change.m_change.m_nKind) {
+        case CItemChange::Added:
+            draw(now, kGreen, 2);
+            break;
+        case CItemChange::Removed:
+            draw(change.m_change.m_pOld, kRed, 2);
+            break;
+        case CItemChange::Changed:
+            draw(change.m_change.m_pOld, kOrange, 1);
+            draw(now, kOrange, 2);
+            break;
+        }
+    }
 }
 
 void CZRKDlg::DrawLinkLines(CImgBuffer* buffer, const CRect& area) {

@@ -133,10 +133,12 @@ void CZRKDlg::OfferDraft() {
     m_doc.GetDrafts().SetCaption(m_strTitle);
     std::string restore;
     if (m_doc.GetDrafts().Offer(m_doc.GetModel(), restore)) {
+        m_doc.TakeSavedVersion();  // the version the draft's edits will be summed up against at the save
         RestoreModelBytes(restore);
         m_doc.SetModified(true);  // recovered edits are unsaved edits; the draft stays until a save or a "no"
     } else {
         m_doc.StartJournal();  // the template's pieces once per activation, so that each step costs what it changes
+        m_doc.TakeSavedVersion();
     }
     m_doc.NotifyJournalChanged();
 }

@@ -179,6 +179,7 @@ bool CZRKDlg::Save() {
         m_doc.GetSysPara()->Begin();
         m_doc.GetSysPara()->SaveParameters();
     }
+    m_doc.GetModel()->SetSaveSummary(m_doc.MakeSaveSummary());
     bool saved = m_doc.GetModel()->Save();
     if (saved)
         m_doc.OnSaved();

@@ -223,18 +223,18 @@ TEST_F(JournalEditorTest, AfterUndoTheTreeAndTheSelectionShowTheRestoredTemplate
 
 TEST_F(JournalEditorTest, KeysAndTheTreeMenuUndoAndRedo) {
     RightClick(0);
-    EXPECT_EQ(m_menuTexts, QStringList({"增加检测类型", "", "模板检查"}));  // nothing to undo: no entry
+    EXPECT_EQ(m_menuTexts, QStringList({"增加检测类型", "", "模板检查", "模板历史"}));  // nothing to undo: no entry
     {
         ScopedModalHandler name(NameType("新类型"));
         RightClick(zrkid::ID_ADD_TYPE);
     }
     Select({});
     RightClick(0);
-    EXPECT_EQ(m_menuTexts, QStringList({"增加检测类型", "", "模板检查", "", "撤销 增加检测类型"}));
+    EXPECT_EQ(m_menuTexts, QStringList({"增加检测类型", "", "模板检查", "模板历史", "", "撤销 增加检测类型"}));
     RightClick(zrkid::ID_EDIT_UNDO);
     EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_inspTypes.GetSize(), 2);
     RightClick(0);
-    EXPECT_EQ(m_menuTexts, QStringList({"增加检测类型", "", "模板检查", "", "重做 增加检测类型"}));
+    EXPECT_EQ(m_menuTexts, QStringList({"增加检测类型", "", "模板检查", "模板历史", "", "重做 增加检测类型"}));
 
     m_dlg->activateWindow();
     QApplication::setActiveWindow(m_dlg.get());

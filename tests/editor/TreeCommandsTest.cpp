@@ -73,8 +73,8 @@ TEST_F(TreeCommandsTest, EachDepthShowsItsSubmenuAndARightClickCountsAsAChange) 
     EXPECT_FALSE(m_dlg->GetDocument().IsModified());
     ShownMenu root = RightClick(0);
     EXPECT_TRUE(m_dlg->GetDocument().IsModified());  // even without a command
-    EXPECT_EQ(root.texts, QStringList({"增加检测类型", "-", "模板检查"}));
-    EXPECT_EQ(root.commands, std::vector<int>({32772, 0, zrkid::ID_TEMPLATE_CHECK}));
+    EXPECT_EQ(root.texts, QStringList({"增加检测类型", "-", "模板检查", "模板历史"}));
+    EXPECT_EQ(root.commands, std::vector<int>({32772, 0, zrkid::ID_TEMPLATE_CHECK, zrkid::ID_MODEL_HISTORY}));
     Select({L"缺陷检测"});
     EXPECT_EQ(RightClick(0).commands, std::vector<int>({32774, 32775, 0, 32773}));
     Select({L"缺陷检测", L"正面"});
