@@ -5,12 +5,19 @@
 
 #include "formats/ByteDelta.h"
 #include "formats/CodePage.h"
+#include "formats/IniFile.h"
 #include "formats/Sha256.h"
+#include "formats/Utility.h"
 
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <cwchar>
+#include <mutex>
 #include <stdexcept>
 
 namespace {
@@ -114,7 +121,132 @@ bool CTemplateStore::AppendRevision(int id, const std::string& data) {
         revision.m_body = data;
     revision.m_nStoredSize = static_cast<int64_t>(revision.m_body.size());
     revision.m_strHash = RevisionLinkHash(id, revision);
-    return m_pBackend->WriteRevision(id, revision);
+    return m_pBackend->WriteRevision(id, revision) && ApplyRetention(id, revision.m_nNumber, revision.m_strSavedAt);
+}
+
+namespace {
+
+std::mutex g_retentionMutex;
+CRevisionRetention g_retention;
+bool g_retentionSet = false;
+
+CRevisionRetention ConfiguredRetention() {
+    CRevisionRetention retention;
+    CIniFile ini;
+    const std::wstring config = GetExeFolder() + L"config.ini";
+    std::wstring value;
+    if (!IsExistingFile(config) || !ini.Load(config))
+        return retention;
+    // A value that is not a number keeps that limit off.
+    const auto number = [](const std::wstring& text) -> int64_t {
+        try {
+            size_t used = 0;
+            const long long n = std::stoll(text, &used);
+            return used > 0 && n > 0 ? n : 0;
+        } catch (const std::exception&) {
+            return 0;
+        }
+    };
+    if (ini.GetValue(L"History", L"KeepRevisions", value))
+        retention.m_nKeep = number(value);
+    if (ini.GetValue(L"History", L"KeepDays", value))
+        retention.m_nKeepDays = static_cast<int>(std::min<int64_t>(number(value), 1000000));
+    return retention;
+}
+
+/// "YYYY-MM-DD HH:MM:SS" (UTC) less `days` days; empty when the time cannot be read.
+std::wstring DaysBefore(const std::wstring& time, int days) {
+    std::tm tm{};
+    if (time.size() != 19 || swscanf(time.c_str(), L"%d-%d-%d %d:%d:%d", &tm.tm_year, &tm.tm_mon, &tm.tm_mday,
+                                     &tm.tm_hour, &tm.tm_min, &tm.tm_sec) != 6)
+        return std::wstring();
+    tm.tm_year -= 1900;
+    tm.tm_mon -= 1;
+    const time_t at = timegm(&tm) - static_cast<time_t>(days) * 86400;
+    std::tm back{};
+    if (!gmtime_r(&at, &back))
+        return std::wstring();
+    wchar_t text[32];
+    std::swprintf(text, 32, L"%04d-%02d-%02d %02d:%02d:%02d", back.tm_year + 1900, back.tm_mon + 1, back.tm_mday,
+                  back.tm_hour, back.tm_min, back.tm_sec);
+    return text;
+}
+
+} // namespace
+
+void CTemplateStore::SetRevisionRetention(const CRevisionRetention& retention) {
+    std::lock_guard<std::mutex> lock(g_retentionMutex);
+    g_retention = retention;
+    g_retentionSet = true;
+}
+
+CRevisionRetention CTemplateStore::GetRevisionRetention() {
+    std::lock_guard<std::mutex> lock(g_retentionMutex);
+    if (!g_retentionSet) {
+        g_retention = ConfiguredRetention();
+        g_retentionSet = true;
+    }
+    return g_retention;
+}
+
+bool CTemplateStore::ApplyRetention(int id, int64_t newest, const std::wstring& savedAt) {
+    const CRevisionRetention retention = GetRevisionRetention();
+    if (retention.IsOff())
+        return true;
+    int64_t keepFrom = 1;
+    if (retention.m_nKeep > 0)
+        keepFrom = std::max<int64_t>(keepFrom, newest - retention.m_nKeep + 1);
+    if (retention.m_nKeepDays > 0) {
+        const std::wstring cutoff = DaysBefore(savedAt, retention.m_nKeepDays);
+        std::vector<CStoredRevision> rows;
+        if (!cutoff.empty()) {
+            if (!m_pBackend->ReadRevisionRange(id, keepFrom, newest, false, rows))
+                return false;
+            for (const CStoredRevision& r : rows) {
+                if (r.m_strSavedAt >= cutoff)
+                    break;
+                keepFrom = r.m_nNumber + 1;
+            }
+        }
+    }
+    keepFrom = std::min(keepFrom, newest);  // the newest keeps its bytes, however old
+    return keepFrom <= 1 || PruneRevisionsBefore(id, keepFrom);
+}
+
+bool CTemplateStore::PruneRevisionsBefore(int id, int64_t keepFrom) {
+    std::vector<CStoredRevision> rows;
+    if (!m_pBackend->ReadRevisionRange(id, 1, keepFrom, false, rows))
+        return false;
+    if (rows.empty() || rows.back().m_nNumber != keepFrom)
+        return true;  // no such revision: nothing to keep it for
+    const bool anyLeft = std::any_of(rows.begin(), rows.end() - 1,
+                                     [](const CStoredRevision& r) { return !IsPrunedRevision(r); });
+    if (!anyLeft)
+        return true;
+    if (!rows.back().m_bFull) {
+        // The revision kept first must read without the ones before it.
+        std::string bytes;
+        bool found = false;
+        if (!LoadRevision(id, keepFrom, bytes, found) || !found ||
+            !m_pBackend->ReplaceRevisionBody(id, keepFrom, true, bytes))
+            return false;
+    }
+    for (auto r = rows.begin(); r + 1 != rows.end(); ++r)
+        if (!IsPrunedRevision(*r) && !m_pBackend->ReplaceRevisionBody(id, r->m_nNumber, false, std::string()))
+            return false;
+    return true;
+}
+
+bool CTemplateStore::PruneRevisions(int id, int64_t keepFrom) {
+    if (!m_pBackend)
+        return FailNotOpen();
+    if (!m_pBackend->BeginModelSave(id))
+        return false;
+    if (!PruneRevisionsBefore(id, keepFrom) || !m_pBackend->CommitModelSave()) {
+        m_pBackend->RollbackModelSave();
+        return false;
+    }
+    return true;
 }
 
 bool CTemplateStore::ListRevisions(int id, std::vector<CModelRevision>& out) {
@@ -127,7 +259,8 @@ bool CTemplateStore::ListRevisions(int id, std::vector<CModelRevision>& out) {
     out.reserve(rows.size());
     for (CStoredRevision& r : rows)
         out.push_back({r.m_nNumber, std::move(r.m_strSavedAt), std::move(r.m_strStation), std::move(r.m_strUser),
-                       std::move(r.m_strRole), std::move(r.m_strSummary), r.m_nSize, r.m_nStoredSize, r.m_bFull});
+                       std::move(r.m_strRole), std::move(r.m_strSummary), r.m_nSize, r.m_nStoredSize, r.m_bFull,
+                       IsPrunedRevision(r)});
     return true;
 }
 
@@ -145,6 +278,10 @@ bool CTemplateStore::LoadRevision(int id, int64_t number, std::string& data, boo
     if (head.m_nNumber != number)
         return true;
     found = true;
+    if (IsPrunedRevision(head))
+        return m_pBackend->Fail(L"模板 " + std::to_wstring(id) + L" 的第 " + std::to_wstring(number) +
+                                    L" 版只留下了记录, 内容已按保留设置删除",
+                                StoreFailure::Other);
     std::vector<CStoredRevision> rows;
     if (!m_pBackend->ReadRevisionRange(id, lastFull, number, true, rows))
         return false;
@@ -177,6 +314,12 @@ bool CTemplateStore::CheckRevisionChain(int id, std::vector<CRevisionFault>& fau
             report(row.m_nNumber, CRevisionFault::Order, L"不接续前一版: 前后顺序被改动, 或有版本被删除或插入");
         if (RevisionLinkHash(id, row) != row.m_strHash)
             report(row.m_nNumber, CRevisionFault::Record, L"的记录 (时间, 工位, 用户, 说明或校验值) 被改动");
+        if (IsPrunedRevision(row)) {
+            // Its record is checked above; its bytes are gone by the retention setting.
+            bytesKnown = false;
+            bytes.clear();
+            continue;
+        }
         // The bytes: a full copy stands alone, a difference needs the bytes before it.
         std::string next;
         bool rebuilt = false;
@@ -202,6 +345,22 @@ bool CTemplateStore::CheckRevisionChain(int id, std::vector<CRevisionFault>& fau
         }
         bytes = std::move(next);
         bytesKnown = true;
+    }
+    // The model's data is what the newest revision saved, unless it was written without a save.
+    if (!rows.empty() && bytesKnown) {
+        std::string current;
+        bool found = false;
+        bool differs = false;
+        if (LoadModelData(id, current, found))
+            differs = found && current != bytes;
+        else if (GetLastFailure() == StoreFailure::Damaged)
+            differs = true;  // data that does not match its checksum is not what the newest revision saved
+        else
+            return false;
+        if (differs)
+            faults.push_back({rows.back().m_nNumber, CRevisionFault::Current,
+                              L"模板现在的数据不是最新一版 (第 " + std::to_wstring(rows.back().m_nNumber) +
+                                  L" 版) 保存的内容: 被绕过程序改动"});
     }
     return true;
 }

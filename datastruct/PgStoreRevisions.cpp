@@ -141,6 +141,12 @@ bool CPgTemplateStore::WriteRevision(int id, const CStoredRevision& r) {
                       L"模板无法保存");
 }
 
+bool CPgTemplateStore::ReplaceRevisionBody(int id, int64_t number, bool full, const std::string& body) {
+    return RunCommand("UPDATE model_revision SET full_copy = $1, body = $2 WHERE model_id = $3 AND rev = $4",
+                      {{full ? "true" : "false", false}, BlobParam(body), IntParam(id), IntParam(number)},
+                      L"模板的修改历史无法改写");
+}
+
 bool CPgTemplateStore::DeleteRevisions(int id) {
     if (!m_bRevisions)
         return true;

@@ -63,6 +63,7 @@ public:
     bool ReadRevisionRange(int id, int64_t first, int64_t last, bool bodies,
                            std::vector<CStoredRevision>& out) override;
     bool WriteRevision(int id, const CStoredRevision& revision) override;
+    bool ReplaceRevisionBody(int id, int64_t number, bool full, const std::string& body) override;
     bool AddMissingModelImages(int id, const std::vector<CStoreImageRef>& images) override;
     bool CountStoredImages(int64_t& images, int64_t& bytes) override;
 

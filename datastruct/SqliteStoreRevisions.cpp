@@ -144,6 +144,19 @@ bool CSqliteTemplateStore::WriteRevision(int id, const CStoredRevision& r) {
     return true;
 }
 
+bool CSqliteTemplateStore::ReplaceRevisionBody(int id, int64_t number, bool full, const std::string& body) {
+    CStatement st(m_db, "UPDATE model_revision SET full_copy = ?, body = ? WHERE model_id = ? AND rev = ?");
+    if (!st.Ok())
+        return FailSql(L"模板的修改历史无法改写");
+    st.BindInt(1, full ? 1 : 0);
+    st.BindBlob(2, body);
+    st.BindInt(3, id);
+    st.BindInt(4, number);
+    if (st.Step() != SQLITE_DONE)
+        return FailSql(L"模板的修改历史无法改写");
+    return true;
+}
+
 bool CSqliteTemplateStore::DeleteRevisions(int id) {
     if (!m_bRevisions)
         return true;

@@ -50,6 +50,7 @@ public:
     bool ReadRevisionRange(int id, int64_t first, int64_t last, bool bodies,
                            std::vector<CStoredRevision>& out) override;
     bool WriteRevision(int id, const CStoredRevision& revision) override;
+    bool ReplaceRevisionBody(int id, int64_t number, bool full, const std::string& body) override;
     // ---- images (SqliteStoreImages.cpp) ----
     void SetPendingImages(int id, const std::vector<CStoreImageRef>& images) override;
     bool LoadModelImages(int id, std::vector<CStoredImage>& out) override;

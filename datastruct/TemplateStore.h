@@ -208,6 +208,9 @@ public:
                                    std::vector<CStoredRevision>& out) = 0;
     /// Inside the save: appends the revision.
     virtual bool WriteRevision(int id, const CStoredRevision& revision) = 0;
+    /// Inside the save: the stored body of revision `number` becomes `body`, a full copy or not (a pruned
+    /// revision keeps its record and no body: not full, empty).
+    virtual bool ReplaceRevisionBody(int id, int64_t number, bool full, const std::string& body) = 0;
     // ---- images ----
     virtual void SetPendingImages(int id, const std::vector<CStoreImageRef>& images) = 0;
     virtual bool LoadModelImages(int id, std::vector<CStoredImage>& out) = 0;
@@ -227,6 +230,17 @@ struct CModelRevision {
     int64_t m_nSize = 0;       ///< the revision's bytes
     int64_t m_nStoredSize = 0; ///< what the store keeps for it
     bool m_bFull = false;      ///< kept as a full copy
+    bool m_bPruned = false;    ///< its bytes were removed by the retention setting; its record stays
+};
+
+/// How long revisions keep their bytes (`CTemplateStore::SetRevisionRetention`): the newest `m_nKeep` (0:
+/// all) and those saved in the last `m_nKeepDays` days (0: any age); a revision beyond either limit is
+/// pruned at the next save, the newest never. Off (0, 0) unless set, or read from the deployment's
+/// config.ini, section [History], keys KeepRevisions and KeepDays.
+struct CRevisionRetention {
+    int64_t m_nKeep = 0;
+    int m_nKeepDays = 0;
+    bool IsOff() const { return m_nKeep <= 0 && m_nKeepDays <= 0; }
 };
 
 /// A revision `CTemplateStore::CheckRevisionChain` found changed.
@@ -236,6 +250,7 @@ struct CRevisionFault {
         Record,    ///< its record (number, time, station, user, summary) or its hashes were changed
         Order,     ///< it does not follow the revision before it: revisions removed, inserted or reordered
         Dependent, ///< stored as a difference from a revision whose bytes are wrong: it cannot be checked
+        Current,   ///< the model's data is not the newest revision's bytes: changed without a save
     };
     int64_t m_nNumber = 0;
     Kind m_nKind = Bytes;
@@ -382,6 +397,15 @@ public:
     /// Walks the model's revisions in order and reports every one whose bytes, record or place in the chain
     /// differ from what the program wrote. True when the revisions could be read (`faults` empty: none changed).
     bool CheckRevisionChain(int id, std::vector<CRevisionFault>& faults);
+    /// Prunes the model's revisions before `keepFrom`: their records (and so the chain) stay, their bytes go;
+    /// revision `keepFrom` is stored whole so that it reads without them. One transaction; nothing changes on
+    /// failure. Revisions pruned already are left as they are.
+    bool PruneRevisions(int id, int64_t keepFrom);
+    /// The retention applied by every save (see `CRevisionRetention`); until set, the deployment's config.ini.
+    static void SetRevisionRetention(const CRevisionRetention& retention);
+    static CRevisionRetention GetRevisionRetention();
+    /// Whether a stored revision's bytes were pruned.
+    static bool IsPrunedRevision(const CStoredRevision& revision) { return !revision.m_bFull && revision.m_nStoredSize == 0; }
     /// The hash that links a revision into its model's chain: SHA-256 over the model, the revision's record,
     /// the SHA-256 of its bytes and the previous revision's hash.
     static std::string RevisionLinkHash(int id, const CStoredRevision& revision);
@@ -391,6 +415,10 @@ public:
 private:
     // Inside a save's transaction: appends the saved bytes as the model's next revision.
     bool AppendRevision(int id, const std::string& data);
+    // Inside a transaction: prunes the revisions before `keepFrom` (see `PruneRevisions`).
+    bool PruneRevisionsBefore(int id, int64_t keepFrom);
+    // Inside a save's transaction, after its revision: applies the retention setting.
+    bool ApplyRetention(int id, int64_t newest, const std::wstring& savedAt);
     // The bytes of the revisions `rows` lead to (a full copy, then differences), checked against the last
     // one's hash; false when they cannot be rebuilt or do not match.
     static bool RebuildRevision(const std::vector<CStoredRevision>& rows, std::string& data);

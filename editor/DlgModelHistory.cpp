@@ -133,8 +133,16 @@ void CDlgModelHistory::ShowRevisions(const QString& modelName, const std::vector
         row->setText(2, QString::fromStdWString(it->m_strStation));
         row->setText(3, QString::fromStdWString(it->m_strUser));
         row->setText(4, QString::fromStdWString(it->m_strRole));
-        row->setText(5, QString::fromStdWString(TranslateSaveSummary(it->m_strSummary)));
+        QString summary = QString::fromStdWString(TranslateSaveSummary(it->m_strSummary));
+        if (it->m_bPruned) {
+            // Only its record is left (the retention setting): it can be neither shown nor restored.
+            summary = Tr(L"(内容已按保留设置删除)") + QStringLiteral(" ") + summary;
+            for (int c = 0; c < 6; ++c)
+                row->setForeground(c, QColor(0x80, 0x80, 0x80));
+        }
+        row->setText(5, summary);
         row->setData(0, Qt::UserRole, QVariant::fromValue<qlonglong>(it->m_nNumber));
+        row->setData(1, Qt::UserRole, it->m_bPruned);
     }
     for (int c = 0; c < 5; ++c)
         m_pList->resizeColumnToContents(c);
@@ -206,7 +214,8 @@ bool CDlgModelHistory::Choose(int64_t number) {
 }
 
 void CDlgModelHistory::UpdateButtons() {
-    const bool chosen = GetChosen() > 0;
+    const QTreeWidgetItem* item = m_pList->currentItem();
+    const bool chosen = GetChosen() > 0 && item && !item->data(1, Qt::UserRole).toBool();
     m_pShow->setEnabled(chosen);
     m_pCompare->setEnabled(chosen);
     m_pRestore->setEnabled(chosen);

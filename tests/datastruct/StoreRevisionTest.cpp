@@ -273,3 +273,63 @@ TEST_P(StoreRevisionTest, AStoreWithoutTheTableOfRevisionsGetsItAndKeepsItsModel
     EXPECT_TRUE(data == Version(3));
     EXPECT_TRUE(Check(1).empty());
 }
+
+TEST_P(StoreRevisionTest, PruningKeepsTheRecordsAndTheChainAndTheRetentionSettingPrunesAtEverySave) {
+    SaveVersions(1, 1, 20);
+    // By hand: revisions 1..11 lose their bytes; 12, a difference, is stored whole from then on.
+    ASSERT_TRUE(m_store.PruneRevisions(1, 12)) << WideToUtf8(m_store.GetLastError());
+    std::vector<CModelRevision> revisions;
+    ASSERT_TRUE(m_store.ListRevisions(1, revisions));
+    ASSERT_EQ(revisions.size(), 20u);
+    for (const CModelRevision& r : revisions) {
+        SCOPED_TRACE(r.m_nNumber);
+        EXPECT_EQ(r.m_bPruned, r.m_nNumber < 12);
+        EXPECT_EQ(r.m_strSummary, L"移动 ×" + std::to_wstring(r.m_nNumber));  // the records stay
+        std::string data;
+        bool found = false;
+        if (r.m_bPruned) {
+            EXPECT_FALSE(m_store.LoadRevision(1, r.m_nNumber, data, found));
+            EXPECT_FALSE(m_store.GetLastError().empty());
+        } else {
+            ASSERT_TRUE(m_store.LoadRevision(1, r.m_nNumber, data, found)) << WideToUtf8(m_store.GetLastError());
+            EXPECT_TRUE(data == Version(static_cast<int>(r.m_nNumber)));
+        }
+    }
+    EXPECT_TRUE(revisions[11].m_bFull);
+    EXPECT_TRUE(Check(1).empty());
+    // Pruned revisions still hold the chain: one of them rewritten or removed is found.
+    Sql("UPDATE model_revision SET summary = '无' WHERE model_id = 1 AND rev = 3");
+    EXPECT_EQ(Check(1), (Faults{{CRevisionFault::Record, {3}}}));
+
+    // At every save: the newest five, and none older than a day (all of these are younger).
+    CTemplateStore::SetRevisionRetention({5, 1});
+    SaveVersions(2, 1, 12);
+    CTemplateStore::SetRevisionRetention({});
+    ASSERT_TRUE(m_store.ListRevisions(2, revisions));
+    ASSERT_EQ(revisions.size(), 12u);
+    for (const CModelRevision& r : revisions)
+        EXPECT_EQ(r.m_bPruned, r.m_nNumber <= 7) << r.m_nNumber;
+    EXPECT_TRUE(Check(2).empty());
+    std::string data;
+    bool found = false;
+    ASSERT_TRUE(m_store.LoadRevision(2, 8, data, found));
+    EXPECT_TRUE(data == Version(8));
+    // Off again: the next saves prune nothing more.
+    SaveVersions(2, 13, 14);
+    ASSERT_TRUE(m_store.ListRevisions(2, revisions));
+    EXPECT_FALSE(revisions[7].m_bPruned);
+    EXPECT_TRUE(Check(2).empty());
+}
+
+TEST_P(StoreRevisionTest, AModelWhoseDataWasWrittenWithoutASaveIsNamedByTheCheck) {
+    SaveVersions(1, 1, 3);
+    EXPECT_TRUE(Check(1).empty());
+    // Another program writes the model's data directly (what it writes reads as a model or not: the check
+    // compares bytes).
+    const std::string table = "model_data";
+    if (GetParam() == Backend::SQLite)
+        Sql("UPDATE " + table + " SET data = x'00' WHERE model_id = 1");
+    else
+        Sql("UPDATE " + table + " SET data = '\\x00'::bytea WHERE model_id = 1");
+    EXPECT_EQ(Check(1), (Faults{{CRevisionFault::Current, {3}}}));
+}
