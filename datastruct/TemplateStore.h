@@ -66,8 +66,9 @@ enum class StoreFailure {
     IoError,  ///< the disk failed to read or write
     Other,
     Unreachable, ///< the store's server cannot be reached, refused the connection, or the connection was lost
-    Refused,     ///< the store's server refused the user name or password, or the database's permissions
+    Refused,     ///< the store's server refused the user name or password, or its certificate failed verification
     Conflict,    ///< the model was saved, deleted or created by another program or station since it was loaded
+    NotPermitted, ///< the station's database role may not do this (no privilege, or a row-level security policy)
 };
 
 /// Who saved the stored version a refused save met (see `CTemplateStore::GetLastConflict`).
@@ -242,8 +243,15 @@ struct CRevisionFault {
     std::wstring m_strText;
 };
 
-/// Whether the address names a store on a PostgreSQL server ("postgresql://..." or "postgres://...").
+/// Whether the address names a store on a PostgreSQL server: a libpq connection URI ("postgresql://..." or
+/// "postgres://...") or a list of libpq's `key=value` parameters ("service=zrk", "host=h dbname=d ...").
 bool IsServerStoreAddress(const std::wstring& address);
+/// The address as messages and logs show it: a server's without its passwords, a path as it is.
+std::wstring ShownStoreAddress(const std::wstring& address);
+/// Overwrites with '*', in place, every password that a store address among the program's arguments
+/// (`argv[1]` on) carries, so that the process list no longer shows it. Copies made before stay whole.
+/// Returns how many passwords it covered.
+int HideAddressPasswords(int argc, char** argv);
 
 class CTemplateStore {
 public:
