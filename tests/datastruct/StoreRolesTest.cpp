@@ -4,14 +4,12 @@
 
 #include "datastruct/TemplateStore.h"
 #include "formats/CodePage.h"
-#include "testsupport/PgTestServer.h"
+#include "testsupport/PgTestRoles.h"
 
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
 
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <unistd.h>
 
 namespace {
@@ -20,14 +18,7 @@ constexpr const char* kStation = "zrk_test_station";   // made the store, owned 
 constexpr const char* kOperator = "press_operator";
 constexpr const char* kEngineer = "office_engineer";
 constexpr const char* kAdmin = "store_admin";
-constexpr const char* kLoginPassword = "login-pw";
-
-std::string RolesScript() {
-    std::ifstream in(ZRK_ROLES_SQL);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+constexpr const char* kLoginPassword = kTestLoginPassword;
 
 /// A raw connection, as psql would make one: statements run as they are, the outcome is the SQLSTATE of the
 /// error ("42501": insufficient privilege or a row-level security violation), or "ok N" (rows returned or
@@ -80,13 +71,8 @@ protected:
         m_database = "roles" + std::to_string(getpid()) + "_" + std::to_string(++counter);
         // A station's login that owns the store's database and makes its tables, as scripts/pg-local.sh sets
         // a server up without roles.
-        CRawSql super(m_server->Address("postgres"));
-        ASSERT_TRUE(super.Connected()) << super.Error();
-        ASSERT_EQ(super.Run(std::string("DO $$ BEGIN IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = '") +
-                            kStation + "') THEN CREATE ROLE " + kStation + " LOGIN PASSWORD '" + kLoginPassword +
-                            "'; END IF; END $$"),
-                  "ok");
-        ASSERT_EQ(super.Run("CREATE DATABASE " + m_database + " OWNER " + kStation), "ok") << super.LastMessage();
+        ASSERT_EQ(MakeTestLogin(*m_server, kStation), "");
+        ASSERT_EQ(RunAsSuperuser(*m_server, "postgres", "CREATE DATABASE " + m_database + " OWNER " + kStation), "");
         {
             CTemplateStore::SetStationName(L"Press 1");
             CTemplateStore store;
@@ -104,29 +90,16 @@ protected:
         // The logins of the stations and of the administrator (cluster-wide: made once per test program).
         for (const auto& [login, role] : std::map<std::string, std::string>{
                  {kOperator, "zrk_operator"}, {kEngineer, "zrk_engineer"}, {kAdmin, "zrk_admin"}})
-            ASSERT_EQ(super.Run("DO $$ BEGIN IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = '" + login +
-                                "') THEN CREATE ROLE " + login + " LOGIN PASSWORD '" + kLoginPassword + "' IN ROLE " +
-                                role + "; END IF; END $$"),
-                      "ok")
-                << super.LastMessage();
+            ASSERT_EQ(MakeTestLogin(*m_server, login, role), "");
         CTemplateStore::SetStationName(L"");
     }
     void TearDown() override { CTemplateStore::SetStationName(L""); }
 
-    /// Runs scripts/pg-roles.sql in the test's database as the server's superuser; the error, empty when none.
+    /// Runs scripts/pg-roles.sql in the test's database (or another); the error, empty when none.
     std::string ApplyRoles(const std::string& database = "") {
-        PGconn* conn = PQconnectdb(m_server->Address(database.empty() ? m_database : database).c_str());
-        PGresult* r = PQexec(conn, RolesScript().c_str());
-        const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
-        std::string error = ok ? "" : PQresultErrorMessage(r);
-        PQclear(r);
-        PQfinish(conn);
-        return error.empty() && !ok ? "failed" : error;
+        return ApplyStoreRoles(*m_server, database.empty() ? m_database : database);
     }
-    std::string RawAddress(const std::string& login) const {
-        return "postgresql://" + login + ":" + kLoginPassword + "@127.0.0.1:" + std::to_string(m_server->Port()) + "/" +
-               m_database;
-    }
+    std::string RawAddress(const std::string& login) const { return LoginAddress(*m_server, login, m_database); }
     std::wstring As(const std::string& login) const { return Utf8ToWide(RawAddress(login)); }
     std::string Stored(int id) {
         CTemplateStore store;
@@ -384,8 +357,7 @@ TEST_F(StoreRolesTest, AnEmptyDatabaseGetsTheTablesTheProgramMakesAndAForeignOne
     for (const char* query : {columns, keys, storage, indexes, "SELECT string_agg(key || '=' || value, ',' ORDER BY key) FROM zrk_store"})
         EXPECT_EQ(scripted.Value(query), made.Value(query)) << query;
     CTemplateStore store;
-    ASSERT_TRUE(store.Open(Utf8ToWide("postgresql://" + std::string(kEngineer) + ":" + kLoginPassword + "@127.0.0.1:" +
-                                      std::to_string(m_server->Port()) + "/" + empty)))
+    ASSERT_TRUE(store.Open(Utf8ToWide(LoginAddress(*m_server, kEngineer, empty))))
         << WideToUtf8(store.GetLastError());
     EXPECT_EQ(store.CreateModel(L"新", L"新", "first"), 1) << WideToUtf8(store.GetLastError());
     EXPECT_TRUE(store.SaveModelData(1, L"新", L"新", "saved")) << WideToUtf8(store.GetLastError());
