@@ -361,6 +361,9 @@ public:
     /// Overrides the station name for the whole process (tests, a host that knows better); empty returns
     /// to the configured one.
     static void SetStationName(const std::wstring& name);
+    /// Overrides the station name for the calling thread only, before the process's (a program that plays
+    /// several stations at once, such as the load benchmark); empty returns to the process's.
+    static void SetThreadStationName(const std::wstring& name);
     // ---- camera images in the store ----
     /// The camera images the next `SaveModelData` of model `id` (0: the next `CreateModel`) stores with the
     /// model, in its transaction: bytes whose hash is new are written, the model's paths are mapped to their
