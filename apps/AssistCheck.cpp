@@ -101,9 +101,10 @@ int RunCheckCommand(const std::vector<std::string>& args, std::string& out, std:
     if (positional.size() != 2)
         return err += "zrk-assist: check needs STORE and MODEL (its identifier or name)\n" + AssistUsage(), kAssistUsage;
     const std::wstring address = Utf8ToWide(positional[0]);
+    const std::string shown = WideToUtf8(ShownStoreAddress(address));  // never a password
     std::error_code ec;
     if (!IsServerStoreAddress(address) && !std::filesystem::is_regular_file(std::filesystem::u8path(positional[0]), ec)) {
-        err += "zrk-assist: " + positional[0] + ": no such template store\n";
+        err += "zrk-assist: " + shown + ": no such template store\n";
         return kAssistBadImage;
     }
     // Camera images a store holds are read through the image cache: the deployment's, else the user's.
@@ -116,12 +117,12 @@ int RunCheckCommand(const std::vector<std::string>& args, std::string& out, std:
     }
     CTemplateStore store;
     if (!store.Open(address)) {
-        err += "zrk-assist: " + positional[0] + ": " + WideToUtf8(store.GetLastError()) + "\n";
+        err += "zrk-assist: " + shown + ": " + WideToUtf8(store.GetLastError()) + "\n";
         return kAssistBadImage;
     }
     std::vector<CModelCatalogEntry> catalogue;
     if (!store.ListModels(catalogue)) {
-        err += "zrk-assist: " + positional[0] + ": " + WideToUtf8(store.GetLastError()) + "\n";
+        err += "zrk-assist: " + shown + ": " + WideToUtf8(store.GetLastError()) + "\n";
         return kAssistBadImage;
     }
     store.Close();

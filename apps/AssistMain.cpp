@@ -2,13 +2,17 @@
 
 #include "AssistCommand.h"
 
+#include "datastruct/TemplateStore.h"
+
 #include <cstdio>
 #include <string>
 #include <vector>
 
 int main(int argc, char** argv) {
     std::string out, err;
-    const int code = RunAssist(std::vector<std::string>(argv + 1, argv + argc), out, err);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    HideAddressPasswords(argc, argv);  // `check`'s store address: the process list shows no password
+    const int code = RunAssist(args, out, err);
     std::fputs(out.c_str(), stdout);
     std::fputs(err.c_str(), stderr);
     return code;

@@ -6,6 +6,7 @@
 #include "HostOptions.h"
 #include "HostWindow.h"
 
+#include "datastruct/TemplateStore.h"
 #include "formats/CodePage.h"
 #include "formats/Utility.h"
 #include "host/ZRKDllApp.h"
@@ -79,6 +80,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "zrk-host: %s\nTry 'zrk-host --help'.\n", error.c_str());
         return 2;
     }
+    HideAddressPasswords(argc, argv);  // the options hold their copy; the process list shows no password
     if (options.help) {
         std::printf("%s%s", HostUsage().c_str(), CHostWindow::DialogNamesHelp().toStdString().c_str());
         return 0;

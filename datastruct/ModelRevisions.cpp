@@ -121,7 +121,7 @@ bool CTemplateStore::AppendRevision(int id, const std::string& data) {
         revision.m_body = data;
     revision.m_nStoredSize = static_cast<int64_t>(revision.m_body.size());
     revision.m_strHash = RevisionLinkHash(id, revision);
-    return m_pBackend->WriteRevision(id, revision) && ApplyRetention(id, revision.m_nNumber, revision.m_strSavedAt);
+    return m_pBackend->WriteRevision(id, revision);
 }
 
 namespace {
@@ -189,10 +189,16 @@ CRevisionRetention CTemplateStore::GetRevisionRetention() {
     return g_retention;
 }
 
-bool CTemplateStore::ApplyRetention(int id, int64_t newest, const std::wstring& savedAt) {
+bool CTemplateStore::ApplyRetention(int id) {
     const CRevisionRetention retention = GetRevisionRetention();
     if (retention.IsOff())
         return true;
+    CStoredRevision head;
+    int64_t lastFull = 0;
+    if (!m_pBackend->ReadRevisionHead(id, 0, head, lastFull))
+        return false;
+    const int64_t newest = head.m_nNumber;
+    const std::wstring& savedAt = head.m_strSavedAt;
     int64_t keepFrom = 1;
     if (retention.m_nKeep > 0)
         keepFrom = std::max<int64_t>(keepFrom, newest - retention.m_nKeep + 1);
@@ -210,7 +216,7 @@ bool CTemplateStore::ApplyRetention(int id, int64_t newest, const std::wstring& 
         }
     }
     keepFrom = std::min(keepFrom, newest);  // the newest keeps its bytes, however old
-    return keepFrom <= 1 || PruneRevisionsBefore(id, keepFrom);
+    return keepFrom <= 1 || PruneRevisions(id, keepFrom);
 }
 
 bool CTemplateStore::PruneRevisionsBefore(int id, int64_t keepFrom) {

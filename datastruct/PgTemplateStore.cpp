@@ -53,6 +53,17 @@ ALTER TABLE model_draft ALTER COLUMN data SET STORAGE EXTERNAL;
 
 void IgnoreNotice(void*, const char*) {}
 
+// libpq's words for a server whose certificate does not verify (sslmode verify-ca or verify-full), or that
+// offers no TLS where the address requires it.
+bool IsTlsFailure(const char* message) {
+    const std::string_view text = message ? message : "";
+    for (const char* sign : {"certificate verify failed", "does not match host name", "root certificate file",
+                             "server certificate", "SSL was required", "server does not support SSL"})
+        if (text.find(sign) != std::string_view::npos)
+            return true;
+    return false;
+}
+
 std::wstring ServerText(const char* message) {
     std::string text = message ? message : "";
     while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
@@ -62,23 +73,6 @@ std::wstring ServerText(const char* message) {
 
 } // namespace
 
-
-std::wstring CPgTemplateStore::ShownAddress(const std::wstring& address) {
-    const size_t scheme = address.find(L"://");
-    if (scheme == std::wstring::npos)
-        return address;
-    const size_t start = scheme + 3;
-    size_t end = address.find_first_of(L"/?", start);
-    if (end == std::wstring::npos)
-        end = address.size();
-    const size_t at = address.rfind(L'@', end);
-    if (at == std::wstring::npos || at < start)
-        return address;
-    const size_t colon = address.find(L':', start);
-    if (colon == std::wstring::npos || colon > at)
-        return address;
-    return address.substr(0, colon) + address.substr(at);
-}
 
 CPgTemplateStore::CPgTemplateStore() = default;
 
@@ -126,8 +120,10 @@ bool CPgTemplateStore::FailServer(const std::wstring& what, PGresult* result) {
         m_nFailure = StoreFailure::ReadOnly;
         m_strError = what + L": 模板库只读: " + m_strShown + L" (" + detail + L")";
     } else if (code == "42501") {
-        m_nFailure = StoreFailure::Refused;
-        m_strError = what + L": 模板库服务器不允许此用户写入: " + m_strShown + L" (" + detail + L")";
+        // No privilege for the statement, or a row-level security policy refused the row.
+        m_nFailure = StoreFailure::NotPermitted;
+        m_strError = what + L": 模板库服务器不允许本工位的数据库角色 \"" + Utf8ToWide(PQuser(m_conn)) + L"\" 这样做: " +
+                     m_strShown + L" (" + detail + L")";
     } else if (code == "XX001" || code == "XX002") {
         m_nFailure = StoreFailure::Damaged;
         m_strError = what + L": 模板库已损坏: " + m_strShown + L" (" + detail + L")";
@@ -245,7 +241,11 @@ bool CPgTemplateStore::Open(const std::wstring& address) {
         return Fail(L"无法连接模板库服务器: " + m_strShown, StoreFailure::Unreachable);
     if (PQstatus(m_conn) != CONNECTION_OK) {
         const std::wstring detail = ServerText(PQerrorMessage(m_conn));
-        if (PQconnectionUsedPassword(m_conn) || PQconnectionNeedsPassword(m_conn))
+        if (IsTlsFailure(PQerrorMessage(m_conn)))
+            Fail(L"模板库服务器的身份无法验证, 没有连接 (服务器的证书不是所配置的证书机构签发的, 与服务器的地址不符, "
+                 L"或服务器不提供加密连接): " + m_strShown + L" (" + detail + L")",
+                 StoreFailure::Refused);
+        else if (PQconnectionUsedPassword(m_conn) || PQconnectionNeedsPassword(m_conn))
             Fail(L"模板库服务器拒绝了用户名或密码: " + m_strShown + L" (" + detail + L")", StoreFailure::Refused);
         else
             Fail(L"无法连接模板库服务器: " + m_strShown + L" (" + detail + L")", StoreFailure::Unreachable);

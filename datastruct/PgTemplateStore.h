@@ -10,6 +10,7 @@
 
 #include "datastruct/TemplateStore.h"
 
+#include <string_view>
 #include <vector>
 
 struct pg_conn;
@@ -67,8 +68,22 @@ public:
     bool AddMissingModelImages(int id, const std::vector<CStoreImageRef>& images) override;
     bool CountStoredImages(int64_t& images, int64_t& bytes) override;
 
-    /// The address with any password left out, for messages.
+    // ---- addresses (PgStoreAddress.cpp) ----
+    /// The address with any password left out, for messages: a URI's `user:password@` shows as `user@`, a
+    /// `password=` parameter (in a URI's query or a list of `key=value` parameters) as `password=***`.
     static std::wstring ShownAddress(const std::wstring& address);
+    /// Where passwords lie in an address (characters `first` to `last`, exclusive), in the order they come.
+    /// `userInfo`: the password of a URI's user information, shown without its ':' before it.
+    struct PasswordSpan {
+        size_t first = 0;
+        size_t last = 0;
+        bool userInfo = false;
+    };
+    static std::vector<PasswordSpan> FindPasswords(std::string_view address);
+    static std::vector<PasswordSpan> FindPasswords(std::wstring_view address);
+    /// Whether the address is libpq's list of `key=value` parameters ("service=zrk", "host=h dbname=d
+    /// sslmode=verify-full"), all of them keywords libpq knows.
+    static bool IsParameterAddress(const std::wstring& address);
 
     /// Whether the connection may serve a later opening of the same address (`CTemplateStore` keeps such
     /// connections): connected, outside any transaction, writes allowed.
@@ -91,7 +106,7 @@ private:
     bool RunCommand(const char* sql, const std::vector<Param>& params, const std::wstring& what);
     // Classifies a failed statement (or connection) and words its text.
     bool FailServer(const std::wstring& what, pg_result* result);
-    void ClearError();
+    void ClearError() override;
     // Re-establishes a lost connection; false (recorded) when the server cannot be reached.
     bool EnsureConnected();
     bool ApplySessionSettings();

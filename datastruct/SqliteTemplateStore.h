@@ -60,7 +60,7 @@ public:
 
 private:
     bool Exec(const char* sql);
-    void ClearError();
+    void ClearError() override;
     bool FailSql(const std::wstring& what);
     bool CreateSchema();
     bool Migrate(int fromVersion);

@@ -19,6 +19,7 @@ std::mutex g_stationMutex;
 std::wstring g_stationSet;        // by SetStationName
 std::wstring g_stationConfigured; // from config.ini or the host name, read once
 bool g_stationRead = false;
+thread_local std::wstring t_stationSet; // by SetThreadStationName
 
 std::wstring Trimmed(std::wstring text) {
     while (!text.empty() && (text.back() == L' ' || text.back() == L'\t' || text.back() == L'\r'))
@@ -58,6 +59,8 @@ std::wstring GetConfiguredStoreAddress() {
 }
 
 std::wstring CTemplateStore::GetStationName() {
+    if (!t_stationSet.empty())
+        return t_stationSet;
     std::lock_guard<std::mutex> lock(g_stationMutex);
     if (!g_stationSet.empty())
         return g_stationSet;
@@ -71,6 +74,10 @@ std::wstring CTemplateStore::GetStationName() {
 void CTemplateStore::SetStationName(const std::wstring& name) {
     std::lock_guard<std::mutex> lock(g_stationMutex);
     g_stationSet = name;
+}
+
+void CTemplateStore::SetThreadStationName(const std::wstring& name) {
+    t_stationSet = name;
 }
 
 bool CTemplateStore::SaveModelDataFrom(int id, const std::wstring& name, const std::wstring& title,
@@ -100,6 +107,8 @@ bool CTemplateStore::SaveModel(int id, const std::wstring& name, const std::wstr
     if (!saved)
         return false;
     transaction.committed = true;
+    if (!ApplyRetention(id) && m_pBackend)
+        m_pBackend->ClearError();  // the save stands; what could not be pruned is pruned by a later save or by hand
     return true;
 }
 

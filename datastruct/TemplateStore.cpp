@@ -66,7 +66,8 @@ bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
 } // namespace
 
 bool IsServerStoreAddress(const std::wstring& address) {
-    return StartsWith(address, L"postgresql://") || StartsWith(address, L"postgres://");
+    return StartsWith(address, L"postgresql://") || StartsWith(address, L"postgres://") ||
+           CPgTemplateStore::IsParameterAddress(address);
 }
 
 void CTemplateStore::SetBusyTimeout(int milliseconds) {

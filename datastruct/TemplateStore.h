@@ -66,8 +66,9 @@ enum class StoreFailure {
     IoError,  ///< the disk failed to read or write
     Other,
     Unreachable, ///< the store's server cannot be reached, refused the connection, or the connection was lost
-    Refused,     ///< the store's server refused the user name or password, or the database's permissions
+    Refused,     ///< the store's server refused the user name or password, or its certificate failed verification
     Conflict,    ///< the model was saved, deleted or created by another program or station since it was loaded
+    NotPermitted, ///< the station's database role may not do this (no privilege, or a row-level security policy)
 };
 
 /// Who saved the stored version a refused save met (see `CTemplateStore::GetLastConflict`).
@@ -153,6 +154,8 @@ public:
     virtual bool IsOpen() const = 0;
     virtual const std::wstring& GetLastError() const = 0;
     virtual StoreFailure GetLastFailure() const = 0;
+    /// Forgets the last failure (after one the caller chose to carry on from).
+    virtual void ClearError() = 0;
     /// Records a failure found above the backend; returns false.
     virtual bool Fail(const std::wstring& text, StoreFailure kind) = 0;
     /// The store's address as messages name it (a server's without its password).
@@ -257,8 +260,15 @@ struct CRevisionFault {
     std::wstring m_strText;
 };
 
-/// Whether the address names a store on a PostgreSQL server ("postgresql://..." or "postgres://...").
+/// Whether the address names a store on a PostgreSQL server: a libpq connection URI ("postgresql://..." or
+/// "postgres://...") or a list of libpq's `key=value` parameters ("service=zrk", "host=h dbname=d ...").
 bool IsServerStoreAddress(const std::wstring& address);
+/// The address as messages and logs show it: a server's without its passwords, a path as it is.
+std::wstring ShownStoreAddress(const std::wstring& address);
+/// Overwrites with '*', in place, every password that a store address among the program's arguments
+/// (`argv[1]` on) carries, so that the process list no longer shows it. Copies made before stay whole.
+/// Returns how many passwords it covered.
+int HideAddressPasswords(int argc, char** argv);
 
 class CTemplateStore {
 public:
@@ -368,6 +378,9 @@ public:
     /// Overrides the station name for the whole process (tests, a host that knows better); empty returns
     /// to the configured one.
     static void SetStationName(const std::wstring& name);
+    /// Overrides the station name for the calling thread only, before the process's (a program that plays
+    /// several stations at once, such as the load benchmark); empty returns to the process's.
+    static void SetThreadStationName(const std::wstring& name);
     // ---- camera images in the store ----
     /// The camera images the next `SaveModelData` of model `id` (0: the next `CreateModel`) stores with the
     /// model, in its transaction: bytes whose hash is new are written, the model's paths are mapped to their
@@ -417,8 +430,9 @@ private:
     bool AppendRevision(int id, const std::string& data);
     // Inside a transaction: prunes the revisions before `keepFrom` (see `PruneRevisions`).
     bool PruneRevisionsBefore(int id, int64_t keepFrom);
-    // Inside a save's transaction, after its revision: applies the retention setting.
-    bool ApplyRetention(int id, int64_t newest, const std::wstring& savedAt);
+    // After a save's transaction: applies the retention setting in a transaction of its own (a login that
+    // may save but not prune, on a server with roles, saves all the same).
+    bool ApplyRetention(int id);
     // The bytes of the revisions `rows` lead to (a full copy, then differences), checked against the last
     // one's hash; false when they cannot be rebuilt or do not match.
     static bool RebuildRevision(const std::vector<CStoredRevision>& rows, std::string& data);

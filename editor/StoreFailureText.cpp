@@ -18,7 +18,12 @@ std::wstring StoreFailureReason(StoreFailure failure) {
     case StoreFailure::Unreachable:
         return Translate(L"模板库服务器无法连接或连接已断开, 修改仍保留在编辑器中, 请在服务器恢复后再保存。", 0);
     case StoreFailure::Refused:
-        return Translate(L"模板库服务器拒绝了用户名、密码或写入权限。", 0);
+        return Translate(L"模板库服务器拒绝了用户名或密码, 或服务器的证书没有通过验证。", 0);
+    case StoreFailure::NotPermitted:
+        return Translate(L"本工位在模板库服务器上的数据库角色没有这项权限: 操作员角色可以打开模板和写修改记录, "
+                         L"不能保存、新建、复制或删除模板。需要时请模板库的管理员给本工位的登录名授予工程师角色 "
+                         L"(zrk_engineer), 或请工程师的工位保存。",
+                         0);
     case StoreFailure::Conflict:
         return Translate(L"该模板在打开之后已被其他工位修改或删除, 没有覆盖对方的修改。", 0);
     case StoreFailure::Other: break;

@@ -186,9 +186,14 @@ bool CZRKDlg::Save() {
     if (!saved && m_doc.GetModel()->GetLastFailure() == StoreFailure::Conflict)
         saved = ResolveSaveConflict();  // on to the end of a save when the edits went into a copy
     else if (!saved) {
-        ZrkMessageBox(StoreFailureMessage(Translate(L"没有保存成功,请重新保存一次!", 0), m_doc.GetModel()->GetLastFailure(),
-                                          m_doc.GetModel()->GetLastError()),
-                      m_strTitle, MB_OK | MB_ICONWARNING);
+        // A role that may not save: saving again will not help, and the draft keeps the edits meanwhile.
+        const StoreFailure failure = m_doc.GetModel()->GetLastFailure();
+        const std::wstring headline =
+            failure == StoreFailure::NotPermitted
+                ? Translate(L"模板没有保存: 本工位的数据库角色不能保存模板。修改仍保留在编辑器中, 也在本工位的修改记录里, 不会丢失。", 0)
+                : Translate(L"没有保存成功,请重新保存一次!", 0);
+        ZrkMessageBox(StoreFailureMessage(headline, failure, m_doc.GetModel()->GetLastError()), m_strTitle,
+                      MB_OK | MB_ICONWARNING);
     }
     // The save's session ends here, whatever came of it.
     if (m_doc.GetSysPara())

@@ -11,7 +11,7 @@ PACKAGES=(
     qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
     libopencv-core-dev libopencv-imgproc-dev libopencv-imgcodecs-dev
     libsqlite3-dev libstb-dev
-    libpq-dev postgresql
+    libpq-dev postgresql openssl
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     fonts-wqy-microhei
     imagemagick netpbm

@@ -86,6 +86,14 @@ bool CPgTestServer::Start() {
         }
         m_strFolder = folder;
         std::ofstream(m_strFolder + "/pw") << kPassword << "\n";
+        if (!m_strTlsCert.empty()) {
+            // The server refuses a key that others may read; it is the server user's (chown below).
+            std::ofstream(m_strFolder + "/server.crt") << m_strTlsCert;
+            std::ofstream(m_strFolder + "/server.key") << m_strTlsKey;
+            fs::permissions(m_strFolder + "/server.key", fs::perms::owner_read | fs::perms::owner_write);
+            m_strOptions += " -c ssl=on -c ssl_cert_file='" + m_strFolder + "/server.crt' -c ssl_key_file='" +
+                            m_strFolder + "/server.key'";
+        }
         if (m_bAsNobody && std::system(("chown -R 65534:65534 '" + m_strFolder + "'").c_str()) != 0) {
             m_strReason = "the server's folder cannot be given to the user nobody";
             return false;
@@ -107,7 +115,8 @@ bool CPgTestServer::Start() {
         // Loopback only, the socket in our folder, no fsync: the data of a test server need not survive a
         // power cut.
         if (Run("'" + m_strBin + "/pg_ctl' -D '" + m_strFolder + "/data' -l '" + m_strFolder + "/server.log' -w -t 60 " +
-                "-o \"-h 127.0.0.1 -p " + std::to_string(m_nPort) + " -k '" + m_strFolder + "' -F\" start")) {
+                "-o \"-h 127.0.0.1 -p " + std::to_string(m_nPort) + " -k '" + m_strFolder + "' -F" + m_strOptions +
+                "\" start")) {
             m_bRunning = true;
             return true;
         }

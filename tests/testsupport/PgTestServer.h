@@ -23,6 +23,14 @@ public:
     CPgTestServer(const CPgTestServer&) = delete;
     CPgTestServer& operator=(const CPgTestServer&) = delete;
 
+    /// Before the first `Start`: more of the server's own options, e.g. "-c max_connections=150".
+    void AddServerOptions(const std::string& options) { m_strOptions += " " + options; }
+    /// Before the first `Start`: the server offers TLS (ssl=on) with this certificate and key (PEM text).
+    void SetTls(const std::string& certificatePem, const std::string& keyPem) {
+        m_strTlsCert = certificatePem;
+        m_strTlsKey = keyPem;
+    }
+
     /// Makes the cluster (first call) and starts the server; false with `Reason()` when it cannot. The first
     /// start takes another free port when the one chosen was taken meanwhile; a restart keeps its port.
     bool Start();
@@ -39,6 +47,8 @@ public:
 private:
     bool Run(const std::string& command);
 
+    std::string m_strOptions;
+    std::string m_strTlsCert, m_strTlsKey;
     std::string m_strBin;
     std::string m_strFolder;
     std::string m_strReason;
