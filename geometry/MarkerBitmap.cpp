@@ -2,9 +2,18 @@
 
 #include "geometry/Polygon.h"
 
-CMarkerBitmap::CMarkerBitmap(const CRect& area) : m_area(area) {
-    if (!area.IsRectEmpty())
-        m_mat = cv::Mat(area.Height(), area.Width(), CV_8UC1, cv::Scalar(MARKER_BACKGROUND));
-    else
+#include <cstring>
+
+CMarkerBitmap::CMarkerBitmap(const CRect& area, const CSampleGrid& targetGrid)
+    : m_area(area), m_grid(targetGrid.Shifted(area.left, area.top)) {
+    if (area.IsRectEmpty()) {
         m_area = CRect();
+    } else if (m_grid.IsEveryPixel()) {
+        m_mat = cv::Mat(area.Height(), area.Width(), CV_8UC1, cv::Scalar(MARKER_BACKGROUND));
+    } else {
+        // Only the rows on the grid are ever read: only they are cleared.
+        m_mat.create(area.Height(), area.Width(), CV_8UC1);
+        for (int y = m_grid.FirstRowFrom(0); y < m_mat.rows; y += m_grid.step)
+            std::memset(m_mat.ptr<uint8_t>(y), MARKER_BACKGROUND, static_cast<size_t>(m_mat.cols));
+    }
 }

@@ -193,7 +193,7 @@ void CPolygon::RenderToBitmap(CMarkerBitmap& marker, int64_t shiftX, int64_t shi
     if (m_points.size() > 2) {
         if (filled)
             FillPolygonEvenOdd(marker.GetMat(), m_points, shiftX, shiftY,
-                               c == 0 ? MARKER_INSIDE : GetBValue(c));
+                               c == 0 ? MARKER_INSIDE : GetBValue(c), marker.GetGrid());
         StrokePolygon(marker.GetMat(), m_points, shiftX, shiftY, outline, width, true);
     } else if (m_points.size() == 2) {
         StrokePolygon(marker.GetMat(), m_points, shiftX, shiftY, MARKER_OUTLINE, width, false);
@@ -206,7 +206,8 @@ void CPolygon::Draw(CImgBuffer* buffer, int dx, int dy, COLORREF lineColor, COLO
         return;
     const CRect box = GetBoundRect(nullptr);
     const int64_t shiftX = int64_t(m_nOffsetX) + dx, shiftY = int64_t(m_nOffsetY) + dy;
-    CMarkerBitmap marker(TargetArea(box, shiftX, shiftY, buffer->GetWidth(), buffer->GetHeight()));
+    CMarkerBitmap marker(TargetArea(box, shiftX, shiftY, buffer->GetWidth(), buffer->GetHeight()),
+                         buffer->GetSampleGrid());
     if (!marker.IsEmpty()) {
         RenderToBitmap(marker, shiftX - marker.GetOrigin().x, shiftY - marker.GetOrigin().y, 0, filled,
                        penWidth);
@@ -244,6 +245,9 @@ void CPolygon::DrawLockMark(CImgBuffer* buffer) const {
 
 namespace {
 
+/// Eight background markers: pixels the shape does not touch.
+constexpr uint64_t kUntouched = 0x0101010101010101ull * MARKER_BACKGROUND;
+
 /// Blends a run of `n` three-byte pixels with the fill: each byte becomes (fill * (256 - t) + old * t) >> 8,
 /// what the table of `BlendMarkers` holds. Whole blocks go through a loop of fixed length over a repeated
 /// pattern of the fill's terms, which the compiler turns into vector code; the rest byte by byte.
@@ -273,7 +277,7 @@ void BlendRows(CImgBuffer* buffer, const CMarkerBitmap& marker, const uint8_t li
             if (j + 8 <= m.cols) {
                 uint64_t word;
                 std::memcpy(&word, src + j, 8);
-                if (word == 0) {
+                if (word == kUntouched) {
                     j += 8;
                     continue;
                 }
@@ -302,6 +306,42 @@ void BlendRows(CImgBuffer* buffer, const CMarkerBitmap& marker, const uint8_t li
     }
 }
 
+/// As `BlendRows`, for the pixels on the buffer's sample grid only (one in step x step): one at a time.
+template <int kBpp>
+void BlendGridRows(CImgBuffer* buffer, const CMarkerBitmap& marker, const uint8_t line[3],
+                   const uint8_t lut[3][256]) {
+    constexpr int kBytes = kBpp < 3 ? 1 : 3;
+    const cv::Mat& m = marker.GetMat();
+    cv::Mat& target = buffer->GetMat();
+    const CPoint origin = marker.GetOrigin();
+    const CSampleGrid& grid = marker.GetGrid();
+    // Eight untouched markers at a time are skipped, as many grid pixels as they hold.
+    const int skip = grid.step < 8 ? (8 + grid.step - 1) / grid.step * grid.step : grid.step;
+    for (int i = grid.FirstRowFrom(0); i < m.rows; i += grid.step) {
+        const uint8_t* src = m.ptr<uint8_t>(i);
+        uint8_t* row = target.ptr<uint8_t>(origin.y + i) + static_cast<size_t>(origin.x) * kBpp;
+        for (int j = grid.FirstColumnFrom(0); j < m.cols; j += grid.step) {
+            if (j + 8 <= m.cols) {
+                uint64_t word;
+                std::memcpy(&word, src + j, 8);
+                if (word == kUntouched) {
+                    j += skip - grid.step;
+                    continue;
+                }
+            }
+            const uint8_t v = src[j];
+            uint8_t* dst = row + static_cast<size_t>(j) * kBpp;
+            if (v == MARKER_INSIDE) {
+                for (int b = 0; b < kBytes; ++b)
+                    dst[b] = lut[b][dst[b]];
+            } else if (v == MARKER_OUTLINE) {
+                for (int b = 0; b < kBytes; ++b)
+                    dst[b] = line[b];
+            }
+        }
+    }
+}
+
 } // namespace
 
 void BlendMarkers(CImgBuffer* buffer, const CMarkerBitmap& marker, COLORREF lineColor, COLORREF fillColor,
@@ -322,6 +362,25 @@ void BlendMarkers(CImgBuffer* buffer, const CMarkerBitmap& marker, COLORREF line
     uint16_t pattern[192];
     for (int k = 0; k < 192; ++k)
         pattern[k] = static_cast<uint16_t>(fill[k % 3] * (256 - t));
+    if (!buffer->GetSampleGrid().IsEveryPixel()) {
+        switch (buffer->GetBytesPerPixel()) {
+        case 1:
+            BlendGridRows<1>(buffer, marker, line, lut);
+            break;
+        case 2:
+            BlendGridRows<2>(buffer, marker, line, lut);
+            break;
+        case 3:
+            BlendGridRows<3>(buffer, marker, line, lut);
+            break;
+        case 4:
+            BlendGridRows<4>(buffer, marker, line, lut);
+            break;
+        default:
+            break;
+        }
+        return;
+    }
     switch (buffer->GetBytesPerPixel()) {
     case 1:
         BlendRows<1>(buffer, marker, line, lut, pattern, t);

@@ -103,6 +103,7 @@ double SegmentDistance(double px, double py, double x1, double y1, double x2, do
 /// Writes markers into the buffer: each marker pixel at (marker origin + (j, i)) that lies in the buffer
 /// becomes lineColor (outline marker) or the blend of fillColor with the old pixel at weight
 /// `transparency & 0xFF` (inside marker); buffers of fewer than three bytes per pixel receive byte 0 only.
+/// A buffer with a sample grid receives only its pixels on the grid.
 void BlendMarkers(CImgBuffer* buffer, const CMarkerBitmap& marker, COLORREF lineColor, COLORREF fillColor,
                   int transparency);
 

@@ -66,12 +66,12 @@ bool PolygonContainsPixel(const std::vector<CPoint>& points, int64_t x, int64_t 
 }
 
 void FillPolygonEvenOdd(cv::Mat& image, const std::vector<CPoint>& points, int64_t shiftX, int64_t shiftY,
-                        uint8_t value) {
+                        uint8_t value, const CSampleGrid& rows) {
     CV_Assert(image.type() == CV_8UC1);
     const size_t n = points.size();
     if (n < 3 || image.empty())
         return;
-    const int64_t rows = image.rows, cols = image.cols;
+    const int64_t height = image.rows, cols = image.cols;
     std::vector<Edge> edges;
     edges.reserve(n);
     for (size_t i = 0, j = n - 1; i < n; j = i++) {
@@ -79,7 +79,7 @@ void FillPolygonEvenOdd(cv::Mat& image, const std::vector<CPoint>& points, int64
             continue; // horizontal edges cross no centre line
         const Edge e =
             MakeEdge(points[j].x + shiftX, points[j].y + shiftY, points[i].x + shiftX, points[i].y + shiftY);
-        if (e.by <= 0 || e.ay >= rows)
+        if (e.by <= 0 || e.ay >= height)
             continue;
         edges.push_back(e);
     }
@@ -88,14 +88,21 @@ void FillPolygonEvenOdd(cv::Mat& image, const std::vector<CPoint>& points, int64
     std::vector<const Edge*> active;
     std::vector<int64_t> crossings;
     size_t next = 0;
-    for (int64_t r = std::max<int64_t>(0, edges.empty() ? rows : edges.front().ay); r < rows; ++r) {
+    // Rows go by the grid's step: an edge that starts and ends between two grid rows joins and leaves at
+    // once.
+    const int64_t step = std::max(1, rows.step);
+    const auto onGrid = [&](int64_t r) {
+        return r < height ? int64_t(rows.FirstRowFrom(static_cast<int>(r))) : r;
+    };
+    for (int64_t r = onGrid(std::max<int64_t>(0, edges.empty() ? height : edges.front().ay)); r < height;
+         r += step) {
         while (next < edges.size() && edges[next].ay <= r)
             active.push_back(&edges[next++]);
         std::erase_if(active, [r](const Edge* e) { return e->by <= r; });
         if (active.empty()) {
             if (next == edges.size())
                 break;
-            r = edges[next].ay - 1; // skip the empty rows up to the next edge
+            r = onGrid(edges[next].ay) - step; // skip the empty rows up to the next edge
             continue;
         }
         crossings.clear();
