@@ -1,5 +1,7 @@
 #include "editor/ComposedArea.h"
 
+#include <algorithm>
+
 namespace {
 
 bool Inside(const CRect& inner, const CRect& outer) {
@@ -10,13 +12,18 @@ bool Inside(const CRect& inner, const CRect& outer) {
 } // namespace
 
 void CComposedArea::Clear() {
-    m_full = m_sampled = CRect();
-    m_grid = CSampleGrid();
+    m_full = CRect();
+    m_sampled.clear();
 }
 
 void CComposedArea::SetAll(const CRect& rect) {
     Clear();
     m_full = rect;
+}
+
+void CComposedArea::Touch(size_t index) {
+    std::rotate(m_sampled.begin(), m_sampled.begin() + static_cast<std::ptrdiff_t>(index),
+                m_sampled.begin() + static_cast<std::ptrdiff_t>(index) + 1);
 }
 
 std::vector<CComposedArea::Part> CComposedArea::Grow(CRect& composed, const CRect& target,
@@ -50,26 +57,47 @@ std::vector<CComposedArea::Part> CComposedArea::Plan(const CRect& need, const CR
                                                      const CSampleGrid& grid) {
     if (need.IsRectEmpty() || Inside(need, m_full))
         return {};
-    // What is composed on a grid serves every coarser grid whose pixels are on it.
-    const bool covered = !grid.IsEveryPixel() && !m_sampled.IsRectEmpty() && m_grid.Covers(grid);
-    if (covered && Inside(need, m_sampled))
-        return {};
     CRect target;
     target.UnionRect(need, visible);
     if (grid.IsEveryPixel())
         return Grow(m_full, target, grid);
-    if (!covered)
-        m_sampled = CRect();
-    m_grid = grid; // grown on this grid, the rectangle holds its pixels only
-    return Grow(m_sampled, target, grid);
+    // What is composed on a grid serves every coarser grid whose pixels are on it.
+    for (size_t i = 0; i < m_sampled.size(); ++i) {
+        if (m_sampled[i].grid.Covers(grid) && Inside(need, m_sampled[i].rect)) {
+            Touch(i);
+            return {};
+        }
+    }
+    for (size_t i = 0; i < m_sampled.size(); ++i) {
+        if (m_sampled[i].grid == grid) {
+            Touch(i);
+            return Grow(m_sampled.front().rect, target, grid);
+        }
+    }
+    m_sampled.insert(m_sampled.begin(), Part{target, grid});
+    if (m_sampled.size() > kMaxGrids)
+        m_sampled.pop_back();
+    return {{target, grid}};
 }
 
-std::vector<CComposedArea::Part> CComposedArea::Changed(const CRect& dirty) const {
+std::vector<CComposedArea::Part> CComposedArea::Changed(const CRect& dirty, const CSampleGrid& viewGrid) {
     std::vector<Part> parts;
-    CRect full, sampled;
-    if (full.IntersectRect(dirty, m_full))
-        parts.push_back({full, CSampleGrid()});
-    if (sampled.IntersectRect(dirty, m_sampled) && !Inside(sampled, m_full))
-        parts.push_back({sampled, m_grid});
+    CRect common;
+    if (common.IntersectRect(dirty, m_full)) {
+        if (viewGrid.IsEveryPixel())
+            parts.push_back({common, CSampleGrid()});
+        else
+            m_full = CRect();
+    }
+    for (size_t i = 0; i < m_sampled.size();) {
+        if (!common.IntersectRect(dirty, m_sampled[i].rect)) {
+            ++i;
+        } else if (m_sampled[i].grid == viewGrid && !viewGrid.IsEveryPixel()) {
+            parts.push_back({common, viewGrid});
+            ++i;
+        } else {
+            m_sampled.erase(m_sampled.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+    }
     return parts;
 }

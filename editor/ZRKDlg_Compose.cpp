@@ -170,7 +170,7 @@ void CZRKDlg::RecomposeChanged(const CRect& dirty) {
         return;
     }
     // Everything composed of it is stale, shown or not: a scroll back must not find the old picture.
-    for (const CComposedArea::Part& part : m_composed.Changed(dirty))
+    for (const CComposedArea::Part& part : m_composed.Changed(dirty, m_pView->GetSampleGrid()))
         ComposeRect(part.rect, part.grid);
     CRect shown;
     if (!shown.IntersectRect(dirty, GetVisibleImageRect()))

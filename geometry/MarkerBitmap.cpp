@@ -4,12 +4,22 @@
 
 #include <cstring>
 
-CMarkerBitmap::CMarkerBitmap(const CRect& area, const CSampleGrid& targetGrid)
+CMarkerBitmap::CMarkerBitmap(const CRect& area, const CSampleGrid& targetGrid, bool pack)
     : m_area(area), m_grid(targetGrid.Shifted(area.left, area.top)) {
     if (area.IsRectEmpty()) {
         m_area = CRect();
     } else if (m_grid.IsEveryPixel()) {
         m_mat = cv::Mat(area.Height(), area.Width(), CV_8UC1, cv::Scalar(MARKER_BACKGROUND));
+    } else if (pack) {
+        const int x0 = m_grid.FirstColumnFrom(0), y0 = m_grid.FirstRowFrom(0);
+        const int columns = x0 < area.Width() ? (area.Width() - 1 - x0) / m_grid.step + 1 : 0;
+        const int rows = y0 < area.Height() ? (area.Height() - 1 - y0) / m_grid.step + 1 : 0;
+        if (columns > 0 && rows > 0) {
+            m_mat = cv::Mat(rows, columns, CV_8UC1, cv::Scalar(MARKER_BACKGROUND));
+            m_bPacked = true;
+        } else {
+            m_area = CRect(); // no grid pixel in it: nothing to show
+        }
     } else {
         // Only the rows on the grid are ever read: only they are cleared.
         m_mat.create(area.Height(), area.Width(), CV_8UC1);

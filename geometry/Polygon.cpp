@@ -190,6 +190,21 @@ void CPolygon::RenderToBitmap(CMarkerBitmap& marker, int64_t shiftX, int64_t shi
     if (marker.IsEmpty() || m_points.empty())
         return;
     const uint8_t outline = c == 0 ? MARKER_OUTLINE : GetBValue(c); // the marker is the first (blue) byte
+    if (marker.IsPacked()) {
+        CV_Assert(width <= 1 && "a packed marker bitmap takes pens one pixel wide only");
+        const CSize size = marker.GetArea().Size();
+        if (m_points.size() > 2) {
+            if (filled)
+                FillPolygonOnGrid(marker.GetMat(), size, marker.GetGrid(), m_points, shiftX, shiftY,
+                                  c == 0 ? MARKER_INSIDE : GetBValue(c));
+            StrokePolygonOnGrid(marker.GetMat(), size, marker.GetGrid(), m_points, shiftX, shiftY, outline,
+                                true);
+        } else if (m_points.size() == 2) {
+            StrokePolygonOnGrid(marker.GetMat(), size, marker.GetGrid(), m_points, shiftX, shiftY,
+                                MARKER_OUTLINE, false);
+        }
+        return;
+    }
     if (m_points.size() > 2) {
         if (filled)
             FillPolygonEvenOdd(marker.GetMat(), m_points, shiftX, shiftY,
@@ -207,7 +222,7 @@ void CPolygon::Draw(CImgBuffer* buffer, int dx, int dy, COLORREF lineColor, COLO
     const CRect box = GetBoundRect(nullptr);
     const int64_t shiftX = int64_t(m_nOffsetX) + dx, shiftY = int64_t(m_nOffsetY) + dy;
     CMarkerBitmap marker(TargetArea(box, shiftX, shiftY, buffer->GetWidth(), buffer->GetHeight()),
-                         buffer->GetSampleGrid());
+                         buffer->GetSampleGrid(), penWidth <= 1);
     if (!marker.IsEmpty()) {
         RenderToBitmap(marker, shiftX - marker.GetOrigin().x, shiftY - marker.GetOrigin().y, 0, filled,
                        penWidth);
@@ -342,6 +357,42 @@ void BlendGridRows(CImgBuffer* buffer, const CMarkerBitmap& marker, const uint8_
     }
 }
 
+/// As `BlendGridRows`, from a packed marker bitmap (one marker per grid pixel).
+template <int kBpp>
+void BlendPackedRows(CImgBuffer* buffer, const CMarkerBitmap& marker, const uint8_t line[3],
+                     const uint8_t lut[3][256]) {
+    constexpr int kBytes = kBpp < 3 ? 1 : 3;
+    const cv::Mat& m = marker.GetMat();
+    cv::Mat& target = buffer->GetMat();
+    const CSampleGrid& grid = marker.GetGrid();
+    const CPoint origin = marker.GetOrigin() + CPoint(grid.FirstColumnFrom(0), grid.FirstRowFrom(0));
+    const size_t stride = static_cast<size_t>(grid.step) * kBpp;
+    for (int i = 0; i < m.rows; ++i) {
+        const uint8_t* src = m.ptr<uint8_t>(i);
+        uint8_t* row = target.ptr<uint8_t>(origin.y + i * grid.step) + static_cast<size_t>(origin.x) * kBpp;
+        // Blocks of eight markers: untouched ones skipped whole, the others marker by marker.
+        for (int j = 0; j < m.cols; j += 8) {
+            const int end = std::min(m.cols, j + 8);
+            if (end - j == 8) {
+                uint64_t word;
+                std::memcpy(&word, src + j, 8);
+                if (word == kUntouched)
+                    continue;
+            }
+            uint8_t* dst = row + stride * static_cast<size_t>(j);
+            for (int k = j; k < end; ++k, dst += stride) {
+                if (src[k] == MARKER_INSIDE) {
+                    for (int b = 0; b < kBytes; ++b)
+                        dst[b] = lut[b][dst[b]];
+                } else if (src[k] == MARKER_OUTLINE) {
+                    for (int b = 0; b < kBytes; ++b)
+                        dst[b] = line[b];
+                }
+            }
+        }
+    }
+}
+
 } // namespace
 
 void BlendMarkers(CImgBuffer* buffer, const CMarkerBitmap& marker, COLORREF lineColor, COLORREF fillColor,
@@ -362,7 +413,26 @@ void BlendMarkers(CImgBuffer* buffer, const CMarkerBitmap& marker, COLORREF line
     uint16_t pattern[192];
     for (int k = 0; k < 192; ++k)
         pattern[k] = static_cast<uint16_t>(fill[k % 3] * (256 - t));
-    if (!buffer->GetSampleGrid().IsEveryPixel()) {
+    if (marker.IsPacked()) {
+        switch (buffer->GetBytesPerPixel()) {
+        case 1:
+            BlendPackedRows<1>(buffer, marker, line, lut);
+            break;
+        case 2:
+            BlendPackedRows<2>(buffer, marker, line, lut);
+            break;
+        case 3:
+            BlendPackedRows<3>(buffer, marker, line, lut);
+            break;
+        case 4:
+            BlendPackedRows<4>(buffer, marker, line, lut);
+            break;
+        default:
+            break;
+        }
+        return;
+    }
+    if (!marker.GetGrid().IsEveryPixel()) {
         switch (buffer->GetBytesPerPixel()) {
         case 1:
             BlendGridRows<1>(buffer, marker, line, lut);

@@ -65,7 +65,7 @@ void CPolygonEx::Draw(CImgBuffer* buffer, int dx, int dy, COLORREF lineColor, CO
         const CRect box = GetBoundRect(nullptr);
         const int64_t shiftX = int64_t(m_nOffsetX) + dx, shiftY = int64_t(m_nOffsetY) + dy;
         CMarkerBitmap marker(TargetArea(box, shiftX, shiftY, buffer->GetWidth(), buffer->GetHeight()),
-                             buffer->GetSampleGrid());
+                             buffer->GetSampleGrid(), penWidth <= 1);
         if (!marker.IsEmpty()) {
             // Holes share the outer polygon's placement: their vertices are in the same image coordinates.
             const int64_t sx = shiftX - marker.GetOrigin().x, sy = shiftY - marker.GetOrigin().y;

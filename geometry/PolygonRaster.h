@@ -36,6 +36,15 @@ bool PolygonContainsPixel(const std::vector<CPoint>& points, int64_t x, int64_t 
 void FillPolygonEvenOdd(cv::Mat& image, const std::vector<CPoint>& points, int64_t shiftX, int64_t shiftY,
                         uint8_t value, const CSampleGrid& rows = {});
 
+/// As FillPolygonEvenOdd into an 8-bit image of `size` of which `packed` holds only the pixels on `grid`,
+/// one per grid pixel (see CMarkerBitmap): only those are set.
+void FillPolygonOnGrid(cv::Mat& packed, const CSize& size, const CSampleGrid& grid,
+                       const std::vector<CPoint>& points, int64_t shiftX, int64_t shiftY, uint8_t value);
+/// As StrokePolygon with a pen one pixel wide, into such a packed image.
+void StrokePolygonOnGrid(cv::Mat& packed, const CSize& size, const CSampleGrid& grid,
+                         const std::vector<CPoint>& points, int64_t shiftX, int64_t shiftY, uint8_t value,
+                         bool closed);
+
 /// Strokes the polygon's edges (closed) or the line from vertex 0 to vertex 1 (not closed) with a pen of
 /// the width (at least 1) into the 8-bit image.
 void StrokePolygon(cv::Mat& image, const std::vector<CPoint>& points, int64_t shiftX, int64_t shiftY,

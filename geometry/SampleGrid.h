@@ -36,6 +36,8 @@ struct CSampleGrid {
 
 private:
     int Mod(long long v) const { // in [0, step), for negative v too
+        if ((step & (step - 1)) == 0)
+            return static_cast<int>(v & (step - 1)); // the scales' steps are powers of two: no division
         const long long m = v % step;
         return static_cast<int>(m < 0 ? m + step : m);
     }

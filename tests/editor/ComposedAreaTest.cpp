@@ -33,50 +33,59 @@ TEST(ComposedArea, ComposesTheViewOnceThenOnlyWhatAScrollExposes) {
     EXPECT_EQ(area.Plan(far, far, kEvery), (std::vector<Part>{{far, kEvery}}));
 }
 
-TEST(ComposedArea, AGridViewReusesEveryPixelComposedButNotTheOtherWayRound) {
+// Zooming out and back in finds each scale composed; grids are served by the grids whose pixels hold theirs.
+TEST(ComposedArea, ScalesKeepWhatWasComposedForThem) {
     CComposedArea area;
-    const CRect near(100, 100, 300, 200), wide(0, 50, 400, 250);
+    const CRect near(100, 100, 300, 200), wide(0, 50, 400, 250), wider(0, 0, 800, 500);
     area.Plan(near, near, kEvery);
     // Zoomed out: the wider view on the grid, all of it (what is composed at every pixel is written again on
     // the grid with the same values).
     EXPECT_EQ(area.Plan(wide, wide, kHalf), (std::vector<Part>{{wide, kHalf}}));
     EXPECT_TRUE(area.Plan(wide, wide, kHalf).empty());
-    // Zoomed back in: every pixel of the near view is still composed.
-    EXPECT_TRUE(area.Plan(near, near, kEvery).empty());
-    // A part of the wide view outside it needs every pixel now.
-    const CRect edge(0, 50, 100, 150);
-    EXPECT_EQ(area.Plan(edge, edge, kEvery), (std::vector<Part>{{edge, kEvery}}));
-    // Another grid (the view scrolled by an odd number of pixels): the grid part is composed again.
-    const CSampleGrid other{2, 1, 1};
-    EXPECT_EQ(area.Plan(wide, wide, other), (std::vector<Part>{{wide, other}}));
-    // Zoomed out further on a grid whose pixels are on the last one: nothing; on one whose are not: all.
-    EXPECT_TRUE(area.Plan(wide, wide, CSampleGrid{4, 3, 1}).empty());
-    const CSampleGrid quarter{4, 0, 1};
-    EXPECT_EQ(area.Plan(wide, wide, quarter), (std::vector<Part>{{wide, quarter}}));
-    // Scrolled on that grid: the strip only, and the part composed on the finer grid no longer counts.
+    EXPECT_TRUE(area.Plan(near, near, kEvery).empty()); // back in
+    // Further out on a grid whose pixels are on the last one, inside it: nothing; beyond it, or on a grid
+    // whose pixels are not: all.
+    EXPECT_TRUE(area.Plan(wide, wide, CSampleGrid{4, 2, 3}).empty());
+    const CSampleGrid quarter{4, 1, 1};
+    EXPECT_EQ(area.Plan(wider, wider, quarter), (std::vector<Part>{{wider, quarter}}));
+    // Back in to the half scale, then the quarter: both still composed.
+    EXPECT_TRUE(area.Plan(wide, wide, kHalf).empty());
+    EXPECT_TRUE(area.Plan(wider, wider, quarter).empty());
+    // Scrolled on the half grid: the strip only.
     const CRect right(40, 50, 440, 250);
-    EXPECT_EQ(area.Plan(right, right, quarter), (std::vector<Part>{{CRect(400, 50, 440, 250), quarter}}));
-    EXPECT_EQ(area.Plan(right, right, other), (std::vector<Part>{{right, other}}));
+    EXPECT_EQ(area.Plan(right, right, kHalf), (std::vector<Part>{{CRect(400, 50, 440, 250), kHalf}}));
     // Needs inside what is composed at every pixel are served from it on any grid.
-    EXPECT_TRUE(area.Plan(CRect(10, 60, 20, 70), wide, quarter).empty());
+    EXPECT_TRUE(area.Plan(CRect(110, 110, 120, 120), wider, CSampleGrid{8, 5, 5}).empty());
+    // Only a few grids are remembered: the one used longest ago goes.
+    area.Plan(wider, wider, CSampleGrid{2, 1, 0});
+    area.Plan(wider, wider, CSampleGrid{2, 0, 0});
+    ASSERT_EQ(area.GetSampled().size(), CComposedArea::kMaxGrids);
+    EXPECT_EQ(area.Plan(wider, wider, quarter).size(), 1u);
+    EXPECT_TRUE(area.Plan(near, near, kEvery).empty());
 }
 
-TEST(ComposedArea, AChangeRecomposesWhatWasComposedOfIt) {
+TEST(ComposedArea, AChangeRecomposesWhatTheViewReadsAndForgetsTheRest) {
     CComposedArea area;
     const CRect near(100, 100, 300, 200), wide(0, 50, 400, 250);
     area.Plan(near, near, kEvery);
     area.Plan(wide, wide, kHalf);
-    // Inside the part composed at every pixel: at every pixel only.
-    EXPECT_EQ(area.Changed(CRect(150, 150, 160, 160)),
+    // The view back at every pixel: the part of the change composed at every pixel, and the grid's rectangle,
+    // which the change touches, forgotten.
+    EXPECT_EQ(area.Changed(CRect(150, 150, 160, 160), kEvery),
               (std::vector<Part>{{CRect(150, 150, 160, 160), kEvery}}));
-    // Across both: the part composed at every pixel, and the grid part.
-    EXPECT_EQ(area.Changed(CRect(50, 150, 160, 160)),
-              (std::vector<Part>{{CRect(100, 150, 160, 160), kEvery}, {CRect(50, 150, 160, 160), kHalf}}));
-    // Outside everything composed: nothing (a later paint composes it anyway).
-    EXPECT_TRUE(area.Changed(CRect(500, 500, 600, 600)).empty());
-    area.Clear();
-    EXPECT_TRUE(area.Changed(CRect(150, 150, 160, 160)).empty());
+    EXPECT_TRUE(area.GetSampled().empty());
+    EXPECT_EQ(area.Plan(wide, wide, kHalf), (std::vector<Part>{{wide, kHalf}}));
+    // The view on the grid: the part of the change on it; the rectangle composed at every pixel forgotten.
+    EXPECT_EQ(area.Changed(CRect(50, 150, 160, 160), kHalf),
+              (std::vector<Part>{{CRect(50, 150, 160, 160), kHalf}}));
+    EXPECT_TRUE(area.GetFull().IsRectEmpty());
+    EXPECT_EQ(area.Plan(near, near, kEvery), (std::vector<Part>{{near, kEvery}}));
+    // Outside everything composed: nothing is composed or forgotten.
+    EXPECT_TRUE(area.Changed(CRect(500, 500, 600, 600), kHalf).empty());
+    EXPECT_EQ(area.GetFull(), near);
+    EXPECT_EQ(area.GetSampled().size(), 1u);
     area.SetAll(CRect(0, 0, 500, 400));
     EXPECT_TRUE(area.Plan(wide, wide, kHalf).empty());
-    EXPECT_EQ(area.Changed(CRect(-5, -5, 10, 10)), (std::vector<Part>{{CRect(0, 0, 10, 10), kEvery}}));
+    EXPECT_EQ(area.Changed(CRect(-5, -5, 10, 10), kEvery),
+              (std::vector<Part>{{CRect(0, 0, 10, 10), kEvery}}));
 }
