@@ -293,8 +293,10 @@ void CDlgRefImageEdit::DropView() {
 
 void CDlgRefImageEdit::ReleaseImage() {
     DropView();
-    if (m_pRef)
+    if (m_pRef) {
         m_pRef->Release();
+        m_pRef->SetKeepCameraPixels(false); // only dragging here needs them
+    }
 }
 
 void CDlgRefImageEdit::SelectRefRow(int row) {
@@ -327,6 +329,7 @@ void CDlgRefImageEdit::ReloadImage() {
         return;
     if (m_nSplitID >= 0)
         m_pRef->ApplySplit(m_nSplitID);
+    m_pRef->SetKeepCameraPixels(true); // a drag recomposes from them, reading no file
     if (!m_pRef->Load()) {
         ZrkMessageBox(Translate(L"没有发现图像文件或没有足够的内存!", 0), L"", MB_OK | MB_ICONWARNING);
     } else {
