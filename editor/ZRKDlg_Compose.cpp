@@ -212,13 +212,7 @@ void CZRKDlg::CopyChannelOnGrid(const CRect& area, const CSampleGrid& grid) {
         CopyOnGrid(source, display, inArea);
         return;
     }
-    cv::Mat packed;
-    GatherGrid(source, packed, inArea);
-    CImgBuffer samples;
-    if (packed.empty() || !samples.TakePixels(packed))
-        return;
-    ApplyChannelTransform(samples, m_nChannelMode);
-    ScatterGrid(samples.GetMat(), display, inArea);
+    TransformOnGrid(source, display, inArea, m_nChannelMode);
 }
 
 CRect CZRKDlg::BandRect() const {

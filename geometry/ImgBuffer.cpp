@@ -74,29 +74,6 @@ void CopyOnGrid(const cv::Mat& from, cv::Mat& to, const CSampleGrid& grid) {
     });
 }
 
-void GatherGrid(const cv::Mat& from, cv::Mat& to, const CSampleGrid& grid) {
-    const GridSpan span(grid, from.cols, from.rows);
-    to.create(span.rows, span.columns, from.type());
-    const size_t bytes = from.elemSize();
-    const int step = std::max(1, grid.step);
-    ForRows(span.rows, span.columns, [&](int r) {
-        CopyPixels(bytes, from.ptr<uint8_t>(span.y0 + r * step) + bytes * span.x0, step, to.ptr<uint8_t>(r),
-                   1, span.columns);
-    });
-}
-
-void ScatterGrid(const cv::Mat& from, cv::Mat& to, const CSampleGrid& grid) {
-    CV_CheckTypeEQ(from.type(), to.type(), "grid copies take matrices of one type");
-    const GridSpan span(grid, to.cols, to.rows);
-    CV_Assert(from.rows == span.rows && from.cols == span.columns);
-    const size_t bytes = to.elemSize();
-    const int step = std::max(1, grid.step);
-    ForRows(span.rows, span.columns, [&](int r) {
-        CopyPixels(bytes, from.ptr<uint8_t>(r), 1, to.ptr<uint8_t>(span.y0 + r * step) + bytes * span.x0,
-                   step, span.columns);
-    });
-}
-
 CImgBuffer::CImgBuffer(int /*count*/, int width, int height, uint32_t format, int type, CImgLocation location)
     : m_nWidth(width), m_nHeight(height), m_nFormat(format), m_nType(type), m_location(location) {}
 

@@ -90,14 +90,10 @@ private:
     cv::Mat m_mat;
 };
 
-/// Moves the pixels of a sample grid between matrices of one 8-bit type of 1, 3 or 4 channels (the grid
-/// relative to pixel (0, 0) of the grid-sized side). `CopyOnGrid`: from `from` into `to` of the same size,
-/// only the pixels on the grid (every pixel for a grid of every pixel). `GatherGrid`: the pixels of `from` on
-/// the grid, packed into `to` (re-created with one pixel per grid pixel). `ScatterGrid`: the packed pixels
-/// back onto the grid of `to`. Rows run on every core.
+/// Copies the pixels of `from` on the grid (relative to pixel (0, 0)) into `to`, of the same size and one
+/// 8-bit type of 1, 3 or 4 channels; the others are left as they are (every pixel for a grid of every pixel).
+/// Rows run on every core when there are many.
 void CopyOnGrid(const cv::Mat& from, cv::Mat& to, const CSampleGrid& grid);
-void GatherGrid(const cv::Mat& from, cv::Mat& to, const CSampleGrid& grid);
-void ScatterGrid(const cv::Mat& from, cv::Mat& to, const CSampleGrid& grid);
 
 /// Copies the width x height rectangle at (srcX, srcY) of `source` to (dstX, dstY) of `target`. The
 /// rectangle is clipped to both buffers (parts outside either are not copied). False when either handle

@@ -19,6 +19,9 @@ public:
     /// an empty bitmap. `targetGrid` is the target buffer's sample grid; `pack` packs the bitmap when the
     /// grid is not every pixel.
     explicit CMarkerBitmap(const CRect& area, const CSampleGrid& targetGrid = {}, bool pack = false);
+    /// The same bitmap holding `rendered`: markers rendered before for an area of this size, grid and
+    /// packing (shared, not copied; blending only reads them).
+    CMarkerBitmap(const CRect& area, const CSampleGrid& targetGrid, bool pack, const cv::Mat& rendered);
 
     bool IsEmpty() const { return m_mat.empty(); }
     /// Where the bitmap's pixel (0, 0) lies in the target buffer.
@@ -32,6 +35,9 @@ public:
     const cv::Mat& GetMat() const { return m_mat; }
 
 private:
+    /// The size of the matrix the markers need; (0, 0) leaves the bitmap empty.
+    cv::Size Layout(const CRect& area, bool pack);
+
     CRect m_area;
     CSampleGrid m_grid;
     bool m_bPacked = false;

@@ -8,9 +8,10 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
-#include <cstring>
+#include <atomic>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
@@ -24,7 +25,76 @@ int32_t Saturate(int64_t v) {
 
 } // namespace
 
+namespace {
+
+std::atomic<size_t> g_keptMarkerBytes{0};
+
+uint64_t Fnv(uint64_t hash, const void* data, size_t size) {
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    for (size_t i = 0; i < size; ++i)
+        hash = (hash ^ bytes[i]) * 0x100000001b3ull;
+    return hash;
+}
+
+} // namespace
+
+/// One rendering of a polygon's markers and everything it depends on.
+struct CPolygon::CMarkerMemo {
+    struct Key {
+        int width = 0, height = 0;
+        int64_t shiftX = 0, shiftY = 0;
+        CSampleGrid grid;
+        bool pack = false, filled = false;
+        int pen = 0;
+        uint64_t fingerprint = 0;
+        bool operator==(const Key& o) const {
+            return width == o.width && height == o.height && shiftX == o.shiftX && shiftY == o.shiftY &&
+                   grid == o.grid && pack == o.pack && filled == o.filled && pen == o.pen &&
+                   fingerprint == o.fingerprint;
+        }
+    };
+    Key key;
+    cv::Mat markers;
+    CMarkerMemo(const Key& k, const cv::Mat& m) : key(k), markers(m) { g_keptMarkerBytes += markers.total(); }
+    ~CMarkerMemo() { g_keptMarkerBytes -= markers.total(); }
+    CMarkerMemo(const CMarkerMemo&) = delete;
+    CMarkerMemo& operator=(const CMarkerMemo&) = delete;
+};
+
 CPolygon::~CPolygon() = default;
+
+size_t CPolygon::GetKeptMarkerBytes() {
+    return g_keptMarkerBytes;
+}
+
+uint64_t CPolygon::MarkerFingerprint() const {
+    return Fnv(0xcbf29ce484222325ull, m_points.data(), m_points.size() * sizeof(CPoint));
+}
+
+CMarkerBitmap CPolygon::Markers(const CRect& area, const CSampleGrid& grid, bool pack, int64_t shiftX,
+                                int64_t shiftY, bool filled, int penWidth,
+                                const std::function<void(CMarkerBitmap&)>& render) const {
+    const CMarkerMemo::Key key{
+        area.Width(), area.Height(),      shiftX, shiftY, grid.Shifted(area.left, area.top), pack, filled,
+        penWidth,     MarkerFingerprint()};
+    for (size_t i = 0; i < m_markerMemos.size(); ++i) {
+        if (m_markerMemos[i]->key == key) {
+            std::rotate(m_markerMemos.begin(), m_markerMemos.begin() + static_cast<std::ptrdiff_t>(i),
+                        m_markerMemos.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+            return CMarkerBitmap(area, grid, pack, m_markerMemos.front()->markers);
+        }
+    }
+    CMarkerBitmap marker(area, grid, pack);
+    if (marker.IsEmpty())
+        return marker;
+    render(marker);
+    constexpr size_t kMemos = 2; // a scale and the one before: zooming out and back in renders nothing
+    if (m_markerMemos.size() >= kMemos)
+        m_markerMemos.pop_back();
+    if (g_keptMarkerBytes + marker.GetMat().total() <= kKeptMarkerBytes)
+        m_markerMemos.insert(m_markerMemos.begin(), std::make_shared<CMarkerMemo>(key, marker.GetMat()));
+    return marker;
+}
 
 bool CPolygon::CopyFrom(const CIDItem* other) {
     CGraphBase::CopyFrom(other);
@@ -221,13 +291,14 @@ void CPolygon::Draw(CImgBuffer* buffer, int dx, int dy, COLORREF lineColor, COLO
         return;
     const CRect box = GetBoundRect(nullptr);
     const int64_t shiftX = int64_t(m_nOffsetX) + dx, shiftY = int64_t(m_nOffsetY) + dy;
-    CMarkerBitmap marker(TargetArea(box, shiftX, shiftY, buffer->GetWidth(), buffer->GetHeight()),
-                         buffer->GetSampleGrid(), penWidth <= 1);
-    if (!marker.IsEmpty()) {
-        RenderToBitmap(marker, shiftX - marker.GetOrigin().x, shiftY - marker.GetOrigin().y, 0, filled,
-                       penWidth);
+    const CRect area = TargetArea(box, shiftX, shiftY, buffer->GetWidth(), buffer->GetHeight());
+    const CMarkerBitmap marker =
+        Markers(area, buffer->GetSampleGrid(), penWidth <= 1, shiftX - area.left, shiftY - area.top, filled,
+                penWidth, [&](CMarkerBitmap& fresh) {
+                    RenderToBitmap(fresh, shiftX - area.left, shiftY - area.top, 0, filled, penWidth);
+                });
+    if (!marker.IsEmpty())
         BlendMarkers(buffer, marker, lineColor, fillColor, transparency);
-    }
     if (m_bLocked)
         DrawLockMark(buffer);
 }
