@@ -217,10 +217,14 @@ void CImgView::PaintSampled(QPainter& painter, const QRect& shown) {
         --bottom;
     if (left > right || top > bottom)
         return;
-    const int w = right - left + 1, h = bottom - top + 1;
-    if (m_sampled.width() < w || m_sampled.height() < h)
-        m_sampled =
-            QImage(std::max(w, m_sampled.width()), std::max(h, m_sampled.height()), QImage::Format_RGB32);
+    // Band by band: the pixels of a few rows at a time, drawn unscaled, so that the view holds no copy of the
+    // whole window.
+    const int w = right - left + 1;
+    constexpr int kBandRows = 128;
+    const int bandRows = std::min(kBandRows, bottom - top + 1);
+    if (m_sampled.width() < w || m_sampled.height() < bandRows)
+        m_sampled = QImage(std::max(w, m_sampled.width()), std::max(bandRows, m_sampled.height()),
+                           QImage::Format_RGB32);
     const int bytes = m_image.format() == QImage::Format_BGR888 ? 3 : 1;
     std::vector<int> columns(static_cast<size_t>(w));
     for (int i = 0; i < w; ++i)
@@ -229,31 +233,34 @@ void CImgView::PaintSampled(QPainter& painter, const QRect& shown) {
     const qsizetype sourcePitch = m_image.bytesPerLine();
     uchar* target = m_sampled.bits();
     const qsizetype targetPitch = m_sampled.bytesPerLine();
-    // Rows on every core; a row that shows the same image row as the one above (magnified) is a copy of it.
-    cv::parallel_for_(
-        cv::Range(0, h),
-        [&](const cv::Range& rows) {
-            int previous = -1;
-            for (int j = rows.start; j < rows.end; ++j) {
-                const int sy = ImageCoordinate(top + j, oy, zy);
-                auto* out = reinterpret_cast<uint32_t*>(target + targetPitch * j);
-                if (sy == previous) {
-                    std::memcpy(out, target + targetPitch * (j - 1), size_t(w) * 4);
-                    continue;
+    for (int bandTop = top; bandTop <= bottom; bandTop += bandRows) {
+        const int h = std::min(bandRows, bottom - bandTop + 1);
+        // Rows on every core; a row that shows the same image row as the one above (magnified) is a copy.
+        cv::parallel_for_(
+            cv::Range(0, h),
+            [&](const cv::Range& rows) {
+                int previous = -1;
+                for (int j = rows.start; j < rows.end; ++j) {
+                    const int sy = ImageCoordinate(bandTop + j, oy, zy);
+                    auto* out = reinterpret_cast<uint32_t*>(target + targetPitch * j);
+                    if (sy == previous) {
+                        std::memcpy(out, target + targetPitch * (j - 1), size_t(w) * 4);
+                        continue;
+                    }
+                    previous = sy;
+                    const uchar* row = source + sourcePitch * sy;
+                    if (zx > 1) {
+                        (bytes == 3 ? ConvertRowAt<3> : ConvertRowAt<1>)(row, columns.data(), out, w);
+                    } else {
+                        // Scale 1 and below: pixels a fixed stride apart from the first column's.
+                        const size_t stride = size_t(bytes) * size_t(std::lround(1 / zx));
+                        (bytes == 3 ? ConvertRow<3> : ConvertRow<1>)(row + columns[0], stride, out, w);
+                    }
                 }
-                previous = sy;
-                const uchar* row = source + sourcePitch * sy;
-                if (zx > 1) {
-                    (bytes == 3 ? ConvertRowAt<3> : ConvertRowAt<1>)(row, columns.data(), out, w);
-                } else {
-                    // Scale 1 and below: pixels a fixed stride apart from the first column's.
-                    const size_t stride = size_t(bytes) * size_t(std::lround(1 / zx));
-                    (bytes == 3 ? ConvertRow<3> : ConvertRow<1>)(row + columns[0], stride, out, w);
-                }
-            }
-        },
-        std::max(1.0, h / 64.0));
-    painter.drawImage(QPoint(left, top), m_sampled, QRect(0, 0, w, h));
+            },
+            std::max(1.0, h / 32.0));
+        painter.drawImage(QPoint(left, bandTop), m_sampled, QRect(0, 0, w, h));
+    }
 }
 
 void CImgView::Paint(QPainter& painter, const QRect& exposed) {

@@ -99,5 +99,5 @@ private:
     double m_dZoomY = 1.0;
     QPoint m_origin;
     bool m_bSampling = true;
-    QImage m_sampled; ///< the pixels of the last sampled paint, kept for the next
+    QImage m_sampled; ///< a band of the sampled pixels, kept for the next paint
 };
