@@ -190,12 +190,16 @@ bool ReadPixelFile(const std::string& file, CImgBuffer& out) {
         return false;
     const uint32_t format = bytes == 1 ? IMG_FORMAT_MONO8 : IMG_FORMAT_RGB24;
     const bool reuse = out.IsCreated() && out.GetWidth() == int(width) && out.GetHeight() == int(height) &&
-                       out.GetFormat() == format && out.GetMat().isContinuous();
+                       out.GetFormat() == format;
     CImgBuffer fresh(1, int(width), int(height), format);
     if (!reuse && !fresh.CreateUninitialized())
         return false;
     cv::Mat& mat = reuse ? out.GetMat() : fresh.GetMat();
-    if (!ReadAll(fd, mat.data, size_t(width) * height * bytes)) {
+    // At once, or row by row into a matrix that shows part of a larger one.
+    bool whole = mat.isContinuous() ? ReadAll(fd, mat.data, size_t(width) * height * bytes) : true;
+    for (int row = 0; whole && !mat.isContinuous() && row < mat.rows; ++row)
+        whole = ReadAll(fd, mat.ptr<uint8_t>(row), size_t(width) * bytes);
+    if (!whole) {
         if (reuse)
             out.Destroy();  // half overwritten: nothing is better than a mix
         return false;
@@ -340,11 +344,28 @@ bool ReadCameraImage(const std::wstring& path, CImgBuffer& out, CameraImageError
             !BytesFit(static_cast<long long>(width), static_cast<long long>(height), samples == 1 ? 1 : 3))
             return Fail(error, CameraImageError::TooLarge);
     }
+    // A PNG picture is decoded into `out`'s memory when that has the picture's size and format: its pixels
+    // are then in place, nothing allocated or copied.
     cv::Mat decoded;
+    const bool intoOut = kind == Kind::Png && out.IsCreated() && out.GetBytesPerPixel() != 4;
+    if (intoOut)
+        decoded = out.GetMat();
+    // Grey and colour without alpha (or with a palette) decode to one and three bytes: into `out` when its
+    // size and format are those.
+    const int pngBytes = got > 25 && head[25] == 0 ? 1 : got > 25 && (head[25] == 2 || head[25] == 3) ? 3 : 0;
+    const bool inPlace = intoOut && got >= 24 && int(BigEndian32(head + 16)) == out.GetWidth() &&
+                         int(BigEndian32(head + 20)) == out.GetHeight() && pngBytes == out.GetBytesPerPixel();
     if (const ZrkDecodeImageFileFn decode = ImageCodecs())
         decode(file.c_str(), &decoded);
+    if (inPlace && decoded.empty())
+        out.Destroy(); // the codec gave up half-way through `out`'s pixels
     if (decoded.empty() || decoded.depth() != CV_8U)
         return Fail(error, CameraImageError::NotImage);
+    if (intoOut && decoded.data == out.GetMat().data) {
+        if (error)
+            *error = CameraImageError::None;
+        return true;
+    }
     if (!BytesFit(decoded.cols, decoded.rows, decoded.channels() == 1 ? 1 : 3))
         return Fail(error, CameraImageError::TooLarge);
     const int channels = decoded.channels();
@@ -363,6 +384,35 @@ bool ReadCameraImage(const std::wstring& path, CImgBuffer& out, CameraImageError
     out.Swap(image);
     if (error)
         *error = CameraImageError::None;
+    return true;
+}
+
+bool PeekCameraImageSize(const std::wstring& path, int& width, int& height, uint32_t* format) {
+    width = height = 0;
+    if (format)
+        *format = 0;
+    const std::string file = WideToUtf8(path);
+    uint8_t head[BMP_FILE_HEADER_SIZE + BMP_INFO_HEADER_SIZE] = {};
+    size_t got = 0;
+    const Kind kind = Sniff(file, head, sizeof head, got);
+    if (kind == Kind::Bmp || kind == Kind::Png) {
+        if (!ReadCameraImageSize(path, width, height)) // their headers alone
+            return false;
+        if (format && kind == Kind::Png && got > 25) // colour type: grey (with alpha) is read as one byte
+            *format = head[25] == 0 || head[25] == 4 ? IMG_FORMAT_MONO8 : IMG_FORMAT_RGB24;
+        if (format && kind == Kind::Bmp && got >= BMP_FILE_HEADER_SIZE + BMP_INFO_HEADER_SIZE &&
+            Little32(head + BMP_FILE_HEADER_SIZE) >= BMP_INFO_HEADER_SIZE) {
+            const int bits = head[BMP_FILE_HEADER_SIZE + 14] | head[BMP_FILE_HEADER_SIZE + 15] << 8;
+            *format = bits == 24 ? IMG_FORMAT_RGB24 : bits == 32 ? IMG_FORMAT_RGB32 : 0;
+        }
+        return true;
+    }
+    uint64_t w = 0, h = 0, samples = 1;
+    if (kind != Kind::Tiff || !PeekTiffSize(file, w, h, samples) || !SideFits(static_cast<long long>(w)) ||
+        !SideFits(static_cast<long long>(h)))
+        return false;
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
     return true;
 }
 

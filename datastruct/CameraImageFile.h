@@ -19,8 +19,10 @@ enum class CameraImageError {
     TooLarge,   ///< its width or height exceeds what a buffer holds
 };
 
-/// Reads the whole image into `out` (re-described and created). On failure `out` is unchanged and
-/// *error (when given) tells why.
+/// Reads the whole image into `out` (re-described and created; BMP and PNG pictures are decoded into the
+/// memory `out` has when it has their size and format, also when it shows part of a larger matrix). On
+/// failure *error (when given) tells why, and `out` is unchanged, except that a picture that failed half-way
+/// through `out`'s own memory leaves it empty.
 bool ReadCameraImage(const std::wstring& path, CImgBuffer& out, CameraImageError* error = nullptr);
 
 /// As `ReadCameraImage`, for a file whose bytes have the SHA-256 `hash` (64 lower-case hexadecimal digits;
@@ -40,6 +42,11 @@ constexpr uintmax_t kDecodedImageCacheBytes = uintmax_t(4) << 30;
 /// Removes decoded copies, least recently read first, until those left hold at most `limit` bytes; the copy
 /// named `keep` (a file name, may be empty) stays. Returns how many were removed.
 int TrimDecodedImageCache(uintmax_t limit, const std::string& keep = std::string());
+
+/// Width and height the file's header states (BMP, PNG, TIFF), without decoding; false, and (0, 0), for a
+/// file that states none this way, is missing or no image. `format` (when given) becomes the buffer format
+/// reading gives when the header alone tells it (BMP of 24 or 32 bits, PNG), else 0.
+bool PeekCameraImageSize(const std::wstring& path, int& width, int& height, uint32_t* format = nullptr);
 
 /// Width and height of the image. BMP and PNG are read from their headers alone; other formats are
 /// decoded. False, and (0, 0), when the file is missing or no image.

@@ -7,11 +7,23 @@
 
 #include <opencv2/imgcodecs.hpp>
 
+#include <fstream>
+#include <vector>
+
 extern "C" bool ZrkDecodeImageFile(const char* path, cv::Mat* out) {
     if (!path || !out)
         return false;
     try {
-        *out = cv::imread(path, cv::IMREAD_ANYCOLOR);  // 8 bits per channel, grey or colour
+        // From the file's bytes: decoding then writes into the memory `out` has when the picture has its size
+        // and type (a reread needs no new pixels).
+        std::ifstream in(path, std::ios::binary | std::ios::ate);
+        const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
+        std::vector<uchar> bytes(size > 0 ? static_cast<size_t>(size) : 0);
+        if (size <= 0 || !in.seekg(0) || !in.read(reinterpret_cast<char*>(bytes.data()), size)) {
+            out->release();
+            return false;
+        }
+        cv::imdecode(bytes, cv::IMREAD_ANYCOLOR, out); // 8 bits per channel, grey or colour
     } catch (const cv::Exception&) {
         out->release();  // a damaged file the codec gives up on
     }

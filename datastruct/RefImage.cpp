@@ -1,5 +1,8 @@
 #include "datastruct/RefImage.h"
 
+#include "datastruct/RefImagePixels.h"
+#include "geometry/PixelPool.h"
+
 #include "datastruct/CameraImageFile.h"
 #include "datastruct/ImageHashMemo.h"
 #include "datastruct/CameraRefImage.h"
@@ -16,8 +19,6 @@
 #include <thread>
 #include <vector>
 
-namespace {
-
 // Copies the source onto the target at (x, y), clipped to the target.
 void PasteClipped(const cv::Mat& source, cv::Mat& target, int x, int y) {
     const cv::Rect dst = cv::Rect(x, y, source.cols, source.rows) & cv::Rect(0, 0, target.cols, target.rows);
@@ -26,8 +27,6 @@ void PasteClipped(const cv::Mat& source, cv::Mat& target, int x, int y) {
     source(cv::Rect(dst.x - x, dst.y - y, dst.width, dst.height)).copyTo(target(dst));
 }
 
-// Gives the buffer object that size and format (pixels not created yet) when it has others; the object
-// itself stays, so pointers to it stay valid.
 void EnsureBuffer(CImgBuffer& buffer, int width, int height, uint32_t format) {
     if (buffer.GetWidth() != width || buffer.GetHeight() != height || buffer.GetFormat() != format) {
         CImgBuffer fresh(1, width, height, format);
@@ -35,7 +34,6 @@ void EnsureBuffer(CImgBuffer& buffer, int width, int height, uint32_t format) {
     }
 }
 
-// The conversion from one pixel format to another; -1 when none is needed or known.
 int ConversionCode(uint32_t from, uint32_t to) {
     const int a = ImgFormatBytesPerPixel(from), b = ImgFormatBytesPerPixel(to);
     if (a == b)
@@ -47,7 +45,44 @@ int ConversionCode(uint32_t from, uint32_t to) {
     return b == 1 ? cv::COLOR_BGRA2GRAY : cv::COLOR_BGRA2BGR;
 }
 
-} // namespace
+void ZeroUncovered(const std::vector<cv::Rect>& covered, cv::Mat& target) {
+    // The image is cut along the rectangles' edges into cells; the cells no rectangle covers are cleared,
+    // runs of them along a band of rows at once.
+    const cv::Rect image(0, 0, target.cols, target.rows);
+    std::vector<int> xs{0, target.cols}, ys{0, target.rows};
+    std::vector<cv::Rect> rects;
+    for (const cv::Rect& r : covered) {
+        const cv::Rect cut = r & image;
+        if (cut.empty())
+            continue;
+        rects.push_back(cut);
+        xs.insert(xs.end(), {cut.x, cut.br().x});
+        ys.insert(ys.end(), {cut.y, cut.br().y});
+    }
+    std::sort(xs.begin(), xs.end());
+    xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
+    std::sort(ys.begin(), ys.end());
+    ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
+    for (size_t b = 0; b + 1 < ys.size(); ++b) {
+        for (size_t c = 0; c + 1 < xs.size();) {
+            const auto covers = [&](size_t cell) {
+                return std::any_of(rects.begin(), rects.end(), [&](const cv::Rect& r) {
+                    return r.x <= xs[cell] && r.br().x >= xs[cell + 1] && r.y <= ys[b] &&
+                           r.br().y >= ys[b + 1];
+                });
+            };
+            if (covers(c)) {
+                ++c;
+                continue;
+            }
+            size_t end = c + 1;
+            while (end + 1 < xs.size() && !covers(end))
+                ++end;
+            target(cv::Rect(xs[c], ys[b], xs[end] - xs[c], ys[b + 1] - ys[b])).setTo(cv::Scalar::all(0));
+            c = end;
+        }
+    }
+}
 
 void ComposePieces(const std::vector<CComposePiece>& pieces, cv::Mat& target, const CRect& area) {
     const cv::Rect clip =
@@ -171,90 +206,6 @@ bool CRefImage::IsLoaded() const {
     return m_pComposed->IsCreated();
 }
 
-bool CRefImage::Load() {
-    // What to read, gathered here: the camera paths and the station's memory of hashes are not touched by
-    // the threads that decode.
-    struct Job {
-        int id = 0;
-        std::wstring file;
-        std::string hash;  // known without reading the file: lets a compressed picture come decoded
-        std::unique_ptr<CImgBuffer> pixels;
-        bool read = false;
-    };
-    std::vector<Job> jobs;
-    {
-        CImageHashMemo memo;
-        for (int i = 0; i < m_cameras.GetSize(); ++i) {
-            const auto* camera = m_cameras.GetAtAs<CCameraRefImage>(i);
-            if (!camera)
-                continue;
-            Job job;
-            job.id = camera->m_nID;
-            job.file = camera->GetFullPath();
-            job.hash = memo.Known(job.file);
-            // A camera read before keeps its memory: the next picture of its size is decoded into it.
-            auto kept = m_cameraPixels.find(job.id);
-            job.pixels = kept != m_cameraPixels.end() ? std::move(kept->second) : std::make_unique<CImgBuffer>();
-            jobs.push_back(std::move(job));
-        }
-    }
-    m_cameraPixels.clear();
-    // The files are decoded on every core (OpenCV's codecs and the BMP reader keep no shared state).
-    std::atomic<size_t> next{0};
-    const auto work = [&] {
-        for (size_t i; (i = next++) < jobs.size();)
-            jobs[i].read = ReadCameraImageCached(jobs[i].file, jobs[i].hash, *jobs[i].pixels);
-    };
-    const size_t helpers = std::min<size_t>(jobs.size(), std::max(1u, std::thread::hardware_concurrency())) - (jobs.empty() ? 0 : 1);
-    std::vector<std::future<void>> running;
-    for (size_t i = 0; i < helpers; ++i)
-        running.push_back(std::async(std::launch::async, work));
-    work();
-    for (auto& r : running)
-        r.get();
-
-    uint32_t format = 0;
-    int width = 0, height = 0;
-    for (Job& job : jobs) {
-        if (!job.read)
-            continue; // stays black: the other cameras still compose
-        const auto* camera = m_cameras.FindByIDAs<CCameraRefImage>(job.id);
-        std::unique_ptr<CImgBuffer>& pixels = job.pixels;
-        if (!format)
-            format = pixels->GetFormat();
-        if (const int code = ConversionCode(pixels->GetFormat(), format); code >= 0) {
-            auto converted = std::make_unique<CImgBuffer>(1, pixels->GetWidth(), pixels->GetHeight(), format);
-            if (!converted->CreateUninitialized())
-                continue;
-            cv::cvtColor(pixels->GetMat(), converted->GetMat(), code);
-            pixels = std::move(converted);
-        }
-        width = std::max(width, std::max(0, camera->m_nX) + pixels->GetWidth());
-        height = std::max(height, std::max(0, camera->m_nY) + pixels->GetHeight());
-        m_cameraPixels[job.id] = std::move(pixels);
-    }
-    if (m_cameraPixels.empty() || width > CImgBuffer::kMaxSide || height > CImgBuffer::kMaxSide) {
-        m_cameraPixels.clear();
-        m_pComposed->Destroy();
-        return false;
-    }
-    // Not cleared: composing writes every pixel once, 0 only where no camera lies.
-    EnsureBuffer(*m_pComposed, width, height, format);
-    // Pixels shared with a camera or with the sheet are never composed into: the composed image gets its own.
-    if (SharedCamera() || (m_pComposed->GetMat().data && m_pComposed->GetMat().data == m_pSheet->GetMat().data))
-        m_pComposed->Destroy();
-    if (const cv::Mat* single = SoleCameraCovering(width, height)) {
-        m_pComposed->GetMat() = *single;  // one camera at the origin is the composed image: no copy
-        return true;
-    }
-    if (!m_pComposed->CreateUninitialized()) {
-        m_cameraPixels.clear();
-        return false;
-    }
-    ComposeWindow(CRect(0, 0, width, height));
-    return true;
-}
-
 const cv::Mat* CRefImage::SoleCameraCovering(int width, int height) const {
     if (m_cameraPixels.size() != 1)
         return nullptr;
@@ -283,6 +234,8 @@ void CRefImage::ComposeWindow(const CRect& area) {
         ComposeWindow(CRect(0, 0, composed.cols, composed.rows));
         return;
     }
+    if (m_cameraPixels.empty())
+        ReadCameraPixels(); // they went once composed: a redraw needs them back
     std::vector<CComposePiece> pieces;
     for (int i = 0; i < m_cameras.GetSize(); ++i) {
         const auto* camera = m_cameras.GetAtAs<CCameraRefImage>(i);
@@ -306,12 +259,6 @@ void CRefImage::RedrawArea(const CRect& area) {
         ComposeWindow(area);
 }
 
-void CRefImage::Release() {
-    m_cameraPixels.clear();
-    m_pComposed->Destroy();
-    m_pSheet->Destroy();
-}
-
 bool CRefImage::Prepare() {
     if (!IsLoaded())
         return false;
@@ -328,10 +275,13 @@ bool CRefImage::Prepare() {
         m_pSheet->GetMat() = composed;
         return true;
     }
-    if (!m_pSheet->IsCreated() && !m_pSheet->Create())
-        return false;
+    if (!m_pSheet->IsCreated())
+        m_pSheet->GetMat() =
+            CPixelPool::Get().Take(rect.Height(), rect.Width(), CV_8UC(m_pSheet->GetBytesPerPixel()));
     cv::Mat& sheet = m_pSheet->GetMat();
-    sheet.setTo(cv::Scalar::all(0));
+    // Cleared only where the image does not reach (an extension beyond its edge): the rest is pasted over.
+    if (!(rect.left >= 0 && rect.top >= 0 && rect.right <= composed.cols && rect.bottom <= composed.rows))
+        sheet.setTo(cv::Scalar::all(0));
     PasteClipped(m_pComposed->GetMat(), sheet, -rect.left, -rect.top);
     return true;
 }

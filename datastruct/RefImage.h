@@ -57,17 +57,28 @@ public:
     /// Composes the large image from the camera files: cameras pasted in list order (the last on top),
     /// format of the first readable camera image (8, 24 or 32 bits; other cameras are converted to it),
     /// uncovered pixels 0. Cameras whose file cannot be read stay black. False when there is no camera or
-    /// no camera file can be read (nothing is loaded then). The files are decoded on every core, into the
-    /// buffers of the last composition where their size fits (ReadCameraImageCached: compressed pictures
-    /// whose hash the station knows come decoded).
+    /// no camera file can be read (nothing is loaded then). The files are decoded on every core
+    /// (ReadCameraImageCached: compressed pictures whose hash the station knows come decoded) and, when
+    /// their headers state their sizes, composed one by one in list order as they come, only a few read
+    /// ahead: a camera's pixels are held only until they are composed (unless the cameras are kept, see
+    /// SetKeepCameraPixels). Memory freed before is used again (PixelPool.h): the composed image and the
+    /// cameras are decoded into it when it has their size.
     virtual bool Load();
+    /// Keeps each camera's decoded pixels beside the composed image after `Load` (twice the memory), so that
+    /// `Redraw` and `RedrawArea` read no file: for the reference-image manager, where cameras are dragged.
+    /// Off: they go as soon as they are composed, and a redraw reads the files again first.
+    void SetKeepCameraPixels(bool keep) { m_bKeepCameraPixels = keep; }
+    bool GetKeepCameraPixels() const { return m_bKeepCameraPixels; }
+    /// Whether decoded camera pixels are held now.
+    bool HoldsCameraPixels() const { return !m_cameraPixels.empty(); }
     /// Repastes the cameras at their current positions into the composed image, without reading files.
     /// Nothing when no image is loaded.
     virtual void Redraw();
     /// As `Redraw`, inside `area` only (whole-image pixels, clipped to the image): what a camera moved by
     /// dragging needs, the union of its old and new rectangles. The pixels outside stay as they are.
     void RedrawArea(const CRect& area);
-    /// Frees the pixels of both buffers; the next `Load` reads the files again.
+    /// Frees the pixels of both buffers and the cameras' (their memory kept for the next load, PixelPool.h);
+    /// the next `Load` reads the files again.
     virtual void Release();
     /// Fills the small-sheet buffer with the current sheet's rectangle of the composed image (outside the
     /// image: 0). False when no image is loaded.
@@ -127,7 +138,21 @@ public:
     int32_t m_nExtendX = 0;  ///< extension of the applied scheme
     int32_t m_nExtendY = 0;
 
+    struct CameraJob; ///< one camera to read (RefImageLoad.cpp)
+
 private:
+    enum class InTurn { Loaded, NothingRead, Unsure };
+    /// The cameras to read, in list order, with the sizes their headers state when `peekSizes`.
+    std::vector<CameraJob> GatherCameras(bool peekSizes);
+    static void DecodeAll(std::vector<CameraJob>& jobs);
+    /// Decodes every camera, then composes them all.
+    bool LoadAll(std::vector<CameraJob>& jobs);
+    /// Composes each camera as it is decoded (see Load); Unsure when the headers' sizes did not hold (the
+    /// whole way then).
+    InTurn LoadInTurn(std::vector<CameraJob>& jobs);
+    /// Reads every camera again into `m_cameraPixels`, in the composed image's format.
+    void ReadCameraPixels();
+    void ReleaseCameraPixels();
     CRect FitCrop(const CRect& crop) const;
     CSize GetPitch() const;
     bool IsOnCurrentSheet(const CKernel& kernel) const;
@@ -138,6 +163,8 @@ private:
     std::unique_ptr<CImgBuffer> m_pComposed;
     std::unique_ptr<CImgBuffer> m_pSheet;
     std::map<int, std::unique_ptr<CImgBuffer>> m_cameraPixels; // by camera identifier, in the composed format
+    std::map<int, uint32_t> m_cameraFormats;                   // the format each camera was read in last
+    bool m_bKeepCameraPixels = false;
     /// The pixels of the only camera when it lies at the origin with the composed image's size: the composed
     /// image then shares them instead of holding a copy. Null otherwise.
     const cv::Mat* SoleCameraCovering(int width, int height) const;

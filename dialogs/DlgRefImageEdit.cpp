@@ -283,6 +283,7 @@ void CDlgRefImageEdit::SelectListRow(QTreeWidget* list, int row) {
 // ---- the shown image -----------------------------------------------------------------------------------
 
 void CDlgRefImageEdit::DropView() {
+    m_rcPending = CRect(); // the pixels go, or are composed again whole
     delete m_pImageWnd;
     m_pImageWnd = nullptr;
     m_pView.reset();
@@ -293,8 +294,10 @@ void CDlgRefImageEdit::DropView() {
 
 void CDlgRefImageEdit::ReleaseImage() {
     DropView();
-    if (m_pRef)
+    if (m_pRef) {
         m_pRef->Release();
+        m_pRef->SetKeepCameraPixels(false); // only dragging here needs them
+    }
 }
 
 void CDlgRefImageEdit::SelectRefRow(int row) {
@@ -327,6 +330,7 @@ void CDlgRefImageEdit::ReloadImage() {
         return;
     if (m_nSplitID >= 0)
         m_pRef->ApplySplit(m_nSplitID);
+    m_pRef->SetKeepCameraPixels(true); // a drag recomposes from them, reading no file
     if (!m_pRef->Load()) {
         ZrkMessageBox(Translate(L"没有发现图像文件或没有足够的内存!", 0), L"", MB_OK | MB_ICONWARNING);
     } else {
@@ -339,6 +343,7 @@ void CDlgRefImageEdit::ReloadImage() {
         }
         m_pView->SetScale(m_dZoom, m_dZoom);
         m_pImageWnd = new CRefImageWnd(m_pView.get(), m_pImageArea, m_pHScroll, m_pVScroll, this);
+        m_pImageWnd->SetComposeHook([this](const CRect& shown, const CSampleGrid&) { ComposeShown(shown); });
         m_pImageWnd->installEventFilter(this);
         m_pImageWnd->show();
     }
@@ -450,6 +455,7 @@ bool CDlgRefImageEdit::eventFilter(QObject* watched, QEvent* event) {
         if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton)
             return false;
         m_bDragging = m_bPanning = false;
+        ComposePending();
         m_pImageWnd->unsetCursor();
         return true;
     case QEvent::Wheel: {
@@ -501,7 +507,7 @@ void CDlgRefImageEdit::OnImageMove(const QPoint& windowPos) {
     if (m_bDragging && m_pRef) {
         if (auto* camera = m_pRef->m_cameras.FindByIDAs<CCameraRefImage>(m_nDragCamID))
             MoveCamera(*camera, m_nCamStartX + static_cast<int>(std::lround(dx)),
-                       m_nCamStartY + static_cast<int>(std::lround(dy)));
+                       m_nCamStartY + static_cast<int>(std::lround(dy)), true);
     } else if (m_bPanning) {
         const int x = m_nScrollStartX - static_cast<int>(std::lround(dx));
         const int y = m_nScrollStartY - static_cast<int>(std::lround(dy));
@@ -512,7 +518,7 @@ void CDlgRefImageEdit::OnImageMove(const QPoint& windowPos) {
     }
 }
 
-void CDlgRefImageEdit::MoveCamera(CCameraRefImage& camera, int x, int y) {
+void CDlgRefImageEdit::MoveCamera(CCameraRefImage& camera, int x, int y, bool dragging) {
     if (camera.m_nX == x && camera.m_nY == y)
         return;
     const CRect before = camera.GetRect();
@@ -521,10 +527,26 @@ void CDlgRefImageEdit::MoveCamera(CCameraRefImage& camera, int x, int y) {
     const CRect after = camera.GetRect();
     const CRect changed(std::min(before.left, after.left), std::min(before.top, after.top),
                         std::max(before.right, after.right), std::max(before.bottom, after.bottom));
-    m_pRef->RedrawArea(changed);
+    // A camera covers far more than the view shows: while the mouse drags it, the paint recomposes what it
+    // shows of the change (ComposeShown), and the rest waits for the release.
+    m_rcPending.UnionRect(m_rcPending, changed);
+    if (!dragging || !m_pImageWnd)
+        ComposePending();
     if (m_pImageWnd && m_pView)
         m_pImageWnd->update(m_pView->ImageToWindow(QRect(changed.left, changed.top, changed.Width(), changed.Height()))
                                 .adjusted(-1, -1, 1, 1));
+}
+
+void CDlgRefImageEdit::ComposeShown(const CRect& imageRect) {
+    CRect shown;
+    if (m_pRef && shown.IntersectRect(imageRect, m_rcPending))
+        m_pRef->RedrawArea(shown);
+}
+
+void CDlgRefImageEdit::ComposePending() {
+    if (m_pRef && !m_rcPending.IsRectEmpty())
+        m_pRef->RedrawArea(m_rcPending);
+    m_rcPending = CRect();
 }
 
 void CDlgRefImageEdit::UpdateCaption(const QPoint& windowPos) {
@@ -536,6 +558,7 @@ void CDlgRefImageEdit::UpdateCaption(const QPoint& windowPos) {
         setWindowTitle(m_strTitle);
         return;
     }
+    ComposeShown(CRect(point.x, point.y, point.x + 1, point.y + 1)); // the pixel read out is the composed one
     const uint8_t* pixel = image->GetMat().ptr<uint8_t>(point.y) + point.x * image->GetBytesPerPixel();
     const bool grey = image->GetBytesPerPixel() < 3;
     const int low = pixel[0], middle = grey ? pixel[0] : pixel[1], high = grey ? pixel[0] : pixel[2];

@@ -12,6 +12,7 @@
 ///   drawn on the screen, not into the composed pixels, and stay while cameras move.
 /// - A press on the image picks the topmost camera (the last in the list) under it; dragging moves it by
 ///   the drag in image pixels (window pixels / zoom), redrawing only what the move uncovered and covered.
+///   Only what the view shows is recomposed while the mouse moves; the rest when it is released.
 ///   With Ctrl held the drag pans the view instead (no camera moves). The arrow keys move the selected
 ///   camera by one pixel. Ctrl and the mouse wheel zoom (1/8 … 4). Moving the mouse shows the image
 ///   position and the pixel's three bytes in the caption: "参考图编辑 (X:Y %d:%d RGB %d:%d:%d)" (a grey pixel
@@ -131,7 +132,13 @@ private:
     void UpdateCaption(const QPoint& windowPos);
     void OnImagePress(const QPoint& windowPos, bool ctrl);
     void OnImageMove(const QPoint& windowPos);
-    void MoveCamera(CCameraRefImage& camera, int x, int y);
+    /// Moves the camera and recomposes what it covered and covers. During a mouse drag only what the view
+    /// shows is recomposed (by the paint, ComposeShown); the rest waits for the release.
+    void MoveCamera(CCameraRefImage& camera, int x, int y, bool dragging = false);
+    /// Recomposes what is pending inside `imageRect` (before the view paints it).
+    void ComposeShown(const CRect& imageRect);
+    /// Recomposes everything pending (the drag is over, an analysis reads the image).
+    void ComposePending();
     bool NeedRefImage();
     bool AskDelete();
     int SelectedRow(QTreeWidget* list) const;
@@ -166,5 +173,6 @@ private:
     CRefImageAssist* m_pAssist;
     CProposalBar* m_pProposalBar;
     bool m_bProposalShown = false;
+    CRect m_rcPending; ///< image pixels a camera drag changed that are not recomposed yet
     QString m_strTitle;
 };

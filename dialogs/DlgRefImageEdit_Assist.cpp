@@ -26,6 +26,7 @@ QString Tr(const wchar_t* text) {
 } // namespace
 
 void CDlgRefImageEdit::OnCamAuto() {
+    ComposePending(); // the analyses read the composed image
     if (m_pAssist->IsRunning() || !NeedRefImage())
         return;  // the bar says an analysis is running
     std::wstring why;
@@ -40,6 +41,7 @@ void CDlgRefImageEdit::OnCamAuto() {
 }
 
 void CDlgRefImageEdit::OnSplitAuto() {
+    ComposePending();
     if (m_pAssist->IsRunning() || !NeedRefImage())
         return;
     if (m_pRef->m_cameras.GetSize() == 0) {

@@ -12,17 +12,18 @@
 #include "datastruct/Side.h"
 #include "datastruct/SysPara.h"
 #include "dialogs/DlgSelPos.h"
-#include "view/ImgView.h"
 #include "editor/ModelTreeCtrl.h"
-#include "view/MyImageWnd.h"
 #include "formats/LanguagePack.h"
+#include "formats/Utility.h"
 #include "geometry/ImgBuffer.h"
+#include "geometry/PixelPool.h"
 #include "host/AppProfile.h"
 #include "host/GlobalPara.h"
 #include "host/SysConfig.h"
-#include "formats/Utility.h"
 #include "model/ParaTypes.h"
 #include "support/Prompter.h"
+#include "view/ImgView.h"
+#include "view/MyImageWnd.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -90,6 +91,7 @@ CZRKDlg::~CZRKDlg() {
     delete m_pIcon;
     m_doc.SetModel(nullptr);  // owned by the system parameters (or by the host)
     m_doc.DropOwnSysPara();
+    CPixelPool::Get().Clear();
 }
 
 bool CZRKDlg::Create() {
@@ -340,6 +342,7 @@ bool CZRKDlg::Exit() {
         WriteProfileString(L"ZRKDll", L"PrePhase", phaseType ? phaseType->GetName() : std::wstring());
     }
     QDialog::reject();  // hidden, not destroyed: the next activation reuses the window
+    CPixelPool::Get().Clear(); // the memory kept for the next composition goes back to the system
     return true;
 }
 

@@ -18,14 +18,15 @@
 /// reference-image command).
 
 #include "datastruct/TemplateStore.h"
+#include "editor/ComposedArea.h"
 #include "editor/EditJournal.h"
 #include "editor/EditorDocument.h"
-#include "view/ImgDisplay.h"
 #include "editor/KernelLinks.h"
 #include "editor/SelectTools.h"
 #include "geometry/PolygonEx.h"
 #include "host/DynamicLibrary.h"
 #include "support/Geometry.h"
+#include "view/ImgDisplay.h"
 
 #include <QCursor>
 #include <QDialog>
@@ -354,13 +355,17 @@ public:
     std::vector<CLinkLine> GetLinkLines();
 
     // ---- composing the display buffer (ZRKDlg_View.cpp) ----
-    /// The image rectangle the view shows now (empty without a view).
+    /// The image rectangle holding every image pixel the view shows now (empty without a view).
     CRect GetVisibleImageRect() const;
     /// Makes the display buffer hold the kept channel image with the overlays inside `imageRect`
-    /// (cut to the image), drawing only shapes that reach it.
-    void ComposeRect(const CRect& imageRect);
-    /// Composes what `imageRect` needs unless it has been composed since the last redraw.
-    void EnsureComposed(const CRect& imageRect);
+    /// (cut to the image), drawing only shapes that reach it; on a sample grid, only the pixels on it.
+    void ComposeRect(const CRect& imageRect, const CSampleGrid& grid = {});
+    /// Composes what the pixels of `imageRect` on `grid` need unless they have been composed since the last
+    /// redraw (see ComposedArea.h).
+    void EnsureComposed(const CRect& imageRect, const CSampleGrid& grid = {});
+    /// The overlays changed inside `dirty` (image pixels): what of it has been composed is composed again,
+    /// and what the view shows of it is repainted.
+    void RecomposeChanged(const CRect& dirty);
     /// The source pixels changed in place: the kept channel image is computed again at the next redraw.
     void InvalidateChannelImage() { m_nChannelImageMode = -1; }
     /// Recomposes only the rubber band's old and new bounding rectangles.
@@ -374,6 +379,10 @@ public:
     /// channel transform, every overlay drawn over the whole buffer. Kept as the reference that the
     /// composed redraw must match, and as a benchmark baseline.
     void RedrawOverlaysFull();
+    /// The full redraw of the current side into `target` (given the source's size and format), leaving the
+    /// display buffer and what is kept for redraws as they are: what the view must show, for comparisons.
+    /// False without a reference image.
+    bool RenderFullRedraw(CImgBuffer& target);
 
     // ---- the assisted set-up on the view and the template check (ZRKDlg_Assist.cpp) ----
     /// "推荐定位核" (the phase's context menu): proposes locating kernels for the current small sheet of the
@@ -530,7 +539,9 @@ private:
     std::vector<bool> m_channelTiles;
     static constexpr int kChannelTile = 256;
     void EnsureChannelPixels(const CRect& area);
-    CRect m_rcComposed;              ///< the part of the display buffer composed since the last redraw
+    /// Copies the source's pixels on the grid inside `area` into the display buffer, channel transformed.
+    void CopyChannelOnGrid(const CRect& area, const CSampleGrid& grid);
+    CComposedArea m_composed;        ///< what of the display buffer is composed since the last redraw
     CRect m_rcBand;                  ///< the rubber band's last bounding rectangle (empty: none drawn)
     bool m_bTracking = false;        ///< a rectangle is being tracked
     CPoint m_ptTrackStart;           ///< where the tracked rectangle started (image point)
@@ -634,7 +645,9 @@ private:
     bool OnTreeCommand(int command);
     /// Ticks the display boxes as the switches stand.
     void SyncDisplayBoxes();
-    void DrawMaskList(CItemList& list, uint32_t lineColor, uint32_t fillColor);
+    void DrawMaskList(CImgBuffer* target, CItemList& list, uint32_t lineColor, uint32_t fillColor);
+    /// Every overlay of the full redraw, drawn over the whole of `target`.
+    void DrawOverlaysFull(CImgBuffer* target);
     void UpdateTitle();
     static void OnChooserPick(int column, int row, void* user, int doubleClick);
 

@@ -14,17 +14,19 @@
 #include "datastruct/Phase.h"
 #include "datastruct/RefImage.h"
 #include "datastruct/Side.h"
-#include "view/ImgView.h"
 #include "editor/ShapeReach.h"
-#include "view/MyImageWnd.h"
 #include "geometry/ImgBuffer.h"
 #include "geometry/ImgGraphic.h"
 #include "geometry/MaskArea.h"
 #include "model/ParaTypes.h"
+#include "view/ChannelTransform.h"
+#include "view/ImgView.h"
+#include "view/MyImageWnd.h"
 
 #include <algorithm>
-#include <limits>
 #include <cmath>
+#include <cstring>
+#include <limits>
 
 namespace {
 constexpr COLORREF kYellow = 0x00FFFF;
@@ -108,13 +110,17 @@ void DrawShifted(CGraphBase& shape, CImgBuffer* buffer, const CRect& area, const
     }
     CImgBuffer whole(1, reach.Width(), reach.Height(), buffer->GetFormat(), -1, CImgLocation(0, 0));
     whole.GetMat().create(reach.Height(), reach.Width(), buffer->GetMat().type());
+    whole.SetSampleGrid(buffer->GetSampleGrid().Shifted(reach.left - area.left, reach.top - area.top));
     const cv::Rect inBuffer(overlap.left - area.left, overlap.top - area.top, overlap.Width(),
                             overlap.Height());
     const cv::Rect inWhole(overlap.left - reach.left, overlap.top - reach.top, overlap.Width(),
                            overlap.Height());
-    buffer->GetMat()(inBuffer).copyTo(whole.GetMat()(inWhole));
+    // On a grid only its pixels matter (drawing touches no others), both ways.
+    const CSampleGrid grid = buffer->GetSampleGrid().Shifted(inBuffer.x, inBuffer.y);
+    cv::Mat into = whole.GetMat()(inWhole), back = buffer->GetMat()(inBuffer);
+    CopyOnGrid(buffer->GetMat()(inBuffer), into, grid);
     DrawShiftedInto(shape, &whole, -reach.left, -reach.top, line, fill, filled, pen, transparency, selection);
-    whole.GetMat()(inWhole).copyTo(buffer->GetMat()(inBuffer));
+    CopyOnGrid(whole.GetMat()(inWhole), back, grid);
 }
 } // namespace
 
@@ -138,72 +144,77 @@ CRect ShapeReach(const CGraphBase& shape) {
 CRect CZRKDlg::GetVisibleImageRect() const {
     if (!m_pView || !m_pImageWnd || !m_pDispBuffer)
         return CRect();
-    const QRect window = m_pImageWnd->rect();
-    if (window.isEmpty())
+    const QRect shown = m_pView->WindowToImageRect(m_pImageWnd->rect());
+    if (shown.isEmpty())
         return CRect();
-    const QPoint topLeft = m_pView->WindowToImage(window.topLeft());
-    const QPoint bottomRight = m_pView->WindowToImage(window.bottomRight());
-    CRect visible(topLeft.x(), topLeft.y(), bottomRight.x() + 1, bottomRight.y() + 1);
     CRect cut;
-    cut.IntersectRect(visible, CRect(0, 0, m_pDispBuffer->GetWidth(), m_pDispBuffer->GetHeight()));
+    cut.IntersectRect(CRect(shown.left(), shown.top(), shown.right() + 1, shown.bottom() + 1),
+                      CRect(0, 0, m_pDispBuffer->GetWidth(), m_pDispBuffer->GetHeight()));
     return cut;
 }
 
-void CZRKDlg::EnsureComposed(const CRect& imageRect) {
+void CZRKDlg::EnsureComposed(const CRect& imageRect, const CSampleGrid& grid) {
     if (!m_pDispBuffer || !m_doc.GetRefImage())
         return;
     CRect need;
     if (!need.IntersectRect(imageRect, CRect(0, 0, m_pDispBuffer->GetWidth(), m_pDispBuffer->GetHeight())))
         return;
-    CRect inside;
-    if (inside.IntersectRect(need, m_rcComposed) && inside == need)
-        return;
-    CRect target;
-    target.UnionRect(need, GetVisibleImageRect());
-    // The display buffer keeps what was composed: after a scroll only the strips the view now shows that lie
-    // outside the composed rectangle are composed. The composed rectangle grows when the union is one
-    // rectangle (a scroll along one axis), and is the new one otherwise.
-    CRect common;
-    if (!m_rcComposed.IsRectEmpty() && common.IntersectRect(target, m_rcComposed)) {
-        const CRect& old = m_rcComposed;
-        const CRect strips[4] = {CRect(target.left, target.top, target.right, std::min(target.bottom, old.top)),
-                                 CRect(target.left, std::max(target.top, old.bottom), target.right, target.bottom),
-                                 CRect(target.left, common.top, std::min(target.right, old.left), common.bottom),
-                                 CRect(std::max(target.left, old.right), common.top, target.right, common.bottom)};
-        for (const CRect& strip : strips)
-            if (strip.Width() > 0 && strip.Height() > 0)
-                ComposeRect(strip);
-        CRect both;
-        both.UnionRect(target, old);
-        const bool oneRect = (target.left == old.left && target.right == old.right) ||
-                             (target.top == old.top && target.bottom == old.bottom) || both == old;
-        m_rcComposed = oneRect ? both : target;
-        return;
-    }
-    ComposeRect(target);
-    m_rcComposed = target;
+    // The display buffer keeps what was composed: after a scroll only the strips the view now shows outside
+    // it are composed, and at a reduced scale only the pixels the view reads.
+    for (const CComposedArea::Part& part : m_composed.Plan(need, GetVisibleImageRect(), grid))
+        ComposeRect(part.rect, part.grid);
 }
 
-void CZRKDlg::ComposeRect(const CRect& imageRect) {
+void CZRKDlg::RecomposeChanged(const CRect& dirty) {
+    if (!m_pDispBuffer || !m_pImageWnd || !m_pView) {
+        if (!dirty.IsRectEmpty())
+            RedrawOverlays();
+        return;
+    }
+    // Everything composed of it is stale, shown or not: a scroll back must not find the old picture.
+    for (const CComposedArea::Part& part : m_composed.Changed(dirty, m_pView->GetSampleGrid()))
+        ComposeRect(part.rect, part.grid);
+    CRect shown;
+    if (!shown.IntersectRect(dirty, GetVisibleImageRect()))
+        return;
+    m_pImageWnd->update(m_pView->ImageToWindow(QRect(shown.left, shown.top, shown.Width(), shown.Height()))
+                            .adjusted(-1, -1, 1, 1));
+}
+
+void CZRKDlg::ComposeRect(const CRect& imageRect, const CSampleGrid& grid) {
     if (!m_pDispBuffer || !m_pChannelBuffer || !m_pSrcImage)
         return;
     CRect area;
     if (!area.IntersectRect(imageRect, CRect(0, 0, m_pDispBuffer->GetWidth(), m_pDispBuffer->GetHeight())))
         return;
     UpdateChannelImage();
-    EnsureChannelPixels(area);
     const cv::Rect roi(area.left, area.top, area.Width(), area.Height());
-    if (area == CRect(0, 0, m_pDispBuffer->GetWidth(), m_pDispBuffer->GetHeight())) {
-        m_pChannelBuffer->GetMat().copyTo(m_pDispBuffer->GetMat());
-        DrawOverlaysInto(m_pDispBuffer.get(), area);
-        return;
+    if (!grid.IsEveryPixel()) {
+        CopyChannelOnGrid(area, grid);
+    } else {
+        EnsureChannelPixels(area);
+        m_pChannelBuffer->GetMat()(roi).copyTo(m_pDispBuffer->GetMat()(roi));
     }
     // The overlays are drawn into a buffer of the rectangle alone, so that nothing outside it changes: a
     // view of the display buffer's rectangle (OpenCV's drawing clips to the view's own size).
-    m_pChannelBuffer->GetMat()(roi).copyTo(m_pDispBuffer->GetMat()(roi));
     CImgBuffer part(1, area.Width(), area.Height(), m_pDispBuffer->GetFormat(), -1, CImgLocation(0, 0));
     part.GetMat() = m_pDispBuffer->GetMat()(roi);
+    part.SetSampleGrid(grid.Shifted(area.left, area.top));
     DrawOverlaysInto(&part, area);
+}
+
+void CZRKDlg::CopyChannelOnGrid(const CRect& area, const CSampleGrid& grid) {
+    // The pixels on the grid only, taken from the source and transformed here: the kept channel image may
+    // not hold them yet, and transforming its tiles would touch every pixel of a view showing a fraction.
+    const cv::Rect roi(area.left, area.top, area.Width(), area.Height());
+    const cv::Mat source = m_pSrcImage->GetMat()(roi);
+    cv::Mat display = m_pDispBuffer->GetMat()(roi);
+    const CSampleGrid inArea = grid.Shifted(area.left, area.top);
+    if (m_nChannelMode == 0 || m_pSrcImage->GetBytesPerPixel() < 3) {
+        CopyOnGrid(source, display, inArea);
+        return;
+    }
+    TransformOnGrid(source, display, inArea, m_nChannelMode);
 }
 
 CRect CZRKDlg::BandRect() const {
@@ -226,12 +237,7 @@ void CZRKDlg::RedrawRubberBand() {
     CRect dirty;
     dirty.UnionRect(m_rcBand, band);
     m_rcBand = band;
-    CRect shown;
-    if (!shown.IntersectRect(dirty, GetVisibleImageRect()))
-        return;
-    ComposeRect(shown);
-    m_pImageWnd->update(m_pView->ImageToWindow(QRect(shown.left, shown.top, shown.Width(), shown.Height()))
-                            .adjusted(-1, -1, 1, 1));
+    RecomposeChanged(dirty);
 }
 
 void CZRKDlg::DrawOverlaysInto(CImgBuffer* buffer, const CRect& area) {
@@ -402,6 +408,7 @@ void CZRKDlg::DrawLinkLines(CImgBuffer* buffer, const CRect& area) {
         }
         CImgBuffer part(1, reach.Width(), reach.Height(), buffer->GetFormat(), -1, CImgLocation(0, 0));
         part.GetMat().create(reach.Height(), reach.Width(), buffer->GetMat().type());
+        part.SetSampleGrid(buffer->GetSampleGrid().Shifted(reach.left - area.left, reach.top - area.top));
         const cv::Rect inBuffer(overlap.left - area.left, overlap.top - area.top, overlap.Width(), overlap.Height());
         const cv::Rect inPart(overlap.left - reach.left, overlap.top - reach.top, overlap.Width(), overlap.Height());
         buffer->GetMat()(inBuffer).copyTo(part.GetMat()(inPart));

@@ -324,17 +324,7 @@ void CZRKDlg::RedrawChanged(CRect dirty, const std::vector<CLinkLine>& linesBefo
                 dirty.UnionRect(dirty, box);
             }
     }
-    if (!m_pDispBuffer || !m_pImageWnd || !m_pView) {
-        if (!dirty.IsRectEmpty())
-            RedrawOverlays();
-        return;
-    }
-    CRect shown;
-    if (dirty.IsRectEmpty() || !shown.IntersectRect(dirty, GetVisibleImageRect()))
-        return;
-    ComposeRect(shown);
-    m_pImageWnd->update(
-        m_pView->ImageToWindow(QRect(shown.left, shown.top, shown.Width(), shown.Height())).adjusted(-1, -1, 1, 1));
+    RecomposeChanged(dirty);
 }
 
 // ---- keys ----

@@ -57,12 +57,13 @@ bool CZRKDlg::BuildDisplayChain() {
         m_pDispBuffer.reset();
         return false;
     }
-    m_rcComposed = CRect();
+    m_composed.Clear();
     m_rcBand = CRect();
     // The tracker is painted by the image window after the view, so the view needs no callback.
     m_pView = std::make_unique<CImgView>(m_pDisplay.get(), m_pDispBuffer.get(), m_pImageFrame, nullptr, nullptr);
     m_pImageWnd = new CMyImageWnd(m_pView.get(), m_pImageFrame, m_pHScroll, m_pVScroll, this);
-    m_pImageWnd->SetComposeHook([this](const CRect& exposed) { EnsureComposed(exposed); });
+    m_pImageWnd->SetComposeHook(
+        [this](const CRect& shown, const CSampleGrid& grid) { EnsureComposed(shown, grid); });
     m_pImageWnd->installEventFilter(this);
     installEventFilter(this);  // the space bar, wherever the focus is in the editor
     if (m_pKeyList)
@@ -232,9 +233,9 @@ CPoint CZRKDlg::GetCurSheetOrigin() const {
     return m_doc.GetRefImage() ? m_doc.GetRefImage()->GetCurSheetOrigin() : CPoint{0, 0};
 }
 
-void CZRKDlg::DrawMaskList(CItemList& list, COLORREF lineColor, COLORREF fillColor) {
+void CZRKDlg::DrawMaskList(CImgBuffer* target, CItemList& list, COLORREF lineColor, COLORREF fillColor) {
     CNote* note = GetCurNote();
-    if (!m_pDispBuffer || !note)
+    if (!target || !note)
         return;
     for (int i = 0; i < list.GetSize(); ++i) {
         auto* mask = dynamic_cast<CMaskArea*>(list.GetAt(i));
@@ -245,8 +246,8 @@ void CZRKDlg::DrawMaskList(CItemList& list, COLORREF lineColor, COLORREF fillCol
             if (auto* customType = m_doc.GetModel()->m_customParaTypes.FindByIDAs<CCustomParaType>(custom->m_nCustomTypeID))
                 fill = customType->m_crRefColor;
         }
-        mask->Draw(m_pDispBuffer.get(), 0, 0, lineColor, fill, m_bMaskFill, 1, 150);
-        mask->DrawSelection(m_pDispBuffer.get(), 0, 0);
+        mask->Draw(target, 0, 0, lineColor, fill, m_bMaskFill, 1, 150);
+        mask->DrawSelection(target, 0, 0);
     }
     // The outline being drawn, with the last mouse point as its rubber-band vertex.
     if (m_doc.IsDrawing() && m_doc.GetDrawing().GetPointCount() > 0) {
@@ -256,22 +257,26 @@ void CZRKDlg::DrawMaskList(CItemList& list, COLORREF lineColor, COLORREF fillCol
         band.GetPoints(points);
         points.push_back(CPoint{m_nLastImageX, m_nLastImageY});
         band.SetPoints(points);
-        band.Draw(m_pDispBuffer.get(), 0, 0, kYellow, kGreen, m_bMaskFill, 2, 150);
+        band.Draw(target, 0, 0, kYellow, kGreen, m_bMaskFill, 2, 150);
     }
 }
 
 void CZRKDlg::RedrawOverlays() {
     if (!m_doc.GetRefImage())
         return;
-    m_rcComposed = CRect();
+    m_composed.Clear();
     m_rcBand = BandRect();
-    if (m_pDispBuffer) {
-        // Only what the view shows is composed now; what scrolling or zooming exposes later is composed by
-        // the image window's paint (EnsureComposed). Without an image window the whole buffer is.
-        CRect visible = m_pImageWnd ? GetVisibleImageRect()
-                                    : CRect(0, 0, m_pDispBuffer->GetWidth(), m_pDispBuffer->GetHeight());
-        ComposeRect(visible);
-        m_rcComposed = visible;
+    if (m_pDispBuffer && m_pImageWnd && m_pView) {
+        // Only what the view shows is composed now, and at a reduced scale only the pixels it reads; what
+        // scrolling or zooming exposes later is composed by the image window's paint (EnsureComposed).
+        const CRect visible = GetVisibleImageRect();
+        for (const CComposedArea::Part& part : m_composed.Plan(visible, visible, m_pView->GetSampleGrid()))
+            ComposeRect(part.rect, part.grid);
+    } else if (m_pDispBuffer) {
+        // Without an image window the whole buffer is.
+        const CRect whole(0, 0, m_pDispBuffer->GetWidth(), m_pDispBuffer->GetHeight());
+        ComposeRect(whole);
+        m_composed.SetAll(whole);
     }
     if (m_pImageWnd)
         m_pImageWnd->Invalidate();
@@ -288,32 +293,47 @@ void CZRKDlg::RedrawOverlaysFull() {
         m_nChannelImageMode = m_nChannelMode;
         m_channelTiles.clear();  // every pixel transformed
     }
+    DrawOverlaysFull(m_pDispBuffer.get());
+    m_composed.SetAll(CRect(0, 0, m_pDispBuffer ? m_pDispBuffer->GetWidth() : 0,
+                            m_pDispBuffer ? m_pDispBuffer->GetHeight() : 0));
+    if (m_pImageWnd)
+        m_pImageWnd->Invalidate();
+}
+
+bool CZRKDlg::RenderFullRedraw(CImgBuffer& target) {
+    if (!m_doc.GetRefImage() || !m_pSrcImage || !m_pSrcImage->IsCreated())
+        return false;
+    CImgBuffer picture(1, m_pSrcImage->GetWidth(), m_pSrcImage->GetHeight(), m_pSrcImage->GetFormat());
+    picture.GetMat() = m_pSrcImage->GetMat().clone();
+    ApplyChannelTransform(picture, m_nChannelMode);
+    DrawOverlaysFull(&picture);
+    target.Swap(picture);
+    return true;
+}
+
+void CZRKDlg::DrawOverlaysFull(CImgBuffer* target) {
     if (CSide* side = GetCurSide()) {
         if (m_bShowSideOutline)
-            DrawMaskList(side->m_customMasks, kYellow, kYellow);
+            DrawMaskList(target, side->m_customMasks, kYellow, kYellow);
         if (m_bShowThreshMask)
-            DrawMaskList(side->m_threshMasks, kYellow, kPurple);
+            DrawMaskList(target, side->m_threshMasks, kYellow, kPurple);
     }
-    if (CPhase* phase = GetCurPhase(); phase && m_pDispBuffer && m_doc.GetModel()) {
+    if (CPhase* phase = GetCurPhase(); phase && target && m_doc.GetModel()) {
         if (m_bShowKernel)
-            m_doc.GetRefImage()->DrawKernels(m_pDispBuffer.get(), &m_doc.GetModel()->m_phaseTypes, phase->m_nID);
+            m_doc.GetRefImage()->DrawKernels(target, &m_doc.GetModel()->m_phaseTypes, phase->m_nID);
         if (m_bShowNote) {
             if (CNote* note = GetCurNote()) {
                 CPoint origin = GetCurSheetOrigin();
-                note->DrawItems(m_pDispBuffer.get(), -origin.x, -origin.y, &m_doc.GetRefImage()->m_kernels, kYellow);
+                note->DrawItems(target, -origin.x, -origin.y, &m_doc.GetRefImage()->m_kernels, kYellow);
             }
         }
         if (m_bShowPhaseMask) {
             auto* phaseType = m_doc.GetModel()->m_phaseTypes.FindByIDAs<CPhaseType>(phase->m_nID);
-            DrawMaskList(phase->m_areas, kYellow, phaseType ? phaseType->m_crMaskColor : 0);
+            DrawMaskList(target, phase->m_areas, kYellow, phaseType ? phaseType->m_crMaskColor : 0);
         }
     }
-    if (m_pDispBuffer)
-        DrawLinkLines(m_pDispBuffer.get(), CRect(0, 0, m_pDispBuffer->GetWidth(), m_pDispBuffer->GetHeight()));
-    m_rcComposed = CRect(0, 0, m_pDispBuffer ? m_pDispBuffer->GetWidth() : 0,
-                         m_pDispBuffer ? m_pDispBuffer->GetHeight() : 0);
-    if (m_pImageWnd)
-        m_pImageWnd->Invalidate();
+    if (target)
+        DrawLinkLines(target, CRect(0, 0, target->GetWidth(), target->GetHeight()));
 }
 
 void CZRKDlg::SetZoomStep(int step) {

@@ -4,6 +4,76 @@
 #include <cstring>
 #include <utility>
 
+namespace {
+
+// The grid's columns and rows inside a width x height matrix: the first of each and how many.
+struct GridSpan {
+    int x0, y0, columns, rows;
+    GridSpan(const CSampleGrid& grid, int width, int height)
+        : x0(grid.FirstColumnFrom(0)), y0(grid.FirstRowFrom(0)),
+          columns(x0 < width ? (width - 1 - x0) / std::max(1, grid.step) + 1 : 0),
+          rows(y0 < height ? (height - 1 - y0) / std::max(1, grid.step) + 1 : 0) {}
+};
+
+// Pixel by pixel between two rows, `fromStep` and `toStep` pixels apart, a pixel of kBytes bytes.
+template <int kBytes> void CopyPixels(const uint8_t* from, int fromStep, uint8_t* to, int toStep, int count) {
+    for (int i = 0; i < count; ++i, from += fromStep * kBytes, to += toStep * kBytes)
+        for (int b = 0; b < kBytes; ++b)
+            to[b] = from[b];
+}
+
+void CopyPixels(size_t bytes, const uint8_t* from, int fromStep, uint8_t* to, int toStep, int count) {
+    switch (bytes) {
+    case 1:
+        CopyPixels<1>(from, fromStep, to, toStep, count);
+        break;
+    case 3:
+        CopyPixels<3>(from, fromStep, to, toStep, count);
+        break;
+    case 4:
+        CopyPixels<4>(from, fromStep, to, toStep, count);
+        break;
+    default:
+        CV_Error(cv::Error::StsBadArg, "grid copies take pixels of 1, 3 or 4 bytes");
+    }
+}
+
+// Row r of the grid: `body(r)` for every row, on every core when there are many pixels (handing out small
+// copies costs more than they do).
+template <class Body> void ForRows(int rows, int columns, Body body) {
+    constexpr int64_t kParallelPixels = 1 << 18;
+    if (int64_t(rows) * columns < kParallelPixels) {
+        for (int r = 0; r < rows; ++r)
+            body(r);
+        return;
+    }
+    cv::parallel_for_(
+        cv::Range(0, rows),
+        [&](const cv::Range& range) {
+            for (int r = range.start; r < range.end; ++r)
+                body(r);
+        },
+        std::max(1.0, rows / 64.0));
+}
+
+} // namespace
+
+void CopyOnGrid(const cv::Mat& from, cv::Mat& to, const CSampleGrid& grid) {
+    CV_CheckTypeEQ(from.type(), to.type(), "grid copies take matrices of one type");
+    CV_Assert(from.size() == to.size());
+    if (grid.IsEveryPixel()) {
+        from.copyTo(to);
+        return;
+    }
+    const GridSpan span(grid, from.cols, from.rows);
+    const size_t bytes = from.elemSize();
+    ForRows(span.rows, span.columns, [&](int r) {
+        const int y = span.y0 + r * grid.step;
+        CopyPixels(bytes, from.ptr<uint8_t>(y) + bytes * span.x0, grid.step,
+                   to.ptr<uint8_t>(y) + bytes * span.x0, grid.step, span.columns);
+    });
+}
+
 CImgBuffer::CImgBuffer(int /*count*/, int width, int height, uint32_t format, int type, CImgLocation location)
     : m_nWidth(width), m_nHeight(height), m_nFormat(format), m_nType(type), m_location(location) {}
 
@@ -72,6 +142,7 @@ void CImgBuffer::Swap(CImgBuffer& other) noexcept {
     std::swap(m_nFormat, other.m_nFormat);
     std::swap(m_nType, other.m_nType);
     std::swap(m_location, other.m_location);
+    std::swap(m_grid, other.m_grid);
     cv::swap(m_mat, other.m_mat);
 }
 

@@ -4,6 +4,7 @@
 /// (and an unused fourth byte). The pixels live in an OpenCV matrix that the buffer owns.
 
 #include "geometry/ImgLocation.h"
+#include "geometry/SampleGrid.h"
 
 #include <opencv2/core.hpp>
 
@@ -69,6 +70,11 @@ public:
     /// Exchanges everything (description and pixels) with `other`.
     void Swap(CImgBuffer& other) noexcept;
 
+    /// The pixels that will be shown (see SampleGrid.h): every pixel unless set. Drawing that blends may skip
+    /// the pixels off the grid. Kept by `Create`, exchanged by `Swap`.
+    void SetSampleGrid(const CSampleGrid& grid) { m_grid = grid; }
+    const CSampleGrid& GetSampleGrid() const { return m_grid; }
+
     /// The pixels as an OpenCV matrix (CV_8UC1, CV_8UC3 or CV_8UC4; empty when not created). The matrix
     /// shares the buffer's memory.
     cv::Mat& GetMat() { return m_mat; }
@@ -80,8 +86,14 @@ private:
     uint32_t m_nFormat = IMG_FORMAT_MONO8;
     int m_nType = -1;
     CImgLocation m_location;
+    CSampleGrid m_grid;
     cv::Mat m_mat;
 };
+
+/// Copies the pixels of `from` on the grid (relative to pixel (0, 0)) into `to`, of the same size and one
+/// 8-bit type of 1, 3 or 4 channels; the others are left as they are (every pixel for a grid of every pixel).
+/// Rows run on every core when there are many.
+void CopyOnGrid(const cv::Mat& from, cv::Mat& to, const CSampleGrid& grid);
 
 /// Copies the width x height rectangle at (srcX, srcY) of `source` to (dstX, dstY) of `target`. The
 /// rectangle is clipped to both buffers (parts outside either are not copied). False when either handle

@@ -1,7 +1,8 @@
 #pragma once
 /// A graphics object of the imaging layer: draws lines, rectangles, ellipses and circles in one colour
 /// into image buffers. Every coordinate it is given is shifted by its location. Drawing clips to the
-/// buffer; coordinates far outside it are safe.
+/// buffer; coordinates far outside it are safe. Into a buffer with a sample grid, lines and rectangles set
+/// only the pixels on the grid (the others are left as they were); ellipses and circles set every pixel.
 
 #include "geometry/ImgDataRGB.h"
 #include "geometry/ImgLocation.h"

@@ -8,9 +8,10 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
-#include <cstring>
+#include <atomic>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
@@ -24,7 +25,76 @@ int32_t Saturate(int64_t v) {
 
 } // namespace
 
+namespace {
+
+std::atomic<size_t> g_keptMarkerBytes{0};
+
+uint64_t Fnv(uint64_t hash, const void* data, size_t size) {
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    for (size_t i = 0; i < size; ++i)
+        hash = (hash ^ bytes[i]) * 0x100000001b3ull;
+    return hash;
+}
+
+} // namespace
+
+/// One rendering of a polygon's markers and everything it depends on.
+struct CPolygon::CMarkerMemo {
+    struct Key {
+        int width = 0, height = 0;
+        int64_t shiftX = 0, shiftY = 0;
+        CSampleGrid grid;
+        bool pack = false, filled = false;
+        int pen = 0;
+        uint64_t fingerprint = 0;
+        bool operator==(const Key& o) const {
+            return width == o.width && height == o.height && shiftX == o.shiftX && shiftY == o.shiftY &&
+                   grid == o.grid && pack == o.pack && filled == o.filled && pen == o.pen &&
+                   fingerprint == o.fingerprint;
+        }
+    };
+    Key key;
+    cv::Mat markers;
+    CMarkerMemo(const Key& k, const cv::Mat& m) : key(k), markers(m) { g_keptMarkerBytes += markers.total(); }
+    ~CMarkerMemo() { g_keptMarkerBytes -= markers.total(); }
+    CMarkerMemo(const CMarkerMemo&) = delete;
+    CMarkerMemo& operator=(const CMarkerMemo&) = delete;
+};
+
 CPolygon::~CPolygon() = default;
+
+size_t CPolygon::GetKeptMarkerBytes() {
+    return g_keptMarkerBytes;
+}
+
+uint64_t CPolygon::MarkerFingerprint() const {
+    return Fnv(0xcbf29ce484222325ull, m_points.data(), m_points.size() * sizeof(CPoint));
+}
+
+CMarkerBitmap CPolygon::Markers(const CRect& area, const CSampleGrid& grid, bool pack, int64_t shiftX,
+                                int64_t shiftY, bool filled, int penWidth,
+                                const std::function<void(CMarkerBitmap&)>& render) const {
+    const CMarkerMemo::Key key{
+        area.Width(), area.Height(),      shiftX, shiftY, grid.Shifted(area.left, area.top), pack, filled,
+        penWidth,     MarkerFingerprint()};
+    for (size_t i = 0; i < m_markerMemos.size(); ++i) {
+        if (m_markerMemos[i]->key == key) {
+            std::rotate(m_markerMemos.begin(), m_markerMemos.begin() + static_cast<std::ptrdiff_t>(i),
+                        m_markerMemos.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+            return CMarkerBitmap(area, grid, pack, m_markerMemos.front()->markers);
+        }
+    }
+    CMarkerBitmap marker(area, grid, pack);
+    if (marker.IsEmpty())
+        return marker;
+    render(marker);
+    constexpr size_t kMemos = 2; // a scale and the one before: zooming out and back in renders nothing
+    if (m_markerMemos.size() >= kMemos)
+        m_markerMemos.pop_back();
+    if (g_keptMarkerBytes + marker.GetMat().total() <= kKeptMarkerBytes)
+        m_markerMemos.insert(m_markerMemos.begin(), std::make_shared<CMarkerMemo>(key, marker.GetMat()));
+    return marker;
+}
 
 bool CPolygon::CopyFrom(const CIDItem* other) {
     CGraphBase::CopyFrom(other);
@@ -190,10 +260,25 @@ void CPolygon::RenderToBitmap(CMarkerBitmap& marker, int64_t shiftX, int64_t shi
     if (marker.IsEmpty() || m_points.empty())
         return;
     const uint8_t outline = c == 0 ? MARKER_OUTLINE : GetBValue(c); // the marker is the first (blue) byte
+    if (marker.IsPacked()) {
+        CV_Assert(width <= 1 && "a packed marker bitmap takes pens one pixel wide only");
+        const CSize size = marker.GetArea().Size();
+        if (m_points.size() > 2) {
+            if (filled)
+                FillPolygonOnGrid(marker.GetMat(), size, marker.GetGrid(), m_points, shiftX, shiftY,
+                                  c == 0 ? MARKER_INSIDE : GetBValue(c));
+            StrokePolygonOnGrid(marker.GetMat(), size, marker.GetGrid(), m_points, shiftX, shiftY, outline,
+                                true);
+        } else if (m_points.size() == 2) {
+            StrokePolygonOnGrid(marker.GetMat(), size, marker.GetGrid(), m_points, shiftX, shiftY,
+                                MARKER_OUTLINE, false);
+        }
+        return;
+    }
     if (m_points.size() > 2) {
         if (filled)
             FillPolygonEvenOdd(marker.GetMat(), m_points, shiftX, shiftY,
-                               c == 0 ? MARKER_INSIDE : GetBValue(c));
+                               c == 0 ? MARKER_INSIDE : GetBValue(c), marker.GetGrid());
         StrokePolygon(marker.GetMat(), m_points, shiftX, shiftY, outline, width, true);
     } else if (m_points.size() == 2) {
         StrokePolygon(marker.GetMat(), m_points, shiftX, shiftY, MARKER_OUTLINE, width, false);
@@ -206,12 +291,14 @@ void CPolygon::Draw(CImgBuffer* buffer, int dx, int dy, COLORREF lineColor, COLO
         return;
     const CRect box = GetBoundRect(nullptr);
     const int64_t shiftX = int64_t(m_nOffsetX) + dx, shiftY = int64_t(m_nOffsetY) + dy;
-    CMarkerBitmap marker(TargetArea(box, shiftX, shiftY, buffer->GetWidth(), buffer->GetHeight()));
-    if (!marker.IsEmpty()) {
-        RenderToBitmap(marker, shiftX - marker.GetOrigin().x, shiftY - marker.GetOrigin().y, 0, filled,
-                       penWidth);
+    const CRect area = TargetArea(box, shiftX, shiftY, buffer->GetWidth(), buffer->GetHeight());
+    const CMarkerBitmap marker =
+        Markers(area, buffer->GetSampleGrid(), penWidth <= 1, shiftX - area.left, shiftY - area.top, filled,
+                penWidth, [&](CMarkerBitmap& fresh) {
+                    RenderToBitmap(fresh, shiftX - area.left, shiftY - area.top, 0, filled, penWidth);
+                });
+    if (!marker.IsEmpty())
         BlendMarkers(buffer, marker, lineColor, fillColor, transparency);
-    }
     if (m_bLocked)
         DrawLockMark(buffer);
 }
@@ -244,6 +331,9 @@ void CPolygon::DrawLockMark(CImgBuffer* buffer) const {
 
 namespace {
 
+/// Eight background markers: pixels the shape does not touch.
+constexpr uint64_t kUntouched = 0x0101010101010101ull * MARKER_BACKGROUND;
+
 /// Blends a run of `n` three-byte pixels with the fill: each byte becomes (fill * (256 - t) + old * t) >> 8,
 /// what the table of `BlendMarkers` holds. Whole blocks go through a loop of fixed length over a repeated
 /// pattern of the fill's terms, which the compiler turns into vector code; the rest byte by byte.
@@ -273,7 +363,7 @@ void BlendRows(CImgBuffer* buffer, const CMarkerBitmap& marker, const uint8_t li
             if (j + 8 <= m.cols) {
                 uint64_t word;
                 std::memcpy(&word, src + j, 8);
-                if (word == 0) {
+                if (word == kUntouched) {
                     j += 8;
                     continue;
                 }
@@ -302,6 +392,78 @@ void BlendRows(CImgBuffer* buffer, const CMarkerBitmap& marker, const uint8_t li
     }
 }
 
+/// As `BlendRows`, for the pixels on the buffer's sample grid only (one in step x step): one at a time.
+template <int kBpp>
+void BlendGridRows(CImgBuffer* buffer, const CMarkerBitmap& marker, const uint8_t line[3],
+                   const uint8_t lut[3][256]) {
+    constexpr int kBytes = kBpp < 3 ? 1 : 3;
+    const cv::Mat& m = marker.GetMat();
+    cv::Mat& target = buffer->GetMat();
+    const CPoint origin = marker.GetOrigin();
+    const CSampleGrid& grid = marker.GetGrid();
+    // Eight untouched markers at a time are skipped, as many grid pixels as they hold.
+    const int skip = grid.step < 8 ? (8 + grid.step - 1) / grid.step * grid.step : grid.step;
+    for (int i = grid.FirstRowFrom(0); i < m.rows; i += grid.step) {
+        const uint8_t* src = m.ptr<uint8_t>(i);
+        uint8_t* row = target.ptr<uint8_t>(origin.y + i) + static_cast<size_t>(origin.x) * kBpp;
+        for (int j = grid.FirstColumnFrom(0); j < m.cols; j += grid.step) {
+            if (j + 8 <= m.cols) {
+                uint64_t word;
+                std::memcpy(&word, src + j, 8);
+                if (word == kUntouched) {
+                    j += skip - grid.step;
+                    continue;
+                }
+            }
+            const uint8_t v = src[j];
+            uint8_t* dst = row + static_cast<size_t>(j) * kBpp;
+            if (v == MARKER_INSIDE) {
+                for (int b = 0; b < kBytes; ++b)
+                    dst[b] = lut[b][dst[b]];
+            } else if (v == MARKER_OUTLINE) {
+                for (int b = 0; b < kBytes; ++b)
+                    dst[b] = line[b];
+            }
+        }
+    }
+}
+
+/// As `BlendGridRows`, from a packed marker bitmap (one marker per grid pixel).
+template <int kBpp>
+void BlendPackedRows(CImgBuffer* buffer, const CMarkerBitmap& marker, const uint8_t line[3],
+                     const uint8_t lut[3][256]) {
+    constexpr int kBytes = kBpp < 3 ? 1 : 3;
+    const cv::Mat& m = marker.GetMat();
+    cv::Mat& target = buffer->GetMat();
+    const CSampleGrid& grid = marker.GetGrid();
+    const CPoint origin = marker.GetOrigin() + CPoint(grid.FirstColumnFrom(0), grid.FirstRowFrom(0));
+    const size_t stride = static_cast<size_t>(grid.step) * kBpp;
+    for (int i = 0; i < m.rows; ++i) {
+        const uint8_t* src = m.ptr<uint8_t>(i);
+        uint8_t* row = target.ptr<uint8_t>(origin.y + i * grid.step) + static_cast<size_t>(origin.x) * kBpp;
+        // Blocks of eight markers: untouched ones skipped whole, the others marker by marker.
+        for (int j = 0; j < m.cols; j += 8) {
+            const int end = std::min(m.cols, j + 8);
+            if (end - j == 8) {
+                uint64_t word;
+                std::memcpy(&word, src + j, 8);
+                if (word == kUntouched)
+                    continue;
+            }
+            uint8_t* dst = row + stride * static_cast<size_t>(j);
+            for (int k = j; k < end; ++k, dst += stride) {
+                if (src[k] == MARKER_INSIDE) {
+                    for (int b = 0; b < kBytes; ++b)
+                        dst[b] = lut[b][dst[b]];
+                } else if (src[k] == MARKER_OUTLINE) {
+                    for (int b = 0; b < kBytes; ++b)
+                        dst[b] = line[b];
+                }
+            }
+        }
+    }
+}
+
 } // namespace
 
 void BlendMarkers(CImgBuffer* buffer, const CMarkerBitmap& marker, COLORREF lineColor, COLORREF fillColor,
@@ -322,6 +484,44 @@ void BlendMarkers(CImgBuffer* buffer, const CMarkerBitmap& marker, COLORREF line
     uint16_t pattern[192];
     for (int k = 0; k < 192; ++k)
         pattern[k] = static_cast<uint16_t>(fill[k % 3] * (256 - t));
+    if (marker.IsPacked()) {
+        switch (buffer->GetBytesPerPixel()) {
+        case 1:
+            BlendPackedRows<1>(buffer, marker, line, lut);
+            break;
+        case 2:
+            BlendPackedRows<2>(buffer, marker, line, lut);
+            break;
+        case 3:
+            BlendPackedRows<3>(buffer, marker, line, lut);
+            break;
+        case 4:
+            BlendPackedRows<4>(buffer, marker, line, lut);
+            break;
+        default:
+            break;
+        }
+        return;
+    }
+    if (!marker.GetGrid().IsEveryPixel()) {
+        switch (buffer->GetBytesPerPixel()) {
+        case 1:
+            BlendGridRows<1>(buffer, marker, line, lut);
+            break;
+        case 2:
+            BlendGridRows<2>(buffer, marker, line, lut);
+            break;
+        case 3:
+            BlendGridRows<3>(buffer, marker, line, lut);
+            break;
+        case 4:
+            BlendGridRows<4>(buffer, marker, line, lut);
+            break;
+        default:
+            break;
+        }
+        return;
+    }
     switch (buffer->GetBytesPerPixel()) {
     case 1:
         BlendRows<1>(buffer, marker, line, lut, pattern, t);

@@ -7,12 +7,12 @@
 /// Also the text form of point lists: "x0,y0,x1,y1,..." (`FormatPoints`, `ParsePoints`).
 
 #include "geometry/GraphBase.h"
+#include "geometry/MarkerBitmap.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
-
-class CMarkerBitmap;
 
 /// An edge: from (x1, y1) to (x2, y2).
 struct tagLine {
@@ -90,9 +90,28 @@ public:
     std::vector<CPoint> m_points;
     mutable std::unique_ptr<std::vector<CPoint>> m_pRelPoints; ///< scratch, see RebuildRelativePoints
 
+    /// A fingerprint of what the markers depend on besides their placement: the vertices (a shape with
+    /// holes adds the holes').
+    virtual uint64_t MarkerFingerprint() const;
+    /// Bytes all polygons together keep of rendered markers (see `Markers`), and the bound they stay under.
+    static size_t GetKeptMarkerBytes();
+    static constexpr size_t kKeptMarkerBytes = size_t(64) << 20;
+
 protected:
     /// Throws std::out_of_range unless 0 <= index < count.
     void CheckIndex(int index, const char* operation) const;
+    /// The markers for drawing into `area` of a buffer with `grid` (see CMarkerBitmap), the vertices shifted
+    /// by (shiftX, shiftY) from the area's corner: those rendered for one of the last two drawings when
+    /// nothing they depend on changed (vertices, holes, placement in the bitmap, its size, grid and packing,
+    /// fill, pen), so that redrawing an unchanged shape renders nothing; else rendered by `render` and kept
+    /// while all polygons' kept markers stay under kKeptMarkerBytes.
+    CMarkerBitmap Markers(const CRect& area, const CSampleGrid& grid, bool pack, int64_t shiftX,
+                          int64_t shiftY, bool filled, int penWidth,
+                          const std::function<void(CMarkerBitmap&)>& render) const;
+
+private:
+    struct CMarkerMemo;
+    mutable std::vector<std::shared_ptr<CMarkerMemo>> m_markerMemos; ///< the last drawing's first
 };
 
 /// The distance used for vertex insertion: from (px, py) to the infinite line through the edge, or
@@ -103,6 +122,7 @@ double SegmentDistance(double px, double py, double x1, double y1, double x2, do
 /// Writes markers into the buffer: each marker pixel at (marker origin + (j, i)) that lies in the buffer
 /// becomes lineColor (outline marker) or the blend of fillColor with the old pixel at weight
 /// `transparency & 0xFF` (inside marker); buffers of fewer than three bytes per pixel receive byte 0 only.
+/// A buffer with a sample grid receives only its pixels on the grid.
 void BlendMarkers(CImgBuffer* buffer, const CMarkerBitmap& marker, COLORREF lineColor, COLORREF fillColor,
                   int transparency);
 

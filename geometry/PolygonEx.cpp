@@ -7,6 +7,16 @@
 
 CPolygonEx::~CPolygonEx() = default;
 
+uint64_t CPolygonEx::MarkerFingerprint() const {
+    uint64_t hash = CPolygon::MarkerFingerprint();
+    for (CIDItem* item : m_children.m_arItems) {
+        // Each hole's vertices, and a turn of the hash that tells where one hole ends.
+        const auto* hole = dynamic_cast<const CPolygon*>(item);
+        hash = (hash ^ (hole ? hole->MarkerFingerprint() : 0x9e3779b97f4a7c15ull)) * 0x100000001b3ull;
+    }
+    return hash;
+}
+
 namespace {
 
 /// True when the two hole lists hold shapes of the same classes in the same order, so that a copy can
@@ -64,20 +74,22 @@ void CPolygonEx::Draw(CImgBuffer* buffer, int dx, int dy, COLORREF lineColor, CO
     if (filled) {
         const CRect box = GetBoundRect(nullptr);
         const int64_t shiftX = int64_t(m_nOffsetX) + dx, shiftY = int64_t(m_nOffsetY) + dy;
-        CMarkerBitmap marker(TargetArea(box, shiftX, shiftY, buffer->GetWidth(), buffer->GetHeight()));
-        if (!marker.IsEmpty()) {
-            // Holes share the outer polygon's placement: their vertices are in the same image coordinates.
-            const int64_t sx = shiftX - marker.GetOrigin().x, sy = shiftY - marker.GetOrigin().y;
-            RenderToBitmap(marker, sx, sy, 0, true, penWidth);
-            for (CIDItem* item : m_children.m_arItems) {
-                const auto* hole = dynamic_cast<const CPolygon*>(item);
-                if (!hole)
-                    continue;
-                hole->RenderToBitmap(marker, sx, sy, 0x010101, true, 1); // clear the inside to background
-                hole->RenderToBitmap(marker, sx, sy, 0, false, 1);       // mark the hole's outline
-            }
+        const CRect area = TargetArea(box, shiftX, shiftY, buffer->GetWidth(), buffer->GetHeight());
+        // Holes share the outer polygon's placement: their vertices are in the same image coordinates.
+        const int64_t sx = shiftX - area.left, sy = shiftY - area.top;
+        const CMarkerBitmap marker = Markers(
+            area, buffer->GetSampleGrid(), penWidth <= 1, sx, sy, true, penWidth, [&](CMarkerBitmap& fresh) {
+                RenderToBitmap(fresh, sx, sy, 0, true, penWidth);
+                for (CIDItem* item : m_children.m_arItems) {
+                    const auto* hole = dynamic_cast<const CPolygon*>(item);
+                    if (!hole)
+                        continue;
+                    hole->RenderToBitmap(fresh, sx, sy, 0x010101, true, 1); // clear the inside to background
+                    hole->RenderToBitmap(fresh, sx, sy, 0, false, 1);       // mark the hole's outline
+                }
+            });
+        if (!marker.IsEmpty())
             BlendMarkers(buffer, marker, lineColor, fillColor, transparency);
-        }
     } else {
         CImgGraphic graphic(CImgLocation(0, 0));
         graphic.Create();

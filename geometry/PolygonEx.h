@@ -14,6 +14,8 @@ public:
     /// The polygon copy, then the holes become a deep copy of the other's holes (when it has any).
     bool CopyFrom(const CIDItem* other) override;
     CPolygonEx* NewInstance() const override { return new CPolygonEx; }
+    /// The outline's vertices and every hole's.
+    uint64_t MarkerFingerprint() const override;
     // The type name stays "CPolygon".
 
     /// The polygon clearing, then every hole is deleted.

@@ -65,13 +65,16 @@ bool PolygonContainsPixel(const std::vector<CPoint>& points, int64_t x, int64_t 
     return inside;
 }
 
-void FillPolygonEvenOdd(cv::Mat& image, const std::vector<CPoint>& points, int64_t shiftX, int64_t shiftY,
-                        uint8_t value) {
-    CV_Assert(image.type() == CV_8UC1);
+namespace {
+
+/// Calls span(r, c0, c1) for every run [c0, c1) of inside pixels of row r of a width x height image, rows on
+/// `rows` only, top to bottom.
+template <class Span>
+void ForEachInsideSpan(int64_t width, int64_t height, const std::vector<CPoint>& points, int64_t shiftX,
+                       int64_t shiftY, const CSampleGrid& rows, Span span) {
     const size_t n = points.size();
-    if (n < 3 || image.empty())
+    if (n < 3 || width < 1 || height < 1)
         return;
-    const int64_t rows = image.rows, cols = image.cols;
     std::vector<Edge> edges;
     edges.reserve(n);
     for (size_t i = 0, j = n - 1; i < n; j = i++) {
@@ -79,7 +82,7 @@ void FillPolygonEvenOdd(cv::Mat& image, const std::vector<CPoint>& points, int64
             continue; // horizontal edges cross no centre line
         const Edge e =
             MakeEdge(points[j].x + shiftX, points[j].y + shiftY, points[i].x + shiftX, points[i].y + shiftY);
-        if (e.by <= 0 || e.ay >= rows)
+        if (e.by <= 0 || e.ay >= height)
             continue;
         edges.push_back(e);
     }
@@ -88,25 +91,84 @@ void FillPolygonEvenOdd(cv::Mat& image, const std::vector<CPoint>& points, int64
     std::vector<const Edge*> active;
     std::vector<int64_t> crossings;
     size_t next = 0;
-    for (int64_t r = std::max<int64_t>(0, edges.empty() ? rows : edges.front().ay); r < rows; ++r) {
+    // Rows go by the grid's step: an edge that starts and ends between two grid rows joins and leaves at
+    // once.
+    const int64_t step = std::max(1, rows.step);
+    const auto onGrid = [&](int64_t r) {
+        return r < height ? int64_t(rows.FirstRowFrom(static_cast<int>(r))) : r;
+    };
+    for (int64_t r = onGrid(std::max<int64_t>(0, edges.empty() ? height : edges.front().ay)); r < height;
+         r += step) {
         while (next < edges.size() && edges[next].ay <= r)
             active.push_back(&edges[next++]);
         std::erase_if(active, [r](const Edge* e) { return e->by <= r; });
         if (active.empty()) {
             if (next == edges.size())
                 break;
-            r = edges[next].ay - 1; // skip the empty rows up to the next edge
+            r = onGrid(edges[next].ay) - step; // skip the empty rows up to the next edge
             continue;
         }
         crossings.clear();
         for (const Edge* e : active)
-            crossings.push_back(std::clamp<int64_t>(CrossingColumn(*e, r), 0, cols));
+            crossings.push_back(std::clamp<int64_t>(CrossingColumn(*e, r), 0, width));
         std::sort(crossings.begin(), crossings.end());
-        uint8_t* row = image.ptr<uint8_t>(static_cast<int>(r));
         for (size_t k = 0; k + 1 < crossings.size(); k += 2)
             if (crossings[k + 1] > crossings[k])
-                std::memset(row + crossings[k], value, static_cast<size_t>(crossings[k + 1] - crossings[k]));
+                span(static_cast<int>(r), static_cast<int>(crossings[k]), static_cast<int>(crossings[k + 1]));
     }
+}
+
+// The packed index of the first grid column at or right of x (x0 the first grid column, step apart).
+int PackedColumn(int x, int x0, int step) {
+    return x <= x0 ? 0 : (x - x0 + step - 1) / step;
+}
+
+} // namespace
+
+void FillPolygonEvenOdd(cv::Mat& image, const std::vector<CPoint>& points, int64_t shiftX, int64_t shiftY,
+                        uint8_t value, const CSampleGrid& rows) {
+    CV_Assert(image.type() == CV_8UC1);
+    ForEachInsideSpan(image.cols, image.rows, points, shiftX, shiftY, rows, [&](int r, int c0, int c1) {
+        std::memset(image.ptr<uint8_t>(r) + c0, value, static_cast<size_t>(c1 - c0));
+    });
+}
+
+void FillPolygonOnGrid(cv::Mat& packed, const CSize& size, const CSampleGrid& grid,
+                       const std::vector<CPoint>& points, int64_t shiftX, int64_t shiftY, uint8_t value) {
+    CV_Assert(packed.type() == CV_8UC1);
+    const int x0 = grid.FirstColumnFrom(0), y0 = grid.FirstRowFrom(0), step = std::max(1, grid.step);
+    ForEachInsideSpan(size.cx, size.cy, points, shiftX, shiftY, grid, [&](int r, int c0, int c1) {
+        const int from = PackedColumn(c0, x0, step), to = std::min(packed.cols, PackedColumn(c1, x0, step));
+        if (to > from)
+            std::memset(packed.ptr<uint8_t>((r - y0) / step) + from, value, static_cast<size_t>(to - from));
+    });
+}
+
+void StrokePolygonOnGrid(cv::Mat& packed, const CSize& size, const CSampleGrid& grid,
+                         const std::vector<CPoint>& points, int64_t shiftX, int64_t shiftY, uint8_t value,
+                         bool closed) {
+    if (points.size() < 2 || packed.empty())
+        return;
+    const int x0 = grid.FirstColumnFrom(0), y0 = grid.FirstRowFrom(0), step = std::max(1, grid.step);
+    auto at = [&](size_t i) {
+        return cv::Point(ClampCoord(points[i].x + shiftX), ClampCoord(points[i].y + shiftY));
+    };
+    // The pixels cv::line sets for a one-pixel pen (its iterator over the whole size, left to right), those
+    // on the grid written.
+    auto line = [&](cv::Point a, cv::Point b) {
+        cv::LineIterator it(cv::Size(size.cx, size.cy), a, b, 8, true);
+        for (int i = 0; i < it.count; ++i, ++it) {
+            const cv::Point p = it.pos();
+            if (grid.HasColumn(p.x) && grid.HasRow(p.y))
+                packed.ptr<uint8_t>((p.y - y0) / step)[(p.x - x0) / step] = value;
+        }
+    };
+    if (!closed) {
+        line(at(0), at(1));
+        return;
+    }
+    for (size_t i = 0; i < points.size(); ++i)
+        line(at(i == 0 ? points.size() - 1 : i - 1), at(i));
 }
 
 void StrokePolygon(cv::Mat& image, const std::vector<CPoint>& points, int64_t shiftX, int64_t shiftY,

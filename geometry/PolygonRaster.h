@@ -9,6 +9,7 @@
 /// exactly the figure's inner pixels, so painting a traced outline with its inside gives back the figure.
 /// All arithmetic is exact integer arithmetic; hit-testing and filling always agree.
 
+#include "geometry/SampleGrid.h"
 #include "support/Geometry.h"
 
 #include <opencv2/core.hpp>
@@ -30,9 +31,19 @@ inline int ClampCoord(int64_t v) {
 bool PolygonContainsPixel(const std::vector<CPoint>& points, int64_t x, int64_t y);
 
 /// Sets every pixel of the 8-bit image that is inside the polygon (vertices shifted by (shiftX, shiftY))
-/// to value. Only the rows and columns of the image are visited.
+/// to value. Only the rows and columns of the image are visited, and of the rows only those that `rows`
+/// holds (a sample grid: the other rows are left as they are).
 void FillPolygonEvenOdd(cv::Mat& image, const std::vector<CPoint>& points, int64_t shiftX, int64_t shiftY,
-                        uint8_t value);
+                        uint8_t value, const CSampleGrid& rows = {});
+
+/// As FillPolygonEvenOdd into an 8-bit image of `size` of which `packed` holds only the pixels on `grid`,
+/// one per grid pixel (see CMarkerBitmap): only those are set.
+void FillPolygonOnGrid(cv::Mat& packed, const CSize& size, const CSampleGrid& grid,
+                       const std::vector<CPoint>& points, int64_t shiftX, int64_t shiftY, uint8_t value);
+/// As StrokePolygon with a pen one pixel wide, into such a packed image.
+void StrokePolygonOnGrid(cv::Mat& packed, const CSize& size, const CSampleGrid& grid,
+                         const std::vector<CPoint>& points, int64_t shiftX, int64_t shiftY, uint8_t value,
+                         bool closed);
 
 /// Strokes the polygon's edges (closed) or the line from vertex 0 to vertex 1 (not closed) with a pen of
 /// the width (at least 1) into the 8-bit image.

@@ -4,6 +4,7 @@
 
 #include <opencv2/core.hpp>
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -21,8 +22,18 @@ struct LuminanceTables {
     }
 };
 
-void Luminance(cv::Mat& mat) {
+const LuminanceTables& Tables() {
     static const LuminanceTables tables;
+    return tables;
+}
+
+uint8_t LuminanceOf(const LuminanceTables& tables, const uint8_t* p) {
+    const double l = tables.red[p[2]] + tables.green[p[1]] + tables.blue[p[0]];
+    return static_cast<uint8_t>(static_cast<int>(l));
+}
+
+void Luminance(cv::Mat& mat) {
+    const LuminanceTables& tables = Tables();
     const int channels = mat.channels();
     cv::parallel_for_(cv::Range(0, mat.rows), [&](const cv::Range& rows) {
         for (int y = rows.start; y < rows.end; ++y) {
@@ -50,4 +61,28 @@ void ApplyChannelTransform(CImgBuffer& buffer, int mode) {
     cv::extractChannel(mat, channel, mode - 1);
     const int fromTo[] = {0, 0, 0, 1, 0, 2};
     cv::mixChannels(&channel, 1, &mat, 1, fromTo, 3);
+}
+
+void TransformOnGrid(const cv::Mat& source, cv::Mat& target, const CSampleGrid& grid, int mode) {
+    CV_Assert(source.size() == target.size() && source.type() == target.type() && source.channels() >= 3);
+    const int step = std::max(1, grid.step), x0 = grid.FirstColumnFrom(0), y0 = grid.FirstRowFrom(0);
+    const size_t bytes = source.elemSize(), stride = bytes * size_t(step);
+    const int columns = x0 < source.cols ? (source.cols - 1 - x0) / step + 1 : 0;
+    const int rows = y0 < source.rows ? (source.rows - 1 - y0) / step + 1 : 0;
+    const LuminanceTables& tables = Tables();
+    cv::parallel_for_(
+        cv::Range(0, rows),
+        [&](const cv::Range& range) {
+            for (int r = range.start; r < range.end; ++r) {
+                const uint8_t* from = source.ptr<uint8_t>(y0 + r * step) + bytes * size_t(x0);
+                uint8_t* to = target.ptr<uint8_t>(y0 + r * step) + bytes * size_t(x0);
+                for (int c = 0; c < columns; ++c, from += stride, to += stride) {
+                    const uint8_t v = mode == 4 ? LuminanceOf(tables, from) : from[mode - 1];
+                    to[0] = to[1] = to[2] = v;
+                    if (bytes == 4)
+                        to[3] = from[3];
+                }
+            }
+        },
+        std::max(1.0, rows / 64.0));
 }

@@ -58,11 +58,35 @@ public:
     QRect GetImageWindowRect() const;
     /// Paints the part of the image inside `exposed` (window coordinates) and fills the rest of it with
     /// the background; then calls the callback. Only the exposed pixels are read.
+    ///
+    /// Without smooth scaling, at the scales 1/2, 1/4 ... 1/64 and 1 ... 16, from a buffer of one or three
+    /// bytes per pixel, onto a painter that maps window pixels to device pixels one to one, the view takes
+    /// the image pixel each window pixel shows itself (see `ImageCoordinate`) and draws them unscaled: pixel
+    /// for pixel what Qt's scaled drawing of the image gives, without converting every image pixel it reads
+    /// first.
     void Paint(QPainter& painter, const QRect& exposed);
+
+    /// Off: `Paint` always draws through Qt's scaled drawing, and every image pixel counts as read (the way
+    /// the view painted before it sampled; for comparisons). On after construction.
+    void SetSampling(bool on) { m_bSampling = on; }
+    /// Whether `Paint` takes the pixels it shows itself onto that painter (see above; without a painter: onto
+    /// one that maps window pixels to device pixels one to one).
+    bool SamplesByNearest(const QPainter* painter = nullptr) const;
+    /// The image pixels a paint onto that painter reads: on a scale below 1 at which the view samples by
+    /// nearest, one pixel in each block (see SampleGrid.h); every pixel otherwise.
+    CSampleGrid GetSampleGrid(const QPainter* painter = nullptr) const;
+    /// The image rectangle (cut to the image) holding every image pixel that the window rectangle shows.
+    QRect WindowToImageRect(const QRect& window) const;
+    /// The image column (horizontal) or row shown by window pixel `w` when the view samples by nearest:
+    /// origin + floor((w + 1/2) / zoom) at scales of 1 and above, origin + w / zoom + (1 / zoom) / 2 - 1
+    /// below (Qt's sampling of scaled images, which takes the pixel left of a block's centre).
+    static int ImageCoordinate(int w, int origin, double zoom);
 
 private:
     double ZoomX() const;
     double ZoomY() const;
+    /// Draws `shown` (window pixels inside the image's window rectangle) from the pixels it samples.
+    void PaintSampled(QPainter& painter, const QRect& shown);
 
     CImgDisplay* m_pDisplay;
     CImgBuffer* m_pBuffer;
@@ -74,4 +98,6 @@ private:
     double m_dZoomX = 1.0;
     double m_dZoomY = 1.0;
     QPoint m_origin;
+    bool m_bSampling = true;
+    QImage m_sampled; ///< a band of the sampled pixels, kept for the next paint
 };

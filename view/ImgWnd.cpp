@@ -119,12 +119,13 @@ void CImgWnd::UpdateRoiTracker() {
 
 void CImgWnd::paintEvent(QPaintEvent* event) {
     ++m_nPaints;
-    if (m_composeHook && m_pView && !m_pView->GetImage().isNull()) {
-        const QPoint a = m_pView->WindowToImage(event->rect().topLeft());
-        const QPoint b = m_pView->WindowToImage(event->rect().bottomRight());
-        m_composeHook(CRect(a.x(), a.y(), b.x() + 1, b.y() + 1));
-    }
     QPainter painter(this);
+    if (m_composeHook && m_pView && !m_pView->GetImage().isNull()) {
+        const QRect shown = m_pView->WindowToImageRect(event->rect());
+        if (!shown.isEmpty())
+            m_composeHook(CRect(shown.left(), shown.top(), shown.right() + 1, shown.bottom() + 1),
+                          m_pView->GetSampleGrid(&painter));
+    }
     if (m_pView)
         m_pView->Paint(painter, event->rect());
     else

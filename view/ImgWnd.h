@@ -3,6 +3,7 @@
 /// follows a horizontal and a vertical scroll bar, translates mouse positions into image points and
 /// shows a rectangle tracker. Mouse events it does not use go on to its parent.
 
+#include "geometry/SampleGrid.h"
 #include "support/Geometry.h"
 
 #include <QWidget>
@@ -44,9 +45,10 @@ public:
     bool IsRoiTrackerShown() const { return m_bTracker; }
     CRect GetRoiTrackerRect() const { return m_trackerRect; }
 
-    /// Called at each paint, before the view paints, with the image rectangle the paint shows (cut to
-    /// nothing but the image's bounds): the owner composes what the view is about to show.
-    using ComposeHook = std::function<void(const CRect& imageRect)>;
+    /// Called at each paint, before the view paints, with the image rectangle the paint shows (cut to the
+    /// image) and the image pixels in it that the paint reads (CImgView::GetSampleGrid): the owner composes
+    /// what the view is about to show.
+    using ComposeHook = std::function<void(const CRect& imageRect, const CSampleGrid& grid)>;
     void SetComposeHook(ComposeHook hook) { m_composeHook = std::move(hook); }
 
     /// How many paints the window has done (each paints only what was exposed).

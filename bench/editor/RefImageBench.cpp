@@ -7,13 +7,14 @@
 #include "datastruct/CameraRefImage.h"
 #include "datastruct/RefImage.h"
 #include "dialogs/DlgRefImageEdit.h"
-#include "view/ImgDisplay.h"
-#include "view/ImgWnd.h"
 #include "formats/CodePage.h"
 #include "geometry/BmpFile.h"
 #include "geometry/ImgBuffer.h"
 #include "support/RecordingPrompter.h"
 #include "testsupport/TempDir.h"
+#include "view/ImgDisplay.h"
+#include "view/ImgView.h"
+#include "view/ImgWnd.h"
 
 #include <QApplication>
 #include <QTest>
@@ -106,6 +107,34 @@ void BM_DragStepColour(benchmark::State& state) {
     DragStep(state, true, 3);
 }
 BENCHMARK(BM_DragStepColour)->Unit(benchmark::kMillisecond);
+
+// The drag step as it was done before, in the same dialog: the camera moved by 3 pixels, all it covered and
+// covers recomposed at once, the window's part of it repainted through Qt's scaled drawing of the image.
+void BM_DragStepColour_Today(benchmark::State& state) {
+    Manager m(true);
+    m.dlg->SelectRefRow(0);
+    CImgWnd* wnd = m.dlg->GetImageWnd();
+    auto* camera = m.ref->m_cameras.GetAtAs<CCameraRefImage>(0);
+    if (!wnd || !camera) {
+        state.SkipWithError("no image");
+        return;
+    }
+    wnd->GetView()->SetSampling(false);
+    int step = 0;
+    for (auto _ : state) {
+        const CRect before = camera->GetRect();
+        camera->m_nX = (++step & 1) ? 3 : 0;
+        const CRect after = camera->GetRect();
+        const CRect changed(std::min(before.left, after.left), before.top,
+                            std::max(before.right, after.right), before.bottom);
+        m.ref->RedrawArea(changed);
+        wnd->repaint(wnd->GetView()
+                         ->ImageToWindow(QRect(changed.left, changed.top, changed.Width(), changed.Height()))
+                         .adjusted(-1, -1, 1, 1));
+    }
+    wnd->GetView()->SetSampling(true);
+}
+BENCHMARK(BM_DragStepColour_Today)->Unit(benchmark::kMillisecond);
 
 // The yardstick: every step repastes all eight cameras into the whole image and repaints the whole view.
 void BM_DragStepWholeImage(benchmark::State& state) {

@@ -181,13 +181,19 @@ BENCHMARK(BM_RubberBandLuminance_Composed)->Unit(benchmark::kMillisecond);
 
 // Zooming one step about the view's centre, out (zoom 0.5: four times the pixels to compose) and back in,
 // each the redraw of what the view then shows and a paint (the figure is per step). The overlays are redrawn
-// before each zoom out, as after an edit, so that nothing composed earlier is reused.
-void ZoomStep(benchmark::State& state, int channel) {
+// before each zoom out, as after an edit, so that nothing composed earlier is reused. Below scale 1 the view
+// reads one pixel of each block and only those are composed; the baseline is the way before: every pixel of
+// what the view shows composed, then scaled by Qt's drawing. The far steps go between 1/4 and 1/8, where the
+// view shows the whole side.
+void ZoomStep(benchmark::State& state, int channel, bool sampled, int near = 3, int far = 2) {
     LargeSide& side = Side();
     side.dlg.SetChannelMode(channel);
+    side.dlg.GetView()->SetSampling(sampled);
+    side.dlg.SetZoomStep(near);
     const QPoint centre(800, 500);
     side.dlg.GetScrollBar(false)->setValue(2000);
     side.dlg.GetScrollBar(true)->setValue(2000);
+    side.dlg.RedrawOverlays();
     side.Paint();
     bool out = true;
     for (auto _ : state) {
@@ -196,22 +202,43 @@ void ZoomStep(benchmark::State& state, int channel) {
             side.dlg.RedrawOverlays();
             state.ResumeTiming();
         }
-        side.dlg.ZoomAbout(out ? 2 : 3, centre);
+        side.dlg.ZoomAbout(out ? far : near, centre);
         side.Paint();
         out = !out;
     }
     side.dlg.SetZoomStep(3);
+    side.dlg.GetView()->SetSampling(true);
     side.Report(state, channel);
     side.dlg.SetChannelMode(0);
 }
 void BM_ZoomStep(benchmark::State& state) {
-    ZoomStep(state, 0);
+    ZoomStep(state, 0, true);
 }
 void BM_ZoomStepLuminance(benchmark::State& state) {
-    ZoomStep(state, 4);
+    ZoomStep(state, 4, true);
+}
+void BM_ZoomStep_FullResolutionBaseline(benchmark::State& state) {
+    ZoomStep(state, 0, false);
+}
+void BM_ZoomStepLuminance_FullResolutionBaseline(benchmark::State& state) {
+    ZoomStep(state, 4, false);
+}
+void BM_ZoomStepFar(benchmark::State& state) {
+    ZoomStep(state, 0, true, 1, 0);
+}
+void BM_ZoomStepFarLuminance(benchmark::State& state) {
+    ZoomStep(state, 4, true, 1, 0);
+}
+void BM_ZoomStepFar_FullResolutionBaseline(benchmark::State& state) {
+    ZoomStep(state, 0, false, 1, 0);
 }
 BENCHMARK(BM_ZoomStep)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ZoomStepLuminance)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ZoomStep_FullResolutionBaseline)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ZoomStepLuminance_FullResolutionBaseline)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ZoomStepFar)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ZoomStepFarLuminance)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ZoomStepFar_FullResolutionBaseline)->Unit(benchmark::kMillisecond)->Iterations(6);
 
 // Scrolling by one wheel notch (60 window pixels) in turn down, right, up and left, as the operator scrolls:
 // the bar moves, the view composes what it now shows, and paints.

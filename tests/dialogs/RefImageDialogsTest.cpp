@@ -559,6 +559,55 @@ TEST_F(RefImageDialogs, DraggingACameraMovesItByTheDragInImagePixelsAtEveryZoom)
     SaveScreenshot(dlg, "DlgRefImageEdit_cameras");
 }
 
+// While the mouse drags a camera larger than the view, what the view shows is composed as it moves (also a
+// part scrolled into view), the rest when the mouse is released: then the whole image is what composing
+// the cameras at their new places gives.
+TEST_F(RefImageDialogs, ADragComposesWhatTheViewShowsAsItMovesAndTheRestAtTheRelease) {
+    CRefImage* ref = AddRef(1, 2, 1);
+    AddCam(ref, Camera("a", 1500, 1300, 0), 0, 0);
+    CCameraRefImage* moved = AddCam(ref, Camera("b", 1500, 1300, 90), 1400, 0);
+    CDlgRefImageEdit& dlg = Open();
+    dlg.SelectRefRow(0);
+    CImgWnd* wnd = dlg.GetImageWnd();
+    ASSERT_NE(wnd, nullptr);
+    QScrollBar* horz = Find<QScrollBar>(dlg, "hscroll");
+    horz->setValue(1300);
+    QApplication::processEvents();
+    // The cameras composed anew where they are now, in an image of the size the drag keeps.
+    const auto fresh = [&] {
+        CRefImage copy;
+        copy.CopyFrom(ref);
+        EXPECT_TRUE(copy.Load());
+        const cv::Mat& pixels = copy.GetComposedImage()->GetMat();
+        cv::Mat image = cv::Mat::zeros(Composed().size(), Composed().type());
+        const cv::Rect common =
+            cv::Rect(0, 0, pixels.cols, pixels.rows) & cv::Rect(0, 0, image.cols, image.rows);
+        pixels(common).copyTo(image(common));
+        return image;
+    };
+    const auto shownPart = [&] {
+        const QRect shown = dlg.GetImageWnd()->GetView()->WindowToImageRect(wnd->rect());
+        return cv::Rect(shown.x(), shown.y(), shown.width(), shown.height());
+    };
+    const QPoint press(200, 300);
+    QTest::mousePress(wnd, Qt::LeftButton, Qt::NoModifier, press);
+    ASSERT_EQ(dlg.GetSelCamera(), moved);
+    QTest::mouseMove(wnd, press + QPoint(-37, 21));
+    QTest::mouseMove(wnd, press + QPoint(-60, 25));
+    wnd->repaint();
+    ASSERT_EQ(moved->m_nX, 1340);
+    cv::Mat expected = fresh();
+    cv::Rect shown = shownPart();
+    EXPECT_EQ(cv::norm(Composed()(shown), expected(shown), cv::NORM_INF), 0.0);
+    // Scrolled while dragging: the part that comes into view is composed when it is painted.
+    horz->setValue(400);
+    wnd->repaint();
+    shown = shownPart();
+    EXPECT_EQ(cv::norm(Composed()(shown), expected(shown), cv::NORM_INF), 0.0);
+    QTest::mouseRelease(wnd, Qt::LeftButton, Qt::NoModifier, press + QPoint(-60, 25));
+    EXPECT_EQ(cv::norm(Composed(), expected, cv::NORM_INF), 0.0);
+}
+
 TEST_F(RefImageDialogs, CtrlDragPansTheViewWithoutMovingAnyCamera) {
     CRefImage* ref = AddRef(1, 2, 1);
     CCameraRefImage* left = AddCam(ref, Camera("a", 900, 800, 0), 0, 0);

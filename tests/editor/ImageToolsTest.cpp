@@ -17,13 +17,13 @@
 #include "dialogs/DlgSetKernel.h"
 #include "dialogs/DlgThreshMaskPara.h"
 #include "dialogs/ModalRunner.h"
-#include "view/ChannelTransform.h"
-#include "view/ImgView.h"
-#include "view/MyImageWnd.h"
 #include "formats/TreeTextNode.h"
 #include "geometry/ImgBuffer.h"
 #include "geometry/MaskArea.h"
 #include "model/ParaTypes.h"
+#include "view/ChannelTransform.h"
+#include "view/ImgView.h"
+#include "view/MyImageWnd.h"
 
 #include <QApplication>
 #include <QDir>

@@ -35,7 +35,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 #include <set>
 
 namespace {
@@ -263,6 +265,41 @@ TEST_F(SelectToolsTest, DragMovesTheShapeAsOneStepThatUndoesAndRedoes) {
     CRect moved = rect;
     moved.OffsetRect(-10, 15);
     EXPECT_EQ(kernel->GetRect(), moved);
+}
+
+// A change is composed again wherever it was composed, not only where the view shows it now: an area is
+// pressed, the wheel scrolls the view down a notch (its top leaves the view, still composed), the area is
+// dragged, the wheel scrolls back before the release, and the view shows the area where it is.
+TEST_F(SelectToolsTest, ScrollingBackAfterADragShowsTheAreaWhereItWasMoved) {
+    m_dlg->SetZoomStep(5); // 3.0: the 400 x 400 sheet is larger than the frame
+    CMaskArea* area =
+        AddMask<CPhaseMaskArea>(Phase()->m_areas, 901, m_dlg->GetCurNote()->m_nID, CRect(40, 5, 150, 120));
+    m_dlg->RedrawOverlays();
+    QApplication::processEvents(); // shown on the screen: repaints paint from now on
+    auto wheel = [&](int delta) {
+        const QPoint at(100, 100);
+        QWheelEvent event(at, Wnd()->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::LeftButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(Wnd(), &event);
+        Wnd()->repaint();
+    };
+    QTest::mousePress(Wnd(), Qt::LeftButton, {}, At(100, 60));
+    wheel(-120);
+    ASSERT_EQ(m_dlg->GetScrollBar(true)->value(), 20);
+    for (const QPoint to : {At(110, 70), At(120, 80)}) {
+        QMouseEvent move(QEvent::MouseMove, to, Wnd()->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(Wnd(), &move);
+    }
+    ASSERT_EQ(Points(*area).front(), CPoint(60, 25));
+    wheel(120); // still dragging
+    ASSERT_EQ(m_dlg->GetScrollBar(true)->value(), 0);
+    const CRect view = m_dlg->GetVisibleImageRect();
+    const cv::Rect roi(view.left, view.top, view.Width(), view.Height());
+    CImgBuffer full;
+    ASSERT_TRUE(m_dlg->RenderFullRedraw(full));
+    EXPECT_EQ(cv::norm(m_dlg->GetDisplayBuffer()->GetMat()(roi), full.GetMat()(roi), cv::NORM_INF), 0.0);
+    QTest::mouseRelease(Wnd(), Qt::LeftButton, {}, At(120, 80));
 }
 
 TEST_F(SelectToolsTest, LockedShapeIsPickedAndToggledButNeverDraggedOrNudged) {

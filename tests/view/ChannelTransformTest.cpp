@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace {
 // A one-row buffer of the given pixels (blue, green, red[, fourth]).
 std::unique_ptr<CImgBuffer> Row(uint32_t format, const std::vector<std::vector<uint8_t>>& pixels) {
@@ -54,4 +56,33 @@ TEST(ChannelTransform, FourthByteAndGreyImagesAndColourModeStayUnchanged) {
     ApplyChannelTransform(*colour, 0);
     ApplyChannelTransform(*colour, 5);
     EXPECT_EQ(Pixel(*colour, 0), (std::vector<uint8_t>{1, 2, 3}));
+}
+
+// On a grid the same transform reaches the grid's pixels, and nothing else of the target changes.
+TEST(ChannelTransform, OnAGridTheGridPixelsGetTheSameTransform) {
+    for (int type : {CV_8UC3, CV_8UC4}) {
+        for (int mode = 1; mode <= 4; ++mode) {
+            for (const CSampleGrid& grid :
+                 {CSampleGrid{2, 1, 0}, CSampleGrid{4, 3, 2}, CSampleGrid{8, 0, 5}}) {
+                SCOPED_TRACE(testing::Message()
+                             << "type " << type << " mode " << mode << " step " << grid.step);
+                cv::Mat source(29, 41, type), start(29, 41, type);
+                cv::RNG(mode).fill(source, cv::RNG::UNIFORM, 0, 256);
+                cv::RNG(mode + 9).fill(start, cv::RNG::UNIFORM, 0, 256);
+                CImgBuffer whole(1, 41, 29, type == CV_8UC3 ? IMG_FORMAT_RGB24 : IMG_FORMAT_RGB32);
+                whole.GetMat() = source.clone();
+                ApplyChannelTransform(whole, mode);
+                cv::Mat target = start.clone();
+                TransformOnGrid(source, target, grid, mode);
+                for (int y = 0; y < 29; ++y)
+                    for (int x = 0; x < 41; ++x) {
+                        const cv::Mat& want = grid.HasColumn(x) && grid.HasRow(y) ? whole.GetMat() : start;
+                        const size_t bytes = source.elemSize();
+                        ASSERT_EQ(0, std::memcmp(target.ptr<uint8_t>(y) + x * bytes,
+                                                 want.ptr<uint8_t>(y) + x * bytes, bytes))
+                            << x << "," << y;
+                    }
+            }
+        }
+    }
 }
