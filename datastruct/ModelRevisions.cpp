@@ -298,74 +298,89 @@ bool CTemplateStore::LoadRevision(int id, int64_t number, std::string& data, boo
     return true;
 }
 
+void CRevisionChainCheck::Report(int64_t number, CRevisionFault::Kind kind, const std::wstring& text) {
+    m_faults.push_back({number, kind, L"第 " + std::to_wstring(number) + L" 版" + text});
+}
+
+void CRevisionChainCheck::Add(const CStoredRevision& row) {
+    const int64_t expected = m_nCount == 0 ? 1 : m_nLastNumber + 1;
+    const std::string expectedPrev = m_nCount == 0 ? std::string() : m_strLastHash;
+    ++m_nCount;
+    m_nLastNumber = row.m_nNumber;
+    m_strLastHash = row.m_strHash;
+    if (row.m_nNumber != expected)
+        Report(row.m_nNumber, CRevisionFault::Order, L"的编号不接续 (应为 " + std::to_wstring(expected) + L")");
+    else if (row.m_strPrevHash != expectedPrev)
+        Report(row.m_nNumber, CRevisionFault::Order, L"不接续前一版: 前后顺序被改动, 或有版本被删除或插入");
+    if (CTemplateStore::RevisionLinkHash(m_nID, row) != row.m_strHash)
+        Report(row.m_nNumber, CRevisionFault::Record, L"的记录 (时间, 工位, 用户, 说明或校验值) 被改动");
+    if (!row.m_bFull && row.m_body.empty()) {
+        // A pruned revision: its record is checked above; its bytes are gone by the retention setting.
+        m_bBytesKnown = false;
+        m_bytes.clear();
+        return;
+    }
+    // The bytes: a full copy stands alone, a difference needs the bytes before it.
+    std::string next;
+    bool rebuilt = false;
+    if (row.m_bFull) {
+        next = row.m_body;
+        rebuilt = true;
+    } else if (m_bBytesKnown) {
+        CByteDelta delta;
+        if (CByteDelta::Decode(row.m_body, delta) && delta.GetSourceSize() == m_bytes.size()) {
+            next = delta.Apply(m_bytes);
+            rebuilt = true;
+        }
+    } else {
+        Report(row.m_nNumber, CRevisionFault::Dependent, L"依赖的前一版内容有误, 无法核对");
+        m_bytes.clear();
+        return;
+    }
+    if (!rebuilt || static_cast<int64_t>(next.size()) != row.m_nSize || Sha256Hex(next) != row.m_strDataHash) {
+        Report(row.m_nNumber, CRevisionFault::Bytes, L"的内容与保存时不同");
+        m_bBytesKnown = false;
+        m_bytes.clear();
+        return;
+    }
+    m_bytes = std::move(next);
+    m_bBytesKnown = true;
+}
+
 bool CTemplateStore::CheckRevisionChain(int id, std::vector<CRevisionFault>& faults) {
     faults.clear();
     if (!m_pBackend)
         return FailNotOpen();
-    std::vector<CStoredRevision> rows;
-    if (!m_pBackend->ReadRevisionRange(id, 1, 0, true, rows))
+    // The records first (no bodies), then the bodies a few dozen revisions at a time: a long history is
+    // checked without holding all of it.
+    std::vector<CStoredRevision> records;
+    if (!m_pBackend->ReadRevisionRange(id, 1, 0, false, records))
         return false;
-    const auto report = [&faults](int64_t number, CRevisionFault::Kind kind, const std::wstring& text) {
-        faults.push_back({number, kind, L"第 " + std::to_wstring(number) + L" 版" + text});
-    };
-    std::string bytes;        // the bytes of the revision before, as rebuilt
-    bool bytesKnown = false;  // they are the ones saved
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const CStoredRevision& row = rows[i];
-        const int64_t expected = i == 0 ? 1 : rows[i - 1].m_nNumber + 1;
-        const std::string& expectedPrev = i == 0 ? std::string() : rows[i - 1].m_strHash;
-        if (row.m_nNumber != expected)
-            report(row.m_nNumber, CRevisionFault::Order, L"的编号不接续 (应为 " + std::to_wstring(expected) + L")");
-        else if (row.m_strPrevHash != expectedPrev)
-            report(row.m_nNumber, CRevisionFault::Order, L"不接续前一版: 前后顺序被改动, 或有版本被删除或插入");
-        if (RevisionLinkHash(id, row) != row.m_strHash)
-            report(row.m_nNumber, CRevisionFault::Record, L"的记录 (时间, 工位, 用户, 说明或校验值) 被改动");
-        if (IsPrunedRevision(row)) {
-            // Its record is checked above; its bytes are gone by the retention setting.
-            bytesKnown = false;
-            bytes.clear();
-            continue;
-        }
-        // The bytes: a full copy stands alone, a difference needs the bytes before it.
-        std::string next;
-        bool rebuilt = false;
-        if (row.m_bFull) {
-            next = row.m_body;
-            rebuilt = true;
-        } else if (bytesKnown) {
-            CByteDelta delta;
-            if (CByteDelta::Decode(row.m_body, delta) && delta.GetSourceSize() == bytes.size()) {
-                next = delta.Apply(bytes);
-                rebuilt = true;
-            }
-        } else {
-            report(row.m_nNumber, CRevisionFault::Dependent, L"依赖的前一版内容有误, 无法核对");
-            bytes.clear();
-            continue;
-        }
-        if (!rebuilt || static_cast<int64_t>(next.size()) != row.m_nSize || Sha256Hex(next) != row.m_strDataHash) {
-            report(row.m_nNumber, CRevisionFault::Bytes, L"的内容与保存时不同");
-            bytesKnown = false;
-            bytes.clear();
-            continue;
-        }
-        bytes = std::move(next);
-        bytesKnown = true;
+    CRevisionChainCheck check(id);
+    constexpr size_t kChunk = static_cast<size_t>(kRevisionFullEvery);
+    for (size_t at = 0; at < records.size(); at += kChunk) {
+        const size_t last = std::min(records.size(), at + kChunk) - 1;
+        std::vector<CStoredRevision> rows;
+        if (!m_pBackend->ReadRevisionRange(id, records[at].m_nNumber, records[last].m_nNumber, true, rows))
+            return false;
+        for (const CStoredRevision& row : rows)
+            check.Add(row);
     }
+    faults = check.GetFaults();
     // The model's data is what the newest revision saved, unless it was written without a save.
-    if (!rows.empty() && bytesKnown) {
+    if (check.GetCount() > 0 && check.IsLastBytesKnown()) {
         std::string current;
         bool found = false;
         bool differs = false;
         if (LoadModelData(id, current, found))
-            differs = found && current != bytes;
+            differs = found && current != check.GetLastBytes();
         else if (GetLastFailure() == StoreFailure::Damaged)
             differs = true;  // data that does not match its checksum is not what the newest revision saved
         else
             return false;
         if (differs)
-            faults.push_back({rows.back().m_nNumber, CRevisionFault::Current,
-                              L"模板现在的数据不是最新一版 (第 " + std::to_wstring(rows.back().m_nNumber) +
+            faults.push_back({check.GetLastNumber(), CRevisionFault::Current,
+                              L"模板现在的数据不是最新一版 (第 " + std::to_wstring(check.GetLastNumber()) +
                                   L" 版) 保存的内容: 被绕过程序改动"});
     }
     return true;

@@ -31,8 +31,8 @@ CREATE TABLE IF NOT EXISTS model_image(
 CREATE INDEX IF NOT EXISTS model_image_hash ON model_image(hash);
 )sql";
 
-// The lock the image writers take ("ZRKI"); the schema's creation takes the store's own (`kSchemaLockKey`).
-const char* const kImageLock = "SELECT pg_advisory_xact_lock(1515342665)";
+// The lock the image writers take (`kImageLockKey`); the schema's creation takes the store's own (`kSchemaLockKey`).
+const std::string kImageLock = std::string("SELECT pg_advisory_xact_lock(") + kImageLockKey + ")";
 
 } // namespace
 
@@ -69,7 +69,7 @@ bool CPgTemplateStore::WritePendingImages(int id) {
     if (!m_bImageTables)
         return true;
     if (m_nCopyImagesFrom > 0)
-        return RunCommand(kImageLock, {}, L"模板无法创建") &&
+        return RunCommand(kImageLock.c_str(), {}, L"模板无法创建") &&
                RunCommand("INSERT INTO model_image(model_id, path, hash) SELECT $1, path, hash FROM model_image "
                           "WHERE model_id = $2 ON CONFLICT DO NOTHING",
                           {IntParam(id), IntParam(m_nCopyImagesFrom)}, L"模板无法创建");
@@ -83,7 +83,7 @@ bool CPgTemplateStore::WritePendingImages(int id) {
 
 bool CPgTemplateStore::WriteImageRows(int id, const std::vector<CStoreImageRef>& images, bool replace) {
     const std::wstring what = L"模板图像无法保存";
-    if (!RunCommand(kImageLock, {}, what))
+    if (!RunCommand(kImageLock.c_str(), {}, what))
         return false;
     std::map<std::wstring, std::string> existing;
     {
@@ -145,7 +145,7 @@ bool CPgTemplateStore::DeleteModelImages(int id) {
     if (!m_bImageTables)
         return true;
     const std::wstring what = L"模板无法删除";
-    return RunCommand(kImageLock, {}, what) &&
+    return RunCommand(kImageLock.c_str(), {}, what) &&
            RunCommand("DELETE FROM model_image WHERE model_id = $1", {IntParam(id)}, what) && RemoveUnusedImages();
 }
 

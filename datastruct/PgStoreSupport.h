@@ -17,6 +17,10 @@ namespace pgstore {
 /// The advisory lock that makes two stations opening an empty database create its tables once ("ZRKT").
 inline constexpr const char* kSchemaLockKey = "1515342676";
 
+/// The advisory lock every writer of the image tables takes ("ZRKI"), so that an image is never removed as
+/// unused while another station maps a path to it.
+inline constexpr const char* kImageLockKey = "1515342665";
+
 using ResultPtr = std::unique_ptr<PGresult, decltype(&PQclear)>;
 
 inline ResultPtr Hold(PGresult* r) {

@@ -81,6 +81,8 @@ CPgTemplateStore::~CPgTemplateStore() {
 }
 
 void CPgTemplateStore::Close() {
+    m_pImportTx.reset();  // rolled back before its connection ends
+    m_bSnapshot = false;
     if (m_conn)
         PQfinish(m_conn);
     m_conn = nullptr;
@@ -483,7 +485,7 @@ bool CPgTemplateStore::DeleteModel(int id) {
         return false;
     if (std::strcmp(PQcmdTuples(r.get()), "0") == 0)
         return Fail(L"模板 " + std::to_wstring(id) + L" 不存在");
-    if (!NotifyCatalogueDeleted(id) || !DeleteModelImages(id) || !DeleteRevisions(id))
+    if (!NotifyCatalogueDeleted(id) || !DeleteModelImages(id) || !DeleteRevisions(id) || !DeleteOrigin(id))
         return false;
     if (!tx.Commit(what))
         return false;

@@ -67,6 +67,24 @@ public:
     bool ReplaceRevisionBody(int id, int64_t number, bool full, const std::string& body) override;
     bool AddMissingModelImages(int id, const std::vector<CStoreImageRef>& images) override;
     bool CountStoredImages(int64_t& images, int64_t& bytes) override;
+    // ---- whole models (PgStoreTransfer.cpp) ----
+    bool ListModelSummaries(int id, std::vector<CModelSummary>& out) override;
+    bool ListStoredImages(std::vector<CStoredImage>& out) override;
+    bool BeginSnapshot() override;
+    bool EndSnapshot() override;
+    bool BeginImport() override;
+    bool ReadUsedModelIDs(std::set<int>& used) override;
+    bool ReadModelOrigins(std::vector<CModelOrigin>& out) override;
+    bool ReadRevisionHash(int id, int64_t number, std::string& hash) override;
+    bool WriteImportedModel(int id, const CStoredModel& model) override;
+    bool HasStoredImage(const std::string& hash, bool& has) override;
+    bool WriteImportedImage(const std::string& hash, const std::string& bytes) override;
+    bool MapImportedImage(int id, const std::wstring& path, const std::string& hash) override;
+    bool WriteModelOrigin(const CModelOrigin& origin) override;
+    bool CommitImport() override;
+    void RollbackImport() override;
+    bool CheckStoreStructure(std::vector<std::wstring>& faults) override;
+    bool BackupToFile(const std::wstring& path, const std::function<bool()>& tick) override;
 
     // ---- addresses (PgStoreAddress.cpp) ----
     /// The address with any password left out, for messages: a URI's `user:password@` shows as `user@`, a
@@ -154,6 +172,17 @@ private:
     // Inside the caller's transaction: the model's revisions go.
     bool DeleteRevisions(int id);
     bool m_bRevisions = false;  ///< the table of revisions exists
+    // ---- whole models ----
+    // Whether the database has the table of origins (made by the first import).
+    bool HasOriginTable();
+    // Inside the caller's transaction: the model's origin goes.
+    bool DeleteOrigin(int id);
+    // The import's transaction. The catalogue's and the images' locks are taken at its first model row
+    // (`WriteImportedModel`), not when it begins: stations go on saving while the revisions and images, the
+    // bulk of a model, are written; the identifier and the images relied on are checked again under the locks.
+    std::unique_ptr<CPgTransaction> m_pImportTx;
+    bool m_bImportLocked = false;  ///< the import holds the catalogue's and the images' locks
+    bool m_bSnapshot = false;      ///< a snapshot's transaction is open
     bool m_bImagesPending = false;
     int m_nPendingImagesID = 0;
     std::vector<CStoreImageRef> m_pendingImages;

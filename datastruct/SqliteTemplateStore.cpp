@@ -162,7 +162,7 @@ bool CSqliteTemplateStore::Open(const std::wstring& path) {
     }
 
     // A damaged page is found here rather than half-way through a load.
-    if (!CheckIntegrity()) {
+    if (m_bPageCheckOnOpen && !CheckIntegrity()) {
         Close();
         return false;
     }
@@ -228,6 +228,8 @@ bool CSqliteTemplateStore::CreateSchema() {
 
 void CSqliteTemplateStore::Close() {
     m_pSaveTx.reset();  // a save's transaction ends before its connection
+    m_pImportTx.reset();
+    m_bSnapshot = false;
     if (m_db)
         sqlite3_close_v2(m_db);
     m_db = nullptr;
@@ -423,7 +425,7 @@ bool CSqliteTemplateStore::DeleteModel(int id) {
         return FailSql(L"模板无法删除");
     if (sqlite3_changes(m_db) == 0)
         return Fail(L"模板 " + std::to_wstring(id) + L" 不存在");
-    if (!DeleteModelImages(id) || !DeleteRevisions(id))
+    if (!DeleteModelImages(id) || !DeleteRevisions(id) || !DeleteOrigin(id))
         return FailSql(L"模板无法删除");
     if (!tx.Commit())
         return FailSql(L"模板无法删除");

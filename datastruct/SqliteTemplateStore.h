@@ -15,6 +15,8 @@ public:
     ~CSqliteTemplateStore() override;
 
     bool Open(const std::wstring& path) override;
+    /// Whether `Open` runs the quick check of every page (true unless set).
+    void SetPageCheckOnOpen(bool check) { m_bPageCheckOnOpen = check; }
     void Close() override;
     bool IsOpen() const override { return m_db != nullptr; }
     const std::wstring& GetLastError() const override { return m_strError; }
@@ -57,6 +59,24 @@ public:
     bool LoadImageBytes(const std::string& hash, std::string& bytes, bool& found) override;
     bool AddMissingModelImages(int id, const std::vector<CStoreImageRef>& images) override;
     bool CountStoredImages(int64_t& images, int64_t& bytes) override;
+    // ---- whole models (SqliteStoreTransfer.cpp) ----
+    bool ListModelSummaries(int id, std::vector<CModelSummary>& out) override;
+    bool ListStoredImages(std::vector<CStoredImage>& out) override;
+    bool BeginSnapshot() override;
+    bool EndSnapshot() override;
+    bool BeginImport() override;
+    bool ReadUsedModelIDs(std::set<int>& used) override;
+    bool ReadModelOrigins(std::vector<CModelOrigin>& out) override;
+    bool ReadRevisionHash(int id, int64_t number, std::string& hash) override;
+    bool WriteImportedModel(int id, const CStoredModel& model) override;
+    bool HasStoredImage(const std::string& hash, bool& has) override;
+    bool WriteImportedImage(const std::string& hash, const std::string& bytes) override;
+    bool MapImportedImage(int id, const std::wstring& path, const std::string& hash) override;
+    bool WriteModelOrigin(const CModelOrigin& origin) override;
+    bool CommitImport() override;
+    void RollbackImport() override;
+    bool CheckStoreStructure(std::vector<std::wstring>& faults) override;
+    bool BackupToFile(const std::wstring& path, const std::function<bool()>& tick) override;
 
 private:
     bool Exec(const char* sql);
@@ -66,6 +86,7 @@ private:
     bool Migrate(int fromVersion);
 
     sqlite3* m_db = nullptr;
+    bool m_bPageCheckOnOpen = true;
     std::wstring m_strPath;
     std::wstring m_strError;
     StoreFailure m_nFailure = StoreFailure::None;
@@ -97,6 +118,13 @@ private:
     // Inside the caller's transaction: the model's revisions go.
     bool DeleteRevisions(int id);
     bool m_bRevisions = false;  ///< the table of revisions exists
+    // ---- whole models ----
+    // Whether the store has the table of origins (made by the first import).
+    bool HasOriginTable();
+    // Inside the caller's transaction: the model's origin goes.
+    bool DeleteOrigin(int id);
+    std::unique_ptr<CSqliteTransaction> m_pImportTx;
+    bool m_bSnapshot = false;  ///< a snapshot's read transaction is open
     bool m_bImagesPending = false;
     int m_nPendingImagesID = 0;
     std::vector<CStoreImageRef> m_pendingImages;

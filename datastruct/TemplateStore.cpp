@@ -98,7 +98,7 @@ CTemplateStore::~CTemplateStore() {
     Close();
 }
 
-bool CTemplateStore::Open(const std::wstring& address) {
+bool CTemplateStore::Open(const std::wstring& address, bool checkPages) {
     Close();
     m_strPath = address;
     m_strError.clear();
@@ -112,7 +112,9 @@ bool CTemplateStore::Open(const std::wstring& address) {
         }
         m_pBackend = std::make_unique<CPgTemplateStore>();
     } else {
-        m_pBackend = std::make_unique<CSqliteTemplateStore>();
+        auto file = std::make_unique<CSqliteTemplateStore>();
+        file->SetPageCheckOnOpen(checkPages);
+        m_pBackend = std::move(file);
     }
     return m_pBackend->Open(address);
 }
@@ -292,6 +294,85 @@ bool CTemplateStore::AddMissingModelImages(int id, const std::vector<CStoreImage
 bool CTemplateStore::CountStoredImages(int64_t& images, int64_t& bytes) {
     images = bytes = 0;
     ZRK_STORE_FORWARD(CountStoredImages(images, bytes), false);
+}
+
+bool CTemplateStore::ListModelSummaries(int id, std::vector<CModelSummary>& out) {
+    out.clear();
+    ZRK_STORE_FORWARD(ListModelSummaries(id, out), false);
+}
+bool CTemplateStore::ListStoredImages(std::vector<CStoredImage>& out) {
+    out.clear();
+    ZRK_STORE_FORWARD(ListStoredImages(out), false);
+}
+bool CTemplateStore::ReadStoredModel(int id, CStoredModel& stored) {
+    stored = CStoredModel();
+    ZRK_STORE_FORWARD(ReadModel(id, stored), false);
+}
+bool CTemplateStore::ReadRevisionRows(int id, int64_t first, int64_t last, bool bodies,
+                                      std::vector<CStoredRevision>& out) {
+    out.clear();
+    ZRK_STORE_FORWARD(ReadRevisionRange(id, first, last, bodies, out), false);
+}
+bool CTemplateStore::ReadNewestRevision(int id, CStoredRevision& newest) {
+    int64_t lastFull = 0;
+    ZRK_STORE_FORWARD(ReadRevisionHead(id, 0, newest, lastFull), false);
+}
+bool CTemplateStore::ReadRevisionHash(int id, int64_t number, std::string& hash) {
+    hash.clear();
+    ZRK_STORE_FORWARD(ReadRevisionHash(id, number, hash), false);
+}
+bool CTemplateStore::BeginSnapshot() {
+    ZRK_STORE_FORWARD(BeginSnapshot(), false);
+}
+bool CTemplateStore::EndSnapshot() {
+    ZRK_STORE_FORWARD(EndSnapshot(), false);
+}
+bool CTemplateStore::BeginImport() {
+    ZRK_STORE_FORWARD(BeginImport(), false);
+}
+bool CTemplateStore::ReadUsedModelIDs(std::set<int>& used) {
+    used.clear();
+    ZRK_STORE_FORWARD(ReadUsedModelIDs(used), false);
+}
+bool CTemplateStore::ReadModelOrigins(std::vector<CModelOrigin>& out) {
+    out.clear();
+    ZRK_STORE_FORWARD(ReadModelOrigins(out), false);
+}
+bool CTemplateStore::WriteImportedModel(int id, const CStoredModel& model) {
+    ZRK_STORE_FORWARD(WriteImportedModel(id, model), false);
+}
+bool CTemplateStore::HasStoredImage(const std::string& hash, bool& has) {
+    has = false;
+    ZRK_STORE_FORWARD(HasStoredImage(hash, has), false);
+}
+bool CTemplateStore::WriteImportedImage(const std::string& hash, const std::string& bytes) {
+    ZRK_STORE_FORWARD(WriteImportedImage(hash, bytes), false);
+}
+bool CTemplateStore::MapImportedImage(int id, const std::wstring& path, const std::string& hash) {
+    ZRK_STORE_FORWARD(MapImportedImage(id, path, hash), false);
+}
+bool CTemplateStore::WriteImportedRevision(int id, const CStoredRevision& revision) {
+    ZRK_STORE_FORWARD(WriteRevision(id, revision), false);
+}
+bool CTemplateStore::WriteModelOrigin(const CModelOrigin& origin) {
+    ZRK_STORE_FORWARD(WriteModelOrigin(origin), false);
+}
+bool CTemplateStore::CommitImport() {
+    ZRK_STORE_FORWARD(CommitImport(), false);
+}
+void CTemplateStore::RollbackImport() {
+    if (m_pBackend)
+        m_pBackend->RollbackImport();
+}
+bool CTemplateStore::CheckStoreStructure(std::vector<std::wstring>& faults) {
+    faults.clear();
+    ZRK_STORE_FORWARD(CheckStoreStructure(faults), false);
+}
+bool CTemplateStore::BackupToFile(const std::wstring& path, const std::function<bool()>& tick) {
+    ZRK_STORE_FORWARD(BackupToFile(path, tick), false);
+}
+std::wstring CTemplateStore::GetShownAddress() const {
+    return m_pBackend ? m_pBackend->GetShownAddress() : m_strPath;
 }
 
 #undef ZRK_STORE_FORWARD

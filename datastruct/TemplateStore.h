@@ -46,12 +46,18 @@
 /// changes made without this program, not changes made by someone who knows it.) The revisions live in a
 /// table of their own, made where it is missing when the store is opened; a store that cannot make it
 /// (read-only) saves without revisions. Deleting a model deletes its revisions.
+///
+/// Whole models (zrk-store: StoreTransfer.h) are read in a snapshot and added in an import transaction of
+/// their own, with their rows as they were; the first import into a store makes a table of origins
+/// (`CModelOrigin`), and deleting a model deletes its origin.
 
 #include "datastruct/StoreImage.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -139,6 +145,32 @@ struct CStoredRevision {
     std::string m_body;        ///< empty unless asked for
 };
 
+/// One model of the catalogue with its last save and the length of its history
+/// (`CTemplateStore::ListModelSummaries`).
+struct CModelSummary {
+    int m_nID = -1;
+    std::wstring m_strName;
+    std::wstring m_strTitle;
+    std::wstring m_strSavedAt; ///< the time of the last save, "YYYY-MM-DD HH:MM:SS" in UTC; empty when unknown
+    std::wstring m_strSavedBy; ///< the station of the last save; empty when unknown
+    bool m_bHasData = false;   ///< false: a catalogue entry without data (a model created empty)
+    int64_t m_nRevisions = 0;  ///< how many revisions the store keeps of it
+};
+
+/// Where a model that zrk-store added to this store (import, copy) came from: one row of the table
+/// `model_origin`, made by the first import or copy into the store (StoreTransfer.h). A copy run again
+/// recognises a model it copied already by the source model's identifier and newest revision's hash.
+struct CModelOrigin {
+    int m_nModelID = 0;          ///< the model in this store
+    std::wstring m_strSource;    ///< the store it came from, as shown (a server's address without password)
+    int m_nSourceID = 0;         ///< its identifier there
+    std::string m_strSourceHead; ///< the hash of its newest revision there (StoreTransfer.h: `ModelHeadMark`)
+    int64_t m_nHeadNumber = 0;   ///< that revision's number; 0 when the model had no revision
+    std::string m_strTargetHead; ///< the hash of that revision in this store (re-linked to this model)
+    std::wstring m_strAddedAt;   ///< "YYYY-MM-DD HH:MM:SS" in UTC
+    std::wstring m_strHow;       ///< "import" or "copy"
+};
+
 /// One backend of the store (SQLite file or PostgreSQL server): its tables and transactions. Where a
 /// function has the name of one of `CTemplateStore`, its contract is that function's. What both backends do
 /// alike is `CTemplateStore`'s: checking data against its CRC, and refusing a save from a version the store
@@ -220,6 +252,52 @@ public:
     virtual bool LoadImageBytes(const std::string& hash, std::string& bytes, bool& found) = 0;
     virtual bool AddMissingModelImages(int id, const std::vector<CStoreImageRef>& images) = 0;
     virtual bool CountStoredImages(int64_t& images, int64_t& bytes) = 0;
+    // ---- whole models: zrk-store's export, import, copy, verify and backup (StoreTransfer.h) ----
+    /// The catalogue with each model's last save and number of revisions (`id` 0), or model `id` alone.
+    virtual bool ListModelSummaries(int id, std::vector<CModelSummary>& out) = 0;
+    /// Every stored image (hash and size; no path), in the order of their hashes.
+    virtual bool ListStoredImages(std::vector<CStoredImage>& out) = 0;
+    /// Opens a read-only transaction whose reads all see one state of the store while stations go on saving;
+    /// `EndSnapshot` ends it, false when it did not hold to its end (a lost connection).
+    virtual bool BeginSnapshot() = 0;
+    virtual bool EndSnapshot() = 0;
+    /// Opens the transaction that adds whole models, the table of origins made where it is missing. An SQLite
+    /// file holds its write lock from here; a server locks the catalogue and the images at the first
+    /// `WriteImportedModel` only, so stations go on saving while revisions and images are written. False
+    /// (nothing open) when the store cannot keep revisions or images (read-only) or the transaction cannot begin.
+    virtual bool BeginImport() = 0;
+    /// Inside the import: every identifier a model, a draft, a revision or an image mapping names.
+    virtual bool ReadUsedModelIDs(std::set<int>& used) = 0;
+    /// The origins recorded (none when the table does not exist); inside the import or outside.
+    virtual bool ReadModelOrigins(std::vector<CModelOrigin>& out) = 0;
+    /// The hash of revision `number` of the model (empty when there is none); inside the import or outside.
+    virtual bool ReadRevisionHash(int id, int64_t number, std::string& hash) = 0;
+    /// Inside the import: the catalogue row (name, title, saved at and by as given) and, when
+    /// `m_bHasData`, the data with the CRC-32 given (`m_nCrc`), of a model whose identifier is unused. Fails
+    /// with `Conflict` when another station created a model under the identifier meanwhile.
+    virtual bool WriteImportedModel(int id, const CStoredModel& model) = 0;
+    /// Whether the store holds the image.
+    virtual bool HasStoredImage(const std::string& hash, bool& has) = 0;
+    /// Inside the import: the image's bytes, unless the store holds them already.
+    virtual bool WriteImportedImage(const std::string& hash, const std::string& bytes) = 0;
+    /// Inside the import, after the model's row: maps the model's camera path to a stored image; fails with
+    /// `Conflict` when the store does not hold the image (removed as unused meanwhile).
+    virtual bool MapImportedImage(int id, const std::wstring& path, const std::string& hash) = 0;
+    /// Inside the import: records where the model came from.
+    virtual bool WriteModelOrigin(const CModelOrigin& origin) = 0;
+    /// Ends the import's transaction, committed; true when it is.
+    virtual bool CommitImport() = 0;
+    /// Ends the import's transaction, nothing written; nothing when none is open.
+    virtual void RollbackImport() = 0;
+    /// The database's own check (SQLite: `PRAGMA integrity_check`, line by line, a check stopped by a damaged
+    /// page being one fault more; a server: the store's mark, schema version and tables, and the data-checksum
+    /// failures it counted) and rows that refer to nothing (data, revisions or image mappings of no model,
+    /// mappings to no image); one text per fault. True when the check ran.
+    virtual bool CheckStoreStructure(std::vector<std::wstring>& faults) = 0;
+    /// A consistent copy of the whole store written to a new file at `path` while other programs go on
+    /// working (SQLite: `VACUUM INTO`); false on a server store, which has no file of its own. `tick` is called
+    /// now and then while it runs; false from it stops the copy (the file is then left incomplete).
+    virtual bool BackupToFile(const std::wstring& path, const std::function<bool()>& tick) = 0;
 };
 
 /// One revision of a model as `CTemplateStore::ListRevisions` gives it.
@@ -260,6 +338,35 @@ struct CRevisionFault {
     std::wstring m_strText;
 };
 
+/// The check of one model's chain of revisions, fed the revisions in the order of their numbers, with their
+/// bodies (`CTemplateStore::CheckRevisionChain` feeds it what the store holds; zrk-store's import what a file
+/// holds). Holds the bytes of the last revision only, so a long history is checked in bounded memory.
+class CRevisionChainCheck {
+public:
+    /// `id`: the model the chain's hashes were linked to.
+    explicit CRevisionChainCheck(int id) : m_nID(id) {}
+    void Add(const CStoredRevision& row);
+    /// The revisions found changed so far, in order.
+    const std::vector<CRevisionFault>& GetFaults() const { return m_faults; }
+    /// How many revisions were added, and the last one's number and hash.
+    int64_t GetCount() const { return m_nCount; }
+    int64_t GetLastNumber() const { return m_nLastNumber; }
+    const std::string& GetLastHash() const { return m_strLastHash; }
+    /// Whether the last revision's bytes were rebuilt as saved (not pruned, not changed), and those bytes.
+    bool IsLastBytesKnown() const { return m_bBytesKnown; }
+    const std::string& GetLastBytes() const { return m_bytes; }
+
+private:
+    void Report(int64_t number, CRevisionFault::Kind kind, const std::wstring& text);
+    int m_nID;
+    std::vector<CRevisionFault> m_faults;
+    int64_t m_nCount = 0;
+    int64_t m_nLastNumber = 0;
+    std::string m_strLastHash;
+    std::string m_bytes;        // the bytes of the revision before, as rebuilt
+    bool m_bBytesKnown = false; // they are the ones saved
+};
+
 /// Whether the address names a store on a PostgreSQL server: a libpq connection URI ("postgresql://..." or
 /// "postgres://...") or a list of libpq's `key=value` parameters ("service=zrk", "host=h dbname=d ...").
 bool IsServerStoreAddress(const std::wstring& address);
@@ -286,8 +393,11 @@ public:
 
     /// Opens the store at the address (a file path, or a `postgresql://` address), creating its folder,
     /// file or schema when they do not exist yet. False when it is not a template store, is damaged, is of
-    /// a newer schema, or its server cannot be reached; the store is then closed.
-    bool Open(const std::wstring& address);
+    /// a newer schema, or its server cannot be reached; the store is then closed. `checkPages` false leaves
+    /// out the quick check of every page an SQLite file gets when opened (its cost grows with the file, not
+    /// with what is read: zrk-store's `list`, `history` and `verify` open a store so); its header is checked all
+    /// the same.
+    bool Open(const std::wstring& address, bool checkPages = true);
     void Close();
     bool IsOpen() const { return m_pBackend && m_pBackend->IsOpen(); }
     /// The address given to `Open`.
@@ -424,6 +534,40 @@ public:
     static std::string RevisionLinkHash(int id, const CStoredRevision& revision);
     /// The operating-system user this program runs as (recorded with every revision).
     static std::wstring GetOsUserName();
+
+    // ---- whole models: zrk-store's export, import, copy, verify and backup (StoreTransfer.h) ----
+    // What the backend's functions of the same names do (ITemplateStoreBackend). The import writes rows as
+    // they are given: the caller (StoreTransfer.cpp) checks what it reads and links the revisions it adds.
+    /// The catalogue with each model's last save and number of revisions (`id` 0), or model `id` alone.
+    bool ListModelSummaries(int id, std::vector<CModelSummary>& out);
+    bool ListStoredImages(std::vector<CStoredImage>& out);
+    /// The model's catalogue row and data as stored, not checked against the CRC;
+    /// `m_bExists` false (result true) when the store does not hold the model.
+    bool ReadStoredModel(int id, CStoredModel& stored);
+    /// The model's revisions numbered `first` to `last` (no upper bound when `last` is 0 or less), in order,
+    /// with their stored bodies when `bodies`, unchecked.
+    bool ReadRevisionRows(int id, int64_t first, int64_t last, bool bodies, std::vector<CStoredRevision>& out);
+    /// The model's newest revision without its body (`m_nNumber` 0 when it has none).
+    bool ReadNewestRevision(int id, CStoredRevision& newest);
+    bool ReadRevisionHash(int id, int64_t number, std::string& hash);
+    bool BeginSnapshot();
+    bool EndSnapshot();
+    bool BeginImport();
+    bool ReadUsedModelIDs(std::set<int>& used);
+    bool ReadModelOrigins(std::vector<CModelOrigin>& out);
+    bool WriteImportedModel(int id, const CStoredModel& model);
+    bool HasStoredImage(const std::string& hash, bool& has);
+    bool WriteImportedImage(const std::string& hash, const std::string& bytes);
+    bool MapImportedImage(int id, const std::wstring& path, const std::string& hash);
+    /// Inside the import: appends the revision to the model as it is given (hashes included).
+    bool WriteImportedRevision(int id, const CStoredRevision& revision);
+    bool WriteModelOrigin(const CModelOrigin& origin);
+    bool CommitImport();
+    void RollbackImport();
+    bool CheckStoreStructure(std::vector<std::wstring>& faults);
+    bool BackupToFile(const std::wstring& path, const std::function<bool()>& tick = {});
+    /// The store as messages name it (a server's address without its password).
+    std::wstring GetShownAddress() const;
 
 private:
     // Inside a save's transaction: appends the saved bytes as the model's next revision.

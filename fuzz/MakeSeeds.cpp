@@ -8,6 +8,7 @@
 #include "datastruct/ModelInfo.h"
 #include "datastruct/Phase.h"
 #include "datastruct/Side.h"
+#include "datastruct/StoreTransfer.h"
 #include "datastruct/TemplateStore.h"
 #include "editor/AreaFile.h"
 #include "formats/CodePage.h"
@@ -127,6 +128,27 @@ int main(int argc, char** argv) {
             const std::string header{'\x02', '\x01', '\x00', '\x00', '\x00', '\x00', '\x31', '\x64'};
             Write(out / "fuzz_assist_areas", "sheet-" + std::to_string(seed) + ".bin",
                   header + std::string(png.begin(), png.end()));
+        }
+    }
+    // zrk-store's export file: a model saved three times (a full copy and two differences), as exported; the
+    // target reads the input after its first byte, which an even value leaves as the file itself.
+    {
+        const fs::path store = out / "export-source.db";
+        fs::remove(store);
+        CTemplateStore source;
+        CModelInfo model;
+        if (source.Open(store.wstring())) {
+            for (int save = 0; save < 3; ++save) {
+                source.SetSaveSummary(L"第 " + std::to_wstring(save + 1) + L" 次");
+                model.m_strTitle = L"版本 " + std::to_wstring(save);
+                source.SaveModelData(1, L"样例", model.m_strTitle, EncodeModel(model));
+            }
+            const fs::path file = out / "export.zrkx";
+            if (ExportModel(source, 1, file.wstring()).Ok()) {
+                std::ifstream in(file, std::ios::binary);
+                const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+                Write(out / "fuzz_export_file", "model", std::string(1, '\0') + bytes);
+            }
         }
     }
     return 0;

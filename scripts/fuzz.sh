@@ -13,7 +13,7 @@ seconds=${1:-30}
 shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_textfile fuzz_ini fuzz_script fuzz_langpack fuzz_points
-    fuzz_areafile fuzz_bmp fuzz_camera_image fuzz_model fuzz_assist_image fuzz_assist_areas)
+    fuzz_areafile fuzz_bmp fuzz_camera_image fuzz_model fuzz_assist_image fuzz_assist_areas fuzz_export_file)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz

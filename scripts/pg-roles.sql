@@ -119,6 +119,12 @@ BEGIN
             body BYTEA NOT NULL, PRIMARY KEY (model_id, rev));
         ALTER TABLE model_revision ALTER COLUMN body SET STORAGE EXTERNAL;
     END IF;
+    -- Where a model that zrk-store imported or copied came from.
+    CREATE TABLE IF NOT EXISTS model_origin(
+        model_id INTEGER PRIMARY KEY, source TEXT NOT NULL, source_model INTEGER NOT NULL,
+        source_head TEXT NOT NULL, head_rev BIGINT NOT NULL, target_head TEXT NOT NULL, added_at TEXT NOT NULL,
+        how TEXT NOT NULL);
+    CREATE INDEX IF NOT EXISTS model_origin_source ON model_origin(source_model, source_head);
 END
 $tables$;
 
@@ -130,7 +136,7 @@ DECLARE
     t TEXT;
 BEGIN
     FOREACH t IN ARRAY ARRAY['zrk_store', 'system_para', 'model', 'model_data', 'model_draft', 'model_draft_step',
-                             'store_image', 'model_image', 'model_revision'] LOOP
+                             'store_image', 'model_image', 'model_revision', 'model_origin'] LOOP
         EXECUTE format('ALTER TABLE %I OWNER TO zrk_owner', t);
         EXECUTE format('REVOKE ALL ON TABLE %I FROM PUBLIC', t);
     END LOOP;
@@ -142,14 +148,16 @@ END
 $owner$;
 
 -- What each role may do with each table.
-GRANT SELECT ON zrk_store, system_para, model, model_data, store_image, model_image, model_revision
-    TO zrk_operator, zrk_engineer;
+GRANT SELECT ON zrk_store, system_para, model, model_data, store_image, model_image, model_revision,
+    model_origin TO zrk_operator, zrk_engineer;
 GRANT SELECT, INSERT, UPDATE, DELETE ON model_draft, model_draft_step TO zrk_operator, zrk_engineer;
 GRANT INSERT, UPDATE, DELETE ON system_para, model, model_data, model_image TO zrk_engineer;
 GRANT INSERT, DELETE ON store_image TO zrk_engineer;
 GRANT INSERT, DELETE ON model_revision TO zrk_engineer;
+-- A model's origin goes with the model when an engineer deletes it; only zrk-store records one.
+GRANT DELETE ON model_origin TO zrk_engineer;
 GRANT ALL ON zrk_store, system_para, model, model_data, model_draft, model_draft_step, store_image, model_image,
-    model_revision TO zrk_admin;
+    model_revision, model_origin TO zrk_admin;
 
 -- ---- drafts: each login's own ----
 ALTER TABLE model_draft ADD COLUMN IF NOT EXISTS login TEXT;

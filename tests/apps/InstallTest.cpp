@@ -188,6 +188,23 @@ TEST_F(InstalledProgram, InstallsTheAnalysesProgramWithItsLinkAndItRunsFromThere
     EXPECT_NE(help.output.find("zrk-assist cameras --grid"), std::string::npos) << help.output;
 }
 
+TEST_F(InstalledProgram, InstallsTheStoreProgramWithItsLinkAndItRunsFromThere) {
+    EXPECT_TRUE(fs::is_regular_file(deployment / "zrk-store"));
+    const fs::path link = root / "bin" / "zrk-store";
+    ASSERT_TRUE(fs::is_symlink(link));
+    EXPECT_TRUE(fs::equivalent(link, deployment / "zrk-store"));
+    EXPECT_TRUE(fs::read_symlink(link).is_relative());
+    const Outcome help = Shell(Quote(link) + " --help");
+    EXPECT_EQ(help.status, 0) << help.output;
+    EXPECT_NE(help.output.find("zrk-store [--store ADDRESS] COMMAND"), std::string::npos) << help.output;
+    // It reads a copy of the installed sample store from there.
+    Folder work;
+    fs::copy_file(deployment / "Home" / "Templates.db", work.Path() / "Templates.db");
+    const Outcome list = Shell(Quote(link) + " --store " + Quote(work.Path() / "Templates.db") + " list");
+    EXPECT_EQ(list.status, 0) << list.output;
+    EXPECT_NE(list.output.find("样例模板"), std::string::npos) << list.output;
+}
+
 TEST_F(InstalledProgram, RunsForAUserWhoCannotWriteThePrefixAndKeepsTheStoreInTheDataFolder) {
     Folder home;
     const std::map<std::string, std::string> before = Listing(root);
