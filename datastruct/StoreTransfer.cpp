@@ -119,7 +119,9 @@ public:
         }
         return false;
     }
-    bool Refuse(const std::wstring& text) { return Fail(TransferStatus::Refused, text); }
+    // Named apart from the dialogs' `Refuse`: the language check follows functions by name, and these texts are
+    // the administrator's program's own (English, untranslated).
+    bool Decline(const std::wstring& text) { return Fail(TransferStatus::Refused, text); }
     bool FailStore(const CTemplateStore& store, const std::wstring& what) {
         return Fail(TransferStatus::StoreFailed, what + L": " + store.GetLastError(),
                     store.GetLastFailure() == StoreFailure::None ? StoreFailure::Other : store.GetLastFailure());
@@ -190,36 +192,36 @@ public:
         m_strHead = head.m_strHead;
         const CStoredModel& m = head.m_model;
         if (m.m_bHasData && Crc32(m.m_data) != m.m_nCrc)
-            return m_run.Refuse(m_label + L": its data does not match its checksum (CRC-32): damaged");
+            return m_run.Decline(m_label + L": its data does not match its checksum (CRC-32): damaged");
         for (const CStoredImage& image : head.m_images)
             if (!IsStoreImageHash(image.m_strHash) || image.m_strPath.empty())
-                return m_run.Refuse(m_label + L": camera path " + Quoted(image.m_strPath) +
+                return m_run.Decline(m_label + L": camera path " + Quoted(image.m_strPath) +
                                     L" names no valid image hash");
         if (head.m_nRevisions == 0 &&
             head.m_strHead != ModelHeadMark(std::string(), m.m_strName, m.m_strTitle, m.m_data))
-            return m_run.Refuse(m_label + L": its version mark does not match its data: damaged");
+            return m_run.Decline(m_label + L": its version mark does not match its data: damaged");
         m_chain.emplace(head.m_nSourceID);
         return m_next.BeginModel(head);
     }
     bool NeedImage(const std::string& hash, bool& need) override { return m_next.NeedImage(hash, need); }
     bool Image(const std::string& hash, const std::string& bytes) override {
         if (Sha256Hex(bytes) != hash)
-            return m_run.Refuse(m_label + L": image " + Utf8ToWide(hash) + L" does not match its hash: damaged");
+            return m_run.Decline(m_label + L": image " + Utf8ToWide(hash) + L" does not match its hash: damaged");
         return m_next.Image(hash, bytes);
     }
     bool Revision(const CStoredRevision& row) override {
         m_chain->Add(row);
         if (!m_chain->GetFaults().empty())
-            return m_run.Refuse(m_label + L": its history does not check: " +
+            return m_run.Decline(m_label + L": its history does not check: " +
                                 DescribeRevisionFault(m_chain->GetFaults().front()));
         return m_next.Revision(row);
     }
     bool EndModel() override {
         if (m_chain->GetCount() != m_nRevisions)
-            return m_run.Refuse(m_label + L": " + std::to_wstring(m_nRevisions) + L" revisions announced, " +
+            return m_run.Decline(m_label + L": " + std::to_wstring(m_nRevisions) + L" revisions announced, " +
                                 std::to_wstring(m_chain->GetCount()) + L" found: damaged");
         if (m_nRevisions > 0 && (m_chain->GetLastHash() != m_strHead || m_chain->GetLastNumber() != m_nHeadNumber))
-            return m_run.Refuse(m_label + L": its newest revision is not the one announced: damaged");
+            return m_run.Decline(m_label + L": its newest revision is not the one announced: damaged");
         return m_next.EndModel();
     }
 
@@ -429,12 +431,12 @@ bool ReadStoreModelHead(CTemplateStore& store, int id, CModelHead& head, std::ve
     if (!store.ListModelSummaries(id, summary))
         return run.FailStore(store, L"the catalogue cannot be read");
     if (summary.empty())
-        return run.Refuse(L"the store holds no model " + std::to_wstring(id));
+        return run.Decline(L"the store holds no model " + std::to_wstring(id));
     head.m_nSourceID = id;
     if (!store.ReadStoredModel(id, head.m_model))
         return run.FailStore(store, ModelLabel(id, summary[0].m_strName) + L" cannot be read");
     if (!head.m_model.m_bExists)
-        return run.Refuse(L"the store holds no model " + std::to_wstring(id));
+        return run.Decline(L"the store holds no model " + std::to_wstring(id));
     head.m_model.m_strSavedAt = summary[0].m_strSavedAt;
     head.m_model.m_strSavedBy = summary[0].m_strSavedBy;
     if (!store.LoadModelImages(id, head.m_images))
@@ -468,7 +470,7 @@ bool SendStoreModel(CTemplateStore& store, const CModelHead& head, const std::ve
         if (!store.LoadImageBytes(image.m_strHash, bytes, found))
             return run.FailStore(store, head.Label() + L": image " + Utf8ToWide(image.m_strHash) + L" cannot be read");
         if (!found)
-            return run.Refuse(head.Label() + L": image " + Utf8ToWide(image.m_strHash) + L" is mapped but not stored");
+            return run.Decline(head.Label() + L": image " + Utf8ToWide(image.m_strHash) + L" is mapped but not stored");
         if (!sink.Image(image.m_strHash, bytes))
             return false;
     }
@@ -856,6 +858,9 @@ std::wstring DescribeRevisionFault(const CRevisionFault& fault) {
         return n + L"it does not follow the revision before it (revisions removed, inserted or reordered)";
     case CRevisionFault::Dependent:
         return n + L"stored as a difference from a revision whose bytes are wrong: it cannot be checked";
+    case CRevisionFault::Current:
+        return L"its data is not what its newest revision (" + std::to_wstring(fault.m_nNumber) +
+               L") saved: written outside the program";
     }
     return n + fault.m_strText;
 }
@@ -864,7 +869,7 @@ CTransferResult ExportModel(CTemplateStore& store, int id, const std::wstring& p
     CTransferResult result;
     CRun run(result, progress);
     if (IsStoreFile(store, path)) {
-        run.Refuse(path + L" is the store itself");
+        run.Decline(path + L" is the store itself");
         return result;
     }
     if (!store.BeginSnapshot()) {
@@ -970,7 +975,7 @@ void AddFileModels(CTemplateStore& store, const std::wstring& path, const CImpor
             return;
         default:
             result.m_models.push_back(outcome);
-            run.Refuse(outcome.m_strText);
+            run.Decline(outcome.m_strText);
             return;
         }
     }
@@ -1010,7 +1015,7 @@ CTransferResult ImportFile(CTemplateStore& store, const std::wstring& path, cons
             return result;
     }
     if (!options.m_strRename.empty() && heads.size() != 1) {
-        run.Refuse(L"--rename names one model, and " + path + L" holds " + std::to_wstring(heads.size()) +
+        run.Decline(L"--rename names one model, and " + path + L" holds " + std::to_wstring(heads.size()) +
                    L": give --suffix TEXT instead");
         return result;
     }
@@ -1033,7 +1038,7 @@ CTransferResult CopyModels(CTemplateStore& source, CTemplateStore& target, const
     CRun run(result, progress);
     const std::wstring identity = StoreIdentity(source);
     if (identity == StoreIdentity(target)) {
-        run.Refuse(L"the target is the source store itself: " + identity);
+        run.Decline(L"the target is the source store itself: " + identity);
         return result;
     }
     std::vector<CModelSummary> all;
@@ -1145,7 +1150,7 @@ CTransferResult CopyModels(CTemplateStore& source, CTemplateStore& target, const
     }
     now.m_nDone = now.m_nTotal;
     if (refused > 0)
-        run.Refuse(std::to_wstring(refused) + (refused == 1 ? L" model was refused" : L" models were refused"));
+        run.Decline(std::to_wstring(refused) + (refused == 1 ? L" model was refused" : L" models were refused"));
     return result;
 }
 
@@ -1198,10 +1203,13 @@ CVerifyReport VerifyStore(CTemplateStore& store, const TransferProgress& progres
             return report;
         ++report.m_nModels;
         CStoredModel stored;
+        bool dataFault = false; // told already: the chain's check would name it again
         if (!store.ReadStoredModel(m.m_nID, stored)) {
+            dataFault = true;
             if (!damaged(label + L": its data cannot be read"))
                 return failStore(label + L" cannot be read");
         } else if (stored.m_bExists && stored.m_bHasData && Crc32(stored.m_data) != stored.m_nCrc) {
+            dataFault = true;
             report.m_faults.push_back(label + L": its data does not match its checksum (CRC-32)");
         }
         std::vector<CStoredImage> images;
@@ -1214,7 +1222,8 @@ CVerifyReport VerifyStore(CTemplateStore& store, const TransferProgress& progres
             if (!store.CheckRevisionChain(m.m_nID, faults) && !damaged(label + L": its history cannot be read"))
                 return failStore(label + L": its history cannot be read");
             for (const CRevisionFault& fault : faults)
-                report.m_faults.push_back(label + L": " + DescribeRevisionFault(fault));
+                if (!(dataFault && fault.m_nKind == CRevisionFault::Current))
+                    report.m_faults.push_back(label + L": " + DescribeRevisionFault(fault));
             report.m_nRevisions += m.m_nRevisions;
         }
     }
@@ -1297,7 +1306,7 @@ CTransferResult BackupStore(CTemplateStore& store, const std::wstring& path, con
     CTransferResult result;
     CRun run(result, progress);
     if (IsStoreFile(store, path)) {
-        run.Refuse(path + L" is the store itself");
+        run.Decline(path + L" is the store itself");
         return result;
     }
     const std::string target = WideToUtf8(path);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string_view>
+#include <unordered_set>
 #include <stdexcept>
 
 namespace {
@@ -222,7 +223,15 @@ void CModelSnapshot::UnregisterOne(Node& node) {
     }
 }
 
-std::unique_ptr<CModelSnapshot::Node> CModelSnapshot::MakeNode(CIDItem* item, Node* parent, uint32_t slot) {
+void CModelSnapshot::RegisterAll(Node& node) {
+    Register(node);
+    for (auto& list : node.children)
+        for (auto& child : list)
+            RegisterAll(*child);
+}
+
+std::unique_ptr<CModelSnapshot::Node> CModelSnapshot::MakeNode(CIDItem* item, Node* parent, uint32_t slot,
+                                                               bool registered) {
     if (!item)
         throw std::invalid_argument("an item list holds a null item");
     auto node = std::make_unique<Node>();
@@ -235,9 +244,10 @@ std::unique_ptr<CModelSnapshot::Node> CModelSnapshot::MakeNode(CIDItem* item, No
     for (uint32_t i = 0; i < node->lists.size(); ++i) {
         node->children[i].reserve(node->lists[i]->m_arItems.size());
         for (CIDItem* child : node->lists[i]->m_arItems)
-            node->children[i].push_back(MakeNode(child, node.get(), i));
+            node->children[i].push_back(MakeNode(child, node.get(), i, registered));
     }
-    Register(*node);
+    if (registered)
+        Register(*node);
     return node;
 }
 
@@ -330,6 +340,34 @@ void CModelSnapshot::DiffNode(Node& node, std::vector<uint32_t>& path, size_t de
         DiffList(node, slot, path, deepLimit, forward, backward);
 }
 
+bool CModelSnapshot::RenewSameItems(Node& node, uint32_t slot, size_t head, size_t tail) {
+    auto& kids = node.children[slot];
+    const std::vector<CIDItem*>& now = node.lists[slot]->m_arItems;
+    if (now.size() != kids.size() || head + tail >= now.size())
+        return false;
+    // Only a middle holding items made since: items that were there before and moved are a reorder.
+    std::unordered_set<const CIDItem*> before;
+    for (size_t j = head; j < kids.size() - tail; ++j)
+        before.insert(kids[j]->item);
+    if (std::all_of(now.begin() + static_cast<std::ptrdiff_t>(head), now.end() - static_cast<std::ptrdiff_t>(tail),
+                    [&before](const CIDItem* item) { return before.count(item) > 0; }))
+        return false;
+    std::vector<std::unique_ptr<Node>> fresh;
+    fresh.reserve(now.size() - tail - head);
+    for (size_t i = head; i < now.size() - tail; ++i) {
+        fresh.push_back(MakeNode(now[i], &node, slot, false));
+        if (Bytes(*fresh.back()) != Bytes(*kids[i]))
+            return false;
+    }
+    for (size_t j = head; j < kids.size() - tail; ++j)
+        Unregister(*kids[j]);
+    for (size_t i = 0; i < fresh.size(); ++i) {
+        RegisterAll(*fresh[i]);
+        kids[head + i] = std::move(fresh[i]);
+    }
+    return true;
+}
+
 void CModelSnapshot::DiffList(Node& node, uint32_t slot, std::vector<uint32_t>& path, size_t deepLimit,
                               CModelEdits& forward, CModelEdits& backward) {
     auto& kids = node.children[slot];
@@ -342,6 +380,12 @@ void CModelSnapshot::DiffList(Node& node, uint32_t slot, std::vector<uint32_t>& 
     while (tail < kids.size() - head && tail < now.size() - head &&
            kids[kids.size() - 1 - tail]->item == now[now.size() - 1 - tail])
         ++tail;
+    // A list emptied and filled anew just as it was changes no byte, whichever addresses its new items got
+    // (freed ones used again in another order would otherwise look like items moved).
+    if (RenewSameItems(node, slot, head, tail)) {
+        head = kids.size();
+        tail = 0;
+    }
     std::vector<std::pair<size_t, size_t>> kept;  // (old position, new position) in the middle
     if (head + tail < kids.size() || head + tail < now.size()) {
         std::unordered_map<const CIDItem*, size_t> where;

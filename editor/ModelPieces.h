@@ -97,8 +97,14 @@ public:
 
 private:
     struct Node;
-    std::unique_ptr<Node> MakeNode(CIDItem* item, Node* parent, uint32_t slot);
+    /// The node of an item and of everything below it, registered unless `registered` is false.
+    std::unique_ptr<Node> MakeNode(CIDItem* item, Node* parent, uint32_t slot, bool registered = true);
     void Register(Node& node);
+    void RegisterAll(Node& node);  ///< with everything below it
+    /// The middle of a list (past its common beginning and end) made anew with items just like those before,
+    /// as many, in the same order: their nodes are made anew and true returned. False, nothing changed,
+    /// otherwise.
+    bool RenewSameItems(Node& node, uint32_t slot, size_t head, size_t tail);
     void Unregister(Node& node);     ///< with everything below it
     void UnregisterOne(Node& node);  ///< the node's item and lists only
     void Append(const Node& node, std::string& out) const;

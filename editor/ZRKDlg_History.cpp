@@ -22,14 +22,6 @@
 #include "host/ModuleState.h"
 #include "support/Prompter.h"
 
-namespace {
-
-QString Tr(const wchar_t* text) {
-    return QString::fromStdWString(Translate(text, 0));
-}
-
-} // namespace
-
 CDlgModelHistory* CZRKDlg::GetHistoryWindow() const {
     return m_pHistory ? m_pHistory->m_pWindow : nullptr;
 }

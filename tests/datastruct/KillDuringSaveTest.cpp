@@ -1,11 +1,14 @@
 // A process killed at a random moment while it saves leaves the store whole, with either the old or the
-// new version of the model.
+// new version of the model, and the model's chain of revisions whole: every finished save's revision kept,
+// none doubled, each checking, the newest one the model's data. A retention setting makes the kills land in
+// pruning as well (which runs after the save, in a transaction of its own).
 
 #include "ModelFixture.h"
 
 #include "datastruct/InspType.h"
 #include "datastruct/ModelCodec.h"
 #include "datastruct/ModelInfo.h"
+#include "datastruct/TemplateStore.h"
 #include "formats/CodePage.h"
 #include "testsupport/TempDir.h"
 #include "testsupport/TestSize.h"
@@ -14,6 +17,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <random>
@@ -47,7 +51,46 @@ std::string IntegrityCheck(const std::string& path) {
     return answer;
 }
 
-TEST(KillDuringSave, HundredKillsLeaveTheOldOrTheNewVersionWhole) {
+// The model's revisions after a kill: the chain checks, and the newest revision holds the stored bytes.
+void ExpectChainWhole(const std::string& storePath, int64_t& revisions, int64_t* pruned = nullptr) {
+    CTemplateStore store;
+    ASSERT_TRUE(store.Open(Utf8ToWide(storePath))) << WideToUtf8(store.GetLastError());
+    std::string stored;
+    bool held = false;
+    ASSERT_TRUE(store.LoadModelData(1, stored, held));
+    ASSERT_TRUE(held);
+    std::vector<CRevisionFault> faults;
+    ASSERT_TRUE(store.CheckRevisionChain(1, faults)) << WideToUtf8(store.GetLastError());
+    for (const CRevisionFault& fault : faults)
+        ADD_FAILURE() << WideToUtf8(fault.m_strText);
+    std::vector<CModelRevision> listed;
+    ASSERT_TRUE(store.ListRevisions(1, listed));
+    ASSERT_FALSE(listed.empty());
+    for (size_t i = 0; i < listed.size(); ++i)
+        ASSERT_EQ(listed[i].m_nNumber, static_cast<int64_t>(i + 1)) << "a revision lost or doubled";
+    std::string newest;
+    bool found = false;
+    ASSERT_TRUE(store.LoadRevision(1, listed.back().m_nNumber, newest, found));
+    ASSERT_TRUE(found);
+    EXPECT_EQ(newest, stored) << "the newest revision is not what the model holds";
+    revisions = static_cast<int64_t>(listed.size());
+    if (pruned)
+        *pruned = std::count_if(listed.begin(), listed.end(), [](const CModelRevision& r) { return r.m_bPruned; });
+}
+
+class KillDuringSave : public ::testing::TestWithParam<bool> {
+protected:
+    void TearDown() override { CTemplateStore::SetRevisionRetention({}); }
+};
+
+TEST_P(KillDuringSave, HundredKillsLeaveTheOldOrTheNewVersionWhole) {
+    if (GetParam()) {
+        // Keep the bytes of the newest three: every save prunes one revision and rewrites the oldest kept one
+        // whole when it was a difference.
+        CRevisionRetention retention;
+        retention.m_nKeep = 3;
+        CTemplateStore::SetRevisionRetention(retention);
+    }
     TempDir dir;
     ScopedEnv exe("ZRK_EXE_FOLDER", dir.Path().string());
     const std::string storePath = (dir.Path() / "Home" / "Templates.db").string();
@@ -74,6 +117,8 @@ TEST(KillDuringSave, HundredKillsLeaveTheOldOrTheNewVersionWhole) {
 
     std::mt19937 rng(2024);
     int seen[2] = {0, 0};
+    int64_t revisions = 0; // as counted after the last kill
+    ExpectChainWhole(storePath, revisions);
     for (int round = 0; round < RoundsFor(100, 30); ++round) {
         SCOPED_TRACE(round);
         int progress[2];
@@ -96,17 +141,22 @@ TEST(KillDuringSave, HundredKillsLeaveTheOldOrTheNewVersionWhole) {
         // The kill lands after 0, 1 or 2 finished saves, somewhere within the next one: on a slow or busy
         // machine too, the kills fall both between and within saves of either version.
         std::uniform_int_distribution<int> finished(0, 2);
-        for (int n = finished(rng); n > 0; --n) {
+        const int saves = finished(rng);
+        for (int n = saves; n > 0; --n) {
             char done = 0;
             ASSERT_EQ(read(progress[0], &done, 1), 1) << "the saving child stopped by itself";
         }
         std::uniform_int_distribution<long> delay(0, saveMicros + 500);
         std::this_thread::sleep_for(std::chrono::microseconds(delay(rng)));
         kill(child, SIGKILL);
-        close(progress[0]);
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
         ASSERT_TRUE(WIFSIGNALED(status)) << "the saving child stopped by itself";
+        // The saves it finished while the parent slept.
+        int finishedLate = 0;
+        for (char done = 0; read(progress[0], &done, 1) == 1;)
+            ++finishedLate;
+        close(progress[0]);
 
         ASSERT_EQ(IntegrityCheck(storePath), "ok");
         CModelInfo loaded;
@@ -117,10 +167,24 @@ TEST(KillDuringSave, HundredKillsLeaveTheOldOrTheNewVersionWhole) {
         // The catalogue entry is written in the same transaction as the data.
         EXPECT_EQ(loaded.m_strTitle, versions[which].m_strTitle);
         ++seen[which];
+        // Each save the child reported finished has its revision; the one cut off has one or none.
+        const int64_t before = revisions;
+        int64_t pruned = 0;
+        ExpectChainWhole(storePath, revisions, &pruned);
+        // Kept: the newest three, and any the retention could not prune yet because the save was cut off.
+        if (GetParam())
+            EXPECT_GE(pruned, revisions - 4);
+        EXPECT_GE(revisions, before + saves + finishedLate);
+        EXPECT_LE(revisions, before + saves + finishedLate + 1);
     }
     // Both versions were met: the kills did land between and within saves.
     EXPECT_GT(seen[0], 0);
     EXPECT_GT(seen[1], 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Retention, KillDuringSave, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "KeepingThree" : "KeepingAll";
+                         });
 
 } // namespace

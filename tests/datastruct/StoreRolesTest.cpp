@@ -2,9 +2,11 @@
 // the program made under a station's login is taken over by the script, then logins of the operator, engineer
 // and admin roles use it through the program and through raw SQL, which bypasses the program.
 
+#include "datastruct/StoreTransfer.h"
 #include "datastruct/TemplateStore.h"
 #include "formats/CodePage.h"
 #include "testsupport/PgTestRoles.h"
+#include "testsupport/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
@@ -343,15 +345,18 @@ TEST_F(StoreRolesTest, AnEmptyDatabaseGetsTheTablesTheProgramMakesAndAForeignOne
     const char* const columns =
         "SELECT string_agg(table_name || '.' || column_name || ' ' || data_type || ' ' || is_nullable || ' ' || "
         "coalesce(column_default, ''), '; ' ORDER BY table_name, ordinal_position) FROM information_schema.columns "
-        "WHERE table_schema = 'public'";
+        "WHERE table_schema = 'public' AND table_name <> 'model_origin'";
     const char* const keys =
         "SELECT string_agg(conrelid::regclass || ' ' || pg_get_constraintdef(oid), '; ' ORDER BY conrelid::regclass::text, "
-        "conname) FROM pg_constraint WHERE connamespace = 'public'::regnamespace";
+        "conname) FROM pg_constraint WHERE connamespace = 'public'::regnamespace AND conrelid::regclass::text <> "
+        "'model_origin'";
     const char* const storage =
         "SELECT string_agg(attrelid::regclass || '.' || attname || ' ' || attstorage, '; ' ORDER BY "
         "attrelid::regclass::text, attname) FROM pg_attribute WHERE attrelid IN (SELECT oid FROM pg_class WHERE "
-        "relnamespace = 'public'::regnamespace AND relkind = 'r') AND attnum > 0 AND NOT attisdropped";
-    const char* const indexes = "SELECT string_agg(indexdef, '; ' ORDER BY indexname) FROM pg_indexes WHERE schemaname = 'public'";
+        "relnamespace = 'public'::regnamespace AND relkind = 'r' AND relname <> 'model_origin') AND attnum > 0 AND "
+        "NOT attisdropped";
+    const char* const indexes = "SELECT string_agg(indexdef, '; ' ORDER BY indexname) FROM pg_indexes WHERE schemaname = 'public' AND "
+        "tablename <> 'model_origin'";
     CRawSql made(m_server->Address(m_database)), scripted(m_server->Address(empty));
     EXPECT_NE(made.Value(columns).find("model_revision.body bytea NO"), std::string::npos) << made.Value(columns);
     for (const char* query : {columns, keys, storage, indexes, "SELECT string_agg(key || '=' || value, ',' ORDER BY key) FROM zrk_store"})
@@ -369,4 +374,55 @@ TEST_F(StoreRolesTest, AnEmptyDatabaseGetsTheTablesTheProgramMakesAndAForeignOne
     EXPECT_EQ(other.Value("SELECT tableowner FROM pg_tables WHERE tablename = 'invoices'"), CPgTestServer::kUser);
     EXPECT_EQ(other.Value("SELECT count(*) FROM pg_tables WHERE schemaname = 'public'"), "1");
     EXPECT_EQ(other.Value("SELECT count(*) FROM pg_policies"), "0");
+}
+
+// zrk-store under roles: an import keeps the revisions' own times, stations and logins, which only the
+// administrator's role may write; the model it adds is then a model like any other, which an engineer may
+// delete (with the record of where it came from).
+TEST_F(StoreRolesTest, OnlyTheAdministratorImportsAndAnEngineerDeletesAnImportedModelWithItsOrigin) {
+    TempDir dir;
+    const std::wstring file = dir.File("press2.zrkmodel");
+    {
+        CTemplateStore::SetStationName(L"Press 2");
+        CTemplateStore station;
+        ASSERT_TRUE(station.Open(dir.File("station.db"))) << WideToUtf8(station.GetLastError());
+        ASSERT_EQ(station.CreateModel(L"外来", L"外来模板", "created"), 1);
+        for (const char* bytes : {"saved once", "saved twice", "saved three times"})
+            ASSERT_TRUE(station.SaveModelData(1, L"外来", L"外来模板", bytes)) << WideToUtf8(station.GetLastError());
+        const CTransferResult exported = ExportModel(station, 1, file);
+        ASSERT_TRUE(exported.Ok()) << WideToUtf8(exported.m_strError);
+        CTemplateStore::SetStationName(L"");
+    }
+    for (const char* login : {kOperator, kEngineer}) {
+        CTemplateStore store;
+        ASSERT_TRUE(store.Open(As(login))) << WideToUtf8(store.GetLastError());
+        const CTransferResult refused = ImportFile(store, file, {});
+        EXPECT_EQ(refused.m_nStatus, TransferStatus::StoreFailed) << login << ": " << WideToUtf8(refused.m_strError);
+        EXPECT_EQ(refused.m_nStoreFailure, StoreFailure::NotPermitted) << login;
+        std::vector<CModelSummary> models;
+        ASSERT_TRUE(store.ListModelSummaries(0, models));
+        EXPECT_EQ(models.size(), 2u) << login << ": nothing written";
+    }
+
+    CTemplateStore admin;
+    ASSERT_TRUE(admin.Open(As(kAdmin))) << WideToUtf8(admin.GetLastError());
+    const CTransferResult imported = ImportFile(admin, file, {});
+    ASSERT_TRUE(imported.Ok()) << WideToUtf8(imported.m_strError);
+    ASSERT_EQ(imported.m_models.size(), 1u);
+    const int id = imported.m_models[0].m_nTargetID;
+    EXPECT_EQ(Stored(id), "saved three times");
+    EXPECT_EQ(Revisions(id), 3u);
+
+    CTemplateStore engineer;
+    ASSERT_TRUE(engineer.Open(As(kEngineer))) << WideToUtf8(engineer.GetLastError());
+    std::vector<CRevisionFault> faults;
+    ASSERT_TRUE(engineer.CheckRevisionChain(id, faults));
+    EXPECT_TRUE(faults.empty());
+    ASSERT_TRUE(engineer.SaveModelData(id, L"外来", L"外来模板", "changed here")) << WideToUtf8(engineer.GetLastError());
+    EXPECT_EQ(Revisions(id), 4u);
+    ASSERT_TRUE(engineer.DeleteModel(id)) << WideToUtf8(engineer.GetLastError());
+    EXPECT_EQ(Stored(id), "<missing>");
+    CRawSql raw(RawAddress(kEngineer));
+    EXPECT_EQ(raw.Value("SELECT count(*) FROM model_origin"), "0");
+    EXPECT_EQ(raw.Run("INSERT INTO model_origin VALUES (9, 's', 1, 'h', 1, 't', 'now', 'copy')"), "42501");
 }

@@ -258,3 +258,43 @@ TEST(ModelPieces, AListFilledAnewWithTheSameItemsIsNoChange) {
     EXPECT_TRUE(forward.Empty());
     EXPECT_EQ(pieces.Assemble(), EncodeModel(*model));
 }
+
+TEST(ModelPieces, AListFilledAnewIsNoChangeWhenItsNewItemsGetFreedAddressesInAnotherOrder) {
+    // The allocator gives the new items' memory back in any order: here the first item's object comes back
+    // last, holding what the last item held, and the others are new. The stored form is the same: no step.
+    auto model = Model();
+    CModelSnapshot pieces;
+    pieces.Build(*model);
+    CItemList& areas = FirstPhase(*model)->m_areas;
+    const std::string start = EncodeModel(*model);
+    std::vector<std::unique_ptr<CIDItem>> old;
+    std::vector<CIDItem*> renewed;
+    for (size_t i = 1; i < areas.m_arItems.size(); ++i) {
+        CIDItem* copy = areas.m_arItems[i - 1]->NewInstance();
+        copy->CopyFrom(areas.m_arItems[i - 1]);
+        renewed.push_back(copy);
+        old.emplace_back(areas.m_arItems[i]);
+    }
+    CIDItem* reused = areas.m_arItems.front();
+    reused->CopyFrom(old.back().get());
+    renewed.push_back(reused);
+    areas.m_arItems = renewed;
+    ASSERT_EQ(EncodeModel(*model), start);
+    CModelEdits forward, backward;
+    pieces.Update(*model, {}, {&areas}, false, forward, backward);
+    EXPECT_TRUE(forward.Empty());
+    EXPECT_EQ(pieces.Assemble(), start);
+
+    // A later edit of the item at the reused address is found and undone exactly.
+    static_cast<CPhaseMaskArea*>(reused)->Move(4, 0, -1);
+    pieces.Update(*model, {reused}, {}, false, forward, backward);
+    EXPECT_FALSE(forward.Empty());
+    EXPECT_EQ(pieces.Assemble(), EncodeModel(*model));
+    pieces.Apply(backward);
+    EXPECT_EQ(pieces.Assemble(), start);
+
+    // Items that only moved are a reorder, recorded as such.
+    std::swap(areas.m_arItems[2], areas.m_arItems[7]);
+    pieces.Update(*model, {}, {&areas}, false, forward, backward);
+    EXPECT_FALSE(forward.Empty());
+}
