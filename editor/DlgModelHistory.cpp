@@ -126,8 +126,12 @@ CDlgModelHistory::CDlgModelHistory(QWidget* parent) : QDialog(parent, Qt::Tool) 
 void CDlgModelHistory::ShowRevisions(const QString& modelName, const std::vector<CModelRevision>& revisions) {
     m_revisions = revisions;
     m_pList->clear();
+    // The rows made first and handed to the list at once: a long history is one insertion, not thousands.
+    QList<QTreeWidgetItem*> rows;
+    rows.reserve(static_cast<qsizetype>(revisions.size()));
     for (auto it = revisions.rbegin(); it != revisions.rend(); ++it) {
-        auto* row = new QTreeWidgetItem(m_pList);
+        auto* row = new QTreeWidgetItem;
+        rows.append(row);
         row->setText(0, QString::number(it->m_nNumber));
         row->setText(1, QString::fromStdWString(StoreTimeAsLocal(it->m_strSavedAt)));
         row->setText(2, QString::fromStdWString(it->m_strStation));
@@ -144,6 +148,7 @@ void CDlgModelHistory::ShowRevisions(const QString& modelName, const std::vector
         row->setData(0, Qt::UserRole, QVariant::fromValue<qlonglong>(it->m_nNumber));
         row->setData(1, Qt::UserRole, it->m_bPruned);
     }
+    m_pList->addTopLevelItems(rows);
     for (int c = 0; c < 5; ++c)
         m_pList->resizeColumnToContents(c);
     m_pSummary->setText(revisions.empty()
