@@ -223,3 +223,50 @@ TEST(SaveSummaryText, TranslatedEntryByEntryWithCountsKept) {
     EXPECT_EQ(TranslateSaveSummary(L""), L"");
     EXPECT_EQ(TranslateSaveSummary(L"恢复版本"), L"恢复版本");
 }
+
+TEST_F(HistoryEditorTest, VersionsSavedUnderScriptsThatChangedSinceStillOpenCompareAndRestore) {
+    CPhaseMaskArea* area = AddArea(100);
+    ASSERT_TRUE(m_dlg->Save());
+    const int64_t first = Revisions().back().m_nNumber;
+    const std::string firstRevision = RevisionBytes(first);
+    Move(area, 30);
+    ASSERT_TRUE(m_dlg->Save());
+    const std::string lastSaved = Bytes();
+
+    // The deployment's parameter scripts rewritten with other parameters, and one removed.
+    const std::filesystem::path plugIns = m_deploy.Dir().Path() / "PlugIns";
+    m_deploy.Dir().WriteBytes("PlugIns/KernelPara.ini", "[另一个参数]\r\nDefaultValue=3\r\nValue=3\r\n[END]\r\n");
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(plugIns))
+        if (entry.is_regular_file() && entry.path().extension() == ".txt")
+            std::filesystem::remove(entry.path());
+
+    m_dlg->OpenHistory();
+    CDlgModelHistory* window = m_dlg->GetHistoryWindow();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(window->Choose(first));
+    QTest::mouseClick(window->findChild<QPushButton*>("historyShow"), Qt::LeftButton);
+    ASSERT_NE(m_dlg->GetRevisionView(), nullptr);
+    QTest::mouseClick(window->findChild<QPushButton*>("historyCompare"), Qt::LeftButton);
+    ASSERT_NE(m_dlg->GetRevisionView(), nullptr);
+    EXPECT_EQ(m_dlg->GetRevisionView()->GetCounts(), L"检测区 ~1");
+    EXPECT_EQ(Bytes(), lastSaved);
+
+    m_prompter.m_answers.push_back(IDYES);
+    QTest::mouseClick(window->findChild<QPushButton*>("historyRestore"), Qt::LeftButton);
+    EXPECT_EQ(Doc().GetJournal().GetUndoLabel(), L"恢复版本");
+    std::vector<CItemPrint> now, then;
+    PrintModel(*Doc().GetModel(), now);
+    CModelInfo firstModel;
+    DecodeModel(firstRevision, firstModel);
+    PrintModel(firstModel, then);
+    std::vector<CItemChange> left;
+    CompareModelPrints(then, now, left);
+    EXPECT_TRUE(left.empty()) << WideToUtf8(CountChanges(left));
+    // The phase's parameters come back as saved, not as the scripts of today would make them.
+    auto phaseOf = [](CModelInfo& model) {
+        return model.m_inspTypes.GetAtAs<CInspType>(0)->m_sides.GetAtAs<CSide>(0)->m_phases.GetAtAs<CPhase>(0);
+    };
+    EXPECT_EQ(phaseOf(*Doc().GetModel())->m_strParameters, phaseOf(firstModel)->m_strParameters);
+    ASSERT_TRUE(m_dlg->Undo());
+    EXPECT_EQ(Bytes(), lastSaved);
+}
