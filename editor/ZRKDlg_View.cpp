@@ -19,6 +19,7 @@
 #include "formats/LanguagePack.h"
 #include "geometry/ImgBuffer.h"
 #include "geometry/MaskArea.h"
+#include "geometry/PixelPool.h"
 #include "host/AppProfile.h"
 #include "model/ParaTypes.h"
 #include "support/Prompter.h"
@@ -51,7 +52,8 @@ bool CZRKDlg::BuildDisplayChain() {
     UpdateChannelImage();
     // The display buffer is composed where the view shows it (see ComposeRect): no copy of the whole image.
     m_pDispBuffer = std::make_unique<CImgBuffer>(1, width, height, format, -1, CImgLocation(0, 0));
-    m_pDispBuffer->GetMat().create(height, width, m_pSrcImage->GetMat().type());
+    // Memory of a side shown before, when the pool holds some of this size: no page of it faults in anew.
+    m_pDispBuffer->GetMat() = CPixelPool::Get().Take(height, width, m_pSrcImage->GetMat().type());
     if (!m_pChannelBuffer->IsCreated() || !m_pDispBuffer->IsCreated()) {
         m_pChannelBuffer.reset();
         m_pDispBuffer.reset();
@@ -81,12 +83,14 @@ void CZRKDlg::UpdateChannelImage() {
         return;
     m_channelTiles.clear();
     if (m_nChannelMode == 0 || m_pSrcImage->GetBytesPerPixel() < 3) {
+        CPixelPool::Get().Give(m_pChannelBuffer->GetMat());  // a channel image of its own goes to the pool
         m_pChannelBuffer->GetMat() = m_pSrcImage->GetMat();  // colour: the source itself, shared, not copied
     } else {
         // Room only: each tile is transformed when a redraw first needs it (EnsureChannelPixels), so that
         // showing a side transforms what the view shows, not the whole image.
         const cv::Mat& source = m_pSrcImage->GetMat();
-        m_pChannelBuffer->GetMat() = cv::Mat(source.rows, source.cols, source.type());
+        CPixelPool::Get().Give(m_pChannelBuffer->GetMat());  // kept only when it is not the source's
+        m_pChannelBuffer->GetMat() = CPixelPool::Get().Take(source.rows, source.cols, source.type());
         const size_t columns = (source.cols + kChannelTile - 1) / kChannelTile;
         const size_t rows = (source.rows + kChannelTile - 1) / kChannelTile;
         m_channelTiles.assign(columns * rows, false);
@@ -115,10 +119,8 @@ void CZRKDlg::EnsureChannelPixels(const CRect& area) {
             const int x = tx * kChannelTile, y = ty * kChannelTile;
             const cv::Rect run(x, y, std::min(source.cols, end * kChannelTile) - x,
                                std::min(source.rows, y + kChannelTile) - y);
-            source(run).copyTo(channel(run));
-            CImgBuffer part(1, run.width, run.height, m_pChannelBuffer->GetFormat(), -1, CImgLocation(0, 0));
-            part.GetMat() = channel(run);
-            ApplyChannelTransform(part, m_nChannelImageMode);
+            cv::Mat into = channel(run);
+            TransformInto(source(run), into, m_nChannelImageMode);
             tx = end;
         }
     }
@@ -130,6 +132,11 @@ void CZRKDlg::ReleaseDisplayChain() {
     if (m_pView)
         m_pView->Destroy();
     m_pView.reset();
+    // Their memory goes to the pool for the next side shown (the channel image only when it is its own).
+    if (m_pDispBuffer)
+        CPixelPool::Get().Give(m_pDispBuffer->GetMat());
+    if (m_pChannelBuffer)
+        CPixelPool::Get().Give(m_pChannelBuffer->GetMat());
     m_pDispBuffer.reset();
     m_pChannelBuffer.reset();
     for (QScrollBar* bar : {m_pHScroll, m_pVScroll})

@@ -28,33 +28,70 @@ const LuminanceTables& Tables() {
 }
 
 uint8_t LuminanceOf(const LuminanceTables& tables, const uint8_t* p) {
+    // In whole hundredths the sum is exact, and its integer part is the double expression's wherever the
+    // sum is not a whole number: the double lies within 1e-12 of it, and the hundredths keep it at least
+    // 0.01 from the next integer. A whole number the double may miss by a hair below: computed as it is.
+    const int hundredths = 30 * p[2] + 59 * p[1] + 11 * p[0];
+    const int whole = hundredths / 100;
+    if (hundredths != whole * 100)
+        return static_cast<uint8_t>(whole);
     const double l = tables.red[p[2]] + tables.green[p[1]] + tables.blue[p[0]];
     return static_cast<uint8_t>(static_cast<int>(l));
 }
 
-void Luminance(cv::Mat& mat) {
-    const LuminanceTables& tables = Tables();
-    const int channels = mat.channels();
-    cv::parallel_for_(cv::Range(0, mat.rows), [&](const cv::Range& rows) {
-        for (int y = rows.start; y < rows.end; ++y) {
-            uint8_t* p = mat.ptr<uint8_t>(y);
-            for (int x = 0; x < mat.cols; ++x, p += channels) {
-                double l = tables.red[p[2]] + tables.green[p[1]] + tables.blue[p[0]];
-                uint8_t v = static_cast<uint8_t>(static_cast<int>(l));
-                p[0] = p[1] = p[2] = v;
-            }
-        }
-    });
+// The transform of one row of `columns` pixels of `bytes` bytes from `from` into `to` (which may be `from`).
+template <size_t kBytes>
+void LuminanceRow(const LuminanceTables& tables, const uint8_t* from, uint8_t* to, int columns) {
+    for (int c = 0; c < columns; ++c, from += kBytes, to += kBytes) {
+        const int hundredths = 30 * from[2] + 59 * from[1] + 11 * from[0];
+        int whole = hundredths / 100;
+        if (hundredths == whole * 100) [[unlikely]]
+            whole = static_cast<int>(tables.red[from[2]] + tables.green[from[1]] + tables.blue[from[0]]);
+        if constexpr (kBytes == 4)
+            to[3] = from[3];
+        to[0] = to[1] = to[2] = static_cast<uint8_t>(whole);
+    }
+}
+
+void TransformRow(const LuminanceTables& tables, const uint8_t* from, uint8_t* to, int columns, size_t bytes,
+                  int mode) {
+    if (mode == 4) {
+        (bytes == 4 ? LuminanceRow<4> : LuminanceRow<3>)(tables, from, to, columns);
+        return;
+    }
+    for (int c = 0; c < columns; ++c, from += bytes, to += bytes) {
+        const uint8_t v = mode == 4 ? LuminanceOf(tables, from) : from[mode - 1];
+        if (bytes == 4)
+            to[3] = from[3];
+        to[0] = to[1] = to[2] = v;
+    }
 }
 
 } // namespace
+
+uint8_t LuminanceOfPixel(const uint8_t* bgr) {
+    return LuminanceOf(Tables(), bgr);
+}
+
+void TransformInto(const cv::Mat& source, cv::Mat& target, int mode) {
+    CV_Assert(source.size() == target.size() && source.type() == target.type() && source.channels() >= 3);
+    const size_t bytes = source.elemSize();
+    const LuminanceTables& tables = Tables();
+    cv::parallel_for_(
+        cv::Range(0, source.rows),
+        [&](const cv::Range& rows) {
+            for (int y = rows.start; y < rows.end; ++y)
+                TransformRow(tables, source.ptr<uint8_t>(y), target.ptr<uint8_t>(y), source.cols, bytes, mode);
+        },
+        std::max(1.0, source.rows / 64.0));
+}
 
 void ApplyChannelTransform(CImgBuffer& buffer, int mode) {
     if (mode < 1 || mode > 4 || !buffer.IsCreated() || buffer.GetBytesPerPixel() < 3)
         return;
     cv::Mat& mat = buffer.GetMat();
     if (mode == 4) {
-        Luminance(mat);
+        TransformInto(mat, mat, mode);
         return;
     }
     cv::Mat channel;

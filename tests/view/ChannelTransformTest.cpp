@@ -86,3 +86,38 @@ TEST(ChannelTransform, OnAGridTheGridPixelsGetTheSameTransform) {
         }
     }
 }
+
+TEST(ChannelTransform, EveryColourGetsTheLuminanceOfTheDoubleExpressionAndTransformingIntoAnotherImageIsTheSame) {
+    // All 16,777,216 colours, one per pixel: the whole-number shortcut must agree with the double
+    // expression everywhere, including the sums that are whole numbers (greys among them).
+    cv::Mat all(4096, 4096, CV_8UC3);
+    for (int y = 0; y < all.rows; ++y) {
+        uint8_t* p = all.ptr<uint8_t>(y);
+        for (int x = 0; x < all.cols; ++x, p += 3) {
+            const uint32_t colour = uint32_t(y) * 4096u + uint32_t(x);
+            p[0] = uint8_t(colour), p[1] = uint8_t(colour >> 8), p[2] = uint8_t(colour >> 16);
+        }
+    }
+    cv::Mat into(all.size(), all.type());
+    TransformInto(all, into, 4);
+    int64_t wrong = 0;
+    for (int y = 0; y < all.rows; ++y) {
+        const uint8_t* p = all.ptr<uint8_t>(y);
+        const uint8_t* q = into.ptr<uint8_t>(y);
+        for (int x = 0; x < all.cols; ++x, p += 3, q += 3) {
+            const auto expected = static_cast<uint8_t>(static_cast<int>(0.30 * p[2] + 0.59 * p[1] + 0.11 * p[0]));
+            wrong += q[0] != expected || q[1] != expected || q[2] != expected;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+    // In place, through the buffer, the same bytes; and a channel mode the same as the buffer's.
+    for (int mode : {2, 4}) {
+        SCOPED_TRACE(mode);
+        CImgBuffer buffer(1, all.cols, all.rows, IMG_FORMAT_RGB24);
+        buffer.GetMat() = all.clone();
+        ApplyChannelTransform(buffer, mode);
+        TransformInto(all, into, mode);
+        const cv::Mat differs = buffer.GetMat() != into;
+        EXPECT_EQ(cv::countNonZero(differs.reshape(1)), 0);
+    }
+}
