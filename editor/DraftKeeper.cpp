@@ -184,10 +184,15 @@ void CDraftKeeper::WriteEdits(const CModelInfo* model, const CModelEdits& edits,
         kept ? Translate(L"修改记录暂时写入本工位的本地文件,程序异常退出时未保存的修改不会丢失。"
                          L"编辑可以继续,服务器恢复后保存即可。",
                          0)
-             : Translate(L"修改记录无法写入模板库(磁盘已满或只读),程序异常退出时未保存的修改将会丢失。"
+             : Translate(L"修改记录无法写入模板库,程序异常退出时未保存的修改将会丢失。"
                          L"编辑可以继续,每一步都会再次尝试写入。",
                          0);
-    ZrkMessageBox(StoreFailureMessage(headline, failure, detail), m_strCaption, MB_OK | MB_ICONWARNING);
+    // The reason follows the headline (a full disk, a read-only file, a role without the right, ...); a
+    // failure of no known kind is told by the store's own words.
+    std::wstring text = StoreFailureMessage(headline, failure, detail);
+    if (StoreFailureReason(failure).empty() && !detail.empty())
+        text += L"\n" + detail;
+    ZrkMessageBox(text, m_strCaption, MB_OK | MB_ICONWARNING);
 }
 
 bool CDraftKeeper::Offer(const CModelInfo* model, std::string& restore) {

@@ -13,6 +13,7 @@
 #include "datastruct/TemplateStore.h"
 #include "dialogs/MenuRunner.h"
 #include "dialogs/ModalRunner.h"
+#include "editor/StoreFailureText.h"
 #include "editor/QtMenu.h"
 #include "model/ParaTypes.h"
 
@@ -416,6 +417,9 @@ TEST_F(DraftTest, AStoreThatRefusesWritesIsToldOnceEditingGoesOnAndTheNextStepTr
     }
     ASSERT_EQ(m_prompter.Texts().size(), 1u);
     EXPECT_NE(m_prompter.Texts()[0].find(L"修改记录无法写入模板库"), std::wstring::npos);
+    // A store that refuses every write is told as such, not as a full disk.
+    EXPECT_NE(m_prompter.Texts()[0].find(StoreFailureReason(StoreFailure::ReadOnly)), std::wstring::npos);
+    EXPECT_EQ(m_prompter.Texts()[0].find(L"磁盘已满"), std::wstring::npos);
     EXPECT_EQ(m_dlg->GetDocument().GetModel()->m_inspTypes.GetSize(), 4);  // editing went on
     EXPECT_EQ(StoredDraft(m_nModelID), "");
     ASSERT_TRUE(m_dlg->GetDocument().GetDrafts().GetStore()->SetQueryOnly(false));

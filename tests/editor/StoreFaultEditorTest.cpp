@@ -127,6 +127,7 @@ TEST_F(FaultyStoreTest, AFailingDraftWriteIsSaidOnceWithItsReasonAndDraftsResume
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_NE(texts[0].find(L"修改记录无法写入模板库"), std::wstring::npos);
     EXPECT_NE(texts[0].find(StoreFailureReason(StoreFailure::DiskFull)), std::wstring::npos);
+    EXPECT_EQ(texts[0].find(L"只读"), std::wstring::npos) << "a full disk is not told as a read-only file";
     m_vfs.Clear();
     AddType("丙");
     EXPECT_EQ(m_prompter.Texts().size(), 1u);
