@@ -169,13 +169,16 @@ TEST_P(KillDuringSave, HundredKillsLeaveTheOldOrTheNewVersionWhole) {
         ++seen[which];
         // Each save the child reported finished has its revision; the one cut off has one or none.
         const int64_t before = revisions;
-        int64_t pruned = 0;
-        ExpectChainWhole(storePath, revisions, &pruned);
-        // Kept: the newest three, and any the retention could not prune yet because the save was cut off.
-        if (GetParam())
-            EXPECT_GE(pruned, revisions - 4);
+        ExpectChainWhole(storePath, revisions);
         EXPECT_GE(revisions, before + saves + finishedLate);
         EXPECT_LE(revisions, before + saves + finishedLate + 1);
+    }
+    // Pruning cut off by kills (a save committed, its pruning not yet) is caught up by the next save.
+    if (GetParam()) {
+        ASSERT_TRUE(versions[0].Save()) << WideToUtf8(versions[0].GetLastError());
+        int64_t pruned = 0;
+        ExpectChainWhole(storePath, revisions, &pruned);
+        EXPECT_EQ(pruned, revisions - 3);
     }
     // Both versions were met: the kills did land between and within saves.
     EXPECT_GT(seen[0], 0);
