@@ -33,34 +33,32 @@ uint8_t LuminanceOf(const LuminanceTables& tables, const uint8_t* p) {
     // 0.01 from the next integer. A whole number the double may miss by a hair below: computed as it is.
     const int hundredths = 30 * p[2] + 59 * p[1] + 11 * p[0];
     const int whole = hundredths / 100;
-    if (hundredths != whole * 100)
+    if (hundredths != whole * 100) [[likely]]
         return static_cast<uint8_t>(whole);
     const double l = tables.red[p[2]] + tables.green[p[1]] + tables.blue[p[0]];
     return static_cast<uint8_t>(static_cast<int>(l));
 }
 
-// The transform of one row of `columns` pixels of `bytes` bytes from `from` into `to` (which may be `from`).
 template <size_t kBytes>
-void LuminanceRow(const LuminanceTables& tables, const uint8_t* from, uint8_t* to, int columns) {
-    for (int c = 0; c < columns; ++c, from += kBytes, to += kBytes) {
-        const int hundredths = 30 * from[2] + 59 * from[1] + 11 * from[0];
-        int whole = hundredths / 100;
-        if (hundredths == whole * 100) [[unlikely]]
-            whole = static_cast<int>(tables.red[from[2]] + tables.green[from[1]] + tables.blue[from[0]]);
+void LuminanceRow(const LuminanceTables& tables, const uint8_t* from, uint8_t* to, int columns, size_t stride) {
+    for (int c = 0; c < columns; ++c, from += stride, to += stride) {
+        const uint8_t v = LuminanceOf(tables, from);
         if constexpr (kBytes == 4)
             to[3] = from[3];
-        to[0] = to[1] = to[2] = static_cast<uint8_t>(whole);
+        to[0] = to[1] = to[2] = v;
     }
 }
 
+// The transform of `columns` pixels of `bytes` bytes, `stride` bytes apart, from `from` into `to` (which may be
+// `from`).
 void TransformRow(const LuminanceTables& tables, const uint8_t* from, uint8_t* to, int columns, size_t bytes,
-                  int mode) {
+                  size_t stride, int mode) {
     if (mode == 4) {
-        (bytes == 4 ? LuminanceRow<4> : LuminanceRow<3>)(tables, from, to, columns);
+        (bytes == 4 ? LuminanceRow<4> : LuminanceRow<3>)(tables, from, to, columns, stride);
         return;
     }
-    for (int c = 0; c < columns; ++c, from += bytes, to += bytes) {
-        const uint8_t v = mode == 4 ? LuminanceOf(tables, from) : from[mode - 1];
+    for (int c = 0; c < columns; ++c, from += stride, to += stride) {
+        const uint8_t v = from[mode - 1];
         if (bytes == 4)
             to[3] = from[3];
         to[0] = to[1] = to[2] = v;
@@ -68,10 +66,6 @@ void TransformRow(const LuminanceTables& tables, const uint8_t* from, uint8_t* t
 }
 
 } // namespace
-
-uint8_t LuminanceOfPixel(const uint8_t* bgr) {
-    return LuminanceOf(Tables(), bgr);
-}
 
 void TransformInto(const cv::Mat& source, cv::Mat& target, int mode) {
     CV_Assert(source.size() == target.size() && source.type() == target.type() && source.channels() >= 3);
@@ -81,7 +75,8 @@ void TransformInto(const cv::Mat& source, cv::Mat& target, int mode) {
         cv::Range(0, source.rows),
         [&](const cv::Range& rows) {
             for (int y = rows.start; y < rows.end; ++y)
-                TransformRow(tables, source.ptr<uint8_t>(y), target.ptr<uint8_t>(y), source.cols, bytes, mode);
+                TransformRow(tables, source.ptr<uint8_t>(y), target.ptr<uint8_t>(y), source.cols, bytes, bytes,
+                             mode);
         },
         std::max(1.0, source.rows / 64.0));
 }
@@ -113,12 +108,7 @@ void TransformOnGrid(const cv::Mat& source, cv::Mat& target, const CSampleGrid& 
             for (int r = range.start; r < range.end; ++r) {
                 const uint8_t* from = source.ptr<uint8_t>(y0 + r * step) + bytes * size_t(x0);
                 uint8_t* to = target.ptr<uint8_t>(y0 + r * step) + bytes * size_t(x0);
-                for (int c = 0; c < columns; ++c, from += stride, to += stride) {
-                    const uint8_t v = mode == 4 ? LuminanceOf(tables, from) : from[mode - 1];
-                    to[0] = to[1] = to[2] = v;
-                    if (bytes == 4)
-                        to[3] = from[3];
-                }
+                TransformRow(tables, from, to, columns, bytes, stride, mode);
             }
         },
         std::max(1.0, rows / 64.0));

@@ -21,6 +21,3 @@ void TransformOnGrid(const cv::Mat& source, cv::Mat& target, const CSampleGrid& 
 /// The transform of every pixel of `source` written into `target` (same size and type, 3 or 4 bytes per
 /// pixel; a fourth byte is copied; `target` may be `source` itself). Rows run on every core.
 void TransformInto(const cv::Mat& source, cv::Mat& target, int mode);
-
-/// The luminance of one pixel (bytes blue, green, red) as mode 4 writes it.
-uint8_t LuminanceOfPixel(const uint8_t* bgr);

@@ -18,7 +18,7 @@
 #include "datastruct/StoreTransfer.h"
 #include "datastruct/TemplateStore.h"
 #include "formats/CodePage.h"
-#include "formats/Sha256.h"
+#include "testsupport/HistoryFill.h"
 #include "testsupport/PgTestServer.h"
 
 #include <benchmark/benchmark.h>
@@ -88,46 +88,11 @@ private:
 
     void Fill() {
         CTemplateStore store;
-        if (!store.Open(m_address) || !store.BeginImport()) {
-            m_reason = WideToUtf8(store.GetLastError());
-            return;
-        }
-        // Bodies need not rebuild for a listing; their sizes are those of a real history.
-        std::string model(kModelBytes, 'm');
-        CStoredModel row;
-        row.m_bExists = row.m_bHasData = true;
-        row.m_strName = L"万次历史";
-        row.m_strTitle = L"10,000 revisions";
-        row.m_data = model;
-        row.m_nCrc = CTemplateStore::DataCrc(model);
-        row.m_strSavedAt = L"2024-05-01 08:00:00";
-        row.m_strSavedBy = L"Press 3";
-        bool ok = store.WriteImportedModel(1, row);
-        std::string previous;
-        const std::string delta(kDeltaBytes, 'd');
-        const std::string dataHash = Sha256Hex(model);
-        for (int n = 1; ok && n <= kRevisions; ++n) {
-            CStoredRevision r;
-            r.m_nNumber = n;
-            r.m_strSavedAt = L"2024-05-01 08:00:00";
-            r.m_strStation = L"Press " + std::to_wstring(1 + n % 4);
-            r.m_strUser = L"operator";
-            r.m_strRole = L"zrk_station";
-            r.m_strSummary = L"移动检测区 ×" + std::to_wstring(n % 7 + 1) + L", 修改参数 ×" + std::to_wstring(n % 3);
-            r.m_bFull = (n - 1) % CTemplateStore::kRevisionFullEvery == 0;
-            r.m_nSize = static_cast<int64_t>(model.size());
-            r.m_strDataHash = dataHash;
-            r.m_strPrevHash = previous;
-            r.m_body = r.m_bFull ? model : delta;
-            r.m_strHash = CTemplateStore::RevisionLinkHash(1, r);
-            previous = r.m_strHash;
-            m_nBodyBytes += static_cast<int64_t>(r.m_body.size());
-            ok = store.WriteImportedRevision(1, r);
-        }
-        if (!ok || !store.CommitImport()) {
-            m_reason = WideToUtf8(store.GetLastError());
+        m_reason = store.Open(m_address) ? FillHistory(store, 1, L"万次历史", kRevisions, kModelBytes, kDeltaBytes,
+                                                       &m_nBodyBytes)
+                                         : WideToUtf8(store.GetLastError());
+        if (!m_reason.empty())
             m_address.clear();
-        }
     }
 
     std::string m_folder;

@@ -1,12 +1,12 @@
 // The history window of a template with 1,000 and 10,000 revisions: the records read from an SQLite store
 // (never the bodies) and the window's list filled with them, as "模板历史" opens it. The store is filled
-// wholesale, as an import writes it: a full copy every 64 revisions, a difference of about 2 KB otherwise.
+// wholesale (testsupport/HistoryFill.h): a full copy every 64 revisions, a difference of about 2 KB otherwise.
 // Rows: `BM_HistoryRecords` reads the records only; `BM_HistoryWindow` reads them and fills the list.
 
 #include "datastruct/TemplateStore.h"
 #include "editor/DlgModelHistory.h"
 #include "formats/CodePage.h"
-#include "formats/Sha256.h"
+#include "testsupport/HistoryFill.h"
 #include "testsupport/TempDir.h"
 
 #include <benchmark/benchmark.h>
@@ -40,43 +40,8 @@ public:
 private:
     explicit CHistoryStore(int revisions) {
         CTemplateStore store;
-        if (!store.Open(Address()) || !store.BeginImport()) {
-            m_reason = WideToUtf8(store.GetLastError());
-            return;
-        }
-        const std::string model(kModelBytes, 'm');
-        CStoredModel row;
-        row.m_bExists = row.m_bHasData = true;
-        row.m_strName = L"长历史";
-        row.m_strTitle = L"history";
-        row.m_data = model;
-        row.m_nCrc = CTemplateStore::DataCrc(model);
-        row.m_strSavedAt = L"2026-05-01 08:00:00";
-        row.m_strSavedBy = L"Press 3";
-        bool ok = store.WriteImportedModel(1, row);
-        const std::string delta(kDeltaBytes, 'd');
-        const std::string dataHash = Sha256Hex(model);
-        std::string previous;
-        for (int n = 1; ok && n <= revisions; ++n) {
-            CStoredRevision r;
-            r.m_nNumber = n;
-            r.m_strSavedAt = L"2026-05-01 08:00:00";
-            r.m_strStation = L"Press " + std::to_wstring(1 + n % 4);
-            r.m_strUser = L"operator";
-            r.m_strSummary = L"移动 ×" + std::to_wstring(n % 7 + 1) + L"; 检测区 ~" + std::to_wstring(n % 3 + 1) +
-                             L", 定位核 +1";
-            r.m_bFull = (n - 1) % CTemplateStore::kRevisionFullEvery == 0;
-            r.m_nSize = static_cast<int64_t>(model.size());
-            r.m_strDataHash = dataHash;
-            r.m_strPrevHash = previous;
-            r.m_body = r.m_bFull ? model : delta;
-            r.m_nStoredSize = static_cast<int64_t>(r.m_body.size());
-            r.m_strHash = CTemplateStore::RevisionLinkHash(1, r);
-            previous = r.m_strHash;
-            ok = store.WriteImportedRevision(1, r);
-        }
-        if (!ok || !store.CommitImport())
-            m_reason = WideToUtf8(store.GetLastError());
+        m_reason = store.Open(Address()) ? FillHistory(store, 1, L"长历史", revisions, kModelBytes, kDeltaBytes)
+                                         : WideToUtf8(store.GetLastError());
     }
 
     TempDir m_dir;
